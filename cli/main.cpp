@@ -1,0 +1,54 @@
+// lepotex-cli: the batch tool over the same editor core and engine as the window.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/Commands.h"
+
+namespace {
+
+const char* const kUsage =
+    "Použití: lepotex-cli PŘÍKAZ [VOLBY]\n"
+    "\n"
+    "Příkazy:\n"
+    "  copy IN -o OUT       načte IN jako program a uloží OUT jako program\n"
+    "  glue ...             slepí rozlámaný text (lepotex-cli glue --help)\n"
+    "  speech ...           slepí přímou řeč (lepotex-cli speech --help)\n"
+    "  settings [--defaults] vypíše uložená (nebo výchozí) nastavení\n"
+    "\n"
+    "Místo IN nebo OUT lze napsat -, tedy standardní vstup nebo výstup.\n"
+    "Návratový kód: 0 hotovo, 1 chybné použití, 2 chyba souboru,\n"
+    "3 odmítnuto, 4 chyba editoru.\n";
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace lepotex::cli;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::cerr << kUsage;
+        return kExitUsage;
+    }
+    const std::string command = args.front();
+    args.erase(args.begin());
+    try {
+        if (command == "--help" || command == "-h" || command == "help") {
+            std::cout << kUsage;
+            return kExitOk;
+        }
+        if (command == "copy")
+            return RunCopy(args, std::cout, std::cerr);
+        if (command == "settings")
+            return RunSettings(args, std::cout, std::cerr);
+        if (command == "glue")
+            return RunGlue(args, std::cout, std::cerr);
+        if (command == "speech")
+            return RunSpeech(args, std::cout, std::cerr);
+    } catch (const std::exception& error) {
+        std::cerr << "lepotex-cli: " << error.what() << '\n';
+        return kExitEditor;
+    }
+    std::cerr << "lepotex-cli: neznámý příkaz „" << command << "“\n\n" << kUsage;
+    return kExitUsage;
+}

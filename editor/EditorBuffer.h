@@ -1,0 +1,44 @@
+#pragma once
+// The editor's buffer, shared by the core's own source files only.
+#include <array>
+#include <cstdint>
+
+#include "editor/Partitioning.h"
+#include "editor/SplitVector.h"
+#include "editor/TextEditor.h"
+#include "editor/UndoHistory.h"
+
+namespace lepotex {
+
+// The replaceable part of the editor: Clear and a successful load swap in a new one.
+struct TextEditor::Buffer {
+    explicit Buffer(int32_t undoSize) : undo(undoSize)
+    {
+        paras.Insert(0, Paragraph());
+        lines.InsertPartition(0, 0);
+        lines.AddToPartition(0, 1);
+    }
+    SplitVector<Paragraph> paras;  // invariant: never empty
+    Partitioning lines;            // partition i: the display lines of paragraph i + 1
+    int64_t textBytes = 0;         // sum of the paragraph lengths
+    bool modified = false;
+    std::array<ParaPos, 10> bookmarks{};  // {0, 0}: unset
+    UndoHistory undo;
+
+    int32_t ParaCount() const { return int32_t(paras.Length()); }
+    int64_t ByteCount() const { return textBytes + 2 * (int64_t(paras.Length()) - 1); }
+
+    // Appends a loaded line in front of the last (empty) paragraph; no undo, no modified flag.
+    void AppendLoaded(Paragraph para, int32_t wrapWidth, int32_t tabSize)
+    {
+        const int32_t index = ParaCount() - 1;
+        textBytes += int64_t(para.text.size());
+        para.Wrap(wrapWidth, tabSize);
+        const int32_t lineCount = para.LineCount();
+        paras.Insert(index, std::move(para));
+        lines.InsertPartition(index, lines.PositionFromPartition(index));
+        lines.AddToPartition(index, lineCount);
+    }
+};
+
+}  // namespace lepotex

@@ -1,0 +1,790 @@
+#include "editor/TextEditor.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+#include "editor/EditorBuffer.h"
+
+namespace lepotex {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+TextEditor::TextEditor() : buffer(std::make_unique<Buffer>(undoBufferSize)) {}
+
+TextEditor::~TextEditor() = default;
+
+// ---- counts, limits, reading ------------------------------------------------------------
+
+int32_t TextEditor::ParaCount() const { return buffer->ParaCount(); }
+
+int32_t TextEditor::LineCount() const
+{
+    return int32_t(buffer->lines.PositionFromPartition(buffer->lines.Partitions()));
+}
+
+int32_t TextEditor::ByteCount() const { return int32_t(buffer->ByteCount()); }
+
+void TextEditor::SetParaLimit(int32_t limit)
+{
+    if (limit > 0)
+        paraLimit = limit;
+}
+
+void TextEditor::SetByteLimit(int32_t limit)
+{
+    if (limit > 0)
+        byteLimit = limit;
+}
+
+void TextEditor::SetParaLengthLimit(int32_t limit)
+{
+    if (limit >= 1 && limit <= kMaxParaLength)
+        paraLengthLimit = limit;
+}
+
+Paragraph& TextEditor::Para(int32_t paraNo)
+{
+    assert(paraNo >= 1 && paraNo <= ParaCount());
+    return buffer->paras[paraNo - 1];
+}
+
+const Paragraph& TextEditor::Para(int32_t paraNo) const
+{
+    assert(paraNo >= 1 && paraNo <= ParaCount());
+    return buffer->paras[paraNo - 1];
+}
+
+std::string_view TextEditor::ParaText(int32_t paraNo) const
+{
+    if (paraNo < 1 || paraNo > ParaCount())
+        throw EInvalidLineOrPara("Invalid line or paragraph index");
+    return Para(paraNo).text;
+}
+
+int32_t TextEditor::ParaLineCount(int32_t paraNo) const
+{
+    if (paraNo < 1 || paraNo > ParaCount())
+        throw EInvalidLineOrPara("Invalid line or paragraph index");
+    return Para(paraNo).LineCount();
+}
+
+int32_t TextEditor::ParaOfLine(int32_t displayLine) const
+{
+    if (displayLine < 1 || displayLine > LineCount())
+        throw EInvalidLineOrPara("Invalid line or paragraph index");
+    return buffer->lines.PartitionFromPosition(displayLine - 1) + 1;
+}
+
+int32_t TextEditor::FirstLineOfPara(int32_t paraNo) const
+{
+    if (paraNo < 1 || paraNo > ParaCount())
+        throw EInvalidLineOrPara("Invalid line or paragraph index");
+    return int32_t(buffer->lines.PositionFromPartition(paraNo - 1)) + 1;
+}
+
+int32_t TextEditor::DisplayLineOf(ParaPos pos) const
+{
+    pos = Clamp(pos);
+    const Paragraph& para = Para(pos.paraNo);
+    const int32_t offset = pos.column - 1;
+    // A caret on a wrap point stands at the start of the lower line.
+    int32_t line = para.LineCount() - 1;
+    while (line > 0 && para.LineStart(line) > offset)
+        --line;
+    return FirstLineOfPara(pos.paraNo) + line;
+}
+
+std::string TextEditor::GetLine(int32_t displayLine) const
+{
+    const int32_t paraNo = ParaOfLine(displayLine);
+    const Paragraph& para = Para(paraNo);
+    const int32_t line = displayLine - FirstLineOfPara(paraNo);
+    const int32_t start = para.LineStart(line);
+    const std::string_view text = std::string_view(para.text).substr(size_t(start), size_t(para.LineEnd(line) - start));
+    if (text.find('\t') == std::string_view::npos)
+        return std::string(text);
+    std::string expanded;
+    expanded.reserve(text.size() + 8);
+    for (const char c : text) {
+        if (c == '\t')
+            expanded.append(size_t(tabSize - int32_t(expanded.size()) % tabSize), ' ');
+        else
+            expanded.push_back(c);
+    }
+    return expanded;
+}
+
+std::string TextEditor::Text() const
+{
+    std::string all;
+    all.reserve(size_t(buffer->ByteCount()));
+    for (int32_t p = 1; p <= ParaCount(); ++p) {
+        if (p > 1)
+            all += "\r\n";
+        all += Para(p).text;
+    }
+    return all;
+}
+
+// ---- word wrap ----------------------------------------------------------------------------
+
+void TextEditor::Rewrap(int32_t paraNo)
+{
+    const int32_t delta = Para(paraNo).Wrap(EffectiveWrapWidth(), tabSize);
+    buffer->lines.AddToPartition(paraNo - 1, delta);
+}
+
+void TextEditor::RewrapAll()
+{
+    // Rebuild the partitioning in one pass rather than shifting it per paragraph.
+    Partitioning rebuilt;
+    int64_t line = 0;
+    const int32_t count = ParaCount();
+    const int32_t width = EffectiveWrapWidth();
+    for (int32_t index = 0; index < count; ++index) {
+        Paragraph& para = buffer->paras[index];
+        para.Wrap(width, tabSize);
+        rebuilt.InsertPartition(index, line);
+        line += para.LineCount();
+        rebuilt.AddToPartition(index, para.LineCount());
+    }
+    buffer->lines = std::move(rebuilt);
+    topLine = std::clamp(topLine, 1, LineCount());
+    Repaint();
+    CaretPlaced();
+}
+
+void TextEditor::SetWordWrap(bool on)
+{
+    if (on == wordWrap)
+        return;
+    wordWrap = on;
+    RewrapAll();
+}
+
+void TextEditor::SetWrapColumn(int32_t columns)
+{
+    if (columns <= 0 || columns == wrapColumn)
+        return;
+    wrapColumn = std::min(columns, kNoWrapWidth);
+    if (wordWrap)
+        RewrapAll();
+}
+
+void TextEditor::SetTabSize(int32_t size)
+{
+    if (size < 1 || size > 255 || size == tabSize)
+        return;
+    tabSize = size;
+    RewrapAll();
+}
+
+// ---- whole-buffer operations ----------------------------------------------------------------
+
+void TextEditor::ResetView()
+{
+    caret = anchor = ParaPos{};
+    const int32_t oldTop = topLine;
+    topLine = 1;
+    if (oldTop != 1 && OnTopLineChanged)
+        OnTopLineChanged(1);
+    Repaint();
+    CaretPlaced();
+}
+
+void TextEditor::Clear()
+{
+    buffer = std::make_unique<Buffer>(undoBufferSize);
+    ResetView();
+}
+
+void TextEditor::BeginUpdate() { ++updateCount; }
+
+void TextEditor::EndUpdate()
+{
+    if (updateCount == 0)
+        return;
+    if (--updateCount == 0)
+        Repaint();
+}
+
+void TextEditor::Repaint()
+{
+    if (updateCount == 0 && OnRepaint)
+        OnRepaint();
+}
+
+bool TextEditor::Modified() const { return buffer->modified; }
+
+void TextEditor::SetModified(bool modified)
+{
+    if (modified == buffer->modified)
+        return;
+    buffer->modified = modified;
+    if (!modified)
+        buffer->undo.MarkAllModified();
+    Repaint();
+}
+
+void TextEditor::ChangedText()
+{
+    buffer->modified = true;
+    Repaint();
+}
+
+void TextEditor::CaretPlaced()
+{
+    if (statusPending)
+        return;
+    statusPending = true;
+    if (OnStatusPosted)
+        OnStatusPosted();
+}
+
+void TextEditor::DeliverShowStatus()
+{
+    if (!statusPending)
+        return;
+    statusPending = false;
+    if (OnShowStatus)
+        OnShowStatus(GetCaretPosition().displayLine, CaretDisplayColumn());
+}
+
+void TextEditor::UserChanged()
+{
+    if (OnChange)
+        OnChange();
+}
+
+int TextEditor::LimitsCheck(int32_t paraNo, int32_t parasAdded, int64_t bytesAdded) const
+{
+    if (parasAdded != 0 || paraNo > paraLimit) {
+        int64_t allowed = paraLimit;
+        if (Para(ParaCount()).text.empty() && paraLimit < kMaxLimit)
+            ++allowed;  // a trailing empty paragraph does not count
+        if (int64_t(ParaCount()) + parasAdded > allowed)
+            return kErrTooManyParagraphs;
+    }
+    if (buffer->ByteCount() + bytesAdded > byteLimit)
+        return kErrTextTooLarge;
+    if (paraNo > 0 && parasAdded == 0 && int64_t(Para(paraNo).text.size()) + bytesAdded > paraLengthLimit)
+        return kErrParagraphTooLong;
+    return kErrNone;
+}
+
+// ---- primitives ---------------------------------------------------------------------------
+// Each keeps counts, layout, undo and bookmarks in step; none moves the caret.
+
+void TextEditor::InsertBytes(int32_t paraNo, int32_t offset, std::string_view bytes)
+{
+    if (bytes.empty())
+        return;
+    Paragraph& para = Para(paraNo);
+    assert(offset >= 0 && offset <= int32_t(para.text.size()));
+    buffer->undo.Record(UndoKind::InsertText, paraNo, offset + 1, bytes, buffer->modified);
+    para.text.insert(size_t(offset), bytes);
+    buffer->textBytes += int64_t(bytes.size());
+    for (ParaPos& mark : buffer->bookmarks)
+        if (mark.paraNo == paraNo && mark.column >= offset + 1)
+            mark.column += int32_t(bytes.size());
+    Rewrap(paraNo);
+    ChangedText();
+}
+
+void TextEditor::DeleteBytes(int32_t paraNo, int32_t offset, int32_t count)
+{
+    if (count <= 0)
+        return;
+    Paragraph& para = Para(paraNo);
+    assert(offset >= 0 && offset + count <= int32_t(para.text.size()));
+    buffer->undo.Record(UndoKind::DeleteText, paraNo, offset + 1,
+                        std::string_view(para.text).substr(size_t(offset), size_t(count)), buffer->modified);
+    para.text.erase(size_t(offset), size_t(count));
+    buffer->textBytes -= count;
+    for (ParaPos& mark : buffer->bookmarks) {
+        if (mark.paraNo != paraNo || mark.column < offset + 1)
+            continue;
+        if (mark.column < offset + 1 + count)
+            mark = ParaPos{0, 0};
+        else
+            mark.column -= count;
+    }
+    Rewrap(paraNo);
+    ChangedText();
+}
+
+void TextEditor::ReplaceBytes(int32_t paraNo, int32_t offset, int32_t count, std::string_view bytes)
+{
+    Paragraph& para = Para(paraNo);
+    assert(offset >= 0 && offset + count <= int32_t(para.text.size()));
+    std::string data;
+    data.reserve(size_t(count) + bytes.size() + 2);
+    data.append(para.text, size_t(offset), size_t(count));
+    data.push_back('\0');
+    data.append(bytes);
+    data.push_back('\0');
+    buffer->undo.Record(UndoKind::ReplaceText, paraNo, offset + 1, data, buffer->modified);
+    para.text.replace(size_t(offset), size_t(count), bytes);
+    const int32_t delta = int32_t(bytes.size()) - count;
+    buffer->textBytes += delta;
+    // A replacement behaves as a deletion followed by an insertion for the bookmarks.
+    for (ParaPos& mark : buffer->bookmarks) {
+        if (mark.paraNo != paraNo || mark.column < offset + 1)
+            continue;
+        if (mark.column < offset + 1 + count)
+            mark = ParaPos{0, 0};
+        else
+            mark.column += delta;
+    }
+    Rewrap(paraNo);
+    ChangedText();
+}
+
+void TextEditor::PutParagraph(int32_t paraNo, Paragraph para)
+{
+    assert(paraNo >= 1 && paraNo <= ParaCount() + 1);
+    const int32_t index = paraNo - 1;
+    buffer->textBytes += int64_t(para.text.size());
+    para.Wrap(EffectiveWrapWidth(), tabSize);
+    const int32_t lineCount = para.LineCount();
+    buffer->paras.Insert(index, std::move(para));
+    buffer->lines.InsertPartition(index, buffer->lines.PositionFromPartition(index));
+    buffer->lines.AddToPartition(index, lineCount);
+}
+
+Paragraph TextEditor::TakeParagraph(int32_t paraNo)
+{
+    assert(ParaCount() > 1 && paraNo >= 1 && paraNo <= ParaCount());
+    const int32_t index = paraNo - 1;
+    Paragraph removed = std::move(buffer->paras[index]);
+    buffer->paras.Delete(index);
+    buffer->lines.AddToPartition(index, -removed.LineCount());
+    buffer->lines.RemovePartition(index);
+    buffer->textBytes -= int64_t(removed.text.size());
+    return removed;
+}
+
+void TextEditor::InsertParagraph(int32_t paraNo, Paragraph para)
+{
+    buffer->undo.RecordPara(UndoKind::InsertParaBefore, paraNo, buffer->modified, std::nullopt);
+    PutParagraph(paraNo, std::move(para));
+    // Counts as a split of the old paragraph paraNo at column 1.
+    for (ParaPos& mark : buffer->bookmarks)
+        if (mark.paraNo >= paraNo)
+            ++mark.paraNo;
+    ChangedText();
+}
+
+Paragraph TextEditor::RemoveParagraph(int32_t paraNo)
+{
+    Paragraph removed = TakeParagraph(paraNo);
+    for (ParaPos& mark : buffer->bookmarks) {
+        if (mark.paraNo == paraNo)
+            mark = ParaPos{0, 0};
+        else if (mark.paraNo > paraNo)
+            --mark.paraNo;
+    }
+    ChangedText();
+    return removed;
+}
+
+void TextEditor::DeleteParagraph(int32_t paraNo)
+{
+    const bool wasModified = buffer->modified;
+    buffer->undo.RecordPara(UndoKind::DeletePara, paraNo, wasModified, RemoveParagraph(paraNo));
+}
+
+void TextEditor::SplitParagraph(int32_t paraNo, int32_t offset)
+{
+    Paragraph& para = Para(paraNo);
+    assert(offset >= 0 && offset <= int32_t(para.text.size()));
+    const bool wasModified = buffer->modified;
+    UndoHistory& undo = buffer->undo;
+    undo.BeginGroup();
+    undo.Record(UndoKind::CaretMark, paraNo, offset + 1, {}, wasModified);
+    Paragraph tail(para.text.substr(size_t(offset)));
+    undo.Record(UndoKind::DeleteText, paraNo, offset + 1, tail.text, wasModified);
+    para.text.resize(size_t(offset));
+    buffer->textBytes -= int64_t(tail.text.size());  // PutParagraph counts them again
+    Rewrap(paraNo);
+    undo.RecordPara(UndoKind::InsertParaAfter, paraNo, wasModified, std::nullopt);
+    undo.EndGroup();
+
+    PutParagraph(paraNo + 1, std::move(tail));
+    for (ParaPos& mark : buffer->bookmarks) {
+        if (mark.paraNo > paraNo) {
+            ++mark.paraNo;
+        } else if (mark.paraNo == paraNo && mark.column >= offset + 1) {
+            ++mark.paraNo;
+            mark.column -= offset;
+        }
+    }
+    ChangedText();
+}
+
+void TextEditor::JoinParagraphs(int32_t paraNo)
+{
+    assert(paraNo >= 1 && paraNo < ParaCount());
+    const bool wasModified = buffer->modified;
+    UndoHistory& undo = buffer->undo;
+    Paragraph& upper = Para(paraNo);
+    const int32_t joinColumn = int32_t(upper.text.size()) + 1;
+    undo.BeginGroup();
+    undo.Record(UndoKind::InsertText, paraNo, joinColumn, Para(paraNo + 1).text, wasModified);
+    upper.text += Para(paraNo + 1).text;
+    Rewrap(paraNo);
+    // The lower paragraph goes to the history whole; its text now also lives in the upper one.
+    Paragraph lower = TakeParagraph(paraNo + 1);
+    buffer->textBytes += int64_t(lower.text.size());  // those bytes stayed, in the upper paragraph
+    undo.RecordPara(UndoKind::DeletePara, paraNo + 1, wasModified, std::move(lower));
+    undo.EndGroup();
+    for (ParaPos& mark : buffer->bookmarks) {
+        if (mark.paraNo == paraNo + 1) {
+            mark.paraNo = paraNo;
+            mark.column += joinColumn - 1;
+        } else if (mark.paraNo > paraNo + 1) {
+            --mark.paraNo;
+        }
+    }
+    ChangedText();
+}
+
+// ---- InsertText -------------------------------------------------------------------------------
+
+int TextEditor::InsertChunk(std::string_view chunk)
+{
+    int32_t paraNo = caret.paraNo;
+    int32_t column = caret.column;
+    size_t pos = 0;
+    int error = kErrNone;
+    while (pos < chunk.size()) {
+        std::string_view segment;
+        bool lineEnd;
+        const size_t lf = chunk.find('\n', pos);
+        if (lf == std::string_view::npos) {
+            segment = chunk.substr(pos);
+            pos = chunk.size();
+            size_t end = segment.size();
+            while (end > 0 && segment[end - 1] == '\r')
+                --end;
+            lineEnd = end < segment.size();
+            segment = segment.substr(0, end);
+        } else {
+            segment = chunk.substr(pos, lf + 1 - pos);
+            pos = lf + 1;
+            size_t end = segment.size();
+            while (end > 0 && (segment[end - 1] == '\r' || segment[end - 1] == '\n'))
+                --end;
+            lineEnd = true;
+            segment = segment.substr(0, end);
+        }
+        const int64_t length = int64_t(segment.size());
+        if (!lineEnd) {
+            if ((error = LimitsCheck(paraNo, 0, length)) != kErrNone)
+                break;
+            InsertBytes(paraNo, column - 1, segment);
+            column += int32_t(length);
+        } else if (column == 1) {
+            if ((error = LimitsCheck(paraNo, 1, length + 2)) == kErrNone && length > paraLengthLimit)
+                error = kErrParagraphTooLong;
+            if (error != kErrNone)
+                break;
+            InsertParagraph(paraNo, Paragraph(std::string(segment)));
+            ++paraNo;
+        } else {
+            if ((error = LimitsCheck(paraNo, 0, length)) != kErrNone ||
+                (error = LimitsCheck(paraNo, 1, length + 2)) != kErrNone)
+                break;
+            InsertBytes(paraNo, column - 1, segment);
+            const std::string& text = Para(paraNo).text;
+            int32_t split = column - 1 + int32_t(length);
+            int32_t blanks = split;
+            while (blanks > 0 && IsBlank(text[size_t(blanks - 1)]))
+                --blanks;
+            DeleteBytes(paraNo, blanks, split - blanks);
+            SplitParagraph(paraNo, blanks);
+            ++paraNo;
+            column = 1;
+        }
+        caret = anchor = ParaPos{paraNo, column};
+    }
+    return error;
+}
+
+int TextEditor::InsertText(std::string_view s)
+{
+    if (readOnly || s.empty())
+        return kErrNone;
+    constexpr size_t kChunk = 61440;
+    constexpr size_t kChunkMax = 65520;
+    UndoHistory& undo = buffer->undo;
+    undo.BeginGroup();
+    if (HasSelection())
+        DeleteRange(SelStart(), SelEnd());
+    int error = kErrNone;
+    size_t pos = 0;
+    while (pos < s.size() && error == kErrNone) {
+        size_t end = pos + kChunk;
+        if (end >= s.size()) {
+            end = s.size();
+        } else {
+            // Never split a CR LF pair between chunks.
+            while (end < s.size() && end - pos < kChunkMax && (s[end] == '\r' || s[end] == '\n'))
+                ++end;
+        }
+        error = InsertChunk(s.substr(pos, end - pos));
+        pos = end;
+    }
+    undo.EndGroup();
+    ScrollCaretIntoView();
+    CaretPlaced();
+    return error;
+}
+
+void TextEditor::DeleteRange(ParaPos from, ParaPos to)
+{
+    from = Clamp(from);
+    to = Clamp(to);
+    if (!(from < to))
+        return;
+    UndoHistory& undo = buffer->undo;
+    undo.BeginGroup();
+    if (from.paraNo == to.paraNo) {
+        DeleteBytes(from.paraNo, from.column - 1, to.column - from.column);
+    } else {
+        // Cut the tail of the first paragraph and the head of the last, drop those between,
+        // then join what is left of the two.
+        DeleteBytes(from.paraNo, from.column - 1, int32_t(Para(from.paraNo).text.size()) - (from.column - 1));
+        DeleteBytes(to.paraNo, 0, to.column - 1);
+        for (int32_t p = to.paraNo - 1; p > from.paraNo; --p)
+            DeleteParagraph(p);
+        JoinParagraphs(from.paraNo);
+    }
+    undo.EndGroup();
+    caret = anchor = from;
+}
+
+// ---- caret and selection -------------------------------------------------------------------
+
+ParaPos TextEditor::Clamp(ParaPos pos) const
+{
+    pos.paraNo = std::clamp(pos.paraNo, 1, ParaCount());
+    pos.column = std::clamp(pos.column, 1, int32_t(Para(pos.paraNo).text.size()) + 1);
+    return pos;
+}
+
+ParaPos TextEditor::EndOfText() const
+{
+    return ParaPos{ParaCount(), int32_t(Para(ParaCount()).text.size()) + 1};
+}
+
+CaretPosition TextEditor::GetCaretPosition() const
+{
+    const ParaPos pos = Clamp(caret);
+    const int32_t displayLine = DisplayLineOf(pos);
+    const int32_t line = displayLine - FirstLineOfPara(pos.paraNo);
+    return CaretPosition{displayLine, pos.column - Para(pos.paraNo).LineStart(line)};
+}
+
+int32_t TextEditor::CaretDisplayColumn() const
+{
+    const ParaPos pos = Clamp(caret);
+    const Paragraph& para = Para(pos.paraNo);
+    const int32_t line = DisplayLineOf(pos) - FirstLineOfPara(pos.paraNo);
+    int32_t column = 0;
+    for (int32_t i = para.LineStart(line); i < pos.column - 1; ++i)
+        column = para.text[size_t(i)] == '\t' ? (column / tabSize + 1) * tabSize : column + 1;
+    return column + 1;
+}
+
+ParaPos TextEditor::PosFromDisplay(int32_t displayLine, int32_t displayColumn) const
+{
+    displayLine = std::clamp(displayLine, 1, LineCount());
+    const int32_t paraNo = ParaOfLine(displayLine);
+    const Paragraph& para = Para(paraNo);
+    const int32_t line = displayLine - FirstLineOfPara(paraNo);
+    const int32_t start = para.LineStart(line);
+    // The end of a wrapped line is the start of the next one, where the caret would show below.
+    const int32_t last = line + 1 < para.LineCount() ? para.LineEnd(line) - 1 : para.LineEnd(line);
+    int32_t column = 0;
+    int32_t offset = start;
+    while (offset < last) {
+        const int32_t next = para.text[size_t(offset)] == '\t' ? (column / tabSize + 1) * tabSize : column + 1;
+        if (next > displayColumn - 1 && (next - (displayColumn - 1)) > (displayColumn - 1 - column))
+            break;
+        column = next;
+        ++offset;
+    }
+    return ParaPos{paraNo, std::max(offset, start) + 1};
+}
+
+void TextEditor::SetCaret(ParaPos pos)
+{
+    caret = anchor = Clamp(pos);
+    ScrollCaretIntoView();
+    CaretPlaced();
+    Repaint();
+}
+
+void TextEditor::ExtendSelectionTo(ParaPos pos)
+{
+    caret = Clamp(pos);
+    anchor = Clamp(anchor);
+    ScrollCaretIntoView();
+    CaretPlaced();
+    Repaint();
+}
+
+void TextEditor::SetSelection(ParaPos anchorPos, ParaPos caretPos)
+{
+    anchor = Clamp(anchorPos);
+    caret = Clamp(caretPos);
+    ScrollCaretIntoView();
+    CaretPlaced();
+    Repaint();
+}
+
+void TextEditor::SelectAll() { SetSelection(ParaPos{}, EndOfText()); }
+
+void TextEditor::ClearSelection()
+{
+    if (!HasSelection())
+        return;
+    anchor = caret;
+    Repaint();
+}
+
+std::string TextEditor::SelectedText() const
+{
+    const ParaPos from = Clamp(SelStart());
+    const ParaPos to = Clamp(SelEnd());
+    std::string out;
+    for (int32_t p = from.paraNo; p <= to.paraNo; ++p) {
+        const std::string& text = Para(p).text;
+        const size_t begin = p == from.paraNo ? size_t(from.column - 1) : 0;
+        const size_t end = p == to.paraNo ? size_t(to.column - 1) : text.size();
+        if (p > from.paraNo)
+            out += "\r\n";
+        out.append(text, begin, end - begin);
+    }
+    return out;
+}
+
+void TextEditor::SetInsertMode(bool on)
+{
+    insertMode = on;
+    CaretPlaced();
+}
+
+void TextEditor::SetShowBookmarks(bool on)
+{
+    showBookmarks = on;
+    Repaint();
+}
+
+void TextEditor::SetTopLine(int32_t displayLine)
+{
+    const int32_t maxTop = std::max(1, LineCount() - visibleRows + 1);
+    displayLine = std::clamp(displayLine, 1, maxTop);
+    if (displayLine == topLine)
+        return;
+    topLine = displayLine;
+    if (OnTopLineChanged)
+        OnTopLineChanged(topLine);
+    Repaint();
+}
+
+void TextEditor::SetVisibleRows(int32_t rows)
+{
+    visibleRows = std::max(1, rows);
+    SetTopLine(topLine);
+}
+
+void TextEditor::ScrollCaretIntoView()
+{
+    const int32_t line = DisplayLineOf(caret);
+    if (line < topLine)
+        SetTopLine(line);
+    else if (line >= topLine + visibleRows)
+        SetTopLine(line - visibleRows + 1);
+}
+
+}  // namespace lepotex
+
+namespace lepotex {
+
+// ---- undo and bookmarks ---------------------------------------------------------------------
+
+bool TextEditor::CanUndo() const { return !readOnly && buffer->undo.UndoCount() != 0; }
+
+bool TextEditor::CanRedo() const { return !readOnly && buffer->undo.RedoCount() != 0; }
+
+void TextEditor::Undo()
+{
+    if (!CanUndo()) {
+        if (OnBeep)
+            OnBeep();
+        return;
+    }
+    bool modifiedAfter = buffer->modified;
+    const std::optional<ParaPos> pos = buffer->undo.Undo(*this, modifiedAfter);
+    buffer->modified = modifiedAfter;
+    caret = anchor = Clamp(pos.value_or(caret));
+    ScrollCaretIntoView();
+    CaretPlaced();
+    Repaint();
+}
+
+void TextEditor::Redo()
+{
+    if (!CanRedo()) {
+        if (OnBeep)
+            OnBeep();
+        return;
+    }
+    const std::optional<ParaPos> pos = buffer->undo.Redo(*this);
+    caret = anchor = Clamp(pos.value_or(caret));
+    ScrollCaretIntoView();
+    CaretPlaced();
+    Repaint();
+}
+
+int32_t TextEditor::UndoBufferSize() const { return buffer->undo.BlockSize(); }
+
+void TextEditor::SetUndoBufferSize(int32_t size)
+{
+    undoBufferSize = std::clamp(size, 0, 65535);
+    buffer->undo.Reset(undoBufferSize);
+}
+
+void TextEditor::SetBookmark(int number)
+{
+    if (number < 0 || number > 9)
+        return;
+    buffer->bookmarks[size_t(number)] = Clamp(caret);
+    Repaint();
+}
+
+void TextEditor::GotoBookmark(int number)
+{
+    if (number < 0 || number > 9)
+        return;
+    const ParaPos mark = buffer->bookmarks[size_t(number)];
+    if (mark.paraNo == 0)
+        return;
+    SetCaret(mark);
+}
+
+ParaPos TextEditor::Bookmark(int number) const
+{
+    if (number < 0 || number > 9)
+        return ParaPos{0, 0};
+    return buffer->bookmarks[size_t(number)];
+}
+
+}  // namespace lepotex

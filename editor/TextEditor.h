@@ -1,0 +1,245 @@
+#pragma once
+// The headless editor: a paragraph buffer with word wrap, caret, selection, limits, undo,
+// bookmarks, search and text files. It knows nothing of windows; the view widget draws it
+// and feeds it keys, and listens to its events.
+//
+// Every change of the text goes through the private primitives (InsertBytes, DeleteBytes,
+// ReplaceBytes, InsertParagraph, DeleteParagraph, SplitParagraph, JoinParagraphs), the one
+// place that keeps the counts, the wrap layout, the undo history and the bookmarks
+// consistent.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "editor/EditorErrors.h"
+#include "editor/Partitioning.h"
+#include "editor/Position.h"
+#include "editor/SearchOptions.h"
+#include "editor/SplitVector.h"
+
+namespace lepotex {
+
+class UndoHistory;
+
+// One paragraph: its bytes (no line end, no NUL) and where its display lines begin.
+class Paragraph {
+public:
+    Paragraph() = default;
+    explicit Paragraph(std::string text) : text(std::move(text)) {}
+    Paragraph(Paragraph&&) noexcept = default;
+    Paragraph& operator=(Paragraph&&) noexcept = default;
+
+    std::string text;
+
+    int32_t LineCount() const { return wraps ? 1 + wraps[0] : 1; }
+    // Offset at which display line `line` (from 0) of this paragraph begins.
+    int32_t LineStart(int32_t line) const { return line == 0 ? 0 : wraps[line]; }
+    // Offset behind the end of display line `line` (from 0).
+    int32_t LineEnd(int32_t line) const
+    {
+        return line + 1 < LineCount() ? LineStart(line + 1) : int32_t(text.size());
+    }
+    // Re-computes the display lines for the effective wrap width; returns the change of the
+    // line count.
+    int32_t Wrap(int32_t width, int32_t tabSize);
+
+private:
+    // nullptr for a one-line paragraph (the common case, so it costs no allocation);
+    // otherwise wraps[0] is the number of further lines and wraps[1..] their start offsets.
+    std::unique_ptr<uint16_t[]> wraps;
+};
+
+struct UpdateGuard;
+
+class TextEditor {
+public:
+    static constexpr int32_t kMaxLimit = 2147483647;
+    static constexpr int32_t kMaxParaLength = 32767;
+    static constexpr int32_t kNoWrapWidth = 32767;
+    static constexpr int32_t kDefaultUndoBufferSize = 8192;
+
+    TextEditor();
+    ~TextEditor();
+    TextEditor(const TextEditor&) = delete;
+    TextEditor& operator=(const TextEditor&) = delete;
+
+    // Counts and limits.
+    int32_t ParaCount() const;
+    int32_t LineCount() const;
+    int32_t ByteCount() const;
+    int32_t ParaLimit() const { return paraLimit; }
+    int32_t ByteLimit() const { return byteLimit; }
+    int32_t ParaLengthLimit() const { return paraLengthLimit; }
+    void SetParaLimit(int32_t limit);
+    void SetByteLimit(int32_t limit);
+    void SetParaLengthLimit(int32_t limit);  // values outside 1 .. 32767 are ignored
+
+    // Reading. GetLine expands tabs; ParaText hands out the raw bytes (valid until the next change).
+    std::string GetLine(int32_t displayLine) const;
+    std::string_view ParaText(int32_t paraNo) const;
+    int32_t ParaLineCount(int32_t paraNo) const;
+    int32_t ParaOfLine(int32_t displayLine) const;       // throws EInvalidLineOrPara
+    int32_t FirstLineOfPara(int32_t paraNo) const;       // display line of the paragraph's start
+    int32_t DisplayLineOf(ParaPos pos) const;            // display line holding a position
+    std::string Text() const;                            // paragraphs joined by CR LF
+
+    // Word wrap.
+    bool WordWrap() const { return wordWrap; }
+    void SetWordWrap(bool on);
+    int32_t WrapColumn() const { return wrapColumn; }
+    void SetWrapColumn(int32_t columns);  // 0 or less is ignored
+    int32_t EffectiveWrapWidth() const { return wordWrap ? wrapColumn : kNoWrapWidth; }
+    int32_t TabSize() const { return tabSize; }
+    void SetTabSize(int32_t size);
+
+    // Whole-buffer operations.
+    void Clear();
+    void BeginUpdate();
+    void EndUpdate();
+    bool Updating() const { return updateCount > 0; }
+    [[nodiscard]] int InsertText(std::string_view s);
+    bool Modified() const;
+    void SetModified(bool modified);
+
+    // Caret and selection. The caret's column is within its paragraph.
+    ParaPos Caret() const { return caret; }
+    CaretPosition GetCaretPosition() const;  // display line and character column within it
+    int32_t CaretDisplayColumn() const;      // display column within the line, tabs expanded
+    void SetCaret(ParaPos pos);              // clamps, drops the selection
+    void ExtendSelectionTo(ParaPos pos);     // moves the caret, keeping the anchor
+    void SetSelection(ParaPos anchor, ParaPos caretPos);
+    void SelectAll();
+    bool HasSelection() const { return anchor != caret; }
+    ParaPos SelStart() const { return std::min(anchor, caret); }
+    ParaPos SelEnd() const { return std::max(anchor, caret); }
+    ParaPos Anchor() const { return anchor; }
+    std::string SelectedText() const;  // raw bytes, paragraphs joined by CR LF
+    void ClearSelection();
+    ParaPos PosFromDisplay(int32_t displayLine, int32_t displayColumn) const;  // both from 1
+    ParaPos EndOfText() const;
+
+    bool InsertMode() const { return insertMode; }
+    void SetInsertMode(bool on);
+    bool ReadOnly() const { return readOnly; }
+    void SetReadOnly(bool on) { readOnly = on; }
+    bool ShowBookmarks() const { return showBookmarks; }
+    void SetShowBookmarks(bool on);
+
+    // Scrolling, as far as the core keeps it: the first visible line and the number of rows.
+    int32_t TopLine() const { return topLine; }
+    void SetTopLine(int32_t displayLine);
+    int32_t VisibleRows() const { return visibleRows; }
+    void SetVisibleRows(int32_t rows);
+    void ScrollCaretIntoView();
+
+    // Undo history.
+    bool CanUndo() const;
+    bool CanRedo() const;
+    void Undo();
+    void Redo();
+    int32_t UndoBufferSize() const;
+    void SetUndoBufferSize(int32_t size);  // starts a new, empty history
+
+    // Bookmarks 0 to 9; other numbers are ignored. A bookmark is unset when it is {0, 0}.
+    void SetBookmark(int number);
+    void GotoBookmark(int number);
+    ParaPos Bookmark(int number) const;
+
+    // Search and replace.
+    bool Search(std::string_view s, SearchOptions options);
+    int32_t Replace(std::string_view s, std::string_view r, SearchOptions options);
+
+    // Keyboard-level editing, as the widget calls it. Each completed change raises OnChange.
+    void TypeChar(char c);
+    void Backspace();
+    void DeleteForward();
+    void BreakParagraph();
+    void DeleteSelection();
+    std::string TextToCopy() const;  // the selection as the clipboard gets it
+    std::string Cut();               // returns what goes to the clipboard
+    void Paste(std::string_view clipboardText);
+
+    // Text files.
+    void LoadFromFile(const std::string& name);
+    void SaveToFile(const std::string& name);
+    const std::string& FileName() const { return fileName; }
+    bool IsOpen() const { return isOpen; }
+
+    // Events. OnChange follows user edits only; OnShowStatus is deferred: the core raises
+    // OnStatusPosted and the owner calls DeliverShowStatus from its event loop later.
+    std::function<void()> OnChange;
+    std::function<void(int32_t displayLine, int32_t column)> OnShowStatus;
+    std::function<void(int32_t displayLine)> OnTopLineChanged;
+    std::function<void()> OnStatusPosted;
+    std::function<void()> OnRepaint;  // the text or its layout changed and no update is pending
+    std::function<void()> OnBeep;
+    void DeliverShowStatus();
+    bool ShowStatusPending() const { return statusPending; }
+
+private:
+    friend class UndoHistory;
+    struct Buffer;
+
+    // Primitives: every change of the text goes through one of these.
+    void InsertBytes(int32_t paraNo, int32_t offset, std::string_view bytes);
+    void DeleteBytes(int32_t paraNo, int32_t offset, int32_t count);
+    void ReplaceBytes(int32_t paraNo, int32_t offset, int32_t count, std::string_view bytes);
+    void InsertParagraph(int32_t paraNo, Paragraph para);  // in front of paraNo
+    void DeleteParagraph(int32_t paraNo);
+    Paragraph RemoveParagraph(int32_t paraNo);             // as DeleteParagraph, but not recorded
+    void PutParagraph(int32_t paraNo, Paragraph para);     // structure only: no undo, no bookmarks
+    Paragraph TakeParagraph(int32_t paraNo);               // structure only: no undo, no bookmarks
+    void SplitParagraph(int32_t paraNo, int32_t offset);   // the part from offset becomes paraNo + 1
+    void JoinParagraphs(int32_t paraNo);                   // paraNo + 1 is appended to paraNo
+
+    Paragraph& Para(int32_t paraNo);
+    const Paragraph& Para(int32_t paraNo) const;
+    void Rewrap(int32_t paraNo);
+    void RewrapAll();
+    int LimitsCheck(int32_t paraNo, int32_t parasAdded, int64_t bytesAdded) const;
+    int InsertChunk(std::string_view chunk);
+    void DeleteRange(ParaPos from, ParaPos to);
+    void ChangedText();                 // sets the modified flag and asks for a repaint
+    void CaretPlaced();                 // posts OnShowStatus
+    void UserChanged();                 // OnChange after a completed user edit
+    void Repaint();
+    ParaPos Clamp(ParaPos pos) const;
+    void ResetView();
+    int32_t SearchEngine(std::string_view s, std::string_view r, SearchOptions options);
+
+    std::unique_ptr<Buffer> buffer;
+    int32_t paraLimit = kMaxLimit;
+    int32_t byteLimit = kMaxLimit;
+    int32_t paraLengthLimit = kMaxParaLength;
+    int32_t undoBufferSize = kDefaultUndoBufferSize;
+    bool wordWrap = true;
+    int32_t wrapColumn = 105;
+    int32_t tabSize = 8;
+
+    ParaPos caret;
+    ParaPos anchor;  // selection is [min(anchor, caret), max(anchor, caret))
+    bool insertMode = true;
+    bool readOnly = false;
+    bool showBookmarks = false;
+    int32_t topLine = 1;
+    int32_t visibleRows = 1;
+    int updateCount = 0;
+    bool statusPending = false;
+
+    std::string fileName;
+    bool isOpen = false;
+};
+
+// Holds BeginUpdate for its lifetime, so an exception cannot leave the editor frozen.
+struct UpdateGuard {
+    explicit UpdateGuard(TextEditor& editor) : editor(editor) { editor.BeginUpdate(); }
+    ~UpdateGuard() { editor.EndUpdate(); }
+    UpdateGuard(const UpdateGuard&) = delete;
+    UpdateGuard& operator=(const UpdateGuard&) = delete;
+    TextEditor& editor;
+};
+
+}  // namespace lepotex

@@ -1,0 +1,323 @@
+// Reading and writing text files: bytes as they are, one line a paragraph, CR LF line ends.
+#include "editor/TextEditor.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "editor/EditorBuffer.h"
+
+namespace lepotex {
+
+namespace {
+
+[[noreturn]] void RaiseIoError(int error)
+{
+    switch (error) {
+    case ENOENT: throw EInOutError(2, "File not found");
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case EINVAL:
+    case ELOOP:
+    case EILSEQ: throw EInOutError(3, "Invalid filename");
+    case EMFILE:
+    case ENFILE: throw EInOutError(4, "Too many open files");
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY: throw EInOutError(5, "File access denied");
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: throw EInOutError(101, "Disk full");
+    default: {
+        char message[32];
+        std::snprintf(message, sizeof message, "I/O error %d", error);
+        throw EInOutError(error, message);
+    }
+    }
+}
+
+// Closes a descriptor on every way out; Release hands it over when closing must be checked.
+struct FileHandle {
+    explicit FileHandle(int fd) : fd(fd) {}
+    ~FileHandle()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    int Release() { return std::exchange(fd, -1); }
+    int fd;
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+constexpr char kCtrlZ = 0x1A;
+constexpr size_t kMaxLine = 32767;
+
+// Splits a byte stream into paragraphs by the file format's rules, whatever the read sizes.
+class LineReader {
+public:
+    template <typename Emit>
+    // Returns false once the end-of-file mark (Ctrl+Z at a line start) has been met.
+    bool Feed(const char* p, const char* end, Emit&& emit)
+    {
+        while (p < end) {
+            switch (state) {
+            case State::LineStart:
+                if (*p == kCtrlZ)
+                    return false;
+                state = State::InLine;
+                [[fallthrough]];
+            case State::InLine: {
+                const size_t room = kMaxLine - line.size();
+                const char* stop = p + std::min(size_t(end - p), room);
+                const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(stop - p)));
+                const char* spanEnd = cr ? cr : stop;
+                const char* z = static_cast<const char*>(std::memchr(p, kCtrlZ, size_t(spanEnd - p)));
+                if (z)
+                    spanEnd = z;
+                line.append(p, size_t(spanEnd - p));
+                p = spanEnd;
+                if (p == end)
+                    break;
+                if (*p == '\r') {
+                    state = State::AfterCr;
+                } else if (*p == kCtrlZ) {
+                    state = State::LineStart;  // the Ctrl+Z is consumed and ends the line
+                } else {
+                    state = State::Skip;  // the line is full: drop the rest up to its end
+                }
+                ++p;
+                emit(std::move(line));
+                line.clear();
+                break;
+            }
+            case State::Skip:
+                if (*p == '\r')
+                    state = State::AfterCr;
+                else if (*p == kCtrlZ)
+                    state = State::LineStart;
+                ++p;
+                break;
+            case State::AfterCr:
+                state = State::LineStart;
+                if (*p == '\n')
+                    ++p;
+                break;
+            }
+        }
+        return true;
+    }
+
+    template <typename Emit>
+    void Finish(Emit&& emit)
+    {
+        if (state == State::InLine) {
+            emit(std::move(line));
+            line.clear();
+        }
+        state = State::LineStart;
+    }
+
+private:
+    enum class State { LineStart, InLine, Skip, AfterCr };
+    State state = State::LineStart;
+    std::string line;
+};
+
+// Where a save really writes: through symbolic links to the file they name.
+std::filesystem::path ResolveTarget(const std::string& name)
+{
+    namespace fs = std::filesystem;
+    fs::path path(name);
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(path, ec)))
+            return path;
+        fs::path target = fs::read_symlink(path, ec);
+        if (ec)
+            return path;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    RaiseIoError(ELOOP);
+}
+
+void WriteAll(int fd, const char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            RaiseIoError(errno);
+        }
+        data += written;
+        size -= size_t(written);
+    }
+}
+
+}  // namespace
+
+void TextEditor::LoadFromFile(const std::string& name)
+{
+    if (name.empty())
+        return;
+    fileName = name;
+    if (fileName.size() > 1 && fileName.back() == '.')
+        fileName.pop_back();
+    // Everything is read into a fresh buffer and put in place only when the whole file is in:
+    // a failed load leaves the text, caret, history and modified flag as they were.
+    try {
+        FileHandle file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+        if (file.fd < 0)
+            RaiseIoError(errno);
+        struct stat info {};
+        const bool sized = ::fstat(file.fd, &info) == 0 && S_ISREG(info.st_mode);
+
+        auto fresh = std::make_unique<Buffer>(undoBufferSize);
+        const int32_t width = EffectiveWrapWidth();
+        int error = kErrNone;
+        auto append = [&](std::string&& text) {
+            if (error != kErrNone)
+                return;
+            if (const char* nul = static_cast<const char*>(std::memchr(text.data(), '\0', text.size())))
+                text.resize(size_t(nul - text.data()));
+            while (!text.empty() && IsBlank(text.back()))
+                text.pop_back();
+            int64_t allowed = paraLimit;
+            if (paraLimit < kMaxLimit)
+                ++allowed;  // the empty paragraph at the end does not count
+            if (int64_t(fresh->ParaCount()) + 1 > allowed)
+                error = kErrTooManyParagraphs;
+            else if (fresh->ByteCount() + int64_t(text.size()) + 2 > byteLimit)
+                error = kErrTextTooLarge;
+            else
+                fresh->AppendLoaded(Paragraph(std::string(text)), width, tabSize);
+        };
+
+        constexpr size_t kReadSize = 1 << 20;
+        std::string chunk(kReadSize, '\0');
+        LineReader reader;
+        bool reserved = false;
+        for (;;) {
+            const ssize_t got = ::read(file.fd, chunk.data(), chunk.size());
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                RaiseIoError(errno);
+            }
+            if (got == 0) {
+                reader.Finish(append);
+                break;
+            }
+            if (!reserved && sized) {
+                // Size the paragraph table once from the first chunk's line density, so a
+                // large book is not re-allocated step by step.
+                reserved = true;
+                const int64_t lines = std::count(chunk.data(), chunk.data() + got, '\r') + 1;
+                fresh->paras.Reserve(std::ptrdiff_t(int64_t(info.st_size) / (got / lines + 1) * 21 / 20 + 16));
+            }
+            if (!reader.Feed(chunk.data(), chunk.data() + got, append))
+                break;
+            if (error != kErrNone)
+                break;
+        }
+        if (error != kErrNone)
+            RaiseEditorError(error);
+        if (::close(file.Release()) != 0)
+            RaiseIoError(errno);
+        buffer = std::move(fresh);
+    } catch (...) {
+        isOpen = false;
+        throw;
+    }
+    isOpen = true;
+    ResetView();
+}
+
+void TextEditor::SaveToFile(const std::string& name)
+{
+    if (name.empty())
+        return;
+    namespace fs = std::filesystem;
+    const fs::path target = ResolveTarget(name);
+    fs::path folder = target.parent_path();
+    if (folder.empty())
+        folder = ".";
+
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode))
+        RaiseIoError(EISDIR);
+
+    // Write beside the target and rename over it, so a failed save leaves the old file whole.
+    std::string tempName = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    int fd = ::mkstemp(tempName.data());
+    bool inPlace = false;
+    if (fd < 0) {
+        const int error = errno;
+        // A folder we may not write into, holding a file we may: overwrite it as the last resort.
+        if (exists && (error == EACCES || error == EPERM || error == EROFS) && ::access(target.c_str(), W_OK) == 0) {
+            fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+            if (fd < 0)
+                RaiseIoError(errno);
+            inPlace = true;
+        } else {
+            RaiseIoError(error);
+        }
+    }
+    FileHandle file(fd);
+    auto discard = [&] {
+        if (!inPlace)
+            ::unlink(tempName.c_str());
+    };
+    try {
+        std::string out;
+        out.reserve(1 << 16);
+        const int32_t count = ParaCount();
+        for (int32_t p = 1; p <= count; ++p) {
+            const std::string& text = Para(p).text;
+            if (p == count && text.empty())
+                break;
+            for (const char c : text)
+                out.push_back((c >= 0x01 && c <= 0x09) ? ' ' : c);
+            out += "\r\n";
+            if (out.size() >= (1 << 16) - 8) {
+                WriteAll(file.fd, out.data(), out.size());
+                out.clear();
+            }
+        }
+        WriteAll(file.fd, out.data(), out.size());
+        if (!inPlace) {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            if (exists) {
+                ::fchmod(file.fd, old.st_mode & 07777);
+                if (::fchown(file.fd, old.st_uid, old.st_gid) != 0) {
+                    // Another owner's file we may write: it becomes ours, as with any editor.
+                }
+            } else {
+                ::fchmod(file.fd, 0666 & ~mask);
+            }
+        }
+        if (::fsync(file.fd) != 0 && errno != EINVAL)
+            RaiseIoError(errno);
+        if (::close(file.Release()) != 0)
+            RaiseIoError(errno);
+        if (!inPlace && ::rename(tempName.c_str(), target.c_str()) != 0)
+            RaiseIoError(errno);
+    } catch (...) {
+        discard();
+        throw;
+    }
+    SetModified(false);
+}
+
+}  // namespace lepotex

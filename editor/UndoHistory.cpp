@@ -1,0 +1,367 @@
+#include "editor/UndoHistory.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+namespace lepotex {
+
+namespace {
+
+constexpr uint8_t kModifiedBit = 0x80;
+
+bool HoldsParagraph(UndoKind kind)
+{
+    return kind == UndoKind::InsertParaBefore || kind == UndoKind::InsertParaAfter || kind == UndoKind::DeletePara;
+}
+
+}  // namespace
+
+UndoHistory::UndoHistory(int32_t blockSize)
+    : block(size_t(std::clamp(blockSize, 0, 65535))), freeBytes(int32_t(block.size()))
+{
+}
+
+UndoHistory::~UndoHistory() = default;
+
+UndoHistory::Header UndoHistory::ReadHeader(int32_t offset) const
+{
+    Header h;
+    const uint8_t* p = block.data() + offset;
+    std::memcpy(&h.paraNo, p, 4);
+    std::memcpy(&h.column, p + 4, 4);
+    std::memcpy(&h.dataLength, p + 8, 2);
+    std::memcpy(&h.previousSize, p + 10, 2);
+    h.kindAndFlag = p[12];
+    h.group = p[13];
+    return h;
+}
+
+void UndoHistory::WriteHeader(int32_t offset, const Header& h)
+{
+    uint8_t* p = block.data() + offset;
+    std::memcpy(p, &h.paraNo, 4);
+    std::memcpy(p + 4, &h.column, 4);
+    std::memcpy(p + 8, &h.dataLength, 2);
+    std::memcpy(p + 10, &h.previousSize, 2);
+    p[12] = h.kindAndFlag;
+    p[13] = h.group;
+}
+
+int32_t UndoHistory::RecordSize(int32_t offset) const { return kHeaderSize + ReadHeader(offset).dataLength; }
+
+UndoKind UndoHistory::KindAt(int32_t offset) const { return UndoKind(block[size_t(offset) + 12] & 0x7F); }
+
+uint32_t UndoHistory::HandleAt(int32_t offset) const
+{
+    uint32_t handle;
+    std::memcpy(&handle, block.data() + offset + kHeaderSize, 4);
+    return handle;
+}
+
+void UndoHistory::BeginGroup()
+{
+    if (groupDepth++ == 0) {
+        currentGroup = groupCounter++;
+        groupRefused = false;
+    }
+}
+
+void UndoHistory::EndGroup()
+{
+    if (groupDepth > 0 && --groupDepth == 0)
+        groupRefused = false;
+}
+
+uint32_t UndoHistory::NewHandle()
+{
+    if (!freeHandles.empty()) {
+        const uint32_t handle = freeHandles.back();
+        freeHandles.pop_back();
+        return handle;
+    }
+    held.emplace_back();
+    return uint32_t(held.size() - 1);
+}
+
+void UndoHistory::ReleaseHandles(int32_t from, int32_t to)
+{
+    for (int32_t offset = from; offset < to; offset += RecordSize(offset)) {
+        if (!HoldsParagraph(KindAt(offset)))
+            continue;
+        const uint32_t handle = HandleAt(offset);
+        held[handle].reset();
+        freeHandles.push_back(handle);
+    }
+}
+
+void UndoHistory::DropRedo()
+{
+    ReleaseHandles(usedBytes, usedBytes + redoBytes);
+    freeBytes += redoBytes;
+    redoBytes = 0;
+    redoCount = 0;
+}
+
+void UndoHistory::Clear()
+{
+    held.clear();
+    freeHandles.clear();
+    usedBytes = redoBytes = 0;
+    freeBytes = int32_t(block.size());
+    undoCount = redoCount = 0;
+    lastOffset = -1;
+}
+
+void UndoHistory::Reset(int32_t blockSize)
+{
+    block.assign(size_t(std::clamp(blockSize, 0, 65535)), 0);
+    Clear();
+}
+
+bool UndoHistory::MakeRoom(int32_t size)
+{
+    if (groupRefused)
+        return false;
+    if (size > int32_t(block.size())) {
+        Clear();
+        if (groupDepth > 0)
+            groupRefused = true;
+        return false;
+    }
+    DropRedo();  // the new record overwrites them anyway
+    if (freeBytes >= size)
+        return true;
+    // Drop the oldest whole groups, down to a sixteenth of the block free, so a stream of
+    // small edits does not shift the block on every keystroke.
+    const int32_t target = std::max(int32_t(block.size()) / 16, size);
+    int32_t cut = 0;
+    int32_t dropped = 0;
+    while (freeBytes + cut < target && cut < usedBytes) {
+        const uint8_t group = block[size_t(cut) + 13];
+        while (cut < usedBytes && block[size_t(cut) + 13] == group) {
+            cut += RecordSize(cut);
+            ++dropped;
+        }
+    }
+    if (cut >= usedBytes) {
+        Clear();
+        if (groupDepth > 0) {
+            groupRefused = true;
+            return false;
+        }
+        return true;
+    }
+    ReleaseHandles(0, cut);
+    std::memmove(block.data(), block.data() + cut, size_t(usedBytes - cut));
+    usedBytes -= cut;
+    freeBytes += cut;
+    undoCount -= dropped;
+    lastOffset -= cut;
+    Header first = ReadHeader(0);
+    first.previousSize = 0;
+    WriteHeader(0, first);
+    return true;
+}
+
+bool UndoHistory::TryMerge(UndoKind kind, int32_t paraNo, int32_t column, std::string_view data)
+{
+    if (undoCount == 0 || (kind != UndoKind::InsertText && kind != UndoKind::DeleteText))
+        return false;
+    Header h = ReadHeader(lastOffset);
+    if (UndoKind(h.kindAndFlag & 0x7F) != kind || h.paraNo != paraNo || h.dataLength + data.size() > 65535)
+        return false;
+    const int32_t length = int32_t(data.size());
+    bool append;
+    if (kind == UndoKind::InsertText && h.column + h.dataLength == column)
+        append = true;
+    else if (kind == UndoKind::DeleteText && h.column == column)
+        append = true;
+    else if (kind == UndoKind::DeleteText && h.column == column + length)
+        append = false;
+    else
+        return false;
+    DropRedo();
+    if (freeBytes < length)
+        return false;
+    uint8_t* dataStart = block.data() + lastOffset + kHeaderSize;
+    if (append) {
+        std::memcpy(dataStart + h.dataLength, data.data(), data.size());
+    } else {
+        std::memmove(dataStart + length, dataStart, h.dataLength);
+        std::memcpy(dataStart, data.data(), data.size());
+        h.column = column;
+    }
+    h.dataLength = uint16_t(h.dataLength + length);
+    WriteHeader(lastOffset, h);
+    usedBytes += length;
+    freeBytes -= length;
+    return true;
+}
+
+void UndoHistory::Append(UndoKind kind, int32_t paraNo, int32_t column, std::string_view data, bool modifiedBefore)
+{
+    Header h;
+    h.paraNo = paraNo;
+    h.column = column;
+    h.dataLength = uint16_t(data.size());
+    h.previousSize = uint16_t(lastOffset >= 0 ? usedBytes - lastOffset : 0);
+    h.kindAndFlag = uint8_t(uint8_t(kind) | (modifiedBefore ? kModifiedBit : 0));
+    h.group = currentGroup;
+    WriteHeader(usedBytes, h);
+    if (!data.empty())
+        std::memcpy(block.data() + usedBytes + kHeaderSize, data.data(), data.size());
+    lastOffset = usedBytes;
+    usedBytes += kHeaderSize + int32_t(data.size());
+    freeBytes -= kHeaderSize + int32_t(data.size());
+    ++undoCount;
+}
+
+bool UndoHistory::Record(UndoKind kind, int32_t paraNo, int32_t column, std::string_view data, bool modifiedBefore)
+{
+    if (replaying || block.empty())
+        return false;
+    if (groupDepth == 0) {
+        if (TryMerge(kind, paraNo, column, data))
+            return true;
+        currentGroup = groupCounter++;
+    }
+    // A record larger than the block (its data length is 16-bit too) empties the history.
+    const int64_t size = kHeaderSize + int64_t(data.size());
+    if (!MakeRoom(int32_t(std::min<int64_t>(size, 1 << 30))))
+        return false;
+    Append(kind, paraNo, column, data, modifiedBefore);
+    return true;
+}
+
+void UndoHistory::RecordPara(UndoKind kind, int32_t paraNo, bool modifiedBefore, std::optional<Paragraph> paragraph)
+{
+    if (replaying || block.empty())
+        return;
+    const uint32_t handle = NewHandle();
+    held[handle] = std::move(paragraph);
+    if (!Record(kind, paraNo, 1, std::string_view(reinterpret_cast<const char*>(&handle), 4), modifiedBefore)) {
+        // Not recorded (no room, or the group was refused): nobody refers to the handle.
+        held[handle].reset();
+        freeHandles.push_back(handle);
+    }
+}
+
+void UndoHistory::MarkAllModified()
+{
+    for (int32_t offset = 0; offset < usedBytes + redoBytes; offset += RecordSize(offset))
+        block[size_t(offset) + 12] |= kModifiedBit;
+}
+
+std::optional<ParaPos> UndoHistory::Undo(TextEditor& editor, bool& modifiedAfter)
+{
+    if (undoCount == 0)
+        return std::nullopt;
+    replaying = true;
+    const uint8_t group = block[size_t(lastOffset) + 13];
+    ParaPos pos;
+    while (undoCount > 0 && block[size_t(lastOffset) + 13] == group) {
+        const Header h = ReadHeader(lastOffset);
+        const UndoKind kind = UndoKind(h.kindAndFlag & 0x7F);
+        const std::string_view data(reinterpret_cast<const char*>(block.data()) + lastOffset + kHeaderSize,
+                                    h.dataLength);
+        switch (kind) {
+        case UndoKind::CaretMark:
+            break;
+        case UndoKind::InsertText:
+            editor.DeleteBytes(h.paraNo, h.column - 1, h.dataLength);
+            break;
+        case UndoKind::InsertParaBefore:
+            held[HandleAt(lastOffset)] = editor.RemoveParagraph(h.paraNo);
+            break;
+        case UndoKind::InsertParaAfter:
+            held[HandleAt(lastOffset)] = editor.RemoveParagraph(h.paraNo + 1);
+            break;
+        case UndoKind::DeleteText:
+            editor.InsertBytes(h.paraNo, h.column - 1, data);
+            break;
+        case UndoKind::DeletePara: {
+            std::optional<Paragraph>& slot = held[HandleAt(lastOffset)];
+            editor.InsertParagraph(h.paraNo, std::move(*slot));
+            slot.reset();
+            break;
+        }
+        case UndoKind::ReplaceText: {
+            const size_t nul = data.find('\0');
+            const std::string_view oldText = data.substr(0, nul);
+            const std::string_view newText = data.substr(nul + 1, data.size() - nul - 2);
+            editor.ReplaceBytes(h.paraNo, h.column - 1, int32_t(newText.size()), oldText);
+            break;
+        }
+        }
+        modifiedAfter = (h.kindAndFlag & kModifiedBit) != 0;
+        pos = ParaPos{h.paraNo, h.column};
+        const int32_t size = usedBytes - lastOffset;
+        usedBytes = lastOffset;
+        redoBytes += size;
+        --undoCount;
+        ++redoCount;
+        lastOffset = h.previousSize != 0 ? lastOffset - h.previousSize : -1;
+    }
+    replaying = false;
+    return pos;
+}
+
+std::optional<ParaPos> UndoHistory::Redo(TextEditor& editor)
+{
+    if (redoCount == 0)
+        return std::nullopt;
+    replaying = true;
+    const uint8_t group = block[size_t(usedBytes) + 13];
+    ParaPos pos;
+    while (redoCount > 0 && block[size_t(usedBytes) + 13] == group) {
+        Header h = ReadHeader(usedBytes);
+        const UndoKind kind = UndoKind(h.kindAndFlag & 0x7F);
+        h.kindAndFlag = uint8_t((h.kindAndFlag & 0x7F) | (editor.Modified() ? kModifiedBit : 0));
+        WriteHeader(usedBytes, h);
+        const std::string_view data(reinterpret_cast<const char*>(block.data()) + usedBytes + kHeaderSize,
+                                    h.dataLength);
+        pos = ParaPos{h.paraNo, h.column};
+        switch (kind) {
+        case UndoKind::CaretMark:
+            break;
+        case UndoKind::InsertText:
+            editor.InsertBytes(h.paraNo, h.column - 1, data);
+            pos.column += h.dataLength;
+            break;
+        case UndoKind::InsertParaBefore:
+        case UndoKind::InsertParaAfter: {
+            std::optional<Paragraph>& slot = held[HandleAt(usedBytes)];
+            const int32_t paraNo = kind == UndoKind::InsertParaBefore ? h.paraNo : h.paraNo + 1;
+            editor.InsertParagraph(paraNo, std::move(*slot));
+            slot.reset();
+            pos = ParaPos{paraNo + (kind == UndoKind::InsertParaBefore ? 1 : 0), 1};
+            break;
+        }
+        case UndoKind::DeleteText:
+            editor.DeleteBytes(h.paraNo, h.column - 1, h.dataLength);
+            break;
+        case UndoKind::DeletePara:
+            held[HandleAt(usedBytes)] = editor.RemoveParagraph(h.paraNo);
+            break;
+        case UndoKind::ReplaceText: {
+            const size_t nul = data.find('\0');
+            const std::string_view oldText = data.substr(0, nul);
+            const std::string_view newText = data.substr(nul + 1, data.size() - nul - 2);
+            editor.ReplaceBytes(h.paraNo, h.column - 1, int32_t(oldText.size()), newText);
+            pos.column += int32_t(newText.size());
+            break;
+        }
+        }
+        const int32_t size = kHeaderSize + h.dataLength;
+        lastOffset = usedBytes;
+        usedBytes += size;
+        redoBytes -= size;
+        --redoCount;
+        ++undoCount;
+    }
+    replaying = false;
+    return pos;
+}
+
+}  // namespace lepotex
