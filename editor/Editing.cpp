@@ -1,0 +1,164 @@
+// Keyboard-level editing as the view calls it. Each public operation is one user change:
+// it raises an editor error for a limit, and OnChange when it changed the text.
+#include "editor/TextEditor.h"
+
+#include "editor/EditorBuffer.h"
+
+namespace lepotex {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Opens an undo group for one user command and closes it on every way out.
+struct UndoGroup {
+    explicit UndoGroup(UndoHistory& undo) : undo(undo) { undo.BeginGroup(); }
+    ~UndoGroup() { undo.EndGroup(); }
+    UndoHistory& undo;
+};
+
+}  // namespace
+
+void TextEditor::TypeChar(char c)
+{
+    if (readOnly)
+        return;
+    if (HasSelection()) {
+        // The deletion and the character are one change; typing after it merges again.
+        UndoGroup group(buffer->undo);
+        DeleteRange(SelStart(), SelEnd());
+        if (const int error = LimitsCheck(caret.paraNo, 0, 1))
+            RaiseEditorError(error);
+        InsertBytes(caret.paraNo, caret.column - 1, std::string_view(&c, 1));
+    } else {
+        caret = anchor = Clamp(caret);
+        const std::string& text = Para(caret.paraNo).text;
+        if (!insertMode && caret.column <= int32_t(text.size())) {
+            ReplaceBytes(caret.paraNo, caret.column - 1, 1, std::string_view(&c, 1));
+        } else {
+            if (const int error = LimitsCheck(caret.paraNo, 0, 1))
+                RaiseEditorError(error);
+            InsertBytes(caret.paraNo, caret.column - 1, std::string_view(&c, 1));
+        }
+    }
+    caret.column += 1;
+    anchor = caret;
+    ScrollCaretIntoView();
+    CaretPlaced();
+    UserChanged();
+}
+
+void TextEditor::Backspace()
+{
+    if (readOnly)
+        return;
+    if (HasSelection()) {
+        DeleteSelection();
+        return;
+    }
+    caret = anchor = Clamp(caret);
+    if (caret.column > 1) {
+        DeleteBytes(caret.paraNo, caret.column - 2, 1);
+        caret.column -= 1;
+    } else if (caret.paraNo > 1) {
+        const int32_t upperLength = int32_t(Para(caret.paraNo - 1).text.size());
+        if (upperLength + int64_t(Para(caret.paraNo).text.size()) > paraLengthLimit)
+            RaiseEditorError(kErrJoinTooLong);
+        JoinParagraphs(caret.paraNo - 1);
+        caret = ParaPos{caret.paraNo - 1, upperLength + 1};
+    } else {
+        return;
+    }
+    anchor = caret;
+    ScrollCaretIntoView();
+    CaretPlaced();
+    UserChanged();
+}
+
+void TextEditor::DeleteForward()
+{
+    if (readOnly)
+        return;
+    if (HasSelection()) {
+        DeleteSelection();
+        return;
+    }
+    caret = anchor = Clamp(caret);
+    const int32_t length = int32_t(Para(caret.paraNo).text.size());
+    if (caret.column <= length) {
+        DeleteBytes(caret.paraNo, caret.column - 1, 1);
+    } else if (caret.paraNo < ParaCount()) {
+        if (length + int64_t(Para(caret.paraNo + 1).text.size()) > paraLengthLimit)
+            RaiseEditorError(kErrJoinTooLong);
+        JoinParagraphs(caret.paraNo);
+    } else {
+        return;
+    }
+    CaretPlaced();
+    UserChanged();
+}
+
+void TextEditor::BreakParagraph()
+{
+    if (readOnly)
+        return;
+    UndoGroup group(buffer->undo);
+    if (HasSelection())
+        DeleteRange(SelStart(), SelEnd());
+    caret = Clamp(caret);
+    if (const int error = LimitsCheck(caret.paraNo, 1, 2))
+        RaiseEditorError(error);
+    const std::string& text = Para(caret.paraNo).text;
+    int32_t split = caret.column - 1;
+    int32_t blanks = split;
+    while (blanks > 0 && IsBlank(text[size_t(blanks - 1)]))
+        --blanks;
+    DeleteBytes(caret.paraNo, blanks, split - blanks);
+    SplitParagraph(caret.paraNo, blanks);
+    caret = anchor = ParaPos{caret.paraNo + 1, 1};
+    ScrollCaretIntoView();
+    CaretPlaced();
+    UserChanged();
+}
+
+void TextEditor::DeleteSelection()
+{
+    if (readOnly || !HasSelection())
+        return;
+    DeleteRange(SelStart(), SelEnd());
+    ScrollCaretIntoView();
+    CaretPlaced();
+    UserChanged();
+}
+
+std::string TextEditor::TextToCopy() const
+{
+    if (!HasSelection())
+        return {};
+    std::string text = SelectedText();
+    for (char& c : text)
+        if (c >= 0x01 && c <= 0x09)
+            c = ' ';
+    return text;
+}
+
+std::string TextEditor::Cut()
+{
+    if (readOnly || !HasSelection())
+        return {};
+    std::string text = TextToCopy();
+    DeleteSelection();
+    return text;
+}
+
+void TextEditor::Paste(std::string_view clipboardText)
+{
+    if (readOnly || clipboardText.empty())
+        return;
+    const int error = InsertText(clipboardText);
+    UserChanged();  // what went in before a failure is a change too
+    if (error != kErrNone)
+        RaiseEditorError(error);
+}
+
+}  // namespace lepotex

@@ -1,0 +1,238 @@
+// The search-and-replace engine: Boyer-Moore-Horspool over each paragraph in place,
+// forward or backward, with or without case, optionally whole words only.
+#include "editor/TextEditor.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "editor/EditorBuffer.h"
+#include "editor/Windows1250.h"
+
+namespace lepotex {
+
+namespace {
+
+constexpr size_t kMaxSearchLength = 255;
+
+bool IsWordDelimiter(uint8_t c)
+{
+    static constexpr std::string_view kDelimiters("\t'\r\n ,./?;:`\"<>[]{}-=\\+|()%@&^$#!~*", 35);
+    return std::memchr(kDelimiters.data(), c, kDelimiters.size()) != nullptr;
+}
+
+// The pattern prepared for one search: folded to upper case unless case matters.
+class Pattern {
+public:
+    Pattern(std::string_view text, bool matchCase) : matchCase(matchCase), fold(UpperTable())
+    {
+        bytes.assign(text.begin(), text.end());
+        if (!matchCase)
+            for (char& c : bytes)
+                c = char(fold[uint8_t(c)]);
+        const size_t length = bytes.size();
+        skip.fill(std::min(length, kMaxSearchLength));
+        for (size_t i = 0; i + 1 < length; ++i)
+            skip[uint8_t(bytes[i])] = length - 1 - i;
+    }
+
+    size_t Length() const { return bytes.size(); }
+
+    uint8_t Fold(char c) const { return matchCase ? uint8_t(c) : fold[uint8_t(c)]; }
+
+    bool MatchesAt(std::string_view text, size_t at) const
+    {
+        for (size_t i = 0; i < bytes.size(); ++i)
+            if (Fold(text[at + i]) != uint8_t(bytes[i]))
+                return false;
+        return true;
+    }
+
+    // First occurrence starting at or after `from`, or npos.
+    size_t FindForward(std::string_view text, size_t from) const
+    {
+        const size_t length = bytes.size();
+        if (text.size() < length)
+            return std::string_view::npos;
+        const uint8_t last = uint8_t(bytes[length - 1]);
+        for (size_t at = from; at + length <= text.size();) {
+            const uint8_t c = Fold(text[at + length - 1]);
+            if (c == last && MatchesAt(text, at))
+                return at;
+            at += skip[c];
+        }
+        return std::string_view::npos;
+    }
+
+    // Last occurrence that ends at or before `end`, or npos.
+    size_t FindBackward(std::string_view text, size_t end) const
+    {
+        const size_t length = bytes.size();
+        end = std::min(end, text.size());
+        if (end < length)
+            return std::string_view::npos;
+        for (size_t at = end - length + 1; at-- > 0;)
+            if (MatchesAt(text, at))
+                return at;
+        return std::string_view::npos;
+    }
+
+private:
+    bool matchCase;
+    const std::array<uint8_t, 256>& fold;
+    std::string bytes;
+    std::array<size_t, 256> skip{};
+};
+
+}  // namespace
+
+int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchOptions options)
+{
+    s = s.substr(0, kMaxSearchLength);
+    r = r.substr(0, kMaxSearchLength);
+    if (s.empty())
+        return 0;
+    const bool replacing = options.replace || options.replaceAll;
+    const Pattern pattern(s, options.matchCase);
+    int32_t count = 0;
+
+    if (replacing && HasSelection()) {
+        const std::string selected = SelectedText();
+        if (selected.size() == pattern.Length() && pattern.MatchesAt(selected, 0)) {
+            int error = kErrNone;
+            if (r.empty())
+                DeleteRange(SelStart(), SelEnd());  // InsertText of nothing would leave it standing
+            else
+                error = InsertText(r);
+            if (error != kErrNone)
+                RaiseEditorError(error);
+            count = 1;
+        }
+    }
+
+    ParaPos rangeStart{1, 1};
+    ParaPos rangeEnd = EndOfText();
+    ParaPos at;
+    if (options.selectedOnly) {
+        rangeStart = Clamp(SelStart());
+        rangeEnd = Clamp(SelEnd());
+        at = options.backward ? rangeEnd : rangeStart;
+    } else if (options.global) {
+        at = options.backward ? rangeEnd : rangeStart;
+    } else {
+        at = Clamp(caret);
+        (options.backward ? rangeEnd : rangeStart) = at;
+    }
+
+    const size_t length = pattern.Length();
+    auto accepted = [&](const std::string& text, int32_t paraNo, size_t m) {
+        if (options.wholeWord) {
+            if (m > 0 && !IsWordDelimiter(uint8_t(text[m - 1])))
+                return false;
+            if (m + length < text.size() && !IsWordDelimiter(uint8_t(text[m + length])))
+                return false;
+        }
+        return ParaPos{paraNo, int32_t(m) + 1} >= rangeStart && ParaPos{paraNo, int32_t(m + length) + 1} <= rangeEnd;
+    };
+
+    bool found = false;
+    int error = kErrNone;
+    ParaPos lastChange = at;
+    const int32_t delta = int32_t(r.size()) - int32_t(length);
+    if (!options.backward) {
+        for (int32_t paraNo = at.paraNo; paraNo <= rangeEnd.paraNo && !found && error == kErrNone; ++paraNo) {
+            size_t from = paraNo == at.paraNo ? size_t(at.column - 1) : 0;
+            for (;;) {
+                const std::string& text = Para(paraNo).text;
+                const size_t m = pattern.FindForward(text, from);
+                if (m == std::string_view::npos)
+                    break;
+                if (paraNo == rangeEnd.paraNo && int32_t(m + length) + 1 > rangeEnd.column)
+                    break;  // everything further lies beyond the range
+                if (!accepted(text, paraNo, m)) {
+                    from = m + 1;
+                    continue;
+                }
+                if (!options.replaceAll) {
+                    anchor = ParaPos{paraNo, int32_t(m) + 1};
+                    caret = ParaPos{paraNo, int32_t(m + length) + 1};
+                    found = true;
+                    break;
+                }
+                if ((error = LimitsCheck(paraNo, 0, delta)) != kErrNone)
+                    break;
+                ReplaceBytes(paraNo, int32_t(m), int32_t(length), r);
+                ++count;
+                from = m + r.size();
+                lastChange = ParaPos{paraNo, int32_t(from) + 1};
+                if (paraNo == rangeEnd.paraNo)
+                    rangeEnd.column += delta;
+            }
+        }
+    } else {
+        for (int32_t paraNo = at.paraNo; paraNo >= rangeStart.paraNo && !found && error == kErrNone; --paraNo) {
+            size_t end = paraNo == at.paraNo ? size_t(at.column - 1) : Para(paraNo).text.size();
+            for (;;) {
+                const std::string& text = Para(paraNo).text;
+                const size_t m = pattern.FindBackward(text, end);
+                if (m == std::string_view::npos)
+                    break;
+                if (paraNo == rangeStart.paraNo && int32_t(m) + 1 < rangeStart.column)
+                    break;
+                if (!accepted(text, paraNo, m)) {
+                    if (m == 0 || m + length - 1 == 0)
+                        break;
+                    end = m + length - 1;
+                    continue;
+                }
+                if (!options.replaceAll) {
+                    anchor = ParaPos{paraNo, int32_t(m + length) + 1};
+                    caret = ParaPos{paraNo, int32_t(m) + 1};
+                    found = true;
+                    break;
+                }
+                if ((error = LimitsCheck(paraNo, 0, delta)) != kErrNone)
+                    break;
+                ReplaceBytes(paraNo, int32_t(m), int32_t(length), r);
+                ++count;
+                lastChange = ParaPos{paraNo, int32_t(m) + 1};
+                if (paraNo == rangeEnd.paraNo)
+                    rangeEnd.column += delta;
+                end = m;
+            }
+        }
+    }
+
+    if (options.replaceAll && count > 0) {
+        if (options.selectedOnly) {
+            anchor = rangeStart;
+            caret = rangeEnd;
+        } else {
+            caret = anchor = Clamp(lastChange);
+        }
+    }
+    if (found || count > 0) {
+        ScrollCaretIntoView();
+        CaretPlaced();
+        Repaint();
+    }
+    if (error != kErrNone)
+        RaiseEditorError(error);
+    if (count != 0)
+        return count;
+    return found ? 0 : -1;
+}
+
+bool TextEditor::Search(std::string_view s, SearchOptions options)
+{
+    options.replace = false;
+    options.replaceAll = false;
+    return SearchEngine(s, {}, options) == 0;
+}
+
+int32_t TextEditor::Replace(std::string_view s, std::string_view r, SearchOptions options)
+{
+    return SearchEngine(s, r, options);
+}
+
+}  // namespace lepotex
