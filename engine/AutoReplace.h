@@ -1,0 +1,55 @@
+#pragma once
+// The user's automatic replacement rules ("search\replacement" or
+// "search\replacement\options"): parsing, and the first pass, which applies the rules that
+// insert paragraph breaks ("^p") to the working list. The other rules run later through the
+// editor's own replace-all, with the options RuleSearchOptions gives.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "editor/SearchOptions.h"
+#include "engine/LineTests.h"
+
+namespace lepotex {
+
+enum class RuleKind {
+    NotApplied,  // no "\", empty search text, nothing after the first "\", or a stray "^p"
+    LineBreak,   // the replacement holds "^p": first pass, on the working list
+    InPlace,     // no "^p" anywhere: second pass, in the editor
+};
+
+struct ReplacementRule {
+    RuleKind kind = RuleKind::NotApplied;
+    std::string search;
+    std::string replacement;  // as written, "^p" not yet expanded
+    bool hasOptionField = false;
+    std::string optionField;
+};
+
+// Only the first 255 bytes after the first "\" are read.
+[[nodiscard]] ReplacementRule ParseRule(std::string_view rule);
+// The editor options of an in-place rule: replace every occurrence in the whole text; whole
+// words and matching case when there is no option field, else as its "w" and "c" say.
+[[nodiscard]] SearchOptions RuleSearchOptions(const ReplacementRule& rule);
+// The replacement of a line-break rule with every "^p", left to right, made CR LF.
+[[nodiscard]] std::string ExpandParagraphMarks(std::string_view replacement);
+
+// Replaces the first occurrence of `search` and searches again from the start, until there
+// is none; when `replacement` holds `search` itself (which would never end), every occurrence
+// is replaced once, left to right, and the search goes on behind the inserted text. Linear in
+// the text plus the bytes the replacements insert. Throws EEditorError (the editor's "text
+// too large" message) when the text would grow past `maxBytes`; `size` is the text's size
+// as counted against that limit and is kept up to date.
+[[nodiscard]] std::string ReplaceRepeatedly(std::string_view text, std::string_view search,
+                                            std::string_view replacement, int64_t& size, int64_t maxBytes);
+
+// Applies one line-break rule to the list: the lines, each followed by CR LF, become one text,
+// the rule is applied to it, and the text is cut into lines again at CR LF, CR and LF.
+void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes);
+
+// Lines of a text: CR LF, a lone CR and a lone LF end a line; a break at the very end makes
+// no empty line after it.
+[[nodiscard]] WorkingList TextToLines(std::string_view text);
+void AppendLines(WorkingList& list, std::string_view text);
+
+}  // namespace lepotex

@@ -1,0 +1,240 @@
+#include "engine/GlueCommands.h"
+
+#include <optional>
+#include <string_view>
+
+#include "engine/AutoReplace.h"
+#include "engine/DirectSpeech.h"
+#include "engine/EngineMessages.h"
+#include "engine/GlueStages.h"
+
+namespace lepotex {
+namespace {
+
+// The close of both commands, run also when an error passes: word wrap back on, the last
+// status text, the progress bar hidden.
+class CloseGuard {
+public:
+    CloseGuard(TextEditor& editor, ProgressReporter& reporter) : editor(editor), reporter(reporter) {}
+    ~CloseGuard()
+    {
+        editor.SetWordWrap(true);
+        reporter.ShowStage(messages::StageDone(), Repaint::Later);
+        reporter.HideProgress();
+    }
+    CloseGuard(const CloseGuard&) = delete;
+    CloseGuard& operator=(const CloseGuard&) = delete;
+
+private:
+    TextEditor& editor;
+    ProgressReporter& reporter;
+};
+
+std::optional<std::string> Refusal(const TextEditor& editor)
+{
+    // Counted with word wrap as it is: one long wrapped paragraph is enough to start.
+    if (editor.LineCount() < 2)
+        return messages::NothingToGlue();
+    // Clear would empty a read-only editor that then takes no text back.
+    if (editor.ReadOnly())
+        return messages::ReadOnlyText();
+    return std::nullopt;
+}
+
+// Word wrap off, so that every display line is a paragraph, for the whole command.
+void StartCommand(TextEditor& editor, ProgressReporter& reporter)
+{
+    reporter.FitProgressToEditor();
+    reporter.ShowProgress();
+    editor.SetWordWrap(false);
+    reporter.ShowStage(messages::StageStarting(), Repaint::Now);
+}
+
+void StartStage(ProgressReporter& reporter, const std::string& text, std::size_t lineCount)
+{
+    reporter.ShowStage(text, Repaint::Now);
+    reporter.SetProgressPosition(0);
+    // An empty list would give -1, below the bar's minimum.
+    reporter.SetProgressMaximum(lineCount > 0 ? int64_t(lineCount) - 1 : 0);
+}
+
+void StartRulePass(ProgressReporter& reporter, const Settings& settings)
+{
+    reporter.SetProgressPosition(0);
+    reporter.SetProgressMaximum(int64_t(settings.autoReplace.size()) - 1);
+}
+
+// The first piece of `text` (a line of the list, or a speech piece) that InsertText would
+// refuse as too long: InsertText makes a paragraph of every part up to an LF, less the CRs
+// and LFs at its end.
+std::optional<std::string> FindTooLong(const std::vector<std::string_view>& pieces, int32_t limit)
+{
+    int64_t paraNo = 0;
+    for (std::string_view piece : pieces) {
+        std::size_t start = 0;
+        for (;;) {
+            ++paraNo;
+            const std::size_t lf = piece.find('\n', start);
+            std::string_view part = piece.substr(start, lf == std::string_view::npos ? piece.npos : lf - start);
+            while (!part.empty() && (part.back() == '\r' || part.back() == '\n'))
+                part.remove_suffix(1);
+            if (part.size() > std::size_t(limit))
+                return messages::ParagraphTooLong(paraNo, int64_t(part.size()), limit);
+            if (lf == std::string_view::npos)
+                break;
+            start = lf + 1;
+        }
+    }
+    return std::nullopt;
+}
+
+// Clear, then every piece followed by CR LF; each lands in front of the final empty paragraph.
+template <typename Pieces>
+void WriteBack(TextEditor& editor, const Pieces& pieces)
+{
+    editor.Clear();
+    std::string chunk;
+    for (std::string_view piece : pieces) {
+        chunk.assign(piece);
+        chunk += "\r\n";
+        // Lengths were checked before the text was cleared; any other refusal must not
+        // silently drop the rest of the book.
+        if (const int code = editor.InsertText(chunk); code != kErrNone)
+            RaiseEditorError(code);
+    }
+}
+
+void ApplyInPlaceRules(TextEditor& editor, const Settings& settings, ProgressReporter& reporter)
+{
+    if (settings.autoReplace.empty())
+        return;
+    StartRulePass(reporter, settings);
+    for (const std::string& text : settings.autoReplace) {
+        const ReplacementRule rule = ParseRule(text);
+        if (rule.kind != RuleKind::InPlace)
+            continue;
+        reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Later);
+        // The count is of no interest: a rule that finds nothing is no error.
+        (void)editor.Replace(rule.search, rule.replacement, RuleSearchOptions(rule));
+        reporter.RepaintStatus();
+        reporter.StepProgress(1);
+    }
+}
+
+std::vector<std::string_view> Views(const WorkingList& list)
+{
+    return {list.begin(), list.end()};
+}
+
+}  // namespace
+
+void GlueWorkingList(WorkingList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes)
+{
+    StartStage(reporter, messages::StageIndentation(), list.size());
+    reporter.StepProgress(RemoveIndentation(list));
+    StartStage(reporter, messages::StagePageNumbers(), list.size());
+    reporter.StepProgress(RemovePageNumbers(list));
+    StartStage(reporter, messages::StageHyphenation(), list.size());
+    reporter.StepProgress(JoinHyphenatedWords(list));
+    StartStage(reporter, messages::StageLineBreaks(), list.size());
+    reporter.StepProgress(GlueLineBreaks(list, settings));
+    if (settings.indent) {
+        const std::string indent = MakeIndentString(settings.indentSize);
+        StartStage(reporter, messages::StageReindent(), list.size());
+        reporter.StepProgress(Reindent(list, indent));
+    }
+    if (settings.autoReplace.empty())
+        return;
+    StartRulePass(reporter, settings);
+    for (const std::string& text : settings.autoReplace) {
+        const ReplacementRule rule = ParseRule(text);
+        if (rule.kind != RuleKind::LineBreak)
+            continue;
+        ApplyLineBreakRule(list, rule, maxBytes);
+        reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Now);
+        reporter.StepProgress(1);
+    }
+}
+
+GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter)
+{
+    if (std::optional<std::string> refusal = Refusal(editor)) {
+        reporter.ShowMessage(*refusal);
+        return {GlueOutcome::Refused, std::move(*refusal)};
+    }
+    BusyCursorGuard cursor(reporter);
+    StartCommand(editor, reporter);
+    WorkingList list;
+    const int32_t lineCount = editor.LineCount();
+    list.reserve(std::size_t(lineCount));
+    for (int32_t n = 1; n <= lineCount; ++n)
+        list.push_back(editor.GetLine(n));
+
+    std::optional<std::string> refusal;
+    {
+        CloseGuard close(editor, reporter);
+        GlueWorkingList(list, settings, reporter);
+        reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
+        refusal = FindTooLong(Views(list), editor.ParaLengthLimit());
+        if (!refusal) {
+            UpdateGuard update(editor);
+            WriteBack(editor, list);
+            WorkingList().swap(list);
+            ApplyInPlaceRules(editor, settings, reporter);
+        }
+    }
+    if (refusal) {
+        reporter.ShowMessage(*refusal);
+        return {GlueOutcome::Refused, std::move(*refusal)};
+    }
+    reporter.ShowWordWrapState(editor.WordWrap());
+    reporter.ShowMessage(messages::GlueFinished());
+    return {GlueOutcome::Done, messages::GlueFinished()};
+}
+
+GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter)
+{
+    if (std::optional<std::string> refusal = Refusal(editor)) {
+        reporter.ShowMessage(*refusal);
+        return {GlueOutcome::Refused, std::move(*refusal)};
+    }
+    BusyCursorGuard cursor(reporter);
+    StartCommand(editor, reporter);
+    std::string collected;
+    const int32_t lineCount = editor.LineCount();
+    for (int32_t n = 1; n <= lineCount; ++n) {
+        collected += editor.GetLine(n);
+        collected += '\r';
+    }
+
+    std::optional<std::string> refusal;
+    {
+        CloseGuard close(editor, reporter);
+        reporter.SetProgressPosition(0);
+        reporter.SetProgressMaximum(int64_t(collected.size()));
+        reporter.SetProgressStep(1);
+        reporter.ShowProgress();
+        reporter.ShowStage(messages::StageSpeech(), Repaint::Now);
+        reporter.StepProgress(JoinSpeechSpans(collected));
+        reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
+        std::vector<std::string_view> pieces;
+        for (std::size_t start = 0, cr; start < collected.size(); start = cr + 1) {
+            cr = collected.find('\r', start);
+            pieces.emplace_back(collected.data() + start, cr - start);
+        }
+        refusal = FindTooLong(pieces, editor.ParaLengthLimit());
+        if (!refusal) {
+            UpdateGuard update(editor);
+            WriteBack(editor, pieces);
+        }
+    }
+    if (refusal) {
+        reporter.ShowMessage(*refusal);
+        return {GlueOutcome::Refused, std::move(*refusal)};
+    }
+    reporter.ShowWordWrapState(editor.WordWrap());
+    reporter.ShowMessage(messages::GlueFinished());
+    return {GlueOutcome::Done, messages::GlueFinished()};
+}
+
+}  // namespace lepotex

@@ -1,0 +1,36 @@
+#pragma once
+// The two text-repair commands over the editor: "Slepit" (the glue pipeline with the
+// automatic replacements) and "Slepit „přímou řeč“" (direct speech split over paragraphs).
+// They report only through the ProgressReporter; an editor error passes out as an exception
+// after the cursor, word wrap and progress bar have been restored.
+#include <string>
+
+#include "editor/TextEditor.h"
+#include "engine/LineTests.h"
+#include "engine/ProgressReporter.h"
+#include "settings/Settings.h"
+
+namespace lepotex {
+
+enum class GlueOutcome { Done, Refused };
+
+struct [[nodiscard]] GlueResult {
+    GlueOutcome outcome = GlueOutcome::Done;
+    std::string message;  // the message box's text, Windows-1250 bytes
+};
+
+// Refuses (with the message shown) when the editor shows fewer than two lines, when it is
+// read-only, and, before the editor is emptied, when a glued paragraph would be longer than
+// the editor allows; the text is then as before, except that word wrap is on.
+GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter);
+
+// The same refusals; uses none of the settings.
+GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter);
+
+// The working-list part of "Slepit": stages 1 to 5 and the first replacement pass, with their
+// stage texts and progress. Throws EEditorError when a line-break rule would make the text
+// larger than `maxBytes`.
+void GlueWorkingList(WorkingList& list, const Settings& settings, ProgressReporter& reporter,
+                     int64_t maxBytes = TextEditor::kMaxLimit);
+
+}  // namespace lepotex

@@ -1,0 +1,141 @@
+#include "engine/LineTests.h"
+
+#include <cstdint>
+
+#include "engine/CharSets.h"
+
+namespace lepotex {
+namespace {
+
+bool IsHexDigit(char c) noexcept
+{
+    return IsDecimalDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+int HexValue(char c) noexcept
+{
+    if (IsDecimalDigit(c))
+        return c - '0';
+    return (c >= 'a' ? c - 'a' : c - 'A') + 10;
+}
+
+// The standard integer notation: a signed decimal within 32 bits, or hexadecimal after
+// "$", "x", "X", "0x" or "0X" that fits in 32 bits.
+bool IsInt32Text(std::string_view s) noexcept
+{
+    std::size_t hexStart = 0;
+    if (s.starts_with("0x") || s.starts_with("0X"))
+        hexStart = 2;
+    else if (!s.empty() && (s[0] == '$' || s[0] == 'x' || s[0] == 'X'))
+        hexStart = 1;
+    if (hexStart > 0) {
+        std::string_view digits = s.substr(hexStart);
+        if (digits.empty())
+            return false;
+        uint64_t value = 0;
+        for (char c : digits) {
+            if (!IsHexDigit(c))
+                return false;
+            value = value * 16 + HexValue(c);
+            if (value > 0xFFFFFFFFu)
+                return false;
+        }
+        return true;
+    }
+    bool negative = false;
+    if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
+        negative = s[0] == '-';
+        s.remove_prefix(1);
+    }
+    if (s.empty())
+        return false;
+    const uint64_t limit = negative ? 2147483648u : 2147483647u;
+    uint64_t value = 0;
+    for (char c : s) {
+        if (!IsDecimalDigit(c))
+            return false;
+        value = value * 10 + uint64_t(c - '0');
+        if (value > limit)
+            return false;
+    }
+    return true;
+}
+
+bool IsBlank(char c) noexcept { return static_cast<uint8_t>(c) <= 0x20; }
+
+}  // namespace
+
+bool IsPageNumberLine(std::string_view line) noexcept
+{
+    if (line.empty() || line.front() != '-' || line.back() != '-')
+        return false;
+    std::string_view inner = line.size() <= 2 ? std::string_view{} : line.substr(1, line.size() - 2);
+    while (!inner.empty() && IsBlank(inner.front()))
+        inner.remove_prefix(1);
+    while (!inner.empty() && IsBlank(inner.back()))
+        inner.remove_suffix(1);
+    return IsInt32Text(inner);
+}
+
+bool IsHyphenatedBreak(std::string_view upper, std::string_view lower) noexcept
+{
+    return upper.size() >= 3 && upper.back() == '-' && upper[upper.size() - 2] != ' ' && !lower.empty() &&
+           IsLowercase(lower.front());
+}
+
+bool StartsWithNoGlue(std::string_view line, const std::vector<std::string>& noGlue) noexcept
+{
+    for (const std::string& entry : noGlue)
+        if (!entry.empty() && line.starts_with(entry))
+            return true;
+    return false;
+}
+
+bool IsAllCapitals(std::string_view line) noexcept
+{
+    for (char c : line)
+        if (!IsCapital(c))
+            return false;
+    return true;
+}
+
+bool BreakAllowsGlue(char upperLast, char lowerFirst) noexcept
+{
+    if (IsDecimalDigit(upperLast) || IsDecimalDigit(lowerFirst))
+        return false;
+    return !(IsSentenceEnd(upperLast) && !IsLowercase(lowerFirst));
+}
+
+bool CanGlueLines(std::string_view upper, std::string_view lower, const Settings& settings) noexcept
+{
+    if (upper.empty() || lower.empty())
+        return false;
+    if (StartsWithNoGlue(upper, settings.noGlue) || StartsWithNoGlue(lower, settings.noGlue))
+        return false;
+    if (settings.noCaps && (IsAllCapitals(upper) || IsAllCapitals(lower)))
+        return false;
+    return BreakAllowsGlue(upper.back(), lower.front());
+}
+
+void DeleteLine(WorkingList& list, std::size_t index)
+{
+    list.erase(list.begin() + std::ptrdiff_t(index));
+}
+
+void JoinHyphenatedLines(WorkingList& list, std::size_t index)
+{
+    std::string shortened = list[index];
+    shortened.pop_back();
+    while (list[index + 1].empty())
+        DeleteLine(list, index + 1);
+    list[index] = shortened + list[index + 1];
+    DeleteLine(list, index + 1);
+}
+
+void JoinLines(WorkingList& list, std::size_t index)
+{
+    list[index] = list[index] + ' ' + list[index + 1];
+    DeleteLine(list, index + 1);
+}
+
+}  // namespace lepotex

@@ -1,0 +1,39 @@
+#pragma once
+// The decisions of the glue pipeline about single lines and neighbouring pairs, and the
+// literal list operations that carry them out. The tests are pure functions of the lines and
+// the settings. A line is Windows-1250 bytes without a line end.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/Settings.h"
+
+namespace lepotex {
+
+// The glue pipeline's working list; index 0 holds paragraph 1 of the editor.
+using WorkingList = std::vector<std::string>;
+
+// A page number between dashes, such as "- 12 -" or "-0x1F-".
+[[nodiscard]] bool IsPageNumberLine(std::string_view line) noexcept;
+// The upper line ends in a word broken by a hyphen that the lower line continues.
+[[nodiscard]] bool IsHyphenatedBreak(std::string_view upper, std::string_view lower) noexcept;
+// True if the line break between the two (non-empty) lines is to be removed.
+[[nodiscard]] bool CanGlueLines(std::string_view upper, std::string_view lower, const Settings& settings) noexcept;
+
+// Pieces of CanGlueLines, shared with the linear pipeline.
+[[nodiscard]] bool StartsWithNoGlue(std::string_view line, const std::vector<std::string>& noGlue) noexcept;
+[[nodiscard]] bool IsAllCapitals(std::string_view line) noexcept;
+// CanGlueLines' rules 4 and 5: the characters either side of the break.
+[[nodiscard]] bool BreakAllowsGlue(char upperLast, char lowerFirst) noexcept;
+
+// Literal list operations. Each costs time proportional to the lines behind `index`; the
+// pipeline itself gets the same results in one pass per stage.
+void DeleteLine(WorkingList& list, std::size_t index);
+// Drops line index's final hyphen and appends the next non-empty line, removing it and the
+// empty lines between. The caller guarantees that a non-empty line follows.
+void JoinHyphenatedLines(WorkingList& list, std::size_t index);
+// Line index becomes itself, one space and line index + 1, which is removed.
+void JoinLines(WorkingList& list, std::size_t index);
+
+}  // namespace lepotex

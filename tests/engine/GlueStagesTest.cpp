@@ -1,0 +1,104 @@
+#include "engine/GlueStages.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "LiteralReference.h"
+#include "RandomText.h"
+#include "engine/GlueCommands.h"
+
+namespace lepotex {
+namespace {
+
+Settings GlueSettings()
+{
+    Settings s;
+    s.noGlue = {"Kapitola", "All rights reserved", "(c)"};
+    s.autoReplace = {"sena\\se na", "\x93\x84\\\x93^p\x84", "\x93 \x84\\\x93^p\x84", ",,\\\x84"};
+    return s;
+}
+
+TEST(GlueStages, RemoveIndentationAndPageNumbers)
+{
+    WorkingList list = {"   a  ", "    ", "b", "- 12 -", "-5-"};
+    EXPECT_EQ(RemoveIndentation(list), 5);
+    EXPECT_EQ(list, (WorkingList{"a  ", "", "b", "- 12 -", "-5-"}));
+    EXPECT_EQ(RemovePageNumbers(list), 5);
+    EXPECT_EQ(list, (WorkingList{"a  ", "", "b"}));
+
+    WorkingList numbers = {"-1-", "-2-"};
+    EXPECT_EQ(RemovePageNumbers(numbers), 2);
+    EXPECT_TRUE(numbers.empty());
+}
+
+TEST(GlueStages, JoinHyphenatedWordsAcrossEmptyLinesAndChains)
+{
+    WorkingList list = {"slo-", "", "", "vo", "kon-", "ec"};
+    EXPECT_EQ(JoinHyphenatedWords(list), 3);  // non-empty lines before the last
+    EXPECT_EQ(list, (WorkingList{"slovo", "konec"}));
+
+    list = {"pro-", "ti-", "va", "Slo-", "Vo", "x-", ""};
+    JoinHyphenatedWords(list);
+    EXPECT_EQ(list, (WorkingList{"protiva", "Slo-", "Vo", "x-", ""}));
+}
+
+TEST(GlueStages, GlueLineBreaksSeesTheAlreadyJoinedLowerLine)
+{
+    const Settings s = GlueSettings();
+    WorkingList list = {"jednou", "byl", "jeden.", "Pak", "", "konec"};
+    EXPECT_EQ(GlueLineBreaks(list, s), 3);  // the pairs touching the empty line are skipped
+    EXPECT_EQ(list, (WorkingList{"jednou byl jeden.", "Pak", "", "konec"}));
+
+    // "All" joined with "rights reserved" begins with a no-glue entry, so "text" stays apart.
+    list = {"text", "All", "rights reserved"};
+    GlueLineBreaks(list, s);
+    EXPECT_EQ(list, (WorkingList{"text", "All rights reserved"}));
+
+    list = {"a", "KAPITOLA", "b"};
+    GlueLineBreaks(list, s);
+    EXPECT_EQ(list, (WorkingList{"a", "KAPITOLA", "b"}));
+}
+
+TEST(GlueStages, ReindentUsesTheIndentString)
+{
+    EXPECT_EQ(MakeIndentString(4), "   ");
+    EXPECT_EQ(MakeIndentString(1), "");
+    EXPECT_EQ(MakeIndentString(14), std::string(13, ' '));
+    EXPECT_EQ(MakeIndentString(0), std::string(14, ' '));
+    EXPECT_EQ(MakeIndentString(15), std::string(14, ' '));
+    WorkingList list = {"a", "", "b"};
+    EXPECT_EQ(Reindent(list, "   "), 2);
+    EXPECT_EQ(list, (WorkingList{"   a", "", "   b"}));
+}
+
+TEST(GlueStages, MatchTheLiteralAlgorithmOnRandomTexts)
+{
+    std::mt19937 rng(20030119);
+    Settings s = GlueSettings();
+    // Entries that a line can only begin with once a join has put a space into it.
+    s.noGlue.push_back("ab x");
+    s.noGlue.push_back("a a");
+    for (int round = 0; round < 1500; ++round) {
+        s.noCaps = round % 3 != 0;
+        s.indent = round % 4 != 0;
+        s.indentSize = uint8_t(round % 17);
+        const WorkingList input = testing::RandomLines(rng, 30, round % 5 == 0);
+        WorkingList literal = input;
+        const std::vector<int64_t> literalSteps = literal::Glue(literal, s);
+
+        WorkingList linear = input;
+        std::vector<int64_t> steps = {RemoveIndentation(linear), RemovePageNumbers(linear),
+                                      JoinHyphenatedWords(linear), GlueLineBreaks(linear, s)};
+        WorkingList whole = input;
+        SilentReporter quiet;
+        GlueWorkingList(whole, s, quiet);
+        if (s.indent)
+            steps.push_back(Reindent(linear, MakeIndentString(s.indentSize)));
+        ASSERT_EQ(steps, literalSteps) << "round " << round;
+        ASSERT_EQ(whole, literal) << "round " << round;
+    }
+}
+
+}  // namespace
+}  // namespace lepotex

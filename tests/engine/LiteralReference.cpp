@@ -1,0 +1,123 @@
+#include "LiteralReference.h"
+
+#include "engine/AutoReplace.h"
+#include "engine/GlueStages.h"
+
+namespace lepotex::literal {
+namespace {
+
+std::string StripLeadingSpaces(std::string line)
+{
+    while (!line.empty() && line[0] == ' ')
+        line.erase(0, 1);
+    return line;
+}
+
+}  // namespace
+
+void ApplyLineBreakRule(WorkingList& list, const std::string& search, const std::string& replacement)
+{
+    std::string text;
+    for (const std::string& line : list)
+        text += line + "\r\n";
+    if (replacement.find(search) != std::string::npos) {
+        for (std::size_t at = text.find(search); at != std::string::npos;
+             at = text.find(search, at + replacement.size()))
+            text.replace(at, search.size(), replacement);
+    } else {
+        for (std::size_t at; (at = text.find(search)) != std::string::npos;)
+            text.replace(at, search.size(), replacement);
+    }
+    list = TextToLines(text);
+}
+
+std::vector<int64_t> Glue(WorkingList& list, const Settings& settings)
+{
+    std::vector<int64_t> steps;
+    int64_t s = 0;
+    for (std::size_t i = list.size(); i-- > 0; ++s)
+        list[i] = StripLeadingSpaces(list[i]);
+    steps.push_back(s);
+
+    s = 0;
+    for (std::size_t i = list.size(); i-- > 0; ++s)
+        if (IsPageNumberLine(list[i]))
+            DeleteLine(list, i);
+    steps.push_back(s);
+
+    s = 0;
+    for (std::size_t i = list.size() < 2 ? 0 : list.size() - 1; i-- > 0;) {
+        if (list[i].empty())
+            continue;
+        std::size_t partner = i + 1;
+        while (partner < list.size() && list[partner].empty())
+            ++partner;
+        if (partner < list.size() && IsHyphenatedBreak(list[i], list[partner]))
+            JoinHyphenatedLines(list, i);
+        ++s;
+    }
+    steps.push_back(s);
+
+    s = 0;
+    for (std::size_t i = list.size() < 2 ? 0 : list.size() - 1; i-- > 0;) {
+        if (list[i].empty() || list[i + 1].empty())
+            continue;
+        if (CanGlueLines(list[i], list[i + 1], settings))
+            JoinLines(list, i);
+        ++s;
+    }
+    steps.push_back(s);
+
+    if (settings.indent) {
+        const std::string indent = MakeIndentString(settings.indentSize);
+        s = 0;
+        for (std::size_t i = list.size(); i-- > 0;) {
+            if (list[i].empty())
+                continue;
+            list[i] = indent + StripLeadingSpaces(list[i]);
+            ++s;
+        }
+        steps.push_back(s);
+    }
+
+    for (const std::string& text : settings.autoReplace) {
+        const ReplacementRule rule = ParseRule(text);
+        if (rule.kind == RuleKind::LineBreak)
+            ApplyLineBreakRule(list, rule.search, ExpandParagraphMarks(rule.replacement));
+    }
+    return steps;
+}
+
+int64_t JoinSpeechSpans(std::string& t)
+{
+    int64_t steps = 0;
+    bool inSpeech = false;
+    std::size_t open = 0;
+    for (std::size_t pos = 0; pos + 1 < t.size(); ++pos, ++steps) {
+        if (t[pos] == '\x84') {
+            open = pos;
+            inSpeech = true;
+        } else if (t[pos] == '\x93' && inSpeech) {
+            for (std::size_t c = open + 1; c < pos; ++c) {
+                if (t[c] != '\r')
+                    continue;
+                t[c] = ' ';
+                ++c;
+                if (t[c] == '\n') {
+                    t.erase(c, 1);
+                    --pos;
+                    ++steps;
+                }
+                while (t[c] == ' ') {
+                    t.erase(c, 1);
+                    --pos;
+                    ++steps;
+                }
+            }
+            inSpeech = false;
+        }
+    }
+    return steps;
+}
+
+}  // namespace lepotex::literal

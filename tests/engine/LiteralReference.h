@@ -1,0 +1,20 @@
+#pragma once
+// The glue algorithms written literally, one removal, join, replacement or deletion at a time
+// (quadratic on a book), as the reference the linear engine is compared with.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/LineTests.h"
+#include "settings/Settings.h"
+
+namespace lepotex::literal {
+
+// Stages 1 to 5 and the first replacement pass; returns the progress steps of each stage.
+std::vector<int64_t> Glue(WorkingList& list, const Settings& settings);
+// One line-break rule: replace the first occurrence and search again from the start.
+void ApplyLineBreakRule(WorkingList& list, const std::string& search, const std::string& replacement);
+// The speech scan over the collected text; returns its progress steps.
+int64_t JoinSpeechSpans(std::string& collected);
+
+}  // namespace lepotex::literal
