@@ -156,12 +156,12 @@ void GlueWorkingList(WorkingList& list, const Settings& settings, ProgressReport
     }
 }
 
-GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter)
+namespace {
+
+// Steps 2 to 13 of "Slepit": everything between the refusal test and the closing message.
+// Returns the refusal of a paragraph over the limit, found before the editor is emptied.
+std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, ProgressReporter& reporter)
 {
-    if (std::optional<std::string> refusal = Refusal(editor)) {
-        reporter.ShowMessage(*refusal);
-        return {GlueOutcome::Refused, std::move(*refusal)};
-    }
     BusyCursorGuard cursor(reporter);
     StartCommand(editor, reporter);
     WorkingList list;
@@ -170,34 +170,21 @@ GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressR
     for (int32_t n = 1; n <= lineCount; ++n)
         list.push_back(editor.GetLine(n));
 
-    std::optional<std::string> refusal;
-    {
-        CloseGuard close(editor, reporter);
-        GlueWorkingList(list, settings, reporter);
-        reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
-        refusal = FindTooLong(Views(list), editor.ParaLengthLimit());
-        if (!refusal) {
-            UpdateGuard update(editor);
-            WriteBack(editor, list);
-            WorkingList().swap(list);
-            ApplyInPlaceRules(editor, settings, reporter);
-        }
-    }
-    if (refusal) {
-        reporter.ShowMessage(*refusal);
-        return {GlueOutcome::Refused, std::move(*refusal)};
-    }
-    reporter.ShowWordWrapState(editor.WordWrap());
-    reporter.ShowMessage(messages::GlueFinished());
-    return {GlueOutcome::Done, messages::GlueFinished()};
+    CloseGuard close(editor, reporter);
+    GlueWorkingList(list, settings, reporter);
+    reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
+    if (std::optional<std::string> refusal = FindTooLong(Views(list), editor.ParaLengthLimit()))
+        return refusal;
+    UpdateGuard update(editor);
+    WriteBack(editor, list);
+    WorkingList().swap(list);
+    ApplyInPlaceRules(editor, settings, reporter);
+    return std::nullopt;
 }
 
-GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter)
+// Steps 2 to 12 of "Slepit „přímou řeč“".
+std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& reporter)
 {
-    if (std::optional<std::string> refusal = Refusal(editor)) {
-        reporter.ShowMessage(*refusal);
-        return {GlueOutcome::Refused, std::move(*refusal)};
-    }
     BusyCursorGuard cursor(reporter);
     StartCommand(editor, reporter);
     std::string collected;
@@ -207,27 +194,32 @@ GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter)
         collected += '\r';
     }
 
-    std::optional<std::string> refusal;
-    {
-        CloseGuard close(editor, reporter);
-        reporter.SetProgressPosition(0);
-        reporter.SetProgressMaximum(int64_t(collected.size()));
-        reporter.SetProgressStep(1);
-        reporter.ShowProgress();
-        reporter.ShowStage(messages::StageSpeech(), Repaint::Now);
-        reporter.StepProgress(JoinSpeechSpans(collected));
-        reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
-        std::vector<std::string_view> pieces;
-        for (std::size_t start = 0, cr; start < collected.size(); start = cr + 1) {
-            cr = collected.find('\r', start);
-            pieces.emplace_back(collected.data() + start, cr - start);
-        }
-        refusal = FindTooLong(pieces, editor.ParaLengthLimit());
-        if (!refusal) {
-            UpdateGuard update(editor);
-            WriteBack(editor, pieces);
-        }
+    CloseGuard close(editor, reporter);
+    reporter.SetProgressPosition(0);
+    reporter.SetProgressMaximum(int64_t(collected.size()));
+    reporter.SetProgressStep(1);
+    reporter.ShowProgress();
+    reporter.ShowStage(messages::StageSpeech(), Repaint::Now);
+    reporter.StepProgress(JoinSpeechSpans(collected));
+    reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
+    std::vector<std::string_view> pieces;
+    for (std::size_t start = 0, cr; start < collected.size(); start = cr + 1) {
+        cr = collected.find('\r', start);
+        pieces.emplace_back(collected.data() + start, cr - start);
     }
+    if (std::optional<std::string> refusal = FindTooLong(pieces, editor.ParaLengthLimit()))
+        return refusal;
+    UpdateGuard update(editor);
+    WriteBack(editor, pieces);
+    return std::nullopt;
+}
+
+template <typename Command>
+GlueResult RunCommand(TextEditor& editor, ProgressReporter& reporter, Command command)
+{
+    std::optional<std::string> refusal = Refusal(editor);
+    if (!refusal)
+        refusal = command();
     if (refusal) {
         reporter.ShowMessage(*refusal);
         return {GlueOutcome::Refused, std::move(*refusal)};
@@ -235,6 +227,18 @@ GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter)
     reporter.ShowWordWrapState(editor.WordWrap());
     reporter.ShowMessage(messages::GlueFinished());
     return {GlueOutcome::Done, messages::GlueFinished()};
+}
+
+}  // namespace
+
+GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter)
+{
+    return RunCommand(editor, reporter, [&] { return Glue(editor, settings, reporter); });
+}
+
+GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter)
+{
+    return RunCommand(editor, reporter, [&] { return GlueSpeech(editor, reporter); });
 }
 
 }  // namespace lepotex
