@@ -14,6 +14,7 @@ namespace lepotex {
 struct TextEditor::Buffer {
     explicit Buffer(int32_t undoSize) : undo(undoSize)
     {
+        bookmarks.fill(ParaPos{0, 0});
         paras.Insert(0, Paragraph());
         lines.InsertPartition(0, 0);
         lines.AddToPartition(0, 1);
@@ -22,7 +23,7 @@ struct TextEditor::Buffer {
     Partitioning lines;            // partition i: the display lines of paragraph i + 1
     int64_t textBytes = 0;         // sum of the paragraph lengths
     bool modified = false;
-    std::array<ParaPos, 10> bookmarks{};  // {0, 0}: unset
+    std::array<ParaPos, 10> bookmarks;  // {0, 0}: unset
     UndoHistory undo;
 
     int32_t ParaCount() const { return int32_t(paras.Length()); }

@@ -95,6 +95,12 @@ int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchO
     const bool replacing = options.replace || options.replaceAll;
     const Pattern pattern(s, options.matchCase);
     int32_t count = 0;
+    // One replace command is one undo step, however many occurrences it changes.
+    struct Group {
+        explicit Group(UndoHistory& undo) : undo(undo) { undo.BeginGroup(); }
+        ~Group() { undo.EndGroup(); }
+        UndoHistory& undo;
+    } group(buffer->undo);
 
     if (replacing && HasSelection()) {
         const std::string selected = SelectedText();
@@ -180,7 +186,7 @@ int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchO
                 if (paraNo == rangeStart.paraNo && int32_t(m) + 1 < rangeStart.column)
                     break;
                 if (!accepted(text, paraNo, m)) {
-                    if (m == 0 || m + length - 1 == 0)
+                    if (m == 0)
                         break;
                     end = m + length - 1;
                     continue;

@@ -210,7 +210,6 @@ private:
     void ResetView();
     int32_t SearchEngine(std::string_view s, std::string_view r, SearchOptions options);
 
-    std::unique_ptr<Buffer> buffer;
     int32_t paraLimit = kMaxLimit;
     int32_t byteLimit = kMaxLimit;
     int32_t paraLengthLimit = kMaxParaLength;
@@ -218,6 +217,7 @@ private:
     bool wordWrap = true;
     int32_t wrapColumn = 105;
     int32_t tabSize = 8;
+    std::unique_ptr<Buffer> buffer;  // declared after the settings it is made from
 
     ParaPos caret;
     ParaPos anchor;  // selection is [min(anchor, caret), max(anchor, caret))

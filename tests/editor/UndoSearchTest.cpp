@@ -1,0 +1,248 @@
+#include "editor/TextEditor.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+
+namespace lepotex {
+namespace {
+
+using test::Paragraphs;
+using Paras = std::vector<std::string>;
+
+TEST(Undo, TypingMergesAndTheModifiedFlagFollowsTheSavedState)
+{
+    const std::string path = (std::filesystem::temp_directory_path() / "lepotex-undo.txt").string();
+    std::ofstream(path, std::ios::binary) << "text\r\n";
+    TextEditor editor;
+    editor.LoadFromFile(path);
+    editor.SetCaret(ParaPos{1, 5});
+    editor.TypeChar('a');
+    editor.TypeChar('b');
+    editor.TypeChar('c');
+    EXPECT_EQ(editor.ParaText(1), "textabc");
+    editor.Undo();
+    EXPECT_EQ(editor.ParaText(1), "text") << "three letters typed are one record";
+    EXPECT_FALSE(editor.Modified()) << "undone back to the loaded text";
+    EXPECT_FALSE(editor.CanUndo());
+    editor.Redo();
+    EXPECT_EQ(editor.ParaText(1), "textabc");
+    EXPECT_TRUE(editor.Modified());
+
+    // Backspaces merge too, and after a save every undo or redo leaves the text modified.
+    editor.Backspace();
+    editor.Backspace();
+    editor.SaveToFile(path);
+    EXPECT_FALSE(editor.Modified());
+    editor.Undo();
+    EXPECT_EQ(editor.ParaText(1), "textabc");
+    EXPECT_TRUE(editor.Modified());
+    editor.Redo();
+    EXPECT_EQ(editor.ParaText(1), "texta");
+    EXPECT_TRUE(editor.Modified());
+    std::filesystem::remove(path);
+
+    int beeps = 0;
+    editor.OnBeep = [&] { ++beeps; };
+    editor.Redo();
+    EXPECT_EQ(beeps, 1);
+    editor.SetReadOnly(true);
+    EXPECT_FALSE(editor.CanUndo());
+}
+
+TEST(Undo, ParagraphBreaksJoinsAndPastesUndoWhole)
+{
+    TextEditor editor;
+    ASSERT_EQ(editor.InsertText("alpha beta\r\ngamma"), 0);
+    editor.SetCaret(ParaPos{1, 7});
+    editor.BreakParagraph();
+    EXPECT_EQ(Paragraphs(editor), (Paras{"alpha", "beta", "gamma"})) << "the blank before the break goes";
+    editor.SetCaret(ParaPos{3, 1});
+    editor.Backspace();
+    EXPECT_EQ(Paragraphs(editor), (Paras{"alpha", "betagamma"}));
+    editor.SetSelection(ParaPos{1, 3}, ParaPos{2, 5});
+    editor.Paste("X\r\nY");
+    EXPECT_EQ(Paragraphs(editor), (Paras{"alX", "Ygamma"}));
+    editor.Undo();
+    EXPECT_EQ(Paragraphs(editor), (Paras{"alpha", "betagamma"}));
+    editor.Undo();
+    EXPECT_EQ(Paragraphs(editor), (Paras{"alpha", "beta", "gamma"}));
+    editor.Undo();
+    EXPECT_EQ(Paragraphs(editor), (Paras{"alpha beta", "gamma"}));
+    editor.Redo();
+    editor.Redo();
+    editor.Redo();
+    EXPECT_EQ(Paragraphs(editor), (Paras{"alX", "Ygamma"}));
+    test::ExpectCountsConsistent(editor);
+
+    // Joining over the paragraph limit is refused with 266 and changes nothing.
+    editor.Clear();
+    ASSERT_EQ(editor.InsertText(std::string(20000, 'a') + "\r\n" + std::string(20000, 'b')), 0);
+    editor.SetCaret(ParaPos{2, 1});
+    try {
+        editor.Backspace();
+        FAIL();
+    } catch (const EEditorError& e) {
+        EXPECT_STREQ(e.what(), "Cannot join paragraphs. New paragraph size exceeds maximum paragraph size");
+    }
+    EXPECT_EQ(editor.ParaCount(), 2);
+}
+
+TEST(Undo, TheBlockStaysBoundedDroppingOldGroupsOrEverything)
+{
+    TextEditor editor;
+    editor.Paste(std::string(10000, 'p'));
+    EXPECT_FALSE(editor.CanUndo()) << "a record larger than the block empties the history";
+    EXPECT_EQ(editor.ParaText(1).size(), 10000u);
+
+    // Many small separate changes: the oldest are dropped in batches, the newest stay undoable.
+    editor.Clear();
+    for (int i = 0; i < 2000; ++i) {
+        editor.SetCaret(ParaPos{1, 1});
+        editor.TypeChar(char('a' + i % 26));
+        editor.SetCaret(editor.EndOfText());
+        ASSERT_EQ(editor.InsertText("x"), 0);  // a group of its own, so nothing merges
+    }
+    int undone = 0;
+    while (editor.CanUndo()) {
+        editor.Undo();
+        ++undone;
+    }
+    EXPECT_GT(undone, 300);
+    EXPECT_LT(undone, 600);
+    EXPECT_EQ(editor.ParaText(1).size(), size_t(4000 - undone));
+}
+
+TEST(Bookmarks, FollowEditsAndAreUnsetWithTheirText)
+{
+    TextEditor editor;
+    ASSERT_EQ(editor.InsertText("0123456789\r\nsecond\r\nthird"), 0);
+    editor.SetCaret(ParaPos{1, 5});
+    editor.SetBookmark(1);
+    editor.SetCaret(ParaPos{2, 3});
+    editor.SetBookmark(3);
+    editor.SetCaret(ParaPos{3, 2});
+    editor.SetBookmark(9);
+    editor.SetBookmark(10);  // ignored
+
+    editor.SetCaret(ParaPos{1, 1});
+    ASSERT_EQ(editor.InsertText("xy"), 0);
+    EXPECT_EQ(editor.Bookmark(1), (ParaPos{1, 7}));
+    ASSERT_EQ(editor.InsertText("\r\n"), 0);  // a paragraph in front: everything moves down
+    EXPECT_EQ(editor.Bookmark(1), (ParaPos{2, 5}));
+    EXPECT_EQ(editor.Bookmark(9), (ParaPos{4, 2}));
+    editor.SetCaret(ParaPos{2, 3});
+    editor.BreakParagraph();  // split before the bookmark
+    EXPECT_EQ(editor.Bookmark(1), (ParaPos{3, 3}));
+    editor.Backspace();  // and joined back
+    EXPECT_EQ(editor.Bookmark(1), (ParaPos{2, 5}));
+    // Undo replays the recorded changes: the join's text is deleted again, and with it the mark in it.
+    editor.Undo();
+    EXPECT_EQ(editor.Bookmark(1), (ParaPos{0, 0}));
+    EXPECT_EQ(editor.Bookmark(9), (ParaPos{5, 2}));
+    editor.Redo();
+    EXPECT_EQ(editor.Bookmark(9), (ParaPos{4, 2}));
+
+    // Deleting the paragraph that holds bookmark 3 unsets it; Goto then does nothing.
+    editor.SetSelection(ParaPos{3, 1}, ParaPos{4, 1});
+    editor.DeleteSelection();
+    EXPECT_EQ(editor.Bookmark(3), (ParaPos{0, 0}));
+    EXPECT_EQ(editor.Bookmark(9), (ParaPos{3, 2}));
+    editor.SetCaret(ParaPos{1, 1});
+    editor.GotoBookmark(3);
+    EXPECT_EQ(editor.Caret(), (ParaPos{1, 1}));
+    editor.GotoBookmark(9);
+    EXPECT_EQ(editor.Caret(), (ParaPos{3, 2}));
+    editor.Clear();
+    EXPECT_EQ(editor.Bookmark(1), (ParaPos{0, 0}));
+}
+
+TEST(Search, WholeWordsCaseAndTheCzechUpperTable)
+{
+    TextEditor editor;
+    ASSERT_EQ(editor.InsertText("senator sena, Sena\r\nsena"), 0);
+    const SearchOptions exact{.matchCase = true, .global = true, .wholeWord = true};
+    ASSERT_TRUE(editor.Search("sena", exact));
+    EXPECT_EQ(editor.SelStart(), (ParaPos{1, 9}));
+    EXPECT_EQ(editor.Caret(), (ParaPos{1, 13}));
+    ASSERT_TRUE(editor.Search("sena", SearchOptions{.matchCase = true, .wholeWord = true}));
+    EXPECT_EQ(editor.SelStart(), (ParaPos{2, 1})) << "from the caret: skips Sena, finds the next paragraph";
+    EXPECT_FALSE(editor.Search("sena", SearchOptions{.matchCase = true, .wholeWord = true}));
+
+    editor.Clear();
+    ASSERT_EQ(editor.InsertText("ta \x9A" "kola"), 0);  // "ta škola"
+    EXPECT_TRUE(editor.Search("\x8AKOLA", SearchOptions{.global = true})) << "ŠKOLA finds škola without case";
+    EXPECT_FALSE(editor.Search("\x8AKOL", SearchOptions{.matchCase = true, .global = true}));
+    EXPECT_TRUE(editor.Search("", SearchOptions{}));
+    EXPECT_EQ(editor.ParaText(1), "ta \x9A" "kola");
+
+    // Only the first 255 characters are searched for.
+    editor.Clear();
+    ASSERT_EQ(editor.InsertText(std::string(255, 'z')), 0);
+    EXPECT_TRUE(editor.Search(std::string(300, 'z'), SearchOptions{.global = true}));
+
+    // Backward from the end, then on towards the start, then nothing.
+    editor.Clear();
+    ASSERT_EQ(editor.InsertText("ab ab\r\nab"), 0);
+    const SearchOptions back{.backward = true};
+    ASSERT_TRUE(editor.Search("ab", back));
+    EXPECT_EQ(editor.Caret(), (ParaPos{2, 1}));
+    ASSERT_TRUE(editor.Search("ab", back));
+    EXPECT_EQ(editor.Caret(), (ParaPos{1, 4}));
+    ASSERT_TRUE(editor.Search("ab", back));
+    EXPECT_EQ(editor.Caret(), (ParaPos{1, 1}));
+    EXPECT_FALSE(editor.Search("ab", back));
+}
+
+TEST(Replace, ReplaceAllCountsNeverRescansAndKeepsEarlierWorkOnError)
+{
+    TextEditor editor;
+    const SearchOptions all{.global = true, .replace = true, .replaceAll = true};
+    ASSERT_EQ(editor.InsertText("abab ab"), 0);
+    EXPECT_EQ(editor.Replace("ab", "x", all), 3);
+    EXPECT_EQ(editor.ParaText(1), "xx x");
+    EXPECT_EQ(editor.Replace("ab", "x", all), -1);
+    EXPECT_EQ(editor.Replace("x", "xx", all), 3);
+    EXPECT_EQ(editor.ParaText(1), "xxxx xx");
+    editor.Undo();
+    EXPECT_EQ(editor.ParaText(1), "xx x") << "a replace-all is undone as one change";
+
+    // Replace one: the selected occurrence is replaced and the next one selected.
+    editor.SetCaret(ParaPos{1, 1});
+    ASSERT_TRUE(editor.Search("x", SearchOptions{}));
+    EXPECT_EQ(editor.Replace("x", "yy", SearchOptions{.replace = true}), 1);
+    EXPECT_EQ(editor.ParaText(1), "yyx x");
+    EXPECT_EQ(editor.SelectedText(), "x");
+    EXPECT_EQ(editor.Replace("x", "", SearchOptions{.replace = true}), 1);
+    EXPECT_EQ(editor.ParaText(1), "yy x") << "an empty replacement deletes the selection";
+
+    // 268: replacements made before it stay and stay undoable.
+    editor.Clear();
+    ASSERT_EQ(editor.InsertText("a\r\n" + std::string(32760, 'b') + "a"), 0);
+    try {
+        (void)editor.Replace("a", "0123456789", all);
+        FAIL();
+    } catch (const EEditorError& e) {
+        EXPECT_STREQ(e.what(), "Current operation will exceed the maximum paragraph size");
+    }
+    EXPECT_EQ(editor.ParaText(1), "0123456789");
+    EXPECT_EQ(editor.ParaText(2).back(), 'a');
+    editor.Undo();
+    EXPECT_EQ(editor.ParaText(1), "a");
+
+    // Within the selection only, the range growing with each replacement.
+    editor.Clear();
+    ASSERT_EQ(editor.InsertText("a a a a"), 0);
+    editor.SetSelection(ParaPos{1, 3}, ParaPos{1, 6});
+    EXPECT_EQ(editor.Replace("a", "bbb", SearchOptions{.replaceAll = true, .selectedOnly = true}), 2);
+    EXPECT_EQ(editor.ParaText(1), "a bbb bbb a");
+    EXPECT_EQ(editor.SelectedText(), "bbb bbb");
+}
+
+}  // namespace
+}  // namespace lepotex
