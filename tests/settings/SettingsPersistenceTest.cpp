@@ -1,0 +1,226 @@
+#include "settings/SettingsPersistence.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include "FakeSettingsBackend.h"
+#include "editor/Windows1250.h"
+#include "settings/IniSettingsBackend.h"
+#include "settings/SettingsError.h"
+
+using namespace lepotex;
+using List = std::vector<std::string>;
+
+namespace {
+
+template <typename Fn>
+void ExpectSettingsError(Fn&& fn, const std::string& message)
+{
+    try {
+        fn();
+        ADD_FAILURE() << "no error, expected " << message;
+    } catch (const ESettingsError& error) {
+        EXPECT_EQ(error.what(), message);
+    }
+}
+
+// A private configuration folder per test; the store under test and the raw file access
+// both point there, never at the user's own settings.
+class SettingsFile : public testing::Test {
+protected:
+    QString Root() const { return dir.path(); }
+    QString ConfPath() const { return Root() + "/Zuvra/Lepotex 1.2.conf"; }
+
+    std::unique_ptr<SettingsStore> NewStore() const
+    {
+        return std::make_unique<SettingsStore>(std::make_unique<IniSettingsBackend>(QFile::encodeName(Root()).toStdString()));
+    }
+    Settings Load() const
+    {
+        Settings settings;
+        LoadSettings(settings, *NewStore());
+        return settings;
+    }
+    // A value as the file holds it, as Windows-1250 bytes.
+    std::string Stored(const QString& name) const
+    {
+        return EncodeWindows1250(QSettings(ConfPath(), QSettings::IniFormat).value(name).toString().toStdU16String());
+    }
+    void Store(const QString& name, const QVariant& value) const
+    {
+        QSettings(ConfPath(), QSettings::IniFormat).setValue(name, value);
+    }
+    void StoreBytes(const QString& name, const std::string& bytes) const
+    {
+        Store(name, QString::fromStdU16String(DecodeWindows1250(bytes)));
+    }
+    QByteArray FileBytes() const
+    {
+        QFile file(ConfPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
+};
+
+}  // namespace
+
+TEST_F(SettingsFile, FirstStartStoresTheDefaultsReadablyAndTheNextStartReadsThem)
+{
+    ASSERT_TRUE(dir.isValid());
+    EXPECT_EQ(Load(), Settings::Defaults());
+    EXPECT_EQ(Stored("NoCaps"), "1");
+    EXPECT_EQ(Stored("Indent"), "1");
+    EXPECT_EQ(Stored("Indent size"), "4");
+    EXPECT_EQ(Stored("NoGlue"), ListToText(DefaultNoGlue()));
+    EXPECT_EQ(Stored("AutoReplace"), ListToText(DefaultAutoReplace()));
+
+    const QString text = QString::fromUtf8(FileBytes());
+    EXPECT_TRUE(text.contains(u"Kapitola\\r\\nČást\\r\\nKniha\\r\\nDíl"));
+    EXPECT_TRUE(text.contains(u"“„\\\\“^p„"));
+
+    Settings changed = Settings::Defaults();
+    changed.noCaps = false;
+    changed.indentSize = 80;
+    changed.noGlue = {"Hlava", ""};
+    SaveSettings(changed, *NewStore());
+    EXPECT_EQ(Load(), changed);
+}
+
+TEST_F(SettingsFile, IndentSizeKeepsTheLowByteAndIsWrittenBackReduced)
+{
+    const std::tuple<std::string, uint8_t, std::string> rows[] = {
+        {"300", 44, "44"}, {"-1", 255, "255"}, {" 7", 7, "7"}, {"$10", 16, "16"},
+        {"12abc", 4, "4"}, {"", 4, "4"},      {"abc", 4, "4"},
+    };
+    for (const auto& [stored, expected, writtenBack] : rows) {
+        SCOPED_TRACE(stored);
+        StoreBytes("Indent size", stored);
+        EXPECT_EQ(Load().indentSize, expected);
+        EXPECT_EQ(Stored("Indent size"), writtenBack);
+    }
+}
+
+TEST_F(SettingsFile, StoredFlagsAndListsReadAsTheirTextSays)
+{
+    StoreBytes("NoCaps", "10");
+    StoreBytes("Indent", "");
+    StoreBytes("NoGlue", "\r\n");
+    StoreBytes("AutoReplace", "a\nb\rc");
+    Settings settings = Load();
+    EXPECT_TRUE(settings.noCaps);
+    EXPECT_FALSE(settings.indent);
+    EXPECT_EQ(settings.noGlue, List{""});  // one empty entry, no defaults
+    EXPECT_EQ(settings.autoReplace, (List{"a", "b", "c"}));
+
+    StoreBytes("NoCaps", "yes");
+    StoreBytes("NoGlue", "Kapitola");
+    StoreBytes("AutoReplace", "");
+    settings = Load();
+    EXPECT_FALSE(settings.noCaps);
+    EXPECT_EQ(settings.noGlue, List{"Kapitola"});
+    EXPECT_EQ(settings.autoReplace, DefaultAutoReplace());
+    EXPECT_EQ(Stored("NoGlue"), "Kapitola\r\n");
+
+    StoreBytes("NoCaps", "0");
+    StoreBytes("NoGlue", "a\r\n\r\nb\r\n");
+    Store("AutoReplace", QByteArray());  // an empty value of another type reads as empty text
+    settings = Load();
+    EXPECT_FALSE(settings.noCaps);
+    EXPECT_EQ(settings.noGlue, (List{"a", "", "b"}));
+    EXPECT_EQ(settings.autoReplace, DefaultAutoReplace());
+}
+
+TEST_F(SettingsFile, EveryByteValueComesBackExactly)
+{
+    std::string allBytes;
+    Settings settings;
+    for (int byte = 1; byte < 256; ++byte) {
+        allBytes += char(byte);
+        if (byte != '\r' && byte != '\n')
+            settings.noGlue.push_back(std::string(1, char(byte)) + " x" + char(byte));
+    }
+    settings.autoReplace = {" leading", "trailing ", "@at", "\"quoted\"", "a;b,c=d", "back\\slash\\"};
+    SaveSettings(settings, *NewStore());
+    Settings read;
+    ReadSettings(read, *NewStore());
+    EXPECT_EQ(read, settings);
+
+    NewStore()->WriteString(kSettingsSection, "Everything", allBytes);
+    EXPECT_EQ(NewStore()->ReadString(kSettingsSection, "Everything", ""), allBytes);
+}
+
+TEST_F(SettingsFile, AValueOfAnotherTypeStopsLoadingWhereItStands)
+{
+    StoreBytes("NoCaps", "0");
+    Store("Indent size", 5);  // stored as @Variant(...)
+    const QByteArray before = FileBytes();
+    Settings settings{.noGlue = {"kept"}, .autoReplace = {"kept too"}, .noCaps = true, .indent = false, .indentSize = 99};
+
+    auto store = NewStore();
+    ExpectSettingsError([&] { LoadSettings(settings, *store); }, "Invalid data type for 'Indent size'");
+    EXPECT_FALSE(settings.noCaps);   // read before the failure
+    EXPECT_TRUE(settings.indent);    // read before the failure: missing, so the default
+    EXPECT_EQ(settings.indentSize, 99);
+    EXPECT_EQ(settings.noGlue, List{"kept"});
+    EXPECT_EQ(settings.autoReplace, List{"kept too"});
+    EXPECT_EQ(FileBytes(), before);  // nothing written back
+    EXPECT_EQ(store->OpenCount(), 0);
+
+    Store("Indent size", QStringList{"a", "b"});  // what unquoted commas make of a hand edit
+    ExpectSettingsError([&] { Load(); }, "Invalid data type for 'Indent size'");
+}
+
+TEST_F(SettingsFile, UnreadableOrUnwritableFileNamesTheValueAndKeepsTheFile)
+{
+    // The settings file is a folder: it can be neither read nor written.
+    ASSERT_TRUE(QDir().mkpath(ConfPath()));
+    ExpectSettingsError([&] { Load(); }, "Failed to get data for 'NoCaps'");
+    ExpectSettingsError([&] { SaveSettings(Settings::Defaults(), *NewStore()); }, "Failed to set data for 'NoCaps'");
+    ASSERT_TRUE(QDir(ConfPath()).removeRecursively());
+
+    // A file that does not parse is not rewritten without the lines it could not read.
+    QFile broken(ConfPath());
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("[General\nNoCaps=0\n");
+    broken.close();
+    const QByteArray before = FileBytes();
+    ExpectSettingsError([&] { Load(); }, "Failed to get data for 'NoCaps'");
+    ExpectSettingsError([&] { NewStore()->WriteBoolean(kSettingsSection, "NoCaps", true); },
+                        "Failed to set data for 'NoCaps'");
+    EXPECT_EQ(FileBytes(), before);
+}
+
+TEST_F(SettingsFile, KeyFolderThatCannotBeMadeNamesTheSection)
+{
+    QFile blocker(Root() + "/Zuvra");  // a file where the folder should be
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Settings settings;
+    ReadSettings(settings, *NewStore());  // reading finds nothing, which is no error
+    EXPECT_EQ(settings, Settings::Defaults());
+    ExpectSettingsError([&] { SaveSettings(settings, *NewStore()); }, "Failed to create key Lepotex 1.2");
+}
+
+TEST(SettingsPersistence, SavingStopsAtTheFailingValueAndKeepsWhatWasWritten)
+{
+    FakeSettingsBackend::Log log;
+    SettingsStore store(std::make_unique<FakeSettingsBackend>(log));
+    log.failingName = "NoGlue";
+    ExpectSettingsError([&] { SaveSettings(Settings::Defaults(), store); }, "Failed to set data for 'NoGlue'");
+    EXPECT_EQ(log.values, (std::map<std::string, std::string>{{"NoCaps", "1"}, {"Indent", "1"}, {"Indent size", "4"}}));
+    EXPECT_EQ(store.OpenCount(), 0);
+    EXPECT_EQ(log.opens, log.closes);
+
+    log.failingName = "AutoReplace";
+    log.values = {{"NoGlue", "x\r\n"}};
+    Settings settings;
+    ExpectSettingsError([&] { LoadSettings(settings, store); }, "Invalid data type for 'AutoReplace'");
+    EXPECT_EQ(settings.noGlue, List{"x"});
+    EXPECT_TRUE(settings.autoReplace.empty());
+    EXPECT_EQ(log.values.size(), 1u);  // nothing written back
+}

@@ -1,0 +1,64 @@
+#include "settings/Settings.h"
+
+#include <gtest/gtest.h>
+
+using namespace lepotex;
+using List = std::vector<std::string>;
+
+TEST(Settings, DefaultsAreTheExactWindows1250Bytes)
+{
+    const Settings defaults = Settings::Defaults();
+    EXPECT_TRUE(defaults.noCaps);
+    EXPECT_TRUE(defaults.indent);
+    EXPECT_EQ(defaults.indentSize, 4);
+
+    ASSERT_EQ(defaults.noGlue.size(), 16u);
+    EXPECT_EQ(defaults.noGlue[0], "Kapitola");
+    EXPECT_EQ(defaults.noGlue[1], "\xC8\xE1st");
+    EXPECT_EQ(defaults.noGlue[3], "D\xEDl");
+    EXPECT_EQ(defaults.noGlue[12], "All rights reserved");
+    EXPECT_EQ(defaults.noGlue[15], "PROLOG");
+
+    ASSERT_EQ(defaults.autoReplace.size(), 7u);
+    EXPECT_EQ(defaults.autoReplace[0], "sena\\se na");
+    EXPECT_EQ(defaults.autoReplace[1], std::string("\x93\x84\x5C\x93\x5E\x70\x84"));
+    for (std::size_t spaces = 0; spaces <= 4; ++spaces) {
+        std::string rule = "\x93";
+        rule.append(spaces, ' ').append("\x84\\\x93^p\x84");
+        EXPECT_EQ(defaults.autoReplace[1 + spaces], rule);
+    }
+    EXPECT_EQ(defaults.autoReplace[6], std::string("\x2C\x2C\x5C\x84"));
+}
+
+TEST(Settings, TextToListCutsAtEveryKindOfLineBreak)
+{
+    struct Row {
+        std::string text;
+        List list;
+    };
+    const Row rows[] = {
+        {"", {}},
+        {"Kapitola", {"Kapitola"}},
+        {"Kapitola\r\n", {"Kapitola"}},
+        {"\r\n", {""}},
+        {"a\r\n\r\nb\r\n", {"a", "", "b"}},
+        {"a\nb\rc", {"a", "b", "c"}},
+        {"a\n\rb", {"a", "", "b"}},  // LF then CR are two breaks
+        {"a\r\r\nb", {"a", "", "b"}},
+        {std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
+        {" a \t\r\n", {" a \t"}},  // entries are never trimmed
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.text));
+        EXPECT_EQ(TextToList(row.text), row.list);
+    }
+}
+
+TEST(Settings, ListToTextEndsEveryEntryWithCrLfAndReadsBack)
+{
+    EXPECT_EQ(ListToText({}), "");
+    EXPECT_EQ(ListToText({""}), "\r\n");
+    EXPECT_EQ(ListToText({"a", "", "b"}), "a\r\n\r\nb\r\n");
+    for (const List& list : {List{""}, List{"", ""}, List{"a", "", "b", ""}, Settings::Defaults().autoReplace})
+        EXPECT_EQ(TextToList(ListToText(list)), list);
+}

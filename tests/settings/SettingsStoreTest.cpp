@@ -1,0 +1,94 @@
+#include "settings/SettingsStore.h"
+
+#include <gtest/gtest.h>
+
+#include "settings/SettingsError.h"
+#include "FakeSettingsBackend.h"
+
+using namespace lepotex;
+
+TEST(SettingsStore, OpenAndCloseNestAndTheKeyIsOpenedOnce)
+{
+    FakeSettingsBackend::Log log;
+    SettingsStore store(std::make_unique<FakeSettingsBackend>(log));
+    store.SetKeyName("\\\\Software\\Zuvra\\\\");
+    EXPECT_EQ(store.KeyName(), "Software\\Zuvra");
+
+    store.Open();
+    store.Open();
+    EXPECT_EQ(store.ReadString("s", "missing", "dflt"), "dflt");
+    store.Close();
+    EXPECT_EQ(log.closes, 0);
+    store.Close();
+    EXPECT_EQ(log.opens, 1);
+    EXPECT_EQ(log.closes, 1);
+    EXPECT_EQ(log.keyName, "Software\\Zuvra");
+    store.Close();  // already at 0: nothing to close
+    EXPECT_EQ(store.OpenCount(), 0);
+    EXPECT_EQ(log.closes, 1);
+
+    store.WriteString("s", "v", "x");  // a call outside Open brackets itself
+    EXPECT_EQ(log.opens, 2);
+    EXPECT_EQ(log.closes, 2);
+
+    store.SetKeyName("unopenable");
+    EXPECT_THROW(store.Open(), ESettingsError);
+    EXPECT_EQ(store.OpenCount(), 0);
+    store.SetKeyName("\\\\");
+    EXPECT_EQ(store.KeyName(), "");
+}
+
+TEST(SettingsStore, FlagIsTrueExactlyWhenItsTextBeginsWithOne)
+{
+    FakeSettingsBackend::Log log;
+    SettingsStore store(std::make_unique<FakeSettingsBackend>(log));
+    const std::pair<std::string, bool> rows[] = {
+        {"1", true}, {"10", true}, {"0", false}, {"yes", false}, {"True", false}, {"2", false}, {"", false}, {" 1", false},
+    };
+    for (const auto& [text, expected] : rows) {
+        SCOPED_TRACE(text);
+        log.values["Flag"] = text;
+        EXPECT_EQ(store.ReadBoolean("s", "Flag", !expected), expected);
+    }
+    log.values.erase("Flag");
+    EXPECT_TRUE(store.ReadBoolean("s", "Flag", true));
+    EXPECT_FALSE(store.ReadBoolean("s", "Flag", false));
+    store.WriteBoolean("s", "Flag", true);
+    EXPECT_EQ(log.values["Flag"], "1");
+    store.WriteBoolean("s", "Flag", false);
+    EXPECT_EQ(log.values["Flag"], "0");
+}
+
+TEST(SettingsStore, IntegerParsesSignsHexAndLeadingSpacesOnly)
+{
+    const std::pair<std::string, std::optional<int32_t>> rows[] = {
+        {"4", 4}, {" 7", 7}, {"   -12", -12}, {"+5", 5}, {"007", 7}, {"300", 300},
+        {"$10", 16}, {"x1F", 31}, {"X1f", 31}, {"0x10", 16}, {"0X7fffffff", INT32_MAX},
+        {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN},
+        {"", std::nullopt}, {"abc", std::nullopt}, {"12abc", std::nullopt}, {"7 ", std::nullopt},
+        {"\t7", std::nullopt}, {"2147483648", std::nullopt}, {"-2147483649", std::nullopt},
+        {"$80000000", std::nullopt}, {"99999999999999999999", std::nullopt}, {"--1", std::nullopt},
+        {"+-1", std::nullopt}, {"-$10", std::nullopt}, {"$-10", std::nullopt}, {"$", std::nullopt},
+        {"0x", std::nullopt}, {"- 1", std::nullopt}, {"1 2", std::nullopt},
+    };
+    for (const auto& [text, expected] : rows) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(ParseStoredInteger(text), expected);
+    }
+
+    FakeSettingsBackend::Log log;
+    SettingsStore store(std::make_unique<FakeSettingsBackend>(log));
+    log.values["N"] = "12abc";
+    EXPECT_EQ(store.ReadInteger("s", "N", 4), 4);
+    store.WriteInteger("s", "N", -1);
+    EXPECT_EQ(log.values["N"], "-1");
+    EXPECT_EQ(store.ReadInteger("s", "Missing", -3), -3);
+}
+
+TEST(SettingsStore, ReadTextEndsAtTheFirstNul)
+{
+    FakeSettingsBackend::Log log;
+    SettingsStore store(std::make_unique<FakeSettingsBackend>(log));
+    log.values["T"] = std::string("ab\0cd", 5);
+    EXPECT_EQ(store.ReadString("s", "T", "x"), "ab");
+}
