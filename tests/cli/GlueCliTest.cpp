@@ -1,0 +1,142 @@
+// Drives the lepotex-cli binary: the samples give their expected files byte for byte, and the
+// exit statuses, messages and batch modes are as documented.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+struct CliRun {
+    int status;
+    std::string err;
+};
+
+class GlueCli : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("lepotex-glue-cli-" + std::to_string(::getpid()) + "-" +
+                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir / "config");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs the binary with an empty settings folder of its own, so the user's are never touched.
+    CliRun Cli(const std::string& args)
+    {
+        const fs::path errFile = dir / "stderr.txt";
+        const std::string command = "XDG_CONFIG_HOME='" + (dir / "config").string() + "' HOME='" + dir.string() +
+                                    "' '" LEPOTEX_CLI "' " + args + " 2>'" + errFile.string() + "' </dev/null";
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(errFile)};
+    }
+
+    std::string Path(const std::string& name) const { return "'" + (dir / name).string() + "'"; }
+
+    fs::path dir;
+};
+
+TEST_F(GlueCli, SamplesComeOutByteForByte)
+{
+    const std::string samples = LEPOTEX_SAMPLES;
+    CliRun run = Cli("glue --defaults '" + samples + "/mlyn.txt' -o " + Path("mlyn.out"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir / "mlyn.out"), ReadFile(samples + "/mlyn.glued.txt"));
+
+    run = Cli("speech '" + samples + "/poutnik.txt' -o " + Path("poutnik.out"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir / "poutnik.out"), ReadFile(samples + "/poutnik.joined.txt"));
+
+    // Without --defaults the stored settings are read, and none are written.
+    run = Cli("glue '" + samples + "/mlyn.txt' -o " + Path("stored.out"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir / "stored.out"), ReadFile(samples + "/mlyn.glued.txt"));
+    EXPECT_TRUE(fs::is_empty(dir / "config"));
+}
+
+TEST_F(GlueCli, ExitStatusTellsWhatHappened)
+{
+    EXPECT_EQ(Cli("glue").status, 1);
+    EXPECT_EQ(Cli("glue --bogus a -o b").status, 1);
+    EXPECT_EQ(Cli("glue --indent-size 256 a -o b").status, 1);
+    EXPECT_EQ(Cli("glue a b -o c").status, 1);
+
+    CliRun run = Cli("glue --defaults " + Path("missing.txt") + " -o " + Path("out.txt"));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("missing.txt"), std::string::npos);
+
+    WriteFile(dir / "one.txt", "");  // a loaded file ends in an empty paragraph, so only this is one line
+    run = Cli("speech " + Path("one.txt") + " -o " + Path("refused.txt"));
+    EXPECT_EQ(run.status, 3);
+    EXPECT_NE(run.err.find("Před lepením musíte do editoru načíst text ze souboru, nebo vložit ze schránky."),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "refused.txt"));
+
+    // A paragraph that the second pass makes too long is an editor error.
+    std::string words;
+    for (int i = 0; i < 16000; ++i)
+        words += "x ";
+    WriteFile(dir / "long.txt", words + "\r\nb\r\n");
+    WriteFile(dir / "rules.txt", "x\\xx\r\n");
+    run = Cli("glue --defaults --rules " + Path("rules.txt") + " " + Path("long.txt") + " -o " + Path("out.txt"));
+    EXPECT_EQ(run.status, 4);
+    EXPECT_NE(run.err.find("Current operation will exceed the maximum paragraph size"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "out.txt"));
+}
+
+TEST_F(GlueCli, OptionsOverrideSingleSettings)
+{
+    WriteFile(dir / "in.txt", "  KAPITOLA\r\nsena text\r\n");
+    WriteFile(dir / "empty.txt", "");
+    CliRun run = Cli("glue --defaults --glue-caps --indent-size 2 --rules " + Path("empty.txt") + " " + Path("in.txt") +
+                  " -o " + Path("out.txt"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir / "out.txt"), " KAPITOLA sena text\r\n\r\n");
+
+    WriteFile(dir / "noglue.txt", "sena\r\n");
+    run = Cli("glue --defaults --no-indent --no-glue " + Path("noglue.txt") + " " + Path("in.txt") + " -o " +
+              Path("out.txt"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir / "out.txt"), "KAPITOLA\r\nse na text\r\n\r\n");
+}
+
+TEST_F(GlueCli, BatchGoesOnPastAFailingFileAndReportsTheWorst)
+{
+    WriteFile(dir / "a.txt", "ahoj\r\nsvěte\r\n");
+    WriteFile(dir / "b.txt", "");
+    WriteFile(dir / "c.txt", "slo-\r\nvo\r\n");
+    fs::create_directories(dir / "out");
+    CliRun run = Cli("glue --defaults -j 2 --output-dir " + Path("out") + " " + Path("a.txt") + " " + Path("b.txt") +
+                  " " + Path("c.txt"));
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(ReadFile(dir / "out" / "a.txt"), "   ahoj světe\r\n\r\n");
+    EXPECT_FALSE(fs::exists(dir / "out" / "b.txt"));
+    EXPECT_EQ(ReadFile(dir / "out" / "c.txt"), "   slovo\r\n\r\n");
+    EXPECT_NE(run.err.find("Hotovo: 2 slepeno, 1 odmítnuto"), std::string::npos) << run.err;
+
+    run = Cli("glue --defaults --in-place " + Path("a.txt") + " " + Path("b.txt") + " " + Path("nic.txt"));
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(ReadFile(dir / "a.txt"), "   ahoj světe\r\n\r\n");
+    EXPECT_TRUE(fs::is_empty(dir / "b.txt"));
+}
+
+}  // namespace
