@@ -83,10 +83,18 @@ public:
                 const char* z = static_cast<const char*>(std::memchr(p, kCtrlZ, size_t(spanEnd - p)));
                 if (z)
                     spanEnd = z;
-                line.append(p, size_t(spanEnd - p));
-                p = spanEnd;
-                if (p == end)
+                if (spanEnd == end) {
+                    line.append(p, size_t(spanEnd - p));  // the line goes on in the next block
+                    p = spanEnd;
                     break;
+                }
+                // Most lines lie wholly inside one block: hand them out without copying.
+                std::string_view text(p, size_t(spanEnd - p));
+                if (!line.empty()) {
+                    line.append(text);
+                    text = line;
+                }
+                p = spanEnd;
                 if (*p == '\r') {
                     state = State::AfterCr;
                 } else if (*p == kCtrlZ) {
@@ -95,7 +103,7 @@ public:
                     state = State::Skip;  // the line is full: drop the rest up to its end
                 }
                 ++p;
-                emit(std::move(line));
+                emit(text);
                 line.clear();
                 break;
             }
@@ -120,7 +128,7 @@ public:
     void Finish(Emit&& emit)
     {
         if (state == State::InLine) {
-            emit(std::move(line));
+            emit(std::string_view(line));
             line.clear();
         }
         state = State::LineStart;
@@ -184,13 +192,13 @@ void TextEditor::LoadFromFile(const std::string& name)
         auto fresh = std::make_unique<Buffer>(undoBufferSize);
         const int32_t width = EffectiveWrapWidth();
         int error = kErrNone;
-        auto append = [&](std::string&& text) {
+        auto append = [&](std::string_view text) {
             if (error != kErrNone)
                 return;
             if (const char* nul = static_cast<const char*>(std::memchr(text.data(), '\0', text.size())))
-                text.resize(size_t(nul - text.data()));
+                text = text.substr(0, size_t(nul - text.data()));
             while (!text.empty() && IsBlank(text.back()))
-                text.pop_back();
+                text.remove_suffix(1);
             int64_t allowed = paraLimit;
             if (paraLimit < kMaxLimit)
                 ++allowed;  // the empty paragraph at the end does not count
@@ -286,8 +294,11 @@ void TextEditor::SaveToFile(const std::string& name)
             const std::string& text = Para(p).text;
             if (p == count && text.empty())
                 break;
-            for (const char c : text)
-                out.push_back((c >= 0x01 && c <= 0x09) ? ' ' : c);
+            const size_t from = out.size();
+            out += text;
+            for (size_t i = from; i < out.size(); ++i)
+                if (uint8_t(out[i] - 1) < 9)  // bytes 0x01 to 0x09, tab included, are saved as spaces
+                    out[i] = ' ';
             out += "\r\n";
             if (out.size() >= (1 << 16) - 8) {
                 WriteAll(file.fd, out.data(), out.size());
