@@ -13,11 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;  // standard output and error together
-};
-
 class SettingsCli : public testing::Test {
 protected:
     void SetUp() override
@@ -28,20 +23,21 @@ protected:
     }
     void TearDown() override { fs::remove_all(config); }
 
-    CliRun RunSettings(const std::string& args) const
+    // Runs the command with standard output and error together; sets `status`.
+    std::string RunSettings(const std::string& args)
     {
-        const std::string command = "XDG_CONFIG_HOME='" + config.string() + "' '" LEPOTEX_CLI "' settings " + args + " 2>&1";
+        const std::string command =
+            "XDG_CONFIG_HOME='" + config.string() + "' '" LEPOTEX_CLI "' settings " + args + " 2>&1";
+        std::string out;
         FILE* pipe = popen(command.c_str(), "r");
-        CliRun run{-1, ""};
-        if (!pipe)
-            return run;
         char buffer[4096];
-        for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            run.out.append(buffer, n);
-        const int wait = pclose(pipe);
-        run.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
-        return run;
+        for (std::size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            out.append(buffer, n);
+        const int wait = pipe ? pclose(pipe) : -1;
+        status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
+        return out;
     }
+    fs::path ConfPath() const { return config / "Zuvra" / "Lepotex 1.2.conf"; }
     void WriteConf(const std::string& text) const
     {
         fs::create_directories(ConfPath().parent_path());
@@ -53,50 +49,46 @@ protected:
         text << std::ifstream(ConfPath(), std::ios::binary).rdbuf();
         return text.str();
     }
-    fs::path ConfPath() const { return config / "Zuvra" / "Lepotex 1.2.conf"; }
 
     fs::path config;
+    int status = -1;
 };
 
 }  // namespace
 
 TEST_F(SettingsCli, PrintsTheDefaultsInUtf8WithoutWritingAnything)
 {
-    const CliRun run = RunSettings("");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.rfind("NoCaps: 1\nIndent: 1\nIndent size: 4\nNoGlue: 16 položek\n\tKapitola\n\tČást\n", 0), 0u)
-        << run.out;
-    EXPECT_NE(run.out.find("AutoReplace: 7 položek\n\tsena\\se na\n\t“„\\“^p„\n"), std::string::npos) << run.out;
+    const std::string out = RunSettings("");
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(out.starts_with("NoCaps: 1\nIndent: 1\nIndent size: 4\nNoGlue: 16 položek\n\tKapitola\n\tČást\n"))
+        << out;
+    EXPECT_NE(out.find("AutoReplace: 7 položek\n\tsena\\se na\n\t“„\\“^p„\n"), std::string::npos) << out;
     EXPECT_TRUE(fs::is_empty(config));
 
     WriteConf("[General]\nNoCaps=0\n");
-    EXPECT_EQ(RunSettings("--defaults").out, run.out);
+    EXPECT_EQ(RunSettings("--defaults"), out);
 }
 
-TEST_F(SettingsCli, PrintsStoredValuesAsTheProgramReadsThem)
+TEST_F(SettingsCli, PrintsStoredValuesAsReadWithControlCharactersEscaped)
 {
     const std::string conf =
         "[General]\nNoCaps=0\nIndent%20size=300\nNoGlue=Hlava\\r\\n\\x1b[31m\\r\\n\\r\\n\\tx\\r\\n\n";
     WriteConf(conf);
-    const CliRun run = RunSettings("");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.substr(0, run.out.find("AutoReplace")),
+    const std::string out = RunSettings("");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out.substr(0, out.find("AutoReplace")),
               "NoCaps: 0\nIndent: 1\nIndent size: 44\nNoGlue: 4 položky\n\tHlava\n\t\\x1B[31m\n\t\n\t\tx\n");
     EXPECT_EQ(ReadConf(), conf);  // shown, not written back
 }
 
-TEST_F(SettingsCli, UsageErrorsAndStoreErrorsHaveTheirExitStatus)
+TEST_F(SettingsCli, UsageAndStoreErrorsHaveTheirExitStatus)
 {
-    CliRun run = RunSettings("--bogus");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("Použití: lepotex-cli settings"), std::string::npos) << run.out;
+    EXPECT_NE(RunSettings("--bogus").find("Použití: lepotex-cli settings"), std::string::npos);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(RunSettings("--help").find(ConfPath().string()), std::string::npos);
+    EXPECT_EQ(status, 0);
 
-    run = RunSettings("--help");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.out.find(ConfPath().string()), std::string::npos) << run.out;
-
-    WriteConf("[General]\nNoCaps=1\nIndent%20size=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n");
-    run = RunSettings("");
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, "lepotex-cli settings: Invalid data type for 'Indent size'\n");
+    WriteConf("[General]\nIndent%20size=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n");
+    EXPECT_EQ(RunSettings(""), "lepotex-cli settings: Invalid data type for 'Indent size'\n");
+    EXPECT_EQ(status, 2);
 }

@@ -29,6 +29,7 @@ public:
         log.keyName = keyName;
     }
     void CloseKey() noexcept override { ++log.closes; }
+
     std::optional<std::string> ReadString(const std::string&, const std::string& name) override
     {
         if (name == log.failingName)

@@ -38,27 +38,6 @@ TEST(SettingsStore, OpenAndCloseNestAndTheKeyIsOpenedOnce)
     EXPECT_EQ(store.KeyName(), "");
 }
 
-TEST(SettingsStore, FlagIsTrueExactlyWhenItsTextBeginsWithOne)
-{
-    FakeSettingsBackend::Log log;
-    SettingsStore store(std::make_unique<FakeSettingsBackend>(log));
-    const std::pair<std::string, bool> rows[] = {
-        {"1", true}, {"10", true}, {"0", false}, {"yes", false}, {"True", false}, {"2", false}, {"", false}, {" 1", false},
-    };
-    for (const auto& [text, expected] : rows) {
-        SCOPED_TRACE(text);
-        log.values["Flag"] = text;
-        EXPECT_EQ(store.ReadBoolean("s", "Flag", !expected), expected);
-    }
-    log.values.erase("Flag");
-    EXPECT_TRUE(store.ReadBoolean("s", "Flag", true));
-    EXPECT_FALSE(store.ReadBoolean("s", "Flag", false));
-    store.WriteBoolean("s", "Flag", true);
-    EXPECT_EQ(log.values["Flag"], "1");
-    store.WriteBoolean("s", "Flag", false);
-    EXPECT_EQ(log.values["Flag"], "0");
-}
-
 TEST(SettingsStore, IntegerParsesSignsHexAndLeadingSpacesOnly)
 {
     const std::pair<std::string, std::optional<int32_t>> rows[] = {
@@ -80,15 +59,9 @@ TEST(SettingsStore, IntegerParsesSignsHexAndLeadingSpacesOnly)
     SettingsStore store(std::make_unique<FakeSettingsBackend>(log));
     log.values["N"] = "12abc";
     EXPECT_EQ(store.ReadInteger("s", "N", 4), 4);
+    log.values["T"] = std::string("1\0" "2", 3);  // stored text ends at its first NUL
+    EXPECT_EQ(store.ReadInteger("s", "T", 4), 1);
     store.WriteInteger("s", "N", -1);
     EXPECT_EQ(log.values["N"], "-1");
     EXPECT_EQ(store.ReadInteger("s", "Missing", -3), -3);
-}
-
-TEST(SettingsStore, ReadTextEndsAtTheFirstNul)
-{
-    FakeSettingsBackend::Log log;
-    SettingsStore store(std::make_unique<FakeSettingsBackend>(log));
-    log.values["T"] = std::string("ab\0cd", 5);
-    EXPECT_EQ(store.ReadString("s", "T", "x"), "ab");
 }
