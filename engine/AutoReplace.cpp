@@ -1,5 +1,8 @@
 #include "engine/AutoReplace.h"
 
+#include <algorithm>
+#include <iterator>
+#include <ranges>
 #include <vector>
 
 #include "editor/EditorErrors.h"
@@ -9,7 +12,11 @@ namespace {
 
 constexpr std::size_t kRuleTailLimit = 255;
 
-bool HasLineEnd(std::string_view s) noexcept { return s.find_first_of("\r\n") != std::string_view::npos; }
+// Two memchr scans: find_first_of would search the set once per byte of the text.
+bool HasLineEnd(std::string_view s) noexcept
+{
+    return s.find('\r') != std::string_view::npos || s.find('\n') != std::string_view::npos;
+}
 
 // KMP failure function: fail[k] is the length of the longest proper border of search[0..k].
 std::vector<std::size_t> FailureFunction(std::string_view search)
@@ -168,21 +175,27 @@ WorkingList TextToLines(std::string_view text)
     return list;
 }
 
-void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes)
+void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes, LineEnds lineEnds)
 {
     const std::string replacement = ExpandParagraphMarks(rule.replacement);
     int64_t size = 0;
     bool lineEndInLines = false;
     for (const std::string& line : list) {
         size += int64_t(line.size()) + 2;
-        lineEndInLines = lineEndInLines || HasLineEnd(line);
+        lineEndInLines = lineEndInLines || (lineEnds == LineEnds::Possible && HasLineEnd(line));
     }
     if (!HasLineEnd(rule.search) && !lineEndInLines) {
         // No occurrence can reach across a line end, so each line is rewritten on its own,
         // and a line without an occurrence stays as it is.
+        auto first = std::find_if(list.begin(), list.end(), [&](const std::string& line) {
+            return line.find(rule.search) != std::string::npos;
+        });
+        if (first == list.end())
+            return;
         WorkingList result;
-        result.reserve(list.size());
-        for (std::string& line : list) {
+        result.reserve(list.size() + list.size() / 8);
+        std::move(list.begin(), first, std::back_inserter(result));
+        for (std::string& line : std::ranges::subrange(first, list.end())) {
             if (line.find(rule.search) == std::string::npos) {
                 result.push_back(std::move(line));
                 continue;

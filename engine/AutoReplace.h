@@ -43,9 +43,14 @@ struct ReplacementRule {
 [[nodiscard]] std::string ReplaceRepeatedly(std::string_view text, std::string_view search,
                                             std::string_view replacement, int64_t& size, int64_t maxBytes);
 
+// Whether the lines of a list may hold CR or LF bytes: lines read from the editor may (a lone
+// CR stays inside a paragraph), lines cut by ApplyLineBreakRule cannot.
+enum class LineEnds { Possible, None };
+
 // Applies one line-break rule to the list: the lines, each followed by CR LF, become one text,
 // the rule is applied to it, and the text is cut into lines again at CR LF, CR and LF.
-void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes);
+void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes,
+                        LineEnds lineEnds = LineEnds::Possible);
 
 // Lines of a text: CR LF, a lone CR and a lone LF end a line; a break at the very end makes
 // no empty line after it.

@@ -121,6 +121,14 @@ void ApplyInPlaceRules(TextEditor& editor, const Settings& settings, ProgressRep
     }
 }
 
+// GetLine(n) of an editor with word wrap off: paragraph n with its tabs expanded. The
+// paragraph's own bytes are the same when it holds no tab, and cost no look-up of the line.
+std::string LineText(const TextEditor& editor, int32_t n)
+{
+    const std::string_view raw = editor.ParaText(n);
+    return raw.find('\t') == std::string_view::npos ? std::string(raw) : editor.GetLine(n);
+}
+
 std::vector<std::string_view> Views(const WorkingList& list)
 {
     return {list.begin(), list.end()};
@@ -146,11 +154,13 @@ void GlueWorkingList(WorkingList& list, const Settings& settings, ProgressReport
     if (settings.autoReplace.empty())
         return;
     StartRulePass(reporter, settings);
+    LineEnds lineEnds = LineEnds::Possible;
     for (const std::string& text : settings.autoReplace) {
         const ReplacementRule rule = ParseRule(text);
         if (rule.kind != RuleKind::LineBreak)
             continue;
-        ApplyLineBreakRule(list, rule, maxBytes);
+        ApplyLineBreakRule(list, rule, maxBytes, lineEnds);
+        lineEnds = LineEnds::None;
         reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Now);
         reporter.StepProgress(1);
     }
@@ -168,7 +178,7 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
     const int32_t lineCount = editor.LineCount();
     list.reserve(std::size_t(lineCount));
     for (int32_t n = 1; n <= lineCount; ++n)
-        list.push_back(editor.GetLine(n));
+        list.push_back(LineText(editor, n));
 
     CloseGuard close(editor, reporter);
     GlueWorkingList(list, settings, reporter);
@@ -190,7 +200,10 @@ std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& repo
     std::string collected;
     const int32_t lineCount = editor.LineCount();
     for (int32_t n = 1; n <= lineCount; ++n) {
-        collected += editor.GetLine(n);
+        if (const std::string_view raw = editor.ParaText(n); raw.find('\t') == std::string_view::npos)
+            collected += raw;
+        else
+            collected += editor.GetLine(n);
         collected += '\r';
     }
 

@@ -59,13 +59,9 @@ int64_t JoinHyphenatedWords(WorkingList& list)
         }
         partner = i;
     }
-    WorkingList result;
-    result.reserve(n);
-    for (std::size_t i = 0; i < n;) {
-        if (!joinsNext[i]) {
-            result.push_back(std::move(list[i++]));
-            continue;
-        }
+    // Compact in place: the lines kept move down over the ones joined away.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < n; ++kept) {
         std::string joined = std::move(list[i]);
         while (joinsNext[i]) {
             joined.pop_back();
@@ -74,10 +70,10 @@ int64_t JoinHyphenatedWords(WorkingList& list)
             while (list[i].empty());
             joined += list[i];
         }
-        result.push_back(std::move(joined));
+        list[kept] = std::move(joined);
         ++i;
     }
-    list = std::move(result);
+    list.resize(kept);
     return steps;
 }
 
@@ -120,9 +116,8 @@ int64_t GlueLineBreaks(WorkingList& list, const Settings& settings)
             lowerAllCapitals = IsAllCapitals(upper);
         }
     }
-    WorkingList result;
-    result.reserve(n);
-    for (std::size_t i = 0; i < n;) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < n; ++kept) {
         std::size_t end = i;
         std::size_t size = list[i].size();
         while (joinsNext[end]) {
@@ -130,15 +125,17 @@ int64_t GlueLineBreaks(WorkingList& list, const Settings& settings)
             size += 1 + list[end].size();
         }
         std::string joined = std::move(list[i]);
-        joined.reserve(size);
+        // A little room for the indent of stage 5, so that it does not reallocate.
+        joined.reserve(size + 16);
         for (std::size_t k = i + 1; k <= end; ++k) {
             joined += ' ';
             joined += list[k];
+            std::string().swap(list[k]);  // freed now, for the next paragraph to reuse
         }
-        result.push_back(std::move(joined));
+        list[kept] = std::move(joined);
         i = end + 1;
     }
-    list = std::move(result);
+    list.resize(kept);
     return steps;
 }
 

@@ -1,0 +1,268 @@
+// The gluing engine on deterministic broken novel-like text: the working-list pipeline, the
+// whole "Slepit" on the editor, and the direct-speech command, on the normal text and on the
+// four hostile ones, each beside a copy of the same bytes as the baseline.
+//
+// `GlueBench --generate KIND MEGABYTES FILE` writes a text for scripts/bench instead; KIND is
+// normal, pages, longparas, quotes or speech.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "editor/TextEditor.h"
+#include "editor/Windows1250.h"
+#include "engine/AutoReplace.h"
+#include "engine/GlueCommands.h"
+
+namespace {
+
+using namespace lepotex;
+
+enum class Kind { Normal, Pages, LongParagraphs, Quotes, Speech };
+
+constexpr std::size_t kMegabyte = 1'000'000;
+constexpr std::size_t kBenchBytes = 8 * kMegabyte;
+
+class TextMaker {
+public:
+    explicit TextMaker(std::size_t bytes) : target(bytes), rng(1250)
+    {
+        for (const char* w : {"a", "se", "na", "že", "kniha", "les", "domov", "řeka", "když", "byl", "nebo", "tam",
+                              "ještě", "potom", "večer", "srdce", "cesta", "okno", "mlynář", "přítel", "hvězda",
+                              "zahrada", "dlouho", "šel", "čekal", "viděl", "úsvit", "ticho", "kámen", "voda"})
+            words.push_back(Utf8ToWindows1250(w));
+        open = Utf8ToWindows1250("„");
+        close = Utf8ToWindows1250("“");
+        text.reserve(bytes + 64 * 1024);
+    }
+
+    bool Full() const { return text.size() >= target; }
+    const std::string& Word() { return words[rng() % words.size()]; }
+    std::string Capitalised()
+    {
+        std::string w = Word();
+        w[0] = char(ToUpperByte(uint8_t(w[0])));
+        return w;
+    }
+    // Words up to about `width` bytes, starting lowercase, ending in a letter.
+    std::string Words(std::size_t width)
+    {
+        std::string line = Word();
+        while (line.size() < width) {
+            line += ' ';
+            line += Word();
+        }
+        return line;
+    }
+    void Line(const std::string& line)
+    {
+        text += line;
+        text += "\r\n";
+    }
+
+    std::size_t target;
+    std::mt19937 rng;
+    std::vector<std::string> words;
+    std::string open;
+    std::string close;
+    std::string text;
+};
+
+// Paragraphs of short indented lines with hyphenated breaks, page numbers between pages,
+// chapter headings in capitals and dialogue with “„ run together.
+void MakeNormal(TextMaker& m)
+{
+    int lineNo = 0;
+    int page = 1;
+    while (!m.Full()) {
+        if (m.rng() % 40 == 0) {
+            m.Line("    KAPITOLA");
+            m.Line("");
+        }
+        const int lines = 3 + int(m.rng() % 10);
+        for (int i = 0; i < lines; ++i) {
+            std::string line = (i == 0 ? "    " + m.Capitalised() + " " : "") + m.Words(50 + m.rng() % 15);
+            if (m.rng() % 12 == 0)
+                line += ", " + m.close + m.open + m.Capitalised() + " " + m.Word();
+            if (i + 1 == lines)
+                line += '.';
+            else if (m.rng() % 6 == 0)
+                line += " roz-";  // continued by the next line's first word
+            m.Line(line);
+            if (++lineNo % 45 == 0)
+                m.Line("                                        - " + std::to_string(page++) + " -");
+        }
+        if (m.rng() % 3 == 0)
+            m.Line("");
+    }
+}
+
+void MakeHostile(TextMaker& m, Kind kind)
+{
+    int n = 0;
+    while (!m.Full()) {
+        switch (kind) {
+        case Kind::Pages:
+            m.Line("- " + std::to_string(++n) + " -");
+            break;
+        case Kind::LongParagraphs:
+            // 500 lines of 64 bytes glue into 32499 bytes, with the indent 32502: just under 32767.
+            for (int i = 0; i < 500; ++i) {
+                std::string line = m.Words(64);
+                line.resize(63);
+                line += 'a';
+                if (line[0] == ' ')
+                    line[0] = 'a';
+                m.Line(line);
+            }
+            m.Line("");
+            break;
+        case Kind::Quotes:
+            m.Line(m.Capitalised() + " " + m.Words(20) + "." + m.close + m.open + m.Capitalised() + " " + m.Words(20) +
+                   ".");
+            break;
+        case Kind::Speech:
+            // 500 bytes per span: 100,000 spans in 50 MB.
+            m.Line(m.open + m.Capitalised() + " " + m.Words(100) + ",");
+            m.Line("   " + m.Words(100));
+            m.Line(m.Words(100) + "." + m.close);
+            m.Line(m.Capitalised() + " " + m.Words(150) + ".");
+            break;
+        case Kind::Normal:
+            break;
+        }
+    }
+}
+
+std::string MakeText(Kind kind, std::size_t bytes)
+{
+    TextMaker m(bytes);
+    if (kind == Kind::Normal)
+        MakeNormal(m);
+    else
+        MakeHostile(m, kind);
+    return std::move(m.text);
+}
+
+const std::string& Text(Kind kind)
+{
+    static std::string texts[5];
+    std::string& text = texts[int(kind)];
+    if (text.empty())
+        text = MakeText(kind, kBenchBytes);
+    return text;
+}
+
+WorkingList Lines(Kind kind) { return TextToLines(Text(kind)); }
+
+void BM_CopyBaseline(benchmark::State& state)
+{
+    const std::string& text = Text(Kind::Normal);
+    for (auto _ : state) {
+        std::string copy = text;
+        benchmark::DoNotOptimize(copy.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
+}
+BENCHMARK(BM_CopyBaseline)->Unit(benchmark::kMillisecond);
+
+void BM_GlueWorkingList(benchmark::State& state)
+{
+    const Kind kind = Kind(state.range(0));
+    const WorkingList lines = Lines(kind);
+    const Settings settings = Settings::Defaults();
+    SilentReporter quiet;
+    for (auto _ : state) {
+        state.PauseTiming();
+        WorkingList list = lines;
+        state.ResumeTiming();
+        GlueWorkingList(list, settings, quiet);
+        benchmark::DoNotOptimize(list.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Text(kind).size()));
+}
+BENCHMARK(BM_GlueWorkingList)
+    ->ArgName("kind")
+    ->Arg(int(Kind::Normal))
+    ->Arg(int(Kind::Pages))
+    ->Arg(int(Kind::LongParagraphs))
+    ->Arg(int(Kind::Quotes))
+    ->Unit(benchmark::kMillisecond);
+
+// The whole command on a loaded editor: copy, stages, write-back, replace-all, re-wrap.
+void BM_SlepitExecute(benchmark::State& state)
+{
+    const Kind kind = Kind(state.range(0));
+    const std::string file = (std::filesystem::temp_directory_path() / "lepotex-gluebench.txt").string();
+    std::ofstream(file, std::ios::binary) << Text(kind);
+    const Settings settings = Settings::Defaults();
+    SilentReporter quiet;
+    std::unique_ptr<TextEditor> editor;
+    for (auto _ : state) {
+        state.PauseTiming();  // neither loading nor the last editor's destruction is timed
+        editor = std::make_unique<TextEditor>();
+        editor->SetWordWrap(false);
+        editor->LoadFromFile(file);
+        state.ResumeTiming();
+        if (SlepitExecute(*editor, settings, quiet).outcome != GlueOutcome::Done)
+            state.SkipWithError("refused");
+    }
+    std::filesystem::remove(file);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Text(kind).size()));
+}
+BENCHMARK(BM_SlepitExecute)->ArgName("kind")->Arg(int(Kind::Normal))->Unit(benchmark::kMillisecond);
+
+void BM_PrimaRecExecute(benchmark::State& state)
+{
+    const std::string file = (std::filesystem::temp_directory_path() / "lepotex-speechbench.txt").string();
+    std::ofstream(file, std::ios::binary) << Text(Kind::Speech);
+    SilentReporter quiet;
+    std::unique_ptr<TextEditor> editor;
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor = std::make_unique<TextEditor>();
+        editor->SetWordWrap(false);
+        editor->LoadFromFile(file);
+        state.ResumeTiming();
+        if (actPrimaRecExecute(*editor, quiet).outcome != GlueOutcome::Done)
+            state.SkipWithError("refused");
+    }
+    std::filesystem::remove(file);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Text(Kind::Speech).size()));
+}
+BENCHMARK(BM_PrimaRecExecute)->Unit(benchmark::kMillisecond);
+
+int Generate(int argc, char** argv)
+{
+    static const char* const names[] = {"normal", "pages", "longparas", "quotes", "speech"};
+    int kind = -1;
+    for (int k = 0; k < 5; ++k)
+        if (std::strcmp(argv[2], names[k]) == 0)
+            kind = k;
+    const long megabytes = std::atol(argv[3]);
+    if (argc != 5 || kind < 0 || megabytes <= 0) {
+        std::cerr << "usage: GlueBench --generate normal|pages|longparas|quotes|speech MEGABYTES FILE\n";
+        return 1;
+    }
+    std::ofstream out(argv[4], std::ios::binary);
+    out << MakeText(Kind(kind), std::size_t(megabytes) * kMegabyte);
+    return out ? 0 : 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc >= 2 && std::strcmp(argv[1], "--generate") == 0)
+        return argc == 5 ? Generate(argc, argv) : 1;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
