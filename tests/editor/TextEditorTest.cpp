@@ -221,5 +221,37 @@ TEST(TextEditorCaret, DisplayLineAndColumnFollowWrapAndTabs)
     EXPECT_EQ(shown, (std::vector<std::pair<int, int>>{{3, 9}}));
 }
 
+TEST(TextEditorEvents, UserEditsRaiseOnChangeProgramCallsDoNot)
+{
+    TextEditor editor;
+    int changes = 0;
+    std::vector<int32_t> tops;
+    editor.OnChange = [&] { ++changes; };
+    editor.OnTopLineChanged = [&](int32_t line) { tops.push_back(line); };
+
+    ASSERT_EQ(editor.InsertText("one\r\ntwo"), 0);
+    (void)editor.Replace("one", "1", SearchOptions{.global = true, .replaceAll = true});
+    editor.Undo();
+    editor.Redo();
+    editor.SetModified(false);
+    EXPECT_EQ(changes, 0);
+
+    editor.TypeChar('x');
+    editor.Backspace();
+    editor.BreakParagraph();
+    editor.SelectAll();
+    (void)editor.Cut();
+    editor.Paste("pasted");
+    EXPECT_EQ(changes, 5);
+
+    editor.SetVisibleRows(3);
+    ASSERT_EQ(editor.InsertText(std::string(20, '\n')), 0);
+    EXPECT_FALSE(tops.empty());
+    EXPECT_GT(editor.TopLine(), 1) << "the caret is kept in view";
+    tops.clear();
+    editor.Clear();
+    EXPECT_EQ(tops, (std::vector<int32_t>{1}));
+}
+
 }  // namespace
 }  // namespace lepotex
