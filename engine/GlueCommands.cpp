@@ -181,7 +181,9 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
         list.push_back(LineText(editor, n));
 
     CloseGuard close(editor, reporter);
-    GlueWorkingList(list, settings, reporter);
+    // The write-back makes a text of exactly the size the first pass counts (every line and
+    // its CR LF), so the editor's own limit is checked before the editor is emptied.
+    GlueWorkingList(list, settings, reporter, editor.ByteLimit());
     reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
     if (std::optional<std::string> refusal = FindTooLong(Views(list), editor.ParaLengthLimit()))
         return refusal;

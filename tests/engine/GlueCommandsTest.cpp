@@ -196,6 +196,20 @@ TEST(SlepitExecute, AnEditorErrorOfTheSecondPassRestoresTheWindow)
     EXPECT_EQ(tail, (std::vector<std::string>{"stage A je to ...", "hide bar", "cursor"}));
 }
 
+TEST(SlepitExecute, AFirstPassPastTheTextLimitStopsBeforeTheEditorChanges)
+{
+    TextEditor editor;
+    Load(editor, "a a a a\r\nb");
+    editor.SetByteLimit(40);  // the glued text would grow to 58 bytes
+    Settings settings = NoRules();
+    settings.autoReplace = {"a\\aaaaaaaaaa^p"};
+    RecordingReporter reporter;
+    EXPECT_THROW((void)SlepitExecute(editor, settings, reporter), EEditorError);
+    EXPECT_EQ(Text(editor), "a a a a\r\nb");
+    EXPECT_TRUE(editor.WordWrap());
+    EXPECT_EQ(reporter.calls.back(), "cursor");
+}
+
 TEST(PrimaRecExecute, JoinsSpeechAndReportsTheScan)
 {
     TextEditor editor;
