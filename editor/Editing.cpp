@@ -48,6 +48,21 @@ void TextEditor::TypeChar(char c)
     UserChanged();
 }
 
+bool TextEditor::DeleteCharAt(ParaPos pos)
+{
+    const int32_t length = int32_t(Para(pos.paraNo).text.size());
+    if (pos.column <= length) {
+        DeleteBytes(pos.paraNo, pos.column - 1, 1);
+        return true;
+    }
+    if (pos.paraNo == ParaCount())
+        return false;
+    if (length + int64_t(Para(pos.paraNo + 1).text.size()) > paraLengthLimit)
+        RaiseEditorError(kErrJoinTooLong);
+    JoinParagraphs(pos.paraNo);
+    return true;
+}
+
 void TextEditor::Backspace()
 {
     if (readOnly)
@@ -56,20 +71,16 @@ void TextEditor::Backspace()
         DeleteSelection();
         return;
     }
-    caret = anchor = Clamp(caret);
-    if (caret.column > 1) {
-        DeleteBytes(caret.paraNo, caret.column - 2, 1);
-        caret.column -= 1;
-    } else if (caret.paraNo > 1) {
-        const int32_t upperLength = int32_t(Para(caret.paraNo - 1).text.size());
-        if (upperLength + int64_t(Para(caret.paraNo).text.size()) > paraLengthLimit)
-            RaiseEditorError(kErrJoinTooLong);
-        JoinParagraphs(caret.paraNo - 1);
-        caret = ParaPos{caret.paraNo - 1, upperLength + 1};
-    } else {
+    ParaPos before = Clamp(caret);
+    if (before.column > 1)
+        before.column -= 1;
+    else if (before.paraNo > 1)
+        before = ParaPos{before.paraNo - 1, int32_t(Para(before.paraNo - 1).text.size()) + 1};
+    else
         return;
-    }
-    anchor = caret;
+    if (!DeleteCharAt(before))
+        return;
+    caret = anchor = before;
     ScrollCaretIntoView();
     CaretPlaced();
     UserChanged();
@@ -84,16 +95,8 @@ void TextEditor::DeleteForward()
         return;
     }
     caret = anchor = Clamp(caret);
-    const int32_t length = int32_t(Para(caret.paraNo).text.size());
-    if (caret.column <= length) {
-        DeleteBytes(caret.paraNo, caret.column - 1, 1);
-    } else if (caret.paraNo < ParaCount()) {
-        if (length + int64_t(Para(caret.paraNo + 1).text.size()) > paraLengthLimit)
-            RaiseEditorError(kErrJoinTooLong);
-        JoinParagraphs(caret.paraNo);
-    } else {
+    if (!DeleteCharAt(caret))
         return;
-    }
     CaretPlaced();
     UserChanged();
 }

@@ -280,6 +280,26 @@ int TextEditor::LimitsCheck(int32_t paraNo, int32_t parasAdded, int64_t bytesAdd
 // ---- primitives ---------------------------------------------------------------------------
 // Each keeps counts, layout, undo and bookmarks in step; none moves the caret.
 
+void TextEditor::BookmarksTextInserted(int32_t paraNo, int32_t offset, int32_t count)
+{
+    for (ParaPos& mark : buffer->bookmarks)
+        if (mark.paraNo == paraNo && mark.column >= offset + 1)
+            mark.column += count;
+}
+
+void TextEditor::BookmarksTextDeleted(int32_t paraNo, int32_t offset, int32_t count)
+{
+    // A mark right in front of the deleted text stays where it is; one inside it goes with it.
+    for (ParaPos& mark : buffer->bookmarks) {
+        if (mark.paraNo != paraNo || mark.column <= offset + 1)
+            continue;
+        if (mark.column < offset + 1 + count)
+            mark = ParaPos{0, 0};
+        else
+            mark.column -= count;
+    }
+}
+
 void TextEditor::InsertBytes(int32_t paraNo, int32_t offset, std::string_view bytes)
 {
     if (bytes.empty())
@@ -289,9 +309,7 @@ void TextEditor::InsertBytes(int32_t paraNo, int32_t offset, std::string_view by
     buffer->undo.Record(UndoKind::InsertText, paraNo, offset + 1, bytes, buffer->modified);
     para.text.insert(size_t(offset), bytes);
     buffer->textBytes += int64_t(bytes.size());
-    for (ParaPos& mark : buffer->bookmarks)
-        if (mark.paraNo == paraNo && mark.column >= offset + 1)
-            mark.column += int32_t(bytes.size());
+    BookmarksTextInserted(paraNo, offset, int32_t(bytes.size()));
     Rewrap(paraNo);
     ChangedText();
 }
@@ -306,14 +324,7 @@ void TextEditor::DeleteBytes(int32_t paraNo, int32_t offset, int32_t count)
                         std::string_view(para.text).substr(size_t(offset), size_t(count)), buffer->modified);
     para.text.erase(size_t(offset), size_t(count));
     buffer->textBytes -= count;
-    for (ParaPos& mark : buffer->bookmarks) {
-        if (mark.paraNo != paraNo || mark.column < offset + 1)
-            continue;
-        if (mark.column < offset + 1 + count)
-            mark = ParaPos{0, 0};
-        else
-            mark.column -= count;
-    }
+    BookmarksTextDeleted(paraNo, offset, count);
     Rewrap(paraNo);
     ChangedText();
 }
@@ -332,15 +343,8 @@ void TextEditor::ReplaceBytes(int32_t paraNo, int32_t offset, int32_t count, std
     para.text.replace(size_t(offset), size_t(count), bytes);
     const int32_t delta = int32_t(bytes.size()) - count;
     buffer->textBytes += delta;
-    // A replacement behaves as a deletion followed by an insertion for the bookmarks.
-    for (ParaPos& mark : buffer->bookmarks) {
-        if (mark.paraNo != paraNo || mark.column < offset + 1)
-            continue;
-        if (mark.column < offset + 1 + count)
-            mark = ParaPos{0, 0};
-        else
-            mark.column += delta;
-    }
+    BookmarksTextDeleted(paraNo, offset, count);
+    BookmarksTextInserted(paraNo, offset, int32_t(bytes.size()));
     Rewrap(paraNo);
     ChangedText();
 }

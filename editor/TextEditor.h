@@ -195,6 +195,8 @@ private:
     void SplitParagraph(int32_t paraNo, int32_t offset);   // the part from offset becomes paraNo + 1
     void JoinParagraphs(int32_t paraNo);                   // paraNo + 1 is appended to paraNo
 
+    void BookmarksTextInserted(int32_t paraNo, int32_t offset, int32_t count);
+    void BookmarksTextDeleted(int32_t paraNo, int32_t offset, int32_t count);
     Paragraph& Para(int32_t paraNo);
     const Paragraph& Para(int32_t paraNo) const;
     void Rewrap(int32_t paraNo);
@@ -202,6 +204,7 @@ private:
     int LimitsCheck(int32_t paraNo, int32_t parasAdded, int64_t bytesAdded) const;
     int InsertChunk(std::string_view chunk);
     void DeleteRange(ParaPos from, ParaPos to);
+    bool DeleteCharAt(ParaPos pos);     // one character, or the line end: a join (266 when too long)
     void ChangedText();                 // sets the modified flag and asks for a repaint
     void CaretPlaced();                 // posts OnShowStatus
     void UserChanged();                 // OnChange after a completed user edit
