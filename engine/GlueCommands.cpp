@@ -187,6 +187,12 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
     reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
     if (std::optional<std::string> refusal = FindTooLong(Views(list), editor.ParaLengthLimit()))
         return refusal;
+    // Re-indenting can grow a text that no rule touched; better an error now than half a book.
+    int64_t size = 0;
+    for (const std::string& line : list)
+        size += int64_t(line.size()) + 2;
+    if (size > editor.ByteLimit())
+        RaiseEditorError(kErrTextTooLarge);
     UpdateGuard update(editor);
     WriteBack(editor, list);
     WorkingList().swap(list);

@@ -208,6 +208,12 @@ TEST(SlepitExecute, AFirstPassPastTheTextLimitStopsBeforeTheEditorChanges)
     EXPECT_EQ(Text(editor), "a a a a\r\nb");
     EXPECT_TRUE(editor.WordWrap());
     EXPECT_EQ(reporter.calls.back(), "cursor");
+
+    // Without rules, the indentation alone can pass the limit.
+    Load(editor, "a\r\n\r\nb\r\n\r\nc");
+    editor.SetByteLimit(20);  // three indented lines of 4 bytes, two empty ones, five CR LFs: 22
+    EXPECT_THROW((void)SlepitExecute(editor, NoRules(), reporter), EEditorError);
+    EXPECT_EQ(Text(editor), "a\r\n\r\nb\r\n\r\nc");
 }
 
 TEST(PrimaRecExecute, JoinsSpeechAndReportsTheScan)
