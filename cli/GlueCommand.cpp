@@ -246,6 +246,8 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     }
     if (editor.ParaCount() < 2)
         editor.SetWordWrap(true);
+    else
+        editor.SetWrapColumn(TextEditor::kNoWrapWidth);  // the command's closing re-wrap costs nothing
     std::ostringstream stages;
     SilentReporter silent;
     StreamReporter verbose(stages);
