@@ -64,10 +64,11 @@ void StartRulePass(ProgressReporter& reporter, const Settings& settings)
     reporter.SetProgressMaximum(int64_t(settings.autoReplace.size()) - 1);
 }
 
-// The first piece of `text` (a line of the list, or a speech piece) that InsertText would
-// refuse as too long: InsertText makes a paragraph of every part up to an LF, less the CRs
-// and LFs at its end.
-std::optional<std::string> FindTooLong(const std::vector<std::string_view>& pieces, int32_t limit)
+// The refusal for the first of the pieces (lines of the working list, or speech pieces) that
+// the write-back's InsertText would refuse as too long: it makes a paragraph of every part up
+// to an LF, less the CRs and LFs at its end. paraNo counts the paragraphs so made, from 1.
+template <typename Pieces>
+std::optional<std::string> FindTooLong(const Pieces& pieces, int32_t limit)
 {
     int64_t paraNo = 0;
     for (std::string_view piece : pieces) {
@@ -121,17 +122,15 @@ void ApplyInPlaceRules(TextEditor& editor, const Settings& settings, ProgressRep
     }
 }
 
-// GetLine(n) of an editor with word wrap off: paragraph n with its tabs expanded. The
+// Appends GetLine(n) of an editor with word wrap off: paragraph n with its tabs expanded. The
 // paragraph's own bytes are the same when it holds no tab, and cost no look-up of the line.
-std::string LineText(const TextEditor& editor, int32_t n)
+void AppendLineText(std::string& out, const TextEditor& editor, int32_t n)
 {
     const std::string_view raw = editor.ParaText(n);
-    return raw.find('\t') == std::string_view::npos ? std::string(raw) : editor.GetLine(n);
-}
-
-std::vector<std::string_view> Views(const WorkingList& list)
-{
-    return {list.begin(), list.end()};
+    if (raw.find('\t') == std::string_view::npos)
+        out += raw;
+    else
+        out += editor.GetLine(n);
 }
 
 }  // namespace
@@ -168,8 +167,8 @@ void GlueWorkingList(WorkingList& list, const Settings& settings, ProgressReport
 
 namespace {
 
-// Steps 2 to 13 of "Slepit": everything between the refusal test and the closing message.
-// Returns the refusal of a paragraph over the limit, found before the editor is emptied.
+// "Slepit" from the busy cursor to the close. Returns the refusal of a paragraph over the
+// limit, found before the editor is emptied.
 std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, ProgressReporter& reporter)
 {
     BusyCursorGuard cursor(reporter);
@@ -178,14 +177,14 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
     const int32_t lineCount = editor.LineCount();
     list.reserve(std::size_t(lineCount));
     for (int32_t n = 1; n <= lineCount; ++n)
-        list.push_back(LineText(editor, n));
+        AppendLineText(list.emplace_back(), editor, n);
 
     CloseGuard close(editor, reporter);
     // The write-back makes a text of exactly the size the first pass counts (every line and
     // its CR LF), so the editor's own limit is checked before the editor is emptied.
     GlueWorkingList(list, settings, reporter, editor.ByteLimit());
     reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
-    if (std::optional<std::string> refusal = FindTooLong(Views(list), editor.ParaLengthLimit()))
+    if (std::optional<std::string> refusal = FindTooLong(list, editor.ParaLengthLimit()))
         return refusal;
     // Re-indenting can grow a text that no rule touched; better an error now than half a book.
     int64_t size = 0;
@@ -200,7 +199,7 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
     return std::nullopt;
 }
 
-// Steps 2 to 12 of "Slepit „přímou řeč“".
+// "Slepit „přímou řeč“" from the busy cursor to the close, with the same refusal.
 std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& reporter)
 {
     BusyCursorGuard cursor(reporter);
@@ -208,10 +207,7 @@ std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& repo
     std::string collected;
     const int32_t lineCount = editor.LineCount();
     for (int32_t n = 1; n <= lineCount; ++n) {
-        if (const std::string_view raw = editor.ParaText(n); raw.find('\t') == std::string_view::npos)
-            collected += raw;
-        else
-            collected += editor.GetLine(n);
+        AppendLineText(collected, editor, n);
         collected += '\r';
     }
 
