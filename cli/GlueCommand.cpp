@@ -180,6 +180,16 @@ Options ParseOptions(Command command, const std::vector<std::string>& args)
             out = (std::filesystem::path(*outputDir) / std::filesystem::path(in).filename()).string();
         o.files.push_back({in, out});
     }
+    // Two books written to one file by parallel workers would leave one of them, by chance.
+    std::vector<std::string> outputs;
+    for (const Job& job : o.files) {
+        std::error_code error;
+        const std::filesystem::path canonical = std::filesystem::weakly_canonical(job.out, error);
+        outputs.push_back(error ? job.out : canonical.string());
+    }
+    std::sort(outputs.begin(), outputs.end());
+    if (const auto twice = std::adjacent_find(outputs.begin(), outputs.end()); twice != outputs.end())
+        throw UsageError("dva soubory by se zapsaly do téhož souboru " + *twice);
     return o;
 }
 

@@ -79,6 +79,7 @@ TEST_F(GlueCli, ExitStatusTellsWhatHappened)
     EXPECT_EQ(Cli("glue --bogus a -o b").status, 1);
     EXPECT_EQ(Cli("glue --indent-size 256 a -o b").status, 1);
     EXPECT_EQ(Cli("glue a b -o c").status, 1);
+    EXPECT_EQ(Cli("glue --output-dir " + Path("out") + " " + Path("a/x.txt") + " " + Path("b/x.txt")).status, 1);
 
     CliRun run = Cli("glue --defaults " + Path("missing.txt") + " -o " + Path("out.txt"));
     EXPECT_EQ(run.status, 2);
