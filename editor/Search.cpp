@@ -24,7 +24,7 @@ bool IsWordDelimiter(uint8_t c)
 // The pattern prepared for one search: folded to upper case unless case matters.
 class Pattern {
 public:
-    Pattern(std::string_view text, bool matchCase) : matchCase(matchCase), fold(UpperTable())
+    Pattern(std::string_view text, bool matchCase) : fold(UpperTable())
     {
         bytes.assign(text.begin(), text.end());
         if (!matchCase)
@@ -34,16 +34,27 @@ public:
         skip.fill(std::min(length, kMaxSearchLength));
         for (size_t i = 0; i + 1 < length; ++i)
             skip[uint8_t(bytes[i])] = length - 1 - i;
+        // Without case, a pattern whose bytes have no other case (",,", digits, quotes) is still
+        // found byte for byte, which the library does much faster than a folding loop.
+        std::array<int, 256> sharing{};
+        for (int b = 0; b < 256; ++b)
+            ++sharing[fold[size_t(b)]];
+        exact = matchCase;
+        if (!exact) {
+            exact = true;
+            for (const char c : text)
+                exact = exact && sharing[uint8_t(c)] == 1 && fold[uint8_t(c)] == uint8_t(c);
+        }
     }
 
     size_t Length() const { return bytes.size(); }
 
-    uint8_t Fold(char c) const { return matchCase ? uint8_t(c) : fold[uint8_t(c)]; }
-
     bool MatchesAt(std::string_view text, size_t at) const
     {
+        if (exact)
+            return text.compare(at, bytes.size(), bytes) == 0;
         for (size_t i = 0; i < bytes.size(); ++i)
-            if (Fold(text[at + i]) != uint8_t(bytes[i]))
+            if (fold[uint8_t(text[at + i])] != uint8_t(bytes[i]))
                 return false;
         return true;
     }
@@ -51,12 +62,15 @@ public:
     // First occurrence starting at or after `from`, or npos.
     size_t FindForward(std::string_view text, size_t from) const
     {
+        if (exact)
+            return from > text.size() ? std::string_view::npos : text.find(bytes, from);
         const size_t length = bytes.size();
         if (text.size() < length)
             return std::string_view::npos;
         const uint8_t last = uint8_t(bytes[length - 1]);
+        const char* data = text.data();
         for (size_t at = from; at + length <= text.size();) {
-            const uint8_t c = Fold(text[at + length - 1]);
+            const uint8_t c = fold[uint8_t(data[at + length - 1])];
             if (c == last && MatchesAt(text, at))
                 return at;
             at += skip[c];
@@ -71,6 +85,8 @@ public:
         end = std::min(end, text.size());
         if (end < length)
             return std::string_view::npos;
+        if (exact)
+            return text.substr(0, end).rfind(bytes);
         for (size_t at = end - length + 1; at-- > 0;)
             if (MatchesAt(text, at))
                 return at;
@@ -78,7 +94,7 @@ public:
     }
 
 private:
-    bool matchCase;
+    bool exact;  // compare bytes as they are
     const std::array<uint8_t, 256>& fold;
     std::string bytes;
     std::array<size_t, 256> skip{};
