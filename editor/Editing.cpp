@@ -32,7 +32,7 @@ void TextEditor::TypeChar(char c)
         InsertBytes(caret.paraNo, caret.column - 1, std::string_view(&c, 1));
     } else {
         caret = anchor = Clamp(caret);
-        const std::string& text = Para(caret.paraNo).text;
+        const std::string_view text = Para(caret.paraNo).text;
         if (!insertMode && caret.column <= int32_t(text.size())) {
             ReplaceBytes(caret.paraNo, caret.column - 1, 1, std::string_view(&c, 1));
         } else {
@@ -111,7 +111,7 @@ void TextEditor::BreakParagraph()
     caret = Clamp(caret);
     if (const int error = LimitsCheck(caret.paraNo, 1, 2))
         RaiseEditorError(error);
-    const std::string& text = Para(caret.paraNo).text;
+    const std::string_view text = Para(caret.paraNo).text;
     int32_t split = caret.column - 1;
     int32_t blanks = split;
     while (blanks > 0 && IsBlank(text[size_t(blanks - 1)]))

@@ -2,6 +2,9 @@
 // The editor's buffer, shared by the core's own source files only.
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
 
 #include "editor/Partitioning.h"
 #include "editor/SplitVector.h"
@@ -9,6 +12,12 @@
 #include "editor/UndoHistory.h"
 
 namespace lepotex {
+
+// A block of file text, from malloc or aligned_alloc.
+struct FreeBlock {
+    void operator()(char* block) const { std::free(block); }
+};
+using TextBlock = std::unique_ptr<char, FreeBlock>;
 
 // The replaceable part of the editor: Clear and a successful load swap in a new one.
 struct TextEditor::Buffer {
@@ -19,6 +28,9 @@ struct TextEditor::Buffer {
         lines.InsertPartition(0, 0);
         lines.AddToPartition(0, 1);
     }
+    // The blocks a loaded file was read into; paragraphs point into them until first changed,
+    // so they are declared first and freed last.
+    std::vector<TextBlock> blocks;
     SplitVector<Paragraph> paras;  // invariant: never empty
     Partitioning lines;            // partition i: the display lines of paragraph i + 1
     int64_t textBytes = 0;         // sum of the paragraph lengths

@@ -16,6 +16,7 @@ public:
     Partitioning() { body.Insert(0, 0); }  // no partitions: just the end position 0
 
     int32_t Partitions() const { return int32_t(body.Length() - 1); }
+    void Reserve(int32_t partitions) { body.Reserve(std::ptrdiff_t(partitions) + 1); }
 
     // Start of partition p (0 <= p <= Partitions(); p == Partitions() gives the total).
     int64_t PositionFromPartition(int32_t p) const

@@ -147,7 +147,7 @@ int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchO
     }
 
     const size_t length = pattern.Length();
-    auto accepted = [&](const std::string& text, int32_t paraNo, size_t m) {
+    auto accepted = [&](std::string_view text, int32_t paraNo, size_t m) {
         if (options.wholeWord) {
             if (m > 0 && !IsWordDelimiter(uint8_t(text[m - 1])))
                 return false;
@@ -165,7 +165,7 @@ int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchO
         for (int32_t paraNo = at.paraNo; paraNo <= rangeEnd.paraNo && !found && error == kErrNone; ++paraNo) {
             size_t from = paraNo == at.paraNo ? size_t(at.column - 1) : 0;
             for (;;) {
-                const std::string& text = Para(paraNo).text;
+                const std::string_view text = Para(paraNo).text;
                 const size_t m = pattern.FindForward(text, from);
                 if (m == std::string_view::npos)
                     break;
@@ -195,7 +195,7 @@ int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchO
         for (int32_t paraNo = at.paraNo; paraNo >= rangeStart.paraNo && !found && error == kErrNone; --paraNo) {
             size_t end = paraNo == at.paraNo ? size_t(at.column - 1) : Para(paraNo).text.size();
             for (;;) {
-                const std::string& text = Para(paraNo).text;
+                const std::string_view text = Para(paraNo).text;
                 const size_t m = pattern.FindBackward(text, end);
                 if (m == std::string_view::npos)
                     break;

@@ -1,46 +1,62 @@
 #pragma once
 // A gap buffer: a vector with a movable hole, so that a run of insertions or deletions
 // near one place (the caret, or the end during loading) costs O(1) amortized each
-// instead of shifting everything behind it.
+// instead of shifting everything behind it. Only the elements in use are constructed:
+// reserving room for a million paragraphs writes nothing.
 #include <algorithm>
 #include <cassert>
 #include <cstddef>
+#include <memory>
+#include <new>
 #include <utility>
-#include <vector>
 
 namespace lepotex {
 
 template <typename T>
 class SplitVector {
 public:
+    SplitVector() = default;
+    SplitVector(const SplitVector&) = delete;
+    SplitVector& operator=(const SplitVector&) = delete;
+    SplitVector(SplitVector&& other) noexcept { Swap(other); }
+    SplitVector& operator=(SplitVector&& other) noexcept
+    {
+        if (this != &other) {
+            Clear();
+            Swap(other);
+        }
+        return *this;
+    }
+    ~SplitVector() { Clear(); }
+
     std::ptrdiff_t Length() const { return lengthBody; }
 
-    void Reserve(std::ptrdiff_t capacity)
+    void Reserve(std::ptrdiff_t wanted)
     {
-        if (capacity > std::ptrdiff_t(body.size()))
-            Reallocate(capacity);
+        if (wanted > capacity)
+            Reallocate(wanted);
     }
 
     const T& operator[](std::ptrdiff_t index) const
     {
         assert(index >= 0 && index < lengthBody);
-        return index < part1Length ? body[index] : body[index + gapLength];
+        return body[index < part1Length ? index : index + GapLength()];
     }
     T& operator[](std::ptrdiff_t index)
     {
         assert(index >= 0 && index < lengthBody);
-        return index < part1Length ? body[index] : body[index + gapLength];
+        return body[index < part1Length ? index : index + GapLength()];
     }
 
     void Insert(std::ptrdiff_t position, T value)
     {
         assert(position >= 0 && position <= lengthBody);
-        RoomFor(1);
+        if (GapLength() == 0)
+            Reallocate(std::max<std::ptrdiff_t>(capacity + capacity / 2 + 16, lengthBody + 1));
         GapTo(position);
-        body[part1Length] = std::move(value);
+        ::new (static_cast<void*>(body + part1Length)) T(std::move(value));
         ++part1Length;
         ++lengthBody;
-        --gapLength;
     }
 
     void Delete(std::ptrdiff_t position) { DeleteRange(position, 1); }
@@ -51,10 +67,8 @@ public:
         if (count == 0)
             return;
         GapTo(position);
-        for (std::ptrdiff_t i = 0; i < count; ++i)
-            body[part1Length + gapLength + i] = T();  // release what the elements own now
+        std::destroy_n(body + part1Length + GapLength(), count);
         lengthBody -= count;
-        gapLength += count;
     }
 
     // Adds delta to the elements in [start, end); used by the partitioning's lazy step.
@@ -65,55 +79,77 @@ public:
         const std::ptrdiff_t end1 = std::min(end, part1Length);
         for (; i < end1; ++i)
             body[i] += delta;
+        const std::ptrdiff_t gap = GapLength();
         for (; i < end; ++i)
-            body[i + gapLength] += delta;
+            body[i + gap] += delta;
     }
 
     void Clear()
     {
-        body.clear();
-        body.shrink_to_fit();
-        lengthBody = part1Length = gapLength = 0;
+        if (body) {
+            std::destroy_n(body, part1Length);
+            std::destroy_n(body + part1Length + GapLength(), lengthBody - part1Length);
+            ::operator delete(body, std::align_val_t(alignof(T)));
+        }
+        body = nullptr;
+        capacity = lengthBody = part1Length = 0;
     }
 
 private:
+    std::ptrdiff_t GapLength() const { return capacity - lengthBody; }
+
+    void Swap(SplitVector& other) noexcept
+    {
+        std::swap(body, other.body);
+        std::swap(capacity, other.capacity);
+        std::swap(lengthBody, other.lengthBody);
+        std::swap(part1Length, other.part1Length);
+    }
+
+    // Moves an element into an unconstructed slot, leaving its old slot unconstructed.
+    static void Relocate(T* from, T* to)
+    {
+        ::new (static_cast<void*>(to)) T(std::move(*from));
+        from->~T();
+    }
+
     void GapTo(std::ptrdiff_t position)
     {
-        if (position == part1Length)
+        const std::ptrdiff_t gap = GapLength();
+        if (gap == 0) {
+            part1Length = position;
             return;
-        if (position < part1Length) {
-            // Elements [position, part1Length) move to the back of the gap.
-            std::move_backward(body.begin() + position, body.begin() + part1Length,
-                               body.begin() + part1Length + gapLength);
-        } else {
-            std::move(body.begin() + part1Length + gapLength, body.begin() + position + gapLength,
-                      body.begin() + part1Length);
         }
-        part1Length = position;
+        // Elements crossing the gap move into its unconstructed slots, one by one.
+        while (part1Length > position) {
+            --part1Length;
+            Relocate(body + part1Length, body + part1Length + gap);
+        }
+        while (part1Length < position) {
+            Relocate(body + part1Length + gap, body + part1Length);
+            ++part1Length;
+        }
     }
 
-    void RoomFor(std::ptrdiff_t count)
+    void Reallocate(std::ptrdiff_t newCapacity)
     {
-        if (gapLength >= count)
-            return;
-        // Grow by half: a document of a million paragraphs should not carry a million spare slots.
-        const std::ptrdiff_t size = std::ptrdiff_t(body.size());
-        Reallocate(std::max<std::ptrdiff_t>(size + size / 2 + 16, lengthBody + count));
+        T* grown = static_cast<T*>(::operator new(sizeof(T) * size_t(newCapacity), std::align_val_t(alignof(T))));
+        const std::ptrdiff_t gap = GapLength();
+        for (std::ptrdiff_t i = 0; i < part1Length; ++i)
+            Relocate(body + i, grown + i);
+        for (std::ptrdiff_t i = part1Length; i < lengthBody; ++i)
+            Relocate(body + i + gap, grown + i);
+        if (body)
+            ::operator delete(body, std::align_val_t(alignof(T)));
+        body = grown;
+        capacity = newCapacity;
+        part1Length = lengthBody;  // the gap is now at the end
     }
 
-    void Reallocate(std::ptrdiff_t capacity)
-    {
-        GapTo(lengthBody);
-        std::vector<T> grown(capacity);
-        std::move(body.begin(), body.begin() + lengthBody, grown.begin());
-        body.swap(grown);
-        gapLength = capacity - lengthBody;
-    }
-
-    std::vector<T> body;
-    std::ptrdiff_t lengthBody = 0;   // elements stored
-    std::ptrdiff_t part1Length = 0;  // elements in front of the gap
-    std::ptrdiff_t gapLength = 0;    // invariant: part1Length + gapLength + (lengthBody - part1Length) == body.size()
+    T* body = nullptr;
+    std::ptrdiff_t capacity = 0;
+    std::ptrdiff_t lengthBody = 0;   // constructed elements
+    std::ptrdiff_t part1Length = 0;  // elements in front of the gap; invariant: the gap is unconstructed
 };
 
 }  // namespace lepotex

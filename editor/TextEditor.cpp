@@ -105,7 +105,7 @@ std::string TextEditor::GetLine(int32_t displayLine) const
     const Paragraph& para = Para(paraNo);
     const int32_t line = displayLine - FirstLineOfPara(paraNo);
     const int32_t start = para.LineStart(line);
-    const std::string_view text = std::string_view(para.text).substr(size_t(start), size_t(para.LineEnd(line) - start));
+    const std::string_view text = para.text.substr(size_t(start), size_t(para.LineEnd(line) - start));
     if (text.find('\t') == std::string_view::npos)
         return std::string(text);
     std::string expanded;
@@ -321,7 +321,7 @@ void TextEditor::DeleteBytes(int32_t paraNo, int32_t offset, int32_t count)
     Paragraph& para = Para(paraNo);
     assert(offset >= 0 && offset + count <= int32_t(para.text.size()));
     buffer->undo.Record(UndoKind::DeleteText, paraNo, offset + 1,
-                        std::string_view(para.text).substr(size_t(offset), size_t(count)), buffer->modified);
+                        para.text.substr(size_t(offset), size_t(count)), buffer->modified);
     para.text.erase(size_t(offset), size_t(count));
     buffer->textBytes -= count;
     BookmarksTextDeleted(paraNo, offset, count);
@@ -335,7 +335,7 @@ void TextEditor::ReplaceBytes(int32_t paraNo, int32_t offset, int32_t count, std
     assert(offset >= 0 && offset + count <= int32_t(para.text.size()));
     std::string data;
     data.reserve(size_t(count) + bytes.size() + 2);
-    data.append(para.text, size_t(offset), size_t(count));
+    data.append(para.text.substr(size_t(offset), size_t(count)));
     data.push_back('\0');
     data.append(bytes);
     data.push_back('\0');
@@ -498,14 +498,14 @@ int TextEditor::InsertChunk(std::string_view chunk)
                 error = kErrParagraphTooLong;
             if (error != kErrNone)
                 break;
-            InsertParagraph(paraNo, Paragraph(std::string(segment)));
+            InsertParagraph(paraNo, Paragraph(segment));
             ++paraNo;
         } else {
             if ((error = LimitsCheck(paraNo, 0, length)) != kErrNone ||
                 (error = LimitsCheck(paraNo, 1, length + 2)) != kErrNone)
                 break;
             InsertBytes(paraNo, column - 1, segment);
-            const std::string& text = Para(paraNo).text;
+            const std::string_view text = Para(paraNo).text;
             int32_t split = column - 1 + int32_t(length);
             int32_t blanks = split;
             while (blanks > 0 && IsBlank(text[size_t(blanks - 1)]))
@@ -669,12 +669,12 @@ std::string TextEditor::SelectedText() const
     const ParaPos to = Clamp(SelEnd());
     std::string out;
     for (int32_t p = from.paraNo; p <= to.paraNo; ++p) {
-        const std::string& text = Para(p).text;
+        const std::string_view text = Para(p).text;
         const size_t begin = p == from.paraNo ? size_t(from.column - 1) : 0;
         const size_t end = p == to.paraNo ? size_t(to.column - 1) : text.size();
         if (p > from.paraNo)
             out += "\r\n";
-        out.append(text, begin, end - begin);
+        out.append(text.substr(begin, end - begin));
     }
     return out;
 }

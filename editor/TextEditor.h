@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "editor/EditorErrors.h"
+#include "editor/ParaText.h"
 #include "editor/Partitioning.h"
 #include "editor/Position.h"
 #include "editor/SearchOptions.h"
@@ -28,11 +29,12 @@ class UndoHistory;
 class Paragraph {
 public:
     Paragraph() = default;
-    explicit Paragraph(std::string text) : text(std::move(text)) {}
+    explicit Paragraph(std::string_view text) : text(text) {}
+    explicit Paragraph(ParaText text) : text(std::move(text)) {}
     Paragraph(Paragraph&&) noexcept = default;
     Paragraph& operator=(Paragraph&&) noexcept = default;
 
-    std::string text;
+    ParaText text;
 
     int32_t LineCount() const { return wraps ? 1 + wraps[0] : 1; }
     // Offset at which display line `line` (from 0) of this paragraph begins.

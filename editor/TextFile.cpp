@@ -8,6 +8,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,7 +91,8 @@ public:
                 }
                 // Most lines lie wholly inside one block: hand them out without copying.
                 std::string_view text(p, size_t(spanEnd - p));
-                if (!line.empty()) {
+                const bool inBlock = line.empty();
+                if (!inBlock) {
                     line.append(text);
                     text = line;
                 }
@@ -103,7 +105,7 @@ public:
                     state = State::Skip;  // the line is full: drop the rest up to its end
                 }
                 ++p;
-                emit(text);
+                emit(text, inBlock);
                 line.clear();
                 break;
             }
@@ -128,7 +130,7 @@ public:
     void Finish(Emit&& emit)
     {
         if (state == State::InLine) {
-            emit(std::string_view(line));
+            emit(std::string_view(line), false);
             line.clear();
         }
         state = State::LineStart;
@@ -155,6 +157,26 @@ std::filesystem::path ResolveTarget(const std::string& name)
         path = target.is_absolute() ? target : path.parent_path() / target;
     }
     RaiseIoError(ELOOP);
+}
+
+// A block for file text. A whole book goes into one, on huge pages where the system has them:
+// filling fresh memory page by page is most of what loading costs.
+TextBlock AllocateBlock(size_t size)
+{
+#ifdef __linux__
+    constexpr size_t kHuge = size_t(2) << 20;
+    if (size >= kHuge) {
+        const size_t rounded = (size + kHuge - 1) & ~(kHuge - 1);
+        if (void* memory = std::aligned_alloc(kHuge, rounded)) {
+            ::madvise(memory, rounded, MADV_HUGEPAGE);
+            return TextBlock(static_cast<char*>(memory));
+        }
+    }
+#endif
+    char* memory = static_cast<char*>(std::malloc(size));
+    if (!memory)
+        throw std::bad_alloc();
+    return TextBlock(memory);
 }
 
 void WriteAll(int fd, const char* data, size_t size)
@@ -192,7 +214,9 @@ void TextEditor::LoadFromFile(const std::string& name)
         auto fresh = std::make_unique<Buffer>(undoBufferSize);
         const int32_t width = EffectiveWrapWidth();
         int error = kErrNone;
-        auto append = [&](std::string_view text) {
+        // inBlock: the bytes lie in the block being read, which the buffer then keeps.
+        bool usedSinceNewBlock = false;
+        auto append = [&](std::string_view text, bool inBlock) {
             if (error != kErrNone)
                 return;
             if (const char* nul = static_cast<const char*>(std::memchr(text.data(), '\0', text.size())))
@@ -206,16 +230,33 @@ void TextEditor::LoadFromFile(const std::string& name)
                 error = kErrTooManyParagraphs;
             else if (fresh->ByteCount() + int64_t(text.size()) + 2 > byteLimit)
                 error = kErrTextTooLarge;
-            else
-                fresh->AppendLoaded(Paragraph(std::string(text)), width, tabSize);
+            else if (inBlock) {
+                usedSinceNewBlock = true;
+                fresh->AppendLoaded(Paragraph(ParaText::Borrowed(text)), width, tabSize);
+            } else {
+                fresh->AppendLoaded(Paragraph(text), width, tabSize);
+            }
         };
 
+        // The file is read into blocks as large as the file (up to kMaxBlock), in steps of
+        // kReadSize; the paragraphs then point into them.
         constexpr size_t kReadSize = 1 << 20;
-        std::string chunk(kReadSize, '\0');
+        constexpr size_t kMaxBlock = size_t(64) << 20;
+        const size_t blockSize = sized ? std::min<size_t>(kMaxBlock, size_t(info.st_size) + 1) : kReadSize;
+        TextBlock block;
+        size_t filled = 0;
         LineReader reader;
         bool reserved = false;
         for (;;) {
-            const ssize_t got = ::read(file.fd, chunk.data(), chunk.size());
+            if (!block || filled == blockSize) {
+                if (block && usedSinceNewBlock)
+                    fresh->blocks.push_back(std::move(block));
+                block = AllocateBlock(blockSize);
+                filled = 0;
+                usedSinceNewBlock = false;
+            }
+            char* start = block.get() + filled;
+            const ssize_t got = ::read(file.fd, start, std::min(kReadSize, blockSize - filled));
             if (got < 0) {
                 if (errno == EINTR)
                     continue;
@@ -225,18 +266,22 @@ void TextEditor::LoadFromFile(const std::string& name)
                 reader.Finish(append);
                 break;
             }
+            filled += size_t(got);
             if (!reserved && sized) {
-                // Size the paragraph table once from the first chunk's line density, so a
+                // Size the paragraph table once from the first step's line density, so a
                 // large book is not re-allocated step by step.
                 reserved = true;
-                const int64_t lines = std::count(chunk.data(), chunk.data() + got, '\r') + 1;
-                fresh->paras.Reserve(std::ptrdiff_t(int64_t(info.st_size) / (got / lines + 1) * 21 / 20 + 16));
+                const int64_t lines = std::count(start, start + got, '\r') + 1;
+                const int64_t estimate = int64_t(info.st_size) / (got / lines + 1) * 21 / 20 + 16;
+                fresh->paras.Reserve(std::ptrdiff_t(estimate));
+                fresh->lines.Reserve(int32_t(std::min<int64_t>(estimate, kMaxLimit)));
             }
-            if (!reader.Feed(chunk.data(), chunk.data() + got, append))
-                break;
-            if (error != kErrNone)
+            const bool more = reader.Feed(start, start + got, append);
+            if (!more || error != kErrNone)
                 break;
         }
+        if (block && usedSinceNewBlock)
+            fresh->blocks.push_back(std::move(block));
         if (error != kErrNone)
             RaiseEditorError(error);
         if (::close(file.Release()) != 0)
@@ -291,7 +336,7 @@ void TextEditor::SaveToFile(const std::string& name)
         out.reserve(1 << 16);
         const int32_t count = ParaCount();
         for (int32_t p = 1; p <= count; ++p) {
-            const std::string& text = Para(p).text;
+            const std::string_view text = Para(p).text;
             if (p == count && text.empty())
                 break;
             const size_t from = out.size();
