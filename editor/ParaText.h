@@ -1,8 +1,9 @@
 #pragma once
 // The bytes of one paragraph. A loaded book is held in the blocks it was read into, and each
-// paragraph only points into them until it is first changed, when it takes a copy of its own:
-// so loading costs no allocation per line, and dropping a book frees a few blocks instead of
-// a million strings. The blocks belong to the buffer, which outlives all its paragraphs.
+// paragraph points into them: so loading costs no allocation per line, and dropping a book
+// frees a few blocks instead of a million strings. A paragraph's region of a block is its
+// own, so it is changed in place while it fits there, and copied out when it grows beyond.
+// The blocks belong to the buffer, which outlives all its paragraphs.
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
@@ -25,6 +26,7 @@ public:
         ParaText text;
         text.ptr = const_cast<char*>(bytes.data());
         text.length = uint32_t(bytes.size());
+        text.capacity = bytes.empty() ? 0 : uint32_t(bytes.size()) | kBorrowed;
         return text;
     }
     ParaText(ParaText&& other) noexcept
@@ -89,8 +91,8 @@ public:
             bytes = copy;
         }
         const size_t newLength = length - count + bytes.size();
-        if (capacity == 0 || newLength > capacity) {
-            // Not ours yet, or too small: a fresh block in steps of 16 bytes.
+        if (newLength > (capacity & ~kBorrowed)) {
+            // Too small: a block of our own, in steps of 16 bytes.
             const size_t newCapacity = std::max<size_t>((newLength + newLength / 4 + 15) & ~size_t(15), 16);
             char* fresh = static_cast<char*>(std::malloc(newCapacity));
             if (!fresh)
@@ -121,15 +123,17 @@ private:
     }
     void Release()
     {
-        if (capacity != 0)
+        if (capacity != 0 && (capacity & kBorrowed) == 0)
             std::free(ptr);
         ptr = nullptr;
         length = capacity = 0;
     }
 
+    static constexpr uint32_t kBorrowed = 0x80000000u;
+
     char* ptr = nullptr;
     uint32_t length = 0;
-    uint32_t capacity = 0;  // 0: the bytes are borrowed (or there are none)
+    uint32_t capacity = 0;  // bytes at ptr that are ours to change; kBorrowed: not ours to free
 };
 
 }  // namespace lepotex

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -31,6 +32,15 @@ TEST(EditProperty, RandomEditsKeepCountsBookmarksAndUndoRedoSymmetry)
     const std::string alphabet = "ab c\t-\x9A\xE8";
     for (int round = 0; round < 6; ++round) {
         TextEditor editor;
+        if (round % 2 == 1) {
+            // Loaded paragraphs live in the blocks they were read into until they outgrow them.
+            const std::string path = ::testing::TempDir() + "lepotex-property.txt";
+            std::string file;
+            for (int line = 0; line < 40; ++line)
+                file += std::string(size_t(pick(30)), alphabet[size_t(pick(8))]) + (pick(4) ? "\r\n" : "\r");
+            std::ofstream(path, std::ios::binary) << file;
+            editor.LoadFromFile(path);
+        }
         editor.SetWrapColumn(12 + round * 5);  // narrow, so wrapping and line counts get exercised
         if (round % 3 == 2)
             editor.SetWordWrap(false);
