@@ -91,6 +91,7 @@ int64_t GlueLineBreaks(WorkingList& list, const Settings& settings)
     std::vector<bool> joinsNext(n, false);
     int64_t steps = 0;
     std::string lowerPrefix = list[n - 1].substr(0, prefixLength);
+    std::string prefix;
     bool lowerAllCapitals = IsAllCapitals(list[n - 1]);
     for (std::size_t i = n - 1; i-- > 0;) {
         const std::string& upper = list[i];
@@ -103,16 +104,17 @@ int64_t GlueLineBreaks(WorkingList& list, const Settings& settings)
                    BreakAllowsGlue(upper.back(), lower.front());
         }
         joinsNext[i] = join;
+        // The two prefix strings are reused from line to line: no allocation per line.
         if (join) {
-            std::string prefix = upper.substr(0, prefixLength);
+            prefix.assign(upper, 0, prefixLength);
             if (prefix.size() < prefixLength) {
                 prefix += ' ';
                 prefix.append(lowerPrefix, 0, prefixLength - prefix.size());
             }
-            lowerPrefix = std::move(prefix);
+            lowerPrefix.swap(prefix);
             lowerAllCapitals = false;
         } else {
-            lowerPrefix = upper.substr(0, prefixLength);
+            lowerPrefix.assign(upper, 0, prefixLength);
             lowerAllCapitals = IsAllCapitals(upper);
         }
     }
