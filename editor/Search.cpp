@@ -161,6 +161,26 @@ int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchO
     int error = kErrNone;
     ParaPos lastChange = at;
     const int32_t delta = int32_t(r.size()) - int32_t(length);
+    // An accepted match: select it and stop (the caret on the side the search came from), or
+    // replace it and go on, behind the new text forward and in front of it backward.
+    auto takeMatch = [&](int32_t paraNo, size_t m) {
+        const ParaPos start{paraNo, int32_t(m) + 1};
+        if (!options.replaceAll) {
+            const ParaPos end{paraNo, int32_t(m + length) + 1};
+            anchor = options.backward ? end : start;
+            caret = options.backward ? start : end;
+            found = true;
+            return false;
+        }
+        if ((error = LimitsCheck(paraNo, 0, delta)) != kErrNone)
+            return false;
+        ReplaceBytes(paraNo, int32_t(m), int32_t(length), r);
+        ++count;
+        lastChange = options.backward ? start : ParaPos{paraNo, start.column + int32_t(r.size())};
+        if (paraNo == rangeEnd.paraNo)
+            rangeEnd.column += delta;
+        return true;
+    };
     if (!options.backward) {
         for (int32_t paraNo = at.paraNo; paraNo <= rangeEnd.paraNo && !found && error == kErrNone; ++paraNo) {
             size_t from = paraNo == at.paraNo ? size_t(at.column - 1) : 0;
@@ -175,20 +195,9 @@ int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchO
                     from = m + 1;
                     continue;
                 }
-                if (!options.replaceAll) {
-                    anchor = ParaPos{paraNo, int32_t(m) + 1};
-                    caret = ParaPos{paraNo, int32_t(m + length) + 1};
-                    found = true;
+                if (!takeMatch(paraNo, m))
                     break;
-                }
-                if ((error = LimitsCheck(paraNo, 0, delta)) != kErrNone)
-                    break;
-                ReplaceBytes(paraNo, int32_t(m), int32_t(length), r);
-                ++count;
                 from = m + r.size();
-                lastChange = ParaPos{paraNo, int32_t(from) + 1};
-                if (paraNo == rangeEnd.paraNo)
-                    rangeEnd.column += delta;
             }
         }
     } else {
@@ -207,19 +216,8 @@ int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchO
                     end = m + length - 1;
                     continue;
                 }
-                if (!options.replaceAll) {
-                    anchor = ParaPos{paraNo, int32_t(m + length) + 1};
-                    caret = ParaPos{paraNo, int32_t(m) + 1};
-                    found = true;
+                if (!takeMatch(paraNo, m))
                     break;
-                }
-                if ((error = LimitsCheck(paraNo, 0, delta)) != kErrNone)
-                    break;
-                ReplaceBytes(paraNo, int32_t(m), int32_t(length), r);
-                ++count;
-                lastChange = ParaPos{paraNo, int32_t(m) + 1};
-                if (paraNo == rangeEnd.paraNo)
-                    rangeEnd.column += delta;
                 end = m;
             }
         }
