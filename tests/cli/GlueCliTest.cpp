@@ -1,5 +1,5 @@
 // Drives the lepotex-cli binary: the samples give their expected files byte for byte, and the
-// exit statuses, messages and batch modes are as documented.
+// exit statuses, messages, batch modes and the settings listing are as documented.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -21,39 +21,46 @@ std::string ReadFile(const fs::path& path)
 
 void WriteFile(const fs::path& path, const std::string& bytes)
 {
+    fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
 struct CliRun {
     int status;
+    std::string out;
     std::string err;
 };
 
-class GlueCli : public ::testing::Test {
+class CliTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("lepotex-glue-cli-" + std::to_string(::getpid()) + "-" +
-                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = fs::temp_directory_path() /
+              ("lepotex-cli-" + std::to_string(::getpid()) + "-" + test->test_suite_name() + "-" + test->name());
         fs::remove_all(dir);
         fs::create_directories(dir / "config");
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    // Runs the binary with an empty settings folder of its own, so the user's are never touched.
+    // Runs the binary with a settings folder of its own, so the user's are never touched.
     CliRun Cli(const std::string& args)
     {
-        const fs::path errFile = dir / "stderr.txt";
         const std::string command = "XDG_CONFIG_HOME='" + (dir / "config").string() + "' HOME='" + dir.string() +
-                                    "' '" LEPOTEX_CLI "' " + args + " 2>'" + errFile.string() + "' </dev/null";
+                                    "' '" LEPOTEX_CLI "' " + args + " >" + Path("stdout.txt") + " 2>" +
+                                    Path("stderr.txt") + " </dev/null";
         const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(errFile)};
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir / "stdout.txt"), ReadFile(dir / "stderr.txt")};
     }
 
     std::string Path(const std::string& name) const { return "'" + (dir / name).string() + "'"; }
+    fs::path ConfPath() const { return dir / "config" / "Zuvra" / "Lepotex 1.2.conf"; }
 
     fs::path dir;
 };
+
+class GlueCli : public CliTest {};
+class SettingsCli : public CliTest {};
 
 TEST_F(GlueCli, SamplesComeOutByteForByte)
 {
@@ -75,11 +82,10 @@ TEST_F(GlueCli, SamplesComeOutByteForByte)
 
 TEST_F(GlueCli, ExitStatusTellsWhatHappened)
 {
-    EXPECT_EQ(Cli("glue").status, 1);
-    EXPECT_EQ(Cli("glue --bogus a -o b").status, 1);
-    EXPECT_EQ(Cli("glue --indent-size 256 a -o b").status, 1);
-    EXPECT_EQ(Cli("glue a b -o c").status, 1);
-    EXPECT_EQ(Cli("glue --output-dir " + Path("out") + " " + Path("a/x.txt") + " " + Path("b/x.txt")).status, 1);
+    const std::string usageErrors[] = {"", " --bogus a -o b", " --indent-size 256 a -o b", " a b -o c",
+                                       " --output-dir " + Path("out") + " " + Path("a/x.txt") + " " + Path("b/x.txt")};
+    for (const std::string& args : usageErrors)
+        EXPECT_EQ(Cli("glue" + args).status, 1) << args;
 
     CliRun run = Cli("glue --defaults " + Path("missing.txt") + " -o " + Path("out.txt"));
     EXPECT_EQ(run.status, 2);
@@ -109,7 +115,7 @@ TEST_F(GlueCli, OptionsOverrideSingleSettings)
     WriteFile(dir / "in.txt", "  KAPITOLA\r\nsena text\r\n");
     WriteFile(dir / "empty.txt", "");
     CliRun run = Cli("glue --defaults --glue-caps --indent-size 2 --rules " + Path("empty.txt") + " " + Path("in.txt") +
-                  " -o " + Path("out.txt"));
+                     " -o " + Path("out.txt"));
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadFile(dir / "out.txt"), " KAPITOLA sena text\r\n\r\n");
 
@@ -127,7 +133,7 @@ TEST_F(GlueCli, BatchGoesOnPastAFailingFileAndReportsTheWorst)
     WriteFile(dir / "c.txt", "slo-\r\nvo\r\n");
     fs::create_directories(dir / "out");
     CliRun run = Cli("glue --defaults -j 2 --output-dir " + Path("out") + " " + Path("a.txt") + " " + Path("b.txt") +
-                  " " + Path("c.txt"));
+                     " " + Path("c.txt"));
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(ReadFile(dir / "out" / "a.txt"), "   ahoj světe\r\n\r\n");
     EXPECT_FALSE(fs::exists(dir / "out" / "b.txt"));
@@ -138,6 +144,46 @@ TEST_F(GlueCli, BatchGoesOnPastAFailingFileAndReportsTheWorst)
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(ReadFile(dir / "a.txt"), "   ahoj světe\r\n\r\n");
     EXPECT_TRUE(fs::is_empty(dir / "b.txt"));
+}
+
+TEST_F(SettingsCli, PrintsTheDefaultsInUtf8WithoutWritingAnything)
+{
+    const CliRun run = Cli("settings");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out.starts_with("NoCaps: 1\nIndent: 1\nIndent size: 4\nNoGlue: 16 položek\n\tKapitola\n\tČást\n"))
+        << run.out;
+    EXPECT_NE(run.out.find("AutoReplace: 7 položek\n\tsena\\se na\n\t“„\\“^p„\n"), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::is_empty(dir / "config"));
+
+    WriteFile(ConfPath(), "[General]\nNoCaps=0\n");
+    EXPECT_EQ(Cli("settings --defaults").out, run.out);
+}
+
+TEST_F(SettingsCli, PrintsStoredValuesAsReadWithControlCharactersEscaped)
+{
+    const std::string conf =
+        "[General]\nNoCaps=0\nIndent%20size=300\nNoGlue=Hlava\\r\\n\\x1b[31m\\r\\n\\r\\n\\tx\\r\\n\n";
+    WriteFile(ConfPath(), conf);
+    const CliRun run = Cli("settings");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.substr(0, run.out.find("AutoReplace")),
+              "NoCaps: 0\nIndent: 1\nIndent size: 44\nNoGlue: 4 položky\n\tHlava\n\t\\x1B[31m\n\t\n\t\tx\n");
+    EXPECT_EQ(ReadFile(ConfPath()), conf);  // shown, not written back
+}
+
+TEST_F(SettingsCli, UsageAndStoreErrorsHaveTheirExitStatus)
+{
+    CliRun run = Cli("settings --bogus");
+    EXPECT_NE((run.out + run.err).find("Použití: lepotex-cli settings"), std::string::npos);
+    EXPECT_EQ(run.status, 1);
+    run = Cli("settings --help");
+    EXPECT_NE(run.out.find(ConfPath().string()), std::string::npos);
+    EXPECT_EQ(run.status, 0);
+
+    WriteFile(ConfPath(), "[General]\nIndent%20size=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n");
+    run = Cli("settings");
+    EXPECT_EQ(run.out + run.err, "lepotex-cli settings: Invalid data type for 'Indent size'\n");
+    EXPECT_EQ(run.status, 2);
 }
 
 }  // namespace

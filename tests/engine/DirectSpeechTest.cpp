@@ -36,10 +36,8 @@ TEST(DirectSpeech, JoinsSpansWithTheirQuirks)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.before);
         std::string text = Collected(row.before);
-        const std::size_t length = text.size();
-        const int64_t steps = JoinSpeechSpans(text);
+        JoinSpeechSpans(text);
         EXPECT_EQ(text, Collected(row.after));
-        EXPECT_EQ(steps, int64_t(length) - 1 + int64_t(length - text.size()));
     }
 }
 

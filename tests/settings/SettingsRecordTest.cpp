@@ -19,15 +19,10 @@ TEST(Settings, DefaultsAreTheExactWindows1250Bytes)
     EXPECT_EQ(defaults.noGlue[12], "All rights reserved");
     EXPECT_EQ(defaults.noGlue[15], "PROLOG");
 
-    ASSERT_EQ(defaults.autoReplace.size(), 7u);
-    EXPECT_EQ(defaults.autoReplace[0], "sena\\se na");
-    EXPECT_EQ(defaults.autoReplace[1], std::string("\x93\x84\x5C\x93\x5E\x70\x84"));
-    for (std::size_t spaces = 0; spaces <= 4; ++spaces) {
-        std::string rule = "\x93";
-        rule.append(spaces, ' ').append("\x84\\\x93^p\x84");
-        EXPECT_EQ(defaults.autoReplace[1 + spaces], rule);
-    }
-    EXPECT_EQ(defaults.autoReplace[6], std::string("\x2C\x2C\x5C\x84"));
+    // Rules 2 and 7 as their byte listings; rules 3 to 6 put one to four spaces between the marks.
+    EXPECT_EQ(defaults.autoReplace, (List{"sena\\se na", "\x93\x84\x5C\x93\x5E\x70\x84", "\x93 \x84\\\x93^p\x84",
+                                          "\x93  \x84\\\x93^p\x84", "\x93   \x84\\\x93^p\x84",
+                                          "\x93    \x84\\\x93^p\x84", "\x2C\x2C\x5C\x84"}));
 }
 
 TEST(Settings, ListsConvertToAndFromTheirStoredText)
