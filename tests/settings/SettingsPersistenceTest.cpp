@@ -133,8 +133,9 @@ TEST_F(SettingsFile, EveryByteValueComesBackExactly)
     EXPECT_EQ(NewStore()->ReadString(kSettingsSection, "Everything", ""), allBytes);
 
     // Entries that mean something to the file format stay plain text.
-    Settings settings;
-    settings.noGlue = {" leading", "trailing ", "@at", "\"quoted\"", "a;b,c=d", "back\\slash\\", "[x]", "#c"};
+    const Settings settings{
+        .noGlue = {"x"},
+        .autoReplace = {" leading", "trailing ", "@at", "\"quoted\"", "a;b,c=d", "back\\slash\\", "[x]", "#c"}};
     SaveSettings(settings, *NewStore());
     EXPECT_EQ(Load(), settings);
 }
