@@ -26,7 +26,8 @@ void TextEditor::TypeChar(char c)
     if (HasSelection()) {
         // The deletion and the character are one change; typing after it merges again.
         UndoGroup group(buffer->undo);
-        DeleteRange(SelStart(), SelEnd());
+        if (const int error = DeleteRange(SelStart(), SelEnd()))
+            RaiseEditorError(error);
         if (const int error = LimitsCheck(caret.paraNo, 0, 1))
             RaiseEditorError(error);
         InsertBytes(caret.paraNo, caret.column - 1, std::string_view(&c, 1));
@@ -107,7 +108,8 @@ void TextEditor::BreakParagraph()
         return;
     UndoGroup group(buffer->undo);
     if (HasSelection())
-        DeleteRange(SelStart(), SelEnd());
+        if (const int error = DeleteRange(SelStart(), SelEnd()))
+            RaiseEditorError(error);
     caret = Clamp(caret);
     if (const int error = LimitsCheck(caret.paraNo, 1, 2))
         RaiseEditorError(error);
@@ -128,7 +130,8 @@ void TextEditor::DeleteSelection()
 {
     if (readOnly || !HasSelection())
         return;
-    DeleteRange(SelStart(), SelEnd());
+    if (const int error = DeleteRange(SelStart(), SelEnd()))
+        RaiseEditorError(error);
     ScrollCaretIntoView();
     CaretPlaced();
     UserChanged();

@@ -121,11 +121,8 @@ int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchO
     if (replacing && HasSelection()) {
         const std::string selected = SelectedText();
         if (selected.size() == pattern.Length() && pattern.MatchesAt(selected, 0)) {
-            int error = kErrNone;
-            if (r.empty())
-                DeleteRange(SelStart(), SelEnd());  // InsertText of nothing would leave it standing
-            else
-                error = InsertText(r);
+            // InsertText of nothing would leave the selection standing.
+            const int error = r.empty() ? DeleteRange(SelStart(), SelEnd()) : InsertText(r);
             if (error != kErrNone)
                 RaiseEditorError(error);
             count = 1;

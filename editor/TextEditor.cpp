@@ -528,9 +528,7 @@ int TextEditor::InsertText(std::string_view s)
     constexpr size_t kChunkMax = 65520;
     UndoHistory& undo = buffer->undo;
     undo.BeginGroup();
-    if (HasSelection())
-        DeleteRange(SelStart(), SelEnd());
-    int error = kErrNone;
+    int error = HasSelection() ? DeleteRange(SelStart(), SelEnd()) : kErrNone;
     size_t pos = 0;
     while (pos < s.size() && error == kErrNone) {
         size_t end = pos + kChunk;
@@ -550,12 +548,17 @@ int TextEditor::InsertText(std::string_view s)
     return error;
 }
 
-void TextEditor::DeleteRange(ParaPos from, ParaPos to)
+int TextEditor::DeleteRange(ParaPos from, ParaPos to)
 {
     from = Clamp(from);
     to = Clamp(to);
     if (!(from < to))
-        return;
+        return kErrNone;
+    // What stays of the first and the last paragraph becomes one: refuse before changing
+    // anything if that would be too long.
+    if (from.paraNo != to.paraNo &&
+        int64_t(from.column - 1) + int64_t(Para(to.paraNo).text.size()) - (to.column - 1) > paraLengthLimit)
+        return kErrJoinTooLong;
     UndoHistory& undo = buffer->undo;
     undo.BeginGroup();
     if (from.paraNo == to.paraNo) {
@@ -571,6 +574,7 @@ void TextEditor::DeleteRange(ParaPos from, ParaPos to)
     }
     undo.EndGroup();
     caret = anchor = from;
+    return kErrNone;
 }
 
 // ---- caret and selection -------------------------------------------------------------------

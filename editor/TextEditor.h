@@ -205,7 +205,7 @@ private:
     void RewrapAll();
     int LimitsCheck(int32_t paraNo, int32_t parasAdded, int64_t bytesAdded) const;
     int InsertChunk(std::string_view chunk);
-    void DeleteRange(ParaPos from, ParaPos to);
+    [[nodiscard]] int DeleteRange(ParaPos from, ParaPos to);  // 266 when the rest would be too long
     bool DeleteCharAt(ParaPos pos);     // one character, or the line end: a join (266 when too long)
     void ChangedText();                 // sets the modified flag and asks for a repaint
     void CaretPlaced();                 // posts OnShowStatus

@@ -91,6 +91,14 @@ TEST(Undo, ParagraphBreaksJoinsAndPastesUndoWhole)
         EXPECT_STREQ(e.what(), "Cannot join paragraphs. New paragraph size exceeds maximum paragraph size");
     }
     EXPECT_EQ(editor.ParaCount(), 2);
+    // The same for a selection whose remains would make one paragraph too long; typing over it
+    // and pasting over it are refused alike, and nothing is deleted.
+    editor.SetSelection(ParaPos{1, 19000}, ParaPos{2, 2});
+    EXPECT_THROW(editor.DeleteSelection(), EEditorError);
+    EXPECT_THROW(editor.TypeChar('x'), EEditorError);
+    EXPECT_EQ(editor.InsertText("y"), kErrJoinTooLong);
+    EXPECT_EQ(editor.ParaText(1).size(), 20000u);
+    EXPECT_EQ(editor.ParaText(2).size(), 20000u);
 }
 
 TEST(Undo, TheBlockStaysBoundedDroppingOldGroupsOrEverything)
