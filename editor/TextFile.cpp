@@ -321,7 +321,10 @@ void TextEditor::SaveToFile(const std::string& name)
         RaiseIoError(EISDIR);
 
     // Write beside the target and rename over it, so a failed save leaves the old file whole.
-    std::string tempName = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string hidden = target.filename().string();
+    hidden.insert(0, 1, '.');
+    hidden += ".XXXXXX";
+    std::string tempName = (folder / hidden).string();
     int fd = ::mkstemp(tempName.data());
     bool inPlace = false;
     if (fd < 0) {
