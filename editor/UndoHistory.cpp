@@ -59,6 +59,27 @@ uint32_t UndoHistory::HandleAt(int32_t offset) const
     return handle;
 }
 
+std::string_view UndoHistory::DataAt(int32_t offset) const
+{
+    return std::string_view(reinterpret_cast<const char*>(block.data()) + offset + kHeaderSize,
+                            ReadHeader(offset).dataLength);
+}
+
+// The tail `tail` deleted at `deleted` left paragraph paraNo as it is now, and the paragraph
+// after it holds exactly that tail: the two records are one paragraph break.
+bool UndoHistory::IsBreakOf(const TextEditor& editor, const Header& deleted, std::string_view tail, int32_t paraNo)
+{
+    return deleted.paraNo == paraNo && paraNo < editor.ParaCount() &&
+           deleted.column - 1 == int32_t(editor.ParaText(paraNo).size()) && editor.ParaText(paraNo + 1) == tail;
+}
+
+// The text `lower` inserted at `inserted` ends paragraph paraNo: the lower half of a join.
+bool UndoHistory::IsJoinOf(const TextEditor& editor, const Header& inserted, std::string_view lower, int32_t paraNo)
+{
+    return inserted.paraNo == paraNo && paraNo >= 1 &&
+           inserted.column - 1 + int32_t(lower.size()) == int32_t(editor.ParaText(paraNo).size());
+}
+
 void UndoHistory::BeginGroup()
 {
     if (groupDepth++ == 0) {
@@ -260,13 +281,17 @@ std::optional<ParaPos> UndoHistory::Undo(TextEditor& editor, bool& modifiedAfter
     replaying = true;
     const uint8_t group = block[size_t(lastOffset) + 13];
     ParaPos pos;
+    bool partnerDone = false;  // this record's change was carried out with the one after it
     while (undoCount > 0 && block[size_t(lastOffset) + 13] == group) {
         const Header h = ReadHeader(lastOffset);
         const UndoKind kind = UndoKind(h.kindAndFlag & 0x7F);
-        const std::string_view data(reinterpret_cast<const char*>(block.data()) + lastOffset + kHeaderSize,
-                                    h.dataLength);
-        switch (kind) {
+        const std::string_view data = DataAt(lastOffset);
+        // The record undone next, if it belongs to this group.
+        const int32_t previous = h.previousSize != 0 && undoCount > 1 ? lastOffset - h.previousSize : -1;
+        const bool pairable = previous >= 0 && block[size_t(previous) + 13] == group;
+        switch (partnerDone ? UndoKind::CaretMark : kind) {
         case UndoKind::CaretMark:
+            partnerDone = false;
             break;
         case UndoKind::InsertText:
             editor.DeleteBytes(h.paraNo, h.column - 1, h.dataLength);
@@ -275,6 +300,14 @@ std::optional<ParaPos> UndoHistory::Undo(TextEditor& editor, bool& modifiedAfter
             held[HandleAt(lastOffset)] = editor.RemoveParagraph(h.paraNo);
             break;
         case UndoKind::InsertParaAfter:
+            // A paragraph break (the tail deleted, then put after as a paragraph) is undone as
+            // one join, so bookmarks in the tail come back with it.
+            if (pairable && KindAt(previous) == UndoKind::DeleteText &&
+                IsBreakOf(editor, ReadHeader(previous), DataAt(previous), h.paraNo)) {
+                editor.JoinParagraphs(h.paraNo);
+                partnerDone = true;
+                break;
+            }
             held[HandleAt(lastOffset)] = editor.RemoveParagraph(h.paraNo + 1);
             break;
         case UndoKind::DeleteText:
@@ -282,6 +315,16 @@ std::optional<ParaPos> UndoHistory::Undo(TextEditor& editor, bool& modifiedAfter
             break;
         case UndoKind::DeletePara: {
             std::optional<Paragraph>& slot = held[HandleAt(lastOffset)];
+            // A join (the lower text appended, then the lower paragraph deleted) is undone as
+            // one split, likewise.
+            if (pairable && KindAt(previous) == UndoKind::InsertText &&
+                IsJoinOf(editor, ReadHeader(previous), DataAt(previous), h.paraNo - 1)) {
+                editor.SplitParagraph(h.paraNo - 1, ReadHeader(previous).column - 1);
+                slot.reset();
+                partnerDone = true;
+                break;
+            }
+            assert(slot && "a deleted paragraph not undone as a split is held by its record");
             editor.InsertParagraph(h.paraNo, std::move(*slot));
             slot.reset();
             break;
@@ -314,24 +357,38 @@ std::optional<ParaPos> UndoHistory::Redo(TextEditor& editor)
     replaying = true;
     const uint8_t group = block[size_t(usedBytes) + 13];
     ParaPos pos;
+    bool partnerDone = false;  // this record's change was carried out with the one before it
     while (redoCount > 0 && block[size_t(usedBytes) + 13] == group) {
         Header h = ReadHeader(usedBytes);
         const UndoKind kind = UndoKind(h.kindAndFlag & 0x7F);
         h.kindAndFlag = uint8_t((h.kindAndFlag & 0x7F) | (editor.Modified() ? kModifiedBit : 0));
         WriteHeader(usedBytes, h);
-        const std::string_view data(reinterpret_cast<const char*>(block.data()) + usedBytes + kHeaderSize,
-                                    h.dataLength);
-        pos = ParaPos{h.paraNo, h.column};
-        switch (kind) {
+        const std::string_view data = DataAt(usedBytes);
+        // The record redone next, if it belongs to this group.
+        const int32_t next = redoCount > 1 ? usedBytes + kHeaderSize + h.dataLength : -1;
+        const bool pairable = next >= 0 && block[size_t(next) + 13] == group;
+        if (!partnerDone)
+            pos = ParaPos{h.paraNo, h.column};
+        switch (partnerDone ? UndoKind::CaretMark : kind) {
         case UndoKind::CaretMark:
+            partnerDone = false;
             break;
         case UndoKind::InsertText:
+            // The first half of a join: carried out as one join, as it was first done.
+            if (pairable && KindAt(next) == UndoKind::DeletePara && ReadHeader(next).paraNo == h.paraNo + 1 &&
+                h.column - 1 == int32_t(editor.ParaText(h.paraNo).size()) &&
+                editor.ParaText(h.paraNo + 1) == data) {
+                editor.JoinParagraphs(h.paraNo);
+                partnerDone = true;
+                break;
+            }
             editor.InsertBytes(h.paraNo, h.column - 1, data);
             pos.column += h.dataLength;
             break;
         case UndoKind::InsertParaBefore:
         case UndoKind::InsertParaAfter: {
             std::optional<Paragraph>& slot = held[HandleAt(usedBytes)];
+            assert(slot && "an inserted paragraph not redone as a split was kept by its undo");
             const int32_t paraNo = kind == UndoKind::InsertParaBefore ? h.paraNo : h.paraNo + 1;
             editor.InsertParagraph(paraNo, std::move(*slot));
             slot.reset();
@@ -339,6 +396,14 @@ std::optional<ParaPos> UndoHistory::Redo(TextEditor& editor)
             break;
         }
         case UndoKind::DeleteText:
+            // The first half of a paragraph break: carried out as one split.
+            if (pairable && KindAt(next) == UndoKind::InsertParaAfter && ReadHeader(next).paraNo == h.paraNo &&
+                editor.ParaText(h.paraNo).substr(size_t(h.column - 1)) == data) {
+                editor.SplitParagraph(h.paraNo, h.column - 1);
+                pos = ParaPos{h.paraNo + 1, 1};
+                partnerDone = true;
+                break;
+            }
             editor.DeleteBytes(h.paraNo, h.column - 1, h.dataLength);
             break;
         case UndoKind::DeletePara:

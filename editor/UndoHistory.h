@@ -70,6 +70,9 @@ private:
     Header ReadHeader(int32_t offset) const;
     void WriteHeader(int32_t offset, const Header& h);
     int32_t RecordSize(int32_t offset) const;
+    std::string_view DataAt(int32_t offset) const;
+    static bool IsBreakOf(const TextEditor& editor, const Header& deleted, std::string_view tail, int32_t paraNo);
+    static bool IsJoinOf(const TextEditor& editor, const Header& inserted, std::string_view lower, int32_t paraNo);
     UndoKind KindAt(int32_t offset) const;
     uint32_t HandleAt(int32_t offset) const;
     bool TryMerge(UndoKind kind, int32_t paraNo, int32_t column, std::string_view data);

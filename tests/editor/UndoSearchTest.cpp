@@ -149,11 +149,16 @@ TEST(Bookmarks, FollowEditsAndAreUnsetWithTheirText)
     EXPECT_EQ(editor.Bookmark(1), (ParaPos{3, 3}));
     editor.Backspace();  // and joined back
     EXPECT_EQ(editor.Bookmark(1), (ParaPos{2, 5}));
-    // Undo replays the recorded changes: the join's text is deleted again, and with it the mark in it.
+    // Undoing the join splits again, undoing the break joins again: the marks go along.
     editor.Undo();
-    EXPECT_EQ(editor.Bookmark(1), (ParaPos{0, 0}));
+    EXPECT_EQ(editor.Bookmark(1), (ParaPos{3, 3}));
     EXPECT_EQ(editor.Bookmark(9), (ParaPos{5, 2}));
+    editor.Undo();
+    EXPECT_EQ(editor.Bookmark(1), (ParaPos{2, 5}));
     editor.Redo();
+    EXPECT_EQ(editor.Bookmark(1), (ParaPos{3, 3}));
+    editor.Redo();
+    EXPECT_EQ(editor.Bookmark(1), (ParaPos{2, 5}));
     EXPECT_EQ(editor.Bookmark(9), (ParaPos{4, 2}));
 
     // Deleting the paragraph that holds bookmark 3 unsets it; Goto then does nothing.
