@@ -41,16 +41,21 @@ struct TextEditor::Buffer {
     int32_t ParaCount() const { return int32_t(paras.Length()); }
     int64_t ByteCount() const { return textBytes + 2 * (int64_t(paras.Length()) - 1); }
 
-    // Appends a loaded line in front of the last (empty) paragraph; no undo, no modified flag.
-    void AppendLoaded(Paragraph para, int32_t wrapWidth, int32_t tabSize)
+    // Puts a paragraph at index, wrapped; structure and counts only, no undo, no bookmarks.
+    void Put(int32_t index, Paragraph para, int32_t wrapWidth, int32_t tabSize)
     {
-        const int32_t index = ParaCount() - 1;
         textBytes += int64_t(para.text.size());
         para.Wrap(wrapWidth, tabSize);
         const int32_t lineCount = para.LineCount();
         paras.Insert(index, std::move(para));
         lines.InsertPartition(index, lines.PositionFromPartition(index));
         lines.AddToPartition(index, lineCount);
+    }
+
+    // A loaded line goes in front of the last (empty) paragraph.
+    void AppendLoaded(Paragraph para, int32_t wrapWidth, int32_t tabSize)
+    {
+        Put(ParaCount() - 1, std::move(para), wrapWidth, tabSize);
     }
 };
 

@@ -352,13 +352,7 @@ void TextEditor::ReplaceBytes(int32_t paraNo, int32_t offset, int32_t count, std
 void TextEditor::PutParagraph(int32_t paraNo, Paragraph para)
 {
     assert(paraNo >= 1 && paraNo <= ParaCount() + 1);
-    const int32_t index = paraNo - 1;
-    buffer->textBytes += int64_t(para.text.size());
-    para.Wrap(EffectiveWrapWidth(), tabSize);
-    const int32_t lineCount = para.LineCount();
-    buffer->paras.Insert(index, std::move(para));
-    buffer->lines.InsertPartition(index, buffer->lines.PositionFromPartition(index));
-    buffer->lines.AddToPartition(index, lineCount);
+    buffer->Put(paraNo - 1, std::move(para), EffectiveWrapWidth(), tabSize);
 }
 
 Paragraph TextEditor::TakeParagraph(int32_t paraNo)
