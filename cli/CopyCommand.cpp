@@ -58,6 +58,7 @@ int RunCopy(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         err << in << ": " << error.what() << '\n';
         return kExitFile;
     }
+    ReportLoadLosses(editor, in, err);
     try {
         SaveFrom(editor, output);
     } catch (const std::exception& error) {

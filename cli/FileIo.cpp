@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 
@@ -77,6 +78,19 @@ void LoadInto(TextEditor& editor, const std::string& name)
     TempFile temp;
     Copy(STDIN_FILENO, temp.fd);
     editor.LoadFromFile(temp.name);
+}
+
+void ReportLoadLosses(const TextEditor& editor, const std::string& name, std::ostream& err)
+{
+    const LoadReport& report = editor.LastLoadReport();
+    if (report.longLinesCut > 0)
+        err << name << ": upozornění: řádky delší než 32767 bajtů se zkrátily (počet: " << report.longLinesCut
+            << ")\n";
+    if (report.linesCutAtNul > 0)
+        err << name << ": upozornění: řádky s bajtem NUL na něm skončily (počet: " << report.linesCutAtNul << ")\n";
+    if (report.bytesAfterEndMark > 0)
+        err << name << ": upozornění: znak Ctrl+Z na začátku řádku ukončil soubor; zbylých "
+            << report.bytesAfterEndMark << " bajtů se nenačetlo\n";
 }
 
 void SaveFrom(TextEditor& editor, const std::string& name)

@@ -254,6 +254,7 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
         messages << job.in << ": " << error.what() << '\n';
         return kExitFile;
     }
+    ReportLoadLosses(editor, job.in, messages);
     if (editor.ParaCount() < 2)
         editor.SetWordWrap(true);
     else

@@ -56,6 +56,14 @@ private:
 
 struct UpdateGuard;
 
+// What the last load left out by the file format's rules, so that the caller can say so.
+struct LoadReport {
+    int64_t longLinesCut = 0;       // lines longer than 32767 bytes, cut to that length
+    int64_t linesCutAtNul = 0;      // lines whose text ended at a NUL byte
+    int64_t bytesAfterEndMark = 0;  // bytes behind a Ctrl+Z at a line start, which ends the file
+    bool Lossless() const { return longLinesCut == 0 && linesCutAtNul == 0 && bytesAfterEndMark == 0; }
+};
+
 class TextEditor {
 public:
     static constexpr int32_t kMaxLimit = 2147483647;
@@ -169,6 +177,7 @@ public:
     void SaveToFile(const std::string& name);
     const std::string& FileName() const { return fileName; }
     bool IsOpen() const { return isOpen; }
+    const LoadReport& LastLoadReport() const { return loadReport; }
 
     // Events. OnChange follows user edits only; OnShowStatus is deferred: the core raises
     // OnStatusPosted and the owner calls DeliverShowStatus from its event loop later.
@@ -236,6 +245,7 @@ private:
 
     std::string fileName;
     bool isOpen = false;
+    LoadReport loadReport;
 };
 
 // Holds BeginUpdate for its lifetime, so an exception cannot leave the editor frozen.

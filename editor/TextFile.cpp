@@ -65,15 +65,15 @@ constexpr size_t kMaxLine = 32767;
 // Splits a byte stream into paragraphs by the file format's rules, whatever the read sizes.
 class LineReader {
 public:
+    // Returns where it stopped: `end`, or the end-of-file mark (Ctrl+Z at a line start).
     template <typename Emit>
-    // Returns false once the end-of-file mark (Ctrl+Z at a line start) has been met.
-    bool Feed(const char* p, const char* end, Emit&& emit)
+    const char* Feed(const char* p, const char* end, Emit&& emit)
     {
         while (p < end) {
             switch (state) {
             case State::LineStart:
                 if (*p == kCtrlZ)
-                    return false;
+                    return p;
                 state = State::InLine;
                 [[fallthrough]];
             case State::InLine: {
@@ -103,6 +103,7 @@ public:
                     state = State::LineStart;  // the Ctrl+Z is consumed and ends the line
                 } else {
                     state = State::Skip;  // the line is full: drop the rest up to its end
+                    ++longLinesCut;
                 }
                 ++p;
                 emit(text, inBlock);
@@ -123,7 +124,7 @@ public:
                 break;
             }
         }
-        return true;
+        return end;
     }
 
     template <typename Emit>
@@ -135,6 +136,8 @@ public:
         }
         state = State::LineStart;
     }
+
+    int64_t longLinesCut = 0;
 
 private:
     enum class State { LineStart, InLine, Skip, AfterCr };
@@ -222,6 +225,8 @@ void TextEditor::LoadFromFile(const std::string& name)
         const bool sized = ::fstat(file.fd, &info) == 0 && S_ISREG(info.st_mode);
 
         auto fresh = std::make_unique<Buffer>(undoBufferSize);
+        LoadReport report;
+        int64_t readBefore = 0;  // bytes of the file before the current step
         const int32_t width = EffectiveWrapWidth();
         int error = kErrNone;
         // inBlock: the bytes lie in the block being read, which the buffer then keeps.
@@ -229,8 +234,10 @@ void TextEditor::LoadFromFile(const std::string& name)
         auto append = [&](std::string_view text, bool inBlock) {
             if (error != kErrNone)
                 return;
-            if (const char* nul = static_cast<const char*>(std::memchr(text.data(), '\0', text.size())))
+            if (const char* nul = static_cast<const char*>(std::memchr(text.data(), '\0', text.size()))) {
                 text = text.substr(0, size_t(nul - text.data()));
+                ++report.linesCutAtNul;
+            }
             while (!text.empty() && IsBlank(text.back()))
                 text.remove_suffix(1);
             int64_t allowed = paraLimit;
@@ -286,8 +293,15 @@ void TextEditor::LoadFromFile(const std::string& name)
                 fresh->paras.Reserve(std::ptrdiff_t(estimate));
                 fresh->lines.Reserve(int32_t(std::min<int64_t>(estimate, kMaxLimit)));
             }
-            const bool more = reader.Feed(start, start + got, append);
-            if (!more || error != kErrNone)
+            const char* stop = reader.Feed(start, start + got, append);
+            if (stop != start + got) {
+                const int64_t markAt = readBefore + (stop - start);
+                // The mark itself is the old way to end a text file, and no loss.
+                report.bytesAfterEndMark = (sized ? int64_t(info.st_size) - markAt : (start + got) - stop) - 1;
+                break;
+            }
+            readBefore += got;
+            if (error != kErrNone)
                 break;
         }
         if (block && usedSinceNewBlock)
@@ -296,7 +310,9 @@ void TextEditor::LoadFromFile(const std::string& name)
             RaiseEditorError(error);
         if (::close(file.Release()) != 0)
             RaiseIoError(errno);
+        report.longLinesCut = reader.longLinesCut;
         buffer = std::move(fresh);
+        loadReport = report;
     } catch (...) {
         isOpen = false;
         throw;

@@ -109,6 +109,15 @@ TEST_F(TextFileTest, LongLinesAreCutAndCountsMatchTheFile)
     editor.SaveToFile((folder / "book-out.txt").string());
     EXPECT_TRUE(Read((folder / "book-out.txt").string()) == book);
 
+    // What the format rules leave out is reported, so that nothing goes without a word; a
+    // final Ctrl+Z is the old way to end a file, not a loss.
+    editor.LoadFromFile(Write("loss.txt", std::string("a\0b\r\n", 5) + longLine + "\r\n\x1a" "rest"));
+    EXPECT_EQ(editor.LastLoadReport().longLinesCut, 1);
+    EXPECT_EQ(editor.LastLoadReport().linesCutAtNul, 1);
+    EXPECT_EQ(editor.LastLoadReport().bytesAfterEndMark, 4);
+    editor.LoadFromFile(Write("dos.txt", "a\r\n\x1a"));
+    EXPECT_TRUE(editor.LastLoadReport().Lossless());
+
     editor.LoadFromFile(Write("kniha.", "x"));
     EXPECT_EQ(editor.FileName(), (folder / "kniha").string()) << "one trailing dot is dropped from the name";
 }
