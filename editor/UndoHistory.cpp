@@ -3,12 +3,20 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <utility>
 
 namespace lepotex {
 
 namespace {
 
 constexpr uint8_t kModifiedBit = 0x80;
+
+// The data of a replacement record: the old text, NUL, the new text, NUL.
+std::pair<std::string_view, std::string_view> SplitReplacement(std::string_view data)
+{
+    const size_t nul = data.find('\0');
+    return {data.substr(0, nul), data.substr(nul + 1, data.size() - nul - 2)};
+}
 
 bool HoldsParagraph(UndoKind kind)
 {
@@ -330,9 +338,7 @@ std::optional<ParaPos> UndoHistory::Undo(TextEditor& editor, bool& modifiedAfter
             break;
         }
         case UndoKind::ReplaceText: {
-            const size_t nul = data.find('\0');
-            const std::string_view oldText = data.substr(0, nul);
-            const std::string_view newText = data.substr(nul + 1, data.size() - nul - 2);
+            const auto [oldText, newText] = SplitReplacement(data);
             editor.ReplaceBytes(h.paraNo, h.column - 1, int32_t(newText.size()), oldText);
             break;
         }
@@ -410,9 +416,7 @@ std::optional<ParaPos> UndoHistory::Redo(TextEditor& editor)
             held[HandleAt(usedBytes)] = editor.RemoveParagraph(h.paraNo);
             break;
         case UndoKind::ReplaceText: {
-            const size_t nul = data.find('\0');
-            const std::string_view oldText = data.substr(0, nul);
-            const std::string_view newText = data.substr(nul + 1, data.size() - nul - 2);
+            const auto [oldText, newText] = SplitReplacement(data);
             editor.ReplaceBytes(h.paraNo, h.column - 1, int32_t(oldText.size()), newText);
             pos.column += int32_t(newText.size());
             break;
