@@ -8,16 +8,11 @@
 
 #include "editor/Partitioning.h"
 #include "editor/SplitVector.h"
+#include "editor/TextBlock.h"
 #include "editor/TextEditor.h"
 #include "editor/UndoHistory.h"
 
 namespace lepotex {
-
-// A block of file text, from malloc or aligned_alloc.
-struct FreeBlock {
-    void operator()(char* block) const { std::free(block); }
-};
-using TextBlock = std::unique_ptr<char, FreeBlock>;
 
 // The replaceable part of the editor: Clear and a successful load swap in a new one.
 struct TextEditor::Buffer {

@@ -542,6 +542,47 @@ int TextEditor::InsertText(std::string_view s)
     return error;
 }
 
+int TextEditor::InsertParagraphs(TextBlock block, const std::vector<std::string_view>& paragraphs)
+{
+    if (readOnly || paragraphs.empty())
+        return kErrNone;
+    if (HasSelection() || caret.column != 1) {
+        std::string chunk;
+        for (const std::string_view para : paragraphs) {
+            chunk.assign(para);
+            chunk += "\r\n";
+            if (const int error = InsertText(chunk); error != kErrNone)
+                return error;
+        }
+        return kErrNone;
+    }
+    int64_t bytes = 0;
+    for (const std::string_view para : paragraphs) {
+        assert(para.find_first_of("\r\n") == std::string_view::npos);
+        if (int64_t(para.size()) > paraLengthLimit)
+            return kErrParagraphTooLong;
+        bytes += int64_t(para.size()) + 2;
+    }
+    if (int64_t(paragraphs.size()) > int64_t(kMaxLimit))
+        return kErrTooManyParagraphs;
+    if (const int error = LimitsCheck(caret.paraNo, int32_t(paragraphs.size()), bytes); error != kErrNone)
+        return error;
+    if (block)
+        buffer->blocks.push_back(std::move(block));
+    UndoHistory& undo = buffer->undo;
+    for (const std::string_view para : paragraphs) {
+        // The same records as InsertText's, so that undo after a rebuild behaves alike.
+        undo.BeginGroup();
+        InsertParagraph(caret.paraNo, Paragraph(ParaText::Borrowed(para)));
+        undo.EndGroup();
+        ++caret.paraNo;
+    }
+    anchor = caret;
+    ScrollCaretIntoView();
+    CaretPlaced();
+    return kErrNone;
+}
+
 int TextEditor::DeleteRange(ParaPos from, ParaPos to)
 {
     from = Clamp(from);

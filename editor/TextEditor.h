@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "editor/EditorErrors.h"
 #include "editor/ParaText.h"
@@ -20,6 +21,7 @@
 #include "editor/Position.h"
 #include "editor/SearchOptions.h"
 #include "editor/SplitVector.h"
+#include "editor/TextBlock.h"
 
 namespace lepotex {
 
@@ -111,6 +113,13 @@ public:
     void EndUpdate();
     bool Updating() const { return updateCount > 0; }
     [[nodiscard]] int InsertText(std::string_view s);
+    // Inserts each of `paragraphs` as InsertText(paragraph + CR LF) would, one undo group each,
+    // for a text rebuilt by a command: the paragraphs lie in `block` (or in other memory that
+    // outlives the buffer), and the buffer keeps the block instead of copying them. A
+    // paragraph must hold no CR or LF. Unlike InsertText, a limit error is found before
+    // anything is inserted. With a selection, or the caret inside a paragraph, it falls back
+    // to InsertText.
+    [[nodiscard]] int InsertParagraphs(TextBlock block, const std::vector<std::string_view>& paragraphs);
     bool Modified() const;
     void SetModified(bool modified);
 

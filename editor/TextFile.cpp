@@ -8,7 +8,6 @@
 #include <string>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -172,26 +171,6 @@ void MapControlBytes(char* bytes, size_t count)
     }
 }
 
-// A block for file text. A whole book goes into one, on huge pages where the system has them:
-// filling fresh memory page by page is most of what loading costs.
-TextBlock AllocateBlock(size_t size)
-{
-#ifdef __linux__
-    constexpr size_t kHuge = size_t(2) << 20;
-    if (size >= kHuge) {
-        const size_t rounded = (size + kHuge - 1) & ~(kHuge - 1);
-        if (void* memory = std::aligned_alloc(kHuge, rounded)) {
-            ::madvise(memory, rounded, MADV_HUGEPAGE);
-            return TextBlock(static_cast<char*>(memory));
-        }
-    }
-#endif
-    char* memory = static_cast<char*>(std::malloc(size));
-    if (!memory)
-        throw std::bad_alloc();
-    return TextBlock(memory);
-}
-
 void WriteAll(int fd, const char* data, size_t size)
 {
     while (size > 0) {
@@ -268,7 +247,7 @@ void TextEditor::LoadFromFile(const std::string& name)
             if (!block || filled == blockSize) {
                 if (block && usedSinceNewBlock)
                     fresh->blocks.push_back(std::move(block));
-                block = AllocateBlock(blockSize);
+                block = AllocateTextBlock(blockSize);
                 filled = 0;
                 usedSinceNewBlock = false;
             }

@@ -1,8 +1,6 @@
 #include "engine/AutoReplace.h"
 
 #include <algorithm>
-#include <iterator>
-#include <ranges>
 #include <vector>
 
 #include "editor/EditorErrors.h"
@@ -40,19 +38,16 @@ void GrowBy(int64_t& size, int64_t delta, int64_t maxBytes)
 }
 
 // Replaces each occurrence once, left to right, going on behind each inserted text.
-std::string ReplaceOnce(std::string_view text, std::string_view search, std::string_view replacement,
-                        int64_t& size, int64_t maxBytes)
+void ReplaceOnce(std::string_view text, std::string_view search, std::string_view replacement, TextBuffer& out,
+                 int64_t& size, int64_t maxBytes)
 {
-    std::string out;
-    out.reserve(text.size());
     std::size_t from = 0;
     for (std::size_t at; (at = text.find(search, from)) != std::string_view::npos; from = at + search.size()) {
         GrowBy(size, int64_t(replacement.size()) - int64_t(search.size()), maxBytes);
-        out.append(text, from, at - from);
-        out += replacement;
+        out.Append(text.substr(from, at - from));
+        out.Append(replacement);
     }
-    out.append(text, from);
-    return out;
+    out.Append(text.substr(from));
 }
 
 }  // namespace
@@ -103,13 +98,17 @@ std::string ExpandParagraphMarks(std::string_view replacement)
     return out;
 }
 
-std::string ReplaceRepeatedly(std::string_view text, std::string_view search, std::string_view replacement,
-                              int64_t& size, int64_t maxBytes)
+void ReplaceRepeatedly(std::string_view text, std::string_view search, std::string_view replacement,
+                       TextBuffer& out, int64_t& size, int64_t maxBytes)
 {
-    if (search.empty())
-        return std::string(text);
-    if (replacement.find(search) != std::string_view::npos)
-        return ReplaceOnce(text, search, replacement, size, maxBytes);
+    if (search.empty()) {
+        out.Append(text);
+        return;
+    }
+    if (replacement.find(search) != std::string_view::npos) {
+        ReplaceOnce(text, search, replacement, out, size, maxBytes);
+        return;
+    }
 
     // Stream the text through a KMP matcher into `out`, which never holds a whole occurrence.
     // The first match completed is therefore the leftmost occurrence of the whole text, the
@@ -124,37 +123,73 @@ std::string ReplaceRepeatedly(std::string_view text, std::string_view search, st
             state = fail[state - 1];
         return search[state] == c ? state + 1 : state;
     };
-    std::string out;
-    out.reserve(text.size());
     std::string pending;  // bytes to feed before the rest of `text`, in reverse order
     std::size_t next = 0;
     std::size_t state = 0;
     for (;;) {
-        char c;
+        char c = 0;
         if (!pending.empty()) {
             c = pending.back();
             pending.pop_back();
+        } else if (state == 0) {
+            // No part of an occurrence is in `out`: the next one lies wholly in the rest of
+            // the text, and the bytes before it go over as they are.
+            const std::size_t at = text.find(search, next);
+            if (at == std::string_view::npos)
+                break;
+            out.Append(text.substr(next, at - next));
+            next = at + m;
+            state = m;
         } else if (next < text.size()) {
             c = text[next++];
         } else {
             break;
         }
-        state = advance(state, c);
-        out += c;
-        if (state < m)
-            continue;
+        if (state < m) {
+            state = advance(state, c);
+            out.Append(c);
+            if (state < m)
+                continue;
+            out.Truncate(out.size() - m);
+        }
         GrowBy(size, int64_t(replacement.size()) - int64_t(m), maxBytes);
-        out.resize(out.size() - m);
         pending.append(replacement.rbegin(), replacement.rend());
         state = 0;
         for (std::size_t k = out.size() - std::min(out.size(), m - 1); k < out.size(); ++k)
-            state = advance(state, out[k]);
+            state = advance(state, out.data()[k]);
     }
-    return out;
+    out.Append(text.substr(std::min(next, text.size())));
 }
 
-void AppendLines(WorkingList& list, std::string_view text)
+void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t maxBytes)
 {
+    const std::string replacement = ExpandParagraphMarks(rule.replacement);
+    const std::string_view text = glued.text.View();
+    if (!rule.search.empty() && text.find(rule.search) != std::string_view::npos) {
+        int64_t size = int64_t(text.size());
+        TextBuffer out(text.size() + text.size() / 8 + replacement.size() + 64);
+        ReplaceRepeatedly(text, rule.search, replacement, out, size, maxBytes);
+        glued.text = std::move(out);
+        // Breaks are even unless a CR or LF of the rule itself took part.
+        glued.unevenBreaks = glued.unevenBreaks || HasLineEnd(rule.search) || HasLineEnd(rule.replacement);
+    }
+    if (glued.unevenBreaks)
+        EvenBreaks(glued);
+}
+
+void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes)
+{
+    LineList lines(list);
+    GluedText glued = WriteOut(lines);
+    ApplyLineBreakRule(glued, rule, maxBytes);
+    list.clear();
+    for (std::string_view line : LinesOf(glued.text.View()))
+        list.emplace_back(line);
+}
+
+WorkingList TextToLines(std::string_view text)
+{
+    WorkingList list;
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\r' && text[i] != '\n')
@@ -166,57 +201,7 @@ void AppendLines(WorkingList& list, std::string_view text)
     }
     if (start < text.size())
         list.emplace_back(text.substr(start));
-}
-
-WorkingList TextToLines(std::string_view text)
-{
-    WorkingList list;
-    AppendLines(list, text);
     return list;
-}
-
-void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes, LineEnds lineEnds)
-{
-    const std::string replacement = ExpandParagraphMarks(rule.replacement);
-    int64_t size = 0;
-    bool lineEndInLines = false;
-    for (const std::string& line : list) {
-        size += int64_t(line.size()) + 2;
-        lineEndInLines = lineEndInLines || (lineEnds == LineEnds::Possible && HasLineEnd(line));
-    }
-    if (!HasLineEnd(rule.search) && !lineEndInLines) {
-        // No occurrence can reach across a line end, so each line is rewritten on its own,
-        // and a line without an occurrence stays as it is.
-        auto first = std::find_if(list.begin(), list.end(), [&](const std::string& line) {
-            return line.find(rule.search) != std::string::npos;
-        });
-        if (first == list.end())
-            return;
-        WorkingList result;
-        result.reserve(list.size() + list.size() / 8);
-        std::move(list.begin(), first, std::back_inserter(result));
-        for (std::string& line : std::ranges::subrange(first, list.end())) {
-            if (line.find(rule.search) == std::string::npos) {
-                result.push_back(std::move(line));
-                continue;
-            }
-            std::string rewritten = ReplaceRepeatedly(line, rule.search, replacement, size, maxBytes);
-            rewritten += "\r\n";
-            AppendLines(result, rewritten);
-        }
-        list = std::move(result);
-        return;
-    }
-    std::string text;
-    text.reserve(std::size_t(size));
-    for (const std::string& line : list) {
-        text += line;
-        text += "\r\n";
-    }
-    list.clear();
-    list.shrink_to_fit();
-    text = ReplaceRepeatedly(text, rule.search, replacement, size, maxBytes);
-    list = TextToLines(text);
 }
 
 }  // namespace lepotex

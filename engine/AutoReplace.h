@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "editor/SearchOptions.h"
+#include "engine/GluedText.h"
 #include "engine/LineTests.h"
 
 namespace lepotex {
@@ -37,24 +38,20 @@ struct ReplacementRule {
 // Replaces the first occurrence of `search` and searches again from the start, until there
 // is none; when `replacement` holds `search` itself (which would never end), every occurrence
 // is replaced once, left to right, and the search goes on behind the inserted text. Linear in
-// the text plus the bytes the replacements insert. Throws EEditorError (the editor's "text
-// too large" message) when the text would grow past `maxBytes`; `size` is the text's size
-// as counted against that limit and is kept up to date.
-[[nodiscard]] std::string ReplaceRepeatedly(std::string_view text, std::string_view search,
-                                            std::string_view replacement, int64_t& size, int64_t maxBytes);
+// the text plus the bytes the replacements insert. Appends the result to `out`. Throws
+// EEditorError (the editor's "text too large" message) when the text would grow past
+// `maxBytes`; `size` is the text's size as counted against that limit and is kept up to date.
+void ReplaceRepeatedly(std::string_view text, std::string_view search, std::string_view replacement,
+                       TextBuffer& out, int64_t& size, int64_t maxBytes);
 
-// Whether the lines of a list may hold CR or LF bytes: lines read from the editor may (a lone
-// CR stays inside a paragraph), lines cut by ApplyLineBreakRule cannot.
-enum class LineEnds { Possible, None };
-
-// Applies one line-break rule to the list: the lines, each followed by CR LF, become one text,
-// the rule is applied to it, and the text is cut into lines again at CR LF, CR and LF.
-void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes,
-                        LineEnds lineEnds = LineEnds::Possible);
+// Applies one line-break rule to the working list written out as text; the lines it makes
+// are those of the text cut at CR LF, CR and LF, as EvenBreaks leaves them.
+void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t maxBytes);
+// The same for a list of lines, each taken with a CR LF behind it.
+void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes);
 
 // Lines of a text: CR LF, a lone CR and a lone LF end a line; a break at the very end makes
 // no empty line after it.
 [[nodiscard]] WorkingList TextToLines(std::string_view text);
-void AppendLines(WorkingList& list, std::string_view text);
 
 }  // namespace lepotex

@@ -1,5 +1,6 @@
 #include "engine/GlueCommands.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 
@@ -89,20 +90,18 @@ std::optional<std::string> FindTooLong(const Pieces& pieces, int32_t limit)
     return std::nullopt;
 }
 
-// Clear, then every piece followed by CR LF; each lands in front of the final empty paragraph.
-template <typename Pieces>
-void WriteBack(TextEditor& editor, const Pieces& pieces)
+// Clear, then every line as InsertText of it and CR LF would put it, in one block: a
+// paragraph is the line less the CRs at its end.
+void WriteBack(TextEditor& editor, TextBlock block, std::vector<std::string_view>& lines)
 {
     editor.Clear();
-    std::string chunk;
-    for (std::string_view piece : pieces) {
-        chunk.assign(piece);
-        chunk += "\r\n";
-        // Lengths were checked before the text was cleared; any other refusal must not
-        // silently drop the rest of the book.
-        if (const int code = editor.InsertText(chunk); code != kErrNone)
-            RaiseEditorError(code);
-    }
+    for (std::string_view& line : lines)
+        while (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+    // Lengths were checked before the text was cleared; any other refusal must not
+    // silently drop the book.
+    if (const int code = editor.InsertParagraphs(std::move(block), lines); code != kErrNone)
+        RaiseEditorError(code);
 }
 
 void ApplyInPlaceRules(TextEditor& editor, const Settings& settings, ProgressReporter& reporter)
@@ -122,20 +121,27 @@ void ApplyInPlaceRules(TextEditor& editor, const Settings& settings, ProgressRep
     }
 }
 
-// Appends GetLine(n) of an editor with word wrap off: paragraph n with its tabs expanded. The
-// paragraph's own bytes are the same when it holds no tab, and cost no look-up of the line.
-void AppendLineText(std::string& out, const TextEditor& editor, int32_t n)
+// The editor's lines while word wrap is off, that is its paragraphs, with their tabs
+// expanded as GetLine gives them. A paragraph without a tab is the same bytes, and the list
+// only looks at them until the write-back.
+LineList GatherLines(const TextEditor& editor)
 {
-    const std::string_view raw = editor.ParaText(n);
-    if (raw.find('\t') == std::string_view::npos)
-        out += raw;
-    else
-        out += editor.GetLine(n);
+    LineList list;
+    const int32_t lineCount = editor.LineCount();
+    list.pieces.reserve(std::size_t(lineCount));
+    for (int32_t n = 1; n <= lineCount; ++n) {
+        const std::string_view raw = editor.ParaText(n);
+        if (raw.find('\t') == std::string_view::npos)
+            list.AddView(raw);
+        else
+            list.AddCopy(editor.GetLine(n));
+    }
+    return list;
 }
 
 }  // namespace
 
-void GlueWorkingList(WorkingList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes)
+GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes)
 {
     StartStage(reporter, messages::StageIndentation(), list.size());
     reporter.StepProgress(RemoveIndentation(list));
@@ -150,19 +156,28 @@ void GlueWorkingList(WorkingList& list, const Settings& settings, ProgressReport
         StartStage(reporter, messages::StageReindent(), list.size());
         reporter.StepProgress(Reindent(list, indent));
     }
+    GluedText glued = WriteOut(list);
     if (settings.autoReplace.empty())
-        return;
+        return glued;
     StartRulePass(reporter, settings);
-    LineEnds lineEnds = LineEnds::Possible;
     for (const std::string& text : settings.autoReplace) {
         const ReplacementRule rule = ParseRule(text);
         if (rule.kind != RuleKind::LineBreak)
             continue;
-        ApplyLineBreakRule(list, rule, maxBytes, lineEnds);
-        lineEnds = LineEnds::None;
+        ApplyLineBreakRule(glued, rule, maxBytes);
         reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Now);
         reporter.StepProgress(1);
     }
+    return glued;
+}
+
+void GlueWorkingList(WorkingList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes)
+{
+    LineList lines(list);
+    const GluedText glued = GlueLines(lines, settings, reporter, maxBytes);
+    list.clear();
+    for (std::string_view line : LinesOf(glued.text.View()))
+        list.emplace_back(line);
 }
 
 namespace {
@@ -173,28 +188,22 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
 {
     BusyCursorGuard cursor(reporter);
     StartCommand(editor, reporter);
-    WorkingList list;
-    const int32_t lineCount = editor.LineCount();
-    list.reserve(std::size_t(lineCount));
-    for (int32_t n = 1; n <= lineCount; ++n)
-        AppendLineText(list.emplace_back(), editor, n);
+    LineList list = GatherLines(editor);
 
     CloseGuard close(editor, reporter);
-    // The write-back makes a text of exactly the size the first pass counts (every line and
-    // its CR LF), so the editor's own limit is checked before the editor is emptied.
-    GlueWorkingList(list, settings, reporter, editor.ByteLimit());
+    GluedText glued = GlueLines(list, settings, reporter, editor.ByteLimit());
     reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
-    if (std::optional<std::string> refusal = FindTooLong(list, editor.ParaLengthLimit()))
+    std::vector<std::string_view> lines = LinesOf(glued.text.View());
+    if (std::optional<std::string> refusal = FindTooLong(lines, editor.ParaLengthLimit()))
         return refusal;
-    // Re-indenting can grow a text that no rule touched; better an error now than half a book.
-    int64_t size = 0;
-    for (const std::string& line : list)
-        size += int64_t(line.size()) + 2;
-    if (size > editor.ByteLimit())
+    // The write-back makes a text of exactly this size (every line and its CR LF). The
+    // line-break rules checked it as they grew it, but re-indenting can grow a text that no
+    // rule touched; better an error now than half a book.
+    if (int64_t(glued.text.size()) > editor.ByteLimit())
         RaiseEditorError(kErrTextTooLarge);
     UpdateGuard update(editor);
-    WriteBack(editor, list);
-    WorkingList().swap(list);
+    list = LineList();  // its views into the old text are about to dangle
+    WriteBack(editor, glued.text.Release(), lines);
     ApplyInPlaceRules(editor, settings, reporter);
     return std::nullopt;
 }
@@ -207,7 +216,11 @@ std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& repo
     std::string collected;
     const int32_t lineCount = editor.LineCount();
     for (int32_t n = 1; n <= lineCount; ++n) {
-        AppendLineText(collected, editor, n);
+        const std::string_view raw = editor.ParaText(n);
+        if (raw.find('\t') == std::string_view::npos)
+            collected += raw;
+        else
+            collected += editor.GetLine(n);
         collected += '\r';
     }
 
@@ -219,15 +232,20 @@ std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& repo
     reporter.ShowStage(messages::StageSpeech(), Repaint::Now);
     reporter.StepProgress(JoinSpeechSpans(collected));
     reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
+    TextBuffer text(collected.size());
+    text.Append(collected);
+    std::string().swap(collected);
     std::vector<std::string_view> pieces;
-    for (std::size_t start = 0, cr; start < collected.size(); start = cr + 1) {
-        cr = collected.find('\r', start);
-        pieces.emplace_back(collected.data() + start, cr - start);
+    const std::string_view rebuilt = text.View();
+    for (std::size_t start = 0; start < rebuilt.size();) {
+        const std::size_t cr = std::min(rebuilt.find('\r', start), rebuilt.size());
+        pieces.push_back(rebuilt.substr(start, cr - start));
+        start = cr + 1;
     }
     if (std::optional<std::string> refusal = FindTooLong(pieces, editor.ParaLengthLimit()))
         return refusal;
     UpdateGuard update(editor);
-    WriteBack(editor, pieces);
+    WriteBack(editor, text.Release(), pieces);
     return std::nullopt;
 }
 

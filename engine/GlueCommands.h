@@ -6,6 +6,7 @@
 #include <string>
 
 #include "editor/TextEditor.h"
+#include "engine/GluedText.h"
 #include "engine/LineTests.h"
 #include "engine/ProgressReporter.h"
 #include "settings/Settings.h"
@@ -28,8 +29,11 @@ GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressR
 GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter);
 
 // The working-list part of "Slepit": stages 1 to 5 and the first replacement pass, with their
-// stage texts and progress. Throws EEditorError when a line-break rule would make the text
-// larger than `maxBytes`.
+// stage texts and progress; the list is given back as the text the write-back inserts.
+// Throws EEditorError when a line-break rule would make the text larger than `maxBytes`.
+GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter,
+                    int64_t maxBytes = TextEditor::kMaxLimit);
+// The same over a list of strings, which becomes the lines the write-back would insert.
 void GlueWorkingList(WorkingList& list, const Settings& settings, ProgressReporter& reporter,
                      int64_t maxBytes = TextEditor::kMaxLimit);
 

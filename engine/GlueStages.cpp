@@ -1,6 +1,7 @@
 #include "engine/GlueStages.h"
 
 #include <algorithm>
+#include <cassert>
 #include <vector>
 
 namespace lepotex {
@@ -24,23 +25,27 @@ std::size_t LongestEntry(const std::vector<std::string>& entries) noexcept
 
 }  // namespace
 
-int64_t RemoveIndentation(WorkingList& list)
+int64_t RemoveIndentation(LineList& list)
 {
-    for (std::string& line : list)
-        line.erase(0, LeadingSpaces(line));
-    return int64_t(list.size());
+    assert(list.flags.empty());
+    for (std::string_view& line : list.pieces)
+        line.remove_prefix(LeadingSpaces(line));
+    return int64_t(list.pieces.size());
 }
 
-int64_t RemovePageNumbers(WorkingList& list)
+int64_t RemovePageNumbers(LineList& list)
 {
-    const auto steps = int64_t(list.size());
-    std::erase_if(list, [](const std::string& line) { return IsPageNumberLine(line); });
+    assert(list.flags.empty());
+    const auto steps = int64_t(list.pieces.size());
+    std::erase_if(list.pieces, [](std::string_view line) { return IsPageNumberLine(line); });
     return steps;
 }
 
-int64_t JoinHyphenatedWords(WorkingList& list)
+int64_t JoinHyphenatedWords(LineList& list)
 {
-    const std::size_t n = list.size();
+    assert(list.flags.empty());
+    std::vector<std::string_view>& lines = list.pieces;
+    const std::size_t n = lines.size();
     if (n < 2)
         return 0;
     // A join never empties a line and never changes a line's first character, and the
@@ -51,35 +56,57 @@ int64_t JoinHyphenatedWords(WorkingList& list)
     int64_t steps = 0;
     std::size_t partner = n;  // nearest non-empty line after i; n when there is none
     for (std::size_t i = n; i-- > 0;) {
-        if (list[i].empty())
+        if (lines[i].empty())
             continue;
         if (i + 1 < n) {
             ++steps;
-            joinsNext[i] = partner < n && IsHyphenatedBreak(list[i], list[partner]);
+            joinsNext[i] = partner < n && IsHyphenatedBreak(lines[i], lines[partner]);
         }
         partner = i;
     }
-    // Compact in place: the lines kept move down over the ones joined away.
+    // Compact in place: the lines kept move down over the ones joined away. Only a joined
+    // line needs bytes of its own.
     std::size_t kept = 0;
     for (std::size_t i = 0; i < n; ++kept) {
-        std::string joined = std::move(list[i]);
-        while (joinsNext[i]) {
-            joined.pop_back();
-            do
-                ++i;
-            while (list[i].empty());
-            joined += list[i];
+        if (!joinsNext[i]) {
+            lines[kept] = lines[i++];
+            continue;
         }
-        list[kept] = std::move(joined);
-        ++i;
+        std::size_t size = 0;
+        std::size_t end = i;
+        for (;;) {
+            size += lines[end].size() - 1;
+            if (!joinsNext[end])
+                break;
+            do
+                ++end;
+            while (lines[end].empty());
+        }
+        size += 1;  // the last line keeps its final character
+        char* const joined = list.arena.Allocate(size);
+        std::size_t at = 0;
+        for (std::size_t k = i;; ++k) {
+            if (lines[k].empty())
+                continue;
+            const std::size_t take = k == end ? lines[k].size() : lines[k].size() - 1;
+            std::copy_n(lines[k].data(), take, joined + at);
+            at += take;
+            if (k == end)
+                break;
+        }
+        lines[kept] = std::string_view(joined, size);
+        i = end + 1;
     }
-    list.resize(kept);
+    lines.resize(kept);
     return steps;
 }
 
-int64_t GlueLineBreaks(WorkingList& list, const Settings& settings)
+int64_t GlueLineBreaks(LineList& list, const Settings& settings)
 {
-    const std::size_t n = list.size();
+    assert(list.flags.empty());
+    const std::vector<std::string_view>& lines = list.pieces;
+    const std::size_t n = lines.size();
+    list.flags.assign(n, 0);
     if (n < 2)
         return 0;
     // CanGlueLines sees the lower line as already joined with the lines below it. Of that
@@ -88,14 +115,13 @@ int64_t GlueLineBreaks(WorkingList& list, const Settings& settings)
     // the no-glue entries, which may reach across a join. Keeping just that prefix makes each
     // decision cost no more than the literal test.
     const std::size_t prefixLength = LongestEntry(settings.noGlue);
-    std::vector<bool> joinsNext(n, false);
     int64_t steps = 0;
-    std::string lowerPrefix = list[n - 1].substr(0, prefixLength);
+    std::string lowerPrefix(lines[n - 1].substr(0, prefixLength));
     std::string prefix;
-    bool lowerAllCapitals = IsAllCapitals(list[n - 1]);
+    bool lowerAllCapitals = IsAllCapitals(lines[n - 1]);
     for (std::size_t i = n - 1; i-- > 0;) {
-        const std::string& upper = list[i];
-        const std::string& lower = list[i + 1];
+        const std::string_view upper = lines[i];
+        const std::string_view lower = lines[i + 1];
         bool join = false;
         if (!upper.empty() && !lower.empty()) {
             ++steps;
@@ -103,10 +129,11 @@ int64_t GlueLineBreaks(WorkingList& list, const Settings& settings)
                    !(settings.noCaps && (IsAllCapitals(upper) || lowerAllCapitals)) &&
                    BreakAllowsGlue(upper.back(), lower.front());
         }
-        joinsNext[i] = join;
         // The two prefix strings are reused from line to line: no allocation per line.
         if (join) {
-            prefix.assign(upper, 0, prefixLength);
+            list.flags[i] = LineList::kJoinsNext;
+            ++list.joins;
+            prefix.assign(upper.substr(0, prefixLength));
             if (prefix.size() < prefixLength) {
                 prefix += ' ';
                 prefix.append(lowerPrefix, 0, prefixLength - prefix.size());
@@ -114,40 +141,47 @@ int64_t GlueLineBreaks(WorkingList& list, const Settings& settings)
             lowerPrefix.swap(prefix);
             lowerAllCapitals = false;
         } else {
-            lowerPrefix.assign(upper, 0, prefixLength);
+            lowerPrefix.assign(upper.substr(0, prefixLength));
             lowerAllCapitals = IsAllCapitals(upper);
         }
     }
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < n; ++kept) {
-        std::size_t end = i;
-        std::size_t size = list[i].size();
-        while (joinsNext[end]) {
-            ++end;
-            size += 1 + list[end].size();
-        }
-        std::string joined = std::move(list[i]);
-        // A little room for the indent of stage 5, so that it does not reallocate.
-        joined.reserve(size + 16);
-        for (std::size_t k = i + 1; k <= end; ++k) {
-            joined += ' ';
-            joined += list[k];
-            std::string().swap(list[k]);  // freed now, for the next paragraph to reuse
-        }
-        list[kept] = std::move(joined);
-        i = end + 1;
-    }
-    list.resize(kept);
     return steps;
 }
 
-int64_t Reindent(WorkingList& list, std::string_view indent)
+int64_t Reindent(LineList& list, std::string_view indent)
 {
+    if (list.flags.empty())
+        list.flags.assign(list.pieces.size(), 0);
+    list.indent.assign(indent);
     int64_t steps = 0;
-    for (std::string& line : list) {
-        if (line.empty())
-            continue;
-        line.replace(0, LeadingSpaces(line), indent);
+    bool startsLine = true;
+    for (std::size_t i = 0; i < list.pieces.size(); ++i) {
+        const bool first = startsLine;
+        startsLine = (list.flags[i] & LineList::kJoinsNext) == 0;
+        if (!first || list.pieces[i].empty())
+            continue;  // an empty line takes no indent
+        std::string_view& head = list.pieces[i];
+        const std::size_t spaces = LeadingSpaces(head);
+        if (spaces == head.size() && !startsLine) {
+            // The joining space and what follows it would be leading spaces too: make the
+            // line one piece. Never so after stage 1, which leaves no line starting blank.
+            std::string whole(head);
+            std::size_t last = i;
+            while (list.flags[last] & LineList::kJoinsNext) {
+                list.flags[last] &= uint8_t(~LineList::kJoinsNext);
+                --list.joins;
+                whole += ' ';
+                whole += list.pieces[++last];
+            }
+            list.pieces.erase(list.pieces.begin() + std::ptrdiff_t(i) + 1, list.pieces.begin() + std::ptrdiff_t(last) + 1);
+            list.flags.erase(list.flags.begin() + std::ptrdiff_t(i) + 1, list.flags.begin() + std::ptrdiff_t(last) + 1);
+            whole.erase(0, LeadingSpaces(whole));
+            head = list.arena.Store(whole);
+            startsLine = true;
+        } else {
+            head.remove_prefix(spaces);
+        }
+        list.flags[i] |= LineList::kIndented;
         ++steps;
     }
     return steps;

@@ -4,29 +4,33 @@
 // but in one pass: the literal loop is quadratic on a book (every removal moves the lines
 // behind it, every join re-copies the growing paragraph).
 //
+// Stages 1 to 4 expect a list whose pieces are whole lines; stage 4 records its joins and
+// stage 5 its indent in the list's flags (LineList.h).
+//
 // Each returns the number of progress steps the literal loop takes.
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "engine/LineList.h"
 #include "engine/LineTests.h"
 #include "settings/Settings.h"
 
 namespace lepotex {
 
 // Stage 1: leading spaces go; a line of spaces becomes empty. One step per line.
-int64_t RemoveIndentation(WorkingList& list);
+int64_t RemoveIndentation(LineList& list);
 // Stage 2: page-number lines go. One step per line.
-int64_t RemovePageNumbers(WorkingList& list);
+int64_t RemovePageNumbers(LineList& list);
 // Stage 3: a line ending in a hyphen-broken word takes the next non-empty line that
 // continues it, without the hyphen; the empty lines between go. One step per non-empty line
 // before the last.
-int64_t JoinHyphenatedWords(WorkingList& list);
+int64_t JoinHyphenatedWords(LineList& list);
 // Stage 4: neighbouring non-empty lines that CanGlueLines allows become one, joined by a
 // space. One step per pair of non-empty neighbours.
-int64_t GlueLineBreaks(WorkingList& list, const Settings& settings);
+int64_t GlueLineBreaks(LineList& list, const Settings& settings);
 // Stage 5: every non-empty line starts with `indent`. One step per non-empty line.
-int64_t Reindent(WorkingList& list, std::string_view indent);
+int64_t Reindent(LineList& list, std::string_view indent);
 
 // Indent size 1 to 14 gives size - 1 spaces; 0 and sizes above 14 give 14.
 std::string MakeIndentString(uint8_t indentSize);

@@ -21,20 +21,20 @@ Settings GlueSettings()
 
 TEST(GlueStages, RemoveIndentationAndPageNumbers)
 {
-    WorkingList list = {"   a  ", "    ", "b", "- 12 -", "-5-"};
+    LineList list = {"   a  ", "    ", "b", "- 12 -", "-5-"};
     EXPECT_EQ(RemoveIndentation(list), 5);
     EXPECT_EQ(list, (WorkingList{"a  ", "", "b", "- 12 -", "-5-"}));
     EXPECT_EQ(RemovePageNumbers(list), 5);
     EXPECT_EQ(list, (WorkingList{"a  ", "", "b"}));
 
-    WorkingList numbers = {"-1-", "-2-"};
+    LineList numbers = {"-1-", "-2-"};
     EXPECT_EQ(RemovePageNumbers(numbers), 2);
     EXPECT_TRUE(numbers.empty());
 }
 
 TEST(GlueStages, JoinHyphenatedWordsAcrossEmptyLinesAndChains)
 {
-    WorkingList list = {"slo-", "", "", "vo", "kon-", "ec"};
+    LineList list = {"slo-", "", "", "vo", "kon-", "ec"};
     EXPECT_EQ(JoinHyphenatedWords(list), 3);  // non-empty lines before the last
     EXPECT_EQ(list, (WorkingList{"slovo", "konec"}));
 
@@ -46,7 +46,7 @@ TEST(GlueStages, JoinHyphenatedWordsAcrossEmptyLinesAndChains)
 TEST(GlueStages, GlueLineBreaksSeesTheAlreadyJoinedLowerLine)
 {
     const Settings s = GlueSettings();
-    WorkingList list = {"jednou", "byl", "jeden.", "Pak", "", "konec"};
+    LineList list = {"jednou", "byl", "jeden.", "Pak", "", "konec"};
     EXPECT_EQ(GlueLineBreaks(list, s), 3);  // the pairs touching the empty line are skipped
     EXPECT_EQ(list, (WorkingList{"jednou byl jeden.", "Pak", "", "konec"}));
 
@@ -67,7 +67,7 @@ TEST(GlueStages, ReindentUsesTheIndentString)
     EXPECT_EQ(MakeIndentString(14), std::string(13, ' '));
     EXPECT_EQ(MakeIndentString(0), std::string(14, ' '));
     EXPECT_EQ(MakeIndentString(15), std::string(14, ' '));
-    WorkingList list = {"a", "", "b"};
+    LineList list = {"a", "", "b"};
     EXPECT_EQ(Reindent(list, "   "), 2);
     EXPECT_EQ(list, (WorkingList{"   a", "", "   b"}));
 }
@@ -87,7 +87,7 @@ TEST(GlueStages, MatchTheLiteralAlgorithmOnRandomTexts)
         WorkingList literal = input;
         const std::vector<int64_t> literalSteps = literal::Glue(literal, s);
 
-        WorkingList linear = input;
+        LineList linear(input);
         std::vector<int64_t> steps = {RemoveIndentation(linear), RemovePageNumbers(linear),
                                       JoinHyphenatedWords(linear), GlueLineBreaks(linear, s)};
         WorkingList whole = input;

@@ -1,0 +1,117 @@
+#include "engine/GluedText.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lepotex {
+namespace {
+
+bool HasUnevenBreak(std::string_view text) noexcept
+{
+    if (!text.empty() && !text.ends_with("\r\n"))
+        return true;
+    for (std::size_t at = 0; (at = text.find('\r', at)) != std::string_view::npos; ++at)
+        if (at + 1 == text.size() || text[at + 1] != '\n')
+            return true;
+    for (std::size_t at = 0; (at = text.find('\n', at)) != std::string_view::npos; ++at)
+        if (at == 0 || text[at - 1] != '\r')
+            return true;
+    return false;
+}
+
+}  // namespace
+
+void TextBuffer::Reserve(std::size_t capacity)
+{
+    if (capacity <= room)
+        return;
+    TextBlock bigger = AllocateTextBlock(capacity);
+    if (length > 0)
+        std::memcpy(bigger.get(), block.get(), length);
+    block = std::move(bigger);
+    room = capacity;
+}
+
+void TextBuffer::Grow(std::size_t extra)
+{
+    Reserve(std::max(length + extra, room + room / 2 + 64));
+}
+
+GluedText WriteOut(const LineList& list)
+{
+    std::size_t size = 0;
+    for (std::string_view piece : list.pieces)
+        size += piece.size() + 2;  // a joining space counts one of the two
+    for (std::size_t i = 0; i < list.flags.size(); ++i) {
+        if (list.flags[i] & LineList::kJoinsNext)
+            size -= 1;
+        if (list.flags[i] & LineList::kIndented)
+            size += list.indent.size();
+    }
+    GluedText glued;
+    TextBuffer& out = glued.text;
+    out.Reserve(size);
+    bool lineBreakInLines = false;
+    for (std::size_t i = 0; i < list.pieces.size(); ++i) {
+        const uint8_t flag = list.flags.empty() ? 0 : list.flags[i];
+        const std::string_view piece = list.pieces[i];
+        if (flag & LineList::kIndented)
+            out.Append(list.indent);
+        out.Append(piece);
+        lineBreakInLines = lineBreakInLines || std::memchr(piece.data(), '\r', piece.size()) != nullptr ||
+                           std::memchr(piece.data(), '\n', piece.size()) != nullptr;
+        if (flag & LineList::kJoinsNext)
+            out.Append(' ');
+        else
+            out.Append("\r\n");
+    }
+    glued.unevenBreaks = lineBreakInLines;
+    return glued;
+}
+
+void EvenBreaks(GluedText& glued)
+{
+    const std::string_view text = glued.text.View();
+    if (!HasUnevenBreak(text)) {
+        glued.unevenBreaks = false;
+        return;
+    }
+    TextBuffer out(text.size() + text.size() / 16 + 2);
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        out.Append(text.substr(start, i - start));
+        out.Append("\r\n");
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) {
+        out.Append(text.substr(start));
+        out.Append("\r\n");
+    }
+    glued.text = std::move(out);
+    glued.unevenBreaks = false;
+}
+
+std::vector<std::string_view> LinesOf(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    lines.reserve(text.size() / 64 + 1);
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    for (const char* start = begin; start < end;) {
+        const char* lf = static_cast<const char*>(std::memchr(start, '\n', std::size_t(end - start)));
+        if (!lf) {
+            lines.emplace_back(start, std::size_t(end - start));
+            break;
+        }
+        const char* lineEnd = lf > start && lf[-1] == '\r' ? lf - 1 : lf;
+        lines.emplace_back(start, std::size_t(lineEnd - start));
+        start = lf + 1;
+    }
+    return lines;
+}
+
+}  // namespace lepotex

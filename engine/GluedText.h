@@ -1,0 +1,77 @@
+#pragma once
+// The working list written out as one text, every line followed by CR LF: what the
+// line-break rules search, and what the write-back hands to the editor in one block.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "editor/TextBlock.h"
+#include "engine/LineList.h"
+
+namespace lepotex {
+
+// A growing text in a TextBlock, so that the block can go to the editor as it is.
+class TextBuffer {
+public:
+    TextBuffer() = default;
+    explicit TextBuffer(std::size_t capacity) { Reserve(capacity); }
+
+    const char* data() const { return block.get(); }
+    std::size_t size() const { return length; }
+    bool empty() const { return length == 0; }
+    std::string_view View() const { return {block.get(), length}; }
+    char back() const { return block.get()[length - 1]; }
+
+    void Reserve(std::size_t capacity);
+    void Append(std::string_view bytes)
+    {
+        if (bytes.size() > room - length)
+            Grow(bytes.size());
+        if (!bytes.empty())
+            __builtin_memcpy(block.get() + length, bytes.data(), bytes.size());
+        length += bytes.size();
+    }
+    void Append(char c)
+    {
+        if (length == room)
+            Grow(1);
+        block.get()[length++] = c;
+    }
+    void Truncate(std::size_t newLength) { length = newLength; }
+    void Clear() { length = 0; }
+    TextBlock Release()
+    {
+        room = length = 0;
+        return std::move(block);
+    }
+
+private:
+    void Grow(std::size_t extra);
+
+    TextBlock block;
+    std::size_t length = 0;
+    std::size_t room = 0;
+};
+
+// A text of lines, each ended by CR LF, with what the line-break rules need to know of it.
+struct GluedText {
+    TextBuffer text;
+    // Whether a CR or LF stands alone somewhere, or the text does not end with CR LF: the
+    // working list would cut it into other lines than its CR LFs show.
+    bool unevenBreaks = false;
+};
+
+// Stages 4 and 5 applied: every line of the list, its indent and its joins, then CR LF.
+GluedText WriteOut(const LineList& list);
+
+// Cuts the text into lines as the working list does, at CR LF, a lone CR and a lone LF (a
+// break at the very end makes no empty line after it), and writes each back with CR LF.
+void EvenBreaks(GluedText& glued);
+
+// The lines of a text without uneven breaks, less their CR LF, or of the write-back's own
+// text: the parts between its LFs, less the CR before each LF. A line may then hold a lone
+// CR, which stays within its paragraph.
+std::vector<std::string_view> LinesOf(std::string_view text);
+
+}  // namespace lepotex

@@ -1,0 +1,68 @@
+#pragma once
+// The working list of the linear glue pipeline. Its lines are views: of the editor's
+// paragraphs, which stay untouched until the write-back, or of bytes the list keeps itself
+// (lines made by a hyphen join, lines whose tabs were expanded). Copying a book line by line
+// into strings of its own costs more than all the stages together.
+//
+// Stage 4 records its joins instead of building each paragraph, and stage 5 records which
+// lines take the indent; GlueText (GluedText.h) writes the list out as one text, joins and
+// indents applied.
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/LineTests.h"
+
+namespace lepotex {
+
+// Bytes that keep their address until the arena is gone; handed out in chunks, so that a
+// million short lines cost a few allocations.
+class Arena {
+public:
+    char* Allocate(std::size_t size);
+    std::string_view Store(std::string_view bytes);
+
+private:
+    std::vector<std::unique_ptr<char[]>> chunks;
+    char* next = nullptr;
+    std::size_t left = 0;
+};
+
+class LineList {
+public:
+    // Flags of a piece, set by stages 4 and 5.
+    static constexpr uint8_t kJoinsNext = 1;  // the next piece continues this line after a space
+    static constexpr uint8_t kIndented = 2;   // the line that starts here begins with the indent
+
+    LineList() = default;
+    // A list that owns copies of the lines.
+    LineList(std::initializer_list<std::string_view> lines);
+    explicit LineList(const WorkingList& lines);
+    LineList(LineList&&) noexcept = default;
+    LineList& operator=(LineList&&) noexcept = default;
+
+    // Lines of the list (a line joined by stage 4 counts once).
+    std::size_t size() const { return pieces.size() - joins; }
+    bool empty() const { return pieces.empty(); }
+
+    // Adds a line that someone else keeps alive as long as the list.
+    void AddView(std::string_view line) { pieces.push_back(line); }
+    void AddCopy(std::string_view line) { pieces.push_back(arena.Store(line)); }
+
+    // The lines as strings, joins and indent applied.
+    WorkingList ToStrings() const;
+    bool operator==(const WorkingList& other) const { return ToStrings() == other; }
+
+    // Before stage 4 every piece is a whole line; afterwards flags holds one byte per piece.
+    std::vector<std::string_view> pieces;
+    std::vector<uint8_t> flags;
+    std::size_t joins = 0;  // pieces with kJoinsNext
+    std::string indent;     // what kIndented lines begin with
+    Arena arena;
+};
+
+}  // namespace lepotex
