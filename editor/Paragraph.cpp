@@ -1,5 +1,6 @@
 #include "editor/TextEditor.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -22,18 +23,25 @@ int32_t Paragraph::Wrap(int32_t width, int32_t tabSize)
         wraps.reset();
         return 1 - before;
     }
+    // Without a tab every character is one column wide, and the line's end is found
+    // without counting up to it.
+    const bool hasTab = std::memchr(data, '\t', size_t(length)) != nullptr;
     std::vector<uint16_t> starts;
     int32_t s = 0;
     for (;;) {
         // How many characters from s fit into `width` display columns; tab stops count from s.
-        int32_t column = 0;
         int32_t i = s;
-        while (i < length) {
-            const int32_t next = data[i] == '\t' ? (column / tabSize + 1) * tabSize : column + 1;
-            if (next > width)
-                break;
-            column = next;
-            ++i;
+        if (!hasTab) {
+            i = s + std::min(width, length - s);
+        } else {
+            int32_t column = 0;
+            while (i < length) {
+                const int32_t next = data[i] == '\t' ? (column / tabSize + 1) * tabSize : column + 1;
+                if (next > width)
+                    break;
+                column = next;
+                ++i;
+            }
         }
         const int32_t w = i > s ? i - s : 1;  // at least one character, or we would never advance
         if (length - s <= w)

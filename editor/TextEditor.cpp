@@ -141,6 +141,12 @@ void TextEditor::Rewrap(int32_t paraNo)
 
 void TextEditor::RewrapAll()
 {
+    // Without wrapping every paragraph is one line; if each already is, nothing moves.
+    if (EffectiveWrapWidth() == kNoWrapWidth && LineCount() == ParaCount()) {
+        Repaint();
+        CaretPlaced();
+        return;
+    }
     // Rebuild the partitioning in one pass rather than shifting it per paragraph.
     Partitioning rebuilt;
     int64_t line = 0;

@@ -1,6 +1,9 @@
 #include "engine/AutoReplace.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 #include "editor/EditorErrors.h"
@@ -175,6 +178,93 @@ void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t m
     }
     if (glued.unevenBreaks)
         EvenBreaks(glued);
+}
+
+namespace {
+
+// Whether applying the rules to each line alone gives the text that applying them to the
+// whole text does: no occurrence, found or made by a replacement, can hold a line break.
+bool RulesStayWithinLines(const std::vector<ReplacementRule>& rules)
+{
+    return std::ranges::none_of(
+        rules, [](const ReplacementRule& rule) { return HasLineEnd(rule.search) || HasLineEnd(rule.replacement); });
+}
+
+GluedText ApplyRulesOneByOne(const LineList& list, const std::vector<ReplacementRule>& rules, int64_t maxBytes,
+                             const std::function<void(const ReplacementRule&)>& applied)
+{
+    GluedText glued = WriteOut(list);
+    for (const ReplacementRule& rule : rules) {
+        ApplyLineBreakRule(glued, rule, maxBytes);
+        applied(rule);
+    }
+    return glued;
+}
+
+}  // namespace
+
+GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementRule>& rules, int64_t maxBytes,
+                            const std::function<void(const ReplacementRule&)>& applied)
+{
+    std::vector<std::string> replacements;
+    std::string firstBytes;  // a line holding none of them is left alone by every rule
+    for (const ReplacementRule& rule : rules) {
+        replacements.push_back(ExpandParagraphMarks(rule.replacement));
+        if (!rule.search.empty() && firstBytes.find(rule.search[0]) == std::string::npos)
+            firstBytes += rule.search[0];
+    }
+    if (rules.empty() || !RulesStayWithinLines(rules) || HasLineBreakIn(list))
+        return ApplyRulesOneByOne(list, rules, maxBytes, applied);
+
+    std::vector<int64_t> grown(rules.size(), 0);
+    std::vector<bool> found(rules.size(), false);
+    TextBuffer current;
+    TextBuffer next;
+    bool tooLarge = false;
+    GluedText glued = WriteOut(list, [&](TextBuffer& out, std::size_t lineStart) {
+        const std::string_view line = out.View().substr(lineStart);
+        if (tooLarge || std::ranges::none_of(firstBytes, [&](char c) {
+                return std::memchr(line.data(), c, line.size()) != nullptr;
+            }))
+            return;
+        current.Clear();
+        current.Append(line);
+        for (std::size_t k = 0; k < rules.size(); ++k) {
+            if (rules[k].search.empty() || current.View().find(rules[k].search) == std::string_view::npos)
+                continue;
+            found[k] = true;
+            next.Clear();
+            int64_t unlimited = 0;
+            ReplaceRepeatedly(current.View(), rules[k].search, replacements[k], next, unlimited, INT64_MAX);
+            grown[k] += int64_t(next.size()) - int64_t(current.size());
+            std::swap(current, next);
+            // Far past the limit: rather than hold all of it, the rules are applied one by
+            // one after all, which fails exactly where it fails.
+            if (int64_t(lineStart + current.size()) > maxBytes) {
+                tooLarge = true;
+                return;
+            }
+        }
+        out.Truncate(lineStart);
+        out.Append(current.View());
+    });
+    if (tooLarge)
+        return ApplyRulesOneByOne(list, rules, maxBytes, applied);
+    // One rule after the other checks the size after each replacement. All replacements of
+    // a rule change it by the same amount, so the largest size a rule checks is the one after
+    // it if it grows the text, and the one after its first replacement if it shrinks it.
+    int64_t size = int64_t(glued.text.size());
+    for (int64_t g : grown)
+        size -= g;
+    for (std::size_t k = 0; k < rules.size(); ++k) {
+        const int64_t step = int64_t(replacements[k].size()) - int64_t(rules[k].search.size());
+        const int64_t largest = step >= 0 ? size + grown[k] : size + step;
+        if (found[k] && largest > maxBytes)
+            RaiseEditorError(kErrTextTooLarge);
+        size += grown[k];
+        applied(rules[k]);
+    }
+    return glued;
 }
 
 void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes)

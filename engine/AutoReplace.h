@@ -4,8 +4,10 @@
 // insert paragraph breaks ("^p") to the working list. The other rules run later through the
 // editor's own replace-all, with the options RuleSearchOptions gives.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "editor/SearchOptions.h"
 #include "engine/GluedText.h"
@@ -47,6 +49,13 @@ void ReplaceRepeatedly(std::string_view text, std::string_view search, std::stri
 // Applies one line-break rule to the working list written out as text; the lines it makes
 // are those of the text cut at CR LF, CR and LF, as EvenBreaks leaves them.
 void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t maxBytes);
+// Writes the list out (WriteOut) and applies the line-break rules to it in order, calling
+// `applied` after each rule. The result, and the EEditorError when the text would grow past
+// `maxBytes`, are those of applying one rule after the other to the whole text; but where
+// no rule can act across a line break, the rules run on each line as it is written, which
+// spares a pass over the book per rule.
+GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementRule>& rules, int64_t maxBytes,
+                            const std::function<void(const ReplacementRule&)>& applied);
 // The same for a list of lines, each taken with a CR LF behind it.
 void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes);
 

@@ -156,19 +156,17 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
         StartStage(reporter, messages::StageReindent(), list.size());
         reporter.StepProgress(Reindent(list, indent));
     }
-    GluedText glued = WriteOut(list);
     if (settings.autoReplace.empty())
-        return glued;
+        return WriteOut(list);
     StartRulePass(reporter, settings);
-    for (const std::string& text : settings.autoReplace) {
-        const ReplacementRule rule = ParseRule(text);
-        if (rule.kind != RuleKind::LineBreak)
-            continue;
-        ApplyLineBreakRule(glued, rule, maxBytes);
+    std::vector<ReplacementRule> rules;
+    for (const std::string& text : settings.autoReplace)
+        if (ReplacementRule rule = ParseRule(text); rule.kind == RuleKind::LineBreak)
+            rules.push_back(std::move(rule));
+    return WriteOutWithRules(list, rules, maxBytes, [&](const ReplacementRule& rule) {
         reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Now);
         reporter.StepProgress(1);
-    }
-    return glued;
+    });
 }
 
 void GlueWorkingList(WorkingList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes)

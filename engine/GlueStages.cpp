@@ -1,6 +1,7 @@
 #include "engine/GlueStages.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <vector>
 
@@ -14,6 +15,30 @@ std::size_t LeadingSpaces(std::string_view line) noexcept
         ++n;
     return n;
 }
+
+// The no-glue entries by their first byte: a line is compared only with those it can begin
+// with, instead of with every entry twice per line.
+class NoGlueIndex {
+public:
+    explicit NoGlueIndex(const std::vector<std::string>& entries)
+    {
+        for (const std::string& entry : entries)
+            if (!entry.empty())
+                byFirstByte[uint8_t(entry[0])].push_back(entry);
+    }
+    bool StartsAnyOf(std::string_view line) const noexcept
+    {
+        if (line.empty())
+            return false;
+        for (std::string_view entry : byFirstByte[uint8_t(line[0])])
+            if (line.starts_with(entry))
+                return true;
+        return false;
+    }
+
+private:
+    std::array<std::vector<std::string_view>, 256> byFirstByte;
+};
 
 std::size_t LongestEntry(const std::vector<std::string>& entries) noexcept
 {
@@ -115,6 +140,7 @@ int64_t GlueLineBreaks(LineList& list, const Settings& settings)
     // the no-glue entries, which may reach across a join. Keeping just that prefix makes each
     // decision cost no more than the literal test.
     const std::size_t prefixLength = LongestEntry(settings.noGlue);
+    const NoGlueIndex noGlue(settings.noGlue);
     int64_t steps = 0;
     std::string lowerPrefix(lines[n - 1].substr(0, prefixLength));
     std::string prefix;
@@ -125,7 +151,7 @@ int64_t GlueLineBreaks(LineList& list, const Settings& settings)
         bool join = false;
         if (!upper.empty() && !lower.empty()) {
             ++steps;
-            join = !StartsWithNoGlue(upper, settings.noGlue) && !StartsWithNoGlue(lowerPrefix, settings.noGlue) &&
+            join = !noGlue.StartsAnyOf(upper) && !noGlue.StartsAnyOf(lowerPrefix) &&
                    !(settings.noCaps && (IsAllCapitals(upper) || lowerAllCapitals)) &&
                    BreakAllowsGlue(upper.back(), lower.front());
         }

@@ -21,6 +21,14 @@ bool HasUnevenBreak(std::string_view text) noexcept
 
 }  // namespace
 
+bool HasLineBreakIn(const LineList& list) noexcept
+{
+    for (std::string_view piece : list.pieces)
+        if (std::memchr(piece.data(), '\r', piece.size()) || std::memchr(piece.data(), '\n', piece.size()))
+            return true;
+    return false;
+}
+
 void TextBuffer::Reserve(std::size_t capacity)
 {
     if (capacity <= room)
@@ -37,7 +45,7 @@ void TextBuffer::Grow(std::size_t extra)
     Reserve(std::max(length + extra, room + room / 2 + 64));
 }
 
-GluedText WriteOut(const LineList& list)
+GluedText WriteOut(const LineList& list, const LineHook& onLine)
 {
     std::size_t size = 0;
     for (std::string_view piece : list.pieces)
@@ -50,22 +58,24 @@ GluedText WriteOut(const LineList& list)
     }
     GluedText glued;
     TextBuffer& out = glued.text;
-    out.Reserve(size);
-    bool lineBreakInLines = false;
+    // Room for what the line hook may add: untouched room costs no memory.
+    out.Reserve(onLine ? size + size / 8 + 4096 : size);
+    std::size_t lineStart = 0;
     for (std::size_t i = 0; i < list.pieces.size(); ++i) {
         const uint8_t flag = list.flags.empty() ? 0 : list.flags[i];
-        const std::string_view piece = list.pieces[i];
         if (flag & LineList::kIndented)
             out.Append(list.indent);
-        out.Append(piece);
-        lineBreakInLines = lineBreakInLines || std::memchr(piece.data(), '\r', piece.size()) != nullptr ||
-                           std::memchr(piece.data(), '\n', piece.size()) != nullptr;
-        if (flag & LineList::kJoinsNext)
+        out.Append(list.pieces[i]);
+        if (flag & LineList::kJoinsNext) {
             out.Append(' ');
-        else
-            out.Append("\r\n");
+            continue;
+        }
+        if (onLine)
+            onLine(out, lineStart);
+        out.Append("\r\n");
+        lineStart = out.size();
     }
-    glued.unevenBreaks = lineBreakInLines;
+    glued.unevenBreaks = !onLine && HasLineBreakIn(list);
     return glued;
 }
 

@@ -111,5 +111,69 @@ TEST(AutoReplace, MatchesTheLiteralRescanOnRandomTexts)
     }
 }
 
+// Rules applied as each line is written must give what one rule after the other gives over
+// the whole text, including where the text grows past the limit and how many rules were
+// reported done before that.
+TEST(AutoReplace, RulesAppliedLineByLineMatchTheWholeText)
+{
+    std::mt19937 rng(11);
+    const std::vector<std::string> pool = {
+        "\x93\x84\\\x93^p\x84", "ab\\b^p", "x\\x^px", "a\\^pa", "lo\\l^po", "slo\\^p", "b\\^pbb", "aa\\a^pa"};
+    std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
+    for (int round = 0; round < 1500; ++round) {
+        std::vector<ReplacementRule> rules;
+        for (int n = round % 4 + 1; n > 0; --n)
+            rules.push_back(ParseRule(pool[pick(rng)]));
+        const WorkingList input = testing::RandomLines(rng, 12, round % 7 == 0);
+        // A limit the rules cross in some rounds and not in others.
+        int64_t size = 0;
+        for (const std::string& line : input)
+            size += int64_t(line.size()) + 2;
+        const int64_t limit = round % 3 == 0 ? size + 6 : kTextLimit;
+
+        WorkingList literal = input;
+        std::size_t literalDone = 0;
+        bool literalFailed = false;
+        for (const ReplacementRule& rule : rules) {
+            std::string text;
+            for (const std::string& line : literal)
+                text += line + "\r\n";
+            const std::string replacement = ExpandParagraphMarks(rule.replacement);
+            literal::ApplyLineBreakRule(literal, rule.search, replacement);
+            // The size the limit is checked against: the replaced text, before it is cut
+            // into lines again (which may turn a lone CR into a CR LF).
+            TextBuffer replaced;
+            int64_t unlimited = 0;
+            ReplaceRepeatedly(text, rule.search, replacement, replaced, unlimited, INT64_MAX);
+            const auto after = int64_t(replaced.size());
+            // The limit is checked after every replacement: a growing rule is at its largest
+            // at the end, a shrinking one after its first replacement.
+            const int64_t delta = int64_t(replacement.size()) - int64_t(rule.search.size());
+            if (text.find(rule.search) != std::string::npos && (delta >= 0 ? after : size + delta) > limit) {
+                literalFailed = true;
+                break;
+            }
+            size = 0;
+            for (const std::string& line : literal)
+                size += int64_t(line.size()) + 2;
+            ++literalDone;
+        }
+
+        const LineList lines(input);
+        std::size_t done = 0;
+        try {
+            const GluedText glued = WriteOutWithRules(lines, rules, limit, [&](const ReplacementRule&) { ++done; });
+            ASSERT_FALSE(literalFailed) << "round " << round;
+            WorkingList linear;
+            for (std::string_view line : LinesOf(glued.text.View()))
+                linear.emplace_back(line);
+            ASSERT_EQ(linear, literal) << "round " << round;
+        } catch (const EEditorError&) {
+            ASSERT_TRUE(literalFailed) << "round " << round;
+        }
+        ASSERT_EQ(done, literalDone) << "round " << round;
+    }
+}
+
 }  // namespace
 }  // namespace lepotex
