@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -124,6 +125,71 @@ TEST(Undo, TheBlockStaysBoundedDroppingOldGroupsOrEverything)
     EXPECT_GT(undone, 300);
     EXPECT_LT(undone, 600);
     EXPECT_EQ(editor.ParaText(1).size(), size_t(4000 - undone));
+}
+
+// A rebuilt text handed over in one block must leave the editor exactly as inserting each
+// paragraph with its CR LF would: text, caret, flag and the undo history that survives.
+TEST(Undo, ParagraphsInsertedInOneBlockUndoLikeInsertText)
+{
+    std::vector<std::string> paras;
+    for (int i = 0; i < 700; ++i)
+        paras.push_back(i % 5 == 0 ? "" : "odstavec \r" + std::to_string(i));
+    std::string bytes;
+    for (const std::string& para : paras)
+        bytes += para;
+    std::vector<std::string_view> views;
+    TextBlock block = AllocateTextBlock(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), block.get());
+    for (std::size_t at = 0; const std::string& para : paras) {
+        views.emplace_back(block.get() + at, para.size());
+        at += para.size();
+    }
+
+    for (const int32_t undoSize : {8192, 1000, 200000}) {
+        SCOPED_TRACE(undoSize);
+        TextEditor reference;
+        TextEditor bulk;
+        reference.SetUndoBufferSize(undoSize);
+        bulk.SetUndoBufferSize(undoSize);
+        for (const std::string& para : paras)
+            ASSERT_EQ(reference.InsertText(para + "\r\n"), 0);
+        TextBlock copy = AllocateTextBlock(bytes.size());
+        std::copy(bytes.begin(), bytes.end(), copy.get());
+        std::vector<std::string_view> copyViews;
+        for (std::string_view view : views)
+            copyViews.emplace_back(copy.get() + (view.data() - block.get()), view.size());
+        ASSERT_EQ(bulk.InsertParagraphs(std::move(copy), copyViews), 0);
+        test::ExpectCountsConsistent(bulk);
+        // Editing a paragraph that lives in the block, in place.
+        for (TextEditor* editor : {&reference, &bulk}) {
+            editor->SetCaret(ParaPos{2, 1});
+            editor->TypeChar('x');
+        }
+        EXPECT_EQ(bulk.ParaText(2).substr(0, 2), "xo");
+        for (int step = 0;; ++step) {
+            ASSERT_EQ(Paragraphs(bulk), Paragraphs(reference)) << "after " << step << " undos";
+            ASSERT_EQ(bulk.Caret(), reference.Caret());
+            ASSERT_EQ(bulk.Modified(), reference.Modified());
+            ASSERT_EQ(bulk.CanUndo(), reference.CanUndo());
+            if (!reference.CanUndo())
+                break;
+            reference.Undo();
+            bulk.Undo();
+        }
+    }
+
+    // Inside a paragraph it inserts as InsertText does; over the limits it inserts nothing.
+    TextEditor editor;
+    ASSERT_EQ(editor.InsertText("ab"), 0);
+    editor.SetCaret(ParaPos{1, 2});
+    const std::string_view parts[] = {"X", "Y"};
+    ASSERT_EQ(editor.InsertParagraphs(TextBlock(), {parts[0], parts[1]}), 0);
+    EXPECT_EQ(Paragraphs(editor), (Paras{"aX", "Y", "b"}));
+    editor.SetParaLengthLimit(3);
+    editor.SetCaret(ParaPos{3, 1});
+    const std::string tooLong = "abcd";
+    EXPECT_EQ(editor.InsertParagraphs(TextBlock(), {parts[0], tooLong}), kErrParagraphTooLong);
+    EXPECT_EQ(Paragraphs(editor), (Paras{"aX", "Y", "b"}));
 }
 
 TEST(Bookmarks, FollowEditsAndAreUnsetWithTheirText)

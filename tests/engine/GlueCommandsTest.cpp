@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
+#include "LiteralReference.h"
+#include "RandomText.h"
 #include "editor/Windows1250.h"
+#include "engine/AutoReplace.h"
 
 namespace lepotex {
 namespace {
@@ -242,6 +246,54 @@ TEST(PrimaRecExecute, JoinsSpeechAndReportsTheScan)
     EXPECT_TRUE(editor.Text() == before);
     EXPECT_EQ(refused.calls.back(), "message Odstavec č. 1 by po slepení měl 33002 znaků; editor jich v odstavci "
                                     "dovolí nejvýše 32767. Text zůstal beze změny.");
+}
+
+// The whole command against its literal form: the lines read with GetLine, the literal
+// stages and first pass, then Clear, InsertText of each line with CR LF, and the in-place
+// rules through Replace. Lone CRs, tabs and lines ending in CR all reach the write-back.
+TEST(SlepitExecute, MatchesTheLiteralCommandOnRandomTexts)
+{
+    std::mt19937 rng(1968);
+    for (int round = 0; round < 400; ++round) {
+        Settings s = Settings::Defaults();
+        s.indent = round % 3 != 0;
+        if (round % 2 == 0)  // only in-place rules: lines keep their lone CRs
+            std::erase_if(s.autoReplace, [](const std::string& rule) { return ParseRule(rule).kind == RuleKind::LineBreak; });
+        std::vector<std::string> lines = testing::RandomLines(rng, 25, true);
+        if (round % 4 == 1 && !lines.empty())
+            lines.front() += "\tsena,,\t";
+        TextEditor editor;
+        for (const std::string& line : lines)
+            ASSERT_EQ(editor.InsertText(line + "\r\n"), 0);
+        if (round % 5 == 2) {  // a paragraph that ends in a CR, which only editing makes
+            editor.SetCaret(ParaPos{1, int32_t(editor.ParaText(1).size()) + 1});
+            ASSERT_EQ(editor.InsertText("\rz"), 0);
+            editor.Backspace();
+            ASSERT_TRUE(editor.ParaText(1).ends_with('\r'));
+        }
+        if (editor.LineCount() < 2)
+            continue;
+
+        editor.SetWordWrap(false);
+        WorkingList list;
+        for (int32_t n = 1; n <= editor.LineCount(); ++n)
+            list.push_back(editor.GetLine(n));
+        editor.SetWordWrap(true);
+        literal::Glue(list, s);
+        TextEditor expected;
+        for (const std::string& line : list)
+            ASSERT_EQ(expected.InsertText(line + "\r\n"), 0);
+        for (const std::string& text : s.autoReplace)
+            if (const ReplacementRule rule = ParseRule(text); rule.kind == RuleKind::InPlace)
+                (void)expected.Replace(rule.search, rule.replacement, RuleSearchOptions(rule));
+
+        SilentReporter quiet;
+        ASSERT_EQ(SlepitExecute(editor, s, quiet).outcome, GlueOutcome::Done);
+        ASSERT_EQ(editor.ParaCount(), expected.ParaCount()) << "round " << round;
+        for (int32_t p = 1; p <= editor.ParaCount(); ++p)
+            ASSERT_EQ(editor.ParaText(p), expected.ParaText(p)) << "round " << round << ", paragraph " << p;
+        ASSERT_EQ(editor.Caret(), expected.Caret()) << "round " << round;
+    }
 }
 
 }  // namespace
