@@ -26,7 +26,9 @@ int32_t Paragraph::Wrap(int32_t width, int32_t tabSize)
     // Without a tab every character is one column wide, and the line's end is found
     // without counting up to it.
     const bool hasTab = std::memchr(data, '\t', size_t(length)) != nullptr;
-    std::vector<uint16_t> starts;
+    // Reused from paragraph to paragraph: rewrapping a book allocates only what it keeps.
+    thread_local std::vector<uint16_t> starts;
+    starts.clear();
     int32_t s = 0;
     for (;;) {
         // How many characters from s fit into `width` display columns; tab stops count from s.

@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <cassert>
 #include <cstddef>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <utility>
+
+#include "editor/TextBlock.h"
 
 namespace lepotex {
 
@@ -89,7 +92,7 @@ public:
         if (body) {
             std::destroy_n(body, part1Length);
             std::destroy_n(body + part1Length + GapLength(), lengthBody - part1Length);
-            ::operator delete(body, std::align_val_t(alignof(T)));
+            std::free(body);
         }
         body = nullptr;
         capacity = lengthBody = part1Length = 0;
@@ -133,14 +136,14 @@ private:
 
     void Reallocate(std::ptrdiff_t newCapacity)
     {
-        T* grown = static_cast<T*>(::operator new(sizeof(T) * size_t(newCapacity), std::align_val_t(alignof(T))));
+        static_assert(alignof(T) <= alignof(std::max_align_t));
+        T* grown = static_cast<T*>(AllocateLarge(sizeof(T) * size_t(newCapacity)));
         const std::ptrdiff_t gap = GapLength();
         for (std::ptrdiff_t i = 0; i < part1Length; ++i)
             Relocate(body + i, grown + i);
         for (std::ptrdiff_t i = part1Length; i < lengthBody; ++i)
             Relocate(body + i + gap, grown + i);
-        if (body)
-            ::operator delete(body, std::align_val_t(alignof(T)));
+        std::free(body);
         body = grown;
         capacity = newCapacity;
         part1Length = lengthBody;  // the gap is now at the end

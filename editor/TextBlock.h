@@ -18,4 +18,27 @@ using TextBlock = std::unique_ptr<char, FreeBlock>;
 // Throws std::bad_alloc.
 TextBlock AllocateTextBlock(std::size_t size);
 
+// The same for any storage that may grow to the size of a book (arrays with an element per
+// line or paragraph); suitably aligned for any fundamental type, freed with std::free.
+inline void* AllocateLarge(std::size_t size) { return AllocateTextBlock(size).release(); }
+
+// A std::vector allocator on AllocateLarge, for the per-line arrays of a book.
+template <typename T>
+struct LargeAllocator {
+    using value_type = T;
+    static_assert(alignof(T) <= alignof(std::max_align_t));
+    LargeAllocator() = default;
+    template <typename U>
+    LargeAllocator(const LargeAllocator<U>&) noexcept
+    {
+    }
+    T* allocate(std::size_t n) { return static_cast<T*>(AllocateLarge(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+    template <typename U>
+    bool operator==(const LargeAllocator<U>&) const noexcept
+    {
+        return true;
+    }
+};
+
 }  // namespace lepotex

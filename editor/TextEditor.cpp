@@ -151,6 +151,7 @@ void TextEditor::RewrapAll()
     Partitioning rebuilt;
     int64_t line = 0;
     const int32_t count = ParaCount();
+    rebuilt.Reserve(count);
     const int32_t width = EffectiveWrapWidth();
     for (int32_t index = 0; index < count; ++index) {
         Paragraph& para = buffer->paras[index];
@@ -548,7 +549,7 @@ int TextEditor::InsertText(std::string_view s)
     return error;
 }
 
-int TextEditor::InsertParagraphs(TextBlock block, const std::vector<std::string_view>& paragraphs)
+int TextEditor::InsertParagraphs(TextBlock block, std::span<const std::string_view> paragraphs)
 {
     if (readOnly || paragraphs.empty())
         return kErrNone;

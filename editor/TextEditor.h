@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -119,7 +120,7 @@ public:
     // paragraph must hold no CR or LF. Unlike InsertText, a limit error is found before
     // anything is inserted. With a selection, or the caret inside a paragraph, it falls back
     // to InsertText.
-    [[nodiscard]] int InsertParagraphs(TextBlock block, const std::vector<std::string_view>& paragraphs);
+    [[nodiscard]] int InsertParagraphs(TextBlock block, std::span<const std::string_view> paragraphs);
     bool Modified() const;
     void SetModified(bool modified);
 

@@ -92,7 +92,7 @@ std::optional<std::string> FindTooLong(const Pieces& pieces, int32_t limit)
 
 // Clear, then every line as InsertText of it and CR LF would put it, in one block: a
 // paragraph is the line less the CRs at its end.
-void WriteBack(TextEditor& editor, TextBlock block, std::vector<std::string_view>& lines)
+void WriteBack(TextEditor& editor, TextBlock block, std::span<std::string_view> lines)
 {
     editor.Clear();
     for (std::string_view& line : lines)
@@ -191,7 +191,7 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
     CloseGuard close(editor, reporter);
     GluedText glued = GlueLines(list, settings, reporter, editor.ByteLimit());
     reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
-    std::vector<std::string_view> lines = LinesOf(glued.text.View());
+    LineViews lines = LinesOf(glued.text.View());
     if (std::optional<std::string> refusal = FindTooLong(lines, editor.ParaLengthLimit()))
         return refusal;
     // The write-back makes a text of exactly this size (every line and its CR LF). The

@@ -69,7 +69,7 @@ int64_t RemovePageNumbers(LineList& list)
 int64_t JoinHyphenatedWords(LineList& list)
 {
     assert(list.flags.empty());
-    std::vector<std::string_view>& lines = list.pieces;
+    LineViews& lines = list.pieces;
     const std::size_t n = lines.size();
     if (n < 2)
         return 0;
@@ -129,7 +129,7 @@ int64_t JoinHyphenatedWords(LineList& list)
 int64_t GlueLineBreaks(LineList& list, const Settings& settings)
 {
     assert(list.flags.empty());
-    const std::vector<std::string_view>& lines = list.pieces;
+    const LineViews& lines = list.pieces;
     const std::size_t n = lines.size();
     list.flags.assign(n, 0);
     if (n < 2)

@@ -105,9 +105,9 @@ void EvenBreaks(GluedText& glued)
     glued.unevenBreaks = false;
 }
 
-std::vector<std::string_view> LinesOf(std::string_view text)
+LineViews LinesOf(std::string_view text)
 {
-    std::vector<std::string_view> lines;
+    LineViews lines;
     lines.reserve(text.size() / 64 + 1);
     const char* const begin = text.data();
     const char* const end = begin + text.size();

@@ -80,6 +80,6 @@ void EvenBreaks(GluedText& glued);
 // The lines of a text without uneven breaks, less their CR LF, or of the write-back's own
 // text: the parts between its LFs, less the CR before each LF. A line may then hold a lone
 // CR, which stays within its paragraph.
-std::vector<std::string_view> LinesOf(std::string_view text);
+LineViews LinesOf(std::string_view text);
 
 }  // namespace lepotex

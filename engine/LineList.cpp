@@ -8,9 +8,9 @@ namespace lepotex {
 char* Arena::Allocate(std::size_t size)
 {
     if (size > left) {
-        constexpr std::size_t kChunk = std::size_t(1) << 20;
-        const std::size_t chunkSize = std::max(kChunk, size);
-        chunks.push_back(std::make_unique_for_overwrite<char[]>(chunkSize));
+        // Small lists (most tests, short texts) start small; a book gets big chunks.
+        const std::size_t chunkSize = std::max(chunks.size() < 2 ? std::size_t(64) << 10 : std::size_t(4) << 20, size);
+        chunks.push_back(AllocateTextBlock(chunkSize));
         next = chunks.back().get();
         left = chunkSize;
     }

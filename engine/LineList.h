@@ -15,22 +15,27 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/TextBlock.h"
 #include "engine/LineTests.h"
 
 namespace lepotex {
 
 // Bytes that keep their address until the arena is gone; handed out in chunks, so that a
-// million short lines cost a few allocations.
+// million short lines cost a few allocations. The chunks are text blocks, on huge pages
+// where there are any: a page fault per 4 KiB is what filling memory costs most.
 class Arena {
 public:
     char* Allocate(std::size_t size);
     std::string_view Store(std::string_view bytes);
 
 private:
-    std::vector<std::unique_ptr<char[]>> chunks;
+    std::vector<TextBlock> chunks;
     char* next = nullptr;
     std::size_t left = 0;
 };
+
+// Views of the lines of a book, one per line, in storage that may grow to a book's size.
+using LineViews = std::vector<std::string_view, LargeAllocator<std::string_view>>;
 
 class LineList {
 public:
@@ -58,7 +63,7 @@ public:
     bool operator==(const WorkingList& other) const { return ToStrings() == other; }
 
     // Before stage 4 every piece is a whole line; afterwards flags holds one byte per piece.
-    std::vector<std::string_view> pieces;
+    LineViews pieces;
     std::vector<uint8_t> flags;
     std::size_t joins = 0;  // pieces with kJoinsNext
     std::string indent;     // what kIndented lines begin with

@@ -182,13 +182,13 @@ TEST(Undo, ParagraphsInsertedInOneBlockUndoLikeInsertText)
     TextEditor editor;
     ASSERT_EQ(editor.InsertText("ab"), 0);
     editor.SetCaret(ParaPos{1, 2});
-    const std::string_view parts[] = {"X", "Y"};
-    ASSERT_EQ(editor.InsertParagraphs(TextBlock(), {parts[0], parts[1]}), 0);
+    const std::vector<std::string_view> parts = {"X", "Y"};
+    ASSERT_EQ(editor.InsertParagraphs(TextBlock(), parts), 0);
     EXPECT_EQ(Paragraphs(editor), (Paras{"aX", "Y", "b"}));
     editor.SetParaLengthLimit(3);
     editor.SetCaret(ParaPos{3, 1});
-    const std::string tooLong = "abcd";
-    EXPECT_EQ(editor.InsertParagraphs(TextBlock(), {parts[0], tooLong}), kErrParagraphTooLong);
+    const std::vector<std::string_view> tooLong = {"X", "abcd"};
+    EXPECT_EQ(editor.InsertParagraphs(TextBlock(), tooLong), kErrParagraphTooLong);
     EXPECT_EQ(Paragraphs(editor), (Paras{"aX", "Y", "b"}));
 }
 
