@@ -576,6 +576,9 @@ int TextEditor::InsertParagraphs(TextBlock block, std::span<const std::string_vi
         return error;
     if (block)
         buffer->blocks.push_back(std::move(block));
+    const std::ptrdiff_t count = ParaCount() + std::ptrdiff_t(paragraphs.size());
+    buffer->paras.Reserve(count);
+    buffer->lines.Reserve(int32_t(std::min<std::ptrdiff_t>(count, kMaxLimit - 1)));
     UndoHistory& undo = buffer->undo;
     for (const std::string_view para : paragraphs) {
         // The same records as InsertText's, so that undo after a rebuild behaves alike.
