@@ -21,6 +21,40 @@ bool IsWordDelimiter(uint8_t c)
     return std::memchr(kDelimiters.data(), c, kDelimiters.size()) != nullptr;
 }
 
+// Byte-exact search. A pattern's first byte is often a common letter ("sena"), on which the
+// library's search stops every few bytes; testing its first and last byte at 16 positions at
+// once leaves few places to compare.
+size_t FindExact(std::string_view text, size_t from, std::string_view pattern)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    const size_t m = pattern.size();
+    if (m >= 2 && from <= text.size()) {
+        using Lanes = char __attribute__((vector_size(16)));
+        const Lanes none{};
+        const Lanes first = none + pattern[0];  // the byte in every lane
+        const Lanes last = none + pattern[m - 1];
+        const char* data = text.data();
+        size_t at = from;
+        for (; at + m - 1 + 16 <= text.size(); at += 16) {
+            Lanes head;
+            Lanes tail;
+            std::memcpy(&head, data + at, 16);
+            std::memcpy(&tail, data + at + m - 1, 16);
+            const auto hits = (head == first) & (tail == last);
+            uint64_t halves[2];
+            std::memcpy(halves, &hits, 16);
+            if ((halves[0] | halves[1]) == 0)
+                continue;
+            for (int k = 0; k < 16; ++k)
+                if (hits[k] && std::memcmp(data + at + size_t(k) + 1, pattern.data() + 1, m - 2) == 0)
+                    return at + size_t(k);
+        }
+        return text.find(pattern, at);
+    }
+#endif
+    return from > text.size() ? std::string_view::npos : text.find(pattern, from);
+}
+
 // The pattern prepared for one search: folded to upper case unless case matters.
 class Pattern {
 public:
@@ -63,7 +97,7 @@ public:
     size_t FindForward(std::string_view text, size_t from) const
     {
         if (exact)
-            return from > text.size() ? std::string_view::npos : text.find(bytes, from);
+            return FindExact(text, from, bytes);
         const size_t length = bytes.size();
         if (text.size() < length)
             return std::string_view::npos;

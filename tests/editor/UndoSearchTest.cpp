@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -321,6 +322,31 @@ TEST(Replace, ReplaceAllCountsNeverRescansAndKeepsEarlierWorkOnError)
     EXPECT_EQ(editor.Replace("a", "bbb", SearchOptions{.replaceAll = true, .selectedOnly = true}), 2);
     EXPECT_EQ(editor.ParaText(1), "a bbb bbb a");
     EXPECT_EQ(editor.SelectedText(), "bbb bbb");
+}
+
+// Exact search tests many positions at once; every occurrence must still be found, at the
+// start, in the middle and in the last bytes of a paragraph.
+TEST(Replace, ExactSearchFindsEveryOccurrenceInLongParagraphs)
+{
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> letter(0, 3);
+    for (int round = 0; round < 400; ++round) {
+        auto random = [&](int length) {
+            std::string text;
+            for (int i = 0; i < length; ++i)
+                text += "sena"[letter(rng)];
+            return text;
+        };
+        const std::string pattern = random(1 + round % 5);
+        const std::string text = random(round % 120);
+        std::size_t expected = 0;
+        for (std::size_t at = 0; (at = text.find(pattern, at)) != std::string::npos; at += pattern.size())
+            ++expected;
+        TextEditor editor;
+        ASSERT_EQ(editor.InsertText(text + "\r\n" + text), 0);
+        const int32_t count = editor.Replace(pattern, "#", SearchOptions{.matchCase = true, .global = true, .replace = true, .replaceAll = true});
+        ASSERT_EQ(count, expected == 0 ? -1 : int32_t(2 * expected)) << text << " / " << pattern;  // -1: not found
+    }
 }
 
 }  // namespace
