@@ -565,7 +565,7 @@ int TextEditor::InsertParagraphs(TextBlock block, std::span<const std::string_vi
     }
     int64_t bytes = 0;
     for (const std::string_view para : paragraphs) {
-        assert(para.find_first_of("\r\n") == std::string_view::npos);
+        assert(para.find('\n') == std::string_view::npos && !para.ends_with('\r'));
         if (int64_t(para.size()) > paraLengthLimit)
             return kErrParagraphTooLong;
         bytes += int64_t(para.size()) + 2;

@@ -117,9 +117,9 @@ public:
     // Inserts each of `paragraphs` as InsertText(paragraph + CR LF) would, one undo group each,
     // for a text rebuilt by a command: the paragraphs lie in `block` (or in other memory that
     // outlives the buffer), and the buffer keeps the block instead of copying them. A
-    // paragraph must hold no CR or LF. Unlike InsertText, a limit error is found before
-    // anything is inserted. With a selection, or the caret inside a paragraph, it falls back
-    // to InsertText.
+    // paragraph holds no LF and does not end with a CR (a CR inside it stays, as with
+    // InsertText). Unlike InsertText, a limit error is found before anything is inserted.
+    // With a selection, or the caret inside a paragraph, it falls back to InsertText.
     [[nodiscard]] int InsertParagraphs(TextBlock block, std::span<const std::string_view> paragraphs);
     bool Modified() const;
     void SetModified(bool modified);

@@ -223,7 +223,7 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
     bool tooLarge = false;
     GluedText glued = WriteOut(list, [&](TextBuffer& out, std::size_t lineStart) {
         const std::string_view line = out.View().substr(lineStart);
-        if (tooLarge || std::ranges::none_of(firstBytes, [&](char c) {
+        if (tooLarge || line.empty() || std::ranges::none_of(firstBytes, [&](char c) {
                 return std::memchr(line.data(), c, line.size()) != nullptr;
             }))
             return;

@@ -24,7 +24,8 @@ bool HasUnevenBreak(std::string_view text) noexcept
 bool HasLineBreakIn(const LineList& list) noexcept
 {
     for (std::string_view piece : list.pieces)
-        if (std::memchr(piece.data(), '\r', piece.size()) || std::memchr(piece.data(), '\n', piece.size()))
+        if (!piece.empty() &&
+            (std::memchr(piece.data(), '\r', piece.size()) || std::memchr(piece.data(), '\n', piece.size())))
             return true;
     return false;
 }
