@@ -360,7 +360,7 @@ void TextEditor::SaveToFile(const std::string& name)
 #ifdef __linux__
                 // Start the disk on what is written while the rest is still being made, so
                 // that the flush before the rename has less left to wait for.
-                constexpr off_t kFlushStep = off_t(8) << 20;
+                constexpr off_t kFlushStep = off_t(1) << 20;
                 if (written - flushed >= kFlushStep) {
                     ::sync_file_range(file.fd, flushed, written - flushed, SYNC_FILE_RANGE_WRITE);
                     flushed = written;

@@ -49,6 +49,9 @@ void ReplaceRepeatedly(std::string_view text, std::string_view search, std::stri
 // Applies one line-break rule to the working list written out as text; the lines it makes
 // are those of the text cut at CR LF, CR and LF, as EvenBreaks leaves them.
 void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t maxBytes);
+// The same for a list of lines, each taken with a CR LF behind it.
+void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes);
+
 // Writes the list out (WriteOut) and applies the line-break rules to it in order, calling
 // `applied` after each rule. The result, and the EEditorError when the text would grow past
 // `maxBytes`, are those of applying one rule after the other to the whole text; but where
@@ -56,8 +59,6 @@ void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t m
 // spares a pass over the book per rule.
 GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementRule>& rules, int64_t maxBytes,
                             const std::function<void(const ReplacementRule&)>& applied);
-// The same for a list of lines, each taken with a CR LF behind it.
-void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes);
 
 // Lines of a text: CR LF, a lone CR and a lone LF end a line; a break at the very end makes
 // no empty line after it.

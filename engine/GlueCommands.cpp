@@ -230,16 +230,18 @@ std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& repo
     reporter.ShowStage(messages::StageSpeech(), Repaint::Now);
     reporter.StepProgress(JoinSpeechSpans(collected));
     reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
-    TextBuffer text(collected.size());
-    text.Append(collected);
-    std::string().swap(collected);
-    std::vector<std::string_view> pieces;
-    const std::string_view rebuilt = text.View();
-    for (std::size_t start = 0; start < rebuilt.size();) {
-        const std::size_t cr = std::min(rebuilt.find('\r', start), rebuilt.size());
-        pieces.push_back(rebuilt.substr(start, cr - start));
+    // The pieces between the CRs, each with the CR LF the write-back inserts behind it. A
+    // loaded paragraph may hold a lone LF, which InsertText would break the paragraph at, so
+    // the lines are those of that text.
+    TextBuffer text(collected.size() + std::size_t(std::count(collected.begin(), collected.end(), '\r')) + 2);
+    for (std::size_t start = 0; start < collected.size();) {
+        const std::size_t cr = std::min(collected.find('\r', start), collected.size());
+        text.Append(std::string_view(collected).substr(start, cr - start));
+        text.Append("\r\n");
         start = cr + 1;
     }
+    std::string().swap(collected);
+    LineViews pieces = LinesOf(text.View());
     if (std::optional<std::string> refusal = FindTooLong(pieces, editor.ParaLengthLimit()))
         return refusal;
     UpdateGuard update(editor);
