@@ -4,8 +4,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "cli/Commands.h"
 
 namespace {
@@ -23,30 +21,11 @@ const char* const kUsage =
     "Návratový kód: 0 hotovo, 1 chybné použití, 2 chyba souboru,\n"
     "3 odmítnuto, 4 chyba editoru.\n";
 
-// A book is held as hundreds of thousands of small paragraphs; on 4 KiB pages most of the
-// load time goes into page faults. glibc backs its heap with transparent huge pages only when
-// told so before start, so the tool restarts itself once with that setting (never when the
-// user set glibc tunables of their own).
-void PreferHugePages(char** argv)
-{
-#ifdef __linux__
-    if (std::getenv("GLIBC_TUNABLES") != nullptr || std::getenv("LEPOTEX_CLI_RESTARTED") != nullptr)
-        return;
-    ::setenv("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1", 1);
-    ::setenv("LEPOTEX_CLI_RESTARTED", "1", 1);
-    ::execv("/proc/self/exe", argv);
-    ::unsetenv("GLIBC_TUNABLES");  // the restart failed: go on as we are
-#else
-    (void)argv;
-#endif
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
     using namespace lepotex::cli;
-    PreferHugePages(argv);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::cerr << kUsage;

@@ -213,7 +213,7 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
         if (!rule.search.empty() && firstBytes.find(rule.search[0]) == std::string::npos)
             firstBytes += rule.search[0];
     }
-    if (rules.empty() || !RulesStayWithinLines(rules) || HasLineBreakIn(list))
+    if (rules.empty() || !RulesStayWithinLines(rules) || list.lineBreaks)
         return ApplyRulesOneByOne(list, rules, maxBytes, applied);
 
     std::vector<int64_t> grown(rules.size(), 0);

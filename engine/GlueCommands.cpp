@@ -131,10 +131,10 @@ LineList GatherLines(const TextEditor& editor)
     list.pieces.reserve(std::size_t(lineCount));
     for (int32_t n = 1; n <= lineCount; ++n) {
         const std::string_view raw = editor.ParaText(n);
-        if (raw.find('\t') == std::string_view::npos)
-            list.AddView(raw);
-        else
+        if (raw.find('\t') != std::string_view::npos)
             list.AddCopy(editor.GetLine(n));
+        else
+            list.AddView(raw, raw.find('\r') != std::string_view::npos || raw.find('\n') != std::string_view::npos);
     }
     return list;
 }

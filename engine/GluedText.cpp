@@ -21,15 +21,6 @@ bool HasUnevenBreak(std::string_view text) noexcept
 
 }  // namespace
 
-bool HasLineBreakIn(const LineList& list) noexcept
-{
-    for (std::string_view piece : list.pieces)
-        if (!piece.empty() &&
-            (std::memchr(piece.data(), '\r', piece.size()) || std::memchr(piece.data(), '\n', piece.size())))
-            return true;
-    return false;
-}
-
 void TextBuffer::Reserve(std::size_t capacity)
 {
     if (capacity <= room)
@@ -76,7 +67,7 @@ GluedText WriteOut(const LineList& list, const LineHook& onLine)
         out.Append("\r\n");
         lineStart = out.size();
     }
-    glued.unevenBreaks = !onLine && HasLineBreakIn(list);
+    glued.unevenBreaks = !onLine && list.lineBreaks;
     return glued;
 }
 

@@ -66,12 +66,9 @@ struct GluedText {
 // Stages 4 and 5 applied: every line of the list, its indent and its joins, then CR LF.
 // `onLine`, when given, is called with each line as soon as it is written, from `lineStart`
 // to the end of the text, its CR LF not yet behind it; it may rewrite it there. A hook is
-// for a list whose lines hold no CR or LF (HasLineBreakIn).
+// for a list whose lines hold no CR or LF (LineList::lineBreaks).
 using LineHook = std::function<void(TextBuffer& text, std::size_t lineStart)>;
 GluedText WriteOut(const LineList& list, const LineHook& onLine = nullptr);
-
-// Whether a line of the list holds a CR or an LF, which makes breaks of a written text uneven.
-bool HasLineBreakIn(const LineList& list) noexcept;
 
 // Cuts the text into lines as the working list does, at CR LF, a lone CR and a lone LF (a
 // break at the very end makes no empty line after it), and writes each back with CR LF.

@@ -29,6 +29,12 @@ std::string_view Arena::Store(std::string_view bytes)
     return {copy, bytes.size()};
 }
 
+void LineList::AddCopy(std::string_view line)
+{
+    pieces.push_back(arena.Store(line));
+    lineBreaks = lineBreaks || line.find_first_of("\r\n") != std::string_view::npos;
+}
+
 LineList::LineList(std::initializer_list<std::string_view> lines)
 {
     pieces.reserve(lines.size());

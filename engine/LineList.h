@@ -54,9 +54,14 @@ public:
     std::size_t size() const { return pieces.size() - joins; }
     bool empty() const { return pieces.empty(); }
 
-    // Adds a line that someone else keeps alive as long as the list.
-    void AddView(std::string_view line) { pieces.push_back(line); }
-    void AddCopy(std::string_view line) { pieces.push_back(arena.Store(line)); }
+    // Adds a line that someone else keeps alive as long as the list; the caller says whether
+    // it may hold a CR or LF.
+    void AddView(std::string_view line, bool mayHoldBreak)
+    {
+        pieces.push_back(line);
+        lineBreaks = lineBreaks || mayHoldBreak;
+    }
+    void AddCopy(std::string_view line);
 
     // The lines as strings, joins and indent applied.
     WorkingList ToStrings() const;
@@ -66,7 +71,8 @@ public:
     LineViews pieces;
     std::vector<uint8_t> flags;
     std::size_t joins = 0;  // pieces with kJoinsNext
-    std::string indent;     // what kIndented lines begin with
+    std::string indent;        // what kIndented lines begin with
+    bool lineBreaks = false;   // some line may hold a CR or LF
     Arena arena;
 };
 
