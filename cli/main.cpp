@@ -1,5 +1,4 @@
 // lepotex-cli: the batch tool over the same editor core and engine as the window.
-#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
