@@ -1,6 +1,7 @@
 // Reading and writing text files: bytes as they are, one line a paragraph, CR LF line ends.
 #include "editor/TextEditor.h"
 
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -60,6 +61,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 constexpr char kCtrlZ = 0x1A;
 constexpr size_t kMaxLine = 32767;
+constexpr int32_t kMaxLimitParagraph = 32767;  // no paragraph is ever longer
 
 // Splits a byte stream into paragraphs by the file format's rules, whatever the read sizes.
 class LineReader {
@@ -340,8 +342,12 @@ void TextEditor::SaveToFile(const std::string& name)
             ::unlink(tempName.c_str());
     };
     try {
-        std::string out;
-        out.reserve(1 << 16);
+        // Paragraphs are gathered into large writes; the largest paragraph and its line end
+        // always fit behind what a write leaves.
+        constexpr size_t kStage = size_t(1) << 20;
+        static_assert(kStage >= size_t(kMaxLimitParagraph) + 2);
+        const TextBlock stage = AllocateTextBlock(kStage);
+        size_t staged = 0;
         const int32_t count = ParaCount();
         off_t written = 0;
         off_t flushed = 0;
@@ -349,26 +355,26 @@ void TextEditor::SaveToFile(const std::string& name)
             const std::string_view text = Para(p).text;
             if (p == count && text.empty())
                 break;
-            const size_t from = out.size();
-            out += text;
-            MapControlBytes(out.data() + from, text.size());
-            out += "\r\n";
-            if (out.size() >= (1 << 16) - 8) {
-                WriteAll(file.fd, out.data(), out.size());
-                written += off_t(out.size());
-                out.clear();
+            assert(text.size() <= size_t(kMaxLimitParagraph));
+            if (staged + text.size() + 2 > kStage) {
+                WriteAll(file.fd, stage.get(), staged);
+                written += off_t(staged);
+                staged = 0;
 #ifdef __linux__
                 // Start the disk on what is written while the rest is still being made, so
                 // that the flush before the rename has less left to wait for.
-                constexpr off_t kFlushStep = off_t(1) << 20;
-                if (written - flushed >= kFlushStep) {
-                    ::sync_file_range(file.fd, flushed, written - flushed, SYNC_FILE_RANGE_WRITE);
-                    flushed = written;
-                }
+                ::sync_file_range(file.fd, flushed, written - flushed, SYNC_FILE_RANGE_WRITE);
+                flushed = written;
 #endif
             }
+            if (!text.empty())
+                std::memcpy(stage.get() + staged, text.data(), text.size());
+            MapControlBytes(stage.get() + staged, text.size());
+            staged += text.size();
+            stage.get()[staged++] = '\r';
+            stage.get()[staged++] = '\n';
         }
-        WriteAll(file.fd, out.data(), out.size());
+        WriteAll(file.fd, stage.get(), staged);
         if (!inPlace) {
             const mode_t mask = ::umask(0);
             ::umask(mask);
