@@ -60,8 +60,7 @@ struct FileHandle {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 constexpr char kCtrlZ = 0x1A;
-constexpr size_t kMaxLine = 32767;
-constexpr int32_t kMaxLimitParagraph = 32767;  // no paragraph is ever longer
+constexpr size_t kMaxLine = 32767;  // no paragraph is ever longer
 
 // Splits a byte stream into paragraphs by the file format's rules, whatever the read sizes.
 class LineReader {
@@ -345,7 +344,7 @@ void TextEditor::SaveToFile(const std::string& name)
         // Paragraphs are gathered into large writes; the largest paragraph and its line end
         // always fit behind what a write leaves.
         constexpr size_t kStage = size_t(1) << 20;
-        static_assert(kStage >= size_t(kMaxLimitParagraph) + 2);
+        static_assert(kStage >= kMaxLine + 2);
         const TextBlock stage = AllocateTextBlock(kStage);
         size_t staged = 0;
         const int32_t count = ParaCount();
@@ -355,7 +354,7 @@ void TextEditor::SaveToFile(const std::string& name)
             const std::string_view text = Para(p).text;
             if (p == count && text.empty())
                 break;
-            assert(text.size() <= size_t(kMaxLimitParagraph));
+            assert(text.size() <= kMaxLine);
             if (staged + text.size() + 2 > kStage) {
                 WriteAll(file.fd, stage.get(), staged);
                 written += off_t(staged);
