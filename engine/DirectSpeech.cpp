@@ -1,5 +1,7 @@
 #include "engine/DirectSpeech.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string_view>
 
 namespace lepotex {
@@ -7,7 +9,8 @@ namespace {
 
 // Joins the text written to out[from, end) in place, the literal JoinSpeechSpan done with a
 // read and a write cursor instead of deleting byte by byte. Returns the bytes removed.
-std::size_t JoinSpan(std::string& out, std::size_t from)
+template <typename Text>
+std::size_t JoinSpan(Text& out, std::size_t from)
 {
     const std::size_t end = out.size();
     std::size_t read = from;
@@ -31,32 +34,54 @@ std::size_t JoinSpan(std::string& out, std::size_t from)
 
 }  // namespace
 
-int64_t JoinSpeechSpans(std::string& collected)
+template <typename Text>
+int64_t JoinSpeechSpans(Text& collected)
 {
     if (collected.empty())
         return 0;
     const std::size_t length = collected.size();
-    std::string out;
+    // The final byte is never examined: the literal loop runs while the position is below
+    // the current length.
+    const std::size_t last = length - 1;
+    const char* const text = collected.data();
+    Text out;
     out.reserve(length);
     bool inSpeech = false;
     std::size_t spanStart = 0;  // in `out`, just behind the most recent „
     int64_t deleted = 0;
-    // The final byte is never examined: the literal loop runs while the position is below
-    // the current length.
-    for (std::size_t i = 0; i + 1 < length; ++i) {
-        const char c = collected[i];
-        if (c == kOpeningQuote) {
+    // Only the quotes matter; the bytes between them go over in one piece. The next „ and “
+    // are each looked for once and kept until passed, so no byte is scanned twice.
+    auto next = [&](char quote, std::size_t from) {
+        const void* at = std::memchr(text + from, quote, last - from);
+        return at ? std::size_t(static_cast<const char*>(at) - text) : last;
+    };
+    std::size_t nextOpening = next(kOpeningQuote, 0);
+    std::size_t nextClosing = next(kClosingQuote, 0);
+    for (std::size_t i = 0; i < last;) {
+        if (nextOpening < i)
+            nextOpening = next(kOpeningQuote, i);
+        if (nextClosing < i)
+            nextClosing = next(kClosingQuote, i);
+        const std::size_t stop = std::min(nextOpening, inSpeech ? nextClosing : last);
+        out.append(text + i, stop - i);
+        if (stop == last)
+            break;
+        if (text[stop] == kOpeningQuote) {
             spanStart = out.size() + 1;
             inSpeech = true;
-        } else if (c == kClosingQuote && inSpeech) {
+        } else {
             deleted += int64_t(JoinSpan(out, spanStart));
             inSpeech = false;
         }
-        out += c;
+        out += text[stop];
+        i = stop + 1;
     }
     out += collected.back();
     collected = std::move(out);
     return int64_t(length) - 1 + deleted;
 }
+
+template int64_t JoinSpeechSpans(std::string& collected);
+template int64_t JoinSpeechSpans(SpeechText& collected);
 
 }  // namespace lepotex

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "editor/TextBlock.h"
+
 namespace lepotex {
 
 inline constexpr char kOpeningQuote = '\x84';
@@ -16,6 +18,12 @@ inline constexpr char kClosingQuote = '\x93';
 // The join keeps the quirks of the literal algorithm: after a CR has become a space and the
 // LF and spaces after it are gone, the next character is passed over unexamined, so of two
 // CRs in a row only the first becomes a space.
-int64_t JoinSpeechSpans(std::string& collected);
+// The collected text of a book: in storage that may grow to a book's size.
+using SpeechText = std::basic_string<char, std::char_traits<char>, LargeAllocator<char>>;
+
+template <typename Text>
+int64_t JoinSpeechSpans(Text& collected);
+extern template int64_t JoinSpeechSpans(std::string& collected);
+extern template int64_t JoinSpeechSpans(SpeechText& collected);
 
 }  // namespace lepotex

@@ -211,8 +211,9 @@ std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& repo
 {
     BusyCursorGuard cursor(reporter);
     StartCommand(editor, reporter);
-    std::string collected;
+    SpeechText collected;
     const int32_t lineCount = editor.LineCount();
+    collected.reserve(std::size_t(editor.ByteCount()) + std::size_t(lineCount));  // tabs aside
     for (int32_t n = 1; n <= lineCount; ++n) {
         const std::string_view raw = editor.ParaText(n);
         if (raw.find('\t') == std::string_view::npos)
@@ -240,7 +241,7 @@ std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& repo
         text.Append("\r\n");
         start = cr + 1;
     }
-    std::string().swap(collected);
+    SpeechText().swap(collected);
     LineViews pieces = LinesOf(text.View());
     if (std::optional<std::string> refusal = FindTooLong(pieces, editor.ParaLengthLimit()))
         return refusal;

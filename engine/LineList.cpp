@@ -32,7 +32,7 @@ std::string_view Arena::Store(std::string_view bytes)
 void LineList::AddCopy(std::string_view line)
 {
     pieces.push_back(arena.Store(line));
-    lineBreaks = lineBreaks || line.find_first_of("\r\n") != std::string_view::npos;
+    lineBreaks = lineBreaks || line.find('\r') != std::string_view::npos || line.find('\n') != std::string_view::npos;
 }
 
 LineList::LineList(std::initializer_list<std::string_view> lines)
