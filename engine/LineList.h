@@ -69,7 +69,7 @@ public:
 
     // Before stage 4 every piece is a whole line; afterwards flags holds one byte per piece.
     LineViews pieces;
-    std::vector<uint8_t> flags;
+    std::vector<uint8_t, LargeAllocator<uint8_t>> flags;
     std::size_t joins = 0;  // pieces with kJoinsNext
     std::string indent;        // what kIndented lines begin with
     bool lineBreaks = false;   // some line may hold a CR or LF
