@@ -89,77 +89,95 @@ int64_t JoinHyphenatedWords(LineList& list)
         }
         partner = i;
     }
-    // Compact in place: the lines kept move down over the ones joined away. Only a joined
-    // line needs bytes of its own.
+    // The empty lines between a line and its partner go; the join itself is only marked, and
+    // made when the list is written out.
+    list.flags.assign(n, 0);
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < n; ++kept) {
-        if (!joinsNext[i]) {
-            lines[kept] = lines[i++];
+    bool joining = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (joining && lines[i].empty())
             continue;
+        lines[kept] = lines[i];
+        joining = joinsNext[i];
+        if (joining) {
+            list.flags[kept] = LineList::kHyphenNext;
+            ++list.joins;
         }
-        std::size_t size = 0;
-        std::size_t end = i;
-        for (;;) {
-            size += lines[end].size() - 1;
-            if (!joinsNext[end])
-                break;
-            do
-                ++end;
-            while (lines[end].empty());
-        }
-        size += 1;  // the last line keeps its final character
-        char* const joined = list.arena.Allocate(size);
-        std::size_t at = 0;
-        for (std::size_t k = i;; ++k) {
-            if (lines[k].empty())
-                continue;
-            const std::size_t take = k == end ? lines[k].size() : lines[k].size() - 1;
-            std::copy_n(lines[k].data(), take, joined + at);
-            at += take;
-            if (k == end)
-                break;
-        }
-        lines[kept] = std::string_view(joined, size);
-        i = end + 1;
+        ++kept;
     }
     lines.resize(kept);
+    list.flags.resize(kept);
     return steps;
 }
 
 int64_t GlueLineBreaks(LineList& list, const Settings& settings)
 {
-    assert(list.flags.empty());
-    const LineViews& lines = list.pieces;
-    const std::size_t n = lines.size();
-    list.flags.assign(n, 0);
-    if (n < 2)
-        return 0;
+    const LineViews& pieces = list.pieces;
+    const std::size_t n = pieces.size();
+    if (list.flags.empty())
+        list.flags.assign(n, 0);
+    auto& flags = list.flags;
+    int64_t steps = 0;
+    if (n == 0)
+        return steps;
+    // A line is a run of pieces that stage 3 joined. Its bytes are needed only through its
+    // first and last character, whether it is all capitals, and its first few bytes.
+    auto firstPiece = [&](std::size_t last) {
+        while (last > 0 && (flags[last - 1] & LineList::kHyphenNext))
+            --last;
+        return last;
+    };
+    auto content = [&](std::size_t k) {
+        std::string_view piece = pieces[k];
+        if (flags[k] & LineList::kHyphenNext)
+            piece.remove_suffix(1);
+        return piece;
+    };
+    auto allCapitals = [&](std::size_t first, std::size_t last) {
+        for (std::size_t k = first; k <= last; ++k)
+            if (!IsAllCapitals(content(k)))
+                return false;
+        return true;
+    };
     // CanGlueLines sees the lower line as already joined with the lines below it. Of that
     // line it needs only the first character (that of the original line), whether it is all
     // capitals (never, once it holds a joining space) and its first `prefixLength` bytes for
     // the no-glue entries, which may reach across a join. Keeping just that prefix makes each
     // decision cost no more than the literal test.
     const std::size_t prefixLength = LongestEntry(settings.noGlue);
+    auto startOf = [&](std::size_t first, std::size_t last, std::string& into) {
+        into.clear();
+        for (std::size_t k = first; k <= last && into.size() < prefixLength; ++k)
+            into.append(content(k).substr(0, prefixLength - into.size()));
+    };
     const NoGlueIndex noGlue(settings.noGlue);
-    int64_t steps = 0;
-    std::string lowerPrefix(lines[n - 1].substr(0, prefixLength));
+    // The strings are reused from line to line: no allocation per line.
+    std::string lowerPrefix;
+    std::string upperPrefix;
     std::string prefix;
-    bool lowerAllCapitals = IsAllCapitals(lines[n - 1]);
-    for (std::size_t i = n - 1; i-- > 0;) {
-        const std::string_view upper = lines[i];
-        const std::string_view lower = lines[i + 1];
+    std::size_t lowerFirst = firstPiece(n - 1);
+    startOf(lowerFirst, n - 1, lowerPrefix);
+    bool lowerAllCapitals = allCapitals(lowerFirst, n - 1);
+    while (lowerFirst > 0) {
+        const std::size_t upperLast = lowerFirst - 1;
+        const std::size_t upperFirst = firstPiece(upperLast);
+        const bool single = upperFirst == upperLast;  // most lines: their piece is the line
+        const bool upperEmpty = single && pieces[upperFirst].empty();
+        const bool lowerEmpty = pieces[lowerFirst].empty();  // a joined line never starts empty
+        if (!single)
+            startOf(upperFirst, upperLast, upperPrefix);
+        const std::string_view upperStart = single ? pieces[upperFirst] : std::string_view(upperPrefix);
         bool join = false;
-        if (!upper.empty() && !lower.empty()) {
+        if (!upperEmpty && !lowerEmpty) {
             ++steps;
-            join = !noGlue.StartsAnyOf(upper) && !noGlue.StartsAnyOf(lowerPrefix) &&
-                   !(settings.noCaps && (IsAllCapitals(upper) || lowerAllCapitals)) &&
-                   BreakAllowsGlue(upper.back(), lower.front());
+            join = !noGlue.StartsAnyOf(upperStart) && !noGlue.StartsAnyOf(lowerPrefix) &&
+                   !(settings.noCaps && (allCapitals(upperFirst, upperLast) || lowerAllCapitals)) &&
+                   BreakAllowsGlue(pieces[upperLast].back(), pieces[lowerFirst].front());
         }
-        // The two prefix strings are reused from line to line: no allocation per line.
         if (join) {
-            list.flags[i] = LineList::kJoinsNext;
+            flags[upperLast] |= LineList::kJoinsNext;
             ++list.joins;
-            prefix.assign(upper.substr(0, prefixLength));
+            prefix.assign(upperStart.substr(0, prefixLength));
             if (prefix.size() < prefixLength) {
                 prefix += ' ';
                 prefix.append(lowerPrefix, 0, prefixLength - prefix.size());
@@ -167,9 +185,10 @@ int64_t GlueLineBreaks(LineList& list, const Settings& settings)
             lowerPrefix.swap(prefix);
             lowerAllCapitals = false;
         } else {
-            lowerPrefix.assign(upper.substr(0, prefixLength));
-            lowerAllCapitals = IsAllCapitals(upper);
+            lowerPrefix.assign(upperStart.substr(0, prefixLength));
+            lowerAllCapitals = allCapitals(upperFirst, upperLast);
         }
+        lowerFirst = upperFirst;
     }
     return steps;
 }
@@ -180,35 +199,33 @@ int64_t Reindent(LineList& list, std::string_view indent)
         list.flags.assign(list.pieces.size(), 0);
     list.indent.assign(indent);
     int64_t steps = 0;
-    bool startsLine = true;
-    for (std::size_t i = 0; i < list.pieces.size(); ++i) {
-        const bool first = startsLine;
-        startsLine = (list.flags[i] & LineList::kJoinsNext) == 0;
-        if (!first || list.pieces[i].empty())
-            continue;  // an empty line takes no indent
-        std::string_view& head = list.pieces[i];
+    for (std::size_t first = 0; first < list.pieces.size(); ++first) {
+        std::size_t last = first;
+        while (list.flags[last] & LineList::kContinues)
+            ++last;
+        std::string_view& head = list.pieces[first];
+        if (head.empty()) {  // an empty line takes no indent; joined lines never start empty
+            first = last;
+            continue;
+        }
         const std::size_t spaces = LeadingSpaces(head);
-        if (spaces == head.size() && !startsLine) {
+        if (spaces == head.size() && last != first) {
             // The joining space and what follows it would be leading spaces too: make the
             // line one piece. Never so after stage 1, which leaves no line starting blank.
-            std::string whole(head);
-            std::size_t last = i;
-            while (list.flags[last] & LineList::kJoinsNext) {
-                list.flags[last] &= uint8_t(~LineList::kJoinsNext);
-                --list.joins;
-                whole += ' ';
-                whole += list.pieces[++last];
-            }
-            list.pieces.erase(list.pieces.begin() + std::ptrdiff_t(i) + 1, list.pieces.begin() + std::ptrdiff_t(last) + 1);
-            list.flags.erase(list.flags.begin() + std::ptrdiff_t(i) + 1, list.flags.begin() + std::ptrdiff_t(last) + 1);
+            std::string whole = list.LineText(first, last);
+            list.joins -= last - first;
+            list.pieces.erase(list.pieces.begin() + std::ptrdiff_t(first) + 1, list.pieces.begin() + std::ptrdiff_t(last) + 1);
+            list.flags.erase(list.flags.begin() + std::ptrdiff_t(first) + 1, list.flags.begin() + std::ptrdiff_t(last) + 1);
             whole.erase(0, LeadingSpaces(whole));
             head = list.arena.Store(whole);
-            startsLine = true;
+            list.flags[first] = 0;
+            last = first;
         } else {
             head.remove_prefix(spaces);
         }
-        list.flags[i] |= LineList::kIndented;
+        list.flags[first] |= LineList::kIndented;
         ++steps;
+        first = last;
     }
     return steps;
 }

@@ -45,6 +45,8 @@ GluedText WriteOut(const LineList& list, const LineHook& onLine)
     for (std::size_t i = 0; i < list.flags.size(); ++i) {
         if (list.flags[i] & LineList::kJoinsNext)
             size -= 1;
+        if (list.flags[i] & LineList::kHyphenNext)
+            size -= 3;  // the hyphen and the two
         if (list.flags[i] & LineList::kIndented)
             size += list.indent.size();
     }
@@ -54,9 +56,13 @@ GluedText WriteOut(const LineList& list, const LineHook& onLine)
     out.Reserve(onLine ? size + size / 8 + 4096 : size);
     std::size_t lineStart = 0;
     for (std::size_t i = 0; i < list.pieces.size(); ++i) {
-        const uint8_t flag = list.flags.empty() ? 0 : list.flags[i];
+        const uint8_t flag = list.Flags(i);
         if (flag & LineList::kIndented)
             out.Append(list.indent);
+        if (flag & LineList::kHyphenNext) {
+            out.Append(list.pieces[i].substr(0, list.pieces[i].size() - 1));
+            continue;
+        }
         out.Append(list.pieces[i]);
         if (flag & LineList::kJoinsNext) {
             out.Append(' ');

@@ -49,22 +49,30 @@ LineList::LineList(const WorkingList& lines)
         AddCopy(line);
 }
 
+std::string LineList::LineText(std::size_t first, std::size_t& last) const
+{
+    std::string text;
+    for (last = first;; ++last) {
+        const uint8_t flag = Flags(last);
+        std::string_view piece = pieces[last];
+        if (flag & kHyphenNext)
+            piece.remove_suffix(1);
+        text += piece;
+        if ((flag & kContinues) == 0)
+            return text;
+        if (flag & kJoinsNext)
+            text += ' ';
+    }
+}
+
 WorkingList LineList::ToStrings() const
 {
     WorkingList out;
     out.reserve(size());
-    bool startsLine = true;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const uint8_t flag = flags.empty() ? 0 : flags[i];
-        if (startsLine) {
-            out.emplace_back();
-            if (flag & kIndented)
-                out.back() = indent;
-        } else {
-            out.back() += ' ';
-        }
-        out.back() += pieces[i];
-        startsLine = (flag & kJoinsNext) == 0;
+    for (std::size_t first = 0, last = 0; first < pieces.size(); first = last + 1) {
+        out.push_back(LineText(first, last));
+        if (Flags(first) & kIndented)
+            out.back().insert(0, indent);
     }
     return out;
 }

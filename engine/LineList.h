@@ -4,9 +4,9 @@
 // (lines made by a hyphen join, lines whose tabs were expanded). Copying a book line by line
 // into strings of its own costs more than all the stages together.
 //
-// Stage 4 records its joins instead of building each paragraph, and stage 5 records which
-// lines take the indent; GlueText (GluedText.h) writes the list out as one text, joins and
-// indents applied.
+// Stages 3 and 4 record their joins instead of building each joined line, and stage 5
+// records which lines take the indent; WriteOut (GluedText.h) writes the list out as one
+// text, joins and indents applied.
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -39,9 +39,12 @@ using LineViews = std::vector<std::string_view, LargeAllocator<std::string_view>
 
 class LineList {
 public:
-    // Flags of a piece, set by stages 4 and 5.
-    static constexpr uint8_t kJoinsNext = 1;  // the next piece continues this line after a space
-    static constexpr uint8_t kIndented = 2;   // the line that starts here begins with the indent
+    // Flags of a piece, set by stages 3 to 5.
+    static constexpr uint8_t kJoinsNext = 1;   // the next piece continues this line after a space
+    static constexpr uint8_t kIndented = 2;    // the line that starts here begins with the indent
+    static constexpr uint8_t kHyphenNext = 4;  // this piece's last byte (a hyphen) goes, and the
+                                               // next piece continues the word
+    static constexpr uint8_t kContinues = kJoinsNext | kHyphenNext;
 
     LineList() = default;
     // A list that owns copies of the lines.
@@ -50,8 +53,12 @@ public:
     LineList(LineList&&) noexcept = default;
     LineList& operator=(LineList&&) noexcept = default;
 
-    // Lines of the list (a line joined by stage 4 counts once).
+    // Lines of the list (a joined line counts once).
     std::size_t size() const { return pieces.size() - joins; }
+    uint8_t Flags(std::size_t piece) const { return flags.empty() ? 0 : flags[piece]; }
+    // The text of the line that starts at piece `first`, joins applied, indent not; `last`
+    // becomes its last piece.
+    std::string LineText(std::size_t first, std::size_t& last) const;
     bool empty() const { return pieces.empty(); }
 
     // Adds a line that someone else keeps alive as long as the list; the caller says whether
@@ -67,10 +74,10 @@ public:
     WorkingList ToStrings() const;
     bool operator==(const WorkingList& other) const { return ToStrings() == other; }
 
-    // Before stage 4 every piece is a whole line; afterwards flags holds one byte per piece.
+    // Before stage 3 every piece is a whole line; afterwards flags holds one byte per piece.
     LineViews pieces;
     std::vector<uint8_t, LargeAllocator<uint8_t>> flags;
-    std::size_t joins = 0;  // pieces with kJoinsNext
+    std::size_t joins = 0;  // pieces with kJoinsNext or kHyphenNext
     std::string indent;        // what kIndented lines begin with
     bool lineBreaks = false;   // some line may hold a CR or LF
     Arena arena;

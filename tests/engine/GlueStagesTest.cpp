@@ -58,6 +58,12 @@ TEST(GlueStages, GlueLineBreaksSeesTheAlreadyJoinedLowerLine)
     list = {"a", "KAPITOLA", "b"};
     GlueLineBreaks(list, s);
     EXPECT_EQ(list, (WorkingList{"a", "KAPITOLA", "b"}));
+
+    // A word joined across a hyphen break is the word for the no-glue entries, above and below.
+    list = {"text", "Kapi-", "tola a", "Kapi-", "tola", "dal"};
+    JoinHyphenatedWords(list);
+    GlueLineBreaks(list, s);
+    EXPECT_EQ(list, (WorkingList{"text", "Kapitola a", "Kapitola", "dal"}));
 }
 
 TEST(GlueStages, ReindentUsesTheIndentString)
