@@ -4,8 +4,9 @@
 // but in one pass: the literal loop is quadratic on a book (every removal moves the lines
 // behind it, every join re-copies the growing paragraph).
 //
-// Stages 1 to 4 expect a list whose pieces are whole lines; stage 4 records its joins and
-// stage 5 its indent in the list's flags (LineList.h).
+// Stages 1 to 3 expect a list whose pieces are whole lines; stages 3 and 4 record their joins
+// and stage 5 its indent in the list's flags (LineList.h), and later stages read a joined line
+// through its pieces.
 //
 // Each returns the number of progress steps the literal loop takes.
 #include <cstdint>
