@@ -173,6 +173,7 @@ void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t m
         TextBuffer out(text.size() + text.size() / 8 + replacement.size() + 64);
         ReplaceRepeatedly(text, rule.search, replacement, out, size, maxBytes);
         glued.text = std::move(out);
+        glued.lineEndsKnown = false;
         // Breaks are even unless a CR or LF of the rule itself took part.
         glued.unevenBreaks = glued.unevenBreaks || HasLineEnd(rule.search) || HasLineEnd(rule.replacement);
     }
@@ -226,7 +227,7 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
         if (tooLarge || line.empty() || std::ranges::none_of(firstBytes, [&](char c) {
                 return std::memchr(line.data(), c, line.size()) != nullptr;
             }))
-            return;
+            return false;
         current.Clear();
         current.Append(line);
         for (std::size_t k = 0; k < rules.size(); ++k) {
@@ -242,11 +243,12 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
             // one after all, which fails exactly where it fails.
             if (int64_t(lineStart + current.size()) > maxBytes) {
                 tooLarge = true;
-                return;
+                return false;
             }
         }
         out.Truncate(lineStart);
         out.Append(current.View());
+        return true;
     });
     if (tooLarge)
         return ApplyRulesOneByOne(list, rules, maxBytes, applied);
@@ -273,7 +275,7 @@ void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t 
     GluedText glued = WriteOut(lines);
     ApplyLineBreakRule(glued, rule, maxBytes);
     list.clear();
-    for (std::string_view line : LinesOf(glued.text.View()))
+    for (std::string_view line : glued.Lines())
         list.emplace_back(line);
 }
 

@@ -65,42 +65,32 @@ void StartRulePass(ProgressReporter& reporter, const Settings& settings)
     reporter.SetProgressMaximum(int64_t(settings.autoReplace.size()) - 1);
 }
 
-// The refusal for the first of the pieces (lines of the working list, or speech pieces) that
-// the write-back's InsertText would refuse as too long: it makes a paragraph of every part up
-// to an LF, less the CRs and LFs at its end. paraNo counts the paragraphs so made, from 1.
-template <typename Pieces>
-std::optional<std::string> FindTooLong(const Pieces& pieces, int32_t limit)
+// The paragraphs the write-back makes: each line less the CRs at its end, as InsertText of
+// it and a CR LF would make it (the lines hold no LF).
+void StripLineEnds(std::span<std::string_view> lines)
 {
-    int64_t paraNo = 0;
-    for (std::string_view piece : pieces) {
-        std::size_t start = 0;
-        for (;;) {
-            ++paraNo;
-            const std::size_t lf = piece.find('\n', start);
-            std::string_view part = piece.substr(start, lf == std::string_view::npos ? piece.npos : lf - start);
-            while (!part.empty() && (part.back() == '\r' || part.back() == '\n'))
-                part.remove_suffix(1);
-            if (part.size() > std::size_t(limit))
-                return messages::ParagraphTooLong(paraNo, int64_t(part.size()), limit);
-            if (lf == std::string_view::npos)
-                break;
-            start = lf + 1;
-        }
-    }
-    return std::nullopt;
-}
-
-// Clear, then every line as InsertText of it and CR LF would put it, in one block: a
-// paragraph is the line less the CRs at its end.
-void WriteBack(TextEditor& editor, TextBlock block, std::span<std::string_view> lines)
-{
-    editor.Clear();
     for (std::string_view& line : lines)
         while (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
+}
+
+// The refusal for the first paragraph that the write-back's InsertText would refuse as too
+// long, numbered from 1.
+std::optional<std::string> FindTooLong(std::span<const std::string_view> paragraphs, int32_t limit)
+{
+    for (std::size_t i = 0; i < paragraphs.size(); ++i)
+        if (paragraphs[i].size() > std::size_t(limit))
+            return messages::ParagraphTooLong(int64_t(i) + 1, int64_t(paragraphs[i].size()), limit);
+    return std::nullopt;
+}
+
+// Clear, then the paragraphs in one block.
+void WriteBack(TextEditor& editor, TextBlock block, std::span<const std::string_view> paragraphs)
+{
+    editor.Clear();
     // Lengths were checked before the text was cleared; any other refusal must not
     // silently drop the book.
-    if (const int code = editor.InsertParagraphs(std::move(block), lines); code != kErrNone)
+    if (const int code = editor.InsertParagraphs(std::move(block), paragraphs); code != kErrNone)
         RaiseEditorError(code);
 }
 
@@ -174,7 +164,7 @@ void GlueWorkingList(WorkingList& list, const Settings& settings, ProgressReport
     LineList lines(list);
     const GluedText glued = GlueLines(lines, settings, reporter, maxBytes);
     list.clear();
-    for (std::string_view line : LinesOf(glued.text.View()))
+    for (std::string_view line : glued.Lines())
         list.emplace_back(line);
 }
 
@@ -191,7 +181,8 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
     CloseGuard close(editor, reporter);
     GluedText glued = GlueLines(list, settings, reporter, editor.ByteLimit());
     reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
-    LineViews lines = LinesOf(glued.text.View());
+    LineViews lines = glued.Lines();
+    StripLineEnds(lines);
     if (std::optional<std::string> refusal = FindTooLong(lines, editor.ParaLengthLimit()))
         return refusal;
     // The write-back makes a text of exactly this size (every line and its CR LF). The
@@ -243,6 +234,7 @@ std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& repo
     }
     SpeechText().swap(collected);
     LineViews pieces = LinesOf(text.View());
+    StripLineEnds(pieces);
     if (std::optional<std::string> refusal = FindTooLong(pieces, editor.ParaLengthLimit()))
         return refusal;
     UpdateGuard update(editor);

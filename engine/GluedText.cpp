@@ -54,6 +54,11 @@ GluedText WriteOut(const LineList& list, const LineHook& onLine)
     TextBuffer& out = glued.text;
     // Room for what the line hook may add: untouched room costs no memory.
     out.Reserve(onLine ? size + size / 8 + 4096 : size);
+    // Without breaks inside the lines, every line ends where it is written: noting that here
+    // spares looking for the ends in the whole text again.
+    glued.lineEndsKnown = !list.lineBreaks;
+    if (glued.lineEndsKnown)
+        glued.lineEnds.reserve(list.size());
     std::size_t lineStart = 0;
     for (std::size_t i = 0; i < list.pieces.size(); ++i) {
         const uint8_t flag = list.Flags(i);
@@ -68,13 +73,32 @@ GluedText WriteOut(const LineList& list, const LineHook& onLine)
             out.Append(' ');
             continue;
         }
-        if (onLine)
-            onLine(out, lineStart);
+        if (onLine && onLine(out, lineStart) && glued.lineEndsKnown) {
+            const std::string_view rewritten = out.View().substr(lineStart);
+            for (std::size_t lf = 0; (lf = rewritten.find('\n', lf)) != std::string_view::npos; ++lf)
+                glued.lineEnds.push_back(lineStart + lf - 1);
+        }
+        if (glued.lineEndsKnown)
+            glued.lineEnds.push_back(out.size());
         out.Append("\r\n");
         lineStart = out.size();
     }
     glued.unevenBreaks = !onLine && list.lineBreaks;
     return glued;
+}
+
+LineViews GluedText::Lines() const
+{
+    if (!lineEndsKnown)
+        return LinesOf(text.View());
+    LineViews lines;
+    lines.reserve(lineEnds.size());
+    std::size_t start = 0;
+    for (const std::size_t end : lineEnds) {
+        lines.emplace_back(text.data() + start, end - start);
+        start = end + 2;
+    }
+    return lines;
 }
 
 void EvenBreaks(GluedText& glued)
@@ -101,6 +125,7 @@ void EvenBreaks(GluedText& glued)
     }
     glued.text = std::move(out);
     glued.unevenBreaks = false;
+    glued.lineEndsKnown = false;
 }
 
 LineViews LinesOf(std::string_view text)

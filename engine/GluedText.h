@@ -61,13 +61,20 @@ struct GluedText {
     // Whether a CR or LF stands alone somewhere, or the text does not end with CR LF: the
     // working list would cut it into other lines than its CR LFs show.
     bool unevenBreaks = false;
+    // Where each line ends (its CR), when WriteOut could note it as it wrote; empty otherwise.
+    std::vector<std::size_t, LargeAllocator<std::size_t>> lineEnds;
+    bool lineEndsKnown = false;
+
+    // The lines, less their CR LF, as LinesOf gives them.
+    LineViews Lines() const;
 };
 
 // Stages 4 and 5 applied: every line of the list, its indent and its joins, then CR LF.
 // `onLine`, when given, is called with each line as soon as it is written, from `lineStart`
-// to the end of the text, its CR LF not yet behind it; it may rewrite it there. A hook is
-// for a list whose lines hold no CR or LF (LineList::lineBreaks).
-using LineHook = std::function<void(TextBuffer& text, std::size_t lineStart)>;
+// to the end of the text, its CR LF not yet behind it; it may rewrite it there, breaking it
+// into lines with CR LFs only, and then returns true. A hook is for a list whose lines hold no
+// CR or LF (LineList::lineBreaks).
+using LineHook = std::function<bool(TextBuffer& text, std::size_t lineStart)>;
 GluedText WriteOut(const LineList& list, const LineHook& onLine = nullptr);
 
 // Cuts the text into lines as the working list does, at CR LF, a lone CR and a lone LF (a

@@ -165,7 +165,7 @@ TEST(AutoReplace, RulesAppliedLineByLineMatchTheWholeText)
             const GluedText glued = WriteOutWithRules(lines, rules, limit, [&](const ReplacementRule&) { ++done; });
             ASSERT_FALSE(literalFailed) << "round " << round;
             WorkingList linear;
-            for (std::string_view line : LinesOf(glued.text.View()))
+            for (std::string_view line : glued.Lines())
                 linear.emplace_back(line);
             ASSERT_EQ(linear, literal) << "round " << round;
         } catch (const EEditorError&) {
