@@ -230,10 +230,12 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
             return false;
         current.Clear();
         current.Append(line);
+        bool changed = false;
         for (std::size_t k = 0; k < rules.size(); ++k) {
             if (rules[k].search.empty() || current.View().find(rules[k].search) == std::string_view::npos)
                 continue;
             found[k] = true;
+            changed = true;
             next.Clear();
             int64_t unlimited = 0;
             ReplaceRepeatedly(current.View(), rules[k].search, replacements[k], next, unlimited, INT64_MAX);
@@ -246,6 +248,8 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
                 return false;
             }
         }
+        if (!changed)
+            return false;
         out.Truncate(lineStart);
         out.Append(current.View());
         return true;

@@ -1,7 +1,7 @@
 #pragma once
 // The working list of the linear glue pipeline. Its lines are views: of the editor's
 // paragraphs, which stay untouched until the write-back, or of bytes the list keeps itself
-// (lines made by a hyphen join, lines whose tabs were expanded). Copying a book line by line
+// (lines whose tabs were expanded, copies handed in by a caller). Copying a book line by line
 // into strings of its own costs more than all the stages together.
 //
 // Stages 3 and 4 record their joins instead of building each joined line, and stage 5
