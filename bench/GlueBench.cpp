@@ -159,7 +159,12 @@ const std::string& Text(Kind kind)
     return text;
 }
 
-WorkingList Lines(Kind kind) { return TextToLines(Text(kind)); }
+// The generated texts end every line with CR LF.
+WorkingList Lines(Kind kind)
+{
+    const LineViews lines = LinesOf(Text(kind));
+    return WorkingList(lines.begin(), lines.end());
+}
 
 void BM_CopyBaseline(benchmark::State& state)
 {

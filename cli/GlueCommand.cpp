@@ -241,6 +241,19 @@ private:
     std::ostream& stream;
 };
 
+// Loading or saving one file; a failure is told against the file's name.
+template <typename Step>
+bool FileStep(const std::string& name, std::ostream& messages, Step step)
+{
+    try {
+        step();
+        return true;
+    } catch (const std::exception& error) {
+        messages << name << ": " << error.what() << '\n';
+        return false;
+    }
+}
+
 // One file from load to save; the messages for it go to `messages`, each line naming it.
 int ProcessFile(const Job& job, const Options& o, const Settings& settings, std::ostream& messages)
 {
@@ -248,12 +261,8 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     // Loading and saving need no layout; word wrap goes on only where the refusal test of
     // the command counts display lines, for a text of a single paragraph.
     editor.SetWordWrap(false);
-    try {
-        LoadInto(editor, job.in);
-    } catch (const std::exception& error) {
-        messages << job.in << ": " << error.what() << '\n';
+    if (!FileStep(job.in, messages, [&] { LoadInto(editor, job.in); }))
         return kExitFile;
-    }
     ReportLoadLosses(editor, job.in, messages);
     if (editor.ParaCount() < 2)
         editor.SetWordWrap(true);
@@ -278,12 +287,8 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     }
     // The result is laid out for the window; a file needs none of it.
     editor.SetWordWrap(false);
-    try {
-        SaveFrom(editor, job.out);
-    } catch (const std::exception& error) {
-        messages << job.out << ": " << error.what() << '\n';
+    if (!FileStep(job.out, messages, [&] { SaveFrom(editor, job.out); }))
         return kExitFile;
-    }
     if (o.verbose)
         messages << job.in << ": " << Windows1250ToUtf8(result.message) << '\n';
     return kExitOk;

@@ -273,31 +273,4 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
     return glued;
 }
 
-void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes)
-{
-    LineList lines(list);
-    GluedText glued = WriteOut(lines);
-    ApplyLineBreakRule(glued, rule, maxBytes);
-    list.clear();
-    for (std::string_view line : glued.Lines())
-        list.emplace_back(line);
-}
-
-WorkingList TextToLines(std::string_view text)
-{
-    WorkingList list;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n')
-            continue;
-        list.emplace_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < text.size())
-        list.emplace_back(text.substr(start));
-    return list;
-}
-
 }  // namespace lepotex

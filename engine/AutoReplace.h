@@ -49,8 +49,6 @@ void ReplaceRepeatedly(std::string_view text, std::string_view search, std::stri
 // Applies one line-break rule to the working list written out as text; the lines it makes
 // are those of the text cut at CR LF, CR and LF, as EvenBreaks leaves them.
 void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t maxBytes);
-// The same for a list of lines, each taken with a CR LF behind it.
-void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes);
 
 // Writes the list out (WriteOut) and applies the line-break rules to it in order, calling
 // `applied` after each rule. The result, and the EEditorError when the text would grow past
@@ -59,9 +57,5 @@ void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t 
 // spares a pass over the book per rule.
 GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementRule>& rules, int64_t maxBytes,
                             const std::function<void(const ReplacementRule&)>& applied);
-
-// Lines of a text: CR LF, a lone CR and a lone LF end a line; a break at the very end makes
-// no empty line after it.
-[[nodiscard]] WorkingList TextToLines(std::string_view text);
 
 }  // namespace lepotex

@@ -22,7 +22,6 @@ public:
     std::size_t size() const { return length; }
     bool empty() const { return length == 0; }
     std::string_view View() const { return {block.get(), length}; }
-    char back() const { return block.get()[length - 1]; }
 
     void Reserve(std::size_t capacity);
     void Append(std::string_view bytes)

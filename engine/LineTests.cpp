@@ -63,6 +63,14 @@ bool IsInt32Text(std::string_view s) noexcept
 
 bool IsBlank(char c) noexcept { return static_cast<uint8_t>(c) <= 0x20; }
 
+bool StartsWithNoGlue(std::string_view line, const std::vector<std::string>& noGlue) noexcept
+{
+    for (const std::string& entry : noGlue)
+        if (!entry.empty() && line.starts_with(entry))
+            return true;
+    return false;
+}
+
 }  // namespace
 
 bool IsPageNumberLine(std::string_view line) noexcept
@@ -81,14 +89,6 @@ bool IsHyphenatedBreak(std::string_view upper, std::string_view lower) noexcept
 {
     return upper.size() >= 3 && upper.back() == '-' && upper[upper.size() - 2] != ' ' && !lower.empty() &&
            IsLowercase(lower.front());
-}
-
-bool StartsWithNoGlue(std::string_view line, const std::vector<std::string>& noGlue) noexcept
-{
-    for (const std::string& entry : noGlue)
-        if (!entry.empty() && line.starts_with(entry))
-            return true;
-    return false;
 }
 
 bool IsAllCapitals(std::string_view line) noexcept

@@ -22,7 +22,6 @@ using WorkingList = std::vector<std::string>;
 [[nodiscard]] bool CanGlueLines(std::string_view upper, std::string_view lower, const Settings& settings) noexcept;
 
 // Pieces of CanGlueLines, shared with the linear pipeline.
-[[nodiscard]] bool StartsWithNoGlue(std::string_view line, const std::vector<std::string>& noGlue) noexcept;
 [[nodiscard]] bool IsAllCapitals(std::string_view line) noexcept;
 // CanGlueLines' rules 4 and 5: the characters either side of the break.
 [[nodiscard]] bool BreakAllowsGlue(char upperLast, char lowerFirst) noexcept;

@@ -13,6 +13,15 @@ namespace {
 
 constexpr int64_t kTextLimit = 2147483647;
 
+// One line-break rule over a list of lines, each taken with a CR LF behind it.
+void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes)
+{
+    GluedText glued = WriteOut(LineList(list));
+    ApplyLineBreakRule(glued, rule, maxBytes);
+    const LineViews lines = glued.Lines();
+    list.assign(lines.begin(), lines.end());
+}
+
 TEST(AutoReplace, ClassifiesRules)
 {
     struct Row { const char* rule; RuleKind kind; };
@@ -74,23 +83,6 @@ TEST(AutoReplace, LineBreakRuleSplitsLinesAndRescans)
     list = {"a\rb", "c"};
     ApplyLineBreakRule(list, ParseRule("zz\\^p"), kTextLimit);
     EXPECT_EQ(list, (WorkingList{"a", "b", "c"}));
-}
-
-TEST(AutoReplace, GrowingPastTheLimitIsAnError)
-{
-    WorkingList list = {"aaaa"};
-    const WorkingList before = list;
-    EXPECT_THROW(ApplyLineBreakRule(list, ParseRule("a\\bbb^p"), 20), EEditorError);
-    list = before;
-    EXPECT_NO_THROW(ApplyLineBreakRule(list, ParseRule("a\\bbb^p"), 26));
-}
-
-TEST(AutoReplace, TextToLinesEndsLinesAtEveryBreak)
-{
-    EXPECT_EQ(TextToLines(""), WorkingList{});
-    EXPECT_EQ(TextToLines("a\r\n"), WorkingList{"a"});
-    EXPECT_EQ(TextToLines("a\r\n\r\nb"), (WorkingList{"a", "", "b"}));
-    EXPECT_EQ(TextToLines("a\nb\rc\r\r\n"), (WorkingList{"a", "b", "c", ""}));
 }
 
 TEST(AutoReplace, MatchesTheLiteralRescanOnRandomTexts)

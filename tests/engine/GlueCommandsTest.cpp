@@ -120,29 +120,6 @@ TEST(SlepitExecute, ReportsEveryStageInOrder)
     EXPECT_EQ(reporter.calls, expected);
 }
 
-TEST(SlepitExecute, GluesABrokenTextWithTheDefaultSettings)
-{
-    TextEditor editor;
-    Load(editor, "  Kapitola 1\r\n"
-                 "Byl jednou jeden dra-\r\n"
-                 "\r\n"
-                 "- 12 -\r\n"
-                 "k, který řekl:\r\n"
-                 "„Pojď sem!“„Ne,“ řekla sena\r\n"
-                 "princezna ,, tak.\r\n"
-                 "\r\n"
-                 "KONEC\r\n");
-    RecordingReporter reporter;
-    ASSERT_EQ(SlepitExecute(editor, Settings::Defaults(), reporter).outcome, GlueOutcome::Done);
-    EXPECT_EQ(Text(editor), "   Kapitola 1\r\n"
-                            "   Byl jednou jeden drak, který řekl:\r\n"
-                            "   „Pojď sem!“\r\n"
-                            "„Ne,“ řekla se na princezna „ tak.\r\n"
-                            "\r\n"
-                            "   KONEC\r\n"
-                            "\r\n");
-}
-
 TEST(SlepitExecute, AllPageNumbersLeaveOneEmptyParagraph)
 {
     TextEditor editor;
@@ -171,18 +148,6 @@ TEST(SlepitExecute, RefusesAParagraphOverTheLimitBeforeClearing)
     EXPECT_TRUE(editor.Text() == before);
     EXPECT_TRUE(editor.WordWrap());
     EXPECT_NE(std::find(reporter.calls.begin(), reporter.calls.end(), "cursor"), reporter.calls.end());
-}
-
-TEST(SlepitExecute, InPlaceRulesUseTheEditorsReplaceAll)
-{
-    TextEditor editor;
-    Load(editor, "sena Sena senator\r\nAbc abc xABCx.");
-    Settings settings = NoRules();
-    settings.indent = false;
-    settings.autoReplace = {"sena\\se na", "Abc\\Q\\", "zzz\\\\"};
-    RecordingReporter reporter;
-    ASSERT_EQ(SlepitExecute(editor, settings, reporter).outcome, GlueOutcome::Done);
-    EXPECT_EQ(Text(editor), "se na Sena senator Q Q xQx.\r\n");
 }
 
 TEST(SlepitExecute, AnEditorErrorOfTheSecondPassRestoresTheWindow)

@@ -6,6 +6,25 @@
 namespace lepotex::literal {
 namespace {
 
+// Lines of a text: CR LF, a lone CR and a lone LF end a line; a break at the very end makes
+// no empty line after it.
+WorkingList TextToLines(std::string_view text)
+{
+    WorkingList list;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        list.emplace_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        list.emplace_back(text.substr(start));
+    return list;
+}
+
 std::string StripLeadingSpaces(std::string line)
 {
     while (!line.empty() && line[0] == ' ')
