@@ -24,6 +24,14 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
+TextEditor::LineSpan TextEditor::DisplayLineSpan(int32_t displayLine) const
+{
+    const int32_t paraNo = ParaOfLine(displayLine);
+    const Paragraph& para = Para(paraNo);
+    const int32_t line = displayLine - FirstLineOfPara(paraNo);
+    return LineSpan{paraNo, para.LineStart(line), para.LineEnd(line)};
+}
+
 ParaPos TextEditor::CharLeftOf(ParaPos pos) const
 {
     pos = Clamp(pos);

@@ -183,6 +183,15 @@ public:
     std::string Cut();               // returns what goes to the clipboard
     void Paste(std::string_view clipboardText);
 
+    // The paragraph of a display line and the offsets [begin, end) of the line's bytes in it;
+    // throws EInvalidLineOrPara for a line outside 1 .. LineCount().
+    struct LineSpan {
+        int32_t paraNo;
+        int32_t begin;
+        int32_t end;
+    };
+    LineSpan DisplayLineSpan(int32_t displayLine) const;
+
     // Where the caret keys lead; the caller places the caret there with SetCaret or
     // ExtendSelectionTo. Positions are clamped first; none of these changes anything.
     ParaPos CharLeftOf(ParaPos pos) const;   // from a paragraph's start to the previous one's end
