@@ -151,7 +151,7 @@ QChar DisplayChar(uint8_t byte)
     if (byte == '\t')
         return QLatin1Char(' ');
     if (IsInvisible(byte))
-        return QChar(0xFFFD);
+        return QLatin1Char('?');  // drawn light on a red cell, so it cannot be taken for a "?" of the text
     if (byte == 0xAD)
         return QLatin1Char('-');  // a soft hyphen would be drawn with no width at all
     return QChar(Windows1250ToUnicode(byte));
@@ -196,7 +196,9 @@ struct EditorView::Private {
     explicit Private(EditorView* q) : q(q) {}
 
     EditorView* q;
-    int charWidth = 7;
+    // The width of one cell. Glyph advances are fractional, and a run of text is drawn at them,
+    // so every cell position is computed from this exact figure, never from a rounded one.
+    qreal charWidth = 7;
     int lineHeight = 13;
     int ascent = 10;
     std::array<bool, 256> oneCell{};  // the byte's glyph is exactly one cell wide in the font
@@ -275,12 +277,12 @@ struct EditorView::Private {
 
     void UpdateMetrics()
     {
-        const QFontMetrics metrics(q->font());
-        charWidth = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
-        lineHeight = std::max(1, metrics.height());
-        ascent = metrics.ascent();
+        const QFontMetricsF metrics(q->font());
+        charWidth = std::max<qreal>(1, metrics.horizontalAdvance(QLatin1Char('M')));
+        lineHeight = std::max(1, int(std::ceil(metrics.height())));
+        ascent = int(std::round(metrics.ascent()));
         for (int byte = 0; byte < 256; ++byte)
-            oneCell[size_t(byte)] = metrics.horizontalAdvance(DisplayChar(uint8_t(byte))) == charWidth;
+            oneCell[size_t(byte)] = std::abs(metrics.horizontalAdvance(DisplayChar(uint8_t(byte))) - charWidth) < 0.01;
         widestLine = 0;
         Ed().SetVisibleRows(q->Rows());
         ApplyWrapToWindow();
@@ -377,7 +379,7 @@ struct EditorView::Private {
     {
         const int row = int(std::floor(double(point.y()) / lineHeight));
         const int64_t line = int64_t(q->editor.TopLine()) + row;
-        const int gap = int(std::floor(double(point.x() - kLeftMargin) / charWidth + 0.5)) + firstColumn;
+        const int gap = int(std::floor((point.x() - kLeftMargin) / charWidth + 0.5)) + firstColumn;
         return q->editor.PosFromDisplay(int32_t(std::clamp<int64_t>(line, 1, q->editor.LineCount())),
                                         std::max(1, gap + 1));
     }
@@ -390,7 +392,7 @@ struct EditorView::Private {
         const int64_t line = int64_t(q->editor.TopLine()) + point.y() / lineHeight;
         if (line > q->editor.LineCount())
             return -1;
-        const int cell = (point.x() - kLeftMargin) / charWidth + firstColumn;
+        const int cell = int((point.x() - kLeftMargin) / charWidth) + firstColumn;
         const TextEditor::LineSpan span = q->editor.DisplayLineSpan(int32_t(line));
         const std::string_view text = q->editor.ParaText(span.paraNo);
         const int tab = q->editor.TabSize();
@@ -405,12 +407,16 @@ struct EditorView::Private {
         return -1;
     }
 
+    // The left edge of a cell (display column from 0) in the viewport.
+    int CellX(int column) const { return kLeftMargin + int(std::lround((column - firstColumn) * charWidth)); }
+
     QRect CaretRect() const
     {
         const CaretPosition caret = q->editor.GetCaretPosition();
         const int y = (caret.displayLine - q->editor.TopLine()) * lineHeight;
-        const int x = kLeftMargin + (q->editor.CaretDisplayColumn() - 1 - firstColumn) * charWidth;
-        return QRect(x, y, q->editor.InsertMode() ? 2 : charWidth, lineHeight);
+        const int column = q->editor.CaretDisplayColumn() - 1;
+        const int x = CellX(column);
+        return QRect(x, y, q->editor.InsertMode() ? 2 : CellX(column + 1) - x, lineHeight);
     }
 
     void MoveCaret(ParaPos to, bool extend)
@@ -562,7 +568,7 @@ void EditorView::Private::Paint(QPainter& painter, const QRect& area)
     const int width = q->viewport()->width();
     const int textRight = width - kRightMargin;
     const int rows = q->viewport()->height() / lineHeight + 1;  // the partial row at the bottom too
-    const int columns = (textRight - kLeftMargin) / charWidth + 2;
+    const int columns = int((textRight - kLeftMargin) / charWidth) + 2;
     const int32_t top = ed.TopLine();
     const int32_t lineCount = ed.LineCount();
     const ParaPos selStart = ed.SelStart();
@@ -622,17 +628,20 @@ void EditorView::Private::Paint(QPainter& painter, const QRect& area)
             while (runEnd < to && kinds[size_t(runEnd)] == kinds[size_t(runStart)])
                 ++runEnd;
             const uint8_t kind = kinds[size_t(runStart)];
-            const int x = kLeftMargin + (runStart - firstColumn) * charWidth;
+            const int x = CellX(runStart);
             if (kind & 1)
-                painter.fillRect(QRect(x, y, (runEnd - runStart) * charWidth, lineHeight), highlight);
-            painter.setPen(kind & 1 ? highlighted : (kind & 2 ? invisibleColor : textColor));
+                painter.fillRect(QRect(x, y, CellX(runEnd) - x, lineHeight), highlight);
+            if (kind & 2)
+                painter.fillRect(QRect(x, y + 1, CellX(runEnd) - x, lineHeight - 2), invisibleColor);
+            painter.setPen(kind & 2 ? QColor(Qt::white) : (kind & 1 ? highlighted : textColor));
             // One call per run when every glyph keeps to its cell; else cell by cell, so that a
             // glyph from a fallback font cannot shift the rest of the line off the caret.
             if (!(kind & 6)) {
-                painter.drawText(x, y + ascent, cells.mid(runStart, runEnd - runStart));
+                painter.drawText(QPointF(kLeftMargin + (runStart - firstColumn) * charWidth, y + ascent),
+                                 cells.mid(runStart, runEnd - runStart));
             } else {
                 for (int i = runStart; i < runEnd; ++i)
-                    painter.drawText(x + (i - runStart) * charWidth, y + ascent, QString(cells[i]));
+                    painter.drawText(QPointF(kLeftMargin + (i - firstColumn) * charWidth, y + ascent), QString(cells[i]));
             }
             runStart = runEnd;
         }
@@ -668,7 +677,7 @@ void EditorView::Private::Paint(QPainter& painter, const QRect& area)
     if (q->hasFocus()) {
         const QRect caret = CaretRect();
         if (!preedit.isEmpty()) {
-            const QRect box(caret.left(), caret.top(), int(preedit.size()) * charWidth, lineHeight);
+            const QRect box(caret.left(), caret.top(), int(std::ceil(preedit.size() * charWidth)), lineHeight);
             painter.fillRect(box, palette.color(group, QPalette::Base));
             painter.setPen(textColor);
             painter.drawText(box.left(), box.top() + ascent, preedit);
@@ -796,7 +805,7 @@ void EditorView::SetWrapToWindow(bool on)
 
 int EditorView::Columns() const
 {
-    return std::max(1, (viewport()->width() - kLeftMargin - kRightMargin) / d->charWidth);
+    return std::max(1, int((viewport()->width() - kLeftMargin - kRightMargin) / d->charWidth));
 }
 
 int EditorView::Rows() const { return std::max(1, viewport()->height() / d->lineHeight); }

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -304,8 +305,8 @@ TEST_F(ViewTest, WrapFollowsTheWindowOnResizeAndFontChange)
 {
     Load("slovo slovo slovo slovo slovo slovo slovo slovo slovo slovo slovo slovo slovo slovo");
     EXPECT_EQ(Ed().WrapColumn(), view.Columns() - 2);
-    const int charWidth = QFontMetrics(view.font()).horizontalAdvance(QLatin1Char('M'));
-    EXPECT_EQ(view.Columns(), (view.viewport()->width() - 20) / charWidth);
+    const qreal charWidth = QFontMetricsF(view.font()).horizontalAdvance(QLatin1Char('M'));
+    EXPECT_EQ(view.Columns(), int((view.viewport()->width() - 20) / charWidth));
     const int wide = Ed().WrapColumn();
     window.resize(300, 320);
     QApplication::processEvents();
@@ -467,10 +468,10 @@ TEST_F(ViewTest, MouseClickDragDoubleClickAndPopup)
     Ed().SetWordWrap(false);
     Load("první slovo\r\ndruhé slovo");
     QApplication::processEvents();
-    const int cw = QFontMetrics(view.font()).horizontalAdvance(QLatin1Char('M'));
-    const int lh = QFontMetrics(view.font()).height();
+    const qreal cw = QFontMetricsF(view.font()).horizontalAdvance(QLatin1Char('M'));
+    const int lh = int(std::ceil(QFontMetricsF(view.font()).height()));
     auto at = [&](int column, int line) {  // the gap in front of a column (from 0) of a line (from 0)
-        return QPoint(EditorView::kLeftMargin + column * cw + 1, line * lh + lh / 2);
+        return QPoint(EditorView::kLeftMargin + int(column * cw) + 1, line * lh + lh / 2);
     };
     QWidget* viewport = view.viewport();
     QTest::mouseClick(viewport, Qt::LeftButton, {}, at(3, 1));
@@ -532,12 +533,12 @@ TEST_F(ViewTest, BytesWithoutCharactersAreDrawnVisibly)
     view.clearFocus();
     QApplication::processEvents();
     const QImage image = view.viewport()->grab().toImage();
-    const int cw = QFontMetrics(view.font()).horizontalAdvance(QLatin1Char('M'));
-    const int lh = QFontMetrics(view.font()).height();
+    const qreal cw = QFontMetricsF(view.font()).horizontalAdvance(QLatin1Char('M'));
+    const int lh = int(std::ceil(QFontMetricsF(view.font()).height()));
     auto reddish = [&](int line, int column) {
         int count = 0;
         for (int y = line * lh; y < (line + 1) * lh; ++y)
-            for (int x = EditorView::kLeftMargin + column * cw; x < EditorView::kLeftMargin + (column + 1) * cw; ++x) {
+            for (int x = EditorView::kLeftMargin + int(column * cw); x < EditorView::kLeftMargin + int((column + 1) * cw); ++x) {
                 const QColor c = image.pixelColor(x, y);
                 count += c.red() > 150 && c.green() < 110 && c.blue() < 110;
             }
