@@ -13,6 +13,7 @@
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QFontDatabase>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QInputMethodEvent>
@@ -21,6 +22,7 @@
 #include <QMessageBox>
 #include <QMetaMethod>
 #include <QPainter>
+#include <QRawFont>
 #include <QScrollBar>
 #include <QTimerEvent>
 #include <QToolTip>
@@ -201,7 +203,8 @@ struct EditorView::Private {
     qreal charWidth = 7;
     int lineHeight = 13;
     int ascent = 10;
-    std::array<bool, 256> oneCell{};  // the byte's glyph is exactly one cell wide in the font
+    QRawFont rawFont;                    // the font's glyphs, drawn without shaping
+    std::array<quint32, 256> glyphOf{};  // the glyph of each byte in rawFont; 0: the font has none
     int firstColumn = 0;  // display columns scrolled out at the left, from 0
     int widestLine = 0;   // display columns of the widest line seen since the layout changed
     int goalColumn = 0;   // display column (from 1) that Up, Down and the pages aim at; 0: the caret's
@@ -281,8 +284,11 @@ struct EditorView::Private {
         charWidth = std::max<qreal>(1, metrics.horizontalAdvance(QLatin1Char('M')));
         lineHeight = std::max(1, int(std::ceil(metrics.height())));
         ascent = int(std::round(metrics.ascent()));
-        for (int byte = 0; byte < 256; ++byte)
-            oneCell[size_t(byte)] = std::abs(metrics.horizontalAdvance(DisplayChar(uint8_t(byte))) - charWidth) < 0.01;
+        rawFont = QRawFont::fromFont(q->font());
+        for (int byte = 0; byte < 256; ++byte) {
+            const QList<quint32> indexes = rawFont.glyphIndexesForString(QString(DisplayChar(uint8_t(byte))));
+            glyphOf[size_t(byte)] = indexes.size() == 1 ? indexes[0] : 0;
+        }
         widestLine = 0;
         Ed().SetVisibleRows(q->Rows());
         ApplyWrapToWindow();
@@ -583,8 +589,10 @@ void EditorView::Private::Paint(QPainter& painter, const QRect& area)
 
     painter.save();
     painter.setClipRect(QRect(kLeftMargin, 0, std::max(0, textRight - kLeftMargin), q->viewport()->height()));
-    QString cells;
-    std::vector<uint8_t> kinds;  // per cell: bit 0 selected, bit 1 invisible byte, bit 2 glyph not one cell wide
+    std::vector<uint8_t> cells;  // per cell: the byte drawn there (a tab gives blanks)
+    std::vector<uint8_t> kinds;  // per cell: bit 0 selected, bit 1 invisible byte, bit 2 no glyph in the font
+    QList<quint32> glyphs;
+    QList<QPointF> positions;
     for (int row = 0; row < rows; ++row) {
         const int64_t line = int64_t(top) + row;
         if (line > lineCount)
@@ -604,24 +612,27 @@ void EditorView::Private::Paint(QPainter& painter, const QRect& area)
         cells.clear();
         kinds.clear();
         for (int32_t offset = span.begin; offset < span.end; ++offset) {
-            const uint8_t byte = uint8_t(text[size_t(offset)]);
+            uint8_t byte = uint8_t(text[size_t(offset)]);
             const uint8_t kind = uint8_t((offset >= selFrom && offset < selTo ? 1 : 0) | (IsInvisible(byte) ? 2 : 0) |
-                                         (oneCell[byte] ? 0 : 4));
-            const int count = byte == '\t' ? tab - int(cells.size()) % tab : 1;
-            for (int i = 0; i < count; ++i) {
-                cells.append(DisplayChar(byte));
-                kinds.push_back(kind);
+                                         (glyphOf[byte] != 0 ? 0 : 4));
+            int count = 1;
+            if (byte == '\t') {
+                count = tab - int(cells.size()) % tab;
+                byte = ' ';
             }
+            cells.insert(cells.end(), size_t(count), byte);
+            kinds.insert(kinds.end(), size_t(count), kind);
         }
         // A selection that goes on into the next paragraph shows one cell for the line end.
         const bool lastLineOfPara = span.end == int32_t(text.size());
         if (lastLineOfPara && selTo == INT32_MAX && span.paraNo < selEnd.paraNo) {
-            cells.append(QLatin1Char(' '));
+            cells.push_back(' ');
             kinds.push_back(1);
         }
         widestSeen = std::max(widestSeen, int(cells.size()));
         const int from = std::min(int(cells.size()), firstColumn);
         const int to = std::min(int(cells.size()), firstColumn + columns);
+        const qreal baseline = y + ascent;
         int runStart = from;
         while (runStart < to) {
             int runEnd = runStart + 1;
@@ -634,14 +645,29 @@ void EditorView::Private::Paint(QPainter& painter, const QRect& area)
             if (kind & 2)
                 painter.fillRect(QRect(x, y + 1, CellX(runEnd) - x, lineHeight - 2), invisibleColor);
             painter.setPen(kind & 2 ? QColor(Qt::white) : (kind & 1 ? highlighted : textColor));
-            // One call per run when every glyph keeps to its cell; else cell by cell, so that a
-            // glyph from a fallback font cannot shift the rest of the line off the caret.
-            if (!(kind & 6)) {
-                painter.drawText(QPointF(kLeftMargin + (runStart - firstColumn) * charWidth, y + ascent),
-                                 cells.mid(runStart, runEnd - runStart));
+            if (!(kind & 4)) {
+                // The font's own glyphs, each placed at its cell: no shaping, and no glyph can
+                // move the rest of the line off the caret.
+                glyphs.clear();
+                positions.clear();
+                for (int i = runStart; i < runEnd; ++i) {
+                    if (cells[size_t(i)] == ' ')
+                        continue;
+                    glyphs.append(glyphOf[cells[size_t(i)]]);
+                    positions.append(QPointF(kLeftMargin + (i - firstColumn) * charWidth, baseline));
+                }
+                if (!glyphs.isEmpty()) {
+                    QGlyphRun glyphRun;
+                    glyphRun.setRawFont(rawFont);
+                    glyphRun.setGlyphIndexes(glyphs);
+                    glyphRun.setPositions(positions);
+                    painter.drawGlyphRun(QPointF(0, 0), glyphRun);
+                }
             } else {
+                // A character the font lacks comes from a fallback font, cell by cell.
                 for (int i = runStart; i < runEnd; ++i)
-                    painter.drawText(QPointF(kLeftMargin + (i - firstColumn) * charWidth, y + ascent), QString(cells[i]));
+                    painter.drawText(QPointF(kLeftMargin + (i - firstColumn) * charWidth, baseline),
+                                     QString(DisplayChar(cells[size_t(i)])));
             }
             runStart = runEnd;
         }
