@@ -375,7 +375,7 @@ struct EditorView::Private {
             UpdateScrollBars();
         }
         if (column < firstColumn)
-            SetFirstColumn(column);
+            SetFirstColumn(column - columns / 3);  // with some of the text in front of it in view
         else if (column >= firstColumn + columns)
             SetFirstColumn(column - columns + 1);
     }
@@ -738,7 +738,15 @@ EditorView::EditorView(QWidget* parent) : QAbstractScrollArea(parent), d(new Pri
     editor.OnChange = [this] { emit changed(); };
     editor.OnShowStatus = [this](int32_t line, int32_t column) { emit showStatus(line, column); };
     editor.OnStatusPosted = [this] {
-        QMetaObject::invokeMethod(this, [this] { editor.DeliverShowStatus(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                // The caret may have been placed by the window's commands too (a bookmark, a
+                // search): the columns follow it here, once per turn of the event loop.
+                d->EnsureCaretColumnVisible();
+                editor.DeliverShowStatus();
+            },
+            Qt::QueuedConnection);
     };
     editor.OnTopLineChanged = [this](int32_t line) {
         d->UpdateScrollBars();
@@ -1023,8 +1031,13 @@ void EditorView::wheelEvent(QWheelEvent* event)
 
 void EditorView::contextMenuEvent(QContextMenuEvent* event)
 {
-    if (popupMenu)
-        popupMenu->exec(event->globalPos());
+    if (!popupMenu)
+        return;
+    // From the keyboard's menu key the menu opens at the caret, not where the mouse happens to be.
+    const QPoint at = event->reason() == QContextMenuEvent::Keyboard
+                          ? viewport()->mapToGlobal(d->CaretRect().bottomLeft())
+                          : event->globalPos();
+    popupMenu->exec(at);
     event->accept();
 }
 

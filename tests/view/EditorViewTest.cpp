@@ -279,6 +279,12 @@ TEST_F(ViewTest, TypingInBothModesAcrossParagraphsAndRefusingForeignCharacters)
     Key(Qt::Key_Q, Qt::ControlModifier, QStringLiteral("\x11"));
     Key(Qt::Key_Q, Qt::AltModifier, QStringLiteral("q"));
     EXPECT_EQ(Paragraphs(ed), before);
+    // A paragraph at its length limit: the editor's error is reported and nothing changes.
+    ed.SetParaLengthLimit(6);
+    Type(QStringLiteral("x"));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0], QStringLiteral("Current operation will exceed the maximum paragraph size"));
+    EXPECT_EQ(Paragraphs(ed), before);
     // A read-only editor takes nothing.
     ed.SetReadOnly(true);
     Type(QStringLiteral("x"));
@@ -522,6 +528,27 @@ TEST_F(ViewTest, HugeLineCountsScaleTheScrollBar)
     EXPECT_EQ(Ed().TopLine(), positions);  // the very end can be reached
     Ed().SetTopLine(1);
     EXPECT_EQ(bar->value(), 0);
+}
+
+TEST_F(ViewTest, LongLinesScrollSidewaysToTheCaret)
+{
+    Ed().SetWordWrap(false);
+    Ed().Clear();
+    ASSERT_EQ(Ed().InsertText(std::string(1000, 'w') + "\r\nkratky"), 0);
+    Ed().SetCaret({1, 1});
+    QApplication::processEvents();
+    QScrollBar* bar = view.horizontalScrollBar();
+    EXPECT_EQ(bar->value(), 0);
+    Key(Qt::Key_End);
+    EXPECT_EQ(bar->value(), 1000 - view.Columns() + 1);  // the caret's cell is the last one shown
+    EXPECT_GE(bar->maximum(), bar->value());
+    Key(Qt::Key_Down);
+    EXPECT_EQ(bar->value(), 0);
+    // A caret placed by the window's own commands is followed as well, once the status is due.
+    Ed().SetCaret({1, 500});
+    QApplication::processEvents();
+    EXPECT_LE(bar->value(), 499);
+    EXPECT_GT(bar->value() + view.Columns(), 499);
 }
 
 TEST_F(ViewTest, BytesWithoutCharactersAreDrawnVisibly)
