@@ -609,27 +609,37 @@ void EditorView::Private::Paint(QPainter& painter, const QRect& area)
             selFrom = span.paraNo == selStart.paraNo ? selStart.column - 1 : 0;
             selTo = span.paraNo == selEnd.paraNo ? selEnd.column - 1 : INT32_MAX;
         }
+        // Cells are made up to the window's right edge only; behind it the line is just measured,
+        // so that a line of 32767 characters costs no more than a short one.
+        const int shownEnd = firstColumn + columns;
         cells.clear();
         kinds.clear();
+        int width = 0;
         for (int32_t offset = span.begin; offset < span.end; ++offset) {
             uint8_t byte = uint8_t(text[size_t(offset)]);
-            const uint8_t kind = uint8_t((offset >= selFrom && offset < selTo ? 1 : 0) | (IsInvisible(byte) ? 2 : 0) |
-                                         (glyphOf[byte] != 0 ? 0 : 4));
             int count = 1;
             if (byte == '\t') {
-                count = tab - int(cells.size()) % tab;
+                count = tab - width % tab;
                 byte = ' ';
             }
+            width += count;
+            if (int(cells.size()) >= shownEnd)
+                continue;
+            const uint8_t kind = uint8_t((offset >= selFrom && offset < selTo ? 1 : 0) | (IsInvisible(byte) ? 2 : 0) |
+                                         (glyphOf[byte] != 0 ? 0 : 4));
             cells.insert(cells.end(), size_t(count), byte);
             kinds.insert(kinds.end(), size_t(count), kind);
         }
         // A selection that goes on into the next paragraph shows one cell for the line end.
         const bool lastLineOfPara = span.end == int32_t(text.size());
         if (lastLineOfPara && selTo == INT32_MAX && span.paraNo < selEnd.paraNo) {
-            cells.push_back(' ');
-            kinds.push_back(1);
+            ++width;
+            if (int(cells.size()) < shownEnd) {
+                cells.push_back(' ');
+                kinds.push_back(1);
+            }
         }
-        widestSeen = std::max(widestSeen, int(cells.size()));
+        widestSeen = std::max(widestSeen, width);
         const int from = std::min(int(cells.size()), firstColumn);
         const int to = std::min(int(cells.size()), firstColumn + columns);
         const qreal baseline = y + ascent;
@@ -848,12 +858,7 @@ void EditorView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
     painter.setFont(font());
-    try {
-        d->Paint(painter, event->rect());
-    } catch (const std::exception&) {
-        // A paint that finds the layout out of step with the text draws nothing this time;
-        // the change that caused it asks for the next one.
-    }
+    d->Paint(painter, event->rect());
 }
 
 void EditorView::resizeEvent(QResizeEvent* event)
