@@ -212,6 +212,8 @@ struct EditorView::Private {
     bool settingScrollBars = false;
     bool caretShown = true;
     bool selecting = false;
+    bool selectingWords = false;         // the button went down for a double click: drags go by words
+    std::pair<ParaPos, ParaPos> clickedWord;
     double wheelRemainder = 0;
     QPoint lastMousePos;
     QBasicTimer blink;
@@ -423,6 +425,22 @@ struct EditorView::Private {
         const int column = q->editor.CaretDisplayColumn() - 1;
         const int x = CellX(column);
         return QRect(x, y, q->editor.InsertMode() ? 2 : CellX(column + 1) - x, lineHeight);
+    }
+
+    // Extends the selection to a point: to its position, or after a double click to whole words,
+    // the word first clicked always included.
+    void DragTo(QPoint point)
+    {
+        const ParaPos pos = PosAt(point);
+        if (!selectingWords) {
+            Ed().ExtendSelectionTo(pos);
+            return;
+        }
+        const auto [start, end] = Ed().WordAt(pos);
+        if (pos < clickedWord.first)
+            Ed().SetSelection(clickedWord.second, start);
+        else
+            Ed().SetSelection(clickedWord.first, std::max(end, clickedWord.second));
     }
 
     void MoveCaret(ParaPos to, bool extend)
@@ -974,6 +992,7 @@ void EditorView::mousePressEvent(QMouseEvent* event)
         else
             editor.SetCaret(pos);
         d->selecting = true;
+        d->selectingWords = false;
         d->lastMousePos = event->position().toPoint();
     });
     event->accept();
@@ -984,7 +1003,7 @@ void EditorView::mouseMoveEvent(QMouseEvent* event)
     if (!d->selecting || !(event->buttons() & Qt::LeftButton))
         return;
     d->lastMousePos = event->position().toPoint();
-    d->Guarded([&] { editor.ExtendSelectionTo(d->PosAt(d->lastMousePos)); });
+    d->Guarded([&] { d->DragTo(d->lastMousePos); });
     // Outside the text the selection goes on growing while the button is held.
     if (viewport()->rect().contains(d->lastMousePos))
         d->autoScroll.stop();
@@ -1010,11 +1029,16 @@ void EditorView::mouseDoubleClickEvent(QMouseEvent* event)
     }
     d->Guarded([&] {
         d->goalColumn = 0;
-        const auto [start, end] = editor.WordAt(d->PosAt(event->position().toPoint()));
-        if (start != end)
-            editor.SetSelection(start, end);
+        const ParaPos pos = d->PosAt(event->position().toPoint());
+        d->clickedWord = editor.WordAt(pos);
+        if (d->clickedWord.first != d->clickedWord.second)
+            editor.SetSelection(d->clickedWord.first, d->clickedWord.second);
+        else
+            d->clickedWord = {editor.Caret(), editor.Caret()};
+        d->selecting = true;
+        d->selectingWords = true;
+        d->lastMousePos = event->position().toPoint();
     });
-    d->selecting = false;
     event->accept();
 }
 
@@ -1069,7 +1093,7 @@ void EditorView::timerEvent(QTimerEvent* event)
         d->caretShown = !d->caretShown;
         viewport()->update(d->CaretRect().adjusted(-1, 0, 1, 0));
     } else if (event->timerId() == d->autoScroll.timerId()) {
-        d->Guarded([&] { editor.ExtendSelectionTo(d->PosAt(d->lastMousePos)); });
+        d->Guarded([&] { d->DragTo(d->lastMousePos); });
     } else {
         QAbstractScrollArea::timerEvent(event);
     }
