@@ -218,6 +218,7 @@ struct EditorView::Private {
     QPoint lastMousePos;
     QBasicTimer blink;
     QBasicTimer autoScroll;
+    QBasicTimer wrapTimer;  // a re-wrap of a big text, waiting for the window to stop changing size
     QString preedit;
 
     TextEditor& Ed() { return q->editor; }
@@ -300,6 +301,7 @@ struct EditorView::Private {
 
     void ApplyWrapToWindow()
     {
+        wrapTimer.stop();
         if (!q->wrapToWindow)
             return;
         const int columns = q->Columns() - 2;
@@ -312,6 +314,19 @@ struct EditorView::Private {
             Ed().SetTopLine(Ed().DisplayLineOf(atTop));
         widestLine = 0;
         UpdateScrollBars();
+    }
+
+    // Re-wrapping walks every paragraph: on a book that is some 20 ms for each step of a window's
+    // edge being dragged, so there it waits until the size has stayed for a moment.
+    void WrapToWindowSoon()
+    {
+        constexpr int32_t kDeferFromBytes = 4'000'000;
+        if (!q->wrapToWindow || q->Columns() - 2 == Ed().WrapColumn())
+            return;
+        if (Ed().ByteCount() < kDeferFromBytes)
+            ApplyWrapToWindow();
+        else
+            wrapTimer.start(150, q);
     }
 
     // The vertical bar counts the possible top lines; past 32767 of them one step stands for
@@ -883,7 +898,7 @@ void EditorView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
     editor.SetVisibleRows(Rows());
-    d->ApplyWrapToWindow();
+    d->WrapToWindowSoon();
     d->UpdateScrollBars();
 }
 
@@ -1092,6 +1107,9 @@ void EditorView::timerEvent(QTimerEvent* event)
     if (event->timerId() == d->blink.timerId()) {
         d->caretShown = !d->caretShown;
         viewport()->update(d->CaretRect().adjusted(-1, 0, 1, 0));
+    } else if (event->timerId() == d->wrapTimer.timerId()) {
+        d->wrapTimer.stop();
+        d->ApplyWrapToWindow();
     } else if (event->timerId() == d->autoScroll.timerId()) {
         d->Guarded([&] { d->DragTo(d->lastMousePos); });
     } else {

@@ -342,6 +342,19 @@ TEST_F(ViewTest, WrapFollowsTheWindowOnResizeAndFontChange)
     EXPECT_EQ(Ed().WrapColumn(), kept);
     view.SetWrapToWindow(true);
     EXPECT_EQ(Ed().WrapColumn(), view.Columns() - 2);
+    // A book waits for the size to settle before all its paragraphs are wrapped anew.
+    std::string book;
+    for (int i = 0; i < 50000; ++i)
+        book += std::string(80, 'k') + "\r\n";
+    Ed().Clear();
+    ASSERT_EQ(Ed().InsertText(book), 0);
+    const int settled = Ed().WrapColumn();
+    window.resize(420, 320);
+    QApplication::processEvents();
+    EXPECT_EQ(Ed().WrapColumn(), settled);
+    QTest::qWait(400);
+    EXPECT_EQ(Ed().WrapColumn(), view.Columns() - 2);
+    EXPECT_NE(Ed().WrapColumn(), settled);
 }
 
 TEST_F(ViewTest, ClipboardRoundTripOfCzechAndOfForeignCharacters)
