@@ -852,7 +852,13 @@ void EditorView::PasteFromClipboard()
         std::string bytes;
         bytes.reserve(size_t(text.size()));
         int replaced = 0;
-        for (const char32_t codePoint : text.toUcs4()) {
+        // Walked in place: a book-sized clipboard is not copied into code points first.
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            char32_t codePoint = text[i].unicode();  // a lone surrogate stays one, and unmappable
+            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+                codePoint = QChar::surrogateToUcs4(text[i], text[i + 1]);
+                ++i;
+            }
             // A NUL cannot be held by a paragraph; it is replaced like any character without a byte.
             if (codePoint == 0 || !HasWindows1250Byte(codePoint)) {
                 bytes.push_back('?');
