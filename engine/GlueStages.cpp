@@ -16,38 +16,6 @@ std::size_t LeadingSpaces(std::string_view line) noexcept
     return n;
 }
 
-// The no-glue entries by their first byte: a line is compared only with those it can begin
-// with, instead of with every entry twice per line.
-class NoGlueIndex {
-public:
-    explicit NoGlueIndex(const std::vector<std::string>& entries)
-    {
-        for (const std::string& entry : entries)
-            if (!entry.empty())
-                byFirstByte[uint8_t(entry[0])].push_back(entry);
-    }
-    bool StartsAnyOf(std::string_view line) const noexcept
-    {
-        if (line.empty())
-            return false;
-        for (std::string_view entry : byFirstByte[uint8_t(line[0])])
-            if (line.starts_with(entry))
-                return true;
-        return false;
-    }
-
-private:
-    std::array<std::vector<std::string_view>, 256> byFirstByte;
-};
-
-std::size_t LongestEntry(const std::vector<std::string>& entries) noexcept
-{
-    std::size_t longest = 0;
-    for (const std::string& e : entries)
-        longest = std::max(longest, e.size());
-    return longest;
-}
-
 }  // namespace
 
 int64_t RemoveIndentation(LineList& list)
@@ -144,13 +112,13 @@ int64_t GlueLineBreaks(LineList& list, const Settings& settings)
     // capitals (never, once it holds a joining space) and its first `prefixLength` bytes for
     // the no-glue entries, which may reach across a join. Keeping just that prefix makes each
     // decision cost no more than the literal test.
-    const std::size_t prefixLength = LongestEntry(settings.noGlue);
+    const NoGlueMatcher noGlue(settings.noGlue);
+    const std::size_t prefixLength = noGlue.Longest();
     auto startOf = [&](std::size_t first, std::size_t last, std::string& into) {
         into.clear();
         for (std::size_t k = first; k <= last && into.size() < prefixLength; ++k)
             into.append(content(k).substr(0, prefixLength - into.size()));
     };
-    const NoGlueIndex noGlue(settings.noGlue);
     // The strings are reused from line to line: no allocation per line.
     std::string lowerPrefix;
     std::string upperPrefix;

@@ -1,5 +1,6 @@
 #include "engine/LineTests.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "engine/CharSets.h"
@@ -72,6 +73,42 @@ bool StartsWithNoGlue(std::string_view line, const std::vector<std::string>& noG
 }
 
 }  // namespace
+
+NoGlueMatcher::NoGlueMatcher(const std::vector<std::string>& entries)
+{
+    sorted.reserve(entries.size());
+    for (const std::string& entry : entries)
+        if (!entry.empty())
+            sorted.emplace_back(entry);
+    // string_view compares bytes as unsigned, as starts_with does.
+    std::sort(sorted.begin(), sorted.end());
+    // In sorted order the entries that begin with an entry follow it directly.
+    std::size_t kept = 0;
+    for (const std::string_view entry : sorted)
+        if (kept == 0 || !entry.starts_with(sorted[kept - 1]))
+            sorted[kept++] = entry;
+    sorted.resize(kept);
+    std::size_t at = 0;
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        while (at < sorted.size() && uint8_t(sorted[at][0]) < byte)
+            ++at;
+        firstOf[byte] = uint32_t(at);
+    }
+    firstOf[256] = uint32_t(sorted.size());
+    for (const std::string_view entry : sorted)
+        longest = std::max(longest, entry.size());
+}
+
+bool NoGlueMatcher::StartsAnyOf(std::string_view line) const noexcept
+{
+    if (line.empty())
+        return false;
+    const auto byte = uint8_t(line[0]);
+    const auto first = sorted.begin() + firstOf[byte];
+    const auto last = sorted.begin() + firstOf[byte + 1];
+    auto above = std::upper_bound(first, last, line);
+    return above != first && line.starts_with(*--above);
+}
 
 bool IsPageNumberLine(std::string_view line) noexcept
 {

@@ -2,7 +2,9 @@
 // The decisions of the glue pipeline about single lines and neighbouring pairs, and the
 // literal list operations that carry them out. The tests are pure functions of the lines and
 // the settings. A line is Windows-1250 bytes without a line end.
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +22,25 @@ using WorkingList = std::vector<std::string>;
 [[nodiscard]] bool IsHyphenatedBreak(std::string_view upper, std::string_view lower) noexcept;
 // True if the line break between the two (non-empty) lines is to be removed.
 [[nodiscard]] bool CanGlueLines(std::string_view upper, std::string_view lower, const Settings& settings) noexcept;
+
+// CanGlueLines' rules 1 and 2 for a whole book: whether a line begins with a no-glue entry,
+// at a cost that grows with the logarithm of the list's length, not with the length. The
+// entries are kept sorted, without the empty ones and without those that another entry
+// begins (a line that begins with the longer one begins with the shorter one too); a line
+// then begins with some entry exactly when it begins with the greatest entry not above it.
+// Holds views of the entries, which must outlive it.
+class NoGlueMatcher {
+public:
+    explicit NoGlueMatcher(const std::vector<std::string>& entries);
+    [[nodiscard]] bool StartsAnyOf(std::string_view line) const noexcept;
+    // The longest entry that matters: no line needs more of its start looked at.
+    [[nodiscard]] std::size_t Longest() const noexcept { return longest; }
+
+private:
+    std::vector<std::string_view> sorted;
+    std::array<uint32_t, 257> firstOf{};  // entries beginning with byte b: [firstOf[b], firstOf[b + 1])
+    std::size_t longest = 0;
+};
 
 // Pieces of CanGlueLines, shared with the linear pipeline.
 [[nodiscard]] bool IsAllCapitals(std::string_view line) noexcept;
