@@ -473,12 +473,14 @@ void SyncData(int fd)
         RaiseIoError(errno);
 }
 
-void CopyFrom(int from, int to)
+// Copies the whole of `from` over the start of `to`; returns the number of bytes.
+off_t CopyFrom(int from, int to)
 {
     if (::lseek(from, 0, SEEK_SET) < 0 || ::lseek(to, 0, SEEK_SET) < 0)
         RaiseIoError(errno);
     constexpr size_t kBlock = size_t(1) << 20;
     const TextBlock block = AllocateTextBlock(kBlock);
+    off_t copied = 0;
     for (;;) {
         const ssize_t got = ::read(from, block.get(), kBlock);
         if (got < 0 && errno == EINTR)
@@ -486,15 +488,15 @@ void CopyFrom(int from, int to)
         if (got < 0)
             RaiseIoError(errno);
         if (got == 0)
-            return;
+            return copied;
         WriteAll(to, block.get(), size_t(got));
+        copied += got;
     }
 }
 
 // A file with several names is written over in place, so that every name sees the new text;
 // a copy of the old text beside it puts it back when the write fails or is interrupted.
-void SaveInPlace(const TextEditor& editor, const std::filesystem::path& target, const std::filesystem::path& folder,
-                 const struct stat& old)
+void SaveInPlace(const TextEditor& editor, const std::filesystem::path& target, const std::filesystem::path& folder)
 {
     FileHandle file(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
     if (file.fd < 0)
@@ -504,7 +506,7 @@ void SaveInPlace(const TextEditor& editor, const std::filesystem::path& target, 
     // Until the write begins, the copy is a temporary like any other: a signal removes it.
     auto copying = std::make_unique<TempRegistration>(backupName);
     try {
-        CopyFrom(file.fd, backup.fd);
+        (void)CopyFrom(file.fd, backup.fd);
         SyncData(backup.fd);
     } catch (...) {
         ::unlink(backupName.c_str());
@@ -521,11 +523,12 @@ void SaveInPlace(const TextEditor& editor, const std::filesystem::path& target, 
             if (::ftruncate(file.fd, size) != 0)
                 RaiseIoError(errno);
             SyncData(file.fd);
+            // Gone before a signal that came meanwhile ends the process on leaving this block.
+            ::unlink(backupName.c_str());
         } catch (...) {
             bool restored = false;
             try {
-                CopyFrom(backup.fd, file.fd);
-                restored = ::ftruncate(file.fd, old.st_size) == 0 && ::fdatasync(file.fd) == 0;
+                restored = ::ftruncate(file.fd, CopyFrom(backup.fd, file.fd)) == 0 && ::fdatasync(file.fd) == 0;
             } catch (...) {
             }
             // Without the old text back in place, its copy is all there is: it stays.
@@ -534,7 +537,6 @@ void SaveInPlace(const TextEditor& editor, const std::filesystem::path& target, 
             throw;
         }
     }
-    ::unlink(backupName.c_str());
     if (::close(file.Release()) != 0)
         RaiseIoError(errno);
 }
@@ -737,7 +739,7 @@ void TextEditor::SaveToFile(const std::string& name)
         // A file nobody may write is read-only for us too, even where the system would let us.
         RaiseIoError(EACCES);
     } else if (old.st_nlink > 1) {
-        SaveInPlace(*this, target.path, folder, old);
+        SaveInPlace(*this, target.path, folder);
     } else {
         SaveByRename(*this, target.path, folder, &old);
     }
