@@ -151,5 +151,39 @@ TEST(GlueStages, ALongNoGlueListKeepsTheGlueFast)
     EXPECT_EQ(list.joins, 19'999u);
 }
 
+TEST(GlueStages, LongEntriesAcrossJoinsKeepTheGlueLinear)
+{
+    // An entry that the joined lines almost begin with: read anew at every join, the lines
+    // would cost their count times the entry's length.
+    const auto repeated = [](int count, std::string_view tail) {
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += i == 0 ? "a" : " a";
+        return text + std::string(tail);
+    };
+    Settings s = GlueSettings();
+    s.noGlue = {repeated(1'000'000, " b")};
+    LineList list(WorkingList(1'000'000, "a"));
+    const auto start = std::chrono::steady_clock::now();
+    GlueLineBreaks(list, s);
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 10.0);
+    EXPECT_EQ(list.joins, 999'999u);
+
+    // Entries that the joined lines do begin with, checked against the literal glue.
+    for (const int length : {1, 2, 7, 40}) {
+        s.noGlue = {repeated(length, ""), repeated(length + 3, " b"), "a b"};
+        WorkingList input;
+        for (int i = 0; i < 300; ++i)
+            input.push_back(i % 37 == 0 ? "b" : "a");
+        WorkingList literal = input;
+        literal::Glue(literal, s);
+        WorkingList whole = input;
+        SilentReporter quiet;
+        GlueWorkingList(whole, s, quiet);
+        EXPECT_EQ(whole, literal) << "entry of " << length << " a";
+    }
+}
+
 }  // namespace
 }  // namespace lepotex

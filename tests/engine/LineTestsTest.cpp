@@ -104,7 +104,7 @@ std::string RandomBytes(std::mt19937& rng, int maxLength)
     return text;
 }
 
-TEST(LineTests, NoGlueMatcherAgreesWithTheTestEntryByEntry)
+TEST(LineTests, NoGlueMatcherAndAutomatonAgreeWithTheTestEntryByEntry)
 {
     std::mt19937 rng(1901);
     for (int round = 0; round < 2000; ++round) {
@@ -112,12 +112,23 @@ TEST(LineTests, NoGlueMatcherAgreesWithTheTestEntryByEntry)
         for (std::string& entry : entries)
             entry = RandomBytes(rng, 4);
         const NoGlueMatcher matcher(entries);
+        const NoGlueAutomaton automaton(matcher);
         for (int line = 0; line < 40; ++line) {
             const std::string text = RandomBytes(rng, 6);
             const bool literal = std::any_of(entries.begin(), entries.end(), [&](const std::string& e) {
                 return !e.empty() && std::string_view(text).starts_with(e);
             });
             ASSERT_EQ(matcher.StartsAnyOf(text), literal) << "round " << round << ", line '" << text << "'";
+            // The automaton, reading the line backwards, knows those of the entries that matter
+            // which hold a space.
+            const auto& kept = matcher.Entries();
+            const bool withSpace = std::any_of(kept.begin(), kept.end(), [&](std::string_view e) {
+                return e.find(' ') != std::string_view::npos && std::string_view(text).starts_with(e);
+            });
+            NoGlueAutomaton::State state = NoGlueAutomaton::kStart;
+            for (auto byte = text.rbegin(); byte != text.rend(); ++byte)
+                state = automaton.Step(state, uint8_t(*byte));
+            ASSERT_EQ(automaton.Matches(state), withSpace) << "round " << round << ", line '" << text << "'";
         }
     }
 }
