@@ -214,7 +214,12 @@ public:
 
     // Text files.
     void LoadFromFile(const std::string& name);
+    // A file with several names is written over in place; a device, a pipe or one of the
+    // process's own descriptors (/dev/stdout) is written into; any other file is replaced
+    // whole through a new file beside it. A file without write permission is refused.
     void SaveToFile(const std::string& name);
+    // Writes what SaveToFile would into an open descriptor, at its position.
+    void SaveToDescriptor(int fd);
     const std::string& FileName() const { return fileName; }
     bool IsOpen() const { return isOpen; }
     const LoadReport& LastLoadReport() const { return loadReport; }
