@@ -318,15 +318,22 @@ void TLepotexFrm::CreateToolBar()
 
 void TLepotexFrm::CreateStatusBar()
 {
+    // The longest text each panel shows, so that a wider desktop font does not cut it.
+    const std::array<QString, kPanelCount> widest = {QString(), QStringLiteral("99999:999"), consts::SModified,
+                                                     QStringLiteral("999999") + consts::SLines,
+                                                     consts::SSize + QStringLiteral("9999999999"), consts::SInsert + consts::SOverwrite.left(1),
+                                                     QString()};
     QStatusBar* bar = statusBar();
     for (int i = 0; i < kPanelCount; ++i) {
         auto* panel = new QLabel(bar);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setTextFormat(Qt::PlainText);
+        const int needed = panel->fontMetrics().horizontalAdvance(widest[size_t(i)]) + 2 * panel->frameWidth() + 8;
+        const int width = std::max(kPanelWidths[size_t(i)], needed);
         if (i + 1 < kPanelCount)
-            panel->setFixedWidth(kPanelWidths[size_t(i)]);
+            panel->setFixedWidth(width);
         else
-            panel->setMinimumWidth(kPanelWidths[size_t(i)]);
+            panel->setMinimumWidth(0);  // the path takes what is left, and the window may be narrow
         bar->addWidget(panel, i + 1 < kPanelCount ? 0 : 1);
         panels[size_t(i)] = panel;
     }
