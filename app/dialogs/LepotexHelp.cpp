@@ -63,10 +63,15 @@ THelpForm::THelpForm(QWidget* parent) : QDialog(parent)
 
 QStringList THelpForm::ManualFolders()
 {
-    QStringList folders{QDir::currentPath(), QCoreApplication::applicationDirPath()};
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    QStringList folders{QDir::currentPath(), programFolder};
+#ifdef LEPOTEX_DATA_FROM_BIN
+    folders << QDir::cleanPath(programFolder + QLatin1Char('/') + QStringLiteral(LEPOTEX_DATA_FROM_BIN));
+#endif
 #ifdef LEPOTEX_DATA_DIR
     folders << QStringLiteral(LEPOTEX_DATA_DIR);
 #endif
+    folders.removeDuplicates();
     return folders;
 }
 

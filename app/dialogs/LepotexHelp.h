@@ -26,8 +26,9 @@ public:
     explicit THelpForm(QWidget* parent = nullptr);
 
     // Where the manual is looked for, in this order: the current working folder, the
-    // program's own folder, the installed data folder. A program started from a desktop
-    // menu has some other working folder and still finds its manual.
+    // program's own folder, the installed data folder (found from the program's folder, then
+    // by the path the build was configured for). A program started from a desktop menu has
+    // some other working folder and still finds its manual.
     [[nodiscard]] static QStringList ManualFolders();
 
     // Loads the manual from the first folder that holds a readable "Lepotex.txt". When none

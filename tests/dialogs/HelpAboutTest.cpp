@@ -58,6 +58,7 @@ TEST_F(HelpTest, FindsTheManualBesideTheProgramWhenTheWorkingFolderHasNone)
     ASSERT_GE(folders.size(), 3);
     EXPECT_EQ(folders[0], QDir::currentPath());
     EXPECT_EQ(folders[1], QCoreApplication::applicationDirPath());
+    EXPECT_TRUE(folders.contains(QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/lepotex")));
 
     THelpForm help;
     help.LoadManual();
