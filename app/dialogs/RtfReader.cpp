@@ -33,7 +33,7 @@ constexpr std::array kCharacterWords{
 };
 
 // Groups that hold no text the reader should see. Groups marked with \* are skipped too.
-constexpr std::array<std::string_view, 33> kSkippedDestinations{
+constexpr std::string_view kSkippedDestinations[]{
     "fonttbl",   "colortbl", "stylesheet", "info",     "pict",        "object",  "header",
     "headerl",   "headerr",  "headerf",    "footer",   "footerl",     "footerr", "footerf",
     "footnote",  "fldinst",  "listtable",  "listoverridetable", "revtbl", "rsidtbl", "generator",
@@ -227,7 +227,7 @@ private:
             pos += std::min(length, rtf.size() - pos);
             return;
         }
-        if (std::find(kSkippedDestinations.begin(), kSkippedDestinations.end(), word) != kSkippedDestinations.end()) {
+        if (std::find(std::begin(kSkippedDestinations), std::end(kSkippedDestinations), word) != std::end(kSkippedDestinations)) {
             current.skip = true;
             return;
         }

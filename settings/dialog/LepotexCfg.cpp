@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLocale>
@@ -13,7 +12,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
-#include <QTextBlock>
 #include <QVBoxLayout>
 
 #include "editor/Windows1250.h"
