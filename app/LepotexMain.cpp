@@ -29,6 +29,8 @@
 #include "app/LepotexConst.h"
 #include "app/MessageBoxes.h"
 #include "app/ReplaceDialog.h"
+#include "app/dialogs/LepotexAbout.h"
+#include "app/dialogs/LepotexHelp.h"
 #include "editor/TextEditor.h"
 #include "editor/Windows1250.h"
 #include "editor/view/EditorView.h"
@@ -36,6 +38,7 @@
 #include "settings/SettingsError.h"
 #include "settings/SettingsPersistence.h"
 #include "settings/SettingsStore.h"
+#include "settings/dialog/LepotexCfg.h"
 
 // Outside any namespace, as Qt's macro requires; the pictures live in a static library.
 static void InitPictures() { Q_INIT_RESOURCE(icons); }
@@ -81,8 +84,10 @@ private:
 
 }  // namespace
 
-TLepotexFrm::TLepotexFrm(std::unique_ptr<SettingsStore> settingsStore, QWidget* parent)
-    : QMainWindow(parent), store(std::move(settingsStore)), prompts(std::make_unique<UserPrompts>())
+TLepotexFrm::TLepotexFrm(std::unique_ptr<SettingsStore> settingsStore, std::unique_ptr<UserPrompts> userPrompts,
+                         QWidget* parent)
+    : QMainWindow(parent), store(std::move(settingsStore)),
+      prompts(userPrompts ? std::move(userPrompts) : std::make_unique<UserPrompts>())
 {
     InitPictures();
     setWindowTitle(consts::SAppTitle);
@@ -118,6 +123,12 @@ TLepotexFrm::TLepotexFrm(std::unique_ptr<SettingsStore> settingsStore, QWidget* 
     connect(memoText, &EditorView::noticeReported, this, [this](const QString& text) { prompts->Plain(this, text); });
 
     Guarded([this] { FormCreate(); });
+    // An error of either is reported, and the start-up goes on with what was set up.
+    Guarded([this] { AboutBox = new TAboutBox(this); });
+    Guarded([this] {
+        HelpForm = new THelpForm(this);
+        HelpForm->LoadManual();
+    });
 }
 
 TLepotexFrm::~TLepotexFrm() = default;
@@ -742,10 +753,22 @@ void TLepotexFrm::dlgReplaceReplace(bool all)
 
 // ---- Settings, help and About ---------------------------------------------------------------
 
-void TLepotexFrm::miSetupConfigClick() {}
+void TLepotexFrm::miSetupConfigClick()
+{
+    TLepotexConfigForm::Edit(this, settings, *store,
+                             settingsLoaded ? SettingsLoadState::Loaded : SettingsLoadState::Failed);
+}
 
-void TLepotexFrm::HelpExecute() {}
+void TLepotexFrm::HelpExecute()
+{
+    if (HelpForm)
+        HelpForm->exec();
+}
 
-void TLepotexFrm::HelpAbout1Execute() {}
+void TLepotexFrm::HelpAbout1Execute()
+{
+    if (AboutBox)
+        AboutBox->exec();
+}
 
 }  // namespace lepotex

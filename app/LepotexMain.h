@@ -30,7 +30,9 @@ class QToolBar;
 namespace lepotex {
 
 class EditorView;
+class TAboutBox;
 class TFindDialog;
+class THelpForm;
 class TReplaceDialog;
 class TextEditor;
 
@@ -40,14 +42,17 @@ public:
     static constexpr int kPanelCount = 7;
     static constexpr std::array<int, kPanelCount> kPanelWidths = {100, 80, 50, 80, 100, 40, 500};
 
-    // `store` keeps the settings; the platform's store when none is given.
-    explicit TLepotexFrm(std::unique_ptr<SettingsStore> store = nullptr, QWidget* parent = nullptr);
+    // `store` keeps the settings, the platform's store when none is given; `prompts` shows
+    // the boxes and file dialogs, the real ones when none is given.
+    explicit TLepotexFrm(std::unique_ptr<SettingsStore> store = nullptr, std::unique_ptr<UserPrompts> prompts = nullptr,
+                         QWidget* parent = nullptr);
     ~TLepotexFrm() override;
 
     TextEditor& Editor();
     const QString& DocumentName() const { return documentName; }
     SearchOptions LastSearchOptions() const { return searchOptions; }
     const Settings& CurrentSettings() const { return settings; }
+    bool SettingsLoaded() const { return settingsLoaded; }
     QString PanelText(int panel) const;
     bool CommandRunning() const { return commandRunning; }
 
@@ -86,6 +91,8 @@ public:
     TFindDialog* dlgFind = nullptr;
     TReplaceDialog* dlgReplace = nullptr;
     QMenu* mnuBookmark = nullptr;
+    TAboutBox* AboutBox = nullptr;
+    THelpForm* HelpForm = nullptr;
 
     QAction* FileNew1 = nullptr;
     QAction* FileOpen1 = nullptr;
@@ -166,7 +173,7 @@ private:
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<UserPrompts> prompts;
     Settings settings;
-    bool settingsLoaded = false;
+    bool settingsLoaded = false;  // false when reading them at start failed
     SearchOptions searchOptions;
     QString documentName;
     bool shown = false;

@@ -47,14 +47,15 @@ QString ScriptedPrompts::SaveFileName(QWidget*)
     return name;
 }
 
-TestWindow::TestWindow()
+TestWindow::TestWindow(const std::function<void(const QTemporaryDir&)>& prepare)
 {
     // The settings go to this test's own folder, never to the user's.
     qputenv("XDG_CONFIG_HOME", folder.filePath(QStringLiteral("config")).toLocal8Bit());
-    window = std::make_unique<TLepotexFrm>();
+    if (prepare)
+        prepare(folder);
     auto scripted = std::make_unique<ScriptedPrompts>();
     prompts = scripted.get();
-    window->SetPrompts(std::move(scripted));
+    window = std::make_unique<TLepotexFrm>(nullptr, std::move(scripted));
     window->show();
     QApplication::processEvents();
 }

@@ -2,6 +2,7 @@
 // What the window tests share: a window whose message boxes and file dialogs answer from a
 // script, a private settings folder, and the sample books.
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,7 +40,8 @@ public:
 
 // A main window over a settings folder of its own, with scripted prompts.
 struct TestWindow {
-    TestWindow();
+    // `prepare` runs on the test's folder before the window starts.
+    explicit TestWindow(const std::function<void(const QTemporaryDir&)>& prepare = {});
     ~TestWindow();
     QTemporaryDir folder;
     std::unique_ptr<TLepotexFrm> window;

@@ -12,11 +12,14 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QKeyEvent>
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
 #include "app/MessageBoxes.h"
+#include "app/dialogs/LepotexAbout.h"
+#include "app/dialogs/LepotexHelp.h"
 #include "editor/TextEditor.h"
 #include "editor/view/EditorView.h"
 #include "settings/Settings.h"
@@ -272,6 +275,51 @@ TEST(MainWindow, AnErrorInAHandlerIsReportedAndTheProgramGoesOn)
     EXPECT_EQ(w.prompts->shown[1].kind, Shown::Plain);
     EXPECT_TRUE(w.Editor().Modified());
     EXPECT_TRUE(w->isVisible());
+}
+
+TEST(MainWindow, StartUpErrorsAreReportedAndTheProgramGoesOn)
+{
+    // A settings file that cannot be read: reported in the general error report at start-up.
+    TestWindow w([](const QTemporaryDir& folder) {
+        QDir().mkpath(folder.filePath(QStringLiteral("config/Zuvra/Lepotex 1.2.conf")));
+    });
+    ASSERT_EQ(w.prompts->shown.size(), 1u);
+    EXPECT_EQ(w.prompts->shown[0].kind, Shown::Plain);
+    EXPECT_FALSE(w->SettingsLoaded());
+    // The rest of the start-up went on: the caption, the help window with its manual.
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Lepotex verze 1.2 (19.1.2003)"));
+    ASSERT_NE(w->HelpForm, nullptr);
+    ASSERT_NE(w->AboutBox, nullptr);
+}
+
+TEST(MainWindow, HelpAboutAndSettingsOpenFromTheirActions)
+{
+    TestWindow w;
+    EXPECT_TRUE(w->SettingsLoaded());
+    // The manual beside the program is found, though the working folder holds none.
+    ASSERT_NE(w->HelpForm, nullptr);
+    EXPECT_FALSE(w->HelpForm->ManualPath().isEmpty());
+    EXPECT_TRUE(w->HelpForm->Text().contains(QStringLiteral("Slepit")));
+
+    QStringList titles;
+    auto closeModal = [&titles] {
+        QTimer::singleShot(0, [&titles] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                titles << box->windowTitle();
+                box->close();
+            }
+        });
+    };
+    closeModal();
+    w->Help->trigger();
+    closeModal();
+    w->HelpAbout1->trigger();
+    closeModal();
+    w->miSetupConfig->trigger();
+    ASSERT_EQ(titles.size(), 3);
+    EXPECT_EQ(titles[2], QStringLiteral("Lepotex - nastavení"));
+    EXPECT_EQ(w->CurrentSettings(), Settings::Defaults());
+    EXPECT_TRUE(w.prompts->shown.empty());
 }
 
 }  // namespace
