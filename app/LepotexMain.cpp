@@ -341,11 +341,16 @@ void TLepotexFrm::CreateStatusBar()
         panel->setTextFormat(Qt::PlainText);
         const int needed = panel->fontMetrics().horizontalAdvance(widest[size_t(i)]) + 2 * panel->frameWidth() + 8;
         const int width = std::max(kPanelWidths[size_t(i)], needed);
-        if (i + 1 < kPanelCount)
+        // The hint and the path share what is left, so that neither is cut short in a
+        // window of the usual size; the others keep their widths.
+        const bool stretches = i == 0 || i + 1 == kPanelCount;
+        if (!stretches) {
             panel->setFixedWidth(width);
-        else
-            panel->setMinimumWidth(0);  // the path takes what is left, and the window may be narrow
-        bar->addWidget(panel, i + 1 < kPanelCount ? 0 : 1);
+        } else {
+            panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+            panel->setMinimumWidth(i == 0 ? width : 0);
+        }
+        bar->addWidget(panel, stretches ? 1 : 0);
         panels[size_t(i)] = panel;
     }
 }

@@ -1,6 +1,7 @@
 // lepotex: the window. `lepotex SOUBOR` opens that file at start, as "&Otevřít" would.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include "app/LepotexConst.h"
 #include "app/LepotexMain.h"
@@ -21,7 +22,8 @@ int main(int argc, char** argv)
 
     lepotex::TLepotexFrm window;
     window.show();
+    // The document keeps its full path, as the open dialog gives it.
     if (!parser.positionalArguments().isEmpty())
-        window.OpenAtStart(parser.positionalArguments().first());
+        window.OpenAtStart(QFileInfo(parser.positionalArguments().first()).absoluteFilePath());
     return application.exec();
 }
