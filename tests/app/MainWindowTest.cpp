@@ -12,7 +12,9 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QKeyEvent>
+#include <QClipboard>
 #include <QDir>
+#include <QLineEdit>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -20,7 +22,9 @@
 #include "app/MessageBoxes.h"
 #include "app/dialogs/LepotexAbout.h"
 #include "app/dialogs/LepotexHelp.h"
+#include "app/FindDialog.h"
 #include "editor/TextEditor.h"
+#include "editor/Windows1250.h"
 #include "editor/view/EditorView.h"
 #include "settings/Settings.h"
 
@@ -275,6 +279,36 @@ TEST(MainWindow, AnErrorInAHandlerIsReportedAndTheProgramGoesOn)
     EXPECT_EQ(w.prompts->shown[1].kind, Shown::Plain);
     EXPECT_TRUE(w.Editor().Modified());
     EXPECT_TRUE(w->isVisible());
+}
+
+TEST(MainWindow, ClipboardActionsActOnTheFocusedEditorOrField)
+{
+    TestWindow w;
+    w->activateWindow();
+    w->memoText->setFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), w->memoText);
+    w.Type("Čaj a káva");
+    w.Editor().SetSelection({1, 1}, {1, 4});
+    w->EditCopy1->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("Čaj"));
+    w->EditCut1->trigger();
+    EXPECT_EQ(Windows1250ToUtf8(w.Editor().Text()), " a káva");
+    w.Editor().SetCaret(w.Editor().EndOfText());
+    w->EditPaste1->trigger();
+    EXPECT_EQ(Windows1250ToUtf8(w.Editor().Text()), " a kávaČaj");
+
+    // In a field of a dialog they act on that field, and leave the text alone.
+    w->actFind->trigger();
+    w->dlgFind->activateWindow();
+    w->dlgFind->edtFind->setFocus();
+    QApplication::processEvents();
+    if (QApplication::focusWidget() != w->dlgFind->edtFind)
+        GTEST_SKIP() << "this platform gives the dialog no focus";
+    w->dlgFind->edtFind->clear();
+    w->EditPaste1->trigger();
+    EXPECT_EQ(w->dlgFind->FindText(), QStringLiteral("Čaj"));
+    EXPECT_EQ(Windows1250ToUtf8(w.Editor().Text()), " a kávaČaj");
 }
 
 TEST(MainWindow, StartUpErrorsAreReportedAndTheProgramGoesOn)
