@@ -13,6 +13,7 @@
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QFontDatabase>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QInputMethodEvent>
@@ -21,6 +22,7 @@
 #include <QMessageBox>
 #include <QMetaMethod>
 #include <QPainter>
+#include <QRawFont>
 #include <QScrollBar>
 #include <QTimerEvent>
 #include <QToolTip>
@@ -151,7 +153,7 @@ QChar DisplayChar(uint8_t byte)
     if (byte == '\t')
         return QLatin1Char(' ');
     if (IsInvisible(byte))
-        return QChar(0xFFFD);
+        return QLatin1Char('?');  // drawn light on a red cell, so it cannot be taken for a "?" of the text
     if (byte == 0xAD)
         return QLatin1Char('-');  // a soft hyphen would be drawn with no width at all
     return QChar(Windows1250ToUnicode(byte));
@@ -196,10 +198,13 @@ struct EditorView::Private {
     explicit Private(EditorView* q) : q(q) {}
 
     EditorView* q;
-    int charWidth = 7;
+    // The width of one cell. Glyph advances are fractional, and a run of text is drawn at them,
+    // so every cell position is computed from this exact figure, never from a rounded one.
+    qreal charWidth = 7;
     int lineHeight = 13;
     int ascent = 10;
-    std::array<bool, 256> oneCell{};  // the byte's glyph is exactly one cell wide in the font
+    QRawFont rawFont;                    // the font's glyphs, drawn without shaping
+    std::array<quint32, 256> glyphOf{};  // the glyph of each byte in rawFont; 0: the font has none
     int firstColumn = 0;  // display columns scrolled out at the left, from 0
     int widestLine = 0;   // display columns of the widest line seen since the layout changed
     int goalColumn = 0;   // display column (from 1) that Up, Down and the pages aim at; 0: the caret's
@@ -275,12 +280,15 @@ struct EditorView::Private {
 
     void UpdateMetrics()
     {
-        const QFontMetrics metrics(q->font());
-        charWidth = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
-        lineHeight = std::max(1, metrics.height());
-        ascent = metrics.ascent();
-        for (int byte = 0; byte < 256; ++byte)
-            oneCell[size_t(byte)] = metrics.horizontalAdvance(DisplayChar(uint8_t(byte))) == charWidth;
+        const QFontMetricsF metrics(q->font());
+        charWidth = std::max<qreal>(1, metrics.horizontalAdvance(QLatin1Char('M')));
+        lineHeight = std::max(1, int(std::ceil(metrics.height())));
+        ascent = int(std::round(metrics.ascent()));
+        rawFont = QRawFont::fromFont(q->font());
+        for (int byte = 0; byte < 256; ++byte) {
+            const QList<quint32> indexes = rawFont.glyphIndexesForString(QString(DisplayChar(uint8_t(byte))));
+            glyphOf[size_t(byte)] = indexes.size() == 1 ? indexes[0] : 0;
+        }
         widestLine = 0;
         Ed().SetVisibleRows(q->Rows());
         ApplyWrapToWindow();
@@ -367,7 +375,7 @@ struct EditorView::Private {
             UpdateScrollBars();
         }
         if (column < firstColumn)
-            SetFirstColumn(column);
+            SetFirstColumn(column - columns / 3);  // with some of the text in front of it in view
         else if (column >= firstColumn + columns)
             SetFirstColumn(column - columns + 1);
     }
@@ -377,7 +385,7 @@ struct EditorView::Private {
     {
         const int row = int(std::floor(double(point.y()) / lineHeight));
         const int64_t line = int64_t(q->editor.TopLine()) + row;
-        const int gap = int(std::floor(double(point.x() - kLeftMargin) / charWidth + 0.5)) + firstColumn;
+        const int gap = int(std::floor((point.x() - kLeftMargin) / charWidth + 0.5)) + firstColumn;
         return q->editor.PosFromDisplay(int32_t(std::clamp<int64_t>(line, 1, q->editor.LineCount())),
                                         std::max(1, gap + 1));
     }
@@ -390,7 +398,7 @@ struct EditorView::Private {
         const int64_t line = int64_t(q->editor.TopLine()) + point.y() / lineHeight;
         if (line > q->editor.LineCount())
             return -1;
-        const int cell = (point.x() - kLeftMargin) / charWidth + firstColumn;
+        const int cell = int((point.x() - kLeftMargin) / charWidth) + firstColumn;
         const TextEditor::LineSpan span = q->editor.DisplayLineSpan(int32_t(line));
         const std::string_view text = q->editor.ParaText(span.paraNo);
         const int tab = q->editor.TabSize();
@@ -405,12 +413,16 @@ struct EditorView::Private {
         return -1;
     }
 
+    // The left edge of a cell (display column from 0) in the viewport.
+    int CellX(int column) const { return kLeftMargin + int(std::lround((column - firstColumn) * charWidth)); }
+
     QRect CaretRect() const
     {
         const CaretPosition caret = q->editor.GetCaretPosition();
         const int y = (caret.displayLine - q->editor.TopLine()) * lineHeight;
-        const int x = kLeftMargin + (q->editor.CaretDisplayColumn() - 1 - firstColumn) * charWidth;
-        return QRect(x, y, q->editor.InsertMode() ? 2 : charWidth, lineHeight);
+        const int column = q->editor.CaretDisplayColumn() - 1;
+        const int x = CellX(column);
+        return QRect(x, y, q->editor.InsertMode() ? 2 : CellX(column + 1) - x, lineHeight);
     }
 
     void MoveCaret(ParaPos to, bool extend)
@@ -562,7 +574,7 @@ void EditorView::Private::Paint(QPainter& painter, const QRect& area)
     const int width = q->viewport()->width();
     const int textRight = width - kRightMargin;
     const int rows = q->viewport()->height() / lineHeight + 1;  // the partial row at the bottom too
-    const int columns = (textRight - kLeftMargin) / charWidth + 2;
+    const int columns = int((textRight - kLeftMargin) / charWidth) + 2;
     const int32_t top = ed.TopLine();
     const int32_t lineCount = ed.LineCount();
     const ParaPos selStart = ed.SelStart();
@@ -577,8 +589,10 @@ void EditorView::Private::Paint(QPainter& painter, const QRect& area)
 
     painter.save();
     painter.setClipRect(QRect(kLeftMargin, 0, std::max(0, textRight - kLeftMargin), q->viewport()->height()));
-    QString cells;
-    std::vector<uint8_t> kinds;  // per cell: bit 0 selected, bit 1 invisible byte, bit 2 glyph not one cell wide
+    std::vector<uint8_t> cells;  // per cell: the byte drawn there (a tab gives blanks)
+    std::vector<uint8_t> kinds;  // per cell: bit 0 selected, bit 1 invisible byte, bit 2 no glyph in the font
+    QList<quint32> glyphs;
+    QList<QPointF> positions;
     for (int row = 0; row < rows; ++row) {
         const int64_t line = int64_t(top) + row;
         if (line > lineCount)
@@ -595,44 +609,75 @@ void EditorView::Private::Paint(QPainter& painter, const QRect& area)
             selFrom = span.paraNo == selStart.paraNo ? selStart.column - 1 : 0;
             selTo = span.paraNo == selEnd.paraNo ? selEnd.column - 1 : INT32_MAX;
         }
+        // Cells are made up to the window's right edge only; behind it the line is just measured,
+        // so that a line of 32767 characters costs no more than a short one.
+        const int shownEnd = firstColumn + columns;
         cells.clear();
         kinds.clear();
+        int width = 0;
         for (int32_t offset = span.begin; offset < span.end; ++offset) {
-            const uint8_t byte = uint8_t(text[size_t(offset)]);
-            const uint8_t kind = uint8_t((offset >= selFrom && offset < selTo ? 1 : 0) | (IsInvisible(byte) ? 2 : 0) |
-                                         (oneCell[byte] ? 0 : 4));
-            const int count = byte == '\t' ? tab - int(cells.size()) % tab : 1;
-            for (int i = 0; i < count; ++i) {
-                cells.append(DisplayChar(byte));
-                kinds.push_back(kind);
+            uint8_t byte = uint8_t(text[size_t(offset)]);
+            int count = 1;
+            if (byte == '\t') {
+                count = tab - width % tab;
+                byte = ' ';
             }
+            width += count;
+            if (int(cells.size()) >= shownEnd)
+                continue;
+            const uint8_t kind = uint8_t((offset >= selFrom && offset < selTo ? 1 : 0) | (IsInvisible(byte) ? 2 : 0) |
+                                         (glyphOf[byte] != 0 ? 0 : 4));
+            cells.insert(cells.end(), size_t(count), byte);
+            kinds.insert(kinds.end(), size_t(count), kind);
         }
         // A selection that goes on into the next paragraph shows one cell for the line end.
         const bool lastLineOfPara = span.end == int32_t(text.size());
         if (lastLineOfPara && selTo == INT32_MAX && span.paraNo < selEnd.paraNo) {
-            cells.append(QLatin1Char(' '));
-            kinds.push_back(1);
+            ++width;
+            if (int(cells.size()) < shownEnd) {
+                cells.push_back(' ');
+                kinds.push_back(1);
+            }
         }
-        widestSeen = std::max(widestSeen, int(cells.size()));
+        widestSeen = std::max(widestSeen, width);
         const int from = std::min(int(cells.size()), firstColumn);
         const int to = std::min(int(cells.size()), firstColumn + columns);
+        const qreal baseline = y + ascent;
         int runStart = from;
         while (runStart < to) {
             int runEnd = runStart + 1;
             while (runEnd < to && kinds[size_t(runEnd)] == kinds[size_t(runStart)])
                 ++runEnd;
             const uint8_t kind = kinds[size_t(runStart)];
-            const int x = kLeftMargin + (runStart - firstColumn) * charWidth;
+            const int x = CellX(runStart);
             if (kind & 1)
-                painter.fillRect(QRect(x, y, (runEnd - runStart) * charWidth, lineHeight), highlight);
-            painter.setPen(kind & 1 ? highlighted : (kind & 2 ? invisibleColor : textColor));
-            // One call per run when every glyph keeps to its cell; else cell by cell, so that a
-            // glyph from a fallback font cannot shift the rest of the line off the caret.
-            if (!(kind & 6)) {
-                painter.drawText(x, y + ascent, cells.mid(runStart, runEnd - runStart));
+                painter.fillRect(QRect(x, y, CellX(runEnd) - x, lineHeight), highlight);
+            if (kind & 2)
+                painter.fillRect(QRect(x, y + 1, CellX(runEnd) - x, lineHeight - 2), invisibleColor);
+            painter.setPen(kind & 2 ? QColor(Qt::white) : (kind & 1 ? highlighted : textColor));
+            if (!(kind & 4)) {
+                // The font's own glyphs, each placed at its cell: no shaping, and no glyph can
+                // move the rest of the line off the caret.
+                glyphs.clear();
+                positions.clear();
+                for (int i = runStart; i < runEnd; ++i) {
+                    if (cells[size_t(i)] == ' ')
+                        continue;
+                    glyphs.append(glyphOf[cells[size_t(i)]]);
+                    positions.append(QPointF(kLeftMargin + (i - firstColumn) * charWidth, baseline));
+                }
+                if (!glyphs.isEmpty()) {
+                    QGlyphRun glyphRun;
+                    glyphRun.setRawFont(rawFont);
+                    glyphRun.setGlyphIndexes(glyphs);
+                    glyphRun.setPositions(positions);
+                    painter.drawGlyphRun(QPointF(0, 0), glyphRun);
+                }
             } else {
+                // A character the font lacks comes from a fallback font, cell by cell.
                 for (int i = runStart; i < runEnd; ++i)
-                    painter.drawText(x + (i - runStart) * charWidth, y + ascent, QString(cells[i]));
+                    painter.drawText(QPointF(kLeftMargin + (i - firstColumn) * charWidth, baseline),
+                                     QString(DisplayChar(cells[size_t(i)])));
             }
             runStart = runEnd;
         }
@@ -668,7 +713,7 @@ void EditorView::Private::Paint(QPainter& painter, const QRect& area)
     if (q->hasFocus()) {
         const QRect caret = CaretRect();
         if (!preedit.isEmpty()) {
-            const QRect box(caret.left(), caret.top(), int(preedit.size()) * charWidth, lineHeight);
+            const QRect box(caret.left(), caret.top(), int(std::ceil(preedit.size() * charWidth)), lineHeight);
             painter.fillRect(box, palette.color(group, QPalette::Base));
             painter.setPen(textColor);
             painter.drawText(box.left(), box.top() + ascent, preedit);
@@ -703,7 +748,15 @@ EditorView::EditorView(QWidget* parent) : QAbstractScrollArea(parent), d(new Pri
     editor.OnChange = [this] { emit changed(); };
     editor.OnShowStatus = [this](int32_t line, int32_t column) { emit showStatus(line, column); };
     editor.OnStatusPosted = [this] {
-        QMetaObject::invokeMethod(this, [this] { editor.DeliverShowStatus(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                // The caret may have been placed by the window's commands too (a bookmark, a
+                // search): the columns follow it here, once per turn of the event loop.
+                d->EnsureCaretColumnVisible();
+                editor.DeliverShowStatus();
+            },
+            Qt::QueuedConnection);
     };
     editor.OnTopLineChanged = [this](int32_t line) {
         d->UpdateScrollBars();
@@ -796,7 +849,7 @@ void EditorView::SetWrapToWindow(bool on)
 
 int EditorView::Columns() const
 {
-    return std::max(1, (viewport()->width() - kLeftMargin - kRightMargin) / d->charWidth);
+    return std::max(1, int((viewport()->width() - kLeftMargin - kRightMargin) / d->charWidth));
 }
 
 int EditorView::Rows() const { return std::max(1, viewport()->height() / d->lineHeight); }
@@ -805,12 +858,7 @@ void EditorView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
     painter.setFont(font());
-    try {
-        d->Paint(painter, event->rect());
-    } catch (const std::exception&) {
-        // A paint that finds the layout out of step with the text draws nothing this time;
-        // the change that caused it asks for the next one.
-    }
+    d->Paint(painter, event->rect());
 }
 
 void EditorView::resizeEvent(QResizeEvent* event)
@@ -988,8 +1036,13 @@ void EditorView::wheelEvent(QWheelEvent* event)
 
 void EditorView::contextMenuEvent(QContextMenuEvent* event)
 {
-    if (popupMenu)
-        popupMenu->exec(event->globalPos());
+    if (!popupMenu)
+        return;
+    // From the keyboard's menu key the menu opens at the caret, not where the mouse happens to be.
+    const QPoint at = event->reason() == QContextMenuEvent::Keyboard
+                          ? viewport()->mapToGlobal(d->CaretRect().bottomLeft())
+                          : event->globalPos();
+    popupMenu->exec(at);
     event->accept();
 }
 

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -278,6 +279,12 @@ TEST_F(ViewTest, TypingInBothModesAcrossParagraphsAndRefusingForeignCharacters)
     Key(Qt::Key_Q, Qt::ControlModifier, QStringLiteral("\x11"));
     Key(Qt::Key_Q, Qt::AltModifier, QStringLiteral("q"));
     EXPECT_EQ(Paragraphs(ed), before);
+    // A paragraph at its length limit: the editor's error is reported and nothing changes.
+    ed.SetParaLengthLimit(6);
+    Type(QStringLiteral("x"));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0], QStringLiteral("Current operation will exceed the maximum paragraph size"));
+    EXPECT_EQ(Paragraphs(ed), before);
     // A read-only editor takes nothing.
     ed.SetReadOnly(true);
     Type(QStringLiteral("x"));
@@ -304,8 +311,8 @@ TEST_F(ViewTest, WrapFollowsTheWindowOnResizeAndFontChange)
 {
     Load("slovo slovo slovo slovo slovo slovo slovo slovo slovo slovo slovo slovo slovo slovo");
     EXPECT_EQ(Ed().WrapColumn(), view.Columns() - 2);
-    const int charWidth = QFontMetrics(view.font()).horizontalAdvance(QLatin1Char('M'));
-    EXPECT_EQ(view.Columns(), (view.viewport()->width() - 20) / charWidth);
+    const qreal charWidth = QFontMetricsF(view.font()).horizontalAdvance(QLatin1Char('M'));
+    EXPECT_EQ(view.Columns(), int((view.viewport()->width() - 20) / charWidth));
     const int wide = Ed().WrapColumn();
     window.resize(300, 320);
     QApplication::processEvents();
@@ -467,10 +474,10 @@ TEST_F(ViewTest, MouseClickDragDoubleClickAndPopup)
     Ed().SetWordWrap(false);
     Load("první slovo\r\ndruhé slovo");
     QApplication::processEvents();
-    const int cw = QFontMetrics(view.font()).horizontalAdvance(QLatin1Char('M'));
-    const int lh = QFontMetrics(view.font()).height();
+    const qreal cw = QFontMetricsF(view.font()).horizontalAdvance(QLatin1Char('M'));
+    const int lh = int(std::ceil(QFontMetricsF(view.font()).height()));
     auto at = [&](int column, int line) {  // the gap in front of a column (from 0) of a line (from 0)
-        return QPoint(EditorView::kLeftMargin + column * cw + 1, line * lh + lh / 2);
+        return QPoint(EditorView::kLeftMargin + int(column * cw) + 1, line * lh + lh / 2);
     };
     QWidget* viewport = view.viewport();
     QTest::mouseClick(viewport, Qt::LeftButton, {}, at(3, 1));
@@ -523,6 +530,27 @@ TEST_F(ViewTest, HugeLineCountsScaleTheScrollBar)
     EXPECT_EQ(bar->value(), 0);
 }
 
+TEST_F(ViewTest, LongLinesScrollSidewaysToTheCaret)
+{
+    Ed().SetWordWrap(false);
+    Ed().Clear();
+    ASSERT_EQ(Ed().InsertText(std::string(1000, 'w') + "\r\nkratky"), 0);
+    Ed().SetCaret({1, 1});
+    QApplication::processEvents();
+    QScrollBar* bar = view.horizontalScrollBar();
+    EXPECT_EQ(bar->value(), 0);
+    Key(Qt::Key_End);
+    EXPECT_EQ(bar->value(), 1000 - view.Columns() + 1);  // the caret's cell is the last one shown
+    EXPECT_GE(bar->maximum(), bar->value());
+    Key(Qt::Key_Down);
+    EXPECT_EQ(bar->value(), 0);
+    // A caret placed by the window's own commands is followed as well, once the status is due.
+    Ed().SetCaret({1, 500});
+    QApplication::processEvents();
+    EXPECT_LE(bar->value(), 499);
+    EXPECT_GT(bar->value() + view.Columns(), 499);
+}
+
 TEST_F(ViewTest, BytesWithoutCharactersAreDrawnVisibly)
 {
     Ed().SetWordWrap(false);
@@ -532,12 +560,12 @@ TEST_F(ViewTest, BytesWithoutCharactersAreDrawnVisibly)
     view.clearFocus();
     QApplication::processEvents();
     const QImage image = view.viewport()->grab().toImage();
-    const int cw = QFontMetrics(view.font()).horizontalAdvance(QLatin1Char('M'));
-    const int lh = QFontMetrics(view.font()).height();
+    const qreal cw = QFontMetricsF(view.font()).horizontalAdvance(QLatin1Char('M'));
+    const int lh = int(std::ceil(QFontMetricsF(view.font()).height()));
     auto reddish = [&](int line, int column) {
         int count = 0;
         for (int y = line * lh; y < (line + 1) * lh; ++y)
-            for (int x = EditorView::kLeftMargin + column * cw; x < EditorView::kLeftMargin + (column + 1) * cw; ++x) {
+            for (int x = EditorView::kLeftMargin + int(column * cw); x < EditorView::kLeftMargin + int((column + 1) * cw); ++x) {
                 const QColor c = image.pixelColor(x, y);
                 count += c.red() > 150 && c.green() < 110 && c.blue() < 110;
             }
