@@ -15,20 +15,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include "../QtApplicationEnvironment.h"
 #include "editor/Windows1250.h"
 
 using namespace lepotex;
 
 namespace {
-
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "dialogs_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
 
 void WriteFile(const QString& path, const QByteArray& bytes)
 {
@@ -42,7 +34,6 @@ class HelpTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        App();
         ASSERT_TRUE(workDir.isValid());
         ASSERT_TRUE(QDir::setCurrent(workDir.path()));
     }
@@ -123,7 +114,6 @@ TEST_F(HelpTest, ViewerIsEditableInTheManualsFontAndOkCloses)
 
 TEST(AboutBox, ShowsDecodedLogoAndVersionAndClosesOnEnter)
 {
-    App();
     EXPECT_TRUE(QImageReader::supportedImageFormats().contains("jpeg"));
     const QImage logo = TAboutBox::Logo();
     ASSERT_FALSE(logo.isNull());

@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include "../settings/FakeSettingsBackend.h"
+#include "../QtApplicationEnvironment.h"
 #include "editor/Windows1250.h"
 #include "settings/SettingsPersistence.h"
 
@@ -24,19 +25,9 @@ using List = std::vector<std::string>;
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "settings_dialog_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
 // Runs the menu command with `act` playing the user while the dialog is open.
 class SettingsDialogTest : public testing::Test {
 protected:
-    void SetUp() override { App(); }
 
     bool RunDialog(const std::function<void(TLepotexConfigForm&)>& act,
                    SettingsLoadState state = SettingsLoadState::Loaded)
