@@ -145,9 +145,8 @@ void BM_ViewPageDownInTheMiddle(benchmark::State& state)
 }
 BENCHMARK(BM_ViewPageDownInTheMiddle)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// Not a key, but what a resize of the window costs when it changes the wrap width: every
-// paragraph of the book is wrapped anew.
-void BM_ViewResizeRewrap(benchmark::State& state)
+// A step of a window's edge being dragged: the book's re-wrap waits until the size settles.
+void BM_ViewResize(benchmark::State& state)
 {
     EditorView& view = View();
     bool narrow = false;
@@ -156,7 +155,20 @@ void BM_ViewResizeRewrap(benchmark::State& state)
         state.SetIterationTime(Timed(view, [&] { view.resize(narrow ? 1000 : 1280, 900); }));
     }
 }
-BENCHMARK(BM_ViewResizeRewrap)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
+BENCHMARK(BM_ViewResize)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Not a key: re-wrapping the whole book at a new width, as when the size has settled or word
+// wrap is switched on.
+void BM_ViewRewrapBook(benchmark::State& state)
+{
+    EditorView& view = View();
+    bool narrow = false;
+    for (auto _ : state) {
+        narrow = !narrow;
+        state.SetIterationTime(Timed(view, [&] { view.Editor().SetWrapColumn(narrow ? 150 : 186); }));
+    }
+}
+BENCHMARK(BM_ViewRewrapBook)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
 
 }  // namespace
 

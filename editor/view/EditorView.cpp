@@ -212,10 +212,13 @@ struct EditorView::Private {
     bool settingScrollBars = false;
     bool caretShown = true;
     bool selecting = false;
+    bool selectingWords = false;         // the button went down for a double click: drags go by words
+    std::pair<ParaPos, ParaPos> clickedWord;
     double wheelRemainder = 0;
     QPoint lastMousePos;
     QBasicTimer blink;
     QBasicTimer autoScroll;
+    QBasicTimer wrapTimer;  // a re-wrap of a big text, waiting for the window to stop changing size
     QString preedit;
 
     TextEditor& Ed() { return q->editor; }
@@ -298,6 +301,7 @@ struct EditorView::Private {
 
     void ApplyWrapToWindow()
     {
+        wrapTimer.stop();
         if (!q->wrapToWindow)
             return;
         const int columns = q->Columns() - 2;
@@ -310,6 +314,19 @@ struct EditorView::Private {
             Ed().SetTopLine(Ed().DisplayLineOf(atTop));
         widestLine = 0;
         UpdateScrollBars();
+    }
+
+    // Re-wrapping walks every paragraph: on a book that is some 20 ms for each step of a window's
+    // edge being dragged, so there it waits until the size has stayed for a moment.
+    void WrapToWindowSoon()
+    {
+        constexpr int32_t kDeferFromBytes = 4'000'000;
+        if (!q->wrapToWindow || q->Columns() - 2 == Ed().WrapColumn())
+            return;
+        if (Ed().ByteCount() < kDeferFromBytes)
+            ApplyWrapToWindow();
+        else
+            wrapTimer.start(150, q);
     }
 
     // The vertical bar counts the possible top lines; past 32767 of them one step stands for
@@ -423,6 +440,22 @@ struct EditorView::Private {
         const int column = q->editor.CaretDisplayColumn() - 1;
         const int x = CellX(column);
         return QRect(x, y, q->editor.InsertMode() ? 2 : CellX(column + 1) - x, lineHeight);
+    }
+
+    // Extends the selection to a point: to its position, or after a double click to whole words,
+    // the word first clicked always included.
+    void DragTo(QPoint point)
+    {
+        const ParaPos pos = PosAt(point);
+        if (!selectingWords) {
+            Ed().ExtendSelectionTo(pos);
+            return;
+        }
+        const auto [start, end] = Ed().WordAt(pos);
+        if (pos < clickedWord.first)
+            Ed().SetSelection(clickedWord.second, start);
+        else
+            Ed().SetSelection(clickedWord.first, std::max(end, clickedWord.second));
     }
 
     void MoveCaret(ParaPos to, bool extend)
@@ -819,7 +852,13 @@ void EditorView::PasteFromClipboard()
         std::string bytes;
         bytes.reserve(size_t(text.size()));
         int replaced = 0;
-        for (const char32_t codePoint : text.toUcs4()) {
+        // Walked in place: a book-sized clipboard is not copied into code points first.
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            char32_t codePoint = text[i].unicode();  // a lone surrogate stays one, and unmappable
+            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+                codePoint = QChar::surrogateToUcs4(text[i], text[i + 1]);
+                ++i;
+            }
             // A NUL cannot be held by a paragraph; it is replaced like any character without a byte.
             if (codePoint == 0 || !HasWindows1250Byte(codePoint)) {
                 bytes.push_back('?');
@@ -865,7 +904,7 @@ void EditorView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
     editor.SetVisibleRows(Rows());
-    d->ApplyWrapToWindow();
+    d->WrapToWindowSoon();
     d->UpdateScrollBars();
 }
 
@@ -974,6 +1013,7 @@ void EditorView::mousePressEvent(QMouseEvent* event)
         else
             editor.SetCaret(pos);
         d->selecting = true;
+        d->selectingWords = false;
         d->lastMousePos = event->position().toPoint();
     });
     event->accept();
@@ -984,7 +1024,7 @@ void EditorView::mouseMoveEvent(QMouseEvent* event)
     if (!d->selecting || !(event->buttons() & Qt::LeftButton))
         return;
     d->lastMousePos = event->position().toPoint();
-    d->Guarded([&] { editor.ExtendSelectionTo(d->PosAt(d->lastMousePos)); });
+    d->Guarded([&] { d->DragTo(d->lastMousePos); });
     // Outside the text the selection goes on growing while the button is held.
     if (viewport()->rect().contains(d->lastMousePos))
         d->autoScroll.stop();
@@ -1010,11 +1050,16 @@ void EditorView::mouseDoubleClickEvent(QMouseEvent* event)
     }
     d->Guarded([&] {
         d->goalColumn = 0;
-        const auto [start, end] = editor.WordAt(d->PosAt(event->position().toPoint()));
-        if (start != end)
-            editor.SetSelection(start, end);
+        const ParaPos pos = d->PosAt(event->position().toPoint());
+        d->clickedWord = editor.WordAt(pos);
+        if (d->clickedWord.first != d->clickedWord.second)
+            editor.SetSelection(d->clickedWord.first, d->clickedWord.second);
+        else
+            d->clickedWord = {editor.Caret(), editor.Caret()};
+        d->selecting = true;
+        d->selectingWords = true;
+        d->lastMousePos = event->position().toPoint();
     });
-    d->selecting = false;
     event->accept();
 }
 
@@ -1068,8 +1113,11 @@ void EditorView::timerEvent(QTimerEvent* event)
     if (event->timerId() == d->blink.timerId()) {
         d->caretShown = !d->caretShown;
         viewport()->update(d->CaretRect().adjusted(-1, 0, 1, 0));
+    } else if (event->timerId() == d->wrapTimer.timerId()) {
+        d->wrapTimer.stop();
+        d->ApplyWrapToWindow();
     } else if (event->timerId() == d->autoScroll.timerId()) {
-        d->Guarded([&] { editor.ExtendSelectionTo(d->PosAt(d->lastMousePos)); });
+        d->Guarded([&] { d->DragTo(d->lastMousePos); });
     } else {
         QAbstractScrollArea::timerEvent(event);
     }

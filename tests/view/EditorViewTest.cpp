@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -342,6 +343,23 @@ TEST_F(ViewTest, WrapFollowsTheWindowOnResizeAndFontChange)
     EXPECT_EQ(Ed().WrapColumn(), kept);
     view.SetWrapToWindow(true);
     EXPECT_EQ(Ed().WrapColumn(), view.Columns() - 2);
+    // A book waits for the size to settle before all its paragraphs are wrapped anew.
+    std::string book;
+    for (int i = 0; i < 50000; ++i)
+        book += std::string(80, 'k') + "\r\n";
+    Ed().Clear();
+    ASSERT_EQ(Ed().InsertText(book), 0);
+    const int settled = Ed().WrapColumn();
+    QElapsedTimer clock;
+    clock.start();
+    window.resize(420, 320);
+    QApplication::processEvents();
+    if (clock.elapsed() < 100) {  // a slow (sanitizer) build may have waited long enough already
+        EXPECT_EQ(Ed().WrapColumn(), settled);
+    }
+    QTest::qWait(400);
+    EXPECT_EQ(Ed().WrapColumn(), view.Columns() - 2);
+    EXPECT_NE(Ed().WrapColumn(), settled);
 }
 
 TEST_F(ViewTest, ClipboardRoundTripOfCzechAndOfForeignCharacters)
@@ -357,6 +375,16 @@ TEST_F(ViewTest, ClipboardRoundTripOfCzechAndOfForeignCharacters)
     view.PasteFromClipboard();
     EXPECT_EQ(Paragraphs(Ed()),
               (std::vector<std::string>{Cp("Příliš žluťoučký kůň úpěl ďábelské ódy „x“ – ß "), Cp("Řádek druhý"), ""}));
+    EXPECT_TRUE(notices.isEmpty());
+    // A byte the code page leaves undefined survives the trip as its C1 character.
+    Ed().Clear();
+    ASSERT_EQ(Ed().InsertText("a\x81" "b"), 0);
+    Ed().SelectAll();
+    view.CopyToClipboard();
+    EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf16(u"a\u0081b"));
+    Ed().Clear();
+    view.PasteFromClipboard();
+    EXPECT_EQ(Ed().ParaText(1), "a\x81" "b");
     EXPECT_TRUE(notices.isEmpty());
     // Characters the code page lacks become "?", and the user is told how many.
     QApplication::clipboard()->setText(QString::fromUtf8("a€b\xF0\x9F\x98\x80" "c中d"));
@@ -493,6 +521,15 @@ TEST_F(ViewTest, MouseClickDragDoubleClickAndPopup)
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, at(8, 1));
     EXPECT_EQ(Ed().SelStart(), (ParaPos{2, 7}));
     EXPECT_EQ(Ed().SelEnd(), (ParaPos{2, 12}));
+    // Held after a double click, the button selects whole words.
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at(8, 1));
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at(8, 1));
+    QMouseEvent drag(QEvent::MouseMove, at(2, 0), viewport->mapToGlobal(at(2, 0)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drag);
+    EXPECT_EQ(Ed().Anchor(), (ParaPos{2, 12}));
+    EXPECT_EQ(Ed().Caret(), (ParaPos{1, 1}));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at(2, 0));
     QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(viewport->width() - 10, lh * 5));  // below and behind
     EXPECT_EQ(Ed().Caret(), Ed().EndOfText());
     QMenu menu;
