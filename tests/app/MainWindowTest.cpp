@@ -266,15 +266,17 @@ TEST(MainWindow, MessageBoxesHaveTheirTitlesAndButtons)
 TEST(MainWindow, AnErrorInAHandlerIsReportedAndTheProgramGoesOn)
 {
     TestWindow w;
-    // Undo inside a read-only editor is harmless; a failing save is a real error of a handler.
+    // A file named at start that cannot be opened: reported, and the program starts empty.
     w->OpenAtStart(w.Path(QStringLiteral("není.txt")));
     ASSERT_EQ(w.prompts->shown.size(), 1u);
     EXPECT_EQ(w.prompts->shown[0].kind, Shown::Plain);
     EXPECT_TRUE(w.prompts->shown[0].text.contains(QStringLiteral("File not found"))) << w.prompts->shown[0].text.toStdString();
     EXPECT_TRUE(w->DocumentName().isEmpty());
     w.prompts->saveNames.push_back(w.Path(QStringLiteral("chybí/složka/kniha.txt")));
+    // A save into a folder that does not exist fails inside the action's handler: the error
+    // must not leave the handler, and the text stays unsaved.
     w.Type("text");
-    w->FileSave1->trigger();  // must not throw out of the action
+    w->FileSave1->trigger();
     ASSERT_EQ(w.prompts->shown.size(), 2u);
     EXPECT_EQ(w.prompts->shown[1].kind, Shown::Plain);
     EXPECT_TRUE(w.Editor().Modified());
