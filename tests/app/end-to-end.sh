@@ -43,6 +43,11 @@ keys() {  # window, keys...
   xdotool key --clearmodifiers "$@"
 }
 
+# On a busy machine the X server can still be starting when xvfb-run hands over.
+for _ in $(seq 100); do
+  xdotool getdisplaygeometry >/dev/null 2>&1 && break
+  sleep 0.1
+done
 (cd "$root/docs" && exec "$build/app/lepotex" "$book") &
 pid=$!
 main=$(wait_window 'Lepotex \[mlyn.txt\]') || fail "the window with the opened book did not appear"
