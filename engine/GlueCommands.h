@@ -25,6 +25,9 @@ struct [[nodiscard]] GlueResult {
 // the editor allows; the text is then as before, except that word wrap is on.
 GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter);
 
+// "Slepit chytře": "Slepit" with the smart glue, whatever the Smart setting says.
+GlueResult SlepitChytreExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter);
+
 // The same refusals; uses none of the settings.
 GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter);
 

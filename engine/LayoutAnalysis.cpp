@@ -1,0 +1,388 @@
+#include "engine/LayoutAnalysis.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <unordered_map>
+
+#include "engine/LineTests.h"
+
+namespace lepotex {
+namespace {
+
+// Pages are at least this many non-blank lines long, and at most that many: a line repeating
+// more often is a refrain or a list, one repeating more rarely a chapter heading.
+constexpr double kMinPage = 10;
+constexpr double kMaxPage = 250;
+// A book's repeated lines are looked for among its first lines only; further on, only lines
+// shaped like those found are looked at. A page style shows itself long before this.
+constexpr std::size_t kDetectionLines = 100'000;
+
+bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+std::string_view Trim(std::string_view line) noexcept
+{
+    line.remove_prefix(LeadingSpaceCount(line));
+    return TrimTrailingSpaces(line);
+}
+
+// A line as page furniture repeats it: without its outer spaces, every run of digits standing
+// for any number. `value` is the last number in it, the page number of a header.
+struct Shape {
+    uint64_t hash = 0;
+    int64_t value = -1;
+    bool digits = false;
+};
+
+Shape ShapeOf(std::string_view trimmed) noexcept
+{
+    Shape shape;
+    uint64_t h = 1469598103934665603ull;
+    for (std::size_t i = 0; i < trimmed.size();) {
+        char c = trimmed[i];
+        if (IsDigit(c)) {
+            int64_t value = 0;
+            for (; i < trimmed.size() && IsDigit(trimmed[i]); ++i)
+                if (value < 1'000'000'000)
+                    value = value * 10 + (trimmed[i] - '0');
+            shape.value = value;
+            shape.digits = true;
+            c = '#';
+        } else {
+            ++i;
+        }
+        h = (h ^ uint8_t(c)) * 1099511628211ull;
+    }
+    shape.hash = h | 1;  // 0 marks a line not looked at
+    return shape;
+}
+
+// The lines of one shape, in order; `ordinal` counts non-blank lines, the page rhythm.
+struct Group {
+    bool digits = false;
+    std::vector<uint32_t> lines;
+    std::vector<uint32_t> ordinals;
+    std::vector<int64_t> values;
+};
+
+struct Rhythm {
+    double period = 0;               // non-blank lines per page
+    std::vector<uint32_t> members;   // lines of the group that are page furniture
+};
+
+// The longest run of the group's lines that keeps a page rhythm: steady steps of non-blank
+// lines and, for numbers, counting up. A line of the same shape off the beat (a chapter
+// number, a chapter title equal to the running header) falls out of the run.
+Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
+{
+    const std::size_t m = g.ordinals.size();
+    if (m < 3)
+        return {};
+    std::vector<double> steps;
+    for (std::size_t i = 0; i + 1 < m; ++i) {
+        const double gap = double(g.ordinals[i + 1] - g.ordinals[i]);
+        if (!g.digits) {
+            steps.push_back(gap);
+        } else if (const int64_t dv = g.values[i + 1] - g.values[i]; dv == 1 || dv == 2) {
+            steps.push_back(gap / double(dv));
+        }
+    }
+    if (steps.size() < 2)
+        return {};
+    std::nth_element(steps.begin(), steps.begin() + std::ptrdiff_t(steps.size() / 2), steps.end());
+    const double period = steps[steps.size() / 2];
+    if (period < kMinPage || period > kMaxPage)
+        return {};
+    // Pages may differ in length a little; a chapter's length varies far more.
+    const double tolerance = std::max(2.0, 0.2 * period);
+    std::vector<uint32_t> count(m, 1);
+    std::vector<double> cost(m, 0);
+    std::vector<int64_t> previous(m, -1);
+    for (std::size_t j = 1; j < m; ++j) {
+        int looked = 0;
+        for (std::size_t i = j; i-- > 0 && looked < 64; ++looked) {
+            const double gap = double(g.ordinals[j] - g.ordinals[i]);
+            if (gap > 3.5 * period + tolerance)
+                break;
+            int64_t pages = 0;
+            if (g.digits)
+                pages = g.values[j] - g.values[i];
+            else
+                pages = std::llround(gap / period);
+            if (pages < 1 || pages > 3)
+                continue;
+            const double deviation = std::abs(gap - double(pages) * period);
+            if (deviation > tolerance * double(pages))
+                continue;
+            const uint32_t c = count[i] + 1;
+            const double k = cost[i] + deviation / period + double(pages - 1) * 0.5;
+            if (c > count[j] || (c == count[j] && k < cost[j])) {
+                count[j] = c;
+                cost[j] = k;
+                previous[j] = int64_t(i);
+            }
+        }
+    }
+    std::size_t best = 0;
+    for (std::size_t j = 1; j < m; ++j)
+        if (count[j] > count[best] || (count[j] == count[best] && cost[j] < cost[best]))
+            best = j;
+    if (count[best] < 3)
+        return {};
+    Rhythm rhythm;
+    rhythm.period = period;
+    for (int64_t j = int64_t(best); j >= 0; j = previous[std::size_t(j)])
+        rhythm.members.push_back(uint32_t(j));
+    std::reverse(rhythm.members.begin(), rhythm.members.end());
+    const double span = double(g.ordinals[rhythm.members.back()] - g.ordinals[rhythm.members.front()]);
+    // Page lines run through the book, and few pages lack one; a refrain or a few
+    // evenly spaced headings do neither.
+    if (span < 0.2 * double(nonBlank) || double(rhythm.members.size() - 1) < 0.75 * span / period)
+        return {};
+    for (uint32_t& member : rhythm.members)
+        member = g.lines[member];
+    return rhythm;
+}
+
+// Marks the page lines: repeated shapes in a page rhythm, and the numbers between dashes that
+// the plain glue always removes.
+void FindPageLines(std::span<const std::string_view> lines, std::vector<LineRole>& roles)
+{
+    const std::size_t n = lines.size();
+    std::vector<uint64_t> hashes(n, 0);
+    std::unordered_map<uint64_t, uint32_t> counts;
+    std::size_t nonBlank = 0;
+    for (std::size_t i = 0; i < n && nonBlank < kDetectionLines; ++i) {
+        if (roles[i] != LineRole::Text)
+            continue;
+        ++nonBlank;
+        hashes[i] = ShapeOf(Trim(lines[i])).hash;
+        ++counts[hashes[i]];
+    }
+    std::unordered_map<uint64_t, Group> groups;
+    std::array<bool, 256> firstBytes{};
+    std::size_t shortest = SIZE_MAX;
+    std::size_t longest = 0;
+    for (std::size_t i = 0, seen = 0; i < n && seen < kDetectionLines; ++i) {
+        if (roles[i] != LineRole::Text)
+            continue;
+        ++seen;
+        if (counts[hashes[i]] < 3)
+            continue;
+        const std::string_view t = Trim(lines[i]);
+        firstBytes[IsDigit(t[0]) ? uint8_t('0') : uint8_t(t[0])] = true;
+        shortest = std::min(shortest, t.size());
+        longest = std::max(longest, t.size());
+        groups[hashes[i]];
+    }
+    if (groups.empty()) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (roles[i] == LineRole::Text && IsPageNumberLine(lines[i].substr(LeadingSpaceCount(lines[i]))))
+                roles[i] = LineRole::PageLine;
+        return;
+    }
+    // Page numbers further on may have more digits.
+    shortest = shortest > 3 ? shortest - 3 : 0;
+    longest += 3;
+    uint32_t ordinal = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (roles[i] != LineRole::Text)
+            continue;
+        const std::string_view t = Trim(lines[i]);
+        ++ordinal;
+        if (t.size() < shortest || t.size() > longest || !firstBytes[IsDigit(t[0]) ? uint8_t('0') : uint8_t(t[0])])
+            continue;
+        const Shape shape = ShapeOf(t);
+        const auto group = groups.find(shape.hash);
+        if (group == groups.end())
+            continue;
+        Group& g = group->second;
+        g.digits = shape.digits;
+        g.lines.push_back(uint32_t(i));
+        g.ordinals.push_back(ordinal);
+        g.values.push_back(shape.value);
+    }
+    std::vector<Rhythm> found;
+    for (const auto& [hash, g] : groups)
+        if (Rhythm rhythm = FindRhythm(g, ordinal); !rhythm.members.empty())
+            found.push_back(std::move(rhythm));
+    // A book has one page length: the furniture that appears most gives it, and other
+    // furniture must appear on every page or on every other one.
+    std::sort(found.begin(), found.end(), [](const Rhythm& a, const Rhythm& b) {
+        return a.members.size() > b.members.size() ||
+               (a.members.size() == b.members.size() && a.members.front() < b.members.front());
+    });
+    for (const Rhythm& rhythm : found) {
+        const double ratio = rhythm.period / found.front().period;
+        const bool steady = std::abs(ratio - 1) < 0.25 || std::abs(ratio - 2) < 0.5 || std::abs(ratio - 0.5) < 0.125;
+        if (!steady)
+            continue;
+        for (const uint32_t line : rhythm.members)
+            roles[line] = LineRole::PageLine;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (roles[i] == LineRole::Text && IsPageNumberLine(lines[i].substr(LeadingSpaceCount(lines[i]))))
+            roles[i] = LineRole::PageLine;
+}
+
+// The blank lines on both sides of a page line that the two sides have in common came with
+// it; a blank line left over on one side is a paragraph break of the text. Blank lines between
+// two page lines go with them.
+void ShareBlankLines(std::vector<LineRole>& roles)
+{
+    const std::size_t n = roles.size();
+    for (std::size_t i = 0; i < n;) {
+        if (roles[i] != LineRole::PageLine) {
+            ++i;
+            continue;
+        }
+        std::size_t last = i;  // the last page line of this group
+        for (std::size_t j = i + 1; j < n && roles[j] != LineRole::Text; ++j)
+            if (roles[j] == LineRole::PageLine)
+                last = j;
+        for (std::size_t j = i; j < last; ++j)
+            if (roles[j] == LineRole::Blank)
+                roles[j] = LineRole::PageBlank;
+        std::size_t before = 0;
+        while (before < i && roles[i - 1 - before] == LineRole::Blank)
+            ++before;
+        std::size_t after = 0;
+        while (last + 1 + after < n && roles[last + 1 + after] == LineRole::Blank)
+            ++after;
+        const std::size_t common = std::min(before, after);
+        for (std::size_t k = 1; k <= common; ++k) {
+            roles[i - k] = LineRole::PageBlank;
+            roles[last + k] = LineRole::PageBlank;
+        }
+        i = last + 1;
+    }
+}
+
+// The largest length that many lines have: greedy wrapping fills lines up to the width, so
+// lengths pile up just below it; a few longer lines (an unbreakable word) do not count.
+int32_t FindWidth(std::span<const std::string_view> lines, const std::vector<LineRole>& roles)
+{
+    constexpr std::size_t kLongest = 1024;
+    std::vector<uint32_t> histogram(kLongest + 1, 0);
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (roles[i] != LineRole::Text)
+            continue;
+        ++histogram[std::min(TrimTrailingSpaces(lines[i]).size(), kLongest)];
+        ++total;
+    }
+    if (total < 10)
+        return 0;
+    const std::size_t enough = std::max<std::size_t>(3, total / 200);
+    std::size_t width = kLongest;
+    while (width > 0 && histogram[width] < enough)
+        --width;
+    if (width < 10 || width == kLongest)
+        return 0;
+    // A wrapped book has most of its lines in the upper half of the width, and almost none
+    // beyond it; a book of one paragraph per line has neither.
+    std::size_t upperHalf = 0;
+    std::size_t beyond = 0;
+    for (std::size_t len = width / 2 + 1; len <= kLongest; ++len)
+        (len <= width ? upperHalf : beyond) += histogram[len];
+    if (double(upperHalf) < 0.6 * double(total) || double(beyond) > 0.02 * double(total))
+        return 0;
+    return int32_t(width);
+}
+
+void FindParagraphMark(std::span<const std::string_view> lines, Layout& layout)
+{
+    std::array<std::size_t, 17> indents{};
+    std::size_t text = 0;
+    std::size_t blankBreaks = 0;  // runs of blank lines between text
+    std::size_t fittingBreaks = 0;  // breaks between text lines where the next word would have fitted
+    std::size_t previous = SIZE_MAX;  // the last text line
+    bool blankSince = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const LineRole role = layout.roles[i];
+        if (role == LineRole::Blank)
+            blankSince = true;
+        if (role != LineRole::Text)
+            continue;
+        ++text;
+        if (const std::size_t lead = LeadingSpaceCount(lines[i]); lead >= 1 && lead <= 16)
+            ++indents[lead];
+        if (previous != SIZE_MAX) {
+            if (blankSince)
+                ++blankBreaks;
+            else if (layout.width > 0 && !TrimTrailingSpaces(lines[previous]).ends_with('-') &&
+                     NextWordFits(lines[previous], lines[i], layout.width))
+                ++fittingBreaks;
+        }
+        previous = i;
+        blankSince = false;
+    }
+    const auto most = std::max_element(indents.begin() + 1, indents.end());
+    if (*most >= std::max<std::size_t>(3, text * 3 / 100)) {
+        layout.mark = ParagraphMark::Indent;
+        layout.indent = int32_t(most - indents.begin());
+    } else if (blankBreaks >= std::max<std::size_t>(2, text / 50) && fittingBreaks * 4 <= blankBreaks) {
+        layout.mark = ParagraphMark::Blank;
+    }
+}
+
+}  // namespace
+
+std::size_t LeadingSpaceCount(std::string_view line) noexcept
+{
+    std::size_t n = 0;
+    while (n < line.size() && line[n] == ' ')
+        ++n;
+    return n;
+}
+
+std::string_view TrimTrailingSpaces(std::string_view line) noexcept
+{
+    while (!line.empty() && line.back() == ' ')
+        line.remove_suffix(1);
+    return line;
+}
+
+std::string_view FirstWord(std::string_view line) noexcept
+{
+    line.remove_prefix(LeadingSpaceCount(line));
+    return line.substr(0, line.find(' '));
+}
+
+bool NextWordFits(std::string_view upper, std::string_view lower, int32_t width) noexcept
+{
+    const std::size_t word = FirstWord(lower).size();
+    return word > 0 && TrimTrailingSpaces(upper).size() + 1 + word <= std::size_t(width);
+}
+
+bool IsLetterByte(uint8_t b) noexcept
+{
+    if ((b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z'))
+        return true;
+    if (b >= 0xC0)
+        return b != 0xD7 && b != 0xF7;
+    switch (b) {
+    case 0x8A: case 0x8C: case 0x8D: case 0x8E: case 0x8F: case 0x9A: case 0x9C: case 0x9D: case 0x9E:
+    case 0x9F: case 0xA3: case 0xA5: case 0xAA: case 0xAF: case 0xB3: case 0xB9: case 0xBA: case 0xBC:
+    case 0xBE: case 0xBF:
+        return true;
+    default:
+        return false;
+    }
+}
+
+Layout AnalyseLayout(std::span<const std::string_view> lines)
+{
+    Layout layout;
+    layout.roles.resize(lines.size(), LineRole::Text);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (LeadingSpaceCount(lines[i]) == lines[i].size())
+            layout.roles[i] = LineRole::Blank;
+    FindPageLines(lines, layout.roles);
+    ShareBlankLines(layout.roles);
+    layout.width = FindWidth(lines, layout.roles);
+    FindParagraphMark(lines, layout);
+    return layout;
+}
+
+}  // namespace lepotex
