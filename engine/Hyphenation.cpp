@@ -17,9 +17,6 @@ extern const std::size_t kCzechHyphenPatternsSize;
 
 namespace lepotex {
 
-// Czech typesetting leaves at least two letters before a break and three after it.
-constexpr int kLettersBefore = 2;
-constexpr int kLettersAfter = 3;
 
 struct Hyphenator::Dictionary {
     HyphenDict* patterns = nullptr;
@@ -83,7 +80,7 @@ Hyphenator::~Hyphenator()
 
 bool Hyphenator::IsBreakPoint(std::string_view word, std::size_t at)
 {
-    if (!dictionary || at < std::size_t(kLettersBefore) || at + std::size_t(kLettersAfter) > word.size())
+    if (!dictionary || at < kLettersBeforeBreak || at + kLettersAfterBreak > word.size())
         return false;
     std::string lower(word);
     for (char& c : lower)
@@ -124,7 +121,7 @@ bool Hyphenator::IsBreakPoint(std::string_view word, std::size_t at)
             int* pos = nullptr;
             int* cut = nullptr;
             if (hnj_hyphen_hyphenate3(dictionary->patterns, converted.data(), int(converted.size()), hyphens.data(),
-                                      nullptr, &rep, &pos, &cut, kLettersBefore, kLettersAfter, 1, 1) == 0) {
+                                      nullptr, &rep, &pos, &cut, int(kLettersBeforeBreak), int(kLettersAfterBreak), 1, 1) == 0) {
                 for (std::size_t k = 0; k < letterEnds.size() && k < points.size(); ++k)
                     if (hyphens[letterEnds[k]] & 1)
                         points[k] = '1';

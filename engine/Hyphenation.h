@@ -10,6 +10,10 @@
 
 namespace lepotex {
 
+// Czech typesetting leaves at least two letters before a break and three after it.
+inline constexpr std::size_t kLettersBeforeBreak = 2;
+inline constexpr std::size_t kLettersAfterBreak = 3;
+
 class Hyphenator {
 public:
     // Loaded() tells whether the patterns could be read. Sharing one Hyphenator between

@@ -63,9 +63,14 @@ public:
         lengths[word.size()] = true;
         counts.try_emplace(std::move(word), 0);
     }
-    void CountIn(std::string_view line)
+    // `skipFirst`: the line continues a word broken at the line above, so its first word is
+    // only a part.
+    void CountIn(std::string_view line, bool skipFirst)
     {
-        for (std::size_t at = 0; at < line.size();) {
+        std::size_t at = 0;
+        if (skipFirst)
+            at = std::min(line.find(' '), line.size());
+        while (at < line.size()) {
             std::size_t end = line.find(' ', at);
             if (end == std::string_view::npos)
                 end = line.size();
@@ -105,7 +110,7 @@ private:
 }  // namespace
 
 BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const Layout& layout,
-                          const Settings& settings, bool acrossPage)
+                          const Settings& settings)
 {
     const std::string_view up = Content(upper);
     const std::string_view low = Content(lower);
@@ -128,9 +133,8 @@ BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const 
     case ParagraphMark::Indent:
         return BreakDecision::Join;
     case ParagraphMark::Blank:
-        // A page line with blank lines on both sides may also have stood at a paragraph end.
-        if (acrossPage)
-            return CanGlueLines(up, low, settings) ? BreakDecision::Join : BreakDecision::Paragraph;
+        // Also across page furniture with blank lines on both sides: where a paragraph ended
+        // there, its last line is short enough for the test above, else nothing tells.
         return BreakDecision::Join;
     case ParagraphMark::Neither:
         break;
@@ -140,12 +144,15 @@ BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const 
 
 bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyphenator, const WordEvidence& evidence)
 {
-    const std::string_view up = Content(upper);
-    const std::string_view fragment = Fragment(up);
+    const std::string_view fragment = Fragment(Content(upper));
     const std::string_view tail = Tail(Content(lower));
+    // No wrapper of Czech leaves fewer letters on either side: "je-li", "chcete-li".
+    if (fragment.size() < kLettersBeforeBreak || tail.size() < kLettersAfterBreak)
+        return true;
     if (evidence.hyphenated != evidence.joined)
         return evidence.hyphenated > evidence.joined;
-    if (Lowered(tail).starts_with(Lowered(fragment)))
+    // A stammer repeats the start of a word the book knows: "pou-pouta", "ne-nemohu".
+    if (evidence.tail > 0 && Lowered(tail).starts_with(Lowered(fragment)))
         return true;
     if (!hyphenator.Loaded())
         return false;  // the plain glue's answer
@@ -170,28 +177,22 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     };
     std::vector<Pending> hyphens;
     std::size_t previous = SIZE_MAX;  // the last text line, while no blank line followed it
-    bool pageBetween = false;
-    bool blankWithPage = false;
     for (std::size_t i = 0; i < n; ++i) {
         switch (layout.roles[i]) {
         case LineRole::PageLine:
-            pageBetween = true;
-            continue;
         case LineRole::PageBlank:
-            blankWithPage = true;
             continue;
         case LineRole::Blank:
             pieces.emplace_back();
             list.flags.push_back(0);
             previous = SIZE_MAX;
-            pageBetween = blankWithPage = false;
             continue;
         case LineRole::Text:
             break;
         }
         if (previous != SIZE_MAX) {
             uint8_t flag = 0;
-            switch (DecideBreak(lines[previous], lines[i], layout, settings, pageBetween && blankWithPage)) {
+            switch (DecideBreak(lines[previous], lines[i], layout, settings)) {
             case BreakDecision::Paragraph:
                 break;
             case BreakDecision::Join:
@@ -213,7 +214,6 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         pieces.push_back(Content(lines[i]));
         list.flags.push_back(0);
         previous = i;
-        pageBetween = blankWithPage = false;
     }
 
     if (!hyphens.empty()) {
@@ -223,15 +223,20 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
             const std::string tail = Lowered(Tail(Content(lines[h.lower])));
             words.Want(fragment + tail);
             words.Want(fragment + '-' + tail);
+            words.Want(tail);
         }
+        std::vector<bool> continues(n, false);
+        for (const Pending& h : hyphens)
+            continues[h.lower] = true;
         for (std::size_t i = 0; i < n; ++i)
             if (layout.roles[i] == LineRole::Text)
-                words.CountIn(Content(lines[i]));
+                words.CountIn(Content(lines[i]), continues[i]);
         Hyphenator hyphenator;
         for (const Pending& h : hyphens) {
             const std::string fragment = Lowered(Fragment(Content(lines[h.upper])));
             const std::string tail = Lowered(Tail(Content(lines[h.lower])));
-            const WordEvidence evidence{words.Count(fragment + tail), words.Count(fragment + '-' + tail)};
+            const WordEvidence evidence{words.Count(fragment + tail), words.Count(fragment + '-' + tail),
+                                        words.Count(tail)};
             if (!HyphenKept(lines[h.upper], lines[h.lower], hyphenator, evidence))
                 list.flags[h.piece] = LineList::kHyphenNext;
         }

@@ -22,22 +22,25 @@ enum class BreakDecision : uint8_t {
     Adjoin,     // the lines join directly, the hyphen at the break stays
 };
 
-// Everything but the word break itself; `acrossPage` tells that page furniture with blank lines
-// on both sides stood between the two lines.
+// Everything but the word break itself, for two text lines that stand one below the other once
+// page furniture is gone.
 BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const Layout& layout,
-                          const Settings& settings, bool acrossPage);
+                          const Settings& settings);
 
-// What the book says of one word broken at a hyphen: how often its joined form and its
-// hyphenated form stand elsewhere in the book, as whole words in any case.
+// What the book says of one word broken at a hyphen: how often its joined form, its
+// hyphenated form and its second part stand elsewhere in the book, as whole words in any case.
 struct WordEvidence {
     uint32_t joined = 0;
     uint32_t hyphenated = 0;
+    uint32_t tail = 0;
 };
 
 // Whether the hyphen of `upper` (which ends in a letter and a hyphen) stays when `lower`
 // (which starts with a lowercase letter) continues the word. It goes when the break is a legal
-// hyphenation point of the joined word, unless the book writes the word with the hyphen
-// more often than without, or the second part repeats the first (a stammer: "ne-nemohu").
+// hyphenation point of the joined word, unless the book writes the word with the hyphen more
+// often than without, or the second part is a word of the book that repeats the first part (a
+// stammer: "ne-nemohu"). It stays where fewer than two letters precede the break or fewer than
+// three follow it, whatever else the book says.
 bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyphenator, const WordEvidence& evidence);
 
 // The smart stages on a list of whole lines as the editor holds them: page furniture and
