@@ -134,10 +134,24 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     for (int64_t j = int64_t(best); j >= 0; j = previous[std::size_t(j)])
         rhythm.members.push_back(uint32_t(j));
     std::reverse(rhythm.members.begin(), rhythm.members.end());
-    const double span = double(g.ordinals[rhythm.members.back()] - g.ordinals[rhythm.members.front()]);
+    // The pages from one line of the run to the next: 1, or 2 for a header of every other page.
+    std::vector<int64_t> pages;
+    for (std::size_t k = 1; k < rhythm.members.size(); ++k) {
+        const std::size_t i = rhythm.members[k - 1];
+        const std::size_t j = rhythm.members[k];
+        pages.push_back(g.digits ? g.values[j] - g.values[i]
+                                 : std::llround(double(g.ordinals[j] - g.ordinals[i]) / period));
+    }
+    std::vector<int64_t> sorted = pages;
+    std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2), sorted.end());
+    const int64_t usual = sorted[sorted.size() / 2];
+    int64_t skipped = 0;
+    for (const int64_t p : pages)
+        skipped += std::max<int64_t>(0, p - usual);
     // Page lines run through the book, and few pages lack one; a refrain or a few
     // evenly spaced headings do neither.
-    if (span < 0.2 * double(nonBlank) || double(rhythm.members.size() - 1) < 0.75 * span / period)
+    const double span = double(g.ordinals[rhythm.members.back()] - g.ordinals[rhythm.members.front()]);
+    if (span < 0.2 * double(nonBlank) || double(skipped) > 0.25 * double(usual) * double(pages.size()))
         return {};
     for (uint32_t& member : rhythm.members)
         member = g.lines[member];

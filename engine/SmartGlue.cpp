@@ -107,6 +107,16 @@ private:
     std::string buffer;
 };
 
+// The line tests that do not look at the break itself: a no-glue entry at the line's start, a
+// line wholly in capitals.
+bool KeptApart(std::string_view line, const Settings& settings)
+{
+    for (const std::string& entry : settings.noGlue)
+        if (!entry.empty() && line.starts_with(entry))
+            return true;
+    return settings.noCaps && IsAllCapitals(line);
+}
+
 }  // namespace
 
 BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const Layout& layout,
@@ -139,7 +149,11 @@ BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const 
     case ParagraphMark::Neither:
         break;
     }
-    return CanGlueLines(up, low, settings) ? BreakDecision::Join : BreakDecision::Paragraph;
+    if (layout.width == 0)
+        return CanGlueLines(up, low, settings) ? BreakDecision::Join : BreakDecision::Paragraph;
+    // A full line that ends a sentence mostly goes on with the paragraph: the width has said
+    // what the punctuation would guess. Headings still keep apart.
+    return KeptApart(up, settings) || KeptApart(low, settings) ? BreakDecision::Paragraph : BreakDecision::Join;
 }
 
 bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyphenator, const WordEvidence& evidence)
