@@ -153,6 +153,11 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     const double span = double(g.ordinals[rhythm.members.back()] - g.ordinals[rhythm.members.front()]);
     if (span < 0.2 * double(nonBlank) || double(skipped) > 0.25 * double(usual) * double(pages.size()))
         return {};
+    // A line without a number is a running header only if nearly every time it stands on the
+    // beat: scene breaks "* * *" fall on it now and then, a header misses it only where a
+    // chapter title happens to read the same.
+    if (!g.digits && double(rhythm.members.size()) < 0.8 * double(m))
+        return {};
     for (uint32_t& member : rhythm.members)
         member = g.lines[member];
     return rhythm;
