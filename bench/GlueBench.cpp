@@ -204,9 +204,11 @@ BENCHMARK(BM_GlueWorkingList)
 void BM_SlepitExecute(benchmark::State& state)
 {
     const Kind kind = Kind(state.range(0));
+    const bool smart = state.range(1) != 0;
     const std::string file = (std::filesystem::temp_directory_path() / "lepotex-gluebench.txt").string();
     std::ofstream(file, std::ios::binary) << Text(kind);
-    const Settings settings = Settings::Defaults();
+    Settings settings = Settings::Defaults();
+    settings.smart = smart;
     SilentReporter quiet;
     std::unique_ptr<TextEditor> editor;
     for (auto _ : state) {
@@ -221,7 +223,12 @@ void BM_SlepitExecute(benchmark::State& state)
     std::filesystem::remove(file);
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Text(kind).size()));
 }
-BENCHMARK(BM_SlepitExecute)->ArgName("kind")->Arg(int(Kind::Normal))->Unit(benchmark::kMillisecond);
+// smart:1 is the smart glue of the same text.
+BENCHMARK(BM_SlepitExecute)
+    ->ArgNames({"kind", "smart"})
+    ->Args({int(Kind::Normal), 0})
+    ->Args({int(Kind::Normal), 1})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_PrimaRecExecute(benchmark::State& state)
 {

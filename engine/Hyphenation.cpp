@@ -45,23 +45,19 @@ std::shared_ptr<Hyphenator::Dictionary> LoadShared()
     return loaded;
 }
 
-const std::array<uint8_t, 256>& LowerTable()
-{
-    static const std::array<uint8_t, 256> table = [] {
-        std::array<uint8_t, 256> t{};
-        for (int b = 0; b < 256; ++b)
-            t[std::size_t(b)] = uint8_t(b);
-        for (int b = 0; b < 256; ++b)
-            if (const uint8_t upper = ToUpperByte(uint8_t(b)); upper != b)
-                t[upper] = uint8_t(b);
-        return t;
-    }();
-    return table;
-}
+const std::array<uint8_t, 256> kLowerTable = [] {
+    std::array<uint8_t, 256> t{};
+    for (int b = 0; b < 256; ++b)
+        t[std::size_t(b)] = uint8_t(b);
+    for (int b = 0; b < 256; ++b)
+        if (const uint8_t upper = ToUpperByte(uint8_t(b)); upper != b)
+            t[upper] = uint8_t(b);
+    return t;
+}();
 
 }  // namespace
 
-uint8_t ToLowerByte(uint8_t byte) noexcept { return LowerTable()[byte]; }
+const std::array<uint8_t, 256>& LowerCaseTable() noexcept { return kLowerTable; }
 
 Hyphenator::Hyphenator() : dictionary(LoadShared())
 {

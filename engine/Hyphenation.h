@@ -3,6 +3,8 @@
 // through libhyphen. The smart glue asks it whether a hyphen at a line end
 // stands at a legal hyphenation point of the joined word, that is, whether a wrapper could
 // have put it there.
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,7 +40,9 @@ private:
     std::unordered_map<std::string, std::string> cache;  // word -> its break points as '0'/'1'
 };
 
-// The byte in lower case, for the letters of Windows-1250.
-uint8_t ToLowerByte(uint8_t byte) noexcept;
+// The byte in lower case, for the letters of Windows-1250: the table, for loops over a book,
+// and one byte.
+const std::array<uint8_t, 256>& LowerCaseTable() noexcept;
+inline uint8_t ToLowerByte(uint8_t byte) noexcept { return LowerCaseTable()[byte]; }
 
 }  // namespace lepotex

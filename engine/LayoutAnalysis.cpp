@@ -16,15 +16,73 @@ constexpr double kMinPage = 10;
 constexpr double kMaxPage = 250;
 // A book's repeated lines are looked for among its first lines only; further on, only lines
 // shaped like those found are looked at. A page style shows itself long before this.
-constexpr std::size_t kDetectionLines = 100'000;
+constexpr std::size_t kDetectionLines = 30'000;
 
 bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
-std::string_view Trim(std::string_view line) noexcept
+// What the passes over a book need of each line, read once: the lines are spread over the
+// whole text, and reading each of them again in every pass costs more than the passes.
+struct LineShape {
+    uint32_t length = 0;     // without trailing spaces, leading ones included
+    uint16_t lead = 0;       // leading spaces (at most 65535)
+    uint16_t firstWord = 0;  // the length of the first word (at most 65535)
+    uint8_t first = 0;       // the first byte after the leading spaces
+    uint8_t last = 0;        // the last byte before the trailing spaces
+
+    bool Blank() const { return lead == length; }
+    std::string_view Trimmed(std::string_view line) const { return line.substr(lead, length - lead); }
+};
+
+using LineShapes = std::vector<LineShape, LargeAllocator<LineShape>>;
+
+LineShapes ShapesOf(std::span<const std::string_view> lines)
 {
-    line.remove_prefix(LeadingSpaceCount(line));
-    return TrimTrailingSpaces(line);
+    LineShapes shapes(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = lines[i];
+        LineShape& shape = shapes[i];
+        const std::size_t length = TrimTrailingSpaces(line).size();
+        const std::size_t lead = std::min(LeadingSpaceCount(line), length);
+        std::size_t word = lead;
+        while (word < length && line[word] != ' ')
+            ++word;
+        shape.length = uint32_t(std::min<std::size_t>(length, UINT32_MAX));
+        shape.lead = uint16_t(std::min<std::size_t>(lead, 65535));
+        shape.firstWord = uint16_t(std::min<std::size_t>(word - lead, 65535));
+        if (length > lead) {
+            shape.first = uint8_t(line[lead]);
+            shape.last = uint8_t(line[length - 1]);
+        }
+        if (lead > 65535 || length > UINT32_MAX)  // no line of a book; treat it as text
+            shape.lead = 0;
+    }
+    return shapes;
 }
+
+// How often each shape occurs: open addressing over the shapes' hashes, which are never 0.
+class ShapeCounts {
+public:
+    explicit ShapeCounts(std::size_t shapes)
+    {
+        std::size_t size = 16;
+        while (size < 2 * shapes)
+            size *= 2;
+        keys.assign(size, 0);
+        counts.assign(size, 0);
+    }
+    uint32_t& operator[](uint64_t hash)
+    {
+        std::size_t slot = std::size_t(hash ^ (hash >> 29)) & (keys.size() - 1);
+        while (keys[slot] != 0 && keys[slot] != hash)
+            slot = (slot + 1) & (keys.size() - 1);
+        keys[slot] = hash;
+        return counts[slot];
+    }
+
+private:
+    std::vector<uint64_t> keys;
+    std::vector<uint32_t> counts;
+};
 
 // A line as page furniture repeats it: without its outer spaces, every run of digits standing
 // for any number. `value` is the last number in it, the page number of a header.
@@ -165,39 +223,43 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
 
 // Marks the page lines: repeated shapes in a page rhythm, and the numbers between dashes that
 // the plain glue always removes.
-void FindPageLines(std::span<const std::string_view> lines, std::vector<LineRole>& roles)
+void FindPageLines(std::span<const std::string_view> lines, const LineShapes& shapes,
+                   LineRoles& roles)
 {
     const std::size_t n = lines.size();
-    std::vector<uint64_t> hashes(n, 0);
-    std::unordered_map<uint64_t, uint32_t> counts;
+    std::vector<uint64_t> hashes;  // of the lines looked at, blank ones included
+    ShapeCounts counts(std::min(n, kDetectionLines));
     std::size_t nonBlank = 0;
     for (std::size_t i = 0; i < n && nonBlank < kDetectionLines; ++i) {
+        hashes.push_back(0);
         if (roles[i] != LineRole::Text)
             continue;
         ++nonBlank;
-        hashes[i] = ShapeOf(Trim(lines[i])).hash;
+        hashes[i] = ShapeOf(shapes[i].Trimmed(lines[i])).hash;
         ++counts[hashes[i]];
     }
     std::unordered_map<uint64_t, Group> groups;
     std::array<bool, 256> firstBytes{};
     std::size_t shortest = SIZE_MAX;
     std::size_t longest = 0;
-    for (std::size_t i = 0, seen = 0; i < n && seen < kDetectionLines; ++i) {
-        if (roles[i] != LineRole::Text)
+    for (std::size_t i = 0; i < hashes.size(); ++i) {
+        if (roles[i] != LineRole::Text || counts[hashes[i]] < 3)
             continue;
-        ++seen;
-        if (counts[hashes[i]] < 3)
-            continue;
-        const std::string_view t = Trim(lines[i]);
-        firstBytes[IsDigit(t[0]) ? uint8_t('0') : uint8_t(t[0])] = true;
-        shortest = std::min(shortest, t.size());
-        longest = std::max(longest, t.size());
+        const std::size_t size = shapes[i].length - shapes[i].lead;
+        firstBytes[IsDigit(char(shapes[i].first)) ? uint8_t('0') : shapes[i].first] = true;
+        shortest = std::min(shortest, size);
+        longest = std::max(longest, size);
         groups[hashes[i]];
     }
-    if (groups.empty()) {
+    // The numbers between dashes that the plain glue always removes.
+    const auto dashedNumbers = [&] {
         for (std::size_t i = 0; i < n; ++i)
-            if (roles[i] == LineRole::Text && IsPageNumberLine(lines[i].substr(LeadingSpaceCount(lines[i]))))
+            if (roles[i] == LineRole::Text && shapes[i].first == '-' && shapes[i].last == '-' &&
+                IsPageNumberLine(lines[i].substr(shapes[i].lead)))
                 roles[i] = LineRole::PageLine;
+    };
+    if (groups.empty()) {
+        dashedNumbers();
         return;
     }
     // Page numbers further on may have more digits.
@@ -207,11 +269,12 @@ void FindPageLines(std::span<const std::string_view> lines, std::vector<LineRole
     for (std::size_t i = 0; i < n; ++i) {
         if (roles[i] != LineRole::Text)
             continue;
-        const std::string_view t = Trim(lines[i]);
         ++ordinal;
-        if (t.size() < shortest || t.size() > longest || !firstBytes[IsDigit(t[0]) ? uint8_t('0') : uint8_t(t[0])])
+        const std::size_t size = shapes[i].length - shapes[i].lead;
+        if (size < shortest || size > longest ||
+            !firstBytes[IsDigit(char(shapes[i].first)) ? uint8_t('0') : shapes[i].first])
             continue;
-        const Shape shape = ShapeOf(t);
+        const Shape shape = ShapeOf(shapes[i].Trimmed(lines[i]));
         const auto group = groups.find(shape.hash);
         if (group == groups.end())
             continue;
@@ -239,15 +302,13 @@ void FindPageLines(std::span<const std::string_view> lines, std::vector<LineRole
         for (const uint32_t line : rhythm.members)
             roles[line] = LineRole::PageLine;
     }
-    for (std::size_t i = 0; i < n; ++i)
-        if (roles[i] == LineRole::Text && IsPageNumberLine(lines[i].substr(LeadingSpaceCount(lines[i]))))
-            roles[i] = LineRole::PageLine;
+    dashedNumbers();
 }
 
 // The blank lines on both sides of a page line that the two sides have in common came with
 // it; a blank line left over on one side is a paragraph break of the text. Blank lines between
 // two page lines go with them.
-void ShareBlankLines(std::vector<LineRole>& roles)
+void ShareBlankLines(LineRoles& roles)
 {
     const std::size_t n = roles.size();
     for (std::size_t i = 0; i < n;) {
@@ -279,15 +340,15 @@ void ShareBlankLines(std::vector<LineRole>& roles)
 
 // The largest length that many lines have: greedy wrapping fills lines up to the width, so
 // lengths pile up just below it; a few longer lines (an unbreakable word) do not count.
-int32_t FindWidth(std::span<const std::string_view> lines, const std::vector<LineRole>& roles)
+int32_t FindWidth(const LineShapes& shapes, const LineRoles& roles)
 {
     constexpr std::size_t kLongest = 1024;
     std::vector<uint32_t> histogram(kLongest + 1, 0);
     std::size_t total = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
         if (roles[i] != LineRole::Text)
             continue;
-        ++histogram[std::min(TrimTrailingSpaces(lines[i]).size(), kLongest)];
+        ++histogram[std::min<std::size_t>(shapes[i].length, kLongest)];
         ++total;
     }
     if (total < 10)
@@ -309,7 +370,7 @@ int32_t FindWidth(std::span<const std::string_view> lines, const std::vector<Lin
     return int32_t(width);
 }
 
-void FindParagraphMark(std::span<const std::string_view> lines, Layout& layout)
+void FindParagraphMark(const LineShapes& shapes, Layout& layout)
 {
     std::array<std::size_t, 17> indents{};
     std::size_t text = 0;
@@ -317,20 +378,20 @@ void FindParagraphMark(std::span<const std::string_view> lines, Layout& layout)
     std::size_t fittingBreaks = 0;  // breaks between text lines where the next word would have fitted
     std::size_t previous = SIZE_MAX;  // the last text line
     bool blankSince = false;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
         const LineRole role = layout.roles[i];
         if (role == LineRole::Blank)
             blankSince = true;
         if (role != LineRole::Text)
             continue;
         ++text;
-        if (const std::size_t lead = LeadingSpaceCount(lines[i]); lead >= 1 && lead <= 16)
+        if (const std::size_t lead = shapes[i].lead; lead >= 1 && lead <= 16)
             ++indents[lead];
         if (previous != SIZE_MAX) {
             if (blankSince)
                 ++blankBreaks;
-            else if (layout.width > 0 && !TrimTrailingSpaces(lines[previous]).ends_with('-') &&
-                     NextWordFits(lines[previous], lines[i], layout.width))
+            else if (layout.width > 0 && shapes[previous].last != '-' && shapes[i].firstWord > 0 &&
+                     shapes[previous].length + 1 + shapes[i].firstWord <= uint32_t(layout.width))
                 ++fittingBreaks;
         }
         previous = i;
@@ -347,25 +408,13 @@ void FindParagraphMark(std::span<const std::string_view> lines, Layout& layout)
 
 }  // namespace
 
-std::size_t LeadingSpaceCount(std::string_view line) noexcept
-{
-    std::size_t n = 0;
-    while (n < line.size() && line[n] == ' ')
-        ++n;
-    return n;
-}
-
-std::string_view TrimTrailingSpaces(std::string_view line) noexcept
-{
-    while (!line.empty() && line.back() == ' ')
-        line.remove_suffix(1);
-    return line;
-}
-
 std::string_view FirstWord(std::string_view line) noexcept
 {
     line.remove_prefix(LeadingSpaceCount(line));
-    return line.substr(0, line.find(' '));
+    std::size_t end = 0;  // words are short: a plain loop beats find's call
+    while (end < line.size() && line[end] != ' ')
+        ++end;
+    return line.substr(0, end);
 }
 
 bool NextWordFits(std::string_view upper, std::string_view lower, int32_t width) noexcept
@@ -374,33 +423,18 @@ bool NextWordFits(std::string_view upper, std::string_view lower, int32_t width)
     return word > 0 && TrimTrailingSpaces(upper).size() + 1 + word <= std::size_t(width);
 }
 
-bool IsLetterByte(uint8_t b) noexcept
-{
-    if ((b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z'))
-        return true;
-    if (b >= 0xC0)
-        return b != 0xD7 && b != 0xF7;
-    switch (b) {
-    case 0x8A: case 0x8C: case 0x8D: case 0x8E: case 0x8F: case 0x9A: case 0x9C: case 0x9D: case 0x9E:
-    case 0x9F: case 0xA3: case 0xA5: case 0xAA: case 0xAF: case 0xB3: case 0xB9: case 0xBA: case 0xBC:
-    case 0xBE: case 0xBF:
-        return true;
-    default:
-        return false;
-    }
-}
-
 Layout AnalyseLayout(std::span<const std::string_view> lines)
 {
     Layout layout;
+    const LineShapes shapes = ShapesOf(lines);
     layout.roles.resize(lines.size(), LineRole::Text);
     for (std::size_t i = 0; i < lines.size(); ++i)
-        if (LeadingSpaceCount(lines[i]) == lines[i].size())
+        if (shapes[i].Blank())
             layout.roles[i] = LineRole::Blank;
-    FindPageLines(lines, layout.roles);
+    FindPageLines(lines, shapes, layout.roles);
     ShareBlankLines(layout.roles);
-    layout.width = FindWidth(lines, layout.roles);
-    FindParagraphMark(lines, layout);
+    layout.width = FindWidth(shapes, layout.roles);
+    FindParagraphMark(shapes, layout);
     return layout;
 }
 

@@ -6,10 +6,13 @@
 //
 // A line is Windows-1250 bytes without its line end, with its leading spaces as the book has
 // them.
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
+
+#include "editor/TextBlock.h"
 
 namespace lepotex {
 
@@ -26,13 +29,16 @@ enum class LineRole : uint8_t {
     PageBlank,  // a blank line that came with page furniture: goes
 };
 
+// One per line of a book, so on huge pages where there are any.
+using LineRoles = std::vector<LineRole, LargeAllocator<LineRole>>;
+
 struct Layout {
     // The length of a full line, first-line indent included; 0 when the lines were not
     // wrapped to one width.
     int32_t width = 0;
     ParagraphMark mark = ParagraphMark::Neither;
     int32_t indent = 0;  // the usual indent of a paragraph's first line, when mark is Indent
-    std::vector<LineRole> roles;  // one per line
+    LineRoles roles;  // one per line
 
     bool Removed(std::size_t line) const
     {
@@ -42,15 +48,39 @@ struct Layout {
 
 Layout AnalyseLayout(std::span<const std::string_view> lines);
 
-// Pieces of the analysis, for the glue's decisions and for tests.
-std::size_t LeadingSpaceCount(std::string_view line) noexcept;
+// Pieces of the analysis, for the glue's decisions and for tests. They run on every line of
+// a book, so they are inline.
+inline std::size_t LeadingSpaceCount(std::string_view line) noexcept
+{
+    std::size_t n = 0;
+    while (n < line.size() && line[n] == ' ')
+        ++n;
+    return n;
+}
 // The line without its trailing spaces.
-std::string_view TrimTrailingSpaces(std::string_view line) noexcept;
+inline std::string_view TrimTrailingSpaces(std::string_view line) noexcept
+{
+    while (!line.empty() && line.back() == ' ')
+        line.remove_suffix(1);
+    return line;
+}
 // The line's first word: everything from its first non-space byte up to the next space.
 std::string_view FirstWord(std::string_view line) noexcept;
 // Whether the first word of `lower` and a space would still have fitted behind `upper`.
 bool NextWordFits(std::string_view upper, std::string_view lower, int32_t width) noexcept;
-// A letter of Windows-1250, Czech or other.
-bool IsLetterByte(uint8_t byte) noexcept;
+
+// The letters of Windows-1250, Czech or other.
+inline constexpr std::array<bool, 256> kLetterBytes = [] {
+    std::array<bool, 256> letters{};
+    for (int b = 'a'; b <= 'z'; ++b)
+        letters[std::size_t(b)] = letters[std::size_t(b - 'a' + 'A')] = true;
+    for (int b = 0xC0; b <= 0xFF; ++b)
+        letters[std::size_t(b)] = b != 0xD7 && b != 0xF7;
+    for (const int b : {0x8A, 0x8C, 0x8D, 0x8E, 0x8F, 0x9A, 0x9C, 0x9D, 0x9E, 0x9F, 0xA3, 0xA5, 0xAA, 0xAF, 0xB3, 0xB9,
+                        0xBA, 0xBC, 0xBE, 0xBF})
+        letters[std::size_t(b)] = true;
+    return letters;
+}();
+inline bool IsLetterByte(uint8_t byte) noexcept { return kLetterBytes[byte]; }
 
 }  // namespace lepotex

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <bitset>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -11,6 +13,9 @@
 
 namespace lepotex {
 namespace {
+
+// How much of a text is read for the words it writes joined.
+constexpr std::size_t kEvidenceBytes = std::size_t(4) << 20;
 
 std::string_view Content(std::string_view line) noexcept
 {
@@ -50,62 +55,122 @@ struct TransparentHash {
     std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
 };
 
-// The words whose other occurrences in the book are wanted, and how often each was seen. The
-// book is read once, and a word is looked up only when its first letter and length could
-// make it one of them.
+// How often chosen words stand in the book, in lower case. A book is read in one pass; a word
+// is looked up only when its first letter and length could make it one of those chosen.
 class WordCounter {
 public:
-    void Want(std::string word)
+    static constexpr uint32_t kNone = UINT32_MAX;
+
+    // The slot that counts the word; kNone for a word too long to be looked for.
+    uint32_t Want(std::string_view word)
     {
         if (word.empty() || word.size() >= lengths.size())
-            return;
+            return kNone;
         firstBytes[uint8_t(word[0])] = true;
         lengths[word.size()] = true;
-        counts.try_emplace(std::move(word), 0);
+        const auto [entry, added] = slots.try_emplace(std::string(word), uint32_t(counts.size()));
+        if (added)
+            counts.push_back(0);
+        return entry->second;
     }
-    // `skipFirst`: the line continues a word broken at the line above, so its first word is
-    // only a part.
-    void CountIn(std::string_view line, bool skipFirst)
+    bool Empty() const { return slots.empty(); }
+    uint32_t Count(uint32_t slot) const { return slot == kNone ? 0 : counts[slot]; }
+
+    // Every word of the line, a word being what stands between spaces less the punctuation
+    // around it. `skipFirst`: the line continues a word broken at the line above, so its first
+    // word is only a part; a word broken at the line's end is none either.
+    void CountWords(std::string_view line, bool skipFirst)
     {
-        std::size_t at = 0;
+        const char* p = line.data();
+        const char* const end = p + line.size();
         if (skipFirst)
-            at = std::min(line.find(' '), line.size());
-        while (at < line.size()) {
-            std::size_t end = line.find(' ', at);
-            if (end == std::string_view::npos)
-                end = line.size();
-            std::string_view token = line.substr(at, end - at);
-            at = end + 1;
-            // A word broken at the line end is no occurrence of itself.
-            if (end == line.size() && token.ends_with('-'))
-                continue;
-            while (!token.empty() && !IsLetterByte(uint8_t(token.front())))
-                token.remove_prefix(1);
-            while (!token.empty() && !IsLetterByte(uint8_t(token.back())))
-                token.remove_suffix(1);
-            if (token.empty() || token.size() >= lengths.size() || !lengths[token.size()] ||
-                !firstBytes[ToLowerByte(uint8_t(token[0]))])
-                continue;
-            buffer.assign(token);
-            for (char& c : buffer)
-                c = char(ToLowerByte(uint8_t(c)));
-            if (const auto found = counts.find(std::string_view(buffer)); found != counts.end())
-                ++found->second;
+            while (p < end && *p != ' ')
+                ++p;
+        while (p < end) {
+            while (p < end && *p == ' ')
+                ++p;
+            const char* first = p;
+            while (p < end && *p != ' ')
+                ++p;
+            const char* last = p;
+            if (last == end && first < last && last[-1] == '-')
+                break;
+            while (first < last && !IsLetterByte(uint8_t(*first)))
+                ++first;
+            while (last > first && !IsLetterByte(uint8_t(last[-1])))
+                --last;
+            Look(first, last);
         }
     }
-    uint32_t Count(std::string_view word) const
+
+    // Only the words with a hyphen inside, found through the hyphens: far fewer than words.
+    void CountHyphenated(std::string_view line)
     {
-        const auto found = counts.find(word);
-        return found == counts.end() ? 0 : found->second;
+        const char* const begin = line.data();
+        const char* const end = begin + line.size();
+        for (const char* dash = begin; (dash = static_cast<const char*>(
+                                            std::memchr(dash, '-', std::size_t(end - dash)))) != nullptr;) {
+            if (dash == begin || dash + 1 == end || !IsLetterByte(uint8_t(dash[-1])) ||
+                !IsLetterByte(uint8_t(dash[1]))) {
+                ++dash;
+                continue;
+            }
+            const char* first = dash;
+            while (first > begin && (IsLetterByte(uint8_t(first[-1])) || first[-1] == '-'))
+                --first;
+            const char* last = dash;
+            while (last < end && (IsLetterByte(uint8_t(*last)) || *last == '-'))
+                ++last;
+            while (last > first && last[-1] == '-')  // the line's own break
+                --last;
+            Look(first, last);
+            dash = last;
+        }
     }
-    bool Empty() const { return counts.empty(); }
 
 private:
+    void Look(const char* first, const char* last)
+    {
+        const auto size = std::size_t(last - first);
+        const std::array<uint8_t, 256>& lower = LowerCaseTable();
+        if (size == 0 || size >= lengths.size() || !lengths[size] || !firstBytes[lower[uint8_t(*first)]])
+            return;
+        buffer.assign(first, size);
+        for (char& c : buffer)
+            c = char(lower[uint8_t(c)]);
+        if (const auto found = slots.find(std::string_view(buffer)); found != slots.end())
+            ++counts[found->second];
+    }
+
     std::array<bool, 256> firstBytes{};
     std::bitset<64> lengths;
-    std::unordered_map<std::string, uint32_t, TransparentHash, std::equal_to<>> counts;
+    std::unordered_map<std::string, uint32_t, TransparentHash, std::equal_to<>> slots;
+    std::vector<uint32_t> counts;
     std::string buffer;
 };
+
+// The hyphen decision once the patterns have spoken (`legal`, or nothing when they are
+// missing) and the book's words are counted.
+bool KeepHyphen(std::string_view fragment, std::string_view tail, std::optional<bool> legal,
+                const WordEvidence& evidence)
+{
+    // No wrapper of Czech leaves fewer letters on either side: "je-li", "chcete-li".
+    if (fragment.size() < kLettersBeforeBreak || tail.size() < kLettersAfterBreak)
+        return true;
+    if (evidence.hyphenated != evidence.joined)
+        return evidence.hyphenated > evidence.joined;
+    // A stammer repeats the start of a word the book knows: "pou-pouta", "ne-nemohu".
+    if (evidence.tail > 0 && Lowered(tail).starts_with(Lowered(fragment)))
+        return true;
+    return legal.has_value() && !*legal;  // without patterns, the plain glue's answer
+}
+
+std::optional<bool> LegalBreak(Hyphenator& hyphenator, std::string_view fragment, std::string_view tail)
+{
+    if (!hyphenator.Loaded())
+        return std::nullopt;
+    return hyphenator.IsBreakPoint(std::string(fragment) + std::string(tail), fragment.size());
+}
 
 // The line tests that do not look at the break itself: a no-glue entry at the line's start, a
 // line wholly in capitals.
@@ -160,53 +225,40 @@ bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyph
 {
     const std::string_view fragment = Fragment(Content(upper));
     const std::string_view tail = Tail(Content(lower));
-    // No wrapper of Czech leaves fewer letters on either side: "je-li", "chcete-li".
-    if (fragment.size() < kLettersBeforeBreak || tail.size() < kLettersAfterBreak)
-        return true;
-    if (evidence.hyphenated != evidence.joined)
-        return evidence.hyphenated > evidence.joined;
-    // A stammer repeats the start of a word the book knows: "pou-pouta", "ne-nemohu".
-    if (evidence.tail > 0 && Lowered(tail).starts_with(Lowered(fragment)))
-        return true;
-    if (!hyphenator.Loaded())
-        return false;  // the plain glue's answer
-    return !hyphenator.IsBreakPoint(std::string(fragment) + std::string(tail), fragment.size());
+    return KeepHyphen(fragment, tail, LegalBreak(hyphenator, fragment, tail), evidence);
 }
 
 int64_t GlueByLayout(LineList& list, const Settings& settings)
 {
-    LineViews lines;
-    lines.swap(list.pieces);
-    const std::size_t n = lines.size();
-    const Layout layout = AnalyseLayout(lines);
+    const std::size_t n = list.pieces.size();
+    const Layout layout = AnalyseLayout(list.pieces);
 
+    // The list is rewritten in place: a kept line never moves down, and the views of the two
+    // lines a decision looks at are kept aside before their places are overwritten.
     LineViews& pieces = list.pieces;
-    pieces.reserve(n);
-    list.flags.clear();
+    list.flags.assign(n, 0);
     list.joins = 0;
-    struct Pending {
-        std::size_t piece;
-        std::size_t upper;
-        std::size_t lower;
-    };
-    std::vector<Pending> hyphens;
-    std::size_t previous = SIZE_MAX;  // the last text line, while no blank line followed it
+    // Words broken at a hyphen: the upper line's piece, the lower one follows it.
+    std::vector<uint32_t> hyphens;
+    std::size_t kept = 0;
+    std::string_view previous;  // the last text line as the book has it
+    bool afterText = false;     // no blank line since it
     for (std::size_t i = 0; i < n; ++i) {
+        const std::string_view line = pieces[i];
         switch (layout.roles[i]) {
         case LineRole::PageLine:
         case LineRole::PageBlank:
             continue;
         case LineRole::Blank:
-            pieces.emplace_back();
-            list.flags.push_back(0);
-            previous = SIZE_MAX;
+            pieces[kept++] = {};
+            afterText = false;
             continue;
         case LineRole::Text:
             break;
         }
-        if (previous != SIZE_MAX) {
+        if (afterText) {
             uint8_t flag = 0;
-            switch (DecideBreak(lines[previous], lines[i], layout, settings)) {
+            switch (DecideBreak(previous, line, layout, settings)) {
             case BreakDecision::Paragraph:
                 break;
             case BreakDecision::Join:
@@ -217,44 +269,98 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
                 break;
             case BreakDecision::Hyphen:
                 flag = LineList::kAdjoinsNext;  // until the book's words are counted
-                hyphens.push_back({pieces.size() - 1, previous, i});
+                hyphens.push_back(uint32_t(kept - 1));
                 break;
             }
             if (flag) {
-                list.flags.back() = flag;
+                list.flags[kept - 1] = flag;
                 ++list.joins;
             }
         }
-        pieces.push_back(Content(lines[i]));
-        list.flags.push_back(0);
-        previous = i;
+        pieces[kept++] = Content(line);
+        previous = line;
+        afterText = true;
+    }
+    pieces.resize(kept);
+    list.flags.resize(kept);
+    if (hyphens.empty())
+        return int64_t(n);
+
+    // Each broken word once: a book breaks the same word in the same place again and again.
+    struct Word {
+        std::string fragment;
+        std::string tail;
+        std::optional<bool> legal;  // none: no patterns, or too short to ask
+        bool stammer = false;
+        uint32_t hyphenated = WordCounter::kNone;
+        uint32_t joined = WordCounter::kNone;
+        uint32_t tailSlot = WordCounter::kNone;
+        bool kept = true;
+    };
+    std::vector<Word> words;
+    std::unordered_map<std::string, uint32_t, TransparentHash, std::equal_to<>> wordOf;
+    std::vector<uint32_t> wordOfBreak(hyphens.size());
+    std::string key;
+    for (std::size_t k = 0; k < hyphens.size(); ++k) {
+        const std::string_view fragment = Fragment(pieces[hyphens[k]]);
+        const std::string_view tail = Tail(pieces[hyphens[k] + 1]);
+        key.assign(fragment).append(1, '-').append(tail);
+        for (char& c : key)
+            c = char(ToLowerByte(uint8_t(c)));
+        const auto [entry, added] = wordOf.try_emplace(key, uint32_t(words.size()));
+        wordOfBreak[k] = entry->second;
+        if (added) {
+            Word& w = words.emplace_back();
+            w.fragment = key.substr(0, fragment.size());
+            w.tail = key.substr(fragment.size() + 1);
+        }
     }
 
-    if (!hyphens.empty()) {
-        WordCounter words;
-        for (const Pending& h : hyphens) {
-            const std::string fragment = Lowered(Fragment(Content(lines[h.upper])));
-            const std::string tail = Lowered(Tail(Content(lines[h.lower])));
-            words.Want(fragment + tail);
-            words.Want(fragment + '-' + tail);
-            words.Want(tail);
-        }
-        std::vector<bool> continues(n, false);
-        for (const Pending& h : hyphens)
-            continues[h.lower] = true;
-        for (std::size_t i = 0; i < n; ++i)
-            if (layout.roles[i] == LineRole::Text)
-                words.CountIn(Content(lines[i]), continues[i]);
-        Hyphenator hyphenator;
-        for (const Pending& h : hyphens) {
-            const std::string fragment = Lowered(Fragment(Content(lines[h.upper])));
-            const std::string tail = Lowered(Tail(Content(lines[h.lower])));
-            const WordEvidence evidence{words.Count(fragment + tail), words.Count(fragment + '-' + tail),
-                                        words.Count(tail)};
-            if (!HyphenKept(lines[h.upper], lines[h.lower], hyphenator, evidence))
-                list.flags[h.piece] = LineList::kHyphenNext;
-        }
+    // The patterns first; the book is then asked only what could change their answer: how
+    // often it hyphenates a word they would join, and how often it joins one they would not.
+    Hyphenator hyphenator;
+    WordCounter hyphenated;
+    WordCounter joined;
+    for (Word& w : words) {
+        if (w.fragment.size() < kLettersBeforeBreak || w.tail.size() < kLettersAfterBreak)
+            continue;
+        w.legal = LegalBreak(hyphenator, w.fragment, w.tail);
+        w.stammer = w.tail.starts_with(w.fragment);
+        w.hyphenated = hyphenated.Want(key.assign(w.fragment).append(1, '-').append(w.tail));
+        if (!w.legal.value_or(true) || w.stammer)
+            w.joined = joined.Want(key.assign(w.fragment).append(w.tail));
+        if (w.stammer)
+            w.tailSlot = joined.Want(w.tail);
     }
+    // Every word of a book is read; a longer text, a collection of books, is read as far as a
+    // long book goes, so that the smart glue stays nearly as fast as the plain one.
+    const auto eachPiece = [&](auto&& count) {
+        std::size_t bytes = 0;
+        for (std::size_t k = 0; k < kept && bytes < kEvidenceBytes; ++k) {
+            count(k);
+            bytes += pieces[k].size() + 1;
+        }
+    };
+    if (!hyphenated.Empty()) {
+        eachPiece([&](std::size_t k) { hyphenated.CountHyphenated(pieces[k]); });
+        // Where the book hyphenates a word the patterns would join, its joined form counts too.
+        for (Word& w : words)
+            if (hyphenated.Count(w.hyphenated) > 0 && w.joined == WordCounter::kNone)
+                w.joined = joined.Want(key.assign(w.fragment).append(w.tail));
+    }
+    if (!joined.Empty()) {
+        std::vector<bool> continues(kept, false);
+        for (const uint32_t piece : hyphens)
+            continues[piece + 1] = true;
+        eachPiece([&](std::size_t k) { joined.CountWords(pieces[k], continues[k]); });
+    }
+    for (Word& w : words) {
+        const WordEvidence evidence{joined.Count(w.joined), hyphenated.Count(w.hyphenated), joined.Count(w.tailSlot)};
+        w.kept = KeepHyphen(w.fragment, w.tail, w.legal, evidence);
+    }
+    for (std::size_t k = 0; k < hyphens.size(); ++k)
+        if (!words[wordOfBreak[k]].kept)
+            list.flags[hyphens[k]] = LineList::kHyphenNext;
     return int64_t(n);
 }
 

@@ -185,7 +185,7 @@ TEST(LayoutAnalysis, OnlyTheBlankLinesBothSidesShareGoWithAPageLine)
                                                  "text", "", "", "- 14 -", "", "", "", "text"};
     const Layout layout = AnalyseLayout(lines);
     using R = LineRole;
-    const std::vector<LineRole> expected = {R::Text,     R::Blank,     R::PageBlank, R::PageLine,  R::PageBlank,
+    const LineRoles expected = {R::Text,     R::Blank,     R::PageBlank, R::PageLine,  R::PageBlank,
                                             R::Text,     R::Blank,     R::PageLine,  R::Text,      R::Text,
                                             R::PageBlank, R::PageBlank, R::PageLine, R::PageBlank, R::PageBlank,
                                             R::Blank,    R::Text};
