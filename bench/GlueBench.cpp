@@ -19,6 +19,8 @@
 #include "editor/Windows1250.h"
 #include "engine/AutoReplace.h"
 #include "engine/GlueCommands.h"
+#include "engine/LayoutAnalysis.h"
+#include "engine/SmartGlue.h"
 
 namespace {
 
@@ -199,6 +201,32 @@ BENCHMARK(BM_GlueWorkingList)
     ->Arg(int(Kind::LongParagraphs))
     ->Arg(int(Kind::Quotes))
     ->Unit(benchmark::kMillisecond);
+
+// The smart glue's two parts alone on the normal text: the layout analysis, and the analysis
+// with the decisions (the list as the editor's lines would give it).
+void BM_AnalyseLayout(benchmark::State& state)
+{
+    const LineViews lines = LinesOf(Text(Kind::Normal));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(AnalyseLayout(lines).width);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Text(Kind::Normal).size()));
+}
+BENCHMARK(BM_AnalyseLayout)->Unit(benchmark::kMillisecond);
+
+void BM_GlueByLayout(benchmark::State& state)
+{
+    const LineViews lines = LinesOf(Text(Kind::Normal));
+    const Settings settings = Settings::Defaults();
+    for (auto _ : state) {
+        state.PauseTiming();
+        LineList list;
+        list.pieces = lines;
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(GlueByLayout(list, settings));
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Text(Kind::Normal).size()));
+}
+BENCHMARK(BM_GlueByLayout)->Unit(benchmark::kMillisecond);
 
 // The whole command on a loaded editor: copy, stages, write-back, replace-all, re-wrap.
 void BM_SlepitExecute(benchmark::State& state)

@@ -16,48 +16,9 @@ constexpr double kMinPage = 10;
 constexpr double kMaxPage = 250;
 // A book's repeated lines are looked for among its first lines only; further on, only lines
 // shaped like those found are looked at. A page style shows itself long before this.
-constexpr std::size_t kDetectionLines = 30'000;
+constexpr std::size_t kDetectionLines = 12'000;
 
 bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
-
-// What the passes over a book need of each line, read once: the lines are spread over the
-// whole text, and reading each of them again in every pass costs more than the passes.
-struct LineShape {
-    uint32_t length = 0;     // without trailing spaces, leading ones included
-    uint16_t lead = 0;       // leading spaces (at most 65535)
-    uint16_t firstWord = 0;  // the length of the first word (at most 65535)
-    uint8_t first = 0;       // the first byte after the leading spaces
-    uint8_t last = 0;        // the last byte before the trailing spaces
-
-    bool Blank() const { return lead == length; }
-    std::string_view Trimmed(std::string_view line) const { return line.substr(lead, length - lead); }
-};
-
-using LineShapes = std::vector<LineShape, LargeAllocator<LineShape>>;
-
-LineShapes ShapesOf(std::span<const std::string_view> lines)
-{
-    LineShapes shapes(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string_view line = lines[i];
-        LineShape& shape = shapes[i];
-        const std::size_t length = TrimTrailingSpaces(line).size();
-        const std::size_t lead = std::min(LeadingSpaceCount(line), length);
-        std::size_t word = lead;
-        while (word < length && line[word] != ' ')
-            ++word;
-        shape.length = uint32_t(std::min<std::size_t>(length, UINT32_MAX));
-        shape.lead = uint16_t(std::min<std::size_t>(lead, 65535));
-        shape.firstWord = uint16_t(std::min<std::size_t>(word - lead, 65535));
-        if (length > lead) {
-            shape.first = uint8_t(line[lead]);
-            shape.last = uint8_t(line[length - 1]);
-        }
-        if (lead > 65535 || length > UINT32_MAX)  // no line of a book; treat it as text
-            shape.lead = 0;
-    }
-    return shapes;
-}
 
 // How often each shape occurs: open addressing over the shapes' hashes, which are never 0.
 class ShapeCounts {
@@ -109,8 +70,10 @@ Shape ShapeOf(std::string_view trimmed) noexcept
         } else {
             ++i;
         }
-        h = (h ^ uint8_t(c)) * 1099511628211ull;
+        // Rotate and add: one step per byte, where a multiply would make each wait for the last.
+        h = ((h << 7) | (h >> 57)) + uint8_t(c);
     }
+    h *= 0x9E3779B97F4A7C15ull;  // mixes once what the steps did not
     shape.hash = h | 1;  // 0 marks a line not looked at
     return shape;
 }
@@ -408,25 +371,35 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
 
 }  // namespace
 
-std::string_view FirstWord(std::string_view line) noexcept
+LineShape ShapeOfLine(std::string_view line) noexcept
 {
-    line.remove_prefix(LeadingSpaceCount(line));
-    std::size_t end = 0;  // words are short: a plain loop beats find's call
-    while (end < line.size() && line[end] != ' ')
-        ++end;
-    return line.substr(0, end);
-}
-
-bool NextWordFits(std::string_view upper, std::string_view lower, int32_t width) noexcept
-{
-    const std::size_t word = FirstWord(lower).size();
-    return word > 0 && TrimTrailingSpaces(upper).size() + 1 + word <= std::size_t(width);
+    LineShape shape;
+    const std::size_t length = TrimTrailingSpaces(line).size();
+    std::size_t lead = std::min(LeadingSpaceCount(line), length);
+    if (lead > 65535 || length > UINT32_MAX)  // no line of a book: taken as text
+        lead = 0;
+    std::size_t word = lead;
+    while (word < length && line[word] != ' ')
+        ++word;
+    shape.length = uint32_t(std::min<std::size_t>(length, UINT32_MAX));
+    shape.lead = uint16_t(lead);
+    shape.firstWord = uint16_t(std::min<std::size_t>(word - lead, 65535));
+    if (length > lead) {
+        shape.first = uint8_t(line[lead]);
+        shape.last = uint8_t(line[length - 1]);
+        if (length - lead >= 2)
+            shape.beforeLast = uint8_t(line[length - 2]);
+    }
+    return shape;
 }
 
 Layout AnalyseLayout(std::span<const std::string_view> lines)
 {
     Layout layout;
-    const LineShapes shapes = ShapesOf(lines);
+    layout.shapes.resize(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        layout.shapes[i] = ShapeOfLine(lines[i]);
+    const LineShapes& shapes = layout.shapes;
     layout.roles.resize(lines.size(), LineRole::Text);
     for (std::size_t i = 0; i < lines.size(); ++i)
         if (shapes[i].Blank())

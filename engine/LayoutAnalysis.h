@@ -29,8 +29,26 @@ enum class LineRole : uint8_t {
     PageBlank,  // a blank line that came with page furniture: goes
 };
 
+// What the passes over a book need of each line, read once: the lines are spread over the
+// whole text, and reading each of them again in every pass costs more than the passes.
+struct LineShape {
+    uint32_t length = 0;     // without trailing spaces, leading ones included
+    uint16_t lead = 0;       // leading spaces
+    uint16_t firstWord = 0;  // the length of the first word (at most 65535)
+    uint8_t first = 0;       // the first byte after the leading spaces
+    uint8_t beforeLast = 0;  // the byte before the last one, when the line has two
+    uint8_t last = 0;        // the last byte before the trailing spaces
+
+    bool Blank() const { return lead == length; }
+    // The line without its leading and trailing spaces.
+    std::string_view Trimmed(std::string_view line) const { return line.substr(lead, length - lead); }
+};
+
+[[nodiscard]] LineShape ShapeOfLine(std::string_view line) noexcept;
+
 // One per line of a book, so on huge pages where there are any.
 using LineRoles = std::vector<LineRole, LargeAllocator<LineRole>>;
+using LineShapes = std::vector<LineShape, LargeAllocator<LineShape>>;
 
 struct Layout {
     // The length of a full line, first-line indent included; 0 when the lines were not
@@ -38,7 +56,8 @@ struct Layout {
     int32_t width = 0;
     ParagraphMark mark = ParagraphMark::Neither;
     int32_t indent = 0;  // the usual indent of a paragraph's first line, when mark is Indent
-    LineRoles roles;  // one per line
+    LineRoles roles;    // one per line
+    LineShapes shapes;  // one per line
 
     bool Removed(std::size_t line) const
     {
@@ -64,11 +83,6 @@ inline std::string_view TrimTrailingSpaces(std::string_view line) noexcept
         line.remove_suffix(1);
     return line;
 }
-// The line's first word: everything from its first non-space byte up to the next space.
-std::string_view FirstWord(std::string_view line) noexcept;
-// Whether the first word of `lower` and a space would still have fitted behind `upper`.
-bool NextWordFits(std::string_view upper, std::string_view lower, int32_t width) noexcept;
-
 // The letters of Windows-1250, Czech or other.
 inline constexpr std::array<bool, 256> kLetterBytes = [] {
     std::array<bool, 256> letters{};

@@ -184,16 +184,18 @@ bool KeptApart(std::string_view line, const Settings& settings)
 
 }  // namespace
 
-BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const Layout& layout,
-                          const Settings& settings)
+namespace {
+
+// DecideBreak over the lines' shapes: the bytes of the lines themselves are read only where the
+// layout does not decide.
+BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_view lower, const LineShape& low,
+                     const Layout& layout, const Settings& settings)
 {
-    const std::string_view up = Content(upper);
-    const std::string_view low = Content(lower);
-    if (layout.mark == ParagraphMark::Indent && LeadingSpaceCount(lower) > 0)
+    if (layout.mark == ParagraphMark::Indent && low.lead > 0)
         return BreakDecision::Paragraph;
-    if (up.size() >= 2 && up.back() == '-' && up[up.size() - 2] != ' ' && up[up.size() - 2] != '-') {
-        const auto before = uint8_t(up[up.size() - 2]);
-        const auto first = uint8_t(low[0]);
+    if (up.length - up.lead >= 2 && up.last == '-' && up.beforeLast != ' ' && up.beforeLast != '-') {
+        const uint8_t before = up.beforeLast;
+        const uint8_t first = low.first;
         if (IsLetterByte(before) && IsLowercaseLetter(first))
             return BreakDecision::Hyphen;
         // A compound that goes on in capitals or digits: "Frýdek-Místek", "1914-1918".
@@ -202,7 +204,7 @@ BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const 
             return BreakDecision::Adjoin;
     }
     // A greedy wrapper would have put the next word on this line had it fitted.
-    if (layout.width > 0 && NextWordFits(upper, lower, layout.width))
+    if (layout.width > 0 && low.firstWord > 0 && up.length + 1 + uint32_t(low.firstWord) <= uint32_t(layout.width))
         return BreakDecision::Paragraph;
     switch (layout.mark) {
     case ParagraphMark::Indent:
@@ -214,11 +216,22 @@ BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const 
     case ParagraphMark::Neither:
         break;
     }
+    const std::string_view upText = up.Trimmed(upper);
+    const std::string_view lowText = low.Trimmed(lower);
     if (layout.width == 0)
-        return CanGlueLines(up, low, settings) ? BreakDecision::Join : BreakDecision::Paragraph;
+        return CanGlueLines(upText, lowText, settings) ? BreakDecision::Join : BreakDecision::Paragraph;
     // A full line that ends a sentence mostly goes on with the paragraph: the width has said
     // what the punctuation would guess. Headings still keep apart.
-    return KeptApart(up, settings) || KeptApart(low, settings) ? BreakDecision::Paragraph : BreakDecision::Join;
+    return KeptApart(upText, settings) || KeptApart(lowText, settings) ? BreakDecision::Paragraph
+                                                                       : BreakDecision::Join;
+}
+
+}  // namespace
+
+BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const Layout& layout,
+                          const Settings& settings)
+{
+    return Decide(upper, ShapeOfLine(upper), lower, ShapeOfLine(lower), layout, settings);
 }
 
 bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyphenator, const WordEvidence& evidence)
@@ -241,8 +254,9 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     // Words broken at a hyphen: the upper line's piece, the lower one follows it.
     std::vector<uint32_t> hyphens;
     std::size_t kept = 0;
-    std::string_view previous;  // the last text line as the book has it
-    bool afterText = false;     // no blank line since it
+    std::size_t previous = 0;  // the last text line
+    std::string_view previousLine;  // as the book has it
+    bool afterText = false;    // no blank line since it
     for (std::size_t i = 0; i < n; ++i) {
         const std::string_view line = pieces[i];
         switch (layout.roles[i]) {
@@ -258,7 +272,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         }
         if (afterText) {
             uint8_t flag = 0;
-            switch (DecideBreak(previous, line, layout, settings)) {
+            switch (Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings)) {
             case BreakDecision::Paragraph:
                 break;
             case BreakDecision::Join:
@@ -277,8 +291,9 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
                 ++list.joins;
             }
         }
-        pieces[kept++] = Content(line);
-        previous = line;
+        pieces[kept++] = layout.shapes[i].Trimmed(line);
+        previous = i;
+        previousLine = line;
         afterText = true;
     }
     pieces.resize(kept);
