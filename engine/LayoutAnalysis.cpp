@@ -13,7 +13,12 @@ namespace {
 // Pages are at least this many non-blank lines long, and at most that many: a line repeating
 // more often is a refrain or a list, one repeating more rarely a chapter heading.
 constexpr double kMinPage = 10;
-constexpr double kMaxPage = 250;
+constexpr double kMaxPage = 150;
+// How far one page may differ from the usual length, and how much the pages of a run may vary
+// as a whole (their standard deviation against their mean). Pages vary a little around one
+// length; chapters vary far more.
+constexpr double kPageTolerance = 0.35;
+constexpr double kPageVariation = 0.25;
 // A book's repeated lines are looked for among its first lines only; further on, only lines
 // shaped like those found are looked at. A page style shows itself long before this.
 constexpr std::size_t kDetectionLines = 12'000;
@@ -87,7 +92,9 @@ struct Group {
 };
 
 struct Rhythm {
-    double period = 0;               // non-blank lines per page
+    double period = 0;               // non-blank lines per page; per two pages for a line
+                                     // without a number that stands on every other page
+    bool numbered = false;
     std::vector<uint32_t> members;   // lines of the group that are page furniture
 };
 
@@ -114,8 +121,7 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     const double period = steps[steps.size() / 2];
     if (period < kMinPage || period > kMaxPage)
         return {};
-    // Pages may differ in length a little; a chapter's length varies far more.
-    const double tolerance = std::max(2.0, 0.2 * period);
+    const double tolerance = std::max(2.0, kPageTolerance * period);
     std::vector<uint32_t> count(m, 1);
     std::vector<double> cost(m, 0);
     std::vector<int64_t> previous(m, -1);
@@ -152,6 +158,7 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
         return {};
     Rhythm rhythm;
     rhythm.period = period;
+    rhythm.numbered = g.digits;
     for (int64_t j = int64_t(best); j >= 0; j = previous[std::size_t(j)])
         rhythm.members.push_back(uint32_t(j));
     std::reverse(rhythm.members.begin(), rhythm.members.end());
@@ -173,6 +180,19 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     // evenly spaced headings do neither.
     const double span = double(g.ordinals[rhythm.members.back()] - g.ordinals[rhythm.members.front()]);
     if (span < 0.2 * double(nonBlank) || double(skipped) > 0.25 * double(usual) * double(pages.size()))
+        return {};
+    // Page lengths spread narrowly around their mean.
+    double sum = 0;
+    double squares = 0;
+    for (std::size_t k = 1; k < rhythm.members.size(); ++k) {
+        const double perPage = double(g.ordinals[rhythm.members[k]] - g.ordinals[rhythm.members[k - 1]]) /
+                               double(pages[k - 1]);
+        sum += perPage;
+        squares += perPage * perPage;
+    }
+    const double mean = sum / double(pages.size());
+    const double variance = std::max(0.0, squares / double(pages.size()) - mean * mean);
+    if (std::sqrt(variance) > kPageVariation * mean)
         return {};
     // A line without a number is a running header only if nearly every time it stands on the
     // beat: scene breaks "* * *" fall on it now and then, a header misses it only where a
@@ -252,14 +272,16 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
         if (Rhythm rhythm = FindRhythm(g, ordinal); !rhythm.members.empty())
             found.push_back(std::move(rhythm));
     // A book has one page length: the furniture that appears most gives it, and other
-    // furniture must appear on every page or on every other one.
+    // furniture must appear on every page, or, without a number, on every other one (a
+    // number gives its period per page already).
     std::sort(found.begin(), found.end(), [](const Rhythm& a, const Rhythm& b) {
         return a.members.size() > b.members.size() ||
                (a.members.size() == b.members.size() && a.members.front() < b.members.front());
     });
     for (const Rhythm& rhythm : found) {
         const double ratio = rhythm.period / found.front().period;
-        const bool steady = std::abs(ratio - 1) < 0.25 || std::abs(ratio - 2) < 0.5 || std::abs(ratio - 0.5) < 0.125;
+        const bool steady = std::abs(ratio - 1) < 0.25 || (!rhythm.numbered && std::abs(ratio - 2) < 0.4) ||
+                            (!found.front().numbered && std::abs(ratio - 0.5) < 0.1);
         if (!steady)
             continue;
         for (const uint32_t line : rhythm.members)
