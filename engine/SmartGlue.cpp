@@ -106,6 +106,8 @@ public:
     // Only the words with a hyphen inside, found through the hyphens: far fewer than words.
     void CountHyphenated(std::string_view line)
     {
+        if (line.empty())  // a blank line's view may have no bytes at all
+            return;
         const char* const begin = line.data();
         const char* const end = begin + line.size();
         for (const char* dash = begin; (dash = static_cast<const char*>(
