@@ -45,19 +45,22 @@ std::shared_ptr<Hyphenator::Dictionary> LoadShared()
     return loaded;
 }
 
-const std::array<uint8_t, 256> kLowerTable = [] {
-    std::array<uint8_t, 256> t{};
-    for (int b = 0; b < 256; ++b)
-        t[std::size_t(b)] = uint8_t(b);
-    for (int b = 0; b < 256; ++b)
-        if (const uint8_t upper = ToUpperByte(uint8_t(b)); upper != b)
-            t[upper] = uint8_t(b);
-    return t;
-}();
-
 }  // namespace
 
-const std::array<uint8_t, 256>& LowerCaseTable() noexcept { return kLowerTable; }
+// The inverse of the program's one upper-case table.
+const std::array<uint8_t, 256>& LowerCaseTable() noexcept
+{
+    static const std::array<uint8_t, 256> table = [] {
+        std::array<uint8_t, 256> t{};
+        for (int b = 0; b < 256; ++b)
+            t[std::size_t(b)] = uint8_t(b);
+        for (int b = 0; b < 256; ++b)
+            if (const uint8_t upper = ToUpperByte(uint8_t(b)); upper != b)
+                t[upper] = uint8_t(b);
+        return t;
+    }();
+    return table;
+}
 
 Hyphenator::Hyphenator() : dictionary(LoadShared())
 {

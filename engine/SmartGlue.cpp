@@ -258,7 +258,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     std::size_t kept = 0;
     std::size_t previous = 0;  // the last text line
     std::string_view previousLine;  // as the book has it
-    bool afterText = false;    // no blank line since it
+    bool afterText = false;    // there is a last text line
+    std::size_t blanks = 0;    // blank lines since it, not yet written
     for (std::size_t i = 0; i < n; ++i) {
         const std::string_view line = pieces[i];
         switch (layout.roles[i]) {
@@ -266,15 +267,25 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         case LineRole::PageBlank:
             continue;
         case LineRole::Blank:
-            pieces[kept++] = {};
-            afterText = false;
+            ++blanks;
             continue;
         case LineRole::Text:
             break;
         }
+        BreakDecision decision = BreakDecision::Paragraph;
+        if (afterText)
+            decision = Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings);
+        // A word broken at a hyphen goes on after blank lines too, as in the plain glue: a
+        // page ended there with blank lines on one side only.
+        if (blanks > 0 && decision != BreakDecision::Hyphen) {
+            afterText = false;
+            for (; blanks > 0; --blanks)
+                pieces[kept++] = {};
+        }
+        blanks = 0;
         if (afterText) {
             uint8_t flag = 0;
-            switch (Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings)) {
+            switch (decision) {
             case BreakDecision::Paragraph:
                 break;
             case BreakDecision::Join:
@@ -298,6 +309,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         previousLine = line;
         afterText = true;
     }
+    for (; blanks > 0; --blanks)
+        pieces[kept++] = {};
     pieces.resize(kept);
     list.flags.resize(kept);
     if (hyphens.empty())

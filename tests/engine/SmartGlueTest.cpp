@@ -273,3 +273,23 @@ TEST(SmartGlue, SlepitChytreRestoresAWrappedBookWithPagesAndHyphens)
 
 }  // namespace
 }  // namespace lepotex
+
+namespace lepotex {
+namespace {
+
+TEST(SmartGlue, AWordBrokenAtAHyphenGoesOnAfterBlankLinesAndAKeptHyphenJoinsWithoutSpace)
+{
+    Settings settings = Settings::Defaults();
+    settings.autoReplace.clear();
+    settings.indent = false;
+    settings.smart = true;
+    SilentReporter reporter;
+    // The patterns would allow "česko|německá"; the book writes it with its hyphen elsewhere.
+    WorkingList list = {Utf8ToWindows1250("Byla to vzdále-"), "", Utf8ToWindows1250("nost veliká, česko-"),
+                        Utf8ToWindows1250("německá a je-"), Utf8ToWindows1250("li. Česko-německá!")};
+    GlueWorkingList(list, settings, reporter);
+    EXPECT_EQ(list, WorkingList{Utf8ToWindows1250("Byla to vzdálenost veliká, česko-německá a je-li. Česko-německá!")});
+}
+
+}  // namespace
+}  // namespace lepotex
