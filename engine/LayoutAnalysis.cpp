@@ -345,12 +345,16 @@ int32_t FindWidth(const LineShapes& shapes, const LineRoles& roles)
     if (width < 10 || width == kLongest)
         return 0;
     // A wrapped book has most of its lines in the upper half of the width, and almost none
-    // beyond it; a book of one paragraph per line has neither.
+    // beyond it; a book of one paragraph per line has neither. And a wrapper fills lines up to
+    // the width: the lengths pile up against it (one full line in seven or more ends right at
+    // it), where lines cut at no width in particular thin out gradually.
     std::size_t upperHalf = 0;
     std::size_t beyond = 0;
     for (std::size_t len = width / 2 + 1; len <= kLongest; ++len)
         (len <= width ? upperHalf : beyond) += histogram[len];
-    if (double(upperHalf) < 0.6 * double(total) || double(beyond) > 0.02 * double(total))
+    const std::size_t atWidth = histogram[width] + histogram[width - 1] + histogram[width - 2];
+    if (double(upperHalf) < 0.6 * double(total) || double(beyond) > 0.02 * double(total) ||
+        double(atWidth) < 0.1 * double(total))
         return 0;
     return int32_t(width);
 }

@@ -134,7 +134,6 @@ private:
     void Look(const char* first, const char* last)
     {
         const auto size = std::size_t(last - first);
-        const std::array<uint8_t, 256>& lower = LowerCaseTable();
         if (size == 0 || size >= lengths.size() || !lengths[size] || !firstBytes[lower[uint8_t(*first)]])
             return;
         buffer.assign(first, size);
@@ -144,6 +143,7 @@ private:
             ++counts[found->second];
     }
 
+    const std::array<uint8_t, 256>& lower = LowerCaseTable();
     std::array<bool, 256> firstBytes{};
     std::bitset<64> lengths;
     std::unordered_map<std::string, uint32_t, TransparentHash, std::equal_to<>> slots;
