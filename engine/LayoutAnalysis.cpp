@@ -52,15 +52,15 @@ private:
 
 // A line as page furniture repeats it: without its outer spaces, every run of digits standing
 // for any number. `value` is the last number in it, the page number of a header.
-struct Shape {
+struct FurnitureKey {
     uint64_t hash = 0;
     int64_t value = -1;
     bool digits = false;
 };
 
-Shape ShapeOf(std::string_view trimmed) noexcept
+FurnitureKey KeyOf(std::string_view trimmed) noexcept
 {
-    Shape shape;
+    FurnitureKey key;
     uint64_t h = 1469598103934665603ull;
     for (std::size_t i = 0; i < trimmed.size();) {
         char c = trimmed[i];
@@ -69,8 +69,8 @@ Shape ShapeOf(std::string_view trimmed) noexcept
             for (; i < trimmed.size() && IsDigit(trimmed[i]); ++i)
                 if (value < 1'000'000'000)
                     value = value * 10 + (trimmed[i] - '0');
-            shape.value = value;
-            shape.digits = true;
+            key.value = value;
+            key.digits = true;
             c = '#';
         } else {
             ++i;
@@ -79,11 +79,11 @@ Shape ShapeOf(std::string_view trimmed) noexcept
         h = ((h << 7) | (h >> 57)) + uint8_t(c);
     }
     h *= 0x9E3779B97F4A7C15ull;  // mixes once what the steps did not
-    shape.hash = h | 1;  // 0 marks a line not looked at
-    return shape;
+    key.hash = h | 1;  // 0 marks a line not looked at
+    return key;
 }
 
-// The lines of one shape, in order; `ordinal` counts non-blank lines, the page rhythm.
+// The lines of one key, in order; `ordinal` counts non-blank lines, the page rhythm.
 struct Group {
     bool digits = false;
     std::vector<uint32_t> lines;
@@ -218,7 +218,7 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
         if (roles[i] != LineRole::Text)
             continue;
         ++nonBlank;
-        hashes[i] = ShapeOf(shapes[i].Trimmed(lines[i])).hash;
+        hashes[i] = KeyOf(shapes[i].Trimmed(lines[i])).hash;
         ++counts[hashes[i]];
     }
     std::unordered_map<uint64_t, Group> groups;
@@ -257,15 +257,15 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
         if (size < shortest || size > longest ||
             !firstBytes[IsDigit(char(shapes[i].first)) ? uint8_t('0') : shapes[i].first])
             continue;
-        const Shape shape = ShapeOf(shapes[i].Trimmed(lines[i]));
-        const auto group = groups.find(shape.hash);
+        const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
+        const auto group = groups.find(key.hash);
         if (group == groups.end())
             continue;
         Group& g = group->second;
-        g.digits = shape.digits;
+        g.digits = key.digits;
         g.lines.push_back(uint32_t(i));
         g.ordinals.push_back(ordinal);
-        g.values.push_back(shape.value);
+        g.values.push_back(key.value);
     }
     std::vector<Rhythm> found;
     for (const auto& [hash, g] : groups)

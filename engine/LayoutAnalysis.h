@@ -1,5 +1,5 @@
 #pragma once
-// What the layout of a broken book shows at a glance, worked out in one linear pass over its
+// What the layout of a broken book shows at a glance, worked out in a few linear passes over its
 // lines: the width it was wrapped to, how its paragraphs are marked, and which lines are page
 // furniture (page numbers and running headers or footers) with the blank lines that came with
 // them. The smart glue decides its line breaks from this.
@@ -58,11 +58,6 @@ struct Layout {
     int32_t indent = 0;  // the usual indent of a paragraph's first line, when mark is Indent
     LineRoles roles;    // one per line
     LineShapes shapes;  // one per line
-
-    bool Removed(std::size_t line) const
-    {
-        return roles[line] == LineRole::PageLine || roles[line] == LineRole::PageBlank;
-    }
 };
 
 Layout AnalyseLayout(std::span<const std::string_view> lines);
