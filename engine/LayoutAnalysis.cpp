@@ -135,14 +135,21 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
             if (g.digits)
                 pages = g.values[j] - g.values[i];
             else
-                pages = std::llround(gap / period);
+                pages = std::max<int64_t>(1, std::llround(gap / period));
             if (pages < 1 || pages > 3)
                 continue;
             const double deviation = std::abs(gap - double(pages) * period);
-            if (deviation > tolerance * double(pages))
+            // A page may end early (a chapter ends on it), never much later. A number tells
+            // how many pages passed; without one, a page at least half as long as the usual
+            // one still counts, at a price, so that a line like the header standing near the
+            // beat (a chapter title) does not take the header's place.
+            const bool shortPage =
+                gap < double(pages) * period && (g.digits || (pages == 1 && gap >= 0.5 * period));
+            if (deviation > tolerance * double(pages) && !shortPage)
                 continue;
             const uint32_t c = count[i] + 1;
-            const double k = cost[i] + deviation / period + double(pages - 1) * 0.5;
+            const double k = cost[i] + deviation / period + double(pages - 1) * 0.5 +
+                             (deviation > tolerance * double(pages) ? 1.0 : 0.0);
             if (c > count[j] || (c == count[j] && k < cost[j])) {
                 count[j] = c;
                 cost[j] = k;
@@ -168,7 +175,7 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
         const std::size_t i = rhythm.members[k - 1];
         const std::size_t j = rhythm.members[k];
         pages.push_back(g.digits ? g.values[j] - g.values[i]
-                                 : std::llround(double(g.ordinals[j] - g.ordinals[i]) / period));
+                                 : std::max<int64_t>(1, std::llround(double(g.ordinals[j] - g.ordinals[i]) / period)));
     }
     std::vector<int64_t> sorted = pages;
     std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2), sorted.end());
@@ -181,17 +188,23 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     const double span = double(g.ordinals[rhythm.members.back()] - g.ordinals[rhythm.members.front()]);
     if (span < 0.2 * double(nonBlank) || double(skipped) > 0.25 * double(usual) * double(pages.size()))
         return {};
-    // Page lengths spread narrowly around their mean.
+    // Full pages spread narrowly around their mean, and most pages are full.
     double sum = 0;
     double squares = 0;
+    std::size_t full = 0;
     for (std::size_t k = 1; k < rhythm.members.size(); ++k) {
         const double perPage = double(g.ordinals[rhythm.members[k]] - g.ordinals[rhythm.members[k - 1]]) /
                                double(pages[k - 1]);
+        if (perPage < period - tolerance)
+            continue;
         sum += perPage;
         squares += perPage * perPage;
+        ++full;
     }
-    const double mean = sum / double(pages.size());
-    const double variance = std::max(0.0, squares / double(pages.size()) - mean * mean);
+    if (full < 2 || 2 * full < pages.size())
+        return {};
+    const double mean = sum / double(full);
+    const double variance = std::max(0.0, squares / double(full) - mean * mean);
     if (std::sqrt(variance) > kPageVariation * mean)
         return {};
     // A line without a number is a running header only if nearly every time it stands on the
@@ -206,7 +219,7 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
 
 // Marks the page lines: repeated shapes in a page rhythm, and the numbers between dashes that
 // the plain glue always removes.
-void FindPageLines(std::span<const std::string_view> lines, const LineShapes& shapes,
+void FindPageLines(std::span<const std::string_view> lines, const LineShapes& shapes, int32_t width,
                    LineRoles& roles)
 {
     const std::size_t n = lines.size();
@@ -267,10 +280,37 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
         g.ordinals.push_back(ordinal);
         g.values.push_back(key.value);
     }
-    std::vector<Rhythm> found;
+    // Page furniture falls where the page ends, mostly inside a paragraph: the line before it
+    // is full and the text goes on after it. A heading, a scene break or a refrain stands
+    // between paragraphs, after a line that ends short.
+    std::vector<bool> candidate(n, false);
     for (const auto& [hash, g] : groups)
-        if (Rhythm rhythm = FindRhythm(g, ordinal); !rhythm.members.empty())
-            found.push_back(std::move(rhythm));
+        for (const uint32_t line : g.lines)
+            candidate[line] = true;
+    const auto interrupts = [&](std::size_t line) {
+        std::size_t before = line;
+        while (before > 0 && (roles[before - 1] != LineRole::Text || candidate[before - 1]))
+            --before;
+        std::size_t after = line + 1;
+        while (after < n && (roles[after] != LineRole::Text || candidate[after]))
+            ++after;
+        return before > 0 && after < n &&
+               shapes[before - 1].length + 1 + uint32_t(shapes[after].firstWord) > uint32_t(width);
+    };
+    std::vector<Rhythm> found;
+    for (const auto& [hash, g] : groups) {
+        Rhythm rhythm = FindRhythm(g, ordinal);
+        if (rhythm.members.empty())
+            continue;
+        if (width > 0) {
+            std::size_t inside = 0;
+            for (const uint32_t line : rhythm.members)
+                inside += interrupts(line) ? 1 : 0;
+            if (10 * inside < 3 * rhythm.members.size())
+                continue;
+        }
+        found.push_back(std::move(rhythm));
+    }
     // A book has one page length: the furniture that appears most gives it, and other
     // furniture must appear on every page, or, without a number, on every other one (a
     // number gives its period per page already).
@@ -430,7 +470,8 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
     for (std::size_t i = 0; i < lines.size(); ++i)
         if (shapes[i].Blank())
             layout.roles[i] = LineRole::Blank;
-    FindPageLines(lines, shapes, layout.roles);
+    // The width first from all lines: the few page lines do not move it.
+    FindPageLines(lines, shapes, FindWidth(shapes, layout.roles), layout.roles);
     ShareBlankLines(layout.roles);
     layout.width = FindWidth(shapes, layout.roles);
     FindParagraphMark(shapes, layout);

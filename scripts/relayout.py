@@ -10,6 +10,7 @@ usage: relayout.py CLEAN OUT.txt [options]
                        alternate:EVEN|ODD (running headers, '#' in them is the page number)
   --page-lines N       non-blank lines per page;  --jitter N  pages vary by up to N lines
   --page-blanks none|both|random    --centre   centre the page lines
+  --chapter-pages      every heading starts a new page, so the page before it is short
   --hyphen P           chance that a word that does not fit is split at a hyphenation point
   --patterns FILE      libhyphen patterns (the build's engine/hyph_cs_CZ.dic)
 Writes OUT.txt and OUT.json (the truth's page lines and word breaks, for score.py); a copy of
@@ -85,6 +86,7 @@ def main():
     ap.add_argument("--jitter", type=int, default=0)
     ap.add_argument("--page-blanks", default="random")
     ap.add_argument("--centre", action="store_true")
+    ap.add_argument("--chapter-pages", action="store_true")
     ap.add_argument("--hyphen", type=float, default=0.7)
     ap.add_argument("--first-page", type=int, default=5)
     ap.add_argument("--patterns", default="build/engine/hyph_cs_CZ.dic")
@@ -96,6 +98,8 @@ def main():
     body, events = [], []
     for pno, par in enumerate(pars):
         if is_heading(par):
+            if a.chapter_pages and body:
+                body.append(None)  # the page ends here
             body += ["", "", par, ""]
             continue
         indent = a.indent if a.mark == "indent" else 0
@@ -105,10 +109,11 @@ def main():
     out, furniture, count, page = [], [], 0, a.first_page
     target = a.page_lines + rng.randint(-a.jitter, a.jitter)
     for line in body:
-        out.append(line)
-        if line.strip():
-            count += 1
-        if count >= target:
+        if line is not None:
+            out.append(line)
+            if line.strip():
+                count += 1
+        if count >= target or (line is None and count > 0):
             if a.page.startswith("alternate:"):
                 text = a.page.split(":", 1)[1].split("|")[page % 2].replace("#", str(page))
             elif a.page.startswith("header:"):
