@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <string>
@@ -289,6 +290,51 @@ TEST(SmartGlue, AWordBrokenAtAHyphenGoesOnAfterBlankLinesAndAKeptHyphenJoinsWith
                         Utf8ToWindows1250("německá a je-"), Utf8ToWindows1250("li. Česko-německá!")};
     GlueWorkingList(list, settings, reporter);
     EXPECT_EQ(list, WorkingList{Utf8ToWindows1250("Byla to vzdálenost veliká, česko-německá a je-li. Česko-německá!")});
+}
+
+}  // namespace
+}  // namespace lepotex
+
+namespace lepotex {
+namespace {
+
+TEST(LayoutAnalysis, ShortPagesAtChapterEndsStillCountButEvenlySpacedChapterNumbersDoNot)
+{
+    // Chapters of some 50 to 60 lines, each ending at a paragraph's end and a page early;
+    // pages of 14 lines.
+    Book book;
+    const Book text = Wrap(60, 48, 3, false);
+    std::vector<std::size_t> pages;
+    int count = 0;
+    int page = 5;
+    int chapter = 1;
+    int inChapter = 0;
+    for (const std::string& line : text.lines) {
+        if (inChapter++ >= 50 + 2 * (chapter % 5) && line.starts_with(' ')) {
+            if (count > 0) {
+                pages.push_back(book.lines.size());
+                book.lines.push_back(std::to_string(page++));
+                count = 0;
+            }
+            book.lines.insert(book.lines.end(), {"", "", std::to_string(chapter++), ""});
+            inChapter = 0;
+        }
+        book.lines.push_back(line);
+        if (++count == 14) {
+            pages.push_back(book.lines.size());
+            book.lines.push_back(std::to_string(page++));
+            count = 0;
+        }
+    }
+    EXPECT_EQ(PageLinesOf(AnalyseLayout(book.Views())), pages);
+
+    // The same chapters without page numbers: their numbers count up at a steady pace, but
+    // each stands between paragraphs, never inside one.
+    Book chapters;
+    for (const std::string& line : book.lines)
+        if (std::find(pages.begin(), pages.end(), &line - book.lines.data()) == pages.end())
+            chapters.lines.push_back(line);
+    EXPECT_TRUE(PageLinesOf(AnalyseLayout(chapters.Views())).empty());
 }
 
 }  // namespace
