@@ -15,10 +15,12 @@ namespace {
 constexpr double kMinPage = 10;
 constexpr double kMaxPage = 150;
 // How far one page may differ from the usual length, and how much the pages of a run may vary
-// as a whole (their standard deviation against their mean). Pages vary a little around one
-// length; chapters vary far more.
-constexpr double kPageTolerance = 0.35;
-constexpr double kPageVariation = 0.25;
+// as a whole (their standard deviation against their mean). Pages vary around one length;
+// chapters vary far more. Numbers counting up tell pages apart by themselves, so numbered pages
+// may vary more than those of a header without a number.
+constexpr double kPageTolerance = 0.5;
+constexpr double kNumberedPageTolerance = 0.6;
+constexpr double kPageVariation = 0.3;
 // A book's repeated lines are looked for among its first lines only; further on, only lines
 // shaped like those found are looked at. A page style shows itself long before this.
 constexpr std::size_t kDetectionLines = 12'000;
@@ -121,7 +123,7 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     const double period = steps[steps.size() / 2];
     if (period < kMinPage || period > kMaxPage)
         return {};
-    const double tolerance = std::max(2.0, kPageTolerance * period);
+    const double tolerance = std::max(2.0, (g.digits ? kNumberedPageTolerance : kPageTolerance) * period);
     std::vector<uint32_t> count(m, 1);
     std::vector<double> cost(m, 0);
     std::vector<int64_t> previous(m, -1);
@@ -139,12 +141,11 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
             if (pages < 1 || pages > 3)
                 continue;
             const double deviation = std::abs(gap - double(pages) * period);
-            // A page may end early (a chapter ends on it), never much later. A number tells
-            // how many pages passed; without one, a page at least half as long as the usual
-            // one still counts, at a price, so that a line like the header standing near the
-            // beat (a chapter title) does not take the header's place.
-            const bool shortPage =
-                gap < double(pages) * period && (g.digits || (pages == 1 && gap >= 0.5 * period));
+            // A page may end early (a chapter ends on it), never much later; a number tells
+            // how many pages passed. Without one, only the tolerance allows a short page: a
+            // line like the header standing off the beat (a chapter title) must not take the
+            // header's place, and costs more where it could.
+            const bool shortPage = g.digits && gap < double(pages) * period;
             if (deviation > tolerance * double(pages) && !shortPage)
                 continue;
             const uint32_t c = count[i] + 1;
