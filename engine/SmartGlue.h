@@ -36,11 +36,12 @@ struct WordEvidence {
 };
 
 // Whether the hyphen of `upper` (which ends in a letter and a hyphen) stays when `lower`
-// (which starts with a lowercase letter) continues the word. It goes when the break is a legal
-// hyphenation point of the joined word, unless the book writes the word with the hyphen more
-// often than without, or the second part is a word of the book that repeats the first part (a
-// stammer: "ne-nemohu"). It stays where fewer than two letters precede the break or fewer than
-// three follow it, whatever else the book says.
+// (which starts with a lowercase letter) continues the word. It stays where fewer than two
+// letters precede the break or fewer than three follow it, whatever else the book says.
+// Otherwise the book's own spelling decides where it writes the word one way more often than
+// the other; then a stammer keeps it (the second part, a word of the book, repeats the first:
+// "ne-nemohu"); else it goes exactly when the break is a legal hyphenation point of the joined
+// word.
 bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyphenator, const WordEvidence& evidence);
 
 // The smart stages on a list of whole lines as the editor holds them: page furniture and
