@@ -19,6 +19,9 @@ constexpr double kMaxPage = 150;
 // chapters vary far more. Numbers counting up tell pages apart by themselves, so numbered pages
 // may vary more than those of a header without a number.
 constexpr double kPageTolerance = 0.5;
+// A header line between paragraphs could be a chapter title that reads the same: it must keep
+// the beat more closely.
+constexpr double kBetweenParagraphsTolerance = 0.35;
 constexpr double kNumberedPageTolerance = 0.6;
 constexpr double kPageVariation = 0.3;
 // A book's repeated lines are looked for among its first lines only; further on, only lines
@@ -90,6 +93,7 @@ struct Group {
     bool digits = false;
     std::vector<uint32_t> lines;
     std::vector<uint32_t> ordinals;
+    std::vector<bool> inside;  // the line stands inside a paragraph, where no heading can
     std::vector<int64_t> values;
 };
 
@@ -146,11 +150,15 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
             // line like the header standing off the beat (a chapter title) must not take the
             // header's place, and costs more where it could.
             const bool shortPage = g.digits && gap < double(pages) * period;
-            if (deviation > tolerance * double(pages) && !shortPage)
+            const double allowed =
+                g.digits || g.inside[j] ? tolerance : std::max(2.0, kBetweenParagraphsTolerance * period);
+            if (deviation > allowed * double(pages) && !shortPage)
                 continue;
             const uint32_t c = count[i] + 1;
+            // Of two runs as long, the one whose lines stand inside paragraphs more often.
             const double k = cost[i] + deviation / period + double(pages - 1) * 0.5 +
-                             (deviation > tolerance * double(pages) ? 1.0 : 0.0);
+                             (deviation > tolerance * double(pages) ? 1.0 : 0.0) +
+                             (g.digits || g.inside[j] ? 0.0 : 0.3);
             if (c > count[j] || (c == count[j] && k < cost[j])) {
                 count[j] = c;
                 cost[j] = k;
@@ -299,7 +307,15 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
                shapes[before - 1].length + 1 + uint32_t(shapes[after].firstWord) > uint32_t(width);
     };
     std::vector<Rhythm> found;
-    for (const auto& [hash, g] : groups) {
+    for (auto& [hash, g] : groups) {
+        // A page line ends a page of text: the book's first line is none.
+        while (!g.lines.empty() && g.ordinals.front() == 1) {
+            g.lines.erase(g.lines.begin());
+            g.ordinals.erase(g.ordinals.begin());
+            g.values.erase(g.values.begin());
+        }
+        for (const uint32_t line : g.lines)
+            g.inside.push_back(width > 0 && interrupts(line));
         Rhythm rhythm = FindRhythm(g, ordinal);
         if (rhythm.members.empty())
             continue;

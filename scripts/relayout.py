@@ -11,12 +11,14 @@ usage: relayout.py CLEAN OUT.txt [options]
   --page-lines N       non-blank lines per page;  --jitter N  pages vary by up to N lines
   --page-blanks none|both|random    --centre   centre the page lines
   --chapter-pages      every heading starts a new page, so the page before it is short
+  --title-as-header N  N headings, spread over the book, read like the running header (a header
+                       without '#'), in the broken book and in its truth alike
   --hyphen P           chance that a word that does not fit is split at a hyphenation point
   --patterns FILE      libhyphen patterns (the build's engine/hyph_cs_CZ.dic)
 Writes OUT.txt and OUT.json (the truth's page lines and word breaks, for score.py); a copy of
 the clean book goes to OUT-truth.txt with the same .json beside it.
 """
-import argparse, ctypes, json, random, shutil
+import argparse, ctypes, json, random
 from pathlib import Path
 
 
@@ -87,6 +89,7 @@ def main():
     ap.add_argument("--page-blanks", default="random")
     ap.add_argument("--centre", action="store_true")
     ap.add_argument("--chapter-pages", action="store_true")
+    ap.add_argument("--title-as-header", type=int, default=0)
     ap.add_argument("--hyphen", type=float, default=0.7)
     ap.add_argument("--first-page", type=int, default=5)
     ap.add_argument("--patterns", default="build/engine/hyph_cs_CZ.dic")
@@ -95,6 +98,12 @@ def main():
     rng = random.Random(a.seed)
     hy = Hyphenation(a.patterns)
     pars = [p for p in Path(a.clean).read_bytes().decode("cp1250").split("\r\n") if p.strip()]
+    if a.title_as_header:
+        header = a.page.split(":", 1)[1].split("|")[0]
+        headings = [i for i, p in enumerate(pars) if is_heading(p) and p != "* * *"]
+        step = max(1, len(headings) // a.title_as_header)
+        for i in headings[::step][:a.title_as_header]:
+            pars[i] = header
     body, events = [], []
     for pno, par in enumerate(pars):
         if is_heading(par):
@@ -131,7 +140,7 @@ def main():
     info = json.dumps({"furniture": furniture, "hyphen_events": events}, ensure_ascii=False)
     stem = Path(a.out).with_suffix("")
     Path(str(stem) + ".json").write_text(info, encoding="utf-8")
-    shutil.copyfile(a.clean, str(stem) + "-truth.txt")
+    Path(str(stem) + "-truth.txt").write_bytes(("\r\n".join(pars) + "\r\n").encode("cp1250"))
     Path(str(stem) + "-truth.json").write_text(info, encoding="utf-8")
 
 
