@@ -42,6 +42,9 @@ const char* const kGlueUsage =
     "  --no-glue SOUBOR    seznam začátků řádek, které se nelepí, položka na řádek\n"
     "  --rules SOUBOR      seznam automatických náhrad, pravidlo na řádek\n"
     "                      (seznam nejvýše 64 MiB, ze souboru, ne ze zařízení)\n"
+    "  --smart             lepit chytře: podle šířky řádek, značení odstavců,\n"
+    "                      záhlaví a čísel stránek a českého dělení slov\n"
+    "  --no-smart          lepit jen podle sousedních řádek (Smart vypnuto)\n"
     "  -o, --output OUT    výsledek jednoho souboru; - je standardní výstup\n"
     "  --in-place          každý SOUBOR nahradí jeho výsledkem, až je celý hotový\n"
     "  --output-dir SLOŽKA výsledky uloží pod stejným jménem do SLOŽKY\n"
@@ -85,6 +88,7 @@ struct Options {
     std::optional<uint8_t> indentSize;
     std::optional<std::string> noGlueFile;
     std::optional<std::string> rulesFile;
+    std::optional<bool> smart;
     bool verbose = false;
     unsigned jobs = 0;  // 0: one per core
     std::vector<Job> files;
@@ -162,6 +166,8 @@ Options ParseOptions(Command command, const std::vector<std::string>& args)
             o.noGlueFile = value(i);
         } else if (glueOption && arg == "--rules") {
             o.rulesFile = value(i);
+        } else if (glueOption && (arg == "--smart" || arg == "--no-smart")) {
+            o.smart = arg == "--smart";
         } else {
             throw UsageError("neznámá volba „" + arg + "“");
         }
@@ -259,6 +265,8 @@ Settings ChooseSettings(const Options& o)
         settings.noGlue = ReadListFile(*o.noGlueFile);
     if (o.rulesFile)
         settings.autoReplace = ReadListFile(*o.rulesFile);
+    if (o.smart)
+        settings.smart = *o.smart;
     return settings;
 }
 
