@@ -240,6 +240,9 @@ void TLepotexFrm::CreateActions()
                              QStringLiteral("Slepit „přímou řeč“ rozlámanou ve více odstavcích."),
                              QStringLiteral("Slepit „přímou řeč“ rozlámanou ve více odstavcích."), none, nullptr, "speech",
                              &Self::actPrimaRecExecute);
+    actSlepitChytre = MakeAction(QStringLiteral("Slepit chytře"), QStringLiteral("Slepit rozlámaný text podle rozvržení stránek"),
+                                 QStringLiteral("Slepit rozlámaný text podle rozvržení stránek"), none, nullptr, nullptr,
+                                 &Self::actSlepitChytreExecute);
     actUndo->setEnabled(false);
     actRedo->setEnabled(false);
 
@@ -254,7 +257,7 @@ void TLepotexFrm::CreateActions()
 
     // The window's shortcuts reach the actions from the editor and the toolbar alike.
     addActions({FileNew1, FileOpen1, FileSave1, FileSaveAs1, FileExit1, EditCut1, EditCopy1, EditPaste1, HelpAbout1, Slepit,
-                actFind, actFindNext, actReplace, Help, actUndo, actRedo, actPrimaRec});
+                actFind, actFindNext, actReplace, Help, actUndo, actRedo, actPrimaRec, actSlepitChytre});
 }
 
 // A menu item with a caption of its own: it shows the action's shortcut and picture, follows
@@ -280,7 +283,7 @@ void TLepotexFrm::CreateMenus()
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Úpr&avy"));
     edit->menuAction()->setStatusTip(QStringLiteral("Povely editoru"));
-    edit->addActions({Slepit, actPrimaRec});
+    edit->addActions({Slepit, actPrimaRec, actSlepitChytre});
     edit->addSeparator();
     edit->addActions({EditCut1, EditCopy1, EditPaste1});
     edit->addAction(MenuItem(actUndo, QStringLiteral("Undo")));
@@ -507,6 +510,13 @@ void TLepotexFrm::SlepitExecute()
 void TLepotexFrm::actPrimaRecExecute()
 {
     RunGlueCommand([this] { (void)lepotex::actPrimaRecExecute(Editor(), *this); });
+}
+
+// Reads the page layout whatever the Smart setting says, so a reader can try it on one book
+// without changing how "Slepit" works for the rest.
+void TLepotexFrm::actSlepitChytreExecute()
+{
+    RunGlueCommand([this] { (void)lepotex::SlepitChytreExecute(Editor(), settings, *this); });
 }
 
 // ---- Small editor commands ------------------------------------------------------------------

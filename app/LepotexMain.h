@@ -111,6 +111,7 @@ public:
     QAction* actUndo = nullptr;
     QAction* actRedo = nullptr;
     QAction* actPrimaRec = nullptr;
+    QAction* actSlepitChytre = nullptr;
     QAction* miWordWarp = nullptr;
     QAction* miSetupConfig = nullptr;
     std::array<QAction*, 9> miAddBookmark{};   // bookmarks 1 to 9
@@ -124,6 +125,7 @@ public:
     void FileExit1Execute();
     void SlepitExecute();
     void actPrimaRecExecute();
+    void actSlepitChytreExecute();
     void actFindExecute();
     void actFindNextExecute();
     void actReplaceExecute();

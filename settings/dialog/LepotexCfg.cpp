@@ -91,6 +91,8 @@ void SaveChangedSettings(const Settings& before, const Settings& after, Settings
         store.WriteString(kSettingsSection, "NoGlue", ListToText(after.noGlue));
     if (after.autoReplace != before.autoReplace)
         store.WriteString(kSettingsSection, "AutoReplace", ListToText(after.autoReplace));
+    if (after.smart != before.smart)
+        store.WriteBoolean(kSettingsSection, "Smart", after.smart);
 }
 
 }  // namespace
@@ -113,6 +115,16 @@ TLepotexConfigForm::TLepotexConfigForm(QWidget* parent) : QDialog(parent)
     auto* basicLayout = new QVBoxLayout(basic);
     basicLayout->addWidget(chkOdsazeni);
     basicLayout->addWidget(chkNoGlueCAPS);
+
+    chkChytre = new QCheckBox(QStringLiteral("Lepit chytře"));
+    chkChytre->setObjectName(QStringLiteral("chkChytre"));
+    chkChytre->setToolTip(QStringLiteral("Slepit rozlámaný text podle rozvržení stránek"));
+    auto* smartLabel = new QLabel(QStringLiteral("Pozná šířku řádek, odstavce, čísla stránek a záhlaví "
+                                                 "a spojí slova rozdělená podle českých pravidel."));
+    smartLabel->setWordWrap(true);
+    smartLabel->setIndent(20);
+    basicLayout->addWidget(chkChytre);
+    basicLayout->addWidget(smartLabel);
 
     cedOdsazeni = new IndentSizeSpinBox;
     cedOdsazeni->setObjectName(QStringLiteral("cedOdsazeni"));
@@ -176,6 +188,7 @@ void TLepotexConfigForm::SetValues(const Settings& settings)
 {
     chkNoGlueCAPS->setChecked(settings.noCaps);
     chkOdsazeni->setChecked(settings.indent);
+    chkChytre->setChecked(settings.smart);
     cedOdsazeni->setValue(std::min<int>(settings.indentSize, kMaxIndentSize));
     memoNelepit->setPlainText(ListToField(settings.noGlue));
     memoAuto->setPlainText(ListToField(settings.autoReplace));
@@ -189,6 +202,7 @@ Settings TLepotexConfigForm::Values(const Settings& base) const
     settings.noGlue = FieldToList(*memoNelepit);
     settings.autoReplace = FieldToList(*memoAuto);
     settings.noCaps = chkNoGlueCAPS->isChecked();
+    settings.smart = chkChytre->isChecked();
     return settings;
 }
 

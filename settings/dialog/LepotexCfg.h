@@ -65,6 +65,7 @@ private:
     QTabWidget* pgcOdsazeni;
     QCheckBox* chkOdsazeni;
     QCheckBox* chkNoGlueCAPS;
+    QCheckBox* chkChytre;
     QSpinBox* cedOdsazeni;
     QPlainTextEdit* memoNelepit;
     QPlainTextEdit* memoAuto;

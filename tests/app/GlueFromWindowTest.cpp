@@ -71,7 +71,7 @@ protected:
     }
 };
 
-void RunAndWatch(TestWindow& w, QAction* action, PanelWatch& watch)
+void RunAndWatch(TestWindow&, QAction* action, PanelWatch& watch)
 {
     // A queued event that must not run until the command is over.
     QTimer::singleShot(0, &watch, [&watch] { watch.queuedEventRan = true; });
@@ -140,6 +140,29 @@ TEST(GlueFromWindow, SpeechShowsItsStagesInOrder)
     const QString saved = w.Path(QStringLiteral("poutnik.txt"));
     w.Editor().SaveToFile(saved.toStdString());
     EXPECT_EQ(ReadFile(saved), Sample("poutnik.joined.txt"));
+    ASSERT_EQ(w.prompts->shown.size(), 1u);
+    EXPECT_EQ(w.prompts->shown[0].text, QString::fromStdU16String(DecodeWindows1250(messages::GlueFinished())));
+}
+
+// "Slepit chytře" reads the layout even with the Smart setting off, and gives what the engine
+// gives on its own, which differs from the plain glue on a book with page lines.
+TEST(GlueFromWindow, SlepitChytreGluesByTheLayoutWhateverTheSetting)
+{
+    TestWindow w;
+    ASSERT_FALSE(w->CurrentSettings().smart);
+    w->OpenAtStart(SamplePath("mlyn.txt"));
+    TextEditor reference;
+    reference.LoadFromFile(SamplePath("mlyn.txt").toStdString());
+    StageRecorder expected;
+    (void)SlepitChytreExecute(reference, w->CurrentSettings(), expected);
+
+    PanelWatch watch(*w.window);
+    RunAndWatch(w, w->actSlepitChytre, watch);
+    EXPECT_EQ(watch.painted, expected.stages);
+    EXPECT_FALSE(watch.eventsRanMidCommand);
+    EXPECT_FALSE(watch.closeAccepted);
+    EXPECT_EQ(w.Editor().Text(), reference.Text());
+    EXPECT_TRUE(w->miWordWarp->isChecked());
     ASSERT_EQ(w.prompts->shown.size(), 1u);
     EXPECT_EQ(w.prompts->shown[0].text, QString::fromStdU16String(DecodeWindows1250(messages::GlueFinished())));
 }

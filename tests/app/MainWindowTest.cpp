@@ -96,6 +96,8 @@ TEST(MainWindow, ActionsHaveTheirCaptionsHintsAndShortcuts)
         {w->actUndo, "Zpět", "Zrušit poslední změnu", "Zrušit poslední změnu", "Ctrl+Z", true},
         {w->actPrimaRec, "Slepit „přímou řeč“", "Slepit „přímou řeč“ rozlámanou ve více odstavcích.",
          "Slepit „přímou řeč“ rozlámanou ve více odstavcích.", "", true},
+        {w->actSlepitChytre, "Slepit chytře", "Slepit rozlámaný text podle rozvržení stránek",
+         "Slepit rozlámaný text podle rozvržení stránek", "", false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.caption);
@@ -118,7 +120,7 @@ TEST(MainWindow, ActionsHaveTheirCaptionsHintsAndShortcuts)
     EXPECT_EQ(Captions(menus[0]->menu()->actions()),
               (QStringList{"&Nový", "&Otevřít", "&Uložit", "Uložit &jako...", "-", "Konec"}));
     EXPECT_EQ(Captions(menus[1]->menu()->actions()),
-              (QStringList{"Slepit", "Slepit „přímou řeč“", "-", "&Vystřihnout", "&Kopírovat", "&Vložit",
+              (QStringList{"Slepit", "Slepit „přímou řeč“", "Slepit chytře", "-", "&Vystřihnout", "&Kopírovat", "&Vložit",
                            "Undo\tCtrl+Z", "Zrušit zpět", "-", "Najít", "Najít další\tF3", "Nahradit\tCtrl+R"}));
     EXPECT_EQ(Captions(menus[2]->menu()->actions()), (QStringList{"Zalamovat řádky", "Konfigurace"}));
     EXPECT_EQ(Captions(menus[3]->menu()->actions()), (QStringList{"&O programu...", "&Návod"}));
@@ -128,7 +130,7 @@ TEST(MainWindow, ActionsHaveTheirCaptionsHintsAndShortcuts)
     EXPECT_EQ(w->miWordWarp->statusTip(), QStringLiteral("Zalamovat řádky na obrazovce."));
 
     // The "Undo" item follows the action's enabled state and runs it.
-    QAction* undoItem = menus[1]->menu()->actions()[6];
+    QAction* undoItem = menus[1]->menu()->actions()[7];
     EXPECT_FALSE(undoItem->isEnabled());
     w.Type("ab");
     w->memoRXChange();

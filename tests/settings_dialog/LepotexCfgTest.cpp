@@ -82,6 +82,7 @@ TEST_F(SettingsDialogTest, OpensOnFirstTabWithTheSettingsAsUnicodeLines)
         EXPECT_EQ(tabs->tabText(2), "Automatické opravy");
         EXPECT_TRUE(Child<QCheckBox>(dialog, "chkOdsazeni")->isChecked());
         EXPECT_TRUE(Child<QCheckBox>(dialog, "chkNoGlueCAPS")->isChecked());
+        EXPECT_FALSE(Child<QCheckBox>(dialog, "chkChytre")->isChecked());
         EXPECT_EQ(Child<QSpinBox>(dialog, "cedOdsazeni")->text(), "4");
         const QString noGlue = FieldText(dialog, "memoNelepit");
         EXPECT_TRUE(noGlue.startsWith("Kapitola\nČást\nKniha\nDíl\n")) << noGlue.toStdString();
@@ -96,6 +97,7 @@ TEST_F(SettingsDialogTest, OkTakesLinesAsTheyStandAndStoresAllFive)
     const bool accepted = RunDialog([](TLepotexConfigForm& dialog) {
         Child<QCheckBox>(dialog, "chkOdsazeni")->setChecked(false);
         Child<QCheckBox>(dialog, "chkNoGlueCAPS")->setChecked(false);
+        Child<QCheckBox>(dialog, "chkChytre")->setChecked(true);
         Child<QSpinBox>(dialog, "cedOdsazeni")->setValue(12);
         // Blank lines become empty entries, spaces stay, the final line break adds nothing.
         Child<QPlainTextEdit>(dialog, "memoNelepit")->setPlainText("  Část  \n\nB \n");
@@ -105,12 +107,14 @@ TEST_F(SettingsDialogTest, OkTakesLinesAsTheyStandAndStoresAllFive)
     EXPECT_TRUE(accepted);
     EXPECT_FALSE(settings.indent);
     EXPECT_FALSE(settings.noCaps);
+    EXPECT_TRUE(settings.smart);
     EXPECT_EQ(settings.indentSize, 12);
     EXPECT_EQ(settings.noGlue, (List{"  \xC8\xE1st  ", "", "B "}));
     EXPECT_EQ(settings.autoReplace, (List{"\x93 \x84\\\x93^p\x84"}));
     EXPECT_EQ(log.values["NoCaps"], "0");
     EXPECT_EQ(log.values["Indent"], "0");
     EXPECT_EQ(log.values["Indent size"], "12");
+    EXPECT_EQ(log.values["Smart"], "1");
     EXPECT_EQ(log.values["NoGlue"], "  \xC8\xE1st  \r\n\r\nB \r\n");
     EXPECT_EQ(log.values["AutoReplace"], "\x93 \x84\\\x93^p\x84\r\n");
 
