@@ -138,9 +138,9 @@ void LoadInto(TextEditor& editor, const std::string& name)
 void ReportLoadLosses(const TextEditor& editor, const std::string& name, std::ostream& err)
 {
     const LoadReport& report = editor.LastLoadReport();
-    if (report.longLinesCut > 0)
-        err << name << ": upozornění: řádky delší než 32767 bajtů se zkrátily (počet: " << report.longLinesCut
-            << ")\n";
+    if (report.longLinesSplit > 0)
+        err << name << ": upozornění: řádky delší než 32767 bajtů se rozdělily na více odstavců (počet: "
+            << report.longLinesSplit << ")\n";
     if (report.linesCutAtNul > 0)
         err << name << ": upozornění: řádky s bajtem NUL na něm skončily (počet: " << report.linesCutAtNul << ")\n";
     if (report.bytesAfterEndMark > 0)
