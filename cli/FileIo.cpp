@@ -120,11 +120,11 @@ void RefuseEndlessInput(const std::string& name, int fd)
 
 }  // namespace
 
-void LoadInto(TextEditor& editor, const std::string& name)
+void LoadInto(TextEditor& editor, const std::string& name, std::optional<TextEncoding> encoding)
 {
     if (name != "-") {
         RefuseEndlessInput(name, -1);
-        editor.LoadFromFile(name);
+        editor.LoadFromFile(name, encoding);
         return;
     }
     if (StandardStreamClosed(STDIN_FILENO))
@@ -132,7 +132,7 @@ void LoadInto(TextEditor& editor, const std::string& name)
     RefuseEndlessInput(name, STDIN_FILENO);
     TempFile temp;
     Copy(STDIN_FILENO, temp.fd);
-    editor.LoadFromFile(temp.name);
+    editor.LoadFromFile(temp.name, encoding);
 }
 
 void ReportLoadLosses(const TextEditor& editor, const std::string& name, std::ostream& err)
@@ -141,11 +141,72 @@ void ReportLoadLosses(const TextEditor& editor, const std::string& name, std::os
     if (report.longLinesSplit > 0)
         err << name << ": upozornění: řádky delší než 32767 bajtů se rozdělily na více odstavců (počet: "
             << report.longLinesSplit << ")\n";
+    if (report.charsReplaced > 0)
+        err << name << ": upozornění: znaky, které kódování Windows-1250 nemá, se nahradily otazníkem (počet: "
+            << report.charsReplaced << "; první je " << DescribeCharacter(report.firstReplaced) << " na řádku "
+            << report.firstReplacedLine << ")\n";
     if (report.linesCutAtNul > 0)
         err << name << ": upozornění: řádky s bajtem NUL na něm skončily (počet: " << report.linesCutAtNul << ")\n";
     if (report.bytesAfterEndMark > 0)
         err << name << ": upozornění: znak Ctrl+Z na začátku řádku ukončil soubor; zbylých "
             << report.bytesAfterEndMark << " bajtů se nenačetlo\n";
+}
+
+std::string DescribeCharacter(char32_t character)
+{
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", unsigned(character));
+    if (character == U'\uFFFD')
+        return "bajt, který v kódování souboru není znakem";
+    std::string utf8;
+    if (character < 0x80) {
+        utf8 += char(character);
+    } else if (character < 0x800) {
+        utf8 += char(0xC0 | (character >> 6));
+        utf8 += char(0x80 | (character & 0x3F));
+    } else if (character < 0x10000) {
+        utf8 += char(0xE0 | (character >> 12));
+        utf8 += char(0x80 | ((character >> 6) & 0x3F));
+        utf8 += char(0x80 | (character & 0x3F));
+    } else {
+        utf8 += char(0xF0 | (character >> 18));
+        utf8 += char(0x80 | ((character >> 12) & 0x3F));
+        utf8 += char(0x80 | ((character >> 6) & 0x3F));
+        utf8 += char(0x80 | (character & 0x3F));
+    }
+    // A control character would act on the terminal instead of being shown.
+    if (character < 0x20 || (character >= 0x7F && character < 0xA0))
+        return code;
+    return "„" + utf8 + "“ (" + code + ")";
+}
+
+void ReportSaveReplacements(const TextEditor& editor, const std::string& name, std::ostream& err)
+{
+    if (editor.LastSaveReplacements() > 0)
+        err << name << ": upozornění: znaky, které kódování " << EncodingName(editor.GetFileFormat().encoding)
+            << " nemá, se uložily jako nejbližší náhrada nebo otazník (počet: " << editor.LastSaveReplacements()
+            << ")\n";
+}
+
+std::string DescribeFormat(FileFormat format)
+{
+    return std::string("kódování ") + EncodingName(format.encoding) + ", konce řádků " +
+           (format.lineEnd == LineEnd::Lf ? "LF" : "CR LF");
+}
+
+std::string UnfaithfulLoadText(const TextEditor& editor)
+{
+    const LoadReport& report = editor.LastLoadReport();
+    std::string why;
+    if (report.charsReplaced > 0)
+        why = "obsahuje znaky, které kódování Windows-1250 nemá (" + std::to_string(report.charsReplaced) + ")";
+    else if (report.linesCutAtNul > 0)
+        why = "obsahuje bajty NUL, za nimiž se text řádku nenačetl";
+    else
+        why = "za znakem Ctrl+Z zůstal nenačtený text";
+    return "soubor se nenačetl věrně: " + why +
+           "; přepsáním na místě by se text ztratil, proto zůstává beze změny. Výsledek uložte jinam volbou -o "
+           "nebo --output-dir.";
 }
 
 void SaveFrom(TextEditor& editor, const std::string& name)

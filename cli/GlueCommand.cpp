@@ -46,7 +46,16 @@ const char* const kGlueUsage =
     "  --in-place          každý SOUBOR nahradí jeho výsledkem, až je celý hotový\n"
     "  --output-dir SLOŽKA výsledky uloží pod stejným jménem do SLOŽKY\n"
     "  -j N                kolik souborů zpracovat najednou (výchozí: počet jader)\n"
-    "  -v, --verbose       vypisuje fáze lepení\n"
+    "  --encoding KÓD      kódování vstupů: auto (výchozí: pozná se z obsahu), cp1250,\n"
+    "                      utf-8, utf-16, iso-8859-2, cp852\n"
+    "  --output-encoding KÓD  kódování výsledků: same (výchozí: jako vstup) nebo\n"
+    "                      cp1250, utf-8, utf-8-bom, utf-16, iso-8859-2, cp852\n"
+    "  -v, --verbose       vypisuje kódování každého souboru a fáze lepení\n"
+    "\n"
+    "Soubor s jiným kódováním než Windows-1250 se převede a uloží zpět ve svém\n"
+    "kódování a se svými konci řádků. Obsahuje-li znaky, které Windows-1250 nemá,\n"
+    "stanou se z nich otazníky; takový soubor --in-place odmítne (návratový kód 3,\n"
+    "soubor zůstane beze změny), -o a --output-dir ho zapíšou s upozorněním.\n"
     "\n"
     "Nastavení se čtou z uložených nastavení uživatele a nikdy se nezapisují.\n"
     "Návratový kód: 0 hotovo, 1 chybné použití, 2 chyba souboru, 3 odmítnuto,\n"
@@ -65,7 +74,10 @@ const char* const kSpeechUsage =
     "  --in-place          každý SOUBOR nahradí jeho výsledkem, až je celý hotový\n"
     "  --output-dir SLOŽKA výsledky uloží pod stejným jménem do SLOŽKY\n"
     "  -j N                kolik souborů zpracovat najednou (výchozí: počet jader)\n"
-    "  -v, --verbose       vypisuje fáze lepení\n"
+    "  --encoding KÓD      kódování vstupů: auto (výchozí), cp1250, utf-8, utf-16,\n"
+    "                      iso-8859-2, cp852\n"
+    "  --output-encoding KÓD  kódování výsledků: same (výchozí) nebo jedno z nich\n"
+    "  -v, --verbose       vypisuje kódování každého souboru a fáze lepení\n"
     "\n"
     "Návratový kód: 0 hotovo, 1 chybné použití, 2 chyba souboru, 3 odmítnuto,\n"
     "4 chyba editoru. U více souborů platí nejzávažnější výsledek: 4 (chyba editoru)\n"
@@ -86,6 +98,9 @@ struct Options {
     std::optional<std::string> noGlueFile;
     std::optional<std::string> rulesFile;
     bool verbose = false;
+    std::optional<TextEncoding> encoding;        // of the inputs; found from the bytes when not given
+    std::optional<TextEncoding> outputEncoding;  // of the outputs; the input's when not given
+    bool inPlace = false;
     unsigned jobs = 0;  // 0: one per core
     std::vector<Job> files;
     bool batch = false;
@@ -110,6 +125,17 @@ bool ParseCount(const std::string& text, unsigned maximum, unsigned& value)
         return false;
     value = unsigned(std::stoul(text));
     return value <= maximum;
+}
+
+// --encoding auto|NAME and --output-encoding same|NAME; nullopt for auto and same.
+std::optional<TextEncoding> ParseEncodingOption(const std::string& option, const std::string& text, bool output)
+{
+    if (text == (output ? "same" : "auto"))
+        return std::nullopt;
+    if (const auto encoding = ParseEncoding(text))
+        return encoding;
+    throw UsageError(option + " zná " + (output ? "same" : "auto") +
+                     ", cp1250, utf-8, utf-8-bom, utf-16, utf-16be, iso-8859-2 a cp852, ne „" + text + "“");
 }
 
 Options ParseOptions(Command command, const std::vector<std::string>& args)
@@ -145,6 +171,10 @@ Options ParseOptions(Command command, const std::vector<std::string>& args)
                 throw UsageError("-j potřebuje počet od 1 do 1024");
         } else if (arg == "-v" || arg == "--verbose") {
             o.verbose = true;
+        } else if (arg == "--encoding") {
+            o.encoding = ParseEncodingOption(arg, value(i), false);
+        } else if (arg == "--output-encoding") {
+            o.outputEncoding = ParseEncodingOption(arg, value(i), true);
         } else if (glueOption && arg == "--defaults") {
             o.defaults = true;
         } else if (glueOption && arg == "--no-caps") {
@@ -166,6 +196,7 @@ Options ParseOptions(Command command, const std::vector<std::string>& args)
             throw UsageError("neznámá volba „" + arg + "“");
         }
     }
+    o.inPlace = inPlace;
     const int modes = int(output.has_value()) + int(outputDir.has_value()) + int(inPlace);
     if (modes != 1)
         throw UsageError("zadejte právě jedno z -o, --in-place a --output-dir");
@@ -203,7 +234,7 @@ Options ParseOptions(Command command, const std::vector<std::string>& args)
 // but a mistake, such as a device or a book given in its place.
 constexpr std::size_t kMaxListBytes = std::size_t(64) << 20;
 
-std::vector<std::string> ReadListFile(const std::string& name)
+std::vector<std::string> ReadListFile(const std::string& name, const Options& o, std::ostream& err)
 {
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -233,10 +264,19 @@ std::vector<std::string> ReadListFile(const std::string& name)
             throw FileError(name + ": seznam je delší než 64 MiB; tolik se do paměti nečte, nejspíš to není seznam");
         bytes.append(block, std::size_t(got));
     }
-    return TextToList(bytes);
+    // A list is read as the books are: in its own encoding, converted to Windows-1250.
+    TextEncoding found = TextEncoding::Windows1250;
+    Replacements replaced;
+    const std::string text = TextToWindows1250(bytes, o.encoding, found, replaced);
+    if (o.verbose)
+        err << name << ": kódování " << EncodingName(found) << '\n';
+    if (replaced.count > 0)
+        err << name << ": upozornění: znaky, které kódování Windows-1250 nemá, se nahradily otazníkem (počet: "
+            << replaced.count << "; první je " << DescribeCharacter(replaced.first) << ")\n";
+    return TextToList(text);
 }
 
-Settings ChooseSettings(const Options& o)
+Settings ChooseSettings(const Options& o, std::ostream& err)
 {
     Settings settings;
     if (o.defaults) {
@@ -256,9 +296,9 @@ Settings ChooseSettings(const Options& o)
     if (o.indentSize)
         settings.indentSize = *o.indentSize;
     if (o.noGlueFile)
-        settings.noGlue = ReadListFile(*o.noGlueFile);
+        settings.noGlue = ReadListFile(*o.noGlueFile, o, err);
     if (o.rulesFile)
-        settings.autoReplace = ReadListFile(*o.rulesFile);
+        settings.autoReplace = ReadListFile(*o.rulesFile, o, err);
     return settings;
 }
 
@@ -294,9 +334,17 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     // Loading and saving need no layout; word wrap goes on only where the refusal test of
     // the command counts display lines, for a text of a single paragraph.
     editor.SetWordWrap(false);
-    if (!FileStep(job.in, messages, [&] { LoadInto(editor, job.in); }))
+    if (!FileStep(job.in, messages, [&] { LoadInto(editor, job.in, o.encoding); }))
         return kExitFile;
+    if (o.verbose)
+        messages << job.in << ": " << DescribeFormat(editor.LastLoadReport().format) << '\n';
     ReportLoadLosses(editor, job.in, messages);
+    // Written over its own file, a text that did not load faithfully would lose what the
+    // load could not keep: only a copy elsewhere may be made of it.
+    if (o.inPlace && !editor.LastLoadReport().Faithful()) {
+        messages << job.in << ": " << UnfaithfulLoadText(editor) << '\n';
+        return kExitRefused;
+    }
     if (editor.ParaCount() < 2)
         editor.SetWordWrap(true);
     else
@@ -320,8 +368,11 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     }
     // The result is laid out for the window; a file needs none of it.
     editor.SetWordWrap(false);
+    if (o.outputEncoding)
+        editor.SetFileFormat({*o.outputEncoding, editor.GetFileFormat().lineEnd});
     if (!FileStep(job.out, messages, [&] { SaveFrom(editor, job.out); }))
         return kExitFile;
+    ReportSaveReplacements(editor, job.out, messages);
     if (o.verbose)
         messages << job.in << ": " << Windows1250ToUtf8(result.message) << '\n';
     return kExitOk;
@@ -398,7 +449,7 @@ int Run(Command command, const std::vector<std::string>& args, std::ostream& out
     Settings settings;
     try {
         if (command == Command::Glue)
-            settings = ChooseSettings(options);
+            settings = ChooseSettings(options, err);
     } catch (const FileError& error) {
         err << "lepotex-cli " << name << ": " << error.what() << '\n';
         return kExitFile;

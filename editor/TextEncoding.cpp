@@ -382,6 +382,29 @@ size_t ConvertToWindows1250(TextEncoding encoding, std::string_view bytes, char*
     return 0;
 }
 
+TextEncoding ResolveEncoding(std::string_view bytes, std::optional<TextEncoding> encoding)
+{
+    TextEncoding found = encoding ? *encoding : DetectEncoding(bytes);
+    const auto marked = EncodingOfMark(bytes);
+    if (found == TextEncoding::Utf8 || found == TextEncoding::Utf8Bom)
+        found = marked == TextEncoding::Utf8Bom ? TextEncoding::Utf8Bom : TextEncoding::Utf8;
+    else if ((found == TextEncoding::Utf16Le || found == TextEncoding::Utf16Be) &&
+             (marked == TextEncoding::Utf16Le || marked == TextEncoding::Utf16Be))
+        found = *marked;
+    return found;
+}
+
+std::string TextToWindows1250(std::string_view bytes, std::optional<TextEncoding> encoding, TextEncoding& found,
+                              Replacements& replaced)
+{
+    found = ResolveEncoding(bytes, encoding);
+    if (found != TextEncoding::Windows1250 && EncodingOfMark(bytes) == found)
+        bytes.remove_prefix(MarkLength(found));
+    std::string text(bytes.size(), '\0');
+    text.resize(ConvertToWindows1250(found, bytes, text.data(), replaced));
+    return text;
+}
+
 int64_t ConvertFromWindows1250(TextEncoding encoding, std::string_view bytes, std::string& out)
 {
     switch (encoding) {

@@ -52,6 +52,9 @@ struct Utf8Scan {
 [[nodiscard]] Utf8Scan ScanUtf8(std::string_view bytes, bool complete) noexcept;
 [[nodiscard]] std::optional<TextEncoding> EncodingOfMark(std::string_view bytes) noexcept;
 [[nodiscard]] size_t MarkLength(TextEncoding encoding) noexcept;
+// The encoding of a whole file: `encoding` when given, else DetectEncoding; a mark that is
+// there decides the form (UTF-8 with or without it, the byte order of UTF-16).
+[[nodiscard]] TextEncoding ResolveEncoding(std::string_view bytes, std::optional<TextEncoding> encoding);
 // For a text that is not UTF-8 and has no mark: ISO-8859-2, CP852 or Windows-1250.
 [[nodiscard]] TextEncoding DetectCodePage(std::string_view bytes);
 
@@ -65,6 +68,11 @@ struct Replacements {
 // Converts `bytes` (after any mark) from `encoding` into Windows-1250 at `out`, which has
 // room for bytes.size() bytes (no conversion makes the text longer); returns the length.
 size_t ConvertToWindows1250(TextEncoding encoding, std::string_view bytes, char* out, Replacements& replaced);
+
+// A whole small text (a list, the manual) as Windows-1250, by the same detection as a file
+// the editor opens unless `encoding` is given; `found` tells what it was.
+[[nodiscard]] std::string TextToWindows1250(std::string_view bytes, std::optional<TextEncoding> encoding,
+                                            TextEncoding& found, Replacements& replaced);
 
 // Converts Windows-1250 bytes to `encoding` (without a mark), appending to `out`; returns
 // the number of characters the encoding has no byte for, written as close as it can

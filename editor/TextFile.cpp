@@ -786,15 +786,8 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                     break;
             }
             std::string_view bytes(block.get(), filled);
-            TextEncoding found = encoding ? *encoding : DetectEncoding(bytes);
-            // A mark that is there decides the form, also of an encoding given by name.
-            const auto marked = EncodingOfMark(bytes);
-            if (found == TextEncoding::Utf8 || found == TextEncoding::Utf8Bom)
-                found = marked == TextEncoding::Utf8Bom ? TextEncoding::Utf8Bom : TextEncoding::Utf8;
-            else if ((found == TextEncoding::Utf16Le || found == TextEncoding::Utf16Be) &&
-                     (marked == TextEncoding::Utf16Le || marked == TextEncoding::Utf16Be))
-                found = *marked;
-            if (found != TextEncoding::Windows1250 && marked == found)
+            const TextEncoding found = ResolveEncoding(bytes, encoding);
+            if (found != TextEncoding::Windows1250 && EncodingOfMark(bytes) == found)
                 bytes.remove_prefix(MarkLength(found));
 
             TextBlock converted;
