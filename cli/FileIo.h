@@ -1,5 +1,6 @@
 #pragma once
 // Loading and saving for the sub-commands, with "-" for the standard streams.
+#include <exception>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -45,5 +46,14 @@ void SaveFrom(TextEditor& editor, const std::string& name);
 
 // Why a file could not be opened or read, in Czech, from the system's error code.
 std::string FileErrorText(int error);
+
+// Why loading or saving `name` failed, in Czech, from what the editor reported and what the
+// file system says of the name now: "soubor neexistuje", "není soubor, ale složka",
+// "přístup odepřen", "disk je plný", and for a save "složka „X“ neexistuje".
+std::string LoadFailureText(const std::string& name, const std::exception& error);
+std::string SaveFailureText(const std::string& name, const std::exception& error);
+// An error of the editor core, in Czech, with the editor's own English text in parentheses
+// for those who look it up: "odstavec by byl delší než 32767 bajtů (Current operation ...)".
+std::string EditorFailureText(const std::exception& error);
 
 }  // namespace lepotex::cli

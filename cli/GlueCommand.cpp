@@ -13,76 +13,99 @@
 #include <sstream>
 #include <thread>
 
+#include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/FileIo.h"
 #include "cli/Printable.h"
 #include "editor/EditorErrors.h"
 #include "editor/TextEditor.h"
 #include "editor/Windows1250.h"
+#include "engine/EngineMessages.h"
 #include "engine/GlueCommands.h"
 #include "settings/SettingsError.h"
 #include "settings/SettingsPersistence.h"
+#include "version/Version.h"
 
 namespace lepotex::cli {
 namespace {
 
 enum class Command { Glue, Speech };
 
-const char* const kGlueUsage =
-    "Použití: lepotex-cli glue [VOLBY] IN -o OUT\n"
-    "        lepotex-cli glue [VOLBY] --in-place SOUBOR...\n"
-    "        lepotex-cli glue [VOLBY] --output-dir SLOŽKA SOUBOR...\n"
-    "Načte text jako program, slepí ho jako „Slepit“ a uloží ho jako program.\n"
-    "\n"
-    "  --defaults          vestavěná nastavení místo uložených\n"
-    "  --no-caps           nelepit řádky psané jen velkými písmeny (NoCaps zapnuto)\n"
-    "  --glue-caps         lepit i je (NoCaps vypnuto)\n"
-    "  --no-indent         odstavce neodsazovat\n"
-    "  --indent-size N     velikost odsazení, 0 až 255\n"
-    "  --no-glue SOUBOR    seznam začátků řádek, které se nelepí, položka na řádek\n"
-    "  --rules SOUBOR      seznam automatických náhrad, pravidlo na řádek\n"
-    "                      (seznam nejvýše 64 MiB, ze souboru, ne ze zařízení)\n"
-    "  -o, --output OUT    výsledek jednoho souboru; - je standardní výstup\n"
-    "  --in-place          každý SOUBOR nahradí jeho výsledkem, až je celý hotový\n"
-    "  --output-dir SLOŽKA výsledky uloží pod stejným jménem do SLOŽKY\n"
-    "  -j N                kolik souborů zpracovat najednou (výchozí: počet jader)\n"
-    "  --encoding KÓD      kódování vstupů: auto (výchozí: pozná se z obsahu), cp1250,\n"
-    "                      utf-8, utf-16, iso-8859-2, cp852\n"
-    "  --output-encoding KÓD  kódování výsledků: same (výchozí: jako vstup) nebo\n"
-    "                      cp1250, utf-8, utf-8-bom, utf-16, iso-8859-2, cp852\n"
-    "  -v, --verbose       vypisuje kódování každého souboru a fáze lepení\n"
-    "\n"
-    "Soubor s jiným kódováním než Windows-1250 se převede a uloží zpět ve svém\n"
-    "kódování a se svými konci řádků. Obsahuje-li znaky, které Windows-1250 nemá,\n"
-    "stanou se z nich otazníky; takový soubor --in-place odmítne (návratový kód 3,\n"
-    "soubor zůstane beze změny), -o a --output-dir ho zapíšou s upozorněním.\n"
-    "\n"
-    "Nastavení se čtou z uložených nastavení uživatele a nikdy se nezapisují.\n"
+// The options of each command, one row each: the parser and the --help text are made from
+// these tables.
+const std::vector<OptionSpec> kGlueOptions = {
+    {{"defaults"}, "", "vestavěná nastavení místo uložených"},
+    {{"no-caps"}, "", "nelepit řádky psané jen velkými písmeny (NoCaps zapnuto)"},
+    {{"glue-caps"}, "", "lepit i je (NoCaps vypnuto)"},
+    {{"no-indent"}, "", "odstavce neodsazovat"},
+    {{"indent-size"}, "N",
+     "odsazení odstavců, 0 až 255: N − 1 mezer pro N od 1 do 14,\n"
+     "14 mezer pro 0 a pro N nad 14 (výchozí 4, tedy 3 mezery)"},
+    {{"no-glue"}, "SOUBOR", "seznam začátků řádek, které se nelepí, položka na řádek"},
+    {{"rules"}, "SOUBOR",
+     "seznam automatických náhrad, pravidlo na řádek\n"
+     "(seznam nejvýše 64 MiB, ze souboru, ne ze zařízení)"},
+    {{"o", "output"}, "OUT", "výsledek jednoho souboru; - je standardní výstup (výchozí)"},
+    {{"in-place"}, "", "každý SOUBOR nahradí jeho výsledkem, až je celý hotový"},
+    {{"output-dir"}, "SLOŽKA", "výsledky uloží pod stejným jménem do SLOŽKY, která\nexistuje a není složkou žádného SOUBORU"},
+    {{"j"}, "N", "kolik souborů zpracovat najednou (výchozí: počet jader)"},
+    {{"encoding"}, "KÓD",
+     "kódování vstupů a seznamů: auto (výchozí: pozná se z obsahu),\n"
+     "cp1250, utf-8, utf-16, iso-8859-2, cp852"},
+    {{"output-encoding"}, "KÓD",
+     "kódování výsledků: same (výchozí: jako vstup), cp1250,\n"
+     "utf-8, utf-8-bom, utf-16, iso-8859-2, cp852"},
+    {{"v", "verbose"}, "", "vypisuje kódování každého souboru a fáze lepení"},
+};
+
+const std::vector<OptionSpec> kSpeechOptions = {
+    {{"o", "output"}, "OUT", "výsledek jednoho souboru; - je standardní výstup (výchozí)"},
+    {{"in-place"}, "", "každý SOUBOR nahradí jeho výsledkem, až je celý hotový"},
+    {{"output-dir"}, "SLOŽKA", "výsledky uloží pod stejným jménem do SLOŽKY, která\nexistuje a není složkou žádného SOUBORU"},
+    {{"j"}, "N", "kolik souborů zpracovat najednou (výchozí: počet jader)"},
+    {{"encoding"}, "KÓD",
+     "kódování vstupů a seznamů: auto (výchozí: pozná se z obsahu),\n"
+     "cp1250, utf-8, utf-16, iso-8859-2, cp852"},
+    {{"output-encoding"}, "KÓD",
+     "kódování výsledků: same (výchozí: jako vstup), cp1250,\n"
+     "utf-8, utf-8-bom, utf-16, iso-8859-2, cp852"},
+    {{"v", "verbose"}, "", "vypisuje kódování každého souboru a fáze lepení"},
+};
+
+const char* const kEncodingHelp =
+    "Soubor v jiném kódování než Windows-1250 se převede a uloží zpět ve svém kódování\n"
+    "a se svými konci řádků. Znaky, které Windows-1250 nemá, se stanou otazníky; takový\n"
+    "soubor --in-place odmítne (návratový kód 3, soubor zůstane beze změny), -o\n"
+    "a --output-dir ho zapíšou s upozorněním.\n";
+
+const char* const kStatusHelp =
     "Návratový kód: 0 hotovo, 1 chybné použití, 2 chyba souboru, 3 odmítnuto,\n"
     "4 chyba editoru. U více souborů platí nejzávažnější výsledek: 4 (chyba editoru)\n"
     "před 2 (chyba souboru), 2 před 3 (odmítnuto) a 3 před 0; souhrn na konci\n"
     "vypíše počet každého.\n";
 
-const char* const kSpeechUsage =
-    "Použití: lepotex-cli speech [VOLBY] IN -o OUT\n"
-    "        lepotex-cli speech [VOLBY] --in-place SOUBOR...\n"
-    "        lepotex-cli speech [VOLBY] --output-dir SLOŽKA SOUBOR...\n"
-    "Načte text jako program, slepí přímou řeč rozdělenou do více odstavců jako\n"
-    "„Slepit „přímou řeč““ a uloží ho jako program.\n"
-    "\n"
-    "  -o, --output OUT    výsledek jednoho souboru; - je standardní výstup\n"
-    "  --in-place          každý SOUBOR nahradí jeho výsledkem, až je celý hotový\n"
-    "  --output-dir SLOŽKA výsledky uloží pod stejným jménem do SLOŽKY\n"
-    "  -j N                kolik souborů zpracovat najednou (výchozí: počet jader)\n"
-    "  --encoding KÓD      kódování vstupů: auto (výchozí), cp1250, utf-8, utf-16,\n"
-    "                      iso-8859-2, cp852\n"
-    "  --output-encoding KÓD  kódování výsledků: same (výchozí) nebo jedno z nich\n"
-    "  -v, --verbose       vypisuje kódování každého souboru a fáze lepení\n"
-    "\n"
-    "Návratový kód: 0 hotovo, 1 chybné použití, 2 chyba souboru, 3 odmítnuto,\n"
-    "4 chyba editoru. U více souborů platí nejzávažnější výsledek: 4 (chyba editoru)\n"
-    "před 2 (chyba souboru), 2 před 3 (odmítnuto) a 3 před 0; souhrn na konci\n"
-    "vypíše počet každého.\n";
+std::string Usage(Command command)
+{
+    if (command == Command::Glue)
+        return "Použití: lepotex-cli glue [VOLBY] IN [-o OUT]\n"
+               "        lepotex-cli glue [VOLBY] --in-place SOUBOR...\n"
+               "        lepotex-cli glue [VOLBY] --output-dir SLOŽKA SOUBOR...\n"
+               "Načte text jako program, slepí ho jako „Slepit“ a uloží ho jako program;\n"
+               "bez -o ho vypíše na standardní výstup.\n"
+               "\n" +
+               OptionsHelp(kGlueOptions) +
+               "\n"
+               "Nastavení se čtou z uložených nastavení uživatele a nikdy se nezapisují.\n" +
+               kStatusHelp;
+    return "Použití: lepotex-cli speech [VOLBY] IN [-o OUT]\n"
+           "        lepotex-cli speech [VOLBY] --in-place SOUBOR...\n"
+           "        lepotex-cli speech [VOLBY] --output-dir SLOŽKA SOUBOR...\n"
+           "Načte text jako program, slepí přímou řeč rozdělenou do více odstavců jako\n"
+           "„Slepit „přímou řeč““ a uloží ho jako program; bez -o ho vypíše na standardní\n"
+           "výstup.\n"
+           "\n" +
+           OptionsHelp(kSpeechOptions) + "\n" + kStatusHelp;
+}
 
 struct Job {
     std::string in;
@@ -103,12 +126,8 @@ struct Options {
     bool inPlace = false;
     unsigned jobs = 0;  // 0: one per core
     std::vector<Job> files;
+    std::optional<std::string> outputDir;
     bool batch = false;
-};
-
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
 };
 
 // A file that could not be read, written or found; the message names it.
@@ -127,6 +146,13 @@ bool ParseCount(const std::string& text, unsigned maximum, unsigned& value)
     return value <= maximum;
 }
 
+// Whether two paths name one folder; a folder that does not exist is no input's folder.
+bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code error;
+    return std::filesystem::equivalent(a.empty() ? "." : a, b.empty() ? "." : b, error) && !error;
+}
+
 // --encoding auto|NAME and --output-encoding same|NAME; nullopt for auto and same.
 std::optional<TextEncoding> ParseEncodingOption(const std::string& option, const std::string& text, bool output)
 {
@@ -138,85 +164,67 @@ std::optional<TextEncoding> ParseEncodingOption(const std::string& option, const
                      ", cp1250, utf-8, utf-8-bom, utf-16, utf-16be, iso-8859-2 a cp852, ne „" + text + "“");
 }
 
-Options ParseOptions(Command command, const std::vector<std::string>& args)
+Options ParseOptions(Command command, const Arguments& args)
 {
     Options o;
     o.command = command;
-    std::optional<std::string> output;
-    std::optional<std::string> outputDir;
-    bool inPlace = false;
-    std::vector<std::string> inputs;
-    auto value = [&](std::size_t& i) -> const std::string& {
-        if (i + 1 >= args.size())
-            throw UsageError("volba " + args[i] + " potřebuje hodnotu");
-        return args[++i];
-    };
-    bool onlyFiles = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool glueOption = command == Command::Glue;
-        if (onlyFiles || arg == "-" || arg.empty() || arg[0] != '-') {
-            inputs.push_back(arg);
-        } else if (arg == "--") {
-            onlyFiles = true;
-        } else if (arg == "-o" || arg == "--output") {
-            output = value(i);
-        } else if (arg == "--output-dir") {
-            outputDir = value(i);
-        } else if (arg == "--in-place") {
-            inPlace = true;
-        } else if (arg == "-j" || arg.starts_with("-j")) {
-            const std::string count = arg == "-j" ? value(i) : arg.substr(2);
-            if (!ParseCount(count, 1024, o.jobs) || o.jobs == 0)
-                throw UsageError("-j potřebuje počet od 1 do 1024");
-        } else if (arg == "-v" || arg == "--verbose") {
-            o.verbose = true;
-        } else if (arg == "--encoding") {
-            o.encoding = ParseEncodingOption(arg, value(i), false);
-        } else if (arg == "--output-encoding") {
-            o.outputEncoding = ParseEncodingOption(arg, value(i), true);
-        } else if (glueOption && arg == "--defaults") {
-            o.defaults = true;
-        } else if (glueOption && arg == "--no-caps") {
-            o.noCaps = true;
-        } else if (glueOption && arg == "--glue-caps") {
-            o.noCaps = false;
-        } else if (glueOption && arg == "--no-indent") {
-            o.noIndent = true;
-        } else if (glueOption && arg == "--indent-size") {
-            unsigned size = 0;
-            if (!ParseCount(value(i), 255, size))
-                throw UsageError("--indent-size potřebuje číslo od 0 do 255");
-            o.indentSize = uint8_t(size);
-        } else if (glueOption && arg == "--no-glue") {
-            o.noGlueFile = value(i);
-        } else if (glueOption && arg == "--rules") {
-            o.rulesFile = value(i);
-        } else {
-            throw UsageError("neznámá volba „" + arg + "“");
-        }
+    if (const auto count = args.Value("j")) {
+        if (!ParseCount(*count, 1024, o.jobs) || o.jobs == 0)
+            throw UsageError("-j potřebuje počet od 1 do 1024");
     }
+    o.verbose = args.Has("verbose");
+    if (const auto name = args.Value("encoding"))
+        o.encoding = ParseEncodingOption("--encoding", *name, false);
+    if (const auto name = args.Value("output-encoding"))
+        o.outputEncoding = ParseEncodingOption("--output-encoding", *name, true);
+    if (command == Command::Glue) {
+        o.defaults = args.Has("defaults");
+        if (args.Has("no-caps") && args.Has("glue-caps"))
+            throw UsageError("--no-caps a --glue-caps se vylučují");
+        if (args.Has("no-caps") || args.Has("glue-caps"))
+            o.noCaps = args.Has("no-caps");
+        o.noIndent = args.Has("no-indent");
+        if (const auto size = args.Value("indent-size")) {
+            unsigned value = 0;
+            if (!ParseCount(*size, 255, value))
+                throw UsageError("--indent-size potřebuje číslo od 0 do 255");
+            o.indentSize = uint8_t(value);
+        }
+        o.noGlueFile = args.Value("no-glue");
+        o.rulesFile = args.Value("rules");
+    }
+    const std::optional<std::string> output = args.Value("output");
+    const std::optional<std::string> outputDir = args.Value("output-dir");
+    const bool inPlace = args.Has("in-place");
     o.inPlace = inPlace;
-    const int modes = int(output.has_value()) + int(outputDir.has_value()) + int(inPlace);
-    if (modes != 1)
-        throw UsageError("zadejte právě jedno z -o, --in-place a --output-dir");
+    const std::vector<std::string>& inputs = args.Positional();
+    if (int(output.has_value()) + int(outputDir.has_value()) + int(inPlace) > 1)
+        throw UsageError("zadejte nejvýše jedno z -o, --in-place a --output-dir");
     if (inputs.empty())
         throw UsageError("chybí vstupní soubor");
-    if (output) {
+    if (!outputDir && !inPlace) {
+        // Like sed: one book, and without -o its result goes to standard output.
         if (inputs.size() != 1)
-            throw UsageError("-o patří k jednomu vstupnímu souboru");
-        o.files.push_back({inputs[0], *output});
+            throw UsageError(output ? "-o patří k jednomu vstupnímu souboru"
+                                    : "více souborů potřebuje --in-place nebo --output-dir");
+        o.files.push_back({inputs[0], output.value_or("-")});
         return o;
     }
     o.batch = true;
     for (const std::string& in : inputs) {
         if (in == "-")
-            throw UsageError("standardní vstup lze zpracovat jen s -o");
+            throw UsageError("standardní vstup lze zpracovat jen s -o nebo na standardní výstup");
         std::string out = in;
-        if (outputDir)
+        if (outputDir) {
+            // Written into the book's own folder, the result would take the original's name.
+            if (SameFolder(*outputDir, std::filesystem::path(in).parent_path()))
+                throw UsageError("--output-dir " + *outputDir + " je složka souboru " + in +
+                                 ", výsledek by přepsal původní text; k tomu slouží --in-place");
             out = (std::filesystem::path(*outputDir) / std::filesystem::path(in).filename()).string();
+        }
         o.files.push_back({in, out});
     }
+    o.outputDir = outputDir;
     // Two books written to one file by parallel workers would leave one of them, by chance.
     std::vector<std::string> outputs;
     for (const Job& job : o.files) {
@@ -228,6 +236,20 @@ Options ParseOptions(Command command, const std::vector<std::string>& args)
     if (const auto twice = std::adjacent_find(outputs.begin(), outputs.end()); twice != outputs.end())
         throw UsageError("dva soubory by se zapsaly do téhož souboru " + *twice);
     return o;
+}
+
+// The folder of --output-dir must be there before any book is worked on: each of them would
+// fail at its save, after the work, with a message about its own file.
+void CheckOutputFolder(const std::string& folder)
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(folder, error);
+    if (status.type() == std::filesystem::file_type::not_found)
+        throw FileError(folder + ": složka neexistuje");
+    if (error)
+        throw FileError(folder + ": " + FileErrorText(error.value()));
+    if (status.type() != std::filesystem::file_type::directory)
+        throw FileError(folder + ": není složka");
 }
 
 // A list is read whole into memory; more than this is no list of line beginnings or rules
@@ -286,7 +308,7 @@ Settings ChooseSettings(const Options& o, std::ostream& err)
             SettingsStore store;
             ReadSettings(settings, store);
         } catch (const ESettingsError& error) {
-            throw FileError(std::string("nastavení nelze přečíst: ") + error.what());
+            throw FileError(std::string("nastavení nelze přečíst (") + error.what() + ")");
         }
     }
     if (o.noCaps)
@@ -314,15 +336,15 @@ private:
     std::ostream& stream;
 };
 
-// Loading or saving one file; a failure is told against the file's name.
+// Loading or saving one file; a failure is told against the file's name, in Czech.
 template <typename Step>
-bool FileStep(const std::string& name, std::ostream& messages, Step step)
+bool FileStep(const std::string& name, bool saving, std::ostream& messages, Step step)
 {
     try {
         step();
         return true;
     } catch (const std::exception& error) {
-        messages << name << ": " << error.what() << '\n';
+        messages << name << ": " << (saving ? SaveFailureText(name, error) : LoadFailureText(name, error)) << '\n';
         return false;
     }
 }
@@ -334,7 +356,7 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     // Loading and saving need no layout; word wrap goes on only where the refusal test of
     // the command counts display lines, for a text of a single paragraph.
     editor.SetWordWrap(false);
-    if (!FileStep(job.in, messages, [&] { LoadInto(editor, job.in, o.encoding); }))
+    if (!FileStep(job.in, false, messages, [&] { LoadInto(editor, job.in, o.encoding); }))
         return kExitFile;
     if (o.verbose)
         messages << job.in << ": " << DescribeFormat(editor.LastLoadReport().format) << '\n';
@@ -358,19 +380,24 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
         result = o.command == Command::Glue ? SlepitExecute(editor, settings, reporter)
                                             : actPrimaRecExecute(editor, reporter);
     } catch (const std::exception& error) {
-        messages << stages.str() << job.in << ": " << error.what() << '\n';
+        messages << stages.str() << job.in << ": " << EditorFailureText(error) << '\n';
         return kExitEditor;
     }
     messages << stages.str();
     if (result.outcome == GlueOutcome::Refused) {
-        messages << job.in << ": " << Windows1250ToUtf8(result.message) << '\n';
+        // The window's wording asks the user to load a text into the editor; here a file was
+        // given, and it is what has too few lines.
+        if (result.message == lepotex::messages::NothingToGlue())
+            messages << job.in << ": text má méně než dva řádky, není co lepit\n";
+        else
+            messages << job.in << ": " << Windows1250ToUtf8(result.message) << '\n';
         return kExitRefused;
     }
     // The result is laid out for the window; a file needs none of it.
     editor.SetWordWrap(false);
     if (o.outputEncoding)
         editor.SetFileFormat({*o.outputEncoding, editor.GetFileFormat().lineEnd});
-    if (!FileStep(job.out, messages, [&] { SaveFrom(editor, job.out); }))
+    if (!FileStep(job.out, true, messages, [&] { SaveFrom(editor, job.out); }))
         return kExitFile;
     ReportSaveReplacements(editor, job.out, messages);
     if (o.verbose)
@@ -430,24 +457,29 @@ int RunBatch(const Options& o, const Settings& settings, std::ostream& err)
                              [](int a, int b) { return Gravity(a) < Gravity(b); });
 }
 
-int Run(Command command, const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int Run(Command command, const std::vector<std::string>& argList, std::ostream& out, std::ostream& err)
 {
-    const char* usage = command == Command::Glue ? kGlueUsage : kSpeechUsage;
     const char* name = command == Command::Glue ? "glue" : "speech";
-    if (std::find_if(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; }) !=
-        args.end()) {
-        out << usage;
-        return kExitOk;
-    }
     Options options;
     try {
+        const Arguments args(argList, command == Command::Glue ? kGlueOptions : kSpeechOptions);
+        if (args.Help()) {
+            out << Usage(command);
+            return kExitOk;
+        }
+        if (args.Version()) {
+            out << VersionLine("lepotex-cli") << '\n';
+            return kExitOk;
+        }
         options = ParseOptions(command, args);
     } catch (const UsageError& error) {
-        err << "lepotex-cli " << name << ": " << error.what() << "\n\n" << usage;
+        err << "lepotex-cli " << name << ": " << error.what() << '\n' << TryHelpLine(name);
         return kExitUsage;
     }
     Settings settings;
     try {
+        if (options.outputDir)
+            CheckOutputFolder(*options.outputDir);
         if (command == Command::Glue)
             settings = ChooseSettings(options, err);
     } catch (const FileError& error) {
