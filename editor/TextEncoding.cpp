@@ -9,6 +9,7 @@
 #include <iconv.h>
 #include <uchardet/uchardet.h>
 
+#include "editor/TextBlock.h"
 #include "editor/Windows1250.h"
 
 namespace lepotex {
@@ -166,32 +167,63 @@ void Replace(char* out, size_t at, char32_t cp, Replacements& replaced)
     }
 }
 
-size_t Utf8ToCp1250(std::string_view bytes, char* out, Replacements& replaced)
+// Converts UTF-8 at `p` to Windows-1250 at `out`. Strict, it stops at the first byte that
+// is no UTF-8 and returns nullopt; otherwise such a byte becomes '?'. It copies eight bytes
+// at a time, so `out` may not overlap the input.
+template <bool strict>
+std::optional<size_t> Utf8Run(const uint8_t* p, const uint8_t* end, char* out, Replacements& replaced)
 {
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
-    const uint8_t* end = p + bytes.size();
+    const std::array<uint8_t, 0x800>& small = SmallCodePoints();
     size_t n = 0;
     while (p < end) {
-        const size_t run = AsciiRun(p, end);
-        std::memcpy(out + n, p, run);
-        n += run;
-        p += run;
-        if (p == end)
-            break;
+        if (end - p >= 8) {
+            // Eight bytes at a time: the ASCII in front of the next sequence is copied whole.
+            uint64_t word;
+            std::memcpy(&word, p, 8);
+            std::memcpy(out + n, p, 8);
+            const uint64_t high = word & 0x8080808080808080ull;
+            if (!high) {
+                n += 8;
+                p += 8;
+                continue;
+            }
+            const int ascii = __builtin_ctzll(high) / 8;
+            n += size_t(ascii);
+            p += ascii;
+        } else if (*p < 0x80) {
+            out[n++] = char(*p++);
+            continue;
+        }
+        const uint8_t c = *p;
         char32_t cp = 0;
-        const int length = DecodeUtf8(p, end, cp);
+        int length;
+        if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && IsContinuation(p[1])) {
+            cp = char32_t((c & 0x1F) << 6 | (p[1] & 0x3F));
+            length = 2;
+        } else {
+            length = DecodeUtf8(p, end, cp);
+        }
         if (length <= 0) {
+            if constexpr (strict)
+                return std::nullopt;
             Replace(out, n++, U'\uFFFD', replaced);
             ++p;
             continue;
         }
         p += length;
-        if (const uint8_t byte = ToWindows1250(cp))
+        const uint8_t byte = cp < 0x800 ? small[cp] : ToWindows1250(cp);
+        if (byte)
             out[n++] = char(byte);
         else
             Replace(out, n++, cp, replaced);
     }
     return n;
+}
+
+size_t Utf8ToCp1250(std::string_view bytes, char* out, Replacements& replaced)
+{
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    return *Utf8Run<false>(p, p + bytes.size(), out, replaced);
 }
 
 size_t Utf16ToCp1250(std::string_view bytes, bool bigEndian, char* out, Replacements& replaced)
@@ -201,12 +233,18 @@ size_t Utf16ToCp1250(std::string_view bytes, bool bigEndian, char* out, Replacem
     auto unit = [bigEndian](const uint8_t* q) -> char32_t {
         return bigEndian ? char32_t(q[0] << 8 | q[1]) : char32_t(q[1] << 8 | q[0]);
     };
+    const std::array<uint8_t, 0x800>& small = SmallCodePoints();
     size_t n = 0;
     while (p < end) {
         const char32_t u = unit(p);
         p += 2;
         if (u < 0x80) {
             out[n++] = char(u);
+        } else if (u < 0x800) {
+            if (const uint8_t byte = small[u])
+                out[n++] = char(byte);
+            else
+                Replace(out, n++, u, replaced);
         } else if (u >= 0xD800 && u <= 0xDBFF && p < end && unit(p) >= 0xDC00 && unit(p) <= 0xDFFF) {
             Replace(out, n++, 0x10000 + ((u - 0xD800) << 10) + (unit(p) - 0xDC00), replaced);
             p += 2;
@@ -314,9 +352,25 @@ Utf8Scan ScanUtf8(std::string_view bytes, bool complete) noexcept
     const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
     const uint8_t* end = p + bytes.size();
     while (p < end) {
-        p += AsciiRun(p, end);
-        if (p == end)
-            break;
+        if (end - p >= 8) {
+            uint64_t word;
+            std::memcpy(&word, p, 8);
+            if (!(word & 0x8080808080808080ull)) {
+                p += 8;
+                continue;
+            }
+        }
+        const uint8_t c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        // Two-byte sequences are nearly all of a European text's letters.
+        if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && IsContinuation(p[1])) {
+            scan.multiByte = true;
+            p += 2;
+            continue;
+        }
         char32_t cp = 0;
         const int length = DecodeUtf8(p, end, cp);
         if (length == 0 || (length < 0 && complete)) {
@@ -382,6 +436,26 @@ size_t ConvertToWindows1250(TextEncoding encoding, std::string_view bytes, char*
     return 0;
 }
 
+std::optional<size_t> ConvertIfUtf8(std::string_view bytes, TextBlock& out, Replacements& replaced)
+{
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    const uint8_t* end = p + bytes.size();
+    const size_t ascii = AsciiRun(p, end);
+    if (ascii == bytes.size())
+        return std::nullopt;
+    out = AllocateTextBlock(bytes.size() + 1);
+    std::memcpy(out.get(), p, ascii);
+    const std::optional<size_t> rest = Utf8Run<true>(p + ascii, end, out.get() + ascii, replaced);
+    if (!rest) {
+        out.reset();
+        replaced = {};
+        return std::nullopt;
+    }
+    if (replaced.count > 0)
+        replaced.firstOffset += int64_t(ascii);
+    return ascii + *rest;
+}
+
 TextEncoding ResolveEncoding(std::string_view bytes, std::optional<TextEncoding> encoding)
 {
     TextEncoding found = encoding ? *encoding : DetectEncoding(bytes);
@@ -405,61 +479,89 @@ std::string TextToWindows1250(std::string_view bytes, std::optional<TextEncoding
     return text;
 }
 
-int64_t ConvertFromWindows1250(TextEncoding encoding, std::string_view bytes, std::string& out)
+size_t ConvertedCapacity(TextEncoding encoding, size_t size) noexcept
 {
     switch (encoding) {
-    case TextEncoding::Windows1250: out.append(bytes); return 0;
+    case TextEncoding::Windows1250: return size;
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf8Bom: return size * 3;
+    case TextEncoding::Utf16Le:
+    case TextEncoding::Utf16Be: return size * 2;
+    default: return size * 4 + 16;  // transliteration writes "..." for "…"
+    }
+}
+
+size_t ConvertFromWindows1250(TextEncoding encoding, std::string_view bytes, char* out, int64_t& replaced)
+{
+    switch (encoding) {
+    case TextEncoding::Windows1250:
+        std::memcpy(out, bytes.data(), bytes.size());
+        return bytes.size();
     case TextEncoding::Utf8:
     case TextEncoding::Utf8Bom: {
-        const size_t start = out.size();
-        out.resize(start + bytes.size() * 3);
-        char* o = out.data() + start;
+        // Each byte's UTF-8 form, from the editor's one table: its length, then the bytes.
+        static const std::array<std::array<char, 4>, 256> forms = [] {
+            std::array<std::array<char, 4>, 256> table{};
+            for (int b = 0; b < 256; ++b) {
+                const char16_t u = Windows1250ToUnicode(uint8_t(b));
+                if (u < 0x80)
+                    table[b] = {1, char(u), 0, 0};
+                else if (u < 0x800)
+                    table[b] = {2, char(0xC0 | (u >> 6)), char(0x80 | (u & 0x3F)), 0};
+                else
+                    table[b] = {3, char(0xE0 | (u >> 12)), char(0x80 | ((u >> 6) & 0x3F)), char(0x80 | (u & 0x3F))};
+            }
+            return table;
+        }();
+        char* o = out;
         const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
         const uint8_t* end = p + bytes.size();
         while (p < end) {
-            const size_t run = AsciiRun(p, end);
-            std::memcpy(o, p, run);
-            o += run;
-            p += run;
-            if (p == end)
-                break;
-            const char16_t u = Windows1250ToUnicode(*p++);
-            if (u < 0x800) {
-                *o++ = char(0xC0 | (u >> 6));
-                *o++ = char(0x80 | (u & 0x3F));
-            } else {
-                *o++ = char(0xE0 | (u >> 12));
-                *o++ = char(0x80 | ((u >> 6) & 0x3F));
-                *o++ = char(0x80 | (u & 0x3F));
+            if (end - p >= 8) {
+                uint64_t word;
+                std::memcpy(&word, p, 8);
+                std::memcpy(o, p, 8);
+                const uint64_t high = word & 0x8080808080808080ull;
+                if (!high) {
+                    o += 8;
+                    p += 8;
+                    continue;
+                }
+                const int ascii = __builtin_ctzll(high) / 8;
+                o += ascii;
+                p += ascii;
             }
+            const std::array<char, 4>& form = forms[*p++];
+            std::memcpy(o, form.data() + 1, 3);  // room for three is always there
+            o += form[0];
         }
-        out.resize(size_t(o - out.data()));
-        return 0;
+        return size_t(o - out);
     }
     case TextEncoding::Utf16Le:
     case TextEncoding::Utf16Be: {
+        static const std::array<char16_t, 256> units = [] {
+            std::array<char16_t, 256> table{};
+            for (int b = 0; b < 256; ++b)
+                table[b] = Windows1250ToUnicode(uint8_t(b));
+            return table;
+        }();
         const bool big = encoding == TextEncoding::Utf16Be;
-        const size_t start = out.size();
-        out.resize(start + bytes.size() * 2);
-        char* o = out.data() + start;
+        char* o = out;
         for (const char c : bytes) {
-            const char16_t u = Windows1250ToUnicode(uint8_t(c));
+            const char16_t u = units[uint8_t(c)];
             *o++ = char(big ? u >> 8 : u & 0xFF);
             *o++ = char(big ? u & 0xFF : u >> 8);
         }
-        return 0;
+        return size_t(o - out);
     }
     case TextEncoding::Iso8859_2:
     case TextEncoding::Cp852: {
         Converter converter((std::string(IconvName(encoding)) + "//TRANSLIT").c_str(), "CP1250");
-        const size_t start = out.size();
-        // Transliteration can write several bytes for one ("…" as "...").
-        out.resize(start + bytes.size() * 4 + 16);
         char* in = const_cast<char*>(bytes.data());
         size_t inLeft = bytes.size();
-        char* o = out.data() + start;
-        size_t outLeft = out.size() - start;
-        int64_t lost = 0;
+        char* o = out;
+        size_t outLeft = ConvertedCapacity(encoding, bytes.size());
+        int64_t& lost = replaced;
         while (inLeft > 0) {
             const size_t r = iconv(converter.cd, &in, &inLeft, &o, &outLeft);
             if (r != size_t(-1)) {
@@ -474,11 +576,19 @@ int64_t ConvertFromWindows1250(TextEncoding encoding, std::string_view bytes, st
             --inLeft;
             ++lost;
         }
-        out.resize(size_t(o - out.data()));
-        return lost;
+        return size_t(o - out);
     }
     }
     return 0;
+}
+
+int64_t ConvertFromWindows1250(TextEncoding encoding, std::string_view bytes, std::string& out)
+{
+    const size_t start = out.size();
+    out.resize(start + ConvertedCapacity(encoding, bytes.size()));
+    int64_t replaced = 0;
+    out.resize(start + ConvertFromWindows1250(encoding, bytes, out.data() + start, replaced));
+    return replaced;
 }
 
 }  // namespace lepotex

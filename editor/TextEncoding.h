@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "editor/TextBlock.h"
+
 namespace lepotex {
 
 enum class TextEncoding : uint8_t {
@@ -67,6 +69,7 @@ struct Replacements {
 
 // Converts `bytes` (after any mark) from `encoding` into Windows-1250 at `out`, which has
 // room for bytes.size() bytes (no conversion makes the text longer); returns the length.
+// For UTF-16 `out` may be bytes.data() itself: the conversion is done in place.
 size_t ConvertToWindows1250(TextEncoding encoding, std::string_view bytes, char* out, Replacements& replaced);
 
 // A whole small text (a list, the manual) as Windows-1250, by the same detection as a file
@@ -74,10 +77,19 @@ size_t ConvertToWindows1250(TextEncoding encoding, std::string_view bytes, char*
 [[nodiscard]] std::string TextToWindows1250(std::string_view bytes, std::optional<TextEncoding> encoding,
                                             TextEncoding& found, Replacements& replaced);
 
+// For a text without a mark: when it is UTF-8 holding multi-byte sequences, converts it into
+// a new block `out` and returns the length; else nullopt, and nothing is kept. One pass
+// instead of a check and then the conversion.
+std::optional<size_t> ConvertIfUtf8(std::string_view bytes, TextBlock& out, Replacements& replaced);
+
 // Converts Windows-1250 bytes to `encoding` (without a mark), appending to `out`; returns
 // the number of characters the encoding has no byte for, written as close as it can
 // ("„" as '"') or as '?'.
 int64_t ConvertFromWindows1250(TextEncoding encoding, std::string_view bytes, std::string& out);
+// The same into `out`, which has room for ConvertedCapacity bytes; returns the length and
+// adds the characters written as near as it could to `replaced`.
+size_t ConvertFromWindows1250(TextEncoding encoding, std::string_view bytes, char* out, int64_t& replaced);
+[[nodiscard]] size_t ConvertedCapacity(TextEncoding encoding, size_t size) noexcept;
 // The mark a file of `encoding` begins with ("" for none).
 [[nodiscard]] std::string_view MarkOf(TextEncoding encoding) noexcept;
 

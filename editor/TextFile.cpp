@@ -450,7 +450,11 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
     const bool crLf = format.lineEnd == LineEnd::CrLf;
     const bool converted = format.encoding != TextEncoding::Windows1250;
     const TextBlock stage = AllocateTextBlock(kStage);
-    std::string encoded(MarkOf(format.encoding));
+    const std::string_view mark = MarkOf(format.encoding);
+    const TextBlock encoded = converted ? AllocateTextBlock(mark.size() + ConvertedCapacity(format.encoding, kStage)) : nullptr;
+    size_t encodedStart = mark.size();
+    if (converted)
+        std::memcpy(encoded.get(), mark.data(), mark.size());
     size_t staged = 0;
     const int32_t count = editor.ParaCount();
     Written result;
@@ -464,10 +468,11 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
             WriteAll(fd, stage.get(), staged);
             written += off_t(staged);
         } else {
-            result.replaced += ConvertFromWindows1250(format.encoding, std::string_view(stage.get(), staged), encoded);
-            WriteAll(fd, encoded.data(), encoded.size());
-            written += off_t(encoded.size());
-            encoded.clear();
+            const size_t size = encodedStart + ConvertFromWindows1250(format.encoding, std::string_view(stage.get(), staged),
+                                                                      encoded.get() + encodedStart, result.replaced);
+            WriteAll(fd, encoded.get(), size);
+            written += off_t(size);
+            encodedStart = 0;  // the mark only at the start
         }
         staged = 0;
     };
@@ -786,14 +791,31 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                     break;
             }
             std::string_view bytes(block.get(), filled);
-            const TextEncoding found = ResolveEncoding(bytes, encoding);
-            if (found != TextEncoding::Windows1250 && EncodingOfMark(bytes) == found)
-                bytes.remove_prefix(MarkLength(found));
-
             TextBlock converted;
             std::string_view text = bytes;
             Replacements replaced;
-            if (found != TextEncoding::Windows1250) {
+            TextEncoding found = TextEncoding::Windows1250;
+            if (!encoding && !EncodingOfMark(bytes)) {
+                // Tried as UTF-8 first, converting as it goes; what is no UTF-8 is a code page.
+                if (const auto length = ConvertIfUtf8(bytes, converted, replaced)) {
+                    found = TextEncoding::Utf8;
+                    text = std::string_view(converted.get(), *length);
+                    block.reset();
+                } else {
+                    found = DetectCodePage(bytes);
+                }
+            } else {
+                found = ResolveEncoding(bytes, encoding);
+                if (found != TextEncoding::Windows1250 && EncodingOfMark(bytes) == found)
+                    bytes.remove_prefix(MarkLength(found));
+            }
+            if (converted) {
+                // Converted on the way.
+            } else if (found == TextEncoding::Utf16Le || found == TextEncoding::Utf16Be) {
+                // Half as long as Windows-1250: converted where it lies, with no second block
+                // of the book's size to fill.
+                text = std::string_view(block.get(), ConvertToWindows1250(found, bytes, block.get(), replaced));
+            } else if (found != TextEncoding::Windows1250) {
                 converted = AllocateTextBlock(bytes.size() + 1);
                 text = std::string_view(converted.get(), ConvertToWindows1250(found, bytes, converted.get(), replaced));
                 block.reset();  // the file's own bytes are no longer needed
