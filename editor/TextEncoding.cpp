@@ -204,7 +204,8 @@ std::optional<size_t> Utf8Run(const uint8_t* p, const uint8_t* end, char* out, R
             length = DecodeUtf8(p, end, cp);
         }
         if (length <= 0) {
-            if constexpr (strict)
+            // A sequence cut by the end of the file is a UTF-8 file cut short, not a code page.
+            if (strict && length == 0)
                 return std::nullopt;
             Replace(out, n++, U'\uFFFD', replaced);
             ++p;
@@ -412,7 +413,8 @@ TextEncoding DetectEncoding(std::string_view bytes)
 {
     if (const auto marked = EncodingOfMark(bytes))
         return *marked;
-    const Utf8Scan scan = ScanUtf8(bytes, true);
+    // A sequence cut by the end is a UTF-8 file cut short, as the loader takes it.
+    const Utf8Scan scan = ScanUtf8(bytes, false);
     if (scan.valid && scan.multiByte)
         return TextEncoding::Utf8;
     if (scan.valid)

@@ -237,6 +237,9 @@ TEST_F(TextEncodingTest, CharactersWindows1250LacksAreReplacedCountedAndReported
     EXPECT_EQ(editor.LastLoadReport().charsReplaced, 2);
     EXPECT_EQ(editor.LastLoadReport().firstReplaced, U'\uFFFD');
     EXPECT_EQ(editor.LastLoadReport().firstReplacedLine, 2);
+    editor.LoadFromFile(Write("cut.txt", "Řádek\n\xC5"));
+    EXPECT_EQ(editor.LastLoadReport().format.encoding, TextEncoding::Utf8) << "a UTF-8 file cut short";
+    EXPECT_EQ(Paragraphs(editor), (Paras{Utf8ToWindows1250("Řádek"), "?", ""}));
     editor.LoadFromFile(Write("odd.txt", std::string("\xFF\xFE" "a\0\n\0b", 7)));
     EXPECT_EQ(Paragraphs(editor), (Paras{"a", "?", ""}));
 
