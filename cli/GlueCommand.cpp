@@ -45,6 +45,8 @@ const std::vector<OptionSpec> kGlueOptions = {
     {{"rules"}, "SOUBOR",
      "seznam automatických náhrad, pravidlo na řádek\n"
      "(seznam nejvýše 64 MiB, ze souboru, ne ze zařízení)"},
+    {{"smart"}, "", "lepit chytře: podle šířky řádek, značení odstavců,\nzáhlaví a čísel stránek a českého dělení slov"},
+    {{"no-smart"}, "", "lepit jen podle sousedních řádek (Smart vypnuto)"},
     {{"o", "output"}, "OUT", "výsledek jednoho souboru; - je standardní výstup (výchozí)"},
     {{"in-place"}, "", "každý SOUBOR nahradí jeho výsledkem, až je celý hotový"},
     {{"output-dir"}, "SLOŽKA", "výsledky uloží pod stejným jménem do SLOŽKY, která\nexistuje a není složkou žádného SOUBORU"},
@@ -116,6 +118,7 @@ struct Options {
     Command command = Command::Glue;
     bool defaults = false;
     std::optional<bool> noCaps;
+    std::optional<bool> smart;
     bool noIndent = false;
     std::optional<uint8_t> indentSize;
     std::optional<std::string> noGlueFile;
@@ -184,6 +187,10 @@ Options ParseOptions(Command command, const Arguments& args)
         if (args.Has("no-caps") || args.Has("glue-caps"))
             o.noCaps = args.Has("no-caps");
         o.noIndent = args.Has("no-indent");
+        if (args.Has("smart") && args.Has("no-smart"))
+            throw UsageError("--smart a --no-smart se vylučují");
+        if (args.Has("smart") || args.Has("no-smart"))
+            o.smart = args.Has("smart");
         if (const auto size = args.Value("indent-size")) {
             unsigned value = 0;
             if (!ParseCount(*size, 255, value))
@@ -317,6 +324,8 @@ Settings ChooseSettings(const Options& o, std::ostream& err)
         settings.indent = false;
     if (o.indentSize)
         settings.indentSize = *o.indentSize;
+    if (o.smart)
+        settings.smart = *o.smart;
     if (o.noGlueFile)
         settings.noGlue = ReadListFile(*o.noGlueFile, o, err);
     if (o.rulesFile)
