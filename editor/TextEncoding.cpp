@@ -426,7 +426,8 @@ size_t ConvertToWindows1250(TextEncoding encoding, std::string_view bytes, char*
 {
     switch (encoding) {
     case TextEncoding::Windows1250:
-        std::memcpy(out, bytes.data(), bytes.size());
+        if (!bytes.empty())
+            std::memcpy(out, bytes.data(), bytes.size());
         return bytes.size();
     case TextEncoding::Utf8:
     case TextEncoding::Utf8Bom: return Utf8ToCp1250(bytes, out, replaced);
@@ -497,7 +498,8 @@ size_t ConvertFromWindows1250(TextEncoding encoding, std::string_view bytes, cha
 {
     switch (encoding) {
     case TextEncoding::Windows1250:
-        std::memcpy(out, bytes.data(), bytes.size());
+        if (!bytes.empty())
+            std::memcpy(out, bytes.data(), bytes.size());
         return bytes.size();
     case TextEncoding::Utf8:
     case TextEncoding::Utf8Bom: {

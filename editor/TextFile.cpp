@@ -453,7 +453,7 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
     const std::string_view mark = MarkOf(format.encoding);
     const TextBlock encoded = converted ? AllocateTextBlock(mark.size() + ConvertedCapacity(format.encoding, kStage)) : nullptr;
     size_t encodedStart = mark.size();
-    if (converted)
+    if (converted && !mark.empty())
         std::memcpy(encoded.get(), mark.data(), mark.size());
     size_t staged = 0;
     const int32_t count = editor.ParaCount();
