@@ -35,7 +35,15 @@ inline const QString SOk = QStringLiteral("OK");
 // What opening a file left out by the file format's rules.
 inline const QString SLoadLosses = QStringLiteral(
     "Soubor %1 nebyl načten celý:%2\nPři uložení se tyto části ztratí.");
-inline const QString SLongLinesCut = QStringLiteral("\n- zkrácené dlouhé řádky (nad 32767 znaků): %1");
+inline const QString SCharsReplaced =
+    QStringLiteral("\n- znaky, které kódování Windows-1250 nemá, nahrazené otazníkem: %1 (první je %2 na řádku %3)");
+// What opening a file changed without losing anything.
+inline const QString SLoadChanges = QStringLiteral("Soubor %1 (%2) se načetl se změnou:%3");
+inline const QString SLongLinesSplit =
+    QStringLiteral("\n- řádky delší než 32767 znaků rozdělené na více odstavců: %1");
+// A text that did not load whole is not written over its own file by Ctrl+S.
+inline const QString SSaveUnderNewName =
+    QStringLiteral("\nUložit ho lze jen příkazem „Uložit jako...“, aby původní soubor zůstal celý.");
 inline const QString SLinesCutAtNul = QStringLiteral("\n- řádky useknuté u znaku NUL: %1");
 inline const QString SBytesAfterEndMark = QStringLiteral("\n- bajty za značkou konce souboru (Ctrl+Z): %1");
 

@@ -617,6 +617,8 @@ void TLepotexFrm::FileNew1Execute()
         return;
     Editor().Clear();
     Editor().SetModified(false);
+    Editor().SetFileFormat({});  // a new document is Windows-1250 with CR LF
+    unfaithfulLoad = false;
     SetDocumentName(consts::SNoName);
     memoText->viewport()->update();
 }
@@ -646,16 +648,23 @@ void TLepotexFrm::OpenDocument(const QString& fileName)
         memoRXChange();
     }
     const LoadReport& report = Editor().LastLoadReport();
-    if (!report.Lossless()) {
-        QString losses;
-        if (report.longLinesCut)
-            losses += consts::SLongLinesCut.arg(report.longLinesCut);
-        if (report.linesCutAtNul)
-            losses += consts::SLinesCutAtNul.arg(report.linesCutAtNul);
-        if (report.bytesAfterEndMark)
-            losses += consts::SBytesAfterEndMark.arg(report.bytesAfterEndMark);
-        prompts->Plain(this, consts::SLoadLosses.arg(fileName, losses));
+    unfaithfulLoad = !report.Faithful();
+    QString losses;
+    if (report.charsReplaced) {
+        const QString first = report.firstReplaced == U'\uFFFD'
+                                  ? QStringLiteral("bajt, který v kódování souboru není znakem")
+                                  : QStringLiteral("„%1“").arg(QString::fromUcs4(&report.firstReplaced, 1));
+        losses += consts::SCharsReplaced.arg(report.charsReplaced).arg(first).arg(report.firstReplacedLine);
     }
+    if (report.linesCutAtNul)
+        losses += consts::SLinesCutAtNul.arg(report.linesCutAtNul);
+    if (report.bytesAfterEndMark)
+        losses += consts::SBytesAfterEndMark.arg(report.bytesAfterEndMark);
+    const QString split = report.longLinesSplit ? consts::SLongLinesSplit.arg(report.longLinesSplit) : QString();
+    if (!losses.isEmpty())
+        prompts->Plain(this, consts::SLoadLosses.arg(fileName, losses + split) + consts::SSaveUnderNewName);
+    else if (!split.isEmpty())
+        prompts->Plain(this, consts::SLoadChanges.arg(fileName, QString::fromStdString(FormatName(report.format)), split));
 }
 
 void TLepotexFrm::OpenAtStart(const QString& fileName)
@@ -669,7 +678,7 @@ void TLepotexFrm::OpenAtStart(const QString& fileName)
 
 void TLepotexFrm::FileSave1Execute()
 {
-    if (documentName.isEmpty() || documentName == consts::SNoName) {
+    if (documentName.isEmpty() || documentName == consts::SNoName || unfaithfulLoad) {
         FileSaveAs1Execute();
         return;
     }
@@ -687,6 +696,7 @@ void TLepotexFrm::FileSaveAs1Execute()
         return;
     Editor().SaveToFile(FileSystemName(fileName));
     SetDocumentName(fileName);
+    unfaithfulLoad = false;
     Editor().SetModified(false);
     memoRXChange();
 }

@@ -180,6 +180,9 @@ private:
     QString documentName;
     bool shown = false;
     bool commandRunning = false;
+    // The document did not load whole (characters replaced, text dropped): Ctrl+S asks for a
+    // new name instead of writing over the file it came from.
+    bool unfaithfulLoad = false;
     int64_t progressMaximum = 100;
     int64_t progressPosition = 0;
     int32_t progressStep = 1;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -34,7 +35,7 @@ struct TempFile {
     {
         fd = ::mkstemp(name.data());
         if (fd < 0)
-            throw EInOutError(errno, std::string("Cannot create a temporary file: ") + std::strerror(errno));
+            throw EInOutError(0, "nelze vytvořit dočasný soubor pro standardní vstup (" + FileErrorText(errno) + ")");
     }
     ~TempFile()
     {
@@ -54,7 +55,7 @@ void Copy(int from, int to)
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            throw EInOutError(errno, std::strerror(errno));
+            throw EInOutError(0, "standardní vstup nelze přečíst (" + FileErrorText(errno) + ")");
         if (got == 0)
             return;
         for (ssize_t done = 0; done < got;) {
@@ -62,7 +63,7 @@ void Copy(int from, int to)
             if (put < 0 && errno == EINTR)
                 continue;
             if (put < 0)
-                throw EInOutError(errno, std::strerror(errno));
+                throw EInOutError(0, "standardní vstup nelze uložit do dočasného souboru (" + FileErrorText(errno) + ")");
             done += put;
         }
     }
@@ -98,12 +99,102 @@ std::string FileErrorText(int error)
     case ENOENT: return "soubor neexistuje";
     case EACCES:
     case EPERM: return "přístup odepřen";
-    case EISDIR: return "je to složka, ne soubor";
+    case EISDIR: return "není soubor, ale složka";
     case ENOTDIR:
     case ELOOP:
     case ENAMETOOLONG: return "neplatná cesta";
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return "disk je plný";
+    case EROFS: return "disk je jen pro čtení";
+    case EMFILE:
+    case ENFILE: return "příliš mnoho otevřených souborů";
+    case EIO: return "chyba čtení nebo zápisu na disku";
     default: return "chyba systému " + std::to_string(error);
     }
+}
+
+namespace {
+
+// The editor's file errors carry its own English texts, one for each group of system errors;
+// what is not among them is "I/O error N" with the system's number.
+std::string EditorIoReason(const EInOutError& error)
+{
+    const std::string text = error.what();
+    if (error.errorCode == 0)
+        return text;  // the batch tool's own, in Czech already
+    if (text == "File not found")
+        return FileErrorText(ENOENT);
+    if (text == "Invalid filename")
+        return FileErrorText(ENOTDIR);
+    if (text == "Too many open files")
+        return FileErrorText(EMFILE);
+    if (text == "File access denied")
+        return FileErrorText(EACCES);
+    if (text == "Disk full")
+        return FileErrorText(ENOSPC);
+    if (text.starts_with("I/O error "))
+        return FileErrorText(error.errorCode);
+    return text;
+}
+
+std::string FailureText(const std::string& name, const std::exception& error, bool saving)
+{
+    const auto* io = dynamic_cast<const EInOutError*>(&error);
+    if (!io)
+        return EditorFailureText(error);
+    struct stat info {};
+    if (name != "-" && io->errorCode != 0 && ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return FileErrorText(EISDIR);
+    if (saving && name != "-" && io->errorCode != 0) {
+        // The save goes through a temporary file beside the target, so a missing folder
+        // comes back as a missing file: say which of the two it is.
+        std::filesystem::path folder = std::filesystem::path(name).parent_path();
+        if (folder.empty())
+            folder = ".";
+        std::error_code ec;
+        const auto status = std::filesystem::status(folder, ec);
+        if (status.type() == std::filesystem::file_type::not_found)
+            return "složka „" + folder.string() + "“ neexistuje";
+        if (!ec && status.type() != std::filesystem::file_type::directory)
+            return "„" + folder.string() + "“ není složka";
+    }
+    return EditorIoReason(*io);
+}
+
+}  // namespace
+
+std::string LoadFailureText(const std::string& name, const std::exception& error)
+{
+    return FailureText(name, error, false);
+}
+
+std::string SaveFailureText(const std::string& name, const std::exception& error)
+{
+    return FailureText(name, error, true);
+}
+
+std::string EditorFailureText(const std::exception& error)
+{
+    if (dynamic_cast<const std::bad_alloc*>(&error))
+        return "nedostatek paměti";
+    struct Czech {
+        int code;
+        const char* text;
+    };
+    static constexpr Czech kCzech[] = {
+        {kErrOutOfMemory, "nedostatek paměti"},
+        {kErrRegionTooLarge, "oblast je příliš velká"},
+        {kErrTooManyParagraphs, "odstavců by bylo víc, než editor pojme"},
+        {kErrJoinTooLong, "odstavce nelze spojit, spojený by byl delší než 32767 bajtů"},
+        {kErrTextTooLarge, "text by byl větší, než editor pojme"},
+        {kErrParagraphTooLong, "odstavec by byl delší než 32767 bajtů"},
+    };
+    const std::string text = error.what();
+    for (const Czech& entry : kCzech)
+        if (text == EditorErrorMessage(entry.code))
+            return std::string(entry.text) + " (" + text + ")";
+    return "chyba editoru (" + text + ")";
 }
 
 namespace {
@@ -120,11 +211,11 @@ void RefuseEndlessInput(const std::string& name, int fd)
 
 }  // namespace
 
-void LoadInto(TextEditor& editor, const std::string& name)
+void LoadInto(TextEditor& editor, const std::string& name, std::optional<TextEncoding> encoding)
 {
     if (name != "-") {
         RefuseEndlessInput(name, -1);
-        editor.LoadFromFile(name);
+        editor.LoadFromFile(name, encoding);
         return;
     }
     if (StandardStreamClosed(STDIN_FILENO))
@@ -132,20 +223,81 @@ void LoadInto(TextEditor& editor, const std::string& name)
     RefuseEndlessInput(name, STDIN_FILENO);
     TempFile temp;
     Copy(STDIN_FILENO, temp.fd);
-    editor.LoadFromFile(temp.name);
+    editor.LoadFromFile(temp.name, encoding);
 }
 
 void ReportLoadLosses(const TextEditor& editor, const std::string& name, std::ostream& err)
 {
     const LoadReport& report = editor.LastLoadReport();
-    if (report.longLinesCut > 0)
-        err << name << ": upozornění: řádky delší než 32767 bajtů se zkrátily (počet: " << report.longLinesCut
-            << ")\n";
+    if (report.longLinesSplit > 0)
+        err << name << ": upozornění: řádky delší než 32767 bajtů se rozdělily na více odstavců (počet: "
+            << report.longLinesSplit << ")\n";
+    if (report.charsReplaced > 0)
+        err << name << ": upozornění: znaky, které kódování Windows-1250 nemá, se nahradily otazníkem (počet: "
+            << report.charsReplaced << "; první je " << DescribeCharacter(report.firstReplaced) << " na řádku "
+            << report.firstReplacedLine << ")\n";
     if (report.linesCutAtNul > 0)
         err << name << ": upozornění: řádky s bajtem NUL na něm skončily (počet: " << report.linesCutAtNul << ")\n";
     if (report.bytesAfterEndMark > 0)
         err << name << ": upozornění: znak Ctrl+Z na začátku řádku ukončil soubor; zbylých "
             << report.bytesAfterEndMark << " bajtů se nenačetlo\n";
+}
+
+std::string DescribeCharacter(char32_t character)
+{
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", unsigned(character));
+    if (character == U'\uFFFD')
+        return "bajt, který v kódování souboru není znakem";
+    std::string utf8;
+    if (character < 0x80) {
+        utf8 += char(character);
+    } else if (character < 0x800) {
+        utf8 += char(0xC0 | (character >> 6));
+        utf8 += char(0x80 | (character & 0x3F));
+    } else if (character < 0x10000) {
+        utf8 += char(0xE0 | (character >> 12));
+        utf8 += char(0x80 | ((character >> 6) & 0x3F));
+        utf8 += char(0x80 | (character & 0x3F));
+    } else {
+        utf8 += char(0xF0 | (character >> 18));
+        utf8 += char(0x80 | ((character >> 12) & 0x3F));
+        utf8 += char(0x80 | ((character >> 6) & 0x3F));
+        utf8 += char(0x80 | (character & 0x3F));
+    }
+    // A control character would act on the terminal instead of being shown.
+    if (character < 0x20 || (character >= 0x7F && character < 0xA0))
+        return code;
+    return "„" + utf8 + "“ (" + code + ")";
+}
+
+void ReportSaveReplacements(const TextEditor& editor, const std::string& name, std::ostream& err)
+{
+    if (editor.LastSaveReplacements() > 0)
+        err << name << ": upozornění: znaky, které kódování " << EncodingName(editor.GetFileFormat().encoding)
+            << " nemá, se uložily jako nejbližší náhrada nebo otazník (počet: " << editor.LastSaveReplacements()
+            << ")\n";
+}
+
+std::string DescribeFormat(FileFormat format)
+{
+    return std::string("kódování ") + EncodingName(format.encoding) + ", konce řádků " +
+           (format.lineEnd == LineEnd::Lf ? "LF" : "CR LF");
+}
+
+std::string UnfaithfulLoadText(const TextEditor& editor)
+{
+    const LoadReport& report = editor.LastLoadReport();
+    std::string why;
+    if (report.charsReplaced > 0)
+        why = "obsahuje znaky, které kódování Windows-1250 nemá (" + std::to_string(report.charsReplaced) + ")";
+    else if (report.linesCutAtNul > 0)
+        why = "obsahuje bajty NUL, za nimiž se text řádku nenačetl";
+    else
+        why = "za znakem Ctrl+Z zůstal nenačtený text";
+    return "soubor se nenačetl věrně: " + why +
+           "; přepsáním na místě by se text ztratil, proto zůstává beze změny. Výsledek uložte jinam volbou -o "
+           "nebo --output-dir.";
 }
 
 void SaveFrom(TextEditor& editor, const std::string& name)

@@ -1,7 +1,11 @@
 #pragma once
 // Loading and saving for the sub-commands, with "-" for the standard streams.
+#include <exception>
 #include <iosfwd>
+#include <optional>
 #include <string>
+
+#include "editor/TextEncoding.h"
 
 namespace lepotex {
 class TextEditor;
@@ -23,15 +27,33 @@ bool StandardStreamClosed(int fd);
 // Loads `name` into the editor as opening a file in the program does; "-" reads standard
 // input through a temporary file, so the same byte rules apply. A character device (other
 // than a terminal on standard input) is refused: reading /dev/zero, say, would never end.
-void LoadInto(TextEditor& editor, const std::string& name);
-// Tells on `err` what the last load left out by the file format's rules (over-long lines,
-// text behind a NUL, the rest after an end-of-file mark): the result is what the program
-// would have opened, but nothing is lost without a word.
+// The encoding is found from the bytes unless `encoding` is given.
+void LoadInto(TextEditor& editor, const std::string& name, std::optional<TextEncoding> encoding = std::nullopt);
+// Tells on `err` what the last load changed or left out (over-long lines split, characters
+// Windows-1250 lacks replaced by '?', text behind a NUL, the rest after an end-of-file mark):
+// the result is what the program would have opened, but nothing is changed without a word.
 void ReportLoadLosses(const TextEditor& editor, const std::string& name, std::ostream& err);
+// Tells on `err` how many characters the last save could not write in its encoding.
+void ReportSaveReplacements(const TextEditor& editor, const std::string& name, std::ostream& err);
+// "kódování UTF-8, konce řádků LF": how the last load read the file, for -v.
+std::string DescribeFormat(FileFormat format);
+// Why a document that was not loaded faithfully may not be written over its file, in Czech.
+std::string UnfaithfulLoadText(const TextEditor& editor);
+// A character named for a message: itself in quotes and its code point.
+std::string DescribeCharacter(char32_t character);
 // Saves as the program saves; "-" writes the same bytes to standard output.
 void SaveFrom(TextEditor& editor, const std::string& name);
 
 // Why a file could not be opened or read, in Czech, from the system's error code.
 std::string FileErrorText(int error);
+
+// Why loading or saving `name` failed, in Czech, from what the editor reported and what the
+// file system says of the name now: "soubor neexistuje", "není soubor, ale složka",
+// "přístup odepřen", "disk je plný", and for a save "složka „X“ neexistuje".
+std::string LoadFailureText(const std::string& name, const std::exception& error);
+std::string SaveFailureText(const std::string& name, const std::exception& error);
+// An error of the editor core, in Czech, with the editor's own English text in parentheses
+// for those who look it up: "odstavec by byl delší než 32767 bajtů (Current operation ...)".
+std::string EditorFailureText(const std::exception& error);
 
 }  // namespace lepotex::cli

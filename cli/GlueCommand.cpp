@@ -13,67 +13,101 @@
 #include <sstream>
 #include <thread>
 
+#include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/FileIo.h"
 #include "cli/Printable.h"
 #include "editor/EditorErrors.h"
 #include "editor/TextEditor.h"
 #include "editor/Windows1250.h"
+#include "engine/EngineMessages.h"
 #include "engine/GlueCommands.h"
 #include "settings/SettingsError.h"
 #include "settings/SettingsPersistence.h"
+#include "version/Version.h"
 
 namespace lepotex::cli {
 namespace {
 
 enum class Command { Glue, Speech };
 
-const char* const kGlueUsage =
-    "Použití: lepotex-cli glue [VOLBY] IN -o OUT\n"
-    "        lepotex-cli glue [VOLBY] --in-place SOUBOR...\n"
-    "        lepotex-cli glue [VOLBY] --output-dir SLOŽKA SOUBOR...\n"
-    "Načte text jako program, slepí ho jako „Slepit“ a uloží ho jako program.\n"
-    "\n"
-    "  --defaults          vestavěná nastavení místo uložených\n"
-    "  --no-caps           nelepit řádky psané jen velkými písmeny (NoCaps zapnuto)\n"
-    "  --glue-caps         lepit i je (NoCaps vypnuto)\n"
-    "  --no-indent         odstavce neodsazovat\n"
-    "  --indent-size N     velikost odsazení, 0 až 255\n"
-    "  --no-glue SOUBOR    seznam začátků řádek, které se nelepí, položka na řádek\n"
-    "  --rules SOUBOR      seznam automatických náhrad, pravidlo na řádek\n"
-    "                      (seznam nejvýše 64 MiB, ze souboru, ne ze zařízení)\n"
-    "  --smart             lepit chytře: podle šířky řádek, značení odstavců,\n"
-    "                      záhlaví a čísel stránek a českého dělení slov\n"
-    "  --no-smart          lepit jen podle sousedních řádek (Smart vypnuto)\n"
-    "  -o, --output OUT    výsledek jednoho souboru; - je standardní výstup\n"
-    "  --in-place          každý SOUBOR nahradí jeho výsledkem, až je celý hotový\n"
-    "  --output-dir SLOŽKA výsledky uloží pod stejným jménem do SLOŽKY\n"
-    "  -j N                kolik souborů zpracovat najednou (výchozí: počet jader)\n"
-    "  -v, --verbose       vypisuje fáze lepení\n"
-    "\n"
-    "Nastavení se čtou z uložených nastavení uživatele a nikdy se nezapisují.\n"
+// The options of each command, one row each: the parser and the --help text are made from
+// these tables.
+const std::vector<OptionSpec> kGlueOptions = {
+    {{"defaults"}, "", "vestavěná nastavení místo uložených"},
+    {{"no-caps"}, "", "nelepit řádky psané jen velkými písmeny (NoCaps zapnuto)"},
+    {{"glue-caps"}, "", "lepit i je (NoCaps vypnuto)"},
+    {{"no-indent"}, "", "odstavce neodsazovat"},
+    {{"indent-size"}, "N",
+     "odsazení odstavců, 0 až 255: N − 1 mezer pro N od 1 do 14,\n"
+     "14 mezer pro 0 a pro N nad 14 (výchozí 4, tedy 3 mezery)"},
+    {{"no-glue"}, "SOUBOR", "seznam začátků řádek, které se nelepí, položka na řádek"},
+    {{"rules"}, "SOUBOR",
+     "seznam automatických náhrad, pravidlo na řádek\n"
+     "(seznam nejvýše 64 MiB, ze souboru, ne ze zařízení)"},
+    {{"smart"}, "", "lepit chytře: podle šířky řádek, značení odstavců,\nzáhlaví a čísel stránek a českého dělení slov"},
+    {{"no-smart"}, "", "lepit jen podle sousedních řádek (Smart vypnuto)"},
+    {{"o", "output"}, "OUT", "výsledek jednoho souboru; - je standardní výstup (výchozí)"},
+    {{"in-place"}, "", "každý SOUBOR nahradí jeho výsledkem, až je celý hotový"},
+    {{"output-dir"}, "SLOŽKA", "výsledky uloží pod stejným jménem do SLOŽKY, která\nexistuje a není složkou žádného SOUBORU"},
+    {{"j"}, "N", "kolik souborů zpracovat najednou (výchozí: počet jader)"},
+    {{"encoding"}, "KÓD",
+     "kódování vstupů a seznamů: auto (výchozí: pozná se z obsahu),\n"
+     "cp1250, utf-8, utf-16, iso-8859-2, cp852"},
+    {{"output-encoding"}, "KÓD",
+     "kódování výsledků: same (výchozí: jako vstup), cp1250,\n"
+     "utf-8, utf-8-bom, utf-16, iso-8859-2, cp852"},
+    {{"v", "verbose"}, "", "vypisuje kódování každého souboru a fáze lepení"},
+};
+
+const std::vector<OptionSpec> kSpeechOptions = {
+    {{"o", "output"}, "OUT", "výsledek jednoho souboru; - je standardní výstup (výchozí)"},
+    {{"in-place"}, "", "každý SOUBOR nahradí jeho výsledkem, až je celý hotový"},
+    {{"output-dir"}, "SLOŽKA", "výsledky uloží pod stejným jménem do SLOŽKY, která\nexistuje a není složkou žádného SOUBORU"},
+    {{"j"}, "N", "kolik souborů zpracovat najednou (výchozí: počet jader)"},
+    {{"encoding"}, "KÓD",
+     "kódování vstupů a seznamů: auto (výchozí: pozná se z obsahu),\n"
+     "cp1250, utf-8, utf-16, iso-8859-2, cp852"},
+    {{"output-encoding"}, "KÓD",
+     "kódování výsledků: same (výchozí: jako vstup), cp1250,\n"
+     "utf-8, utf-8-bom, utf-16, iso-8859-2, cp852"},
+    {{"v", "verbose"}, "", "vypisuje kódování každého souboru a fáze lepení"},
+};
+
+const char* const kEncodingHelp =
+    "Soubor v jiném kódování než Windows-1250 se převede a uloží zpět ve svém kódování\n"
+    "a se svými konci řádků. Znaky, které Windows-1250 nemá, se stanou otazníky; takový\n"
+    "soubor --in-place odmítne (návratový kód 3, soubor zůstane beze změny), -o\n"
+    "a --output-dir ho zapíšou s upozorněním.\n";
+
+const char* const kStatusHelp =
     "Návratový kód: 0 hotovo, 1 chybné použití, 2 chyba souboru, 3 odmítnuto,\n"
     "4 chyba editoru. U více souborů platí nejzávažnější výsledek: 4 (chyba editoru)\n"
     "před 2 (chyba souboru), 2 před 3 (odmítnuto) a 3 před 0; souhrn na konci\n"
     "vypíše počet každého.\n";
 
-const char* const kSpeechUsage =
-    "Použití: lepotex-cli speech [VOLBY] IN -o OUT\n"
-    "        lepotex-cli speech [VOLBY] --in-place SOUBOR...\n"
-    "        lepotex-cli speech [VOLBY] --output-dir SLOŽKA SOUBOR...\n"
-    "Načte text jako program, slepí přímou řeč rozdělenou do více odstavců jako\n"
-    "„Slepit „přímou řeč““ a uloží ho jako program.\n"
-    "\n"
-    "  -o, --output OUT    výsledek jednoho souboru; - je standardní výstup\n"
-    "  --in-place          každý SOUBOR nahradí jeho výsledkem, až je celý hotový\n"
-    "  --output-dir SLOŽKA výsledky uloží pod stejným jménem do SLOŽKY\n"
-    "  -j N                kolik souborů zpracovat najednou (výchozí: počet jader)\n"
-    "  -v, --verbose       vypisuje fáze lepení\n"
-    "\n"
-    "Návratový kód: 0 hotovo, 1 chybné použití, 2 chyba souboru, 3 odmítnuto,\n"
-    "4 chyba editoru. U více souborů platí nejzávažnější výsledek: 4 (chyba editoru)\n"
-    "před 2 (chyba souboru), 2 před 3 (odmítnuto) a 3 před 0; souhrn na konci\n"
-    "vypíše počet každého.\n";
+std::string Usage(Command command)
+{
+    if (command == Command::Glue)
+        return "Použití: lepotex-cli glue [VOLBY] IN [-o OUT]\n"
+               "        lepotex-cli glue [VOLBY] --in-place SOUBOR...\n"
+               "        lepotex-cli glue [VOLBY] --output-dir SLOŽKA SOUBOR...\n"
+               "Načte text jako program, slepí ho jako „Slepit“ a uloží ho jako program;\n"
+               "bez -o ho vypíše na standardní výstup.\n"
+               "\n" +
+               OptionsHelp(kGlueOptions) +
+               "\n"
+               "Nastavení se čtou z uložených nastavení uživatele a nikdy se nezapisují.\n" +
+               kStatusHelp;
+    return "Použití: lepotex-cli speech [VOLBY] IN [-o OUT]\n"
+           "        lepotex-cli speech [VOLBY] --in-place SOUBOR...\n"
+           "        lepotex-cli speech [VOLBY] --output-dir SLOŽKA SOUBOR...\n"
+           "Načte text jako program, slepí přímou řeč rozdělenou do více odstavců jako\n"
+           "„Slepit „přímou řeč““ a uloží ho jako program; bez -o ho vypíše na standardní\n"
+           "výstup.\n"
+           "\n" +
+           OptionsHelp(kSpeechOptions) + "\n" + kStatusHelp;
+}
 
 struct Job {
     std::string in;
@@ -84,20 +118,19 @@ struct Options {
     Command command = Command::Glue;
     bool defaults = false;
     std::optional<bool> noCaps;
+    std::optional<bool> smart;
     bool noIndent = false;
     std::optional<uint8_t> indentSize;
     std::optional<std::string> noGlueFile;
     std::optional<std::string> rulesFile;
-    std::optional<bool> smart;
     bool verbose = false;
+    std::optional<TextEncoding> encoding;        // of the inputs; found from the bytes when not given
+    std::optional<TextEncoding> outputEncoding;  // of the outputs; the input's when not given
+    bool inPlace = false;
     unsigned jobs = 0;  // 0: one per core
     std::vector<Job> files;
+    std::optional<std::string> outputDir;
     bool batch = false;
-};
-
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
 };
 
 // A file that could not be read, written or found; the message names it.
@@ -116,82 +149,89 @@ bool ParseCount(const std::string& text, unsigned maximum, unsigned& value)
     return value <= maximum;
 }
 
-Options ParseOptions(Command command, const std::vector<std::string>& args)
+// Whether two paths name one folder; a folder that does not exist is no input's folder.
+bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code error;
+    return std::filesystem::equivalent(a.empty() ? "." : a, b.empty() ? "." : b, error) && !error;
+}
+
+// --encoding auto|NAME and --output-encoding same|NAME; nullopt for auto and same.
+std::optional<TextEncoding> ParseEncodingOption(const std::string& option, const std::string& text, bool output)
+{
+    if (text == (output ? "same" : "auto"))
+        return std::nullopt;
+    if (const auto encoding = ParseEncoding(text))
+        return encoding;
+    throw UsageError(option + " zná " + (output ? "same" : "auto") +
+                     ", cp1250, utf-8, utf-8-bom, utf-16, utf-16be, iso-8859-2 a cp852, ne „" + text + "“");
+}
+
+Options ParseOptions(Command command, const Arguments& args)
 {
     Options o;
     o.command = command;
-    std::optional<std::string> output;
-    std::optional<std::string> outputDir;
-    bool inPlace = false;
-    std::vector<std::string> inputs;
-    auto value = [&](std::size_t& i) -> const std::string& {
-        if (i + 1 >= args.size())
-            throw UsageError("volba " + args[i] + " potřebuje hodnotu");
-        return args[++i];
-    };
-    bool onlyFiles = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool glueOption = command == Command::Glue;
-        if (onlyFiles || arg == "-" || arg.empty() || arg[0] != '-') {
-            inputs.push_back(arg);
-        } else if (arg == "--") {
-            onlyFiles = true;
-        } else if (arg == "-o" || arg == "--output") {
-            output = value(i);
-        } else if (arg == "--output-dir") {
-            outputDir = value(i);
-        } else if (arg == "--in-place") {
-            inPlace = true;
-        } else if (arg == "-j" || arg.starts_with("-j")) {
-            const std::string count = arg == "-j" ? value(i) : arg.substr(2);
-            if (!ParseCount(count, 1024, o.jobs) || o.jobs == 0)
-                throw UsageError("-j potřebuje počet od 1 do 1024");
-        } else if (arg == "-v" || arg == "--verbose") {
-            o.verbose = true;
-        } else if (glueOption && arg == "--defaults") {
-            o.defaults = true;
-        } else if (glueOption && arg == "--no-caps") {
-            o.noCaps = true;
-        } else if (glueOption && arg == "--glue-caps") {
-            o.noCaps = false;
-        } else if (glueOption && arg == "--no-indent") {
-            o.noIndent = true;
-        } else if (glueOption && arg == "--indent-size") {
-            unsigned size = 0;
-            if (!ParseCount(value(i), 255, size))
-                throw UsageError("--indent-size potřebuje číslo od 0 do 255");
-            o.indentSize = uint8_t(size);
-        } else if (glueOption && arg == "--no-glue") {
-            o.noGlueFile = value(i);
-        } else if (glueOption && arg == "--rules") {
-            o.rulesFile = value(i);
-        } else if (glueOption && (arg == "--smart" || arg == "--no-smart")) {
-            o.smart = arg == "--smart";
-        } else {
-            throw UsageError("neznámá volba „" + arg + "“");
-        }
+    if (const auto count = args.Value("j")) {
+        if (!ParseCount(*count, 1024, o.jobs) || o.jobs == 0)
+            throw UsageError("-j potřebuje počet od 1 do 1024");
     }
-    const int modes = int(output.has_value()) + int(outputDir.has_value()) + int(inPlace);
-    if (modes != 1)
-        throw UsageError("zadejte právě jedno z -o, --in-place a --output-dir");
+    o.verbose = args.Has("verbose");
+    if (const auto name = args.Value("encoding"))
+        o.encoding = ParseEncodingOption("--encoding", *name, false);
+    if (const auto name = args.Value("output-encoding"))
+        o.outputEncoding = ParseEncodingOption("--output-encoding", *name, true);
+    if (command == Command::Glue) {
+        o.defaults = args.Has("defaults");
+        if (args.Has("no-caps") && args.Has("glue-caps"))
+            throw UsageError("--no-caps a --glue-caps se vylučují");
+        if (args.Has("no-caps") || args.Has("glue-caps"))
+            o.noCaps = args.Has("no-caps");
+        o.noIndent = args.Has("no-indent");
+        if (args.Has("smart") && args.Has("no-smart"))
+            throw UsageError("--smart a --no-smart se vylučují");
+        if (args.Has("smart") || args.Has("no-smart"))
+            o.smart = args.Has("smart");
+        if (const auto size = args.Value("indent-size")) {
+            unsigned value = 0;
+            if (!ParseCount(*size, 255, value))
+                throw UsageError("--indent-size potřebuje číslo od 0 do 255");
+            o.indentSize = uint8_t(value);
+        }
+        o.noGlueFile = args.Value("no-glue");
+        o.rulesFile = args.Value("rules");
+    }
+    const std::optional<std::string> output = args.Value("output");
+    const std::optional<std::string> outputDir = args.Value("output-dir");
+    const bool inPlace = args.Has("in-place");
+    o.inPlace = inPlace;
+    const std::vector<std::string>& inputs = args.Positional();
+    if (int(output.has_value()) + int(outputDir.has_value()) + int(inPlace) > 1)
+        throw UsageError("zadejte nejvýše jedno z -o, --in-place a --output-dir");
     if (inputs.empty())
         throw UsageError("chybí vstupní soubor");
-    if (output) {
+    if (!outputDir && !inPlace) {
+        // Like sed: one book, and without -o its result goes to standard output.
         if (inputs.size() != 1)
-            throw UsageError("-o patří k jednomu vstupnímu souboru");
-        o.files.push_back({inputs[0], *output});
+            throw UsageError(output ? "-o patří k jednomu vstupnímu souboru"
+                                    : "více souborů potřebuje --in-place nebo --output-dir");
+        o.files.push_back({inputs[0], output.value_or("-")});
         return o;
     }
     o.batch = true;
     for (const std::string& in : inputs) {
         if (in == "-")
-            throw UsageError("standardní vstup lze zpracovat jen s -o");
+            throw UsageError("standardní vstup lze zpracovat jen s -o nebo na standardní výstup");
         std::string out = in;
-        if (outputDir)
+        if (outputDir) {
+            // Written into the book's own folder, the result would take the original's name.
+            if (SameFolder(*outputDir, std::filesystem::path(in).parent_path()))
+                throw UsageError("--output-dir " + *outputDir + " je složka souboru " + in +
+                                 ", výsledek by přepsal původní text; k tomu slouží --in-place");
             out = (std::filesystem::path(*outputDir) / std::filesystem::path(in).filename()).string();
+        }
         o.files.push_back({in, out});
     }
+    o.outputDir = outputDir;
     // Two books written to one file by parallel workers would leave one of them, by chance.
     std::vector<std::string> outputs;
     for (const Job& job : o.files) {
@@ -205,11 +245,25 @@ Options ParseOptions(Command command, const std::vector<std::string>& args)
     return o;
 }
 
+// The folder of --output-dir must be there before any book is worked on: each of them would
+// fail at its save, after the work, with a message about its own file.
+void CheckOutputFolder(const std::string& folder)
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(folder, error);
+    if (status.type() == std::filesystem::file_type::not_found)
+        throw FileError(folder + ": složka neexistuje");
+    if (error)
+        throw FileError(folder + ": " + FileErrorText(error.value()));
+    if (status.type() != std::filesystem::file_type::directory)
+        throw FileError(folder + ": není složka");
+}
+
 // A list is read whole into memory; more than this is no list of line beginnings or rules
 // but a mistake, such as a device or a book given in its place.
 constexpr std::size_t kMaxListBytes = std::size_t(64) << 20;
 
-std::vector<std::string> ReadListFile(const std::string& name)
+std::vector<std::string> ReadListFile(const std::string& name, const Options& o, std::ostream& err)
 {
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -239,10 +293,19 @@ std::vector<std::string> ReadListFile(const std::string& name)
             throw FileError(name + ": seznam je delší než 64 MiB; tolik se do paměti nečte, nejspíš to není seznam");
         bytes.append(block, std::size_t(got));
     }
-    return TextToList(bytes);
+    // A list is read as the books are: in its own encoding, converted to Windows-1250.
+    TextEncoding found = TextEncoding::Windows1250;
+    Replacements replaced;
+    const std::string text = TextToWindows1250(bytes, o.encoding, found, replaced);
+    if (o.verbose)
+        err << name << ": kódování " << EncodingName(found) << '\n';
+    if (replaced.count > 0)
+        err << name << ": upozornění: znaky, které kódování Windows-1250 nemá, se nahradily otazníkem (počet: "
+            << replaced.count << "; první je " << DescribeCharacter(replaced.first) << ")\n";
+    return TextToList(text);
 }
 
-Settings ChooseSettings(const Options& o)
+Settings ChooseSettings(const Options& o, std::ostream& err)
 {
     Settings settings;
     if (o.defaults) {
@@ -252,7 +315,7 @@ Settings ChooseSettings(const Options& o)
             SettingsStore store;
             ReadSettings(settings, store);
         } catch (const ESettingsError& error) {
-            throw FileError(std::string("nastavení nelze přečíst: ") + error.what());
+            throw FileError(std::string("nastavení nelze přečíst (") + error.what() + ")");
         }
     }
     if (o.noCaps)
@@ -261,12 +324,12 @@ Settings ChooseSettings(const Options& o)
         settings.indent = false;
     if (o.indentSize)
         settings.indentSize = *o.indentSize;
-    if (o.noGlueFile)
-        settings.noGlue = ReadListFile(*o.noGlueFile);
-    if (o.rulesFile)
-        settings.autoReplace = ReadListFile(*o.rulesFile);
     if (o.smart)
         settings.smart = *o.smart;
+    if (o.noGlueFile)
+        settings.noGlue = ReadListFile(*o.noGlueFile, o, err);
+    if (o.rulesFile)
+        settings.autoReplace = ReadListFile(*o.rulesFile, o, err);
     return settings;
 }
 
@@ -282,15 +345,15 @@ private:
     std::ostream& stream;
 };
 
-// Loading or saving one file; a failure is told against the file's name.
+// Loading or saving one file; a failure is told against the file's name, in Czech.
 template <typename Step>
-bool FileStep(const std::string& name, std::ostream& messages, Step step)
+bool FileStep(const std::string& name, bool saving, std::ostream& messages, Step step)
 {
     try {
         step();
         return true;
     } catch (const std::exception& error) {
-        messages << name << ": " << error.what() << '\n';
+        messages << name << ": " << (saving ? SaveFailureText(name, error) : LoadFailureText(name, error)) << '\n';
         return false;
     }
 }
@@ -302,9 +365,17 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     // Loading and saving need no layout; word wrap goes on only where the refusal test of
     // the command counts display lines, for a text of a single paragraph.
     editor.SetWordWrap(false);
-    if (!FileStep(job.in, messages, [&] { LoadInto(editor, job.in); }))
+    if (!FileStep(job.in, false, messages, [&] { LoadInto(editor, job.in, o.encoding); }))
         return kExitFile;
+    if (o.verbose)
+        messages << job.in << ": " << DescribeFormat(editor.LastLoadReport().format) << '\n';
     ReportLoadLosses(editor, job.in, messages);
+    // Written over its own file, a text that did not load faithfully would lose what the
+    // load could not keep: only a copy elsewhere may be made of it.
+    if (o.inPlace && !editor.LastLoadReport().Faithful()) {
+        messages << job.in << ": " << UnfaithfulLoadText(editor) << '\n';
+        return kExitRefused;
+    }
     if (editor.ParaCount() < 2)
         editor.SetWordWrap(true);
     else
@@ -318,18 +389,26 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
         result = o.command == Command::Glue ? SlepitExecute(editor, settings, reporter)
                                             : actPrimaRecExecute(editor, reporter);
     } catch (const std::exception& error) {
-        messages << stages.str() << job.in << ": " << error.what() << '\n';
+        messages << stages.str() << job.in << ": " << EditorFailureText(error) << '\n';
         return kExitEditor;
     }
     messages << stages.str();
     if (result.outcome == GlueOutcome::Refused) {
-        messages << job.in << ": " << Windows1250ToUtf8(result.message) << '\n';
+        // The window's wording asks the user to load a text into the editor; here a file was
+        // given, and it is what has too few lines.
+        if (result.message == lepotex::messages::NothingToGlue())
+            messages << job.in << ": text má méně než dva řádky, není co lepit\n";
+        else
+            messages << job.in << ": " << Windows1250ToUtf8(result.message) << '\n';
         return kExitRefused;
     }
     // The result is laid out for the window; a file needs none of it.
     editor.SetWordWrap(false);
-    if (!FileStep(job.out, messages, [&] { SaveFrom(editor, job.out); }))
+    if (o.outputEncoding)
+        editor.SetFileFormat({*o.outputEncoding, editor.GetFileFormat().lineEnd});
+    if (!FileStep(job.out, true, messages, [&] { SaveFrom(editor, job.out); }))
         return kExitFile;
+    ReportSaveReplacements(editor, job.out, messages);
     if (o.verbose)
         messages << job.in << ": " << Windows1250ToUtf8(result.message) << '\n';
     return kExitOk;
@@ -387,26 +466,31 @@ int RunBatch(const Options& o, const Settings& settings, std::ostream& err)
                              [](int a, int b) { return Gravity(a) < Gravity(b); });
 }
 
-int Run(Command command, const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int Run(Command command, const std::vector<std::string>& argList, std::ostream& out, std::ostream& err)
 {
-    const char* usage = command == Command::Glue ? kGlueUsage : kSpeechUsage;
     const char* name = command == Command::Glue ? "glue" : "speech";
-    if (std::find_if(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; }) !=
-        args.end()) {
-        out << usage;
-        return kExitOk;
-    }
     Options options;
     try {
+        const Arguments args(argList, command == Command::Glue ? kGlueOptions : kSpeechOptions);
+        if (args.Help()) {
+            out << Usage(command);
+            return kExitOk;
+        }
+        if (args.Version()) {
+            out << VersionLine("lepotex-cli") << '\n';
+            return kExitOk;
+        }
         options = ParseOptions(command, args);
     } catch (const UsageError& error) {
-        err << "lepotex-cli " << name << ": " << error.what() << "\n\n" << usage;
+        err << "lepotex-cli " << name << ": " << error.what() << '\n' << TryHelpLine(name);
         return kExitUsage;
     }
     Settings settings;
     try {
+        if (options.outputDir)
+            CheckOutputFolder(*options.outputDir);
         if (command == Command::Glue)
-            settings = ChooseSettings(options);
+            settings = ChooseSettings(options, err);
     } catch (const FileError& error) {
         err << "lepotex-cli " << name << ": " << error.what() << '\n';
         return kExitFile;

@@ -2,12 +2,14 @@
 // built-in defaults, without writing anything.
 #include <ostream>
 
+#include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/FileIo.h"
 #include "cli/Printable.h"
 #include "settings/IniSettingsBackend.h"
 #include "settings/SettingsError.h"
 #include "settings/SettingsPersistence.h"
+#include "version/Version.h"
 
 namespace lepotex::cli {
 namespace {
@@ -23,6 +25,10 @@ std::string SettingsLocation()
 #endif
 }
 
+const std::vector<OptionSpec> kSettingsOptions = {
+    {{"defaults"}, "", "vypíše vestavěná výchozí nastavení"},
+};
+
 void PrintUsage(std::ostream& out)
 {
     out << "Použití: lepotex-cli settings [--defaults]\n"
@@ -30,9 +36,8 @@ void PrintUsage(std::ostream& out)
            "řádek; seznamy po položkách, každou na vlastním řádku za tabulátorem. Za chybějící\n"
            "hodnotu ukáže výchozí, jak ji použije program. Nic nezapisuje.\n"
            "\n"
-           "  --defaults  vypíše vestavěná výchozí nastavení\n"
-           "  --help      ukáže tento text\n"
-           "\n"
+        << OptionsHelp(kSettingsOptions)
+        << "\n"
            "Řídicí znaky v položkách se ukazují jako \\xNN.\n"
            "Nastavení je uloženo v: "
         << SettingsLocation() << '\n';
@@ -59,20 +64,25 @@ void PrintSettings(std::ostream& out, const Settings& settings)
 
 }  // namespace
 
-int RunSettings(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int RunSettings(const std::vector<std::string>& argList, std::ostream& out, std::ostream& err)
 {
     bool defaults = false;
-    for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") {
+    try {
+        const Arguments args(argList, kSettingsOptions);
+        if (args.Help()) {
             PrintUsage(out);
             return kExitOk;
         }
-        if (arg != "--defaults") {
-            err << "lepotex-cli settings: neznámá volba „" << arg << "“\n\n";
-            PrintUsage(err);
-            return kExitUsage;
+        if (args.Version()) {
+            out << VersionLine("lepotex-cli") << '\n';
+            return kExitOk;
         }
-        defaults = true;
+        if (!args.Positional().empty())
+            throw UsageError("nečekaný argument „" + args.Positional().front() + "“");
+        defaults = args.Has("defaults");
+    } catch (const UsageError& error) {
+        err << "lepotex-cli settings: " << error.what() << '\n' << TryHelpLine("settings");
+        return kExitUsage;
     }
 
     if (StandardStreamClosed(1)) {
@@ -88,7 +98,7 @@ int RunSettings(const std::vector<std::string>& args, std::ostream& out, std::os
         SettingsStore store;
         ReadSettings(settings, store);
     } catch (const ESettingsError& error) {
-        err << "lepotex-cli settings: " << error.what() << '\n';
+        err << "lepotex-cli settings: nastavení nelze přečíst (" << error.what() << ")\n";
         return kExitFile;
     }
     PrintSettings(out, settings);

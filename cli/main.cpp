@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/FileIo.h"
+#include "version/Version.h"
 
 namespace {
 
@@ -12,7 +14,7 @@ const char* const kUsage =
     "Použití: lepotex-cli PŘÍKAZ [VOLBY]\n"
     "\n"
     "Příkazy:\n"
-    "  copy IN -o OUT       načte IN jako program a uloží OUT jako program\n"
+    "  copy IN [-o OUT]     načte IN jako program a uloží OUT jako program\n"
     "  glue ...             slepí rozlámaný text (lepotex-cli glue --help)\n"
     "  speech ...           slepí přímou řeč (lepotex-cli speech --help)\n"
     "  settings [--defaults] vypíše uložená (nebo výchozí) nastavení\n"
@@ -20,7 +22,10 @@ const char* const kUsage =
     "Místo IN nebo OUT lze napsat -, tedy standardní vstup nebo výstup.\n"
     "Návratový kód: 0 hotovo, 1 chybné použití, 2 chyba souboru,\n"
     "3 odmítnuto, 4 chyba editoru. U více souborů platí nejzávažnější výsledek:\n"
-    "4 před 2, 2 před 3 a 3 před 0.\n";
+    "4 před 2, 2 před 3 a 3 před 0.\n"
+    "\n"
+    "  -h, --help           ukáže tento text\n"
+    "  --version            vypíše verzi programu\n";
 
 }  // namespace
 
@@ -30,7 +35,7 @@ int main(int argc, char** argv)
     KeepStandardStreamsOpen();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
-        std::cerr << kUsage;
+        std::cerr << "lepotex-cli: chybí příkaz\n" << TryHelpLine("");
         return kExitUsage;
     }
     const std::string command = args.front();
@@ -38,6 +43,10 @@ int main(int argc, char** argv)
     try {
         if (command == "--help" || command == "-h" || command == "help") {
             std::cout << kUsage;
+            return kExitOk;
+        }
+        if (command == "--version") {
+            std::cout << lepotex::VersionLine("lepotex-cli") << '\n';
             return kExitOk;
         }
         if (command == "copy")
@@ -49,9 +58,9 @@ int main(int argc, char** argv)
         if (command == "speech")
             return RunSpeech(args, std::cout, std::cerr);
     } catch (const std::exception& error) {
-        std::cerr << "lepotex-cli: " << error.what() << '\n';
+        std::cerr << "lepotex-cli: " << EditorFailureText(error) << '\n';
         return kExitEditor;
     }
-    std::cerr << "lepotex-cli: neznámý příkaz „" << command << "“\n\n" << kUsage;
+    std::cerr << "lepotex-cli: neznámý příkaz „" << command << "“\n" << TryHelpLine("");
     return kExitUsage;
 }

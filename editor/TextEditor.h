@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -24,6 +25,7 @@
 #include "editor/SearchOptions.h"
 #include "editor/SplitVector.h"
 #include "editor/TextBlock.h"
+#include "editor/TextEncoding.h"
 
 namespace lepotex {
 
@@ -60,12 +62,20 @@ private:
 
 struct UpdateGuard;
 
-// What the last load left out by the file format's rules, so that the caller can say so.
+// How the last load read the file and what it had to change, so that the caller can say so.
 struct LoadReport {
-    int64_t longLinesCut = 0;       // lines longer than 32767 bytes, cut to that length
+    FileFormat format;              // the encoding and line end found (or given)
+    int64_t longLinesSplit = 0;     // lines longer than the paragraph limit, put in as several
     int64_t linesCutAtNul = 0;      // lines whose text ended at a NUL byte
     int64_t bytesAfterEndMark = 0;  // bytes behind a Ctrl+Z at a line start, which ends the file
-    bool Lossless() const { return longLinesCut == 0 && linesCutAtNul == 0 && bytesAfterEndMark == 0; }
+    // Characters Windows-1250 has no byte for (or bytes that were no character of the
+    // encoding): each is a '?' in the editor.
+    int64_t charsReplaced = 0;
+    char32_t firstReplaced = 0;      // the first of them, U+FFFD for a malformed byte
+    int64_t firstReplacedLine = 0;   // the file's line it stood on, from 1
+    // False when saving the text back would not give the file's text: characters were
+    // replaced, or text was dropped by the format's rules.
+    bool Faithful() const { return charsReplaced == 0 && linesCutAtNul == 0 && bytesAfterEndMark == 0; }
 };
 
 class TextEditor {
@@ -212,8 +222,9 @@ public:
     // text. When the newest change was not of that kind it does the same as Undo.
     void RestoreParagraph();
 
-    // Text files.
-    void LoadFromFile(const std::string& name);
+    // Text files. Loading finds the file's encoding and line end unless `encoding` is given,
+    // and converts the text to Windows-1250; saving writes in FileFormat().
+    void LoadFromFile(const std::string& name, std::optional<TextEncoding> encoding = std::nullopt);
     // A file with several names is written over in place; a device, a pipe or one of the
     // process's own descriptors (/dev/stdout) is written into; any other file is replaced
     // whole through a new file beside it. A file without write permission is refused.
@@ -223,6 +234,12 @@ public:
     const std::string& FileName() const { return fileName; }
     bool IsOpen() const { return isOpen; }
     const LoadReport& LastLoadReport() const { return loadReport; }
+    // The format the next save writes: the last loaded file's, until changed. Clear keeps it
+    // (the glue rebuilds the text through it); a new document sets the default.
+    FileFormat GetFileFormat() const { return fileFormat; }
+    void SetFileFormat(FileFormat format) { fileFormat = format; }
+    // Characters the last save could not write in its encoding, written as near as it could.
+    int64_t LastSaveReplacements() const { return saveReplacements; }
 
     // Events. OnChange follows user edits only; OnShowStatus is deferred: the core raises
     // OnStatusPosted and the owner calls DeliverShowStatus from its event loop later.
@@ -291,6 +308,8 @@ private:
     std::string fileName;
     bool isOpen = false;
     LoadReport loadReport;
+    FileFormat fileFormat;
+    int64_t saveReplacements = 0;
 };
 
 // Holds BeginUpdate for its lifetime, so an exception cannot leave the editor frozen.

@@ -69,9 +69,14 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 constexpr char kCtrlZ = 0x1A;
 constexpr size_t kMaxLine = 32767;  // no paragraph is ever longer
 
-// Splits a byte stream into paragraphs by the file format's rules, whatever the read sizes.
+// Splits a byte stream into lines by the file format's rules, whatever the read sizes. With
+// CR line ends a line ends at a CR (an LF right behind it belongs to it, a lone LF is a
+// character of the line); with LF line ends at an LF, and a CR is a character. A line of any
+// length is handed out whole: the caller splits what is too long for one paragraph.
 class LineReader {
 public:
+    explicit LineReader(LineEnd lineEnd) : endByte(lineEnd == LineEnd::Lf ? '\n' : '\r') {}
+
     // Returns where it stopped: `end`, or the end-of-file mark (Ctrl+Z at a line start).
     template <typename Emit>
     const char* Feed(const char* p, const char* end, Emit&& emit)
@@ -84,10 +89,8 @@ public:
                 state = State::InLine;
                 [[fallthrough]];
             case State::InLine: {
-                const size_t room = kMaxLine - line.size();
-                const char* stop = p + std::min(size_t(end - p), room);
-                const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(stop - p)));
-                const char* spanEnd = cr ? cr : stop;
+                const char* brk = static_cast<const char*>(std::memchr(p, endByte, size_t(end - p)));
+                const char* spanEnd = brk ? brk : end;
                 const char* z = static_cast<const char*>(std::memchr(p, kCtrlZ, size_t(spanEnd - p)));
                 if (z)
                     spanEnd = z;
@@ -104,26 +107,15 @@ public:
                     text = line;
                 }
                 p = spanEnd;
-                if (*p == '\r') {
+                if (*p == '\r')
                     state = State::AfterCr;
-                } else if (*p == kCtrlZ) {
-                    state = State::LineStart;  // the Ctrl+Z is consumed and ends the line
-                } else {
-                    state = State::Skip;  // the line is full: drop the rest up to its end
-                    ++longLinesCut;
-                }
+                else
+                    state = State::LineStart;  // an LF, or a Ctrl+Z, consumed: it ends the line
                 ++p;
                 emit(text, inBlock);
                 line.clear();
                 break;
             }
-            case State::Skip:
-                if (*p == '\r')
-                    state = State::AfterCr;
-                else if (*p == kCtrlZ)
-                    state = State::LineStart;
-                ++p;
-                break;
             case State::AfterCr:
                 state = State::LineStart;
                 if (*p == '\n')
@@ -144,13 +136,32 @@ public:
         state = State::LineStart;
     }
 
-    int64_t longLinesCut = 0;
-
 private:
-    enum class State { LineStart, InLine, Skip, AfterCr };
+    enum class State { LineStart, InLine, AfterCr };
     State state = State::LineStart;
+    char endByte;
     std::string line;
 };
+
+// LF is the line end of a text that has LFs and no CR LF, unless lone CRs outnumber its LFs
+// (a Mac text with a stray LF). A stray CR in an LF text is a character, kept.
+LineEnd FindLineEnd(std::string_view text)
+{
+    const char* p = text.data();
+    const char* end = p + text.size();
+    const char* cr = static_cast<const char*>(std::memchr(p, '\r', text.size()));
+    if (!cr)
+        return std::memchr(p, '\n', text.size()) ? LineEnd::Lf : LineEnd::CrLf;
+    int64_t crs = 0;
+    for (const char* q = cr; q; q = static_cast<const char*>(std::memchr(q + 1, '\r', size_t(end - q - 1)))) {
+        if (q + 1 < end && q[1] == '\n')
+            return LineEnd::CrLf;
+        ++crs;
+        if (q + 1 == end)
+            break;
+    }
+    return std::count(p, end, '\n') > crs ? LineEnd::Lf : LineEnd::CrLf;
+}
 
 // Bytes 0x01 to 0x09, the tab included, are saved as spaces. Written without branches over
 // locals so that the compiler can do it many bytes at a time.
@@ -421,31 +432,57 @@ int CreateSideFile(const std::filesystem::path& folder, const std::string& leaf,
     return fd;
 }
 
-// Writes the paragraphs as the file format wants them into `fd`, at its position; returns
-// the number of bytes. `between` runs between the large writes.
+struct Written {
+    off_t bytes = 0;
+    int64_t replaced = 0;  // characters the file's encoding has no byte for
+};
+
+// Writes the paragraphs as the file format wants them into `fd`, at its position, in the
+// editor's file format. `between` runs between the large writes.
 template <typename Between>
-off_t WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&& between)
+Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&& between)
 {
     // Paragraphs are gathered into large writes; the largest paragraph and its line end
     // always fit behind what a write leaves.
     constexpr size_t kStage = size_t(1) << 20;
     static_assert(kStage >= kMaxLine + 2);
+    const FileFormat format = editor.GetFileFormat();
+    const bool crLf = format.lineEnd == LineEnd::CrLf;
+    const bool converted = format.encoding != TextEncoding::Windows1250;
     const TextBlock stage = AllocateTextBlock(kStage);
+    const std::string_view mark = MarkOf(format.encoding);
+    const TextBlock encoded = converted ? AllocateTextBlock(mark.size() + ConvertedCapacity(format.encoding, kStage)) : nullptr;
+    size_t encodedStart = mark.size();
+    if (converted && !mark.empty())
+        std::memcpy(encoded.get(), mark.data(), mark.size());
     size_t staged = 0;
     const int32_t count = editor.ParaCount();
-    off_t written = 0;
+    Written result;
+    off_t& written = result.bytes;
     [[maybe_unused]] off_t flushed = 0;
     const off_t start = regular ? ::lseek(fd, 0, SEEK_CUR) : 0;
+    // Writes what is staged, converted to the file's encoding where that is not Windows-1250.
+    auto flush = [&] {
+        between();
+        if (!converted) {
+            WriteAll(fd, stage.get(), staged);
+            written += off_t(staged);
+        } else {
+            const size_t size = encodedStart + ConvertFromWindows1250(format.encoding, std::string_view(stage.get(), staged),
+                                                                      encoded.get() + encodedStart, result.replaced);
+            WriteAll(fd, encoded.get(), size);
+            written += off_t(size);
+            encodedStart = 0;  // the mark only at the start
+        }
+        staged = 0;
+    };
     for (int32_t p = 1; p <= count; ++p) {
         const std::string_view text = editor.ParaText(p);
         if (p == count && text.empty())
             break;
         assert(text.size() <= kMaxLine);
         if (staged + text.size() + 2 > kStage) {
-            between();
-            WriteAll(fd, stage.get(), staged);
-            written += off_t(staged);
-            staged = 0;
+            flush();
 #ifdef __linux__
             // Start the disk on what is written while the rest is still being made, so
             // that the flush at the end has less left to wait for.
@@ -459,12 +496,12 @@ off_t WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&& 
             std::memcpy(stage.get() + staged, text.data(), text.size());
         MapControlBytes(stage.get() + staged, text.size());
         staged += text.size();
-        stage.get()[staged++] = '\r';
+        if (crLf)
+            stage.get()[staged++] = '\r';
         stage.get()[staged++] = '\n';
     }
-    between();
-    WriteAll(fd, stage.get(), staged);
-    return written + off_t(staged);
+    flush();
+    return result;
 }
 
 void SyncData(int fd)
@@ -496,8 +533,9 @@ off_t CopyFrom(int from, int to)
 
 // A file with several names is written over in place, so that every name sees the new text;
 // a copy of the old text beside it puts it back when the write fails or is interrupted.
-void SaveInPlace(const TextEditor& editor, const std::filesystem::path& target, const std::filesystem::path& folder)
+int64_t SaveInPlace(const TextEditor& editor, const std::filesystem::path& target, const std::filesystem::path& folder)
 {
+    int64_t replaced = 0;
     FileHandle file(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
     if (file.fd < 0)
         RaiseIoError(errno);
@@ -519,8 +557,9 @@ void SaveInPlace(const TextEditor& editor, const std::filesystem::path& target, 
             InPlaceWrite::StopIfSignalled();
             if (::lseek(file.fd, 0, SEEK_SET) < 0)
                 RaiseIoError(errno);
-            const off_t size = WriteParagraphs(editor, file.fd, true, &InPlaceWrite::StopIfSignalled);
-            if (::ftruncate(file.fd, size) != 0)
+            const Written result = WriteParagraphs(editor, file.fd, true, &InPlaceWrite::StopIfSignalled);
+            replaced = result.replaced;
+            if (::ftruncate(file.fd, result.bytes) != 0)
                 RaiseIoError(errno);
             SyncData(file.fd);
             // Gone before a signal that came meanwhile ends the process on leaving this block.
@@ -539,20 +578,22 @@ void SaveInPlace(const TextEditor& editor, const std::filesystem::path& target, 
     }
     if (::close(file.Release()) != 0)
         RaiseIoError(errno);
+    return replaced;
 }
 
 // The usual save: the text goes into a new file beside the target, which then takes the
 // target's name in one step. Either the old file or the new one is there, whole, at any
 // moment; a folder that cannot take the new file is an error, never a reason to write over
 // the old one.
-void SaveByRename(const TextEditor& editor, const std::filesystem::path& target, const std::filesystem::path& folder,
-                  const struct stat* old)
+int64_t SaveByRename(const TextEditor& editor, const std::filesystem::path& target, const std::filesystem::path& folder,
+                     const struct stat* old)
 {
+    int64_t replaced = 0;
     std::string tempName;
     FileHandle file(CreateSideFile(folder, target.filename().string(), ".lepotex~", true, tempName));
     TempRegistration registration(tempName);
     try {
-        WriteParagraphs(editor, file.fd, true, [] {});
+        replaced = WriteParagraphs(editor, file.fd, true, [] {}).replaced;
         if (old) {
             ::fchmod(file.fd, old->st_mode & 07777);
             if (::fchown(file.fd, old->st_uid, old->st_gid) != 0) {
@@ -570,11 +611,30 @@ void SaveByRename(const TextEditor& editor, const std::filesystem::path& target,
         ::unlink(tempName.c_str());
         throw;
     }
+    return replaced;
+}
+
+// Reads from `fd` into `into` until the end of the file or `want` bytes; returns the count.
+size_t ReadFully(int fd, char* into, size_t want)
+{
+    size_t got = 0;
+    while (got < want) {
+        const ssize_t n = ::read(fd, into + got, want - got);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            RaiseIoError(errno);
+        }
+        if (n == 0)
+            break;
+        got += size_t(n);
+    }
+    return got;
 }
 
 }  // namespace
 
-void TextEditor::LoadFromFile(const std::string& name)
+void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncoding> encoding)
 {
     if (name.empty())
         return;
@@ -592,7 +652,6 @@ void TextEditor::LoadFromFile(const std::string& name)
 
         auto fresh = std::make_unique<Buffer>(undoBufferSize);
         LoadReport report;
-        int64_t readBefore = 0;  // bytes of the file before the current step
         const int32_t width = EffectiveWrapWidth();
         int error = kErrNone;
         // inBlock: the bytes lie in the block being read, which the buffer then keeps.
@@ -609,6 +668,8 @@ void TextEditor::LoadFromFile(const std::string& name)
             // A line longer than the paragraph limit goes in as several paragraphs, each ending
             // at its last blank within the limit (or at the limit when it has none). The line's
             // own trailing blanks went first, so they never make an empty paragraph of their own.
+            if (text.size() > size_t(paraLengthLimit))
+                ++report.longLinesSplit;
             do {
                 std::string_view piece = text;
                 if (piece.size() > size_t(paraLengthLimit)) {
@@ -635,65 +696,156 @@ void TextEditor::LoadFromFile(const std::string& name)
                 }
             } while (!text.empty() && error == kErrNone);
         };
+        // Sizes the paragraph table once from the line density of a first step, so a large
+        // book is not re-allocated step by step.
+        auto reserve = [&](std::string_view step, int64_t total, LineEnd lineEnd) {
+            const int64_t lines = std::count(step.begin(), step.end(), lineEnd == LineEnd::Lf ? '\n' : '\r') + 1;
+            const int64_t estimate = total / (int64_t(step.size()) / lines + 1) * 21 / 20 + 16;
+            fresh->paras.Reserve(std::ptrdiff_t(estimate));
+            fresh->lines.Reserve(int32_t(std::min<int64_t>(estimate, kMaxLimit)));
+        };
 
         // The file is read into blocks as large as the file (up to kMaxBlock), in steps of
         // kReadSize; the paragraphs then point into them.
         constexpr size_t kReadSize = 1 << 20;
         constexpr size_t kMaxBlock = size_t(64) << 20;
-        const size_t blockSize = sized ? std::min<size_t>(kMaxBlock, size_t(info.st_size) + 1) : kReadSize;
-        TextBlock block;
-        size_t filled = 0;
-        LineReader reader;
-        bool reserved = false;
-        for (;;) {
-            if (!block || filled == blockSize) {
-                if (block && usedSinceNewBlock)
-                    fresh->blocks.push_back(std::move(block));
-                block = AllocateTextBlock(blockSize);
-                filled = 0;
-                usedSinceNewBlock = false;
-            }
-            char* start = block.get() + filled;
-            const ssize_t got = ::read(file.fd, start, std::min(kReadSize, blockSize - filled));
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                RaiseIoError(errno);
-            }
-            if (got == 0) {
-                reader.Finish(append);
-                break;
-            }
-            filled += size_t(got);
-            if (!reserved && sized) {
-                // Size the paragraph table once from the first step's line density, so a
-                // large book is not re-allocated step by step.
-                reserved = true;
-                const int64_t lines = std::count(start, start + got, '\r') + 1;
-                const int64_t estimate = int64_t(info.st_size) / (got / lines + 1) * 21 / 20 + 16;
-                fresh->paras.Reserve(std::ptrdiff_t(estimate));
-                fresh->lines.Reserve(int32_t(std::min<int64_t>(estimate, kMaxLimit)));
-            }
-            const char* stop = reader.Feed(start, start + got, append);
-            if (stop != start + got) {
-                const int64_t markAt = readBefore + (stop - start);
-                // The mark itself is the old way to end a text file, and no loss.
-                report.bytesAfterEndMark = (sized ? int64_t(info.st_size) - markAt : (start + got) - stop) - 1;
-                break;
-            }
-            readBefore += got;
-            if (error != kErrNone)
-                break;
+        const size_t fileSize = sized ? size_t(info.st_size) : 0;
+        const size_t blockSize = sized ? std::min<size_t>(kMaxBlock, fileSize + 1) : kReadSize;
+        TextBlock block = AllocateTextBlock(blockSize);
+        size_t filled = ReadFully(file.fd, block.get(), std::min(kReadSize, blockSize));
+        const std::string_view first(block.get(), filled);
+
+        // A Windows-1250 book with CR LF line ends, by far the most common, is known from its
+        // first step: it is not UTF-8 there, its high bytes are Czech, and it has a CR LF.
+        // It is read step by step as it always was. Anything else is read whole first, since
+        // its encoding or line end may show only further on.
+        bool streamed = false;
+        if (!encoding || *encoding == TextEncoding::Windows1250) {
+            const bool windows1250 = encoding || (!EncodingOfMark(first) && !ScanUtf8(first, false).valid &&
+                                                  DetectCodePage(first) == TextEncoding::Windows1250);
+            streamed = windows1250 && std::string_view(first).find("\r\n") != std::string_view::npos;
         }
-        if (block && usedSinceNewBlock)
-            fresh->blocks.push_back(std::move(block));
+
+        if (streamed) {
+            report.format = FileFormat{};
+            LineReader reader(LineEnd::CrLf);
+            int64_t readBefore = 0;  // bytes of the file before the current step
+            size_t got = filled;
+            filled = 0;
+            if (sized)
+                reserve(first, int64_t(fileSize), LineEnd::CrLf);
+            for (bool firstStep = true;; firstStep = false) {
+                if (!firstStep) {
+                    if (filled == blockSize) {
+                        if (usedSinceNewBlock)
+                            fresh->blocks.push_back(std::move(block));
+                        block = AllocateTextBlock(blockSize);
+                        filled = 0;
+                        usedSinceNewBlock = false;
+                    }
+                    const ssize_t n = ::read(file.fd, block.get() + filled, std::min(kReadSize, blockSize - filled));
+                    if (n < 0) {
+                        if (errno == EINTR)
+                            continue;
+                        RaiseIoError(errno);
+                    }
+                    got = size_t(n);
+                }
+                if (got == 0) {
+                    reader.Finish(append);
+                    break;
+                }
+                char* start = block.get() + filled;
+                filled += got;
+                const char* stop = reader.Feed(start, start + got, append);
+                if (stop != start + got) {
+                    const int64_t markAt = readBefore + (stop - start);
+                    // The mark itself is the old way to end a text file, and no loss.
+                    report.bytesAfterEndMark = (sized ? int64_t(fileSize) - markAt : (start + got) - stop) - 1;
+                    break;
+                }
+                readBefore += int64_t(got);
+                if (error != kErrNone)
+                    break;
+            }
+            if (block && usedSinceNewBlock)
+                fresh->blocks.push_back(std::move(block));
+        } else {
+            // The whole file in one block.
+            size_t capacity = sized ? fileSize + 1 : blockSize;
+            if (capacity > blockSize) {
+                TextBlock whole = AllocateTextBlock(capacity);
+                std::memcpy(whole.get(), block.get(), filled);
+                block = std::move(whole);
+            }
+            for (;;) {
+                if (filled == capacity) {
+                    capacity *= 2;
+                    TextBlock larger = AllocateTextBlock(capacity);
+                    std::memcpy(larger.get(), block.get(), filled);
+                    block = std::move(larger);
+                }
+                const size_t got = ReadFully(file.fd, block.get() + filled, capacity - filled);
+                filled += got;
+                if (got == 0 || filled < capacity)
+                    break;
+            }
+            std::string_view bytes(block.get(), filled);
+            TextBlock converted;
+            std::string_view text = bytes;
+            Replacements replaced;
+            TextEncoding found = TextEncoding::Windows1250;
+            if (!encoding && !EncodingOfMark(bytes)) {
+                // Tried as UTF-8 first, converting as it goes; what is no UTF-8 is a code page.
+                if (const auto length = ConvertIfUtf8(bytes, converted, replaced)) {
+                    found = TextEncoding::Utf8;
+                    text = std::string_view(converted.get(), *length);
+                    block.reset();
+                } else {
+                    found = DetectCodePage(bytes);
+                }
+            } else {
+                found = ResolveEncoding(bytes, encoding);
+                if (found != TextEncoding::Windows1250 && EncodingOfMark(bytes) == found)
+                    bytes.remove_prefix(MarkLength(found));
+            }
+            if (converted) {
+                // Converted on the way.
+            } else if (found == TextEncoding::Utf16Le || found == TextEncoding::Utf16Be) {
+                // Half as long as Windows-1250: converted where it lies, with no second block
+                // of the book's size to fill.
+                text = std::string_view(block.get(), ConvertToWindows1250(found, bytes, block.get(), replaced));
+            } else if (found != TextEncoding::Windows1250) {
+                converted = AllocateTextBlock(bytes.size() + 1);
+                text = std::string_view(converted.get(), ConvertToWindows1250(found, bytes, converted.get(), replaced));
+                block.reset();  // the file's own bytes are no longer needed
+            }
+            const LineEnd lineEnd = FindLineEnd(text);
+            report.format = FileFormat{found, lineEnd};
+            if (replaced.count > 0) {
+                report.charsReplaced = replaced.count;
+                report.firstReplaced = replaced.first;
+                const std::string_view before = text.substr(0, size_t(replaced.firstOffset));
+                report.firstReplacedLine =
+                    std::count(before.begin(), before.end(), lineEnd == LineEnd::Lf ? '\n' : '\r') + 1;
+            }
+            reserve(text.substr(0, kReadSize), int64_t(text.size()), lineEnd);
+            LineReader reader(lineEnd);
+            const char* stop = reader.Feed(text.data(), text.data() + text.size(), append);
+            if (stop != text.data() + text.size())
+                report.bytesAfterEndMark = (text.data() + text.size() - stop) - 1;
+            else
+                reader.Finish(append);
+            if (usedSinceNewBlock)
+                fresh->blocks.push_back(converted ? std::move(converted) : std::move(block));
+        }
         if (error != kErrNone)
             RaiseEditorError(error);
         if (::close(file.Release()) != 0)
             RaiseIoError(errno);
-        report.longLinesCut = reader.longLinesCut;
         buffer = std::move(fresh);
         loadReport = report;
+        fileFormat = report.format;
     } catch (...) {
         isOpen = false;
         throw;
@@ -720,7 +872,7 @@ void TextEditor::SaveToFile(const std::string& name)
     if (::stat(target.path.c_str(), &old) != 0) {
         if (errno != ENOENT)
             RaiseIoError(errno);
-        SaveByRename(*this, target.path, folder, nullptr);
+        saveReplacements = SaveByRename(*this, target.path, folder, nullptr);
     } else if (S_ISDIR(old.st_mode)) {
         RaiseIoError(EISDIR);
     } else if (!S_ISREG(old.st_mode)) {
@@ -729,7 +881,7 @@ void TextEditor::SaveToFile(const std::string& name)
         FileHandle file(::open(target.path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
         if (file.fd < 0)
             RaiseIoError(errno);
-        WriteParagraphs(*this, file.fd, false, [] {});
+        saveReplacements = WriteParagraphs(*this, file.fd, false, [] {}).replaced;
         SyncData(file.fd);
         if (::close(file.Release()) != 0)
             RaiseIoError(errno);
@@ -739,9 +891,9 @@ void TextEditor::SaveToFile(const std::string& name)
         // A file nobody may write is read-only for us too, even where the system would let us.
         RaiseIoError(EACCES);
     } else if (old.st_nlink > 1) {
-        SaveInPlace(*this, target.path, folder);
+        saveReplacements = SaveInPlace(*this, target.path, folder);
     } else {
-        SaveByRename(*this, target.path, folder, &old);
+        saveReplacements = SaveByRename(*this, target.path, folder, &old);
     }
     SetModified(false);
 }
@@ -755,7 +907,7 @@ void TextEditor::SaveToDescriptor(int fd)
         RaiseIoError(EBADF);
     struct stat info {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    WriteParagraphs(*this, fd, regular, [] {});
+    saveReplacements = WriteParagraphs(*this, fd, regular, [] {}).replaced;
     SetModified(false);
 }
 

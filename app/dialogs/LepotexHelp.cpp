@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialogs/RtfReader.h"
+#include "editor/TextEncoding.h"
 #include "editor/Windows1250.h"
 
 namespace lepotex {
@@ -21,7 +22,14 @@ QString ManualText(const QByteArray& bytes)
     const std::string_view view(bytes.constData(), std::size_t(bytes.size()));
     if (LooksLikeRtf(view))
         return QString::fromStdU16String(RtfToText(view));
-    QString text = QString::fromStdU16String(DecodeWindows1250(view));
+    // The manual is read as any text file is: in the encoding it is in. UTF-8 goes straight to
+    // the window, which can show every character of it.
+    TextEncoding found = TextEncoding::Windows1250;
+    Replacements replaced;
+    const std::string cp1250 = TextToWindows1250(view, std::nullopt, found, replaced);
+    QString text = found == TextEncoding::Utf8 || found == TextEncoding::Utf8Bom
+                       ? QString::fromUtf8(view.substr(MarkLength(found)))
+                       : QString::fromStdU16String(DecodeWindows1250(cp1250));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;

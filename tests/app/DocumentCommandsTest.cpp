@@ -191,5 +191,42 @@ TEST(DocumentCommands, OpenTellsWhatTheFileFormatLeftOut)
     EXPECT_EQ(w->DocumentName(), book);
 }
 
+TEST(DocumentCommands, ALossyFileIsNeverSavedOverItselfByCtrlS)
+{
+    TestWindow w;
+    const QString book = w.Path(QStringLiteral("azbuka.txt"));
+    const std::string bytes = "Řádek\nПривет\n";
+    WriteFile(book, bytes);
+    w->OpenAtStart(book);
+    ASSERT_EQ(w.prompts->shown.size(), 1u);
+    const QString told = w.prompts->shown[0].text;
+    EXPECT_TRUE(told.contains(QStringLiteral("první je „П“ na řádku 2"))) << told.toStdString();
+    EXPECT_TRUE(told.contains(QStringLiteral("Uložit jako..."))) << told.toStdString();
+
+    // Ctrl+S asks for a name; cancelled, the file stays as it was.
+    w.prompts->saveNames = {QString()};
+    w->FileSave1->trigger();
+    EXPECT_EQ(w.prompts->saveDialogs, 1);
+    EXPECT_EQ(ReadFile(book), bytes);
+    // Saved under a new name, in the file's encoding and line end; then Ctrl+S saves there.
+    const QString copy = w.Path(QStringLiteral("kopie.txt"));
+    w.prompts->saveNames = {copy};
+    w->FileSave1->trigger();
+    EXPECT_EQ(ReadFile(copy), "Řádek\n??????\n");
+    w.Type("x");
+    w->FileSave1->trigger();
+    EXPECT_EQ(w.prompts->saveDialogs, 2);
+    EXPECT_EQ(ReadFile(book), bytes);
+
+    // A new document is Windows-1250 with CR LF again.
+    w.prompts->answers = {Answer::No};
+    w->FileNew1->trigger();
+    w.Type("č");
+    const QString fresh = w.Path(QStringLiteral("nový.txt"));
+    w.prompts->saveNames = {fresh};
+    w->FileSave1->trigger();
+    EXPECT_EQ(ReadFile(fresh), "\xE8\r\n");
+}
+
 }  // namespace
 }  // namespace lepotex::test

@@ -78,6 +78,11 @@ TEST_F(HelpTest, WorkingFolderComesFirstAndRichTextIsShownAsText)
     WriteFile("Lepotex.txt", "Kapitola\r\nP\xF8\xEDli\x9A\rkon\xE8\xED\n");
     help.LoadManual();
     EXPECT_EQ(help.Text(), QString::fromUtf8("Kapitola\nPříliš\nkončí\n"));
+
+    // A manual in UTF-8 is read as UTF-8, every character of it kept.
+    WriteFile("Lepotex.txt", "\xEF\xBB\xBFNávod — ελληνικά\n");
+    help.LoadManual();
+    EXPECT_EQ(help.Text(), QString::fromUtf8("Návod — ελληνικά\n"));
 }
 
 TEST_F(HelpTest, MissingManualLeavesAnEmptyViewerAndNamesTheFile)

@@ -1,4 +1,5 @@
 #include "editor/TextEditor.h"
+#include "editor/Windows1250.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +74,8 @@ TEST_F(TextFileTest, LineEndsAndSpecialBytesLoadAndSaveByTheFormatRules)
     EXPECT_EQ(RoundTrip("a\r\nb\r\n"), (std::pair<Paras, std::string>{{"a", "b", ""}, "a\r\nb\r\n"}));
     EXPECT_EQ(RoundTrip("a\r\nb"), (std::pair<Paras, std::string>{{"a", "b", ""}, "a\r\nb\r\n"}));
     EXPECT_EQ(RoundTrip("a\rb"), (std::pair<Paras, std::string>{{"a", "b", ""}, "a\r\nb\r\n"}));
-    EXPECT_EQ(RoundTrip("a\nb"), (std::pair<Paras, std::string>{{"a\nb", ""}, "a\nb\r\n"}));
+    // A text with no CR at all has LF line ends, and keeps them.
+    EXPECT_EQ(RoundTrip("a\nb"), (std::pair<Paras, std::string>{{"a", "b", ""}, "a\nb\n"}));
     EXPECT_EQ(RoundTrip("a\r\r\nb"), (std::pair<Paras, std::string>{{"a", "", "b", ""}, "a\r\n\r\nb\r\n"}));
     EXPECT_EQ(RoundTrip("x   \t\r\n"), (std::pair<Paras, std::string>{{"x", ""}, "x\r\n"}));
     EXPECT_EQ(RoundTrip("a\tb\x01\x09\x0a" "c\r\n"),
@@ -91,14 +93,17 @@ TEST_F(TextFileTest, LineEndsAndSpecialBytesLoadAndSaveByTheFormatRules)
     EXPECT_EQ(RoundTrip(high + "\r\n").second, high + "\r\n");
 }
 
-TEST_F(TextFileTest, LongLinesAreCutAndCountsMatchTheFile)
+TEST_F(TextFileTest, LongLinesAreSplitAndCountsMatchTheFile)
 {
+    // A line over the limit is not cut: with no blank in it, it is split at the limit.
     const std::string longLine(40000, 'q');
     TextEditor editor;
     editor.LoadFromFile(Write("long.txt", longLine + "\r\nnext\r\n"));
-    ASSERT_EQ(editor.ParaCount(), 3);
+    ASSERT_EQ(editor.ParaCount(), 4);
     EXPECT_EQ(editor.ParaText(1).size(), 32767u);
-    EXPECT_EQ(editor.ParaText(2), "next");
+    EXPECT_EQ(editor.ParaText(2).size(), 40000u - 32767u);
+    EXPECT_EQ(editor.ParaText(3), "next");
+    EXPECT_EQ(editor.LastLoadReport().longLinesSplit, 1);
 
     editor.LoadFromFile(Write("counts.txt", "ab\r\nc\r\n"));
     EXPECT_EQ(editor.ByteCount(), 7);
@@ -108,7 +113,7 @@ TEST_F(TextFileTest, LongLinesAreCutAndCountsMatchTheFile)
     // A larger text, loaded across several read blocks, keeps ByteCount equal to the file size.
     std::string book;
     for (int i = 0; book.size() < 3'000'000; ++i)
-        book += "Řádek číslo " + std::to_string(i) + " s nějakým textem navíc, aby byl delší.\r\n";
+        book += Utf8ToWindows1250("Řádek číslo " + std::to_string(i) + " s nějakým textem navíc, aby byl delší.\r\n");
     editor.LoadFromFile(Write("book.txt", book));
     EXPECT_EQ(editor.ByteCount(), int32_t(book.size()));
     test::ExpectCountsConsistent(editor);
@@ -118,11 +123,11 @@ TEST_F(TextFileTest, LongLinesAreCutAndCountsMatchTheFile)
     // What the format rules leave out is reported, so that nothing goes without a word; a
     // final Ctrl+Z is the old way to end a file, not a loss.
     editor.LoadFromFile(Write("loss.txt", std::string("a\0b\r\n", 5) + longLine + "\r\n\x1a" "rest"));
-    EXPECT_EQ(editor.LastLoadReport().longLinesCut, 1);
+    EXPECT_EQ(editor.LastLoadReport().longLinesSplit, 1);
     EXPECT_EQ(editor.LastLoadReport().linesCutAtNul, 1);
     EXPECT_EQ(editor.LastLoadReport().bytesAfterEndMark, 4);
     editor.LoadFromFile(Write("dos.txt", "a\r\n\x1a"));
-    EXPECT_TRUE(editor.LastLoadReport().Lossless());
+    EXPECT_TRUE(editor.LastLoadReport().Faithful());
 
     editor.LoadFromFile(Write("kniha.", "x"));
     EXPECT_EQ(editor.FileName(), (folder / "kniha").string()) << "one trailing dot is dropped from the name";

@@ -1,0 +1,598 @@
+#include "editor/TextEncoding.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+#include <iconv.h>
+#include <uchardet/uchardet.h>
+
+#include "editor/TextBlock.h"
+#include "editor/Windows1250.h"
+
+namespace lepotex {
+
+const char* EncodingName(TextEncoding encoding) noexcept
+{
+    switch (encoding) {
+    case TextEncoding::Windows1250: return "CP1250";
+    case TextEncoding::Utf8: return "UTF-8";
+    case TextEncoding::Utf8Bom: return "UTF-8 BOM";
+    case TextEncoding::Utf16Le:
+    case TextEncoding::Utf16Be: return "UTF-16";
+    case TextEncoding::Iso8859_2: return "ISO-8859-2";
+    case TextEncoding::Cp852: return "CP852";
+    }
+    return "CP1250";
+}
+
+std::string FormatName(FileFormat format)
+{
+    std::string name = EncodingName(format.encoding);
+    if (format.lineEnd == LineEnd::Lf)
+        name += " LF";
+    return name;
+}
+
+std::optional<TextEncoding> ParseEncoding(std::string_view name)
+{
+    std::string lower(name);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    });
+    if (lower == "cp1250" || lower == "windows-1250")
+        return TextEncoding::Windows1250;
+    if (lower == "utf-8" || lower == "utf8")
+        return TextEncoding::Utf8;
+    if (lower == "utf-8-bom")
+        return TextEncoding::Utf8Bom;
+    if (lower == "utf-16" || lower == "utf16" || lower == "utf-16le")
+        return TextEncoding::Utf16Le;
+    if (lower == "utf-16be")
+        return TextEncoding::Utf16Be;
+    if (lower == "iso-8859-2" || lower == "latin2")
+        return TextEncoding::Iso8859_2;
+    if (lower == "cp852" || lower == "ibm852")
+        return TextEncoding::Cp852;
+    return std::nullopt;
+}
+
+std::optional<TextEncoding> EncodingOfMark(std::string_view bytes) noexcept
+{
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        return TextEncoding::Utf8Bom;
+    if (bytes.starts_with("\xFF\xFE"))
+        return TextEncoding::Utf16Le;
+    if (bytes.starts_with("\xFE\xFF"))
+        return TextEncoding::Utf16Be;
+    return std::nullopt;
+}
+
+std::string_view MarkOf(TextEncoding encoding) noexcept
+{
+    switch (encoding) {
+    case TextEncoding::Utf8Bom: return "\xEF\xBB\xBF";
+    case TextEncoding::Utf16Le: return "\xFF\xFE";
+    case TextEncoding::Utf16Be: return "\xFE\xFF";
+    default: return {};
+    }
+}
+
+size_t MarkLength(TextEncoding encoding) noexcept { return MarkOf(encoding).size(); }
+
+namespace {
+
+bool IsContinuation(uint8_t c) { return (c & 0xC0) == 0x80; }
+
+// The length of the run of ASCII bytes at `p`, eight at a time.
+size_t AsciiRun(const uint8_t* p, const uint8_t* end) noexcept
+{
+    const uint8_t* start = p;
+    while (end - p >= 8) {
+        uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+        p += 8;
+    }
+    while (p < end && *p < 0x80)
+        ++p;
+    return size_t(p - start);
+}
+
+// Decodes one UTF-8 sequence at p (a byte >= 0x80); returns its length, 0 when malformed,
+// or -1 when it is cut by `end` but valid so far.
+int DecodeUtf8(const uint8_t* p, const uint8_t* end, char32_t& cp) noexcept
+{
+    const uint8_t lead = *p;
+    int length;
+    char32_t min;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        cp = lead & 0x1F;
+        min = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        cp = lead & 0x0F;
+        min = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        cp = lead & 0x07;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    for (int i = 1; i < length; ++i) {
+        if (p + i >= end)
+            return -1;
+        if (!IsContinuation(p[i]))
+            return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+        // Overlong forms, surrogates and code points past U+10FFFF show at the second byte.
+        if (i == 1 && ((length == 3 && cp < (min >> 6)) || (length == 4 && cp < (min >> 12)) ||
+                       (length == 3 && cp >= 0x360 && cp <= 0x37F) || (length == 4 && cp > 0x10F)))
+            return 0;
+    }
+    return length;
+}
+
+// The Windows-1250 byte of each code point below U+0800, 0 where there is none; from the
+// editor's one Windows-1250 table.
+const std::array<uint8_t, 0x800>& SmallCodePoints()
+{
+    static const std::array<uint8_t, 0x800> table = [] {
+        std::array<uint8_t, 0x800> t{};
+        for (char32_t cp = 1; cp < 0x800; ++cp)
+            t[cp] = HasWindows1250Byte(cp) ? UnicodeToWindows1250(cp) : 0;
+        return t;
+    }();
+    return table;
+}
+
+uint8_t ToWindows1250(char32_t cp) noexcept
+{
+    if (cp < 0x800)
+        return cp == 0 ? 0 : SmallCodePoints()[cp];
+    return HasWindows1250Byte(cp) ? UnicodeToWindows1250(cp) : 0;
+}
+
+void Replace(char* out, size_t at, char32_t cp, Replacements& replaced)
+{
+    out[at] = '?';
+    if (replaced.count++ == 0) {
+        replaced.first = cp;
+        replaced.firstOffset = int64_t(at);
+    }
+}
+
+// Converts UTF-8 at `p` to Windows-1250 at `out`. Strict, it stops at the first byte that
+// is no UTF-8 and returns nullopt; otherwise such a byte becomes '?'. It copies eight bytes
+// at a time, so `out` may not overlap the input.
+template <bool strict>
+std::optional<size_t> Utf8Run(const uint8_t* p, const uint8_t* end, char* out, Replacements& replaced)
+{
+    const std::array<uint8_t, 0x800>& small = SmallCodePoints();
+    size_t n = 0;
+    while (p < end) {
+        if (end - p >= 8) {
+            // Eight bytes at a time: the ASCII in front of the next sequence is copied whole.
+            uint64_t word;
+            std::memcpy(&word, p, 8);
+            std::memcpy(out + n, p, 8);
+            const uint64_t high = word & 0x8080808080808080ull;
+            if (!high) {
+                n += 8;
+                p += 8;
+                continue;
+            }
+            const int ascii = __builtin_ctzll(high) / 8;
+            n += size_t(ascii);
+            p += ascii;
+        } else if (*p < 0x80) {
+            out[n++] = char(*p++);
+            continue;
+        }
+        const uint8_t c = *p;
+        char32_t cp = 0;
+        int length;
+        if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && IsContinuation(p[1])) {
+            cp = char32_t((c & 0x1F) << 6 | (p[1] & 0x3F));
+            length = 2;
+        } else {
+            length = DecodeUtf8(p, end, cp);
+        }
+        if (length <= 0) {
+            // A sequence cut by the end of the file is a UTF-8 file cut short, not a code page.
+            if (strict && length == 0)
+                return std::nullopt;
+            Replace(out, n++, U'\uFFFD', replaced);
+            ++p;
+            continue;
+        }
+        p += length;
+        const uint8_t byte = cp < 0x800 ? small[cp] : ToWindows1250(cp);
+        if (byte)
+            out[n++] = char(byte);
+        else
+            Replace(out, n++, cp, replaced);
+    }
+    return n;
+}
+
+size_t Utf8ToCp1250(std::string_view bytes, char* out, Replacements& replaced)
+{
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    return *Utf8Run<false>(p, p + bytes.size(), out, replaced);
+}
+
+size_t Utf16ToCp1250(std::string_view bytes, bool bigEndian, char* out, Replacements& replaced)
+{
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    const uint8_t* end = p + (bytes.size() & ~size_t(1));
+    auto unit = [bigEndian](const uint8_t* q) -> char32_t {
+        return bigEndian ? char32_t(q[0] << 8 | q[1]) : char32_t(q[1] << 8 | q[0]);
+    };
+    const std::array<uint8_t, 0x800>& small = SmallCodePoints();
+    size_t n = 0;
+    while (p < end) {
+        const char32_t u = unit(p);
+        p += 2;
+        if (u < 0x80) {
+            out[n++] = char(u);
+        } else if (u < 0x800) {
+            if (const uint8_t byte = small[u])
+                out[n++] = char(byte);
+            else
+                Replace(out, n++, u, replaced);
+        } else if (u >= 0xD800 && u <= 0xDBFF && p < end && unit(p) >= 0xDC00 && unit(p) <= 0xDFFF) {
+            Replace(out, n++, 0x10000 + ((u - 0xD800) << 10) + (unit(p) - 0xDC00), replaced);
+            p += 2;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            Replace(out, n++, U'\uFFFD', replaced);
+        } else if (const uint8_t byte = ToWindows1250(u)) {
+            out[n++] = char(byte);
+        } else {
+            Replace(out, n++, u, replaced);
+        }
+    }
+    if (bytes.size() % 2)
+        Replace(out, n++, U'\uFFFD', replaced);  // half a character at the end
+    return n;
+}
+
+const char* IconvName(TextEncoding encoding)
+{
+    return encoding == TextEncoding::Iso8859_2 ? "ISO-8859-2" : "CP852";
+}
+
+struct Converter {
+    Converter(const char* to, const char* from) : cd(iconv_open(to, from))
+    {
+        if (cd == iconv_t(-1))
+            throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
+    }
+    ~Converter() { iconv_close(cd); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    iconv_t cd;
+};
+
+// One byte of a single-byte code page as a code point, for telling what was replaced.
+char32_t CodePointOf(const char* codePage, char byte)
+{
+    Converter toUtf32("UTF-32LE", codePage);
+    char in[1] = {byte};
+    char* inP = in;
+    size_t inLeft = 1;
+    uint8_t out[4] = {};
+    char* outP = reinterpret_cast<char*>(out);
+    size_t outLeft = 4;
+    if (iconv(toUtf32.cd, &inP, &inLeft, &outP, &outLeft) == size_t(-1))
+        return U'\uFFFD';
+    return char32_t(out[0] | out[1] << 8 | out[2] << 16 | out[3] << 24);
+}
+
+// A single-byte code page through iconv; a character Windows-1250 lacks becomes '?'.
+size_t CodePageToCp1250(const char* codePage, std::string_view bytes, char* out, Replacements& replaced)
+{
+    Converter converter("CP1250", codePage);
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    char* o = out;
+    size_t outLeft = bytes.size();
+    while (inLeft > 0) {
+        if (iconv(converter.cd, &in, &inLeft, &o, &outLeft) != size_t(-1))
+            break;
+        if (errno != EILSEQ && errno != EINVAL)
+            throw std::runtime_error(std::string("iconv: ") + std::strerror(errno));
+        Replace(out, size_t(o - out), CodePointOf(codePage, *in), replaced);
+        ++o;
+        --outLeft;
+        ++in;
+        --inLeft;
+    }
+    return size_t(o - out);
+}
+
+// Whether high bytes read as Windows-1250 look like Czech: nearly all of them Czech letters
+// or the punctuation of Czech typesetting. ISO-8859-2 puts "š" and "ž" where Windows-1250
+// has "ą" and "ľ", and CP852 moves nearly every letter (its "á", "ž" and "é" are the no-break
+// space, "§" and "‚" of Windows-1250, so those are left out). A text that fails this only
+// goes to the detector, which knows Czech in all three.
+bool PlausibleCzechWindows1250(std::string_view bytes)
+{
+    static const std::array<bool, 256> czech = [] {
+        std::array<bool, 256> set{};
+        const std::u16string_view characters =
+            u"ÁČĎÉĚÍŇÓŘŠŤÚŮÝŽáčďéěíňóřšťúůýž"
+            u"äöüßÄÖÜôÔ"
+            u"„“”‘’«»‹›–—…•·°©®×€™\u00AD";
+        for (const char16_t c : characters)
+            set[UnicodeToWindows1250(c)] = true;
+        return set;
+    }();
+    int64_t high = 0;
+    int64_t foreign = 0;
+    for (const char c : bytes) {
+        const uint8_t byte = uint8_t(c);
+        if (byte >= 0x80) {
+            ++high;
+            foreign += !czech[byte];
+        }
+    }
+    return foreign < 2 || foreign * 20 < high;
+}
+
+}  // namespace
+
+Utf8Scan ScanUtf8(std::string_view bytes, bool complete) noexcept
+{
+    Utf8Scan scan;
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    const uint8_t* end = p + bytes.size();
+    while (p < end) {
+        if (end - p >= 8) {
+            uint64_t word;
+            std::memcpy(&word, p, 8);
+            if (!(word & 0x8080808080808080ull)) {
+                p += 8;
+                continue;
+            }
+        }
+        const uint8_t c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        // Two-byte sequences are nearly all of a European text's letters.
+        if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && IsContinuation(p[1])) {
+            scan.multiByte = true;
+            p += 2;
+            continue;
+        }
+        char32_t cp = 0;
+        const int length = DecodeUtf8(p, end, cp);
+        if (length == 0 || (length < 0 && complete)) {
+            scan.valid = false;
+            return scan;
+        }
+        scan.multiByte = true;
+        if (length < 0)
+            break;
+        p += length;
+    }
+    return scan;
+}
+
+TextEncoding DetectCodePage(std::string_view bytes)
+{
+    // The detector needs no more than this to be sure, and stays cheap on a big book.
+    constexpr size_t kSample = size_t(256) << 10;
+    const std::string_view sample = bytes.substr(0, kSample);
+    if (PlausibleCzechWindows1250(sample))
+        return TextEncoding::Windows1250;
+    uchardet_t detector = uchardet_new();
+    if (!detector)
+        return TextEncoding::Windows1250;
+    TextEncoding found = TextEncoding::Windows1250;
+    if (uchardet_handle_data(detector, sample.data(), sample.size()) == 0) {
+        uchardet_data_end(detector);
+        const std::string_view name = uchardet_get_charset(detector);
+        if (name == "ISO-8859-2")
+            found = TextEncoding::Iso8859_2;
+        else if (name == "IBM852")
+            found = TextEncoding::Cp852;
+    }
+    uchardet_delete(detector);
+    return found;
+}
+
+TextEncoding DetectEncoding(std::string_view bytes)
+{
+    if (const auto marked = EncodingOfMark(bytes))
+        return *marked;
+    // A sequence cut by the end is a UTF-8 file cut short, as the loader takes it.
+    const Utf8Scan scan = ScanUtf8(bytes, false);
+    if (scan.valid && scan.multiByte)
+        return TextEncoding::Utf8;
+    if (scan.valid)
+        return TextEncoding::Windows1250;  // plain ASCII
+    return DetectCodePage(bytes);
+}
+
+size_t ConvertToWindows1250(TextEncoding encoding, std::string_view bytes, char* out, Replacements& replaced)
+{
+    switch (encoding) {
+    case TextEncoding::Windows1250:
+        if (!bytes.empty())
+            std::memcpy(out, bytes.data(), bytes.size());
+        return bytes.size();
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf8Bom: return Utf8ToCp1250(bytes, out, replaced);
+    case TextEncoding::Utf16Le: return Utf16ToCp1250(bytes, false, out, replaced);
+    case TextEncoding::Utf16Be: return Utf16ToCp1250(bytes, true, out, replaced);
+    case TextEncoding::Iso8859_2:
+    case TextEncoding::Cp852: return CodePageToCp1250(IconvName(encoding), bytes, out, replaced);
+    }
+    return 0;
+}
+
+std::optional<size_t> ConvertIfUtf8(std::string_view bytes, TextBlock& out, Replacements& replaced)
+{
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    const uint8_t* end = p + bytes.size();
+    const size_t ascii = AsciiRun(p, end);
+    if (ascii == bytes.size())
+        return std::nullopt;
+    out = AllocateTextBlock(bytes.size() + 1);
+    std::memcpy(out.get(), p, ascii);
+    const std::optional<size_t> rest = Utf8Run<true>(p + ascii, end, out.get() + ascii, replaced);
+    if (!rest) {
+        out.reset();
+        replaced = {};
+        return std::nullopt;
+    }
+    if (replaced.count > 0)
+        replaced.firstOffset += int64_t(ascii);
+    return ascii + *rest;
+}
+
+TextEncoding ResolveEncoding(std::string_view bytes, std::optional<TextEncoding> encoding)
+{
+    TextEncoding found = encoding ? *encoding : DetectEncoding(bytes);
+    const auto marked = EncodingOfMark(bytes);
+    if (found == TextEncoding::Utf8 || found == TextEncoding::Utf8Bom)
+        found = marked == TextEncoding::Utf8Bom ? TextEncoding::Utf8Bom : TextEncoding::Utf8;
+    else if ((found == TextEncoding::Utf16Le || found == TextEncoding::Utf16Be) &&
+             (marked == TextEncoding::Utf16Le || marked == TextEncoding::Utf16Be))
+        found = *marked;
+    return found;
+}
+
+std::string TextToWindows1250(std::string_view bytes, std::optional<TextEncoding> encoding, TextEncoding& found,
+                              Replacements& replaced)
+{
+    found = ResolveEncoding(bytes, encoding);
+    if (found != TextEncoding::Windows1250 && EncodingOfMark(bytes) == found)
+        bytes.remove_prefix(MarkLength(found));
+    std::string text(bytes.size(), '\0');
+    text.resize(ConvertToWindows1250(found, bytes, text.data(), replaced));
+    return text;
+}
+
+size_t ConvertedCapacity(TextEncoding encoding, size_t size) noexcept
+{
+    switch (encoding) {
+    case TextEncoding::Windows1250: return size;
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf8Bom: return size * 3;
+    case TextEncoding::Utf16Le:
+    case TextEncoding::Utf16Be: return size * 2;
+    default: return size * 4 + 16;  // transliteration writes "..." for "…"
+    }
+}
+
+size_t ConvertFromWindows1250(TextEncoding encoding, std::string_view bytes, char* out, int64_t& replaced)
+{
+    switch (encoding) {
+    case TextEncoding::Windows1250:
+        if (!bytes.empty())
+            std::memcpy(out, bytes.data(), bytes.size());
+        return bytes.size();
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf8Bom: {
+        // Each byte's UTF-8 form, from the editor's one table: its length, then the bytes.
+        static const std::array<std::array<char, 4>, 256> forms = [] {
+            std::array<std::array<char, 4>, 256> table{};
+            for (int b = 0; b < 256; ++b) {
+                const char16_t u = Windows1250ToUnicode(uint8_t(b));
+                if (u < 0x80)
+                    table[b] = {1, char(u), 0, 0};
+                else if (u < 0x800)
+                    table[b] = {2, char(0xC0 | (u >> 6)), char(0x80 | (u & 0x3F)), 0};
+                else
+                    table[b] = {3, char(0xE0 | (u >> 12)), char(0x80 | ((u >> 6) & 0x3F)), char(0x80 | (u & 0x3F))};
+            }
+            return table;
+        }();
+        char* o = out;
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
+        const uint8_t* end = p + bytes.size();
+        while (p < end) {
+            if (end - p >= 8) {
+                uint64_t word;
+                std::memcpy(&word, p, 8);
+                std::memcpy(o, p, 8);
+                const uint64_t high = word & 0x8080808080808080ull;
+                if (!high) {
+                    o += 8;
+                    p += 8;
+                    continue;
+                }
+                const int ascii = __builtin_ctzll(high) / 8;
+                o += ascii;
+                p += ascii;
+            }
+            const std::array<char, 4>& form = forms[*p++];
+            std::memcpy(o, form.data() + 1, 3);  // room for three is always there
+            o += form[0];
+        }
+        return size_t(o - out);
+    }
+    case TextEncoding::Utf16Le:
+    case TextEncoding::Utf16Be: {
+        static const std::array<char16_t, 256> units = [] {
+            std::array<char16_t, 256> table{};
+            for (int b = 0; b < 256; ++b)
+                table[b] = Windows1250ToUnicode(uint8_t(b));
+            return table;
+        }();
+        const bool big = encoding == TextEncoding::Utf16Be;
+        char* o = out;
+        for (const char c : bytes) {
+            const char16_t u = units[uint8_t(c)];
+            *o++ = char(big ? u >> 8 : u & 0xFF);
+            *o++ = char(big ? u & 0xFF : u >> 8);
+        }
+        return size_t(o - out);
+    }
+    case TextEncoding::Iso8859_2:
+    case TextEncoding::Cp852: {
+        Converter converter((std::string(IconvName(encoding)) + "//TRANSLIT").c_str(), "CP1250");
+        char* in = const_cast<char*>(bytes.data());
+        size_t inLeft = bytes.size();
+        char* o = out;
+        size_t outLeft = ConvertedCapacity(encoding, bytes.size());
+        int64_t& lost = replaced;
+        while (inLeft > 0) {
+            const size_t r = iconv(converter.cd, &in, &inLeft, &o, &outLeft);
+            if (r != size_t(-1)) {
+                lost += int64_t(r);
+                break;
+            }
+            if (errno != EILSEQ && errno != EINVAL)
+                throw std::runtime_error(std::string("iconv: ") + std::strerror(errno));
+            *o++ = '?';  // one of the five bytes Windows-1250 leaves undefined
+            --outLeft;
+            ++in;
+            --inLeft;
+            ++lost;
+        }
+        return size_t(o - out);
+    }
+    }
+    return 0;
+}
+
+int64_t ConvertFromWindows1250(TextEncoding encoding, std::string_view bytes, std::string& out)
+{
+    const size_t start = out.size();
+    out.resize(start + ConvertedCapacity(encoding, bytes.size()));
+    int64_t replaced = 0;
+    out.resize(start + ConvertFromWindows1250(encoding, bytes, out.data() + start, replaced));
+    return replaced;
+}
+
+}  // namespace lepotex

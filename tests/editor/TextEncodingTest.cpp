@@ -1,0 +1,371 @@
+// Encodings and line ends of text files, checked against the C library's iconv as the
+// independent reference.
+#include "editor/TextEditor.h"
+#include "editor/TextEncoding.h"
+#include "editor/Windows1250.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <iconv.h>
+#include <unistd.h>
+
+#include "TestUtil.h"
+
+namespace lepotex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Paragraphs;
+using Paras = std::vector<std::string>;
+
+// iconv of a whole text; characters the target lacks fail the test unless `translit`.
+std::string Iconv(const std::string& text, const char* from, const char* to)
+{
+    iconv_t cd = iconv_open(to, from);
+    EXPECT_NE(cd, iconv_t(-1)) << from << " -> " << to;
+    std::string out(text.size() * 4 + 16, '\0');
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
+    char* o = out.data();
+    size_t outLeft = out.size();
+    const size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
+    EXPECT_NE(r, size_t(-1)) << from << " -> " << to << ": " << std::strerror(errno);
+    iconv_close(cd);
+    out.resize(size_t(o - out.data()));
+    return out;
+}
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Every character Windows-1250 defines, a few to a line, and some Czech.
+std::string AllWindows1250()
+{
+    std::string text = "Příliš žluťoučký kůň úpěl ďábelské ódy.\r\n";
+    text = Utf8ToWindows1250(text);
+    for (int b = 0x20; b <= 0xFF; ++b) {
+        if (b == 0x7F || b == 0x81 || b == 0x83 || b == 0x88 || b == 0x90 || b == 0x98)
+            continue;
+        text.push_back(char(b));
+        if (b % 16 == 15)
+            text += "\r\n";
+    }
+    return text;
+}
+
+std::string Lf(std::string text)
+{
+    std::erase(text, '\r');
+    return text;
+}
+
+class TextEncodingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = fs::temp_directory_path() / ("lepotex-enc-" + std::to_string(::getpid()) + "-" +
+                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+    std::string Write(const std::string& name, const std::string& bytes)
+    {
+        const std::string path = (folder / name).string();
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    // Loads, checks the paragraphs against the Windows-1250 text, saves and returns the bytes.
+    std::string LoadAndSave(TextEditor& editor, const std::string& bytes)
+    {
+        editor.LoadFromFile(Write("in.txt", bytes));
+        const std::string out = (folder / "out.txt").string();
+        editor.SaveToFile(out);
+        return ReadFile(out);
+    }
+    fs::path folder;
+};
+
+TEST_F(TextEncodingTest, EveryEncodingAndMarkIsReadAndWrittenBackByteForByte)
+{
+    const std::string cp1250 = AllWindows1250();
+    // ISO-8859-2 and CP852 lack the typographic marks: their files hold what they have.
+    // A short text says too little to tell the old code pages apart: a sample page does.
+    const std::string czech = ReadFile(fs::path(LEPOTEX_SAMPLES) / "mlyn.txt") +
+                              Utf8ToWindows1250("„Kdo jsi?“ ptali se ho ďáblové.\r\nŤuk, ťuk; Ů, ů; Ň, ň; Ď, ď.\r\n");
+    const std::string narrow = Iconv(Iconv(czech, "CP1250", "ISO-8859-2//TRANSLIT"), "ISO-8859-2", "CP1250");
+    struct Case {
+        const char* what;
+        std::string text;  // Windows-1250, CR LF
+        const char* iconvName;
+        std::string mark;
+        TextEncoding encoding;
+    };
+    const std::vector<Case> cases = {
+        {"UTF-8", cp1250, "UTF-8", "", TextEncoding::Utf8},
+        {"UTF-8 with its mark", cp1250, "UTF-8", "\xEF\xBB\xBF", TextEncoding::Utf8Bom},
+        {"UTF-16 LE", cp1250, "UTF-16LE", "\xFF\xFE", TextEncoding::Utf16Le},
+        {"UTF-16 BE", cp1250, "UTF-16BE", "\xFE\xFF", TextEncoding::Utf16Be},
+        {"ISO-8859-2", narrow, "ISO-8859-2", "", TextEncoding::Iso8859_2},
+        {"CP852", narrow, "CP852", "", TextEncoding::Cp852},
+    };
+    for (const Case& c : cases) {
+        for (const bool lf : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (lf ? " LF" : " CR LF"));
+            const std::string text = lf ? Lf(c.text) : c.text;
+            const std::string file = c.mark + Iconv(text, "CP1250", c.iconvName);
+            TextEditor editor;
+            const std::string saved = LoadAndSave(editor, file);
+            EXPECT_EQ(editor.LastLoadReport().format, (FileFormat{c.encoding, lf ? LineEnd::Lf : LineEnd::CrLf}));
+            EXPECT_TRUE(editor.LastLoadReport().Faithful());
+            TextEditor reference;
+            reference.LoadFromFile(Write("reference.txt", c.text));
+            EXPECT_TRUE(Paragraphs(editor) == Paragraphs(reference)) << "the editor holds the Windows-1250 text";
+            EXPECT_TRUE(saved == file) << "saved back as it came";
+        }
+    }
+
+    // The Windows-1250 path: all 256 byte values with CR LF come back as they were, and a new
+    // document is Windows-1250 with CR LF.
+    std::string everyByte;
+    for (int b = 0x80; b <= 0xFF; ++b)
+        everyByte.push_back(char(b));
+    TextEditor editor;
+    EXPECT_EQ(LoadAndSave(editor, everyByte + "\r\nx\r\n"), everyByte + "\r\nx\r\n");
+    EXPECT_EQ(editor.GetFileFormat(), FileFormat{});
+    TextEditor fresh;
+    EXPECT_EQ(fresh.GetFileFormat(), FileFormat{});
+
+    // A format chosen for saving: the same text in UTF-16 with LF, and back to Windows-1250.
+    editor.LoadFromFile(Write("czech.txt", czech));
+    editor.SetFileFormat({TextEncoding::Utf16Le, LineEnd::Lf});
+    editor.SaveToFile((folder / "u16.txt").string());
+    EXPECT_TRUE(ReadFile(folder / "u16.txt") == "\xFF\xFE" + Iconv(Lf(czech), "CP1250", "UTF-16LE"));
+    editor.LoadFromFile((folder / "u16.txt").string());
+    editor.SetFileFormat({});
+    editor.SaveToFile((folder / "back.txt").string());
+    EXPECT_TRUE(ReadFile(folder / "back.txt") == czech);
+
+    // An encoding given by name is used whatever the bytes look like.
+    editor.LoadFromFile(Write("forced.txt", Iconv(czech, "CP1250", "UTF-8")), TextEncoding::Windows1250);
+    EXPECT_EQ(editor.ParaText(1), Iconv(czech, "CP1250", "UTF-8").substr(0, editor.ParaText(1).size()));
+    editor.LoadFromFile(Write("forced.txt", Iconv(narrow, "CP1250", "CP852")), TextEncoding::Cp852);
+    EXPECT_EQ(Paragraphs(editor).rbegin()[2], Utf8ToWindows1250(",,Kdo jsi?\" ptali se ho ďáblové."));
+}
+
+TEST_F(TextEncodingTest, LineEndsFollowTheFile)
+{
+    auto roundTrip = [&](const std::string& bytes) {
+        TextEditor editor;
+        const std::string saved = LoadAndSave(editor, bytes);
+        return std::pair<Paras, std::string>{Paragraphs(editor), saved};
+    };
+    // No CR at all: LF ends a line, and the file keeps LF.
+    EXPECT_EQ(roundTrip("a\nb\n\nc"), (std::pair<Paras, std::string>{{"a", "b", "", "c", ""}, "a\nb\n\nc\n"}));
+    // A stray CR in an LF text is a character of its line, and is written back.
+    EXPECT_EQ(roundTrip("a\nb\rc\nd\n"), (std::pair<Paras, std::string>{{"a", "b\rc", "d", ""}, "a\nb\rc\nd\n"}));
+    // Mixed line ends: CR LF and CR end lines, a lone LF stays inside its line, as always.
+    EXPECT_EQ(roundTrip("a\r\nb\nc\rd\r\n"),
+              (std::pair<Paras, std::string>{{"a", "b\nc", "d", ""}, "a\r\nb\nc\r\nd\r\n"}));
+    // A Mac text of CRs with one stray LF stays a CR text.
+    EXPECT_EQ(roundTrip("a\rb\rc\nd\r"), (std::pair<Paras, std::string>{{"a", "b", "c\nd", ""}, "a\r\nb\r\nc\nd\r\n"}));
+    // Ctrl+Z and NUL keep their rules in an LF text.
+    EXPECT_EQ(roundTrip(std::string("a\0x\nb\n\x1azz", 9)), (std::pair<Paras, std::string>{{"a", "b", ""}, "a\nb\n"}));
+}
+
+TEST_F(TextEncodingTest, OverLongLinesAreSplitAtTheirLastBlankAndNothingIsLost)
+{
+    // An LF book of 1.9 MB read as one line would have been cut to 32 KB; every word stays.
+    std::mt19937 random(7);
+    const std::vector<std::string> words = {"kůň", "žluťoučký", "a", "pěl", "ódy", "Krysař", "Hameln", "řeka"};
+    std::string line;
+    while (line.size() < 100000)
+        line += words[random() % words.size()] + (random() % 9 ? " " : "\t");
+    line.pop_back();
+    const std::string file = Utf8ToWindows1250(line) + "\r\nkonec\r\n";
+    TextEditor editor;
+    EXPECT_TRUE(LoadAndSave(editor, file).ends_with("\r\nkonec\r\n"));
+    EXPECT_EQ(editor.LastLoadReport().longLinesSplit, 1);
+    std::string joined;
+    const Paras paras = Paragraphs(editor);
+    ASSERT_GE(paras.size(), 5u);
+    for (size_t i = 0; i + 2 < paras.size(); ++i) {
+        EXPECT_LE(paras[i].size(), 32767u);
+        // Each piece ended at the last blank within the limit: the next word did not fit.
+        const size_t nextWord = paras[i + 1].find_first_of(" \t");
+        if (i + 3 < paras.size())
+            EXPECT_GE(paras[i].size() + 1 + (nextWord == std::string::npos ? paras[i + 1].size() : nextWord), 32767u);
+        joined += paras[i] + " ";
+    }
+    std::string spaced = Utf8ToWindows1250(line);
+    std::replace(spaced.begin(), spaced.end(), '\t', ' ');
+    std::replace(joined.begin(), joined.end(), '\t', ' ');
+    EXPECT_TRUE(joined == spaced + " ") << "every word, in order";
+    EXPECT_EQ(paras[paras.size() - 2], "konec");
+}
+
+TEST_F(TextEncodingTest, CharactersWindows1250LacksAreReplacedCountedAndReported)
+{
+    const std::string utf8 = "Řádek jedna\nŘádek dva: Привет, ñ and 😀.\nè\n";
+    TextEditor editor;
+    editor.LoadFromFile(Write("lossy.txt", utf8));
+    const LoadReport& report = editor.LastLoadReport();
+    EXPECT_EQ(report.format, (FileFormat{TextEncoding::Utf8, LineEnd::Lf}));
+    EXPECT_EQ(report.charsReplaced, 6 + 1 + 1 + 1);
+    EXPECT_EQ(report.firstReplaced, U'П');
+    EXPECT_EQ(report.firstReplacedLine, 2);
+    EXPECT_FALSE(report.Faithful());
+    EXPECT_EQ(editor.ParaText(2), Utf8ToWindows1250("Řádek dva: ??????, ? and ?."));
+    EXPECT_EQ(editor.ParaText(3), "?");
+
+    // Bytes that are no character at all in a text given as UTF-8, and half a UTF-16 unit.
+    editor.LoadFromFile(Write("bad.txt", "ok\r\nx\xC3(\xFFy\r\n"), TextEncoding::Utf8);
+    EXPECT_EQ(editor.ParaText(2), "x?(?y");
+    EXPECT_EQ(editor.LastLoadReport().charsReplaced, 2);
+    EXPECT_EQ(editor.LastLoadReport().firstReplaced, U'\uFFFD');
+    EXPECT_EQ(editor.LastLoadReport().firstReplacedLine, 2);
+    editor.LoadFromFile(Write("cut.txt", "Řádek\n\xC5"));
+    EXPECT_EQ(editor.LastLoadReport().format.encoding, TextEncoding::Utf8) << "a UTF-8 file cut short";
+    EXPECT_EQ(Paragraphs(editor), (Paras{Utf8ToWindows1250("Řádek"), "?", ""}));
+    editor.LoadFromFile(Write("odd.txt", std::string("\xFF\xFE" "a\0\n\0b", 7)));
+    EXPECT_EQ(Paragraphs(editor), (Paras{"a", "?", ""}));
+
+    // A faithful load clears the mark of the earlier one.
+    editor.LoadFromFile(Write("fine.txt", "Řádek\n"));
+    EXPECT_TRUE(editor.LastLoadReport().Faithful());
+
+    // Saving in a code page that lacks a character writes it as near as it can, and says so.
+    editor.LoadFromFile(Write("quotes.txt", "„Ano“ — řekl…\n"));
+    editor.SetFileFormat({TextEncoding::Iso8859_2, LineEnd::Lf});
+    editor.SaveToFile((folder / "latin2.txt").string());
+    EXPECT_EQ(editor.LastSaveReplacements(), 4);
+    EXPECT_EQ(Iconv(ReadFile(folder / "latin2.txt"), "ISO-8859-2", "UTF-8"), ",,Ano\" -- řekl...\n");
+}
+
+TEST_F(TextEncodingTest, ConversionsMatchIconvForEveryCharacter)
+{
+    std::string defined;
+    for (int b = 1; b <= 0xFF; ++b)
+        if (b != 0x81 && b != 0x83 && b != 0x88 && b != 0x90 && b != 0x98)
+            defined.push_back(char(b));
+    for (const auto& [encoding, name] : std::vector<std::pair<TextEncoding, const char*>>{
+             {TextEncoding::Utf8, "UTF-8"}, {TextEncoding::Utf16Le, "UTF-16LE"}, {TextEncoding::Utf16Be, "UTF-16BE"}}) {
+        SCOPED_TRACE(name);
+        std::string out;
+        EXPECT_EQ(ConvertFromWindows1250(encoding, defined, out), 0);
+        EXPECT_TRUE(out == Iconv(defined, "CP1250", name));
+        std::string back(out.size(), '\0');
+        Replacements replaced;
+        back.resize(ConvertToWindows1250(encoding, out, back.data(), replaced));
+        EXPECT_TRUE(back == defined);
+        EXPECT_EQ(replaced.count, 0);
+    }
+    // Each code point up to U+FFFF that iconv can put in Windows-1250 converts to the same byte;
+    // every other one becomes '?'.
+    iconv_t cd = iconv_open("CP1250", "UTF-32LE");
+    int mismatches = 0;
+    for (char32_t cp = 1; cp < 0x10000; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF)
+            continue;
+        char in[4] = {char(cp & 0xFF), char((cp >> 8) & 0xFF), 0, 0};
+        char* inP = in;
+        size_t inLeft = 4;
+        char byte = 0;
+        char* outP = &byte;
+        size_t outLeft = 1;
+        const bool has = iconv(cd, &inP, &inLeft, &outP, &outLeft) != size_t(-1);
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char16_t unit = char16_t(cp);
+        std::string le(reinterpret_cast<const char*>(&unit), 2);
+        char got = 0;
+        Replacements replaced;
+        ConvertToWindows1250(TextEncoding::Utf16Le, le, &got, replaced);
+        // The five undefined bytes stand for U+0081 etc. in the editor's own table.
+        const bool c1 = cp == 0x81 || cp == 0x83 || cp == 0x88 || cp == 0x90 || cp == 0x98;
+        if (c1 ? got != char(cp) : (has ? got != byte || replaced.count != 0 : got != '?' || replaced.count != 1))
+            ++mismatches;
+    }
+    iconv_close(cd);
+    EXPECT_EQ(mismatches, 0);
+}
+
+// The detection figures of the README: every sample and quality book in every encoding is
+// recognised, and random Windows-1250 texts are never taken for another encoding.
+TEST(EncodingDetection, BooksInEveryEncodingAndRandomWindows1250Texts)
+{
+    std::vector<std::pair<std::string, std::string>> books;
+    for (const char* dir : {LEPOTEX_SAMPLES, LEPOTEX_QUALITY_BOOKS}) {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(dir, ec))
+            if (entry.path().extension() == ".txt")
+                books.emplace_back(entry.path().filename().string(), ReadFile(entry.path()));
+    }
+    ASSERT_GE(books.size(), 4u);
+    int recognised = 0;
+    int tried = 0;
+    std::vector<std::string> words;
+    for (const auto& [name, text] : books) {
+        const std::vector<std::pair<std::string, TextEncoding>> forms = {
+            {text, TextEncoding::Windows1250},
+            {Iconv(text, "CP1250", "UTF-8"), TextEncoding::Utf8},
+            {"\xEF\xBB\xBF" + Iconv(text, "CP1250", "UTF-8"), TextEncoding::Utf8Bom},
+            {"\xFF\xFE" + Iconv(text, "CP1250", "UTF-16LE"), TextEncoding::Utf16Le},
+            {"\xFE\xFF" + Iconv(text, "CP1250", "UTF-16BE"), TextEncoding::Utf16Be},
+            {Iconv(text, "CP1250", "ISO-8859-2//TRANSLIT"), TextEncoding::Iso8859_2},
+            {Iconv(text, "CP1250", "CP852//TRANSLIT"), TextEncoding::Cp852},
+        };
+        for (const auto& [bytes, expected] : forms) {
+            ++tried;
+            const TextEncoding found = DetectEncoding(bytes);
+            recognised += found == expected;
+            EXPECT_EQ(found, expected) << name << " as " << EncodingName(expected);
+        }
+        std::istringstream in(text);
+        for (std::string word; in >> word;)
+            words.push_back(word);
+    }
+    std::printf("[ figures  ] %d of %d book files recognised\n", recognised, tried);
+
+    // Random texts: words of the books in random order with line ends, and random bytes of
+    // the code page, from 1 KB to 1 MB.
+    std::mt19937 random(1250);
+    int mistaken = 0;
+    int texts = 0;
+    for (size_t size = 1024; size <= (size_t(1) << 20); size *= 2) {
+        for (int round = 0; round < (size <= 65536 ? 8 : 3); ++round) {
+            std::string salad;
+            while (salad.size() < size)
+                salad += words[random() % words.size()] + (random() % 12 ? " " : "\r\n");
+            std::string noise;
+            while (noise.size() < size) {
+                const char c = char(0x20 + random() % 0xE0);
+                if (c != char(0x81) && c != char(0x83) && c != char(0x88) && c != char(0x90) && c != char(0x98))
+                    noise.push_back(c);
+            }
+            for (const std::string* text : {&salad, &noise}) {
+                ++texts;
+                const TextEncoding found = DetectEncoding(*text);
+                mistaken += found != TextEncoding::Windows1250;
+                EXPECT_EQ(found, TextEncoding::Windows1250) << size << " bytes, round " << round;
+            }
+        }
+    }
+    std::printf("[ figures  ] %d of %d random Windows-1250 texts of 1 KB to 1 MB taken for another encoding\n",
+                mistaken, texts);
+}
+
+}  // namespace
+}  // namespace lepotex
