@@ -23,6 +23,10 @@ inline const QString SOverwrite = QStringLiteral("Přes");
 inline const QString SOpenFilter = QStringLiteral("Textíky (*.txt);;RTF (*.rtf);;Všecko (*)");
 inline const QString SSaveFilter = QStringLiteral("Textíky (*.txt);;Všecko (*)");
 inline const QString SDefaultSuffix = QStringLiteral("txt");
+inline const QString SEncodingLabel = QStringLiteral("Kódování:");
+inline const QString SSaveReplaced =
+    QStringLiteral("Soubor %1 je uložen v kódování %2, které nezná všechny znaky textu: %3 znaků bylo nahrazeno podobnými "
+                   "nebo otazníkem.");
 
 // The message boxes.
 inline const QString SConfirmTitle = QStringLiteral("Confirm");

@@ -336,7 +336,7 @@ void TLepotexFrm::CreateStatusBar()
     const std::array<QString, kPanelCount> widest = {QString(), QStringLiteral("99999:999"), consts::SModified,
                                                      QStringLiteral("999999") + consts::SLines,
                                                      consts::SSize + QStringLiteral("9999999999"), consts::SInsert + consts::SOverwrite.left(1),
-                                                     QString()};
+                                                     QString(), QStringLiteral("ISO-8859-2 LF")};
     QStatusBar* bar = statusBar();
     for (int i = 0; i < kPanelCount; ++i) {
         auto* panel = new QLabel(bar);
@@ -346,7 +346,7 @@ void TLepotexFrm::CreateStatusBar()
         const int width = std::max(kPanelWidths[size_t(i)], needed);
         // The hint and the path share what is left, so that neither is cut short in a
         // window of the usual size; the others keep their widths.
-        const bool stretches = i == 0 || i + 1 == kPanelCount;
+        const bool stretches = i == 0 || i == kPathPanel;
         if (!stretches) {
             panel->setFixedWidth(width);
         } else {
@@ -416,7 +416,8 @@ void TLepotexFrm::memoRXChange()
     panels[3]->setText(QString::number(editor.LineCount()) + consts::SLines);
     panels[4]->setText(consts::SSize + QString::number(editor.ByteCount()));
     panels[5]->setText(editor.InsertMode() ? consts::SInsert : consts::SOverwrite);
-    panels[6]->setText(documentName == consts::SNoName ? consts::SNoFile : documentName);
+    panels[kPathPanel]->setText(documentName == consts::SNoName ? consts::SNoFile : documentName);
+    panels[kEncodingPanel]->setText(QString::fromStdString(FormatName(editor.GetFileFormat())));
     actUndo->setEnabled(editor.CanUndo());
     actRedo->setEnabled(editor.CanRedo());
 }
@@ -689,12 +690,25 @@ void TLepotexFrm::FileSave1Execute()
 
 void TLepotexFrm::FileSaveAs1Execute()
 {
-    const QString fileName = prompts->SaveFileName(this);
+    FileFormat format = Editor().GetFileFormat();
+    const QString fileName = prompts->SaveFileName(this, format);
     if (fileName.isEmpty())
         return;
     if (QFileInfo::exists(fileName) && prompts->Confirm(this, consts::SOverwriteFile.arg(fileName)) != Answer::Yes)
         return;
-    Editor().SaveToFile(FileSystemName(fileName));
+    // A failed save keeps the format the document had, so that Ctrl+S does not change it unasked.
+    const FileFormat before = Editor().GetFileFormat();
+    Editor().SetFileFormat(format);
+    try {
+        Editor().SaveToFile(FileSystemName(fileName));
+    } catch (...) {
+        Editor().SetFileFormat(before);
+        throw;
+    }
+    if (Editor().LastSaveReplacements() > 0)
+        prompts->Plain(this, consts::SSaveReplaced.arg(QFileInfo(fileName).fileName(),
+                                                       QString::fromLatin1(EncodingName(format.encoding)))
+                                 .arg(Editor().LastSaveReplacements()));
     SetDocumentName(fileName);
     unfaithfulLoad = false;
     Editor().SetModified(false);

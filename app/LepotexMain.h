@@ -39,8 +39,8 @@ class TextEditor;
 class TLepotexFrm : public QMainWindow, public ProgressReporter {
     Q_OBJECT
 public:
-    static constexpr int kPanelCount = 7;
-    static constexpr std::array<int, kPanelCount> kPanelWidths = {100, 80, 50, 80, 100, 40, 500};
+    static constexpr int kPanelCount = 8;
+    static constexpr std::array<int, kPanelCount> kPanelWidths = {100, 80, 50, 80, 100, 40, 500, 90};
 
     // `store` keeps the settings, the platform's store when none is given; `prompts` shows
     // the boxes and file dialogs, the real ones when none is given.
@@ -88,6 +88,8 @@ public:
     QProgressBar* pbarLista = nullptr;
     QToolBar* ToolBar1 = nullptr;
     std::array<QLabel*, kPanelCount> panels{};
+    static constexpr int kPathPanel = 6;
+    static constexpr int kEncodingPanel = 7;  // how the document is written: encoding and line end
     TFindDialog* dlgFind = nullptr;
     TReplaceDialog* dlgReplace = nullptr;
     QMenu* mnuBookmark = nullptr;

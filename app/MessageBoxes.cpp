@@ -1,7 +1,11 @@
 #include "app/MessageBoxes.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -78,9 +82,27 @@ QString UserPrompts::OpenFileName(QWidget* parent)
     return dialog.selectedFiles().first();
 }
 
-QString UserPrompts::SaveFileName(QWidget* parent)
+namespace {
+
+// The encodings a document can be saved in, as the save dialog offers them.
+constexpr TextEncoding kSaveEncodings[] = {TextEncoding::Windows1250, TextEncoding::Utf8, TextEncoding::Utf8Bom,
+                                           TextEncoding::Utf16Le, TextEncoding::Utf16Be, TextEncoding::Iso8859_2,
+                                           TextEncoding::Cp852};
+
+QString EncodingCaption(TextEncoding encoding)
+{
+    if (encoding == TextEncoding::Utf16Be)
+        return QStringLiteral("UTF-16 (big endian)");
+    return QString::fromLatin1(EncodingName(encoding));
+}
+
+}  // namespace
+
+QString UserPrompts::SaveFileName(QWidget* parent, FileFormat& format)
 {
     QFileDialog dialog(parent);
+    // Qt's own dialog, so that the encoding and line-end choices can sit under the file name.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(consts::SSaveFilter);
@@ -88,8 +110,31 @@ QString UserPrompts::SaveFileName(QWidget* parent)
     dialog.setDefaultSuffix(consts::SDefaultSuffix);
     // The command asks about an existing file itself, in its own words.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+
+    auto* encodings = new QComboBox(&dialog);
+    encodings->setObjectName(QStringLiteral("cbEncoding"));
+    for (TextEncoding encoding : kSaveEncodings) {
+        encodings->addItem(EncodingCaption(encoding), int(encoding));
+        if (encoding == format.encoding)
+            encodings->setCurrentIndex(encodings->count() - 1);
+    }
+    auto* lineEnds = new QComboBox(&dialog);
+    lineEnds->setObjectName(QStringLiteral("cbLineEnd"));
+    lineEnds->addItem(QStringLiteral("CR LF (Windows)"), int(LineEnd::CrLf));
+    lineEnds->addItem(QStringLiteral("LF (Linux)"), int(LineEnd::Lf));
+    lineEnds->setCurrentIndex(format.lineEnd == LineEnd::Lf ? 1 : 0);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        const int row = grid->rowCount();
+        grid->addWidget(new QLabel(consts::SEncodingLabel, &dialog), row, 0);
+        auto* choices = new QHBoxLayout;
+        choices->addWidget(encodings, 1);
+        choices->addWidget(lineEnds);
+        grid->addLayout(choices, row, 1, 1, grid->columnCount() - 1);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
+    format.encoding = TextEncoding(encodings->currentData().toInt());
+    format.lineEnd = LineEnd(lineEnds->currentData().toInt());
     return dialog.selectedFiles().first();
 }
 

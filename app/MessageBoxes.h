@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include "editor/TextEncoding.h"
+
 class QMessageBox;
 class QWidget;
 
@@ -28,7 +30,8 @@ public:
     virtual void Plain(QWidget* parent, const QString& text);
     // The chosen file in the platform's form, or an empty string when the dialog was cancelled.
     virtual QString OpenFileName(QWidget* parent);
-    virtual QString SaveFileName(QWidget* parent);
+    // `format` comes in as the document's own and goes out as the one the user chose.
+    virtual QString SaveFileName(QWidget* parent, FileFormat& format);
 };
 
 }  // namespace lepotex

@@ -35,9 +35,14 @@ QString ScriptedPrompts::OpenFileName(QWidget*)
     return name;
 }
 
-QString ScriptedPrompts::SaveFileName(QWidget*)
+QString ScriptedPrompts::SaveFileName(QWidget*, FileFormat& format)
 {
     ++saveDialogs;
+    offeredFormat = format;
+    if (!saveFormats.empty()) {
+        format = saveFormats.front();
+        saveFormats.pop_front();
+    }
     if (saveNames.empty()) {
         ADD_FAILURE() << "unexpected save dialog";
         return {};

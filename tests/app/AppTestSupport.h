@@ -35,7 +35,9 @@ public:
     void Inform(QWidget*, const QString& text) override { shown.push_back({Shown::Inform, text}); }
     void Plain(QWidget*, const QString& text) override { shown.push_back({Shown::Plain, text}); }
     QString OpenFileName(QWidget*) override;
-    QString SaveFileName(QWidget*) override;
+    QString SaveFileName(QWidget*, FileFormat& format) override;
+    std::deque<FileFormat> saveFormats;  // the choice the user makes, when one is scripted
+    FileFormat offeredFormat;            // what the dialog was opened with
 };
 
 // A main window over a settings folder of its own, with scripted prompts.

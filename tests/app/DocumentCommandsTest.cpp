@@ -228,5 +228,38 @@ TEST(DocumentCommands, ALossyFileIsNeverSavedOverItselfByCtrlS)
     EXPECT_EQ(ReadFile(fresh), "\xE8\r\n");
 }
 
+// The eighth panel names the document's encoding; Save As offers it and writes what the user
+// picks, telling how many characters the chosen code page could not hold.
+TEST(DocumentCommands, SaveAsWritesTheEncodingTheUserPicks)
+{
+    TestWindow w;
+    EXPECT_EQ(w->PanelText(TLepotexFrm::kEncodingPanel), QStringLiteral("CP1250"));
+    const QString book = w.Path(QStringLiteral("utf.txt"));
+    WriteFile(book, "\xEF\xBB\xBF„Řekni“\nkůň\n");
+    w->OpenAtStart(book);
+    EXPECT_TRUE(w.prompts->shown.empty());
+    EXPECT_EQ(w->PanelText(TLepotexFrm::kEncodingPanel), QStringLiteral("UTF-8 BOM LF"));
+
+    const QString cp1250 = w.Path(QStringLiteral("cp.txt"));
+    w.prompts->saveNames = {cp1250};
+    w.prompts->saveFormats = {FileFormat{TextEncoding::Windows1250, LineEnd::CrLf}};
+    w->FileSaveAs1->trigger();
+    EXPECT_EQ(w.prompts->offeredFormat, (FileFormat{TextEncoding::Utf8Bom, LineEnd::Lf}));
+    EXPECT_EQ(ReadFile(cp1250), "\x84\xD8\x65kni\x93\r\nk\xF9\xF2\r\n");
+    EXPECT_EQ(w->PanelText(TLepotexFrm::kEncodingPanel), QStringLiteral("CP1250"));
+    EXPECT_TRUE(w.prompts->shown.empty());
+
+    // ISO-8859-2 has no „ and “: the file is written, and the user told of the two.
+    const QString latin2 = w.Path(QStringLiteral("l2.txt"));
+    w.prompts->saveNames = {latin2};
+    w.prompts->saveFormats = {FileFormat{TextEncoding::Iso8859_2, LineEnd::Lf}};
+    w->FileSaveAs1->trigger();
+    EXPECT_EQ(w.prompts->offeredFormat, (FileFormat{TextEncoding::Windows1250, LineEnd::CrLf}));
+    EXPECT_EQ(w->PanelText(TLepotexFrm::kEncodingPanel), QStringLiteral("ISO-8859-2 LF"));
+    ASSERT_EQ(w.prompts->shown.size(), 1u);
+    EXPECT_TRUE(w.prompts->shown[0].text.contains(QStringLiteral("2 znaků"))) << w.prompts->shown[0].text.toStdString();
+    EXPECT_EQ(w->DocumentName(), latin2);
+}
+
 }  // namespace
 }  // namespace lepotex::test
