@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "app/LepotexConst.h"
 #include "app/LepotexMain.h"
@@ -11,6 +13,11 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     QApplication::setApplicationName(lepotex::consts::SAppTitle);
     QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    // The program speaks Czech whatever the desktop's language, so Qt's own dialogs (the file
+    // dialogs above all) should too; without the translation they stay in English.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QStringLiteral("qtbase_cs"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Lepotex slepuje rozlámané texty."));
