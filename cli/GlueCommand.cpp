@@ -165,6 +165,9 @@ Options ParseOptions(Command command, const Arguments& args)
         throw UsageError("zadejte nejvýše jedno z -o, --in-place a --output-dir");
     if (inputs.empty())
         throw UsageError("chybí vstupní soubor");
+    if ((output && output->empty()) || (outputDir && outputDir->empty()) ||
+        std::find(inputs.begin(), inputs.end(), std::string()) != inputs.end())
+        throw UsageError("prázdné jméno souboru");
     if (!outputDir && !inPlace) {
         // Like sed: one book, and without -o its result goes to standard output.
         if (inputs.size() != 1)
