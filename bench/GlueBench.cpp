@@ -19,6 +19,8 @@
 #include "editor/Windows1250.h"
 #include "engine/AutoReplace.h"
 #include "engine/GlueCommands.h"
+#include "engine/LayoutAnalysis.h"
+#include "engine/SmartGlue.h"
 
 namespace {
 
@@ -200,13 +202,41 @@ BENCHMARK(BM_GlueWorkingList)
     ->Arg(int(Kind::Quotes))
     ->Unit(benchmark::kMillisecond);
 
+// The smart glue's two parts alone on the normal text: the layout analysis, and the analysis
+// with the decisions (the list as the editor's lines would give it).
+void BM_AnalyseLayout(benchmark::State& state)
+{
+    const LineViews lines = LinesOf(Text(Kind::Normal));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(AnalyseLayout(lines).width);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Text(Kind::Normal).size()));
+}
+BENCHMARK(BM_AnalyseLayout)->Unit(benchmark::kMillisecond);
+
+void BM_GlueByLayout(benchmark::State& state)
+{
+    const LineViews lines = LinesOf(Text(Kind::Normal));
+    const Settings settings = Settings::Defaults();
+    for (auto _ : state) {
+        state.PauseTiming();
+        LineList list;
+        list.pieces = lines;
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(GlueByLayout(list, settings));
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Text(Kind::Normal).size()));
+}
+BENCHMARK(BM_GlueByLayout)->Unit(benchmark::kMillisecond);
+
 // The whole command on a loaded editor: copy, stages, write-back, replace-all, re-wrap.
 void BM_SlepitExecute(benchmark::State& state)
 {
     const Kind kind = Kind(state.range(0));
+    const bool smart = state.range(1) != 0;
     const std::string file = (std::filesystem::temp_directory_path() / "lepotex-gluebench.txt").string();
     std::ofstream(file, std::ios::binary) << Text(kind);
-    const Settings settings = Settings::Defaults();
+    Settings settings = Settings::Defaults();
+    settings.smart = smart;
     SilentReporter quiet;
     std::unique_ptr<TextEditor> editor;
     for (auto _ : state) {
@@ -221,7 +251,12 @@ void BM_SlepitExecute(benchmark::State& state)
     std::filesystem::remove(file);
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Text(kind).size()));
 }
-BENCHMARK(BM_SlepitExecute)->ArgName("kind")->Arg(int(Kind::Normal))->Unit(benchmark::kMillisecond);
+// smart:1 is the smart glue of the same text.
+BENCHMARK(BM_SlepitExecute)
+    ->ArgNames({"kind", "smart"})
+    ->Args({int(Kind::Normal), 0})
+    ->Args({int(Kind::Normal), 1})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_PrimaRecExecute(benchmark::State& state)
 {

@@ -45,6 +45,9 @@ const std::vector<OptionSpec> kGlueOptions = {
     {{"rules"}, "SOUBOR",
      "seznam automatických náhrad, pravidlo na řádek\n"
      "(seznam nejvýše 64 MiB, ze souboru, ne ze zařízení)"},
+    {{"smart"}, "", "lepit chytře: podle šířky řádek, značení odstavců,\n"
+                    "záhlaví a čísel stránek a českého dělení slov"},
+    {{"no-smart"}, "", "lepit jen podle sousedních řádek (Smart vypnuto)"},
     {{"o", "output"}, "OUT", "výsledek jednoho souboru; - je standardní výstup (výchozí)"},
     {{"in-place"}, "", "každý SOUBOR nahradí jeho výsledkem, až je celý hotový"},
     {{"output-dir"}, "SLOŽKA", "výsledky uloží pod stejným jménem do SLOŽKY, která\nexistuje a není složkou žádného SOUBORU"},
@@ -102,6 +105,7 @@ struct Options {
     std::optional<uint8_t> indentSize;
     std::optional<std::string> noGlueFile;
     std::optional<std::string> rulesFile;
+    std::optional<bool> smart;
     bool verbose = false;
     unsigned jobs = 0;  // 0: one per core
     std::vector<Job> files;
@@ -156,6 +160,10 @@ Options ParseOptions(Command command, const Arguments& args)
         }
         o.noGlueFile = args.Value("no-glue");
         o.rulesFile = args.Value("rules");
+        if (args.Has("smart") && args.Has("no-smart"))
+            throw UsageError("--smart a --no-smart se vylučují");
+        if (args.Has("smart") || args.Has("no-smart"))
+            o.smart = args.Has("smart");
     }
     const std::optional<std::string> output = args.Value("output");
     const std::optional<std::string> outputDir = args.Value("output-dir");
@@ -278,6 +286,8 @@ Settings ChooseSettings(const Options& o)
         settings.noGlue = ReadListFile(*o.noGlueFile);
     if (o.rulesFile)
         settings.autoReplace = ReadListFile(*o.rulesFile);
+    if (o.smart)
+        settings.smart = *o.smart;
     return settings;
 }
 

@@ -1,4 +1,4 @@
-// lepotex-cli settings: shows the five settings as the program reads them at start, or the
+// lepotex-cli settings: shows the glue settings as the program reads them at start, or the
 // built-in defaults, without writing anything.
 #include <ostream>
 
@@ -32,7 +32,7 @@ const std::vector<OptionSpec> kSettingsOptions = {
 void PrintUsage(std::ostream& out)
 {
     out << "Použití: lepotex-cli settings [--defaults]\n"
-           "Vypíše pět nastavení lepení, jak jsou uložena pro současného uživatele, každé na\n"
+           "Vypíše nastavení lepení, jak jsou uložena pro současného uživatele, každé na\n"
            "řádek; seznamy po položkách, každou na vlastním řádku za tabulátorem. Za chybějící\n"
            "hodnotu ukáže výchozí, jak ji použije program. Nic nezapisuje.\n"
            "\n"
@@ -59,6 +59,7 @@ void PrintSettings(std::ostream& out, const Settings& settings)
         << "Indent size: " << int(settings.indentSize) << '\n';
     PrintList(out, "NoGlue", settings.noGlue);
     PrintList(out, "AutoReplace", settings.autoReplace);
+    out << "Smart: " << (settings.smart ? 1 : 0) << '\n';
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ const std::string& StageIndentation();
 const std::string& StagePageNumbers();
 const std::string& StageHyphenation();
 const std::string& StageLineBreaks();
+const std::string& StageLayout();       // the smart glue's stages 1 to 4 in one
 const std::string& StageReindent();
 const std::string& StageAutoReplace();   // followed directly by the rule's search text
 const std::string& StageWriteBack();

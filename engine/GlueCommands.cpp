@@ -8,6 +8,7 @@
 #include "engine/DirectSpeech.h"
 #include "engine/EngineMessages.h"
 #include "engine/GlueStages.h"
+#include "engine/SmartGlue.h"
 
 namespace lepotex {
 namespace {
@@ -133,14 +134,19 @@ LineList GatherLines(const TextEditor& editor)
 
 GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes)
 {
-    StartStage(reporter, messages::StageIndentation(), list.size());
-    reporter.StepProgress(RemoveIndentation(list));
-    StartStage(reporter, messages::StagePageNumbers(), list.size());
-    reporter.StepProgress(RemovePageNumbers(list));
-    StartStage(reporter, messages::StageHyphenation(), list.size());
-    reporter.StepProgress(JoinHyphenatedWords(list));
-    StartStage(reporter, messages::StageLineBreaks(), list.size());
-    reporter.StepProgress(GlueLineBreaks(list, settings));
+    if (settings.smart) {
+        StartStage(reporter, messages::StageLayout(), list.size());
+        reporter.StepProgress(GlueByLayout(list, settings));
+    } else {
+        StartStage(reporter, messages::StageIndentation(), list.size());
+        reporter.StepProgress(RemoveIndentation(list));
+        StartStage(reporter, messages::StagePageNumbers(), list.size());
+        reporter.StepProgress(RemovePageNumbers(list));
+        StartStage(reporter, messages::StageHyphenation(), list.size());
+        reporter.StepProgress(JoinHyphenatedWords(list));
+        StartStage(reporter, messages::StageLineBreaks(), list.size());
+        reporter.StepProgress(GlueLineBreaks(list, settings));
+    }
     if (settings.indent) {
         const std::string indent = MakeIndentString(settings.indentSize);
         StartStage(reporter, messages::StageReindent(), list.size());
@@ -262,6 +268,13 @@ GlueResult RunCommand(TextEditor& editor, ProgressReporter& reporter, Command co
 GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter)
 {
     return RunCommand(editor, reporter, [&] { return Glue(editor, settings, reporter); });
+}
+
+GlueResult SlepitChytreExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter)
+{
+    Settings smart = settings;
+    smart.smart = true;
+    return SlepitExecute(editor, smart, reporter);
 }
 
 GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter)

@@ -22,8 +22,13 @@ struct [[nodiscard]] GlueResult {
 
 // Refuses (with the message shown) when the editor shows fewer than two lines, when it is
 // read-only, and, before the editor is emptied, when a glued paragraph would be longer than
-// the editor allows; the text is then as before, except that word wrap is on.
+// the editor allows; the text is then as before, except that word wrap is on. With the Smart
+// setting, stages 1 to 4 are the smart glue's (SmartGlue.h); without it the bytes are the
+// plain glue's, as always.
 GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter);
+
+// "Slepit chytře": "Slepit" with the smart glue, whatever the Smart setting says.
+GlueResult SlepitChytreExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter);
 
 // The same refusals; uses none of the settings.
 GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter);

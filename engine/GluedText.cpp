@@ -47,6 +47,8 @@ GluedText WriteOut(const LineList& list, const LineHook& onLine)
             size -= 1;
         if (list.flags[i] & LineList::kHyphenNext)
             size -= 3;  // the hyphen and the two
+        if (list.flags[i] & LineList::kAdjoinsNext)
+            size -= 2;
         if (list.flags[i] & LineList::kIndented)
             size += list.indent.size();
     }
@@ -69,6 +71,8 @@ GluedText WriteOut(const LineList& list, const LineHook& onLine)
             continue;
         }
         out.Append(list.pieces[i]);
+        if (flag & LineList::kAdjoinsNext)
+            continue;
         if (flag & LineList::kJoinsNext) {
             out.Append(' ');
             continue;

@@ -44,7 +44,9 @@ public:
     static constexpr uint8_t kIndented = 2;    // the line that starts here begins with the indent
     static constexpr uint8_t kHyphenNext = 4;  // this piece's last byte (a hyphen) goes, and the
                                                // next piece continues the word
-    static constexpr uint8_t kContinues = kJoinsNext | kHyphenNext;
+    static constexpr uint8_t kAdjoinsNext = 8;  // the next piece follows directly (a hyphen
+                                                // that stays), set by the smart glue only
+    static constexpr uint8_t kContinues = kJoinsNext | kHyphenNext | kAdjoinsNext;
 
     LineList() = default;
     // A list that owns copies of the lines.
@@ -77,7 +79,7 @@ public:
     // Before stage 3 every piece is a whole line; afterwards flags holds one byte per piece.
     LineViews pieces;
     std::vector<uint8_t, LargeAllocator<uint8_t>> flags;
-    std::size_t joins = 0;  // pieces with kJoinsNext or kHyphenNext
+    std::size_t joins = 0;  // pieces with kJoinsNext, kHyphenNext or kAdjoinsNext
     std::string indent;        // what kIndented lines begin with
     bool lineBreaks = false;   // some line may hold a CR or LF
     Arena arena;

@@ -1,5 +1,5 @@
 #pragma once
-// The five values that steer the glue pipeline, with their built-in defaults. Text is
+// The values that steer the glue pipeline, with their built-in defaults. Text is
 // Windows-1250 bytes, as everywhere in the core.
 #include <cstdint>
 #include <string>
@@ -14,6 +14,9 @@ struct Settings {
     bool noCaps = true;                    // a line wholly in capitals is never glued
     bool indent = true;                    // indent every paragraph after gluing
     uint8_t indentSize = 4;
+    // Glue by what the book's layout shows (its width, paragraph mark, page furniture and
+    // hyphenation) before the line tests; off gives the plain glue's bytes.
+    bool smart = false;
 
     // The record with the default lists filled in.
     static Settings Defaults();

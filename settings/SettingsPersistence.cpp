@@ -19,6 +19,8 @@ void ReadSettings(Settings& settings, SettingsStore& store)
     settings.indentSize = uint8_t(store.ReadInteger(kSettingsSection, "Indent size", 4) & 0xFF);
     settings.noGlue = ReadList(store, "NoGlue", DefaultNoGlue);
     settings.autoReplace = ReadList(store, "AutoReplace", DefaultAutoReplace);
+    // Added after the first five: settings stored without it read as off.
+    settings.smart = store.ReadBoolean(kSettingsSection, "Smart", false);
 }
 
 void LoadSettings(Settings& settings, SettingsStore& store)
@@ -35,6 +37,7 @@ void SaveSettings(const Settings& settings, SettingsStore& store)
     store.WriteInteger(kSettingsSection, "Indent size", settings.indentSize);
     store.WriteString(kSettingsSection, "NoGlue", ListToText(settings.noGlue));
     store.WriteString(kSettingsSection, "AutoReplace", ListToText(settings.autoReplace));
+    store.WriteBoolean(kSettingsSection, "Smart", settings.smart);
 }
 
 }  // namespace lepotex

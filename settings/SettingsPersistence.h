@@ -6,10 +6,10 @@
 
 namespace lepotex {
 
-// The store's section that holds the five values.
+// The store's section that holds the values.
 inline constexpr char kSettingsSection[] = "Lepotex 1.2";
 
-// Reads the five values in the order NoCaps, Indent, Indent size, NoGlue, AutoReplace;
+// Reads the values in the order NoCaps, Indent, Indent size, NoGlue, AutoReplace, Smart;
 // a missing value gives its default and a list that reads empty gets the default entries.
 // Indent size keeps the low 8 bits of the stored number. On an ESettingsError the values
 // read before the failing one are in `settings` and the rest keep what they held.
@@ -19,7 +19,7 @@ void ReadSettings(Settings& settings, SettingsStore& store);
 // value is stored with its default. An error while reading writes nothing.
 void LoadSettings(Settings& settings, SettingsStore& store);
 
-// Writes the five values in the same order; on an ESettingsError the values before the
+// Writes the values in the same order; on an ESettingsError the values before the
 // failing one stay written.
 void SaveSettings(const Settings& settings, SettingsStore& store);
 

@@ -13,6 +13,8 @@
 #include <iterator>
 #include <string>
 
+#include "editor/Windows1250.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -164,6 +166,17 @@ TEST_F(GlueCli, OptionsOverrideSingleSettings)
               Path("out.txt"));
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadFile(dir / "out.txt"), "KAPITOLA\r\nse na text\r\n\r\n");
+
+    // The smart glue keeps the hyphen of a compound the book writes so; --no-smart undoes a
+    // stored Smart.
+    WriteFile(dir / "in.txt", lepotex::Utf8ToWindows1250("Byl to česko-\r\nněmecký slovník, česko-německý.\r\n"));
+    run = Cli("glue --defaults --no-indent --smart " + Path("in.txt") + " -o " + Path("out.txt"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir / "out.txt"), lepotex::Utf8ToWindows1250("Byl to česko-německý slovník, česko-německý.\r\n\r\n"));
+    WriteFile(ConfPath(), "[General]\nSmart=1\n");
+    run = Cli("glue --no-indent --no-smart " + Path("in.txt") + " -o " + Path("out.txt"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir / "out.txt"), lepotex::Utf8ToWindows1250("Byl to českoněmecký slovník, česko-německý.\r\n\r\n"));
 }
 
 TEST_F(GlueCli, BatchGoesOnPastAFailingFileAndReportsTheWorst)
@@ -306,6 +319,7 @@ TEST_F(SettingsCli, PrintsTheDefaultsInUtf8WithoutWritingAnything)
     EXPECT_TRUE(run.out.starts_with("NoCaps: 1\nIndent: 1\nIndent size: 4\nNoGlue: 16 položek\n\tKapitola\n\tČást\n"))
         << run.out;
     EXPECT_NE(run.out.find("AutoReplace: 7 položek\n\tsena\\se na\n\t“„\\“^p„\n"), std::string::npos) << run.out;
+    EXPECT_TRUE(run.out.ends_with("\nSmart: 0\n")) << run.out;
     EXPECT_TRUE(fs::is_empty(dir / "config"));
 
     WriteFile(ConfPath(), "[General]\nNoCaps=0\n");
@@ -322,6 +336,8 @@ TEST_F(SettingsCli, PrintsStoredValuesAsReadWithControlCharactersEscaped)
     EXPECT_EQ(run.out.substr(0, run.out.find("AutoReplace")),
               "NoCaps: 0\nIndent: 1\nIndent size: 44\nNoGlue: 4 položky\n\tHlava\n\t\\x1B[31m\n\t\n\t\tx\n");
     EXPECT_EQ(ReadFile(ConfPath()), conf);  // shown, not written back
+    WriteFile(ConfPath(), "[General]\nSmart=1\n");
+    EXPECT_TRUE(Cli("settings").out.ends_with("\nSmart: 1\n"));
 }
 
 TEST_F(SettingsCli, UsageAndStoreErrorsHaveTheirExitStatus)

@@ -74,6 +74,7 @@ TEST_F(SettingsFile, FirstStartStoresTheDefaultsReadablyAndTheNextStartReadsThem
     EXPECT_EQ(Stored("Indent size"), "4");
     EXPECT_EQ(Stored("NoGlue"), ListToText(DefaultNoGlue()));
     EXPECT_EQ(Stored("AutoReplace"), ListToText(DefaultAutoReplace()));
+    EXPECT_EQ(Stored("Smart"), "0");
 
     const QString text = QString::fromUtf8(FileBytes());
     EXPECT_TRUE(text.contains(u"Kapitola\\r\\nČást\\r\\nKniha\\r\\nDíl"));
@@ -83,8 +84,20 @@ TEST_F(SettingsFile, FirstStartStoresTheDefaultsReadablyAndTheNextStartReadsThem
     changed.noCaps = false;
     changed.indentSize = 80;
     changed.noGlue = {"Hlava", ""};
+    changed.smart = true;
     SaveSettings(changed, *NewStore());
+    EXPECT_EQ(Stored("Smart"), "1");
     EXPECT_EQ(Load(), changed);
+}
+
+TEST_F(SettingsFile, SettingsStoredBeforeSmartExistedReadItAsOff)
+{
+    StoreBytes("NoCaps", "0");
+    StoreBytes("Indent", "1");
+    Settings settings = Load();
+    EXPECT_FALSE(settings.smart);
+    EXPECT_FALSE(settings.noCaps);
+    EXPECT_EQ(Stored("Smart"), "0");  // filled in like every missing value
 }
 
 TEST_F(SettingsFile, IndentSizeKeepsTheLowByteAndIsWrittenBackReduced)

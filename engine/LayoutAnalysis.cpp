@@ -1,0 +1,498 @@
+#include "engine/LayoutAnalysis.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <unordered_map>
+
+#include "engine/LineTests.h"
+
+namespace lepotex {
+namespace {
+
+// Pages are at least this many non-blank lines long, and at most that many: a line repeating
+// more often is a refrain or a list, one repeating more rarely a chapter heading.
+constexpr double kMinPage = 10;
+constexpr double kMaxPage = 150;
+// How far one page may differ from the usual length, and how much the pages of a run may vary
+// as a whole (their standard deviation against their mean). Pages vary around one length;
+// chapters vary far more. Numbers counting up tell pages apart by themselves, so numbered pages
+// may vary more than those of a header without a number.
+constexpr double kPageTolerance = 0.5;
+// A header line between paragraphs could be a chapter title that reads the same: it must keep
+// the beat more closely.
+constexpr double kBetweenParagraphsTolerance = 0.35;
+constexpr double kNumberedPageTolerance = 0.6;
+constexpr double kPageVariation = 0.3;
+// A book's repeated lines are looked for among its first lines only; further on, only lines
+// shaped like those found are looked at. A page style shows itself long before this.
+constexpr std::size_t kDetectionLines = 12'000;
+
+bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+// How often each shape occurs: open addressing over the shapes' hashes, which are never 0.
+class ShapeCounts {
+public:
+    explicit ShapeCounts(std::size_t shapes)
+    {
+        std::size_t size = 16;
+        while (size < 2 * shapes)
+            size *= 2;
+        keys.assign(size, 0);
+        counts.assign(size, 0);
+    }
+    uint32_t& operator[](uint64_t hash)
+    {
+        std::size_t slot = std::size_t(hash ^ (hash >> 29)) & (keys.size() - 1);
+        while (keys[slot] != 0 && keys[slot] != hash)
+            slot = (slot + 1) & (keys.size() - 1);
+        keys[slot] = hash;
+        return counts[slot];
+    }
+
+private:
+    std::vector<uint64_t> keys;
+    std::vector<uint32_t> counts;
+};
+
+// A line as page furniture repeats it: without its outer spaces, every run of digits standing
+// for any number. `value` is the last number in it, the page number of a header.
+struct FurnitureKey {
+    uint64_t hash = 0;
+    int64_t value = -1;
+    bool digits = false;
+};
+
+FurnitureKey KeyOf(std::string_view trimmed) noexcept
+{
+    FurnitureKey key;
+    uint64_t h = 1469598103934665603ull;
+    for (std::size_t i = 0; i < trimmed.size();) {
+        char c = trimmed[i];
+        if (IsDigit(c)) {
+            int64_t value = 0;
+            for (; i < trimmed.size() && IsDigit(trimmed[i]); ++i)
+                if (value < 1'000'000'000)
+                    value = value * 10 + (trimmed[i] - '0');
+            key.value = value;
+            key.digits = true;
+            c = '#';
+        } else {
+            ++i;
+        }
+        // Rotate and add: one step per byte, where a multiply would make each wait for the last.
+        h = ((h << 7) | (h >> 57)) + uint8_t(c);
+    }
+    h *= 0x9E3779B97F4A7C15ull;  // mixes once what the steps did not
+    key.hash = h | 1;  // 0 marks a line not looked at
+    return key;
+}
+
+// The lines of one key, in order; `ordinal` counts non-blank lines, the page rhythm.
+struct Group {
+    bool digits = false;
+    std::vector<uint32_t> lines;
+    std::vector<uint32_t> ordinals;
+    std::vector<bool> inside;  // the line stands inside a paragraph, where no heading can
+    std::vector<int64_t> values;
+};
+
+struct Rhythm {
+    double period = 0;               // non-blank lines per page; per two pages for a line
+                                     // without a number that stands on every other page
+    bool numbered = false;
+    std::vector<uint32_t> members;   // lines of the group that are page furniture
+};
+
+// The longest run of the group's lines that keeps a page rhythm: steady steps of non-blank
+// lines and, for numbers, counting up. A line of the same shape off the beat (a chapter
+// number, a chapter title equal to the running header) falls out of the run.
+Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
+{
+    const std::size_t m = g.ordinals.size();
+    if (m < 3)
+        return {};
+    std::vector<double> steps;
+    for (std::size_t i = 0; i + 1 < m; ++i) {
+        const double gap = double(g.ordinals[i + 1] - g.ordinals[i]);
+        if (!g.digits) {
+            steps.push_back(gap);
+        } else if (const int64_t dv = g.values[i + 1] - g.values[i]; dv == 1 || dv == 2) {
+            steps.push_back(gap / double(dv));
+        }
+    }
+    if (steps.size() < 2)
+        return {};
+    std::nth_element(steps.begin(), steps.begin() + std::ptrdiff_t(steps.size() / 2), steps.end());
+    const double period = steps[steps.size() / 2];
+    if (period < kMinPage || period > kMaxPage)
+        return {};
+    const double tolerance = std::max(2.0, (g.digits ? kNumberedPageTolerance : kPageTolerance) * period);
+    std::vector<uint32_t> count(m, 1);
+    std::vector<double> cost(m, 0);
+    std::vector<int64_t> previous(m, -1);
+    for (std::size_t j = 1; j < m; ++j) {
+        int looked = 0;
+        for (std::size_t i = j; i-- > 0 && looked < 64; ++looked) {
+            const double gap = double(g.ordinals[j] - g.ordinals[i]);
+            if (gap > 3.5 * period + tolerance)
+                break;
+            int64_t pages = 0;
+            if (g.digits)
+                pages = g.values[j] - g.values[i];
+            else
+                pages = std::max<int64_t>(1, std::llround(gap / period));
+            if (pages < 1 || pages > 3)
+                continue;
+            const double deviation = std::abs(gap - double(pages) * period);
+            // A page may end early (a chapter ends on it), never much later; a number tells
+            // how many pages passed. Without one, only the tolerance allows a short page: a
+            // line like the header standing off the beat (a chapter title) must not take the
+            // header's place, and costs more where it could.
+            const bool shortPage = g.digits && gap < double(pages) * period;
+            const double allowed =
+                g.digits || g.inside[j] ? tolerance : std::max(2.0, kBetweenParagraphsTolerance * period);
+            if (deviation > allowed * double(pages) && !shortPage)
+                continue;
+            const uint32_t c = count[i] + 1;
+            // Of two runs as long, the one whose lines stand inside paragraphs more often.
+            const double k = cost[i] + deviation / period + double(pages - 1) * 0.5 +
+                             (deviation > tolerance * double(pages) ? 1.0 : 0.0) +
+                             (g.digits || g.inside[j] ? 0.0 : 0.3);
+            if (c > count[j] || (c == count[j] && k < cost[j])) {
+                count[j] = c;
+                cost[j] = k;
+                previous[j] = int64_t(i);
+            }
+        }
+    }
+    std::size_t best = 0;
+    for (std::size_t j = 1; j < m; ++j)
+        if (count[j] > count[best] || (count[j] == count[best] && cost[j] < cost[best]))
+            best = j;
+    if (count[best] < 3)
+        return {};
+    Rhythm rhythm;
+    rhythm.period = period;
+    rhythm.numbered = g.digits;
+    for (int64_t j = int64_t(best); j >= 0; j = previous[std::size_t(j)])
+        rhythm.members.push_back(uint32_t(j));
+    std::reverse(rhythm.members.begin(), rhythm.members.end());
+    // The pages from one line of the run to the next: 1, or 2 for a header of every other page.
+    std::vector<int64_t> pages;
+    for (std::size_t k = 1; k < rhythm.members.size(); ++k) {
+        const std::size_t i = rhythm.members[k - 1];
+        const std::size_t j = rhythm.members[k];
+        pages.push_back(g.digits ? g.values[j] - g.values[i]
+                                 : std::max<int64_t>(1, std::llround(double(g.ordinals[j] - g.ordinals[i]) / period)));
+    }
+    std::vector<int64_t> sorted = pages;
+    std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2), sorted.end());
+    const int64_t usual = sorted[sorted.size() / 2];
+    int64_t skipped = 0;
+    for (const int64_t p : pages)
+        skipped += std::max<int64_t>(0, p - usual);
+    // Page lines run through the book, and few pages lack one; a refrain or a few
+    // evenly spaced headings do neither.
+    const double span = double(g.ordinals[rhythm.members.back()] - g.ordinals[rhythm.members.front()]);
+    if (span < 0.2 * double(nonBlank) || double(skipped) > 0.25 * double(usual) * double(pages.size()))
+        return {};
+    // Full pages spread narrowly around their mean, and most pages are full.
+    double sum = 0;
+    double squares = 0;
+    std::size_t full = 0;
+    for (std::size_t k = 1; k < rhythm.members.size(); ++k) {
+        const double perPage = double(g.ordinals[rhythm.members[k]] - g.ordinals[rhythm.members[k - 1]]) /
+                               double(pages[k - 1]);
+        if (perPage < period - tolerance)
+            continue;
+        sum += perPage;
+        squares += perPage * perPage;
+        ++full;
+    }
+    if (full < 2 || 2 * full < pages.size())
+        return {};
+    const double mean = sum / double(full);
+    const double variance = std::max(0.0, squares / double(full) - mean * mean);
+    if (std::sqrt(variance) > kPageVariation * mean)
+        return {};
+    // A line without a number is a running header only if nearly every time it stands on the
+    // beat: scene breaks "* * *" fall on it now and then, a header misses it only where a
+    // chapter title happens to read the same.
+    if (!g.digits && double(rhythm.members.size()) < 0.8 * double(m))
+        return {};
+    for (uint32_t& member : rhythm.members)
+        member = g.lines[member];
+    return rhythm;
+}
+
+// Marks the page lines: repeated shapes in a page rhythm, and the numbers between dashes that
+// the plain glue always removes.
+void FindPageLines(std::span<const std::string_view> lines, const LineShapes& shapes, int32_t width,
+                   LineRoles& roles)
+{
+    const std::size_t n = lines.size();
+    std::vector<uint64_t> hashes;  // of the lines looked at, blank ones included
+    ShapeCounts counts(std::min(n, kDetectionLines));
+    std::size_t nonBlank = 0;
+    for (std::size_t i = 0; i < n && nonBlank < kDetectionLines; ++i) {
+        hashes.push_back(0);
+        if (roles[i] != LineRole::Text)
+            continue;
+        ++nonBlank;
+        hashes[i] = KeyOf(shapes[i].Trimmed(lines[i])).hash;
+        ++counts[hashes[i]];
+    }
+    std::unordered_map<uint64_t, Group> groups;
+    std::array<bool, 256> firstBytes{};
+    std::size_t shortest = SIZE_MAX;
+    std::size_t longest = 0;
+    for (std::size_t i = 0; i < hashes.size(); ++i) {
+        if (roles[i] != LineRole::Text || counts[hashes[i]] < 3)
+            continue;
+        const std::size_t size = shapes[i].length - shapes[i].lead;
+        firstBytes[IsDigit(char(shapes[i].first)) ? uint8_t('0') : shapes[i].first] = true;
+        shortest = std::min(shortest, size);
+        longest = std::max(longest, size);
+        groups[hashes[i]];
+    }
+    // The numbers between dashes that the plain glue always removes.
+    const auto dashedNumbers = [&] {
+        for (std::size_t i = 0; i < n; ++i)
+            if (roles[i] == LineRole::Text && shapes[i].first == '-' && shapes[i].last == '-' &&
+                IsPageNumberLine(lines[i].substr(shapes[i].lead)))
+                roles[i] = LineRole::PageLine;
+    };
+    if (groups.empty()) {
+        dashedNumbers();
+        return;
+    }
+    // Page numbers further on may have more digits.
+    shortest = shortest > 3 ? shortest - 3 : 0;
+    longest += 3;
+    uint32_t ordinal = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (roles[i] != LineRole::Text)
+            continue;
+        ++ordinal;
+        const std::size_t size = shapes[i].length - shapes[i].lead;
+        if (size < shortest || size > longest ||
+            !firstBytes[IsDigit(char(shapes[i].first)) ? uint8_t('0') : shapes[i].first])
+            continue;
+        const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
+        const auto group = groups.find(key.hash);
+        if (group == groups.end())
+            continue;
+        Group& g = group->second;
+        g.digits = key.digits;
+        g.lines.push_back(uint32_t(i));
+        g.ordinals.push_back(ordinal);
+        g.values.push_back(key.value);
+    }
+    // Page furniture falls where the page ends, mostly inside a paragraph: the line before it
+    // is full and the text goes on after it. A heading, a scene break or a refrain stands
+    // between paragraphs, after a line that ends short.
+    std::vector<bool> candidate(n, false);
+    for (const auto& [hash, g] : groups)
+        for (const uint32_t line : g.lines)
+            candidate[line] = true;
+    const auto interrupts = [&](std::size_t line) {
+        std::size_t before = line;
+        while (before > 0 && (roles[before - 1] != LineRole::Text || candidate[before - 1]))
+            --before;
+        std::size_t after = line + 1;
+        while (after < n && (roles[after] != LineRole::Text || candidate[after]))
+            ++after;
+        return before > 0 && after < n &&
+               shapes[before - 1].length + 1 + uint32_t(shapes[after].firstWord) > uint32_t(width);
+    };
+    std::vector<Rhythm> found;
+    for (auto& [hash, g] : groups) {
+        // A page line ends a page of text: the book's first line is none.
+        while (!g.lines.empty() && g.ordinals.front() == 1) {
+            g.lines.erase(g.lines.begin());
+            g.ordinals.erase(g.ordinals.begin());
+            g.values.erase(g.values.begin());
+        }
+        for (const uint32_t line : g.lines)
+            g.inside.push_back(width > 0 && interrupts(line));
+        Rhythm rhythm = FindRhythm(g, ordinal);
+        if (rhythm.members.empty())
+            continue;
+        if (width > 0) {
+            std::size_t inside = 0;
+            for (const uint32_t line : rhythm.members)
+                inside += interrupts(line) ? 1 : 0;
+            if (10 * inside < 3 * rhythm.members.size())
+                continue;
+        }
+        found.push_back(std::move(rhythm));
+    }
+    // A book has one page length: the furniture that appears most gives it, and other
+    // furniture must appear on every page, or, without a number, on every other one (a
+    // number gives its period per page already).
+    std::sort(found.begin(), found.end(), [](const Rhythm& a, const Rhythm& b) {
+        return a.members.size() > b.members.size() ||
+               (a.members.size() == b.members.size() && a.members.front() < b.members.front());
+    });
+    for (const Rhythm& rhythm : found) {
+        const double ratio = rhythm.period / found.front().period;
+        const bool steady = std::abs(ratio - 1) < 0.25 || (!rhythm.numbered && std::abs(ratio - 2) < 0.4) ||
+                            (!found.front().numbered && std::abs(ratio - 0.5) < 0.1);
+        if (!steady)
+            continue;
+        for (const uint32_t line : rhythm.members)
+            roles[line] = LineRole::PageLine;
+    }
+    dashedNumbers();
+}
+
+// The blank lines on both sides of a page line that the two sides have in common came with
+// it; a blank line left over on one side is a paragraph break of the text. Blank lines between
+// two page lines go with them.
+void ShareBlankLines(LineRoles& roles)
+{
+    const std::size_t n = roles.size();
+    for (std::size_t i = 0; i < n;) {
+        if (roles[i] != LineRole::PageLine) {
+            ++i;
+            continue;
+        }
+        std::size_t last = i;  // the last page line of this group
+        for (std::size_t j = i + 1; j < n && roles[j] != LineRole::Text; ++j)
+            if (roles[j] == LineRole::PageLine)
+                last = j;
+        for (std::size_t j = i; j < last; ++j)
+            if (roles[j] == LineRole::Blank)
+                roles[j] = LineRole::PageBlank;
+        std::size_t before = 0;
+        while (before < i && roles[i - 1 - before] == LineRole::Blank)
+            ++before;
+        std::size_t after = 0;
+        while (last + 1 + after < n && roles[last + 1 + after] == LineRole::Blank)
+            ++after;
+        const std::size_t common = std::min(before, after);
+        for (std::size_t k = 1; k <= common; ++k) {
+            roles[i - k] = LineRole::PageBlank;
+            roles[last + k] = LineRole::PageBlank;
+        }
+        i = last + 1;
+    }
+}
+
+// The largest length that many lines have: greedy wrapping fills lines up to the width, so
+// lengths pile up just below it; a few longer lines (an unbreakable word) do not count.
+int32_t FindWidth(const LineShapes& shapes, const LineRoles& roles)
+{
+    constexpr std::size_t kLongest = 1024;
+    std::vector<uint32_t> histogram(kLongest + 1, 0);
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        if (roles[i] != LineRole::Text)
+            continue;
+        ++histogram[std::min<std::size_t>(shapes[i].length, kLongest)];
+        ++total;
+    }
+    if (total < 10)
+        return 0;
+    const std::size_t enough = std::max<std::size_t>(3, total / 200);
+    std::size_t width = kLongest;
+    while (width > 0 && histogram[width] < enough)
+        --width;
+    if (width < 10 || width == kLongest)
+        return 0;
+    // A wrapped book has most of its lines in the upper half of the width, and almost none
+    // beyond it; a book of one paragraph per line has neither. And a wrapper fills lines up to
+    // the width: the lengths pile up against it (one full line in seven or more ends right at
+    // it), where lines cut at no width in particular thin out gradually.
+    std::size_t upperHalf = 0;
+    std::size_t beyond = 0;
+    for (std::size_t len = width / 2 + 1; len <= kLongest; ++len)
+        (len <= width ? upperHalf : beyond) += histogram[len];
+    const std::size_t atWidth = histogram[width] + histogram[width - 1] + histogram[width - 2];
+    if (double(upperHalf) < 0.6 * double(total) || double(beyond) > 0.02 * double(total) ||
+        double(atWidth) < 0.1 * double(total))
+        return 0;
+    return int32_t(width);
+}
+
+void FindParagraphMark(const LineShapes& shapes, Layout& layout)
+{
+    std::array<std::size_t, 17> indents{};
+    std::size_t text = 0;
+    std::size_t blankBreaks = 0;  // runs of blank lines between text
+    std::size_t fittingBreaks = 0;  // breaks between text lines where the next word would have fitted
+    std::size_t previous = SIZE_MAX;  // the last text line
+    bool blankSince = false;
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        const LineRole role = layout.roles[i];
+        if (role == LineRole::Blank)
+            blankSince = true;
+        if (role != LineRole::Text)
+            continue;
+        ++text;
+        if (const std::size_t lead = shapes[i].lead; lead >= 1 && lead <= 16)
+            ++indents[lead];
+        if (previous != SIZE_MAX) {
+            if (blankSince)
+                ++blankBreaks;
+            else if (layout.width > 0 && shapes[previous].last != '-' && shapes[i].firstWord > 0 &&
+                     shapes[previous].length + 1 + shapes[i].firstWord <= uint32_t(layout.width))
+                ++fittingBreaks;
+        }
+        previous = i;
+        blankSince = false;
+    }
+    const auto most = std::max_element(indents.begin() + 1, indents.end());
+    if (*most >= std::max<std::size_t>(3, text * 3 / 100)) {
+        layout.mark = ParagraphMark::Indent;
+        layout.indent = int32_t(most - indents.begin());
+    } else if (blankBreaks >= std::max<std::size_t>(2, text / 50) && fittingBreaks * 4 <= blankBreaks) {
+        layout.mark = ParagraphMark::Blank;
+    }
+}
+
+}  // namespace
+
+LineShape ShapeOfLine(std::string_view line) noexcept
+{
+    LineShape shape;
+    const std::size_t length = TrimTrailingSpaces(line).size();
+    std::size_t lead = std::min(LeadingSpaceCount(line), length);
+    if (lead > 65535 || length > UINT32_MAX)  // no line of a book: taken as text
+        lead = 0;
+    std::size_t word = lead;
+    while (word < length && line[word] != ' ')
+        ++word;
+    shape.length = uint32_t(std::min<std::size_t>(length, UINT32_MAX));
+    shape.lead = uint16_t(lead);
+    shape.firstWord = uint16_t(std::min<std::size_t>(word - lead, 65535));
+    if (length > lead) {
+        shape.first = uint8_t(line[lead]);
+        shape.last = uint8_t(line[length - 1]);
+        if (length - lead >= 2)
+            shape.beforeLast = uint8_t(line[length - 2]);
+    }
+    return shape;
+}
+
+Layout AnalyseLayout(std::span<const std::string_view> lines)
+{
+    Layout layout;
+    layout.shapes.resize(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        layout.shapes[i] = ShapeOfLine(lines[i]);
+    const LineShapes& shapes = layout.shapes;
+    layout.roles.resize(lines.size(), LineRole::Text);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (shapes[i].Blank())
+            layout.roles[i] = LineRole::Blank;
+    // The width first from all lines: the few page lines do not move it.
+    FindPageLines(lines, shapes, FindWidth(shapes, layout.roles), layout.roles);
+    ShareBlankLines(layout.roles);
+    layout.width = FindWidth(shapes, layout.roles);
+    FindParagraphMark(shapes, layout);
+    return layout;
+}
+
+}  // namespace lepotex

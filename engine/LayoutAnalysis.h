@@ -1,0 +1,95 @@
+#pragma once
+// What the layout of a broken book shows at a glance, worked out in a few linear passes over its
+// lines: the width it was wrapped to, how its paragraphs are marked, and which lines are page
+// furniture (page numbers and running headers or footers) with the blank lines that came with
+// them. The smart glue decides its line breaks from this.
+//
+// A line is Windows-1250 bytes without its line end, with its leading spaces as the book has
+// them.
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "editor/TextBlock.h"
+
+namespace lepotex {
+
+enum class ParagraphMark : uint8_t {
+    Neither,  // no mark the layout shows: the width and the line tests decide
+    Indent,   // a paragraph's first line is indented
+    Blank,    // paragraphs are separated by blank lines
+};
+
+enum class LineRole : uint8_t {
+    Text,
+    Blank,      // a blank line that stays: a real paragraph break
+    PageLine,   // page furniture: goes
+    PageBlank,  // a blank line that came with page furniture: goes
+};
+
+// What the passes over a book need of each line, read once: the lines are spread over the
+// whole text, and reading each of them again in every pass costs more than the passes.
+struct LineShape {
+    uint32_t length = 0;     // without trailing spaces, leading ones included
+    uint16_t lead = 0;       // leading spaces
+    uint16_t firstWord = 0;  // the length of the first word (at most 65535)
+    uint8_t first = 0;       // the first byte after the leading spaces
+    uint8_t beforeLast = 0;  // the byte before the last one, when the line has two
+    uint8_t last = 0;        // the last byte before the trailing spaces
+
+    bool Blank() const { return lead == length; }
+    // The line without its leading and trailing spaces.
+    std::string_view Trimmed(std::string_view line) const { return line.substr(lead, length - lead); }
+};
+
+[[nodiscard]] LineShape ShapeOfLine(std::string_view line) noexcept;
+
+// One per line of a book, so on huge pages where there are any.
+using LineRoles = std::vector<LineRole, LargeAllocator<LineRole>>;
+using LineShapes = std::vector<LineShape, LargeAllocator<LineShape>>;
+
+struct Layout {
+    // The length of a full line, first-line indent included; 0 when the lines were not
+    // wrapped to one width.
+    int32_t width = 0;
+    ParagraphMark mark = ParagraphMark::Neither;
+    int32_t indent = 0;  // the usual indent of a paragraph's first line, when mark is Indent
+    LineRoles roles;    // one per line
+    LineShapes shapes;  // one per line
+};
+
+Layout AnalyseLayout(std::span<const std::string_view> lines);
+
+// Pieces of the analysis, for the glue's decisions and for tests. They run on every line of
+// a book, so they are inline.
+inline std::size_t LeadingSpaceCount(std::string_view line) noexcept
+{
+    std::size_t n = 0;
+    while (n < line.size() && line[n] == ' ')
+        ++n;
+    return n;
+}
+// The line without its trailing spaces.
+inline std::string_view TrimTrailingSpaces(std::string_view line) noexcept
+{
+    while (!line.empty() && line.back() == ' ')
+        line.remove_suffix(1);
+    return line;
+}
+// The letters of Windows-1250, Czech or other.
+inline constexpr std::array<bool, 256> kLetterBytes = [] {
+    std::array<bool, 256> letters{};
+    for (int b = 'a'; b <= 'z'; ++b)
+        letters[std::size_t(b)] = letters[std::size_t(b - 'a' + 'A')] = true;
+    for (int b = 0xC0; b <= 0xFF; ++b)
+        letters[std::size_t(b)] = b != 0xD7 && b != 0xF7;
+    for (const int b : {0x8A, 0x8C, 0x8D, 0x8E, 0x8F, 0x9A, 0x9C, 0x9D, 0x9E, 0x9F, 0xA3, 0xA5, 0xAA, 0xAF, 0xB3, 0xB9,
+                        0xBA, 0xBC, 0xBE, 0xBF})
+        letters[std::size_t(b)] = true;
+    return letters;
+}();
+inline bool IsLetterByte(uint8_t byte) noexcept { return kLetterBytes[byte]; }
+
+}  // namespace lepotex

@@ -1,0 +1,397 @@
+#include "engine/SmartGlue.h"
+
+#include <array>
+#include <bitset>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/Hyphenation.h"
+#include "engine/LineTests.h"
+
+namespace lepotex {
+namespace {
+
+// How much of a text is read for the words it writes joined.
+constexpr std::size_t kEvidenceBytes = std::size_t(4) << 20;
+
+std::string_view Content(std::string_view line) noexcept
+{
+    line.remove_prefix(LeadingSpaceCount(line));
+    return TrimTrailingSpaces(line);
+}
+
+bool IsLowercaseLetter(uint8_t byte) noexcept { return IsLetterByte(byte) && ToLowerByte(byte) == byte; }
+
+// The letters before the final hyphen of a line, and those a line starts with.
+std::string_view Fragment(std::string_view upper) noexcept
+{
+    std::size_t start = upper.size() - 1;
+    while (start > 0 && IsLetterByte(uint8_t(upper[start - 1])))
+        --start;
+    return upper.substr(start, upper.size() - 1 - start);
+}
+
+std::string_view Tail(std::string_view lower) noexcept
+{
+    std::size_t end = 0;
+    while (end < lower.size() && IsLetterByte(uint8_t(lower[end])))
+        ++end;
+    return lower.substr(0, end);
+}
+
+std::string Lowered(std::string_view word)
+{
+    std::string lower(word);
+    for (char& c : lower)
+        c = char(ToLowerByte(uint8_t(c)));
+    return lower;
+}
+
+struct TransparentHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
+};
+
+// How often chosen words stand in the book, in lower case. A book is read in one pass; a word
+// is looked up only when its first letter and length could make it one of those chosen.
+class WordCounter {
+public:
+    static constexpr uint32_t kNone = UINT32_MAX;
+
+    // The slot that counts the word; kNone for a word too long to be looked for.
+    uint32_t Want(std::string_view word)
+    {
+        if (word.empty() || word.size() >= lengths.size())
+            return kNone;
+        firstBytes[uint8_t(word[0])] = true;
+        lengths[word.size()] = true;
+        const auto [entry, added] = slots.try_emplace(std::string(word), uint32_t(counts.size()));
+        if (added)
+            counts.push_back(0);
+        return entry->second;
+    }
+    bool Empty() const { return slots.empty(); }
+    uint32_t Count(uint32_t slot) const { return slot == kNone ? 0 : counts[slot]; }
+
+    // Every word of the line, a word being what stands between spaces less the punctuation
+    // around it. `skipFirst`: the line continues a word broken at the line above, so its first
+    // word is only a part; a word broken at the line's end is none either.
+    void CountWords(std::string_view line, bool skipFirst)
+    {
+        const char* p = line.data();
+        const char* const end = p + line.size();
+        if (skipFirst)
+            while (p < end && *p != ' ')
+                ++p;
+        while (p < end) {
+            while (p < end && *p == ' ')
+                ++p;
+            const char* first = p;
+            while (p < end && *p != ' ')
+                ++p;
+            const char* last = p;
+            if (last == end && first < last && last[-1] == '-')
+                break;
+            while (first < last && !IsLetterByte(uint8_t(*first)))
+                ++first;
+            while (last > first && !IsLetterByte(uint8_t(last[-1])))
+                --last;
+            Look(first, last);
+        }
+    }
+
+    // Only the words with a hyphen inside, found through the hyphens: far fewer than words.
+    void CountHyphenated(std::string_view line)
+    {
+        if (line.empty())  // a blank line's view may have no bytes at all
+            return;
+        const char* const begin = line.data();
+        const char* const end = begin + line.size();
+        for (const char* dash = begin; (dash = static_cast<const char*>(
+                                            std::memchr(dash, '-', std::size_t(end - dash)))) != nullptr;) {
+            if (dash == begin || dash + 1 == end || !IsLetterByte(uint8_t(dash[-1])) ||
+                !IsLetterByte(uint8_t(dash[1]))) {
+                ++dash;
+                continue;
+            }
+            const char* first = dash;
+            while (first > begin && (IsLetterByte(uint8_t(first[-1])) || first[-1] == '-'))
+                --first;
+            const char* last = dash;
+            while (last < end && (IsLetterByte(uint8_t(*last)) || *last == '-'))
+                ++last;
+            while (last > first && last[-1] == '-')  // the line's own break
+                --last;
+            Look(first, last);
+            dash = last;
+        }
+    }
+
+private:
+    void Look(const char* first, const char* last)
+    {
+        const auto size = std::size_t(last - first);
+        if (size == 0 || size >= lengths.size() || !lengths[size] || !firstBytes[lower[uint8_t(*first)]])
+            return;
+        buffer.assign(first, size);
+        for (char& c : buffer)
+            c = char(lower[uint8_t(c)]);
+        if (const auto found = slots.find(std::string_view(buffer)); found != slots.end())
+            ++counts[found->second];
+    }
+
+    const std::array<uint8_t, 256>& lower = LowerCaseTable();
+    std::array<bool, 256> firstBytes{};
+    std::bitset<64> lengths;
+    std::unordered_map<std::string, uint32_t, TransparentHash, std::equal_to<>> slots;
+    std::vector<uint32_t> counts;
+    std::string buffer;
+};
+
+// The hyphen decision once the patterns have spoken (`legal`, or nothing when they are
+// missing) and the book's words are counted.
+bool KeepHyphen(std::string_view fragment, std::string_view tail, std::optional<bool> legal,
+                const WordEvidence& evidence)
+{
+    // No wrapper of Czech leaves fewer letters on either side: "je-li", "chcete-li".
+    if (fragment.size() < kLettersBeforeBreak || tail.size() < kLettersAfterBreak)
+        return true;
+    if (evidence.hyphenated != evidence.joined)
+        return evidence.hyphenated > evidence.joined;
+    // A stammer repeats the start of a word the book knows: "pou-pouta", "ne-nemohu".
+    if (evidence.tail > 0 && Lowered(tail).starts_with(Lowered(fragment)))
+        return true;
+    return legal.has_value() && !*legal;  // without patterns, the plain glue's answer
+}
+
+std::optional<bool> LegalBreak(Hyphenator& hyphenator, std::string_view fragment, std::string_view tail)
+{
+    if (!hyphenator.Loaded())
+        return std::nullopt;
+    return hyphenator.IsBreakPoint(std::string(fragment) + std::string(tail), fragment.size());
+}
+
+// The line tests that do not look at the break itself: a no-glue entry at the line's start, a
+// line wholly in capitals.
+bool KeptApart(std::string_view line, const Settings& settings)
+{
+    for (const std::string& entry : settings.noGlue)
+        if (!entry.empty() && line.starts_with(entry))
+            return true;
+    return settings.noCaps && IsAllCapitals(line);
+}
+
+}  // namespace
+
+namespace {
+
+// DecideBreak over the lines' shapes: the bytes of the lines themselves are read only where the
+// layout does not decide.
+BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_view lower, const LineShape& low,
+                     const Layout& layout, const Settings& settings)
+{
+    if (layout.mark == ParagraphMark::Indent && low.lead > 0)
+        return BreakDecision::Paragraph;
+    if (up.length - up.lead >= 2 && up.last == '-' && up.beforeLast != ' ' && up.beforeLast != '-') {
+        const uint8_t before = up.beforeLast;
+        const uint8_t first = low.first;
+        if (IsLetterByte(before) && IsLowercaseLetter(first))
+            return BreakDecision::Hyphen;
+        // A compound that goes on in capitals or digits: "Frýdek-Místek", "1914-1918".
+        if ((IsLetterByte(before) || (before >= '0' && before <= '9')) &&
+            (IsLetterByte(first) || (first >= '0' && first <= '9')))
+            return BreakDecision::Adjoin;
+    }
+    // A greedy wrapper would have put the next word on this line had it fitted.
+    if (layout.width > 0 && low.firstWord > 0 && up.length + 1 + uint32_t(low.firstWord) <= uint32_t(layout.width))
+        return BreakDecision::Paragraph;
+    switch (layout.mark) {
+    case ParagraphMark::Indent:
+        return BreakDecision::Join;
+    case ParagraphMark::Blank:
+        // Also across page furniture with blank lines on both sides: where a paragraph ended
+        // there, its last line is short enough for the test above, else nothing tells.
+        return BreakDecision::Join;
+    case ParagraphMark::Neither:
+        break;
+    }
+    const std::string_view upText = up.Trimmed(upper);
+    const std::string_view lowText = low.Trimmed(lower);
+    if (layout.width == 0)
+        return CanGlueLines(upText, lowText, settings) ? BreakDecision::Join : BreakDecision::Paragraph;
+    // A full line that ends a sentence mostly goes on with the paragraph: the width has said
+    // what the punctuation would guess. Headings still keep apart.
+    return KeptApart(upText, settings) || KeptApart(lowText, settings) ? BreakDecision::Paragraph
+                                                                       : BreakDecision::Join;
+}
+
+}  // namespace
+
+BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const Layout& layout,
+                          const Settings& settings)
+{
+    return Decide(upper, ShapeOfLine(upper), lower, ShapeOfLine(lower), layout, settings);
+}
+
+bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyphenator, const WordEvidence& evidence)
+{
+    const std::string_view fragment = Fragment(Content(upper));
+    const std::string_view tail = Tail(Content(lower));
+    return KeepHyphen(fragment, tail, LegalBreak(hyphenator, fragment, tail), evidence);
+}
+
+int64_t GlueByLayout(LineList& list, const Settings& settings)
+{
+    const std::size_t n = list.pieces.size();
+    const Layout layout = AnalyseLayout(list.pieces);
+
+    // The list is rewritten in place: a kept line never moves down, and the views of the two
+    // lines a decision looks at are kept aside before their places are overwritten.
+    LineViews& pieces = list.pieces;
+    list.flags.assign(n, 0);
+    list.joins = 0;
+    // Words broken at a hyphen: the upper line's piece, the lower one follows it.
+    std::vector<uint32_t> hyphens;
+    std::size_t kept = 0;
+    std::size_t previous = 0;  // the last text line
+    std::string_view previousLine;  // as the book has it
+    bool afterText = false;    // there is a last text line
+    std::size_t blanks = 0;    // blank lines since it, not yet written
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string_view line = pieces[i];
+        switch (layout.roles[i]) {
+        case LineRole::PageLine:
+        case LineRole::PageBlank:
+            continue;
+        case LineRole::Blank:
+            ++blanks;
+            continue;
+        case LineRole::Text:
+            break;
+        }
+        BreakDecision decision = BreakDecision::Paragraph;
+        if (afterText)
+            decision = Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings);
+        // A word broken at a hyphen goes on after blank lines too, as in the plain glue: a
+        // page ended there with blank lines on one side only.
+        if (blanks > 0 && decision != BreakDecision::Hyphen) {
+            afterText = false;
+            for (; blanks > 0; --blanks)
+                pieces[kept++] = {};
+        }
+        blanks = 0;
+        if (afterText) {
+            uint8_t flag = 0;
+            switch (decision) {
+            case BreakDecision::Paragraph:
+                break;
+            case BreakDecision::Join:
+                flag = LineList::kJoinsNext;
+                break;
+            case BreakDecision::Adjoin:
+                flag = LineList::kAdjoinsNext;
+                break;
+            case BreakDecision::Hyphen:
+                flag = LineList::kAdjoinsNext;  // until the book's words are counted
+                hyphens.push_back(uint32_t(kept - 1));
+                break;
+            }
+            if (flag) {
+                list.flags[kept - 1] = flag;
+                ++list.joins;
+            }
+        }
+        pieces[kept++] = layout.shapes[i].Trimmed(line);
+        previous = i;
+        previousLine = line;
+        afterText = true;
+    }
+    for (; blanks > 0; --blanks)
+        pieces[kept++] = {};
+    pieces.resize(kept);
+    list.flags.resize(kept);
+    if (hyphens.empty())
+        return int64_t(n);
+
+    // Each broken word once: a book breaks the same word in the same place again and again.
+    struct Word {
+        std::string fragment;
+        std::string tail;
+        std::optional<bool> legal;  // none: no patterns, or too short to ask
+        bool stammer = false;
+        uint32_t hyphenated = WordCounter::kNone;
+        uint32_t joined = WordCounter::kNone;
+        uint32_t tailSlot = WordCounter::kNone;
+        bool kept = true;
+    };
+    std::vector<Word> words;
+    std::unordered_map<std::string, uint32_t, TransparentHash, std::equal_to<>> wordOf;
+    std::vector<uint32_t> wordOfBreak(hyphens.size());
+    std::string key;
+    for (std::size_t k = 0; k < hyphens.size(); ++k) {
+        const std::string_view fragment = Fragment(pieces[hyphens[k]]);
+        const std::string_view tail = Tail(pieces[hyphens[k] + 1]);
+        key.assign(fragment).append(1, '-').append(tail);
+        for (char& c : key)
+            c = char(ToLowerByte(uint8_t(c)));
+        const auto [entry, added] = wordOf.try_emplace(key, uint32_t(words.size()));
+        wordOfBreak[k] = entry->second;
+        if (added) {
+            Word& w = words.emplace_back();
+            w.fragment = key.substr(0, fragment.size());
+            w.tail = key.substr(fragment.size() + 1);
+        }
+    }
+
+    // The patterns first; the book is then asked only what could change their answer: how
+    // often it hyphenates a word they would join, and how often it joins one they would not.
+    Hyphenator hyphenator;
+    WordCounter hyphenated;
+    WordCounter joined;
+    for (Word& w : words) {
+        if (w.fragment.size() < kLettersBeforeBreak || w.tail.size() < kLettersAfterBreak)
+            continue;
+        w.legal = LegalBreak(hyphenator, w.fragment, w.tail);
+        w.stammer = w.tail.starts_with(w.fragment);
+        w.hyphenated = hyphenated.Want(key.assign(w.fragment).append(1, '-').append(w.tail));
+        if (!w.legal.value_or(true) || w.stammer)
+            w.joined = joined.Want(key.assign(w.fragment).append(w.tail));
+        if (w.stammer)
+            w.tailSlot = joined.Want(w.tail);
+    }
+    // Every word of a book is read; a longer text, a collection of books, is read as far as a
+    // long book goes, so that the smart glue stays nearly as fast as the plain one.
+    const auto eachPiece = [&](auto&& count) {
+        std::size_t bytes = 0;
+        for (std::size_t k = 0; k < kept && bytes < kEvidenceBytes; ++k) {
+            count(k);
+            bytes += pieces[k].size() + 1;
+        }
+    };
+    if (!hyphenated.Empty()) {
+        eachPiece([&](std::size_t k) { hyphenated.CountHyphenated(pieces[k]); });
+        // Where the book hyphenates a word the patterns would join, its joined form counts too.
+        for (Word& w : words)
+            if (hyphenated.Count(w.hyphenated) > 0 && w.joined == WordCounter::kNone)
+                w.joined = joined.Want(key.assign(w.fragment).append(w.tail));
+    }
+    if (!joined.Empty()) {
+        std::vector<bool> continues(kept, false);
+        for (const uint32_t piece : hyphens)
+            continues[piece + 1] = true;
+        eachPiece([&](std::size_t k) { joined.CountWords(pieces[k], continues[k]); });
+    }
+    for (Word& w : words) {
+        const WordEvidence evidence{joined.Count(w.joined), hyphenated.Count(w.hyphenated), joined.Count(w.tailSlot)};
+        w.kept = KeepHyphen(w.fragment, w.tail, w.legal, evidence);
+    }
+    for (std::size_t k = 0; k < hyphens.size(); ++k)
+        if (!words[wordOfBreak[k]].kept)
+            list.flags[hyphens[k]] = LineList::kHyphenNext;
+    return int64_t(n);
+}
+
+}  // namespace lepotex
