@@ -5,12 +5,13 @@
 
 #include "app/LepotexConst.h"
 #include "app/LepotexMain.h"
+#include "version/Version.h"
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(lepotex::consts::SAppTitle);
-    QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    QApplication::setApplicationVersion(QString::fromStdString(lepotex::VersionText()));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Lepotex slepuje rozlámané texty."));
