@@ -7,12 +7,13 @@
 
 #include "app/LepotexConst.h"
 #include "app/LepotexMain.h"
+#include "version/Version.h"
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(lepotex::consts::SAppTitle);
-    QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    QApplication::setApplicationVersion(QString::fromStdString(lepotex::VersionText()));
     // The program speaks Czech whatever the desktop's language, so Qt's own dialogs (the file
     // dialogs above all) should too; without the translation they stay in English.
     QTranslator qtTranslator;

@@ -110,7 +110,8 @@ std::string FileErrorText(int error)
     case EMFILE:
     case ENFILE: return "příliš mnoho otevřených souborů";
     case EIO: return "chyba čtení nebo zápisu na disku";
-    default: return "chyba systému " + std::to_string(error);
+    // The system's own text of an error not named here, untranslated but not lost.
+    default: return "chyba systému " + std::to_string(error) + " (" + std::strerror(error) + ")";
     }
 }
 

@@ -45,7 +45,8 @@ const std::vector<OptionSpec> kGlueOptions = {
     {{"rules"}, "SOUBOR",
      "seznam automatických náhrad, pravidlo na řádek\n"
      "(seznam nejvýše 64 MiB, ze souboru, ne ze zařízení)"},
-    {{"smart"}, "", "lepit chytře: podle šířky řádek, značení odstavců,\nzáhlaví a čísel stránek a českého dělení slov"},
+    {{"smart"}, "", "lepit chytře: podle šířky řádek, značení odstavců,\n"
+                    "záhlaví a čísel stránek a českého dělení slov"},
     {{"no-smart"}, "", "lepit jen podle sousedních řádek (Smart vypnuto)"},
     {{"o", "output"}, "OUT", "výsledek jednoho souboru; - je standardní výstup (výchozí)"},
     {{"in-place"}, "", "každý SOUBOR nahradí jeho výsledkem, až je celý hotový"},
@@ -199,6 +200,10 @@ Options ParseOptions(Command command, const Arguments& args)
         }
         o.noGlueFile = args.Value("no-glue");
         o.rulesFile = args.Value("rules");
+        if (args.Has("smart") && args.Has("no-smart"))
+            throw UsageError("--smart a --no-smart se vylučují");
+        if (args.Has("smart") || args.Has("no-smart"))
+            o.smart = args.Has("smart");
     }
     const std::optional<std::string> output = args.Value("output");
     const std::optional<std::string> outputDir = args.Value("output-dir");
@@ -209,6 +214,9 @@ Options ParseOptions(Command command, const Arguments& args)
         throw UsageError("zadejte nejvýše jedno z -o, --in-place a --output-dir");
     if (inputs.empty())
         throw UsageError("chybí vstupní soubor");
+    if ((output && output->empty()) || (outputDir && outputDir->empty()) ||
+        std::find(inputs.begin(), inputs.end(), std::string()) != inputs.end())
+        throw UsageError("prázdné jméno souboru");
     if (!outputDir && !inPlace) {
         // Like sed: one book, and without -o its result goes to standard output.
         if (inputs.size() != 1)

@@ -177,15 +177,13 @@ int TextEditor::CheckInsert(std::string_view s) const
         return int(kErrNone);
     };
 
-    constexpr size_t kChunk = 61440;
-    constexpr size_t kChunkMax = 65520;
     size_t chunkStart = 0;
     while (chunkStart < s.size()) {
-        size_t chunkEnd = chunkStart + kChunk;
+        size_t chunkEnd = chunkStart + kInsertChunkBytes;
         if (chunkEnd >= s.size()) {
             chunkEnd = s.size();
         } else {
-            while (chunkEnd < s.size() && chunkEnd - chunkStart < kChunkMax && (s[chunkEnd] == '\r' || s[chunkEnd] == '\n'))
+            while (chunkEnd < s.size() && chunkEnd - chunkStart < kInsertChunkMaxBytes && (s[chunkEnd] == '\r' || s[chunkEnd] == '\n'))
                 ++chunkEnd;
         }
         const std::string_view chunk = s.substr(chunkStart, chunkEnd - chunkStart);

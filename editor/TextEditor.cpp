@@ -461,6 +461,10 @@ void TextEditor::JoinParagraphs(int32_t paraNo)
 
 // ---- InsertText -------------------------------------------------------------------------------
 
+// One chunk of InsertText, from the caret on, as segments that each end just behind an LF
+// (the last one may have none); each segment's closing CR and LF bytes are its line end, and a
+// lone CR inside a segment is text. Every step checks the limits before it changes anything
+// and stops the chunk with the error; what the steps before it inserted stays.
 int TextEditor::InsertChunk(std::string_view chunk)
 {
     int32_t paraNo = caret.paraNo;
@@ -489,12 +493,21 @@ int TextEditor::InsertChunk(std::string_view chunk)
             segment = segment.substr(0, end);
         }
         const int64_t length = int64_t(segment.size());
+        // ByteCount counts a CR LF for every paragraph but one: a new paragraph adds its
+        // bytes and the 2 of its line end; bytes put into an existing paragraph add only
+        // themselves.
         if (!lineEnd) {
+            // The chunk's last piece without a line end: it goes into the current paragraph
+            // at the caret, which stays on that paragraph behind it.
             if ((error = LimitsCheck(paraNo, 0, length)) != kErrNone)
                 break;
             InsertBytes(paraNo, column - 1, segment);
             column += int32_t(length);
         } else if (column == 1) {
+            // A whole line at the start of a paragraph: it becomes a paragraph of its own in
+            // front of the current one, which moves down untouched. Its length is checked
+            // against the paragraph limit here, since LimitsCheck measures only a paragraph
+            // that grows.
             if ((error = LimitsCheck(paraNo, 1, length + 2)) == kErrNone && length > paraLengthLimit)
                 error = kErrParagraphTooLong;
             if (error != kErrNone)
@@ -502,6 +515,9 @@ int TextEditor::InsertChunk(std::string_view chunk)
             InsertParagraph(paraNo, Paragraph(segment));
             ++paraNo;
         } else {
+            // A line that ends in the middle of a paragraph: its text goes in at the caret and
+            // the paragraph is split behind it, so the rest of the old paragraph becomes the
+            // next one. Blanks left before the split would be trailing blanks: they go.
             if ((error = LimitsCheck(paraNo, 0, length)) != kErrNone ||
                 (error = LimitsCheck(paraNo, 1, length + 2)) != kErrNone)
                 break;
@@ -525,19 +541,17 @@ int TextEditor::InsertText(std::string_view s)
 {
     if (readOnly || s.empty())
         return kErrNone;
-    constexpr size_t kChunk = 61440;
-    constexpr size_t kChunkMax = 65520;
     UndoHistory& undo = buffer->undo;
     undo.BeginGroup();
     int error = HasSelection() ? DeleteRange(SelStart(), SelEnd()) : kErrNone;
     size_t pos = 0;
     while (pos < s.size() && error == kErrNone) {
-        size_t end = pos + kChunk;
+        size_t end = pos + kInsertChunkBytes;
         if (end >= s.size()) {
             end = s.size();
         } else {
             // Never split a CR LF pair between chunks.
-            while (end < s.size() && end - pos < kChunkMax && (s[end] == '\r' || s[end] == '\n'))
+            while (end < s.size() && end - pos < kInsertChunkMaxBytes && (s[end] == '\r' || s[end] == '\n'))
                 ++end;
         }
         error = InsertChunk(s.substr(pos, end - pos));

@@ -275,6 +275,13 @@ private:
     void Rewrap(int32_t paraNo);
     void RewrapAll();
     int LimitsCheck(int32_t paraNo, int32_t parasAdded, int64_t bytesAdded) const;
+    // InsertText works through a long text in chunks of 60 KiB, each stretched over the CR
+    // and LF bytes that follow it (to at most 64 KiB less 16 bytes), so that no CR LF pair is
+    // split between two chunks. A failing chunk stops the insertion with the chunks before it
+    // in place, so where the chunks end can be seen in what a refused text leaves behind, and
+    // the sizes are kept exactly; CheckInsert walks the same chunks to foretell the error.
+    static constexpr size_t kInsertChunkBytes = 61440;
+    static constexpr size_t kInsertChunkMaxBytes = 65520;
     int InsertChunk(std::string_view chunk);
     [[nodiscard]] int DeleteRange(ParaPos from, ParaPos to);  // 266 when the rest would be too long
     bool DeleteCharAt(ParaPos pos);     // one character, or the line end: a join (266 when too long)

@@ -12,12 +12,13 @@ namespace lepotex {
 inline constexpr char kOpeningQuote = '\x84';
 inline constexpr char kClosingQuote = '\x93';
 
-// Rewrites `collected` in place and returns the progress steps of the literal scan: one per
-// position examined and one per character deleted. One pass, linear in the text's length.
+// Rewrites `collected` in place and returns the progress steps of the scan: one per position
+// examined and one per character deleted, so with two or more deletions they pass the
+// length the progress bar was given. One pass, linear in the text's length.
 //
-// The join keeps the quirks of the literal algorithm: after a CR has become a space and the
-// LF and spaces after it are gone, the next character is passed over unexamined, so of two
-// CRs in a row only the first becomes a space.
+// The command keeps the habits it has always had, since users repair a library over years
+// and a book joined today must come out as the same book joined before (DirectSpeech.cpp
+// says what each does to a text).
 // The collected text of a book: in storage that may grow to a book's size.
 using SpeechText = std::basic_string<char, std::char_traits<char>, LargeAllocator<char>>;
 

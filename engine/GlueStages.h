@@ -24,8 +24,9 @@ int64_t RemoveIndentation(LineList& list);
 // Stage 2: page-number lines go. One step per line.
 int64_t RemovePageNumbers(LineList& list);
 // Stage 3: a line ending in a hyphen-broken word takes the next non-empty line that
-// continues it, without the hyphen; the empty lines between go. One step per non-empty line
-// before the last.
+// continues it, without the hyphen; the empty lines between go. Returns the progress steps
+// the stage takes: one for every non-empty line that has any line after it, joined or not
+// (not the number of joins, which list.joins counts).
 int64_t JoinHyphenatedWords(LineList& list);
 // Stage 4: neighbouring non-empty lines that CanGlueLines allows become one, joined by a
 // space. One step per pair of non-empty neighbours.

@@ -4,12 +4,17 @@
 
 namespace lepotex {
 
+std::string VersionText()
+{
+    std::string text = LEPOTEX_VERSION;
+    if (*LEPOTEX_COMMIT)
+        text += " (commit " LEPOTEX_COMMIT ")";
+    return text;
+}
+
 std::string VersionLine(const char* program)
 {
-    std::string line = std::string(program) + " " LEPOTEX_VERSION;
-    if (*LEPOTEX_COMMIT)
-        line += " (commit " LEPOTEX_COMMIT ")";
-    return line;
+    return std::string(program) + " " + VersionText();
 }
 
 }  // namespace lepotex

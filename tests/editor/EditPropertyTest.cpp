@@ -2,6 +2,10 @@
 #include "editor/TextEditor.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <fstream>
 #include <random>
@@ -34,12 +38,16 @@ TEST(EditProperty, RandomEditsKeepCountsBookmarksAndUndoRedoSymmetry)
         TextEditor editor;
         if (round % 2 == 1) {
             // Loaded paragraphs live in the blocks they were read into until they outgrow them.
-            const std::string path = ::testing::TempDir() + "lepotex-property.txt";
+            // A name of its own on every run, so that two runs on one machine cannot meet.
+            std::string path = ::testing::TempDir() + "lepotex-property-XXXXXX";
+            if (const int fd = ::mkstemp(path.data()); fd >= 0)
+                ::close(fd);
             std::string file;
             for (int line = 0; line < 40; ++line)
                 file += std::string(size_t(pick(30)), alphabet[size_t(pick(8))]) + (pick(4) ? "\r\n" : "\r");
             std::ofstream(path, std::ios::binary) << file;
             editor.LoadFromFile(path);
+            std::remove(path.c_str());
         }
         editor.SetWrapColumn(12 + round * 5);  // narrow, so wrapping and line counts get exercised
         if (round % 3 == 2)

@@ -34,10 +34,10 @@ class TextFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder = fs::temp_directory_path() / ("lepotex-files-" + std::to_string(::getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
+        // A name of its own on every run, so that two runs on one machine cannot meet.
+        std::string name = (fs::temp_directory_path() / "lepotex-files-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(name.data()), nullptr);
+        folder = name;
     }
     void TearDown() override
     {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <stdlib.h>
+
 #include "TestUtil.h"
 
 namespace lepotex {
@@ -19,7 +21,9 @@ using Paras = std::vector<std::string>;
 
 TEST(Undo, TypingMergesAndTheModifiedFlagFollowsTheSavedState)
 {
-    const std::string path = (std::filesystem::temp_directory_path() / "lepotex-undo.txt").string();
+    std::string folder = (std::filesystem::temp_directory_path() / "lepotex-undo-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);  // a name of its own on every run
+    const std::string path = folder + "/text.txt";
     std::ofstream(path, std::ios::binary) << "text\r\n";
     TextEditor editor;
     editor.LoadFromFile(path);
@@ -47,7 +51,7 @@ TEST(Undo, TypingMergesAndTheModifiedFlagFollowsTheSavedState)
     editor.Redo();
     EXPECT_EQ(editor.ParaText(1), "texta");
     EXPECT_TRUE(editor.Modified());
-    std::filesystem::remove(path);
+    std::filesystem::remove_all(folder);
 
     int beeps = 0;
     editor.OnBeep = [&] { ++beeps; };

@@ -1,6 +1,10 @@
 #include "engine/GlueCommands.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <fstream>
 #include <random>
@@ -227,9 +231,13 @@ void LoadRandomText(TextEditor& editor, std::mt19937& rng, int round)
             line += "\tsena,,\t";
         file += line + "\r\n";
     }
-    const std::string path = ::testing::TempDir() + "lepotex-random.txt";
+    // A name of its own on every run, so that two runs on one machine cannot meet.
+    std::string path = ::testing::TempDir() + "lepotex-random-XXXXXX";
+    if (const int fd = ::mkstemp(path.data()); fd >= 0)
+        ::close(fd);
     std::ofstream(path, std::ios::binary) << file;
     editor.LoadFromFile(path);
+    std::remove(path.c_str());
     editor.SetCaret(ParaPos{1, 1});
     ASSERT_EQ(editor.InsertText("\x84" "a\rb "), 0);
     if (round % 5 == 2) {
