@@ -12,9 +12,11 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -290,6 +292,27 @@ private:
     TempSlot* slot = nullptr;
 };
 
+// Holds SIGINT and SIGTERM back while a side file is made and registered: a signal between
+// the two would end the process with the file on the disk and nobody to remove it. A signal
+// that came meanwhile is delivered on release, when the handler knows the file.
+class SignalsHeld {
+public:
+    SignalsHeld()
+    {
+        sigset_t signals;
+        sigemptyset(&signals);
+        sigaddset(&signals, SIGINT);
+        sigaddset(&signals, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &signals, &previous);
+    }
+    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t previous;
+};
+
 // Brackets a write over the file itself; see above.
 class InPlaceWrite {
 public:
@@ -540,9 +563,11 @@ int64_t SaveInPlace(const TextEditor& editor, const std::filesystem::path& targe
     if (file.fd < 0)
         RaiseIoError(errno);
     std::string backupName;
+    std::optional<SignalsHeld> held(std::in_place);
     FileHandle backup(CreateSideFile(folder, target.filename().string(), ".lepotex-old~", false, backupName));
     // Until the write begins, the copy is a temporary like any other: a signal removes it.
     auto copying = std::make_unique<TempRegistration>(backupName);
+    held.reset();
     try {
         (void)CopyFrom(file.fd, backup.fd);
         SyncData(backup.fd);
@@ -590,8 +615,10 @@ int64_t SaveByRename(const TextEditor& editor, const std::filesystem::path& targ
 {
     int64_t replaced = 0;
     std::string tempName;
+    std::optional<SignalsHeld> held(std::in_place);
     FileHandle file(CreateSideFile(folder, target.filename().string(), ".lepotex~", true, tempName));
     TempRegistration registration(tempName);
+    held.reset();
     try {
         replaced = WriteParagraphs(editor, file.fd, true, [] {}).replaced;
         if (old) {

@@ -206,8 +206,9 @@ TEST_F(TextEncodingTest, OverLongLinesAreSplitAtTheirLastBlankAndNothingIsLost)
         EXPECT_LE(paras[i].size(), 32767u);
         // Each piece ended at the last blank within the limit: the next word did not fit.
         const size_t nextWord = paras[i + 1].find_first_of(" \t");
-        if (i + 3 < paras.size())
+        if (i + 3 < paras.size()) {
             EXPECT_GE(paras[i].size() + 1 + (nextWord == std::string::npos ? paras[i + 1].size() : nextWord), 32767u);
+        }
         joined += paras[i] + " ";
     }
     std::string spaced = Utf8ToWindows1250(line);
