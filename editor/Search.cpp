@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 
 #include "editor/EditorBuffer.h"
 #include "editor/Windows1250.h"
@@ -138,10 +139,14 @@ private:
 
 int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchOptions options)
 {
-    s = s.substr(0, kMaxSearchLength);
-    r = r.substr(0, kMaxSearchLength);
+    // A NUL ends a text, as everywhere else; it can never be part of a paragraph.
+    s = s.substr(0, std::min(s.find('\0'), kMaxSearchLength));
+    r = r.substr(0, std::min(r.find('\0'), kMaxSearchLength));
     if (s.empty())
         return 0;
+    // A read-only text is only searched: the next occurrence is selected, nothing replaced.
+    if (readOnly)
+        options.replace = options.replaceAll = false;
     const bool replacing = options.replace || options.replaceAll;
     const Pattern pattern(s, options.matchCase);
     int32_t count = 0;
@@ -150,7 +155,10 @@ int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchO
         explicit Group(UndoHistory& undo) : undo(undo) { undo.BeginGroup(); }
         ~Group() { undo.EndGroup(); }
         UndoHistory& undo;
-    } group(buffer->undo);
+    };
+    std::optional<Group> group;
+    if (replacing)
+        group.emplace(buffer->undo);
 
     if (replacing && HasSelection()) {
         const std::string selected = SelectedText();
