@@ -220,6 +220,9 @@ int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchO
             rangeEnd.column += delta;
         return true;
     };
+    std::optional<DeferredWraps> deferred;
+    if (options.replaceAll)
+        deferred.emplace(*this);
     if (!options.backward) {
         for (int32_t paraNo = at.paraNo; paraNo <= rangeEnd.paraNo && !found && error == kErrNone; ++paraNo) {
             size_t from = paraNo == at.paraNo ? size_t(at.column - 1) : 0;
@@ -261,6 +264,8 @@ int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchO
             }
         }
     }
+
+    deferred.reset();
 
     if (options.replaceAll && count > 0) {
         if (options.selectedOnly) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <utility>
 
 #include "editor/EditorBuffer.h"
 
@@ -135,8 +136,22 @@ std::string TextEditor::Text() const
 
 void TextEditor::Rewrap(int32_t paraNo)
 {
+    if (buffer->deferWraps > 0) {
+        if (buffer->wrapPending != paraNo) {
+            FlushWraps();
+            buffer->wrapPending = paraNo;
+        }
+        return;
+    }
     const int32_t delta = Para(paraNo).Wrap(EffectiveWrapWidth(), tabSize);
     buffer->lines.AddToPartition(paraNo - 1, delta);
+}
+
+void TextEditor::FlushWraps()
+{
+    const int32_t paraNo = std::exchange(buffer->wrapPending, 0);
+    if (paraNo != 0)
+        buffer->lines.AddToPartition(paraNo - 1, Para(paraNo).Wrap(EffectiveWrapWidth(), tabSize));
 }
 
 void TextEditor::RewrapAll()
@@ -355,12 +370,14 @@ void TextEditor::ReplaceBytes(int32_t paraNo, int32_t offset, int32_t count, std
 
 void TextEditor::PutParagraph(int32_t paraNo, Paragraph para)
 {
+    FlushWraps();
     assert(paraNo >= 1 && paraNo <= ParaCount() + 1);
     buffer->Put(paraNo - 1, std::move(para), EffectiveWrapWidth(), tabSize);
 }
 
 Paragraph TextEditor::TakeParagraph(int32_t paraNo)
 {
+    FlushWraps();
     assert(ParaCount() > 1 && paraNo >= 1 && paraNo <= ParaCount());
     const int32_t index = paraNo - 1;
     Paragraph removed = std::move(buffer->paras[index]);
@@ -789,7 +806,11 @@ void TextEditor::Undo()
         return;
     }
     bool modifiedAfter = buffer->modified;
-    const std::optional<ParaPos> pos = buffer->undo.Undo(*this, modifiedAfter);
+    std::optional<ParaPos> pos;
+    {
+        DeferredWraps deferred(*this);
+        pos = buffer->undo.Undo(*this, modifiedAfter);
+    }
     buffer->modified = modifiedAfter;
     caret = anchor = Clamp(pos.value_or(caret));
     ScrollCaretIntoView();
@@ -804,7 +825,11 @@ void TextEditor::Redo()
             OnBeep();
         return;
     }
-    const std::optional<ParaPos> pos = buffer->undo.Redo(*this);
+    std::optional<ParaPos> pos;
+    {
+        DeferredWraps deferred(*this);
+        pos = buffer->undo.Redo(*this);
+    }
     caret = anchor = Clamp(pos.value_or(caret));
     ScrollCaretIntoView();
     CaretPlaced();

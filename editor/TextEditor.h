@@ -202,6 +202,7 @@ public:
 
 private:
     friend class UndoHistory;
+    friend struct DeferredWraps;
     struct Buffer;
 
     // Primitives: every change of the text goes through one of these.
@@ -221,6 +222,7 @@ private:
     Paragraph& Para(int32_t paraNo);
     const Paragraph& Para(int32_t paraNo) const;
     void Rewrap(int32_t paraNo);
+    void FlushWraps();  // the re-wrap put off while wraps are deferred (EditorBuffer.h)
     void RewrapAll();
     int LimitsCheck(int32_t paraNo, int32_t parasAdded, int64_t bytesAdded) const;
     int InsertChunk(std::string_view chunk);

@@ -223,3 +223,39 @@ TEST(UndoFault, BookmarksFollowTheDeletionRuleAndTheUndoRoundTrip)
 
 }  // namespace
 }  // namespace lepotex
+
+namespace lepotex {
+namespace {
+
+// The display lines of an editor against those of a fresh one given the same text.
+void ExpectLinesAsIfNew(const TextEditor& editor)
+{
+    TextEditor fresh;
+    ASSERT_EQ(fresh.InsertText(editor.Text()), 0);
+    ASSERT_EQ(editor.LineCount(), fresh.LineCount());
+    for (int32_t line = 1; line <= editor.LineCount(); ++line)
+        ASSERT_EQ(editor.GetLine(line), fresh.GetLine(line)) << "line " << line;
+}
+
+// Thousands of replacements in one long paragraph re-wrap it once, not once each (which
+// took seconds for a few long paragraphs); the lines are those the text wraps to all the same.
+TEST(UndoFault, ReplaceAllInLongWrappedParagraphsLeavesTheLinesRight)
+{
+    TextEditor editor;
+    std::string para;
+    while (para.size() < 32000)
+        para += "ab a-";
+    ASSERT_EQ(editor.InsertText(para + "\r\n" + para + "\r\nend a"), 0);
+    const SearchOptions all{.global = true, .replace = true, .replaceAll = true};
+    EXPECT_EQ(editor.Replace("ab", "x", all), 12800);
+    ExpectLinesAsIfNew(editor);
+    EXPECT_EQ(editor.Replace("a", "yy", SearchOptions{.backward = true, .global = true, .replaceAll = true}), 12801);
+    ExpectLinesAsIfNew(editor);
+    editor.Undo();
+    ExpectLinesAsIfNew(editor);
+    editor.Redo();
+    ExpectLinesAsIfNew(editor);
+}
+
+}  // namespace
+}  // namespace lepotex
