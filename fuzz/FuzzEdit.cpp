@@ -67,10 +67,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             case 6:
                 editor.SetCaret(ParaPos{1 + in.Below(editor.ParaCount()), 1 + in.Below(300)});
                 break;
-            case 7:
-                editor.SetSelection(ParaPos{1 + in.Below(editor.ParaCount()), 1 + in.Below(300)},
-                                    ParaPos{1 + in.Below(editor.ParaCount()), 1 + in.Below(300)});
+            case 7: {
+                const ParaPos anchor{1 + in.Below(editor.ParaCount()), 1 + in.Below(300)};
+                const ParaPos caret{1 + in.Below(editor.ParaCount()), 1 + in.Below(300)};
+                editor.SetSelection(anchor, caret);
                 break;
+            }
             case 8:
                 editor.Paste(in.Text(64));
                 break;

@@ -36,7 +36,15 @@ public:
         bytes.remove_prefix(1);
         return b;
     }
-    uint16_t Word() { return uint16_t(Byte() | (Byte() << 8)); }
+    // Each choice in a statement of its own: the order in which a call's arguments or an
+    // operator's operands are taken is the compiler's, and a finding must replay alike in
+    // every build.
+    uint16_t Word()
+    {
+        const uint8_t low = Byte();
+        const uint8_t high = Byte();
+        return uint16_t(low | (high << 8));
+    }
     bool Flag() { return (Byte() & 1) != 0; }
     // 0 .. n - 1 (n > 0).
     int Below(int n) { return int(Word() % unsigned(n)); }
@@ -44,7 +52,8 @@ public:
     // A text of up to `maxLength` bytes: its length byte first, then the bytes.
     std::string_view Text(size_t maxLength)
     {
-        const size_t length = std::min<size_t>(Byte() % (maxLength + 1), bytes.size());
+        const size_t wanted = Byte() % (maxLength + 1);  // taken before the size is read
+        const size_t length = std::min(wanted, bytes.size());
         const std::string_view text = bytes.substr(0, length);
         bytes.remove_prefix(length);
         return text;

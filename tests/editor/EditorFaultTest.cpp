@@ -35,8 +35,12 @@ void UndoAllAndRedoAll(TextEditor& editor, const std::string& end)
 // under a handle nobody owns.
 TEST(UndoFault, ParagraphRecordsSurviveTheDropOfTheWholeHistory)
 {
-    // The default budget: a paragraph just short of it, Enter at its start, Select All, Cut.
-    for (int length = 8140; length <= 8170; ++length) {
+    // The default budget: a paragraph just short of it (or beyond it, which once leaked),
+    // Enter at its start, Select All, Cut.
+    std::vector<int> lengths = {10000, 10240, 20000};
+    for (int length = 8140; length <= 8170; ++length)
+        lengths.push_back(length);
+    for (const int length : lengths) {
         TextEditor editor;
         const std::string para(size_t(length), 'q');
         ASSERT_EQ(editor.InsertText(para), 0);
