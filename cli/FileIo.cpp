@@ -10,6 +10,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "editor/EditorErrors.h"
@@ -67,14 +68,68 @@ void Copy(int from, int to)
     }
 }
 
+bool closedAtStart[3] = {false, false, false};
+
+}  // namespace
+
+void KeepStandardStreamsOpen()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        closedAtStart[fd] = true;
+        // The lowest free descriptor is this one: the ones below it are open by now.
+        const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            ::dup2(opened, fd);
+            ::close(opened);
+        }
+    }
+}
+
+bool StandardStreamClosed(int fd)
+{
+    return fd >= 0 && fd <= 2 && closedAtStart[fd];
+}
+
+std::string FileErrorText(int error)
+{
+    switch (error) {
+    case ENOENT: return "soubor neexistuje";
+    case EACCES:
+    case EPERM: return "přístup odepřen";
+    case EISDIR: return "je to složka, ne soubor";
+    case ENOTDIR:
+    case ELOOP:
+    case ENAMETOOLONG: return "neplatná cesta";
+    default: return "chyba systému " + std::to_string(error);
+    }
+}
+
+namespace {
+
+// A character device can give bytes for ever (/dev/zero, /dev/urandom); a terminal on
+// standard input is the one that ends when the user says so.
+void RefuseEndlessInput(const std::string& name, int fd)
+{
+    struct stat info {};
+    const bool device = fd >= 0 ? ::fstat(fd, &info) == 0 : ::stat(name.c_str(), &info) == 0;
+    if (device && S_ISCHR(info.st_mode) && !(fd >= 0 && ::isatty(fd)))
+        throw EInOutError(0, "je to znakové zařízení, ne soubor; čtení z něj nemusí nikdy skončit");
+}
+
 }  // namespace
 
 void LoadInto(TextEditor& editor, const std::string& name)
 {
     if (name != "-") {
+        RefuseEndlessInput(name, -1);
         editor.LoadFromFile(name);
         return;
     }
+    if (StandardStreamClosed(STDIN_FILENO))
+        throw EInOutError(0, kStandardInputClosed);
+    RefuseEndlessInput(name, STDIN_FILENO);
     TempFile temp;
     Copy(STDIN_FILENO, temp.fd);
     editor.LoadFromFile(temp.name);
@@ -99,18 +154,9 @@ void SaveFrom(TextEditor& editor, const std::string& name)
         editor.SaveToFile(name);
         return;
     }
-    TempFile temp;
-    editor.SaveToFile(temp.name);
-    const int fd = ::open(temp.name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw EInOutError(errno, std::strerror(errno));
-    try {
-        Copy(fd, STDOUT_FILENO);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    ::close(fd);
+    if (StandardStreamClosed(STDOUT_FILENO))
+        throw EInOutError(0, kStandardOutputClosed);
+    editor.SaveToDescriptor(STDOUT_FILENO);
 }
 
 }  // namespace lepotex::cli

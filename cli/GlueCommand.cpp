@@ -1,12 +1,12 @@
 // lepotex-cli glue and lepotex-cli speech: the program's two repair commands on files, one or
 // many at once, with the user's stored settings (read, never written) or the built-in ones.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -15,6 +15,7 @@
 
 #include "cli/Commands.h"
 #include "cli/FileIo.h"
+#include "cli/Printable.h"
 #include "editor/EditorErrors.h"
 #include "editor/TextEditor.h"
 #include "editor/Windows1250.h"
@@ -40,6 +41,7 @@ const char* const kGlueUsage =
     "  --indent-size N     velikost odsazení, 0 až 255\n"
     "  --no-glue SOUBOR    seznam začátků řádek, které se nelepí, položka na řádek\n"
     "  --rules SOUBOR      seznam automatických náhrad, pravidlo na řádek\n"
+    "                      (seznam nejvýše 64 MiB, ze souboru, ne ze zařízení)\n"
     "  -o, --output OUT    výsledek jednoho souboru; - je standardní výstup\n"
     "  --in-place          každý SOUBOR nahradí jeho výsledkem, až je celý hotový\n"
     "  --output-dir SLOŽKA výsledky uloží pod stejným jménem do SLOŽKY\n"
@@ -48,7 +50,9 @@ const char* const kGlueUsage =
     "\n"
     "Nastavení se čtou z uložených nastavení uživatele a nikdy se nezapisují.\n"
     "Návratový kód: 0 hotovo, 1 chybné použití, 2 chyba souboru, 3 odmítnuto,\n"
-    "4 chyba editoru; u více souborů ten nejhorší.\n";
+    "4 chyba editoru. U více souborů platí nejzávažnější výsledek: 4 (chyba editoru)\n"
+    "před 2 (chyba souboru), 2 před 3 (odmítnuto) a 3 před 0; souhrn na konci\n"
+    "vypíše počet každého.\n";
 
 const char* const kSpeechUsage =
     "Použití: lepotex-cli speech [VOLBY] IN -o OUT\n"
@@ -64,7 +68,9 @@ const char* const kSpeechUsage =
     "  -v, --verbose       vypisuje fáze lepení\n"
     "\n"
     "Návratový kód: 0 hotovo, 1 chybné použití, 2 chyba souboru, 3 odmítnuto,\n"
-    "4 chyba editoru; u více souborů ten nejhorší.\n";
+    "4 chyba editoru. U více souborů platí nejzávažnější výsledek: 4 (chyba editoru)\n"
+    "před 2 (chyba souboru), 2 před 3 (odmítnuto) a 3 před 0; souhrn na konci\n"
+    "vypíše počet každého.\n";
 
 struct Job {
     std::string in;
@@ -193,14 +199,40 @@ Options ParseOptions(Command command, const std::vector<std::string>& args)
     return o;
 }
 
+// A list is read whole into memory; more than this is no list of line beginnings or rules
+// but a mistake, such as a device or a book given in its place.
+constexpr std::size_t kMaxListBytes = std::size_t(64) << 20;
+
 std::vector<std::string> ReadListFile(const std::string& name)
 {
-    std::ifstream file(name, std::ios::binary);
-    if (!file)
-        throw FileError(name + ": soubor nelze otevřít");
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad())
-        throw FileError(name + ": soubor nelze přečíst");
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw FileError(name + ": soubor nelze otevřít (" + FileErrorText(errno) + ")");
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        throw FileError(name + ": soubor nelze přečíst (" + FileErrorText(errno) + ")");
+    if (S_ISDIR(info.st_mode))
+        throw FileError(name + ": je to složka, ne soubor se seznamem");
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        throw FileError(name + ": je to zařízení, ne soubor se seznamem; čtení z něj nemusí nikdy skončit");
+    std::string bytes;
+    char block[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd, block, sizeof block);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw FileError(name + ": soubor nelze přečíst (" + FileErrorText(errno) + ")");
+        if (got == 0)
+            break;
+        if (bytes.size() + std::size_t(got) > kMaxListBytes)
+            throw FileError(name + ": seznam je delší než 64 MiB; tolik se do paměti nečte, nejspíš to není seznam");
+        bytes.append(block, std::size_t(got));
+    }
     return TextToList(bytes);
 }
 
@@ -235,7 +267,8 @@ Settings ChooseSettings(const Options& o)
 class StreamReporter : public SilentReporter {
 public:
     explicit StreamReporter(std::ostream& stream) : stream(stream) {}
-    void ShowStage(std::string_view text, Repaint) override { stream << Windows1250ToUtf8(text) << '\n'; }
+    // A stage names the rule it applies, which comes from the user's file: escaped.
+    void ShowStage(std::string_view text, Repaint) override { stream << Printable(text) << '\n'; }
 
 private:
     std::ostream& stream;
@@ -294,6 +327,20 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     return kExitOk;
 }
 
+// Which status a batch of mixed outcomes ends with: an editor error (which may be the
+// program's own fault) before a file error, a file error (the disk, a missing or unreadable
+// book) before a refusal (a book with nothing to glue, left as it was), any of them before
+// success.
+int Gravity(int status)
+{
+    switch (status) {
+    case kExitEditor: return 3;
+    case kExitFile: return 2;
+    case kExitRefused: return 1;
+    default: return 0;
+    }
+}
+
 int RunBatch(const Options& o, const Settings& settings, std::ostream& err)
 {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
@@ -328,7 +375,8 @@ int RunBatch(const Options& o, const Settings& settings, std::ostream& err)
     err << "Hotovo: " << count(kExitOk) << " slepeno, " << count(kExitRefused) << " odmítnuto, "
         << count(kExitFile) << " chyb souboru, " << count(kExitEditor) << " chyb editoru (z "
         << o.files.size() << ").\n";
-    return *std::max_element(statuses.begin(), statuses.end());
+    return *std::max_element(statuses.begin(), statuses.end(),
+                             [](int a, int b) { return Gravity(a) < Gravity(b); });
 }
 
 int Run(Command command, const std::vector<std::string>& args, std::ostream& out, std::ostream& err)

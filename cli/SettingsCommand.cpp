@@ -3,7 +3,8 @@
 #include <ostream>
 
 #include "cli/Commands.h"
-#include "editor/Windows1250.h"
+#include "cli/FileIo.h"
+#include "cli/Printable.h"
 #include "settings/IniSettingsBackend.h"
 #include "settings/SettingsError.h"
 #include "settings/SettingsPersistence.h"
@@ -35,26 +36,6 @@ void PrintUsage(std::ostream& out)
            "Řídicí znaky v položkách se ukazují jako \\xNN.\n"
            "Nastavení je uloženo v: "
         << SettingsLocation() << '\n';
-}
-
-// The entry as UTF-8 for a terminal; control characters are escaped so that a stored
-// escape sequence cannot drive the terminal.
-std::string Printable(const std::string& entry)
-{
-    std::string shown;
-    for (const char c : entry) {
-        const auto byte = uint8_t(c);
-        const char16_t unicode = Windows1250ToUnicode(byte);
-        if ((unicode < 0x20 && byte != '\t') || (unicode >= 0x7F && unicode <= 0x9F)) {
-            static constexpr char kHex[] = "0123456789ABCDEF";
-            shown += "\\x";
-            shown += kHex[byte >> 4];
-            shown += kHex[byte & 0xF];
-        } else {
-            shown += Windows1250ToUtf8(std::string_view(&c, 1));
-        }
-    }
-    return shown;
 }
 
 void PrintList(std::ostream& out, const char* name, const std::vector<std::string>& list)
@@ -93,6 +74,10 @@ int RunSettings(const std::vector<std::string>& args, std::ostream& out, std::os
         defaults = true;
     }
 
+    if (StandardStreamClosed(1)) {
+        err << "lepotex-cli settings: " << kStandardOutputClosed << '\n';
+        return kExitFile;
+    }
     if (defaults) {
         PrintSettings(out, Settings::Defaults());
         return kExitOk;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/FileIo.h"
 
 namespace {
 
@@ -18,13 +19,15 @@ const char* const kUsage =
     "\n"
     "Místo IN nebo OUT lze napsat -, tedy standardní vstup nebo výstup.\n"
     "Návratový kód: 0 hotovo, 1 chybné použití, 2 chyba souboru,\n"
-    "3 odmítnuto, 4 chyba editoru.\n";
+    "3 odmítnuto, 4 chyba editoru. U více souborů platí nejzávažnější výsledek:\n"
+    "4 před 2, 2 před 3 a 3 před 0.\n";
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
     using namespace lepotex::cli;
+    KeepStandardStreamsOpen();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::cerr << kUsage;

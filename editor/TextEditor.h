@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "editor/EditorErrors.h"
@@ -182,9 +183,43 @@ public:
     std::string Cut();               // returns what goes to the clipboard
     void Paste(std::string_view clipboardText);
 
+    // The paragraph of a display line and the offsets [begin, end) of the line's bytes in it;
+    // throws EInvalidLineOrPara for a line outside 1 .. LineCount().
+    struct LineSpan {
+        int32_t paraNo;
+        int32_t begin;
+        int32_t end;
+    };
+    LineSpan DisplayLineSpan(int32_t displayLine) const;
+
+    // Where the caret keys lead; the caller places the caret there with SetCaret or
+    // ExtendSelectionTo. Positions are clamped first; none of these changes anything.
+    ParaPos CharLeftOf(ParaPos pos) const;   // from a paragraph's start to the previous one's end
+    ParaPos CharRightOf(ParaPos pos) const;  // from a paragraph's end to the next one's start
+    ParaPos WordLeftOf(ParaPos pos) const;   // start of the word before, by search's delimiters
+    ParaPos WordRightOf(ParaPos pos) const;  // start of the next word, or the paragraph's end
+    ParaPos LineHomeOf(ParaPos pos) const;   // start of the position's display line
+    ParaPos LineEndOf(ParaPos pos) const;    // end of it (in front of the wrap point)
+    // The word that a position lies in or directly behind, as [start, end); an empty range at
+    // the position when it touches no word.
+    std::pair<ParaPos, ParaPos> WordAt(ParaPos pos) const;
+
+    // The error code InsertText(s) would return now (0 when it would insert all of s),
+    // found without changing anything, so that a paste can be refused whole.
+    [[nodiscard]] int CheckInsert(std::string_view s) const;
+    // Restores the caret's paragraph as it was before the latest run of changes made in it:
+    // undoes, group by group, the newest changes while they changed only that paragraph's
+    // text. When the newest change was not of that kind it does the same as Undo.
+    void RestoreParagraph();
+
     // Text files.
     void LoadFromFile(const std::string& name);
+    // A file with several names is written over in place; a device, a pipe or one of the
+    // process's own descriptors (/dev/stdout) is written into; any other file is replaced
+    // whole through a new file beside it. A file without write permission is refused.
     void SaveToFile(const std::string& name);
+    // Writes what SaveToFile would into an open descriptor, at its position.
+    void SaveToDescriptor(int fd);
     const std::string& FileName() const { return fileName; }
     bool IsOpen() const { return isOpen; }
     const LoadReport& LastLoadReport() const { return loadReport; }

@@ -1,14 +1,21 @@
 // Reading and writing text files: bytes as they are, one line a paragraph, CR LF line ends.
 #include "editor/TextEditor.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -145,23 +152,6 @@ private:
     std::string line;
 };
 
-// Where a save really writes: through symbolic links to the file they name.
-std::filesystem::path ResolveTarget(const std::string& name)
-{
-    namespace fs = std::filesystem;
-    fs::path path(name);
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(path, ec)))
-            return path;
-        fs::path target = fs::read_symlink(path, ec);
-        if (ec)
-            return path;
-        path = target.is_absolute() ? target : path.parent_path() / target;
-    }
-    RaiseIoError(ELOOP);
-}
-
 // Bytes 0x01 to 0x09, the tab included, are saved as spaces. Written without branches over
 // locals so that the compiler can do it many bytes at a time.
 void MapControlBytes(char* bytes, size_t count)
@@ -183,6 +173,402 @@ void WriteAll(int fd, const char* data, size_t size)
         }
         data += written;
         size -= size_t(written);
+    }
+}
+
+// The umask, read once before main runs: asking for it means setting it, which would race
+// with threads that create files meanwhile. /proc tells it without changing it.
+mode_t ReadUmask()
+{
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found)
+            return mode_t(mask);
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+const mode_t processUmask = ReadUmask();
+
+// SIGINT and SIGTERM during a save. The handler removes the temporary files of the saves in
+// progress, which are kept in fixed slots so that it needs no lock and no heap. A save that
+// writes over the file itself (a file with several names) must first put the old text back:
+// while one runs, the handler only notes the signal, and the last such save raises it again
+// when it is done.
+struct TempSlot {
+    static constexpr int kFree = 0, kClaimed = 1, kHeld = 2;
+    std::atomic<int> state{kFree};
+    char path[PATH_MAX];
+};
+TempSlot tempSlots[64];
+std::atomic<int> inPlaceSaves{0};
+std::atomic<int> pendingSignal{0};
+
+void Terminate(int signal)
+{
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);  // inside the handler the signal is blocked: it strikes on return
+}
+
+void OnTerminatingSignal(int signal)
+{
+    const int savedErrno = errno;
+    for (TempSlot& slot : tempSlots)
+        if (slot.state.load() == TempSlot::kHeld)
+            ::unlink(slot.path);
+    pendingSignal.store(signal);
+    if (inPlaceSaves.load() == 0)
+        Terminate(signal);
+    errno = savedErrno;
+}
+
+// Only where the signals still do their default, ending the process: a program's own
+// handling, or an ignored signal, stays as it is.
+void WatchTerminatingSignals()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (const int signal : {SIGINT, SIGTERM}) {
+            struct sigaction old {};
+            if (::sigaction(signal, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL)
+                continue;
+            struct sigaction action {};
+            action.sa_handler = OnTerminatingSignal;
+            sigemptyset(&action.sa_mask);
+            sigaddset(&action.sa_mask, SIGINT);
+            sigaddset(&action.sa_mask, SIGTERM);
+            action.sa_flags = SA_RESTART;
+            ::sigaction(signal, &action, nullptr);
+        }
+    });
+}
+
+// Holds a temporary file's name where the signal handler finds it. With every slot taken the
+// file goes unregistered; the next save of the same file then removes it if it is left over.
+class TempRegistration {
+public:
+    explicit TempRegistration(const std::string& path)
+    {
+        if (path.size() >= sizeof TempSlot::path)
+            return;
+        for (TempSlot& candidate : tempSlots) {
+            int expected = TempSlot::kFree;
+            if (candidate.state.compare_exchange_strong(expected, TempSlot::kClaimed)) {
+                std::memcpy(candidate.path, path.c_str(), path.size() + 1);
+                candidate.state.store(TempSlot::kHeld);
+                slot = &candidate;
+                return;
+            }
+        }
+    }
+    ~TempRegistration()
+    {
+        if (slot)
+            slot->state.store(TempSlot::kFree);
+    }
+    TempRegistration(const TempRegistration&) = delete;
+    TempRegistration& operator=(const TempRegistration&) = delete;
+
+private:
+    TempSlot* slot = nullptr;
+};
+
+// Brackets a write over the file itself; see above.
+class InPlaceWrite {
+public:
+    InPlaceWrite() { ++inPlaceSaves; }
+    ~InPlaceWrite()
+    {
+        if (--inPlaceSaves == 0)
+            if (const int signal = pendingSignal.load())
+                Terminate(signal);
+    }
+    static void StopIfSignalled()
+    {
+        if (pendingSignal.load() != 0)
+            RaiseIoError(EINTR);
+    }
+    InPlaceWrite(const InPlaceWrite&) = delete;
+    InPlaceWrite& operator=(const InPlaceWrite&) = delete;
+};
+
+// Where a save goes: a path, or one of this process's own open descriptors.
+struct SaveTarget {
+    std::filesystem::path path;
+    int descriptor = -1;
+};
+
+// N when `path` names this process's descriptor N (/proc/self/fd/N, /dev/fd/N, and so
+// /dev/stdout): those links lead to an open file, a pipe or a socket rather than to a name,
+// and the output belongs at that descriptor's position, appending where it appends.
+int OwnDescriptor(const std::filesystem::path& path)
+{
+    const std::string leaf = path.filename().string();
+    if (leaf.empty() || leaf.size() > 9 || !std::all_of(leaf.begin(), leaf.end(), [](char c) {
+            return c >= '0' && c <= '9';
+        }))
+        return -1;
+    std::filesystem::path parent = path.parent_path();
+    if (parent.empty())
+        parent = ".";
+    char real[PATH_MAX];
+    if (!::realpath(parent.c_str(), real))
+        return -1;
+    const std::string folder(real);
+    const std::string self = "/proc/" + std::to_string(::getpid());
+    const bool ownTask = folder.starts_with(self + "/task/") && folder.ends_with("/fd");
+    if (folder != self + "/fd" && !ownTask)
+        return -1;
+    return std::stoi(leaf);
+}
+
+// Where a save really writes: through symbolic links to the file they name.
+SaveTarget ResolveTarget(const std::string& name)
+{
+    namespace fs = std::filesystem;
+    fs::path path(name);
+    for (int hops = 0; hops < 40; ++hops) {
+        if (const int fd = OwnDescriptor(path); fd >= 0)
+            return {path, fd};
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(path, ec)))
+            return {path};
+        fs::path target = fs::read_symlink(path, ec);
+        if (ec)
+            return {path};
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    RaiseIoError(ELOOP);
+}
+
+// The file names that saves of `leaf` use beside it: ".leaf.lepotex~N" for the new text,
+// ".leaf.lepotex-old~N" for the copy of the old one. Fixed names let the next save of the
+// same file find what a killed one left, without reading the whole folder.
+std::string SideName(const std::filesystem::path& folder, const std::string& leaf, const char* kind, int number)
+{
+    // Room for the additions within the file-system's 255 bytes of a name.
+    const std::string base = leaf.substr(0, 200);
+    return (folder / ("." + base + kind + std::to_string(number))).string();
+}
+
+// An exclusive lock marks a side file as in use by a running save; the lock goes with the
+// process, so an unlocked one is left over from a save that was killed.
+bool LockExclusively(int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) == 0; }
+
+// Removes `name` if it is a left-over side file: a regular file that no running save holds.
+// Returns false when it is in use and must stay.
+bool RemoveIfLeftOver(const std::string& name)
+{
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return errno == ENOENT;
+    FileHandle file(fd);
+    struct stat opened {};
+    struct stat named {};
+    if (!LockExclusively(fd) || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) ||
+        ::lstat(name.c_str(), &named) != 0 || named.st_ino != opened.st_ino || named.st_dev != opened.st_dev)
+        return false;
+    return ::unlink(name.c_str()) == 0;
+}
+
+constexpr int kSideNames = 16;
+
+// Creates the side file of the given kind, locked; with `sweep`, left-over side files of
+// that kind are removed on the way. Throws the I/O error when the folder cannot take it.
+int CreateSideFile(const std::filesystem::path& folder, const std::string& leaf, const char* kind, bool sweep,
+                   std::string& created)
+{
+    int fd = -1;
+    int error = EEXIST;
+    for (int number = 1; number <= kSideNames; ++number) {
+        const std::string name = SideName(folder, leaf, kind, number);
+        if (fd >= 0) {
+            if (sweep)
+                RemoveIfLeftOver(name);
+            continue;
+        }
+        for (int attempt = 0; attempt < 2 && fd < 0; ++attempt) {
+            fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd < 0) {
+                error = errno;
+                if (error != EEXIST || !sweep || !RemoveIfLeftOver(name))
+                    break;
+            }
+        }
+        if (fd >= 0) {
+            LockExclusively(fd);
+            created = name;
+        } else if (error != EEXIST) {
+            break;
+        }
+    }
+    if (fd < 0 && error == EEXIST) {
+        // Every fixed name is in use: more saves of one file at once than anyone makes.
+        created = SideName(folder, leaf, kind, 0) + "XXXXXX";
+        fd = ::mkostemp(created.data(), O_CLOEXEC);
+        if (fd >= 0)
+            LockExclusively(fd);
+        error = errno;
+    }
+    if (fd < 0)
+        RaiseIoError(error);
+    return fd;
+}
+
+// Writes the paragraphs as the file format wants them into `fd`, at its position; returns
+// the number of bytes. `between` runs between the large writes.
+template <typename Between>
+off_t WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&& between)
+{
+    // Paragraphs are gathered into large writes; the largest paragraph and its line end
+    // always fit behind what a write leaves.
+    constexpr size_t kStage = size_t(1) << 20;
+    static_assert(kStage >= kMaxLine + 2);
+    const TextBlock stage = AllocateTextBlock(kStage);
+    size_t staged = 0;
+    const int32_t count = editor.ParaCount();
+    off_t written = 0;
+    [[maybe_unused]] off_t flushed = 0;
+    const off_t start = regular ? ::lseek(fd, 0, SEEK_CUR) : 0;
+    for (int32_t p = 1; p <= count; ++p) {
+        const std::string_view text = editor.ParaText(p);
+        if (p == count && text.empty())
+            break;
+        assert(text.size() <= kMaxLine);
+        if (staged + text.size() + 2 > kStage) {
+            between();
+            WriteAll(fd, stage.get(), staged);
+            written += off_t(staged);
+            staged = 0;
+#ifdef __linux__
+            // Start the disk on what is written while the rest is still being made, so
+            // that the flush at the end has less left to wait for.
+            if (regular && start >= 0) {
+                ::sync_file_range(fd, start + flushed, written - flushed, SYNC_FILE_RANGE_WRITE);
+                flushed = written;
+            }
+#endif
+        }
+        if (!text.empty())
+            std::memcpy(stage.get() + staged, text.data(), text.size());
+        MapControlBytes(stage.get() + staged, text.size());
+        staged += text.size();
+        stage.get()[staged++] = '\r';
+        stage.get()[staged++] = '\n';
+    }
+    between();
+    WriteAll(fd, stage.get(), staged);
+    return written + off_t(staged);
+}
+
+void SyncData(int fd)
+{
+    if (::fdatasync(fd) != 0 && errno != EINVAL && errno != EROFS)
+        RaiseIoError(errno);
+}
+
+// Copies the whole of `from` over the start of `to`; returns the number of bytes.
+off_t CopyFrom(int from, int to)
+{
+    if (::lseek(from, 0, SEEK_SET) < 0 || ::lseek(to, 0, SEEK_SET) < 0)
+        RaiseIoError(errno);
+    constexpr size_t kBlock = size_t(1) << 20;
+    const TextBlock block = AllocateTextBlock(kBlock);
+    off_t copied = 0;
+    for (;;) {
+        const ssize_t got = ::read(from, block.get(), kBlock);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            RaiseIoError(errno);
+        if (got == 0)
+            return copied;
+        WriteAll(to, block.get(), size_t(got));
+        copied += got;
+    }
+}
+
+// A file with several names is written over in place, so that every name sees the new text;
+// a copy of the old text beside it puts it back when the write fails or is interrupted.
+void SaveInPlace(const TextEditor& editor, const std::filesystem::path& target, const std::filesystem::path& folder)
+{
+    FileHandle file(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+    if (file.fd < 0)
+        RaiseIoError(errno);
+    std::string backupName;
+    FileHandle backup(CreateSideFile(folder, target.filename().string(), ".lepotex-old~", false, backupName));
+    // Until the write begins, the copy is a temporary like any other: a signal removes it.
+    auto copying = std::make_unique<TempRegistration>(backupName);
+    try {
+        (void)CopyFrom(file.fd, backup.fd);
+        SyncData(backup.fd);
+    } catch (...) {
+        ::unlink(backupName.c_str());
+        throw;
+    }
+    {
+        InPlaceWrite writing;
+        copying.reset();
+        try {
+            InPlaceWrite::StopIfSignalled();
+            if (::lseek(file.fd, 0, SEEK_SET) < 0)
+                RaiseIoError(errno);
+            const off_t size = WriteParagraphs(editor, file.fd, true, &InPlaceWrite::StopIfSignalled);
+            if (::ftruncate(file.fd, size) != 0)
+                RaiseIoError(errno);
+            SyncData(file.fd);
+            // Gone before a signal that came meanwhile ends the process on leaving this block.
+            ::unlink(backupName.c_str());
+        } catch (...) {
+            bool restored = false;
+            try {
+                restored = ::ftruncate(file.fd, CopyFrom(backup.fd, file.fd)) == 0 && ::fdatasync(file.fd) == 0;
+            } catch (...) {
+            }
+            // Without the old text back in place, its copy is all there is: it stays.
+            if (restored)
+                ::unlink(backupName.c_str());
+            throw;
+        }
+    }
+    if (::close(file.Release()) != 0)
+        RaiseIoError(errno);
+}
+
+// The usual save: the text goes into a new file beside the target, which then takes the
+// target's name in one step. Either the old file or the new one is there, whole, at any
+// moment; a folder that cannot take the new file is an error, never a reason to write over
+// the old one.
+void SaveByRename(const TextEditor& editor, const std::filesystem::path& target, const std::filesystem::path& folder,
+                  const struct stat* old)
+{
+    std::string tempName;
+    FileHandle file(CreateSideFile(folder, target.filename().string(), ".lepotex~", true, tempName));
+    TempRegistration registration(tempName);
+    try {
+        WriteParagraphs(editor, file.fd, true, [] {});
+        if (old) {
+            ::fchmod(file.fd, old->st_mode & 07777);
+            if (::fchown(file.fd, old->st_uid, old->st_gid) != 0) {
+                // Another owner's file we may write: it becomes ours, as with any editor.
+            }
+        } else {
+            ::fchmod(file.fd, 0666 & ~processUmask);
+        }
+        SyncData(file.fd);
+        if (::close(file.Release()) != 0)
+            RaiseIoError(errno);
+        if (::rename(tempName.c_str(), target.c_str()) != 0)
+            RaiseIoError(errno);
+    } catch (...) {
+        ::unlink(tempName.c_str());
+        throw;
     }
 }
 
@@ -220,19 +606,34 @@ void TextEditor::LoadFromFile(const std::string& name)
             }
             while (!text.empty() && IsBlank(text.back()))
                 text.remove_suffix(1);
-            int64_t allowed = paraLimit;
-            if (paraLimit < kMaxLimit)
-                ++allowed;  // the empty paragraph at the end does not count
-            if (int64_t(fresh->ParaCount()) + 1 > allowed)
-                error = kErrTooManyParagraphs;
-            else if (fresh->ByteCount() + int64_t(text.size()) + 2 > byteLimit)
-                error = kErrTextTooLarge;
-            else if (inBlock) {
-                usedSinceNewBlock = true;
-                fresh->AppendLoaded(Paragraph(ParaText::Borrowed(text)), width, tabSize);
-            } else {
-                fresh->AppendLoaded(Paragraph(text), width, tabSize);
-            }
+            // A line longer than the paragraph limit goes in as several paragraphs, each ending
+            // at its last blank within the limit (or at the limit when it has none). The line's
+            // own trailing blanks went first, so they never make an empty paragraph of their own.
+            do {
+                std::string_view piece = text;
+                if (piece.size() > size_t(paraLengthLimit)) {
+                    piece = text.substr(0, size_t(paraLengthLimit));
+                    const size_t blank = piece.find_last_of(" \t");
+                    if (blank != std::string_view::npos)
+                        piece = text.substr(0, blank + 1);
+                }
+                text.remove_prefix(piece.size());
+                while (!piece.empty() && IsBlank(piece.back()))
+                    piece.remove_suffix(1);
+                int64_t allowed = paraLimit;
+                if (paraLimit < kMaxLimit)
+                    ++allowed;  // the empty paragraph at the end does not count
+                if (int64_t(fresh->ParaCount()) + 1 > allowed) {
+                    error = kErrTooManyParagraphs;
+                } else if (fresh->ByteCount() + int64_t(piece.size()) + 2 > byteLimit) {
+                    error = kErrTextTooLarge;
+                } else if (inBlock) {
+                    usedSinceNewBlock = true;
+                    fresh->AppendLoaded(Paragraph(ParaText::Borrowed(piece)), width, tabSize);
+                } else {
+                    fresh->AppendLoaded(Paragraph(piece), width, tabSize);
+                }
+            } while (!text.empty() && error == kErrNone);
         };
 
         // The file is read into blocks as large as the file (up to kMaxBlock), in steps of
@@ -305,97 +706,56 @@ void TextEditor::SaveToFile(const std::string& name)
 {
     if (name.empty())
         return;
-    namespace fs = std::filesystem;
-    const fs::path target = ResolveTarget(name);
-    fs::path folder = target.parent_path();
+    WatchTerminatingSignals();
+    const SaveTarget target = ResolveTarget(name);
+    if (target.descriptor >= 0) {
+        SaveToDescriptor(target.descriptor);
+        return;
+    }
+    std::filesystem::path folder = target.path.parent_path();
     if (folder.empty())
         folder = ".";
 
     struct stat old {};
-    const bool exists = ::stat(target.c_str(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode))
-        RaiseIoError(EISDIR);
-
-    // Write beside the target and rename over it, so a failed save leaves the old file whole.
-    std::string hidden = target.filename().string();
-    hidden.insert(0, 1, '.');
-    hidden += ".XXXXXX";
-    std::string tempName = (folder / hidden).string();
-    int fd = ::mkstemp(tempName.data());
-    bool inPlace = false;
-    if (fd < 0) {
-        const int error = errno;
-        // A folder we may not write into, holding a file we may: overwrite it as the last resort.
-        if (exists && (error == EACCES || error == EPERM || error == EROFS) && ::access(target.c_str(), W_OK) == 0) {
-            fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-            if (fd < 0)
-                RaiseIoError(errno);
-            inPlace = true;
-        } else {
-            RaiseIoError(error);
-        }
-    }
-    FileHandle file(fd);
-    auto discard = [&] {
-        if (!inPlace)
-            ::unlink(tempName.c_str());
-    };
-    try {
-        // Paragraphs are gathered into large writes; the largest paragraph and its line end
-        // always fit behind what a write leaves.
-        constexpr size_t kStage = size_t(1) << 20;
-        static_assert(kStage >= kMaxLine + 2);
-        const TextBlock stage = AllocateTextBlock(kStage);
-        size_t staged = 0;
-        const int32_t count = ParaCount();
-        off_t written = 0;
-        off_t flushed = 0;
-        for (int32_t p = 1; p <= count; ++p) {
-            const std::string_view text = Para(p).text;
-            if (p == count && text.empty())
-                break;
-            assert(text.size() <= kMaxLine);
-            if (staged + text.size() + 2 > kStage) {
-                WriteAll(file.fd, stage.get(), staged);
-                written += off_t(staged);
-                staged = 0;
-#ifdef __linux__
-                // Start the disk on what is written while the rest is still being made, so
-                // that the flush before the rename has less left to wait for.
-                ::sync_file_range(file.fd, flushed, written - flushed, SYNC_FILE_RANGE_WRITE);
-                flushed = written;
-#endif
-            }
-            if (!text.empty())
-                std::memcpy(stage.get() + staged, text.data(), text.size());
-            MapControlBytes(stage.get() + staged, text.size());
-            staged += text.size();
-            stage.get()[staged++] = '\r';
-            stage.get()[staged++] = '\n';
-        }
-        WriteAll(file.fd, stage.get(), staged);
-        if (!inPlace) {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            if (exists) {
-                ::fchmod(file.fd, old.st_mode & 07777);
-                if (::fchown(file.fd, old.st_uid, old.st_gid) != 0) {
-                    // Another owner's file we may write: it becomes ours, as with any editor.
-                }
-            } else {
-                ::fchmod(file.fd, 0666 & ~mask);
-            }
-        }
-        if (::fdatasync(file.fd) != 0 && errno != EINVAL)
+    if (::stat(target.path.c_str(), &old) != 0) {
+        if (errno != ENOENT)
             RaiseIoError(errno);
+        SaveByRename(*this, target.path, folder, nullptr);
+    } else if (S_ISDIR(old.st_mode)) {
+        RaiseIoError(EISDIR);
+    } else if (!S_ISREG(old.st_mode)) {
+        // A device, a pipe or the like is written into: replacing it would put a plain file
+        // where the device was.
+        FileHandle file(::open(target.path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+        if (file.fd < 0)
+            RaiseIoError(errno);
+        WriteParagraphs(*this, file.fd, false, [] {});
+        SyncData(file.fd);
         if (::close(file.Release()) != 0)
             RaiseIoError(errno);
-        if (!inPlace && ::rename(tempName.c_str(), target.c_str()) != 0)
-            RaiseIoError(errno);
-    } catch (...) {
-        discard();
-        throw;
+    } else if (::access(target.path.c_str(), W_OK) != 0) {
+        RaiseIoError(errno);
+    } else if ((old.st_mode & 0222) == 0) {
+        // A file nobody may write is read-only for us too, even where the system would let us.
+        RaiseIoError(EACCES);
+    } else if (old.st_nlink > 1) {
+        SaveInPlace(*this, target.path, folder);
+    } else {
+        SaveByRename(*this, target.path, folder, &old);
     }
+    SetModified(false);
+}
+
+void TextEditor::SaveToDescriptor(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0)
+        RaiseIoError(errno);
+    if ((flags & O_ACCMODE) == O_RDONLY)
+        RaiseIoError(EBADF);
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    WriteParagraphs(*this, fd, regular, [] {});
     SetModified(false);
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace lepotex {
@@ -14,38 +16,6 @@ std::size_t LeadingSpaces(std::string_view line) noexcept
     while (n < line.size() && line[n] == ' ')
         ++n;
     return n;
-}
-
-// The no-glue entries by their first byte: a line is compared only with those it can begin
-// with, instead of with every entry twice per line.
-class NoGlueIndex {
-public:
-    explicit NoGlueIndex(const std::vector<std::string>& entries)
-    {
-        for (const std::string& entry : entries)
-            if (!entry.empty())
-                byFirstByte[uint8_t(entry[0])].push_back(entry);
-    }
-    bool StartsAnyOf(std::string_view line) const noexcept
-    {
-        if (line.empty())
-            return false;
-        for (std::string_view entry : byFirstByte[uint8_t(line[0])])
-            if (line.starts_with(entry))
-                return true;
-        return false;
-    }
-
-private:
-    std::array<std::vector<std::string_view>, 256> byFirstByte;
-};
-
-std::size_t LongestEntry(const std::vector<std::string>& entries) noexcept
-{
-    std::size_t longest = 0;
-    for (const std::string& e : entries)
-        longest = std::max(longest, e.size());
-    return longest;
 }
 
 }  // namespace
@@ -141,22 +111,54 @@ int64_t GlueLineBreaks(LineList& list, const Settings& settings)
     };
     // CanGlueLines sees the lower line as already joined with the lines below it. Of that
     // line it needs only the first character (that of the original line), whether it is all
-    // capitals (never, once it holds a joining space) and its first `prefixLength` bytes for
-    // the no-glue entries, which may reach across a join. Keeping just that prefix makes each
-    // decision cost no more than the literal test.
-    const std::size_t prefixLength = LongestEntry(settings.noGlue);
+    // capitals (never, once it holds a joining space) and whether it begins with a no-glue
+    // entry. That last answer is carried from step to step: a line that is not joined keeps
+    // the answer it had as the upper line; a joined one begins with an entry only through one
+    // that reaches across the joining space, which the automaton follows at the cost of the
+    // bytes the join adds. It is made only once a join could meet such an entry, and it
+    // follows a line only from the first join that needs it.
+    const NoGlueMatcher noGlue(settings.noGlue);
+    const std::size_t prefixLength = noGlue.Longest();
     auto startOf = [&](std::size_t first, std::size_t last, std::string& into) {
         into.clear();
         for (std::size_t k = first; k <= last && into.size() < prefixLength; ++k)
             into.append(content(k).substr(0, prefixLength - into.size()));
     };
-    const NoGlueIndex noGlue(settings.noGlue);
+    std::optional<NoGlueAutomaton> across;
+    NoGlueAutomaton::State lowerState = NoGlueAutomaton::kStart;
+    bool lowerStateKnown = false;
+    // Reads the upper line (pieces first .. last) backwards, as the start of the joined line.
+    auto readUpperBackwards = [&](std::size_t first, std::size_t last) {
+        for (std::size_t k = last + 1; k-- > first;) {
+            const std::string_view piece = content(k);
+            for (std::size_t b = piece.size(); b-- > 0;)
+                lowerState = across->Step(lowerState, uint8_t(piece[b]));
+        }
+    };
+    // The state of the lower line read backwards from its end: only its first Deepest()
+    // bytes count, gathered through its joins.
+    std::string gathered;
+    auto stateOfLine = [&](std::size_t first) {
+        gathered.clear();
+        for (std::size_t k = first; gathered.size() < across->Deepest(); ++k) {
+            gathered.append(content(k).substr(0, across->Deepest() - gathered.size()));
+            if (!(flags[k] & LineList::kContinues) || gathered.size() >= across->Deepest())
+                break;
+            if (flags[k] & LineList::kJoinsNext)
+                gathered += ' ';
+        }
+        gathered.resize(std::min(gathered.size(), across->Deepest()));
+        NoGlueAutomaton::State state = NoGlueAutomaton::kStart;
+        for (std::size_t b = gathered.size(); b-- > 0;)
+            state = across->Step(state, uint8_t(gathered[b]));
+        return state;
+    };
     // The strings are reused from line to line: no allocation per line.
-    std::string lowerPrefix;
     std::string upperPrefix;
-    std::string prefix;
+    std::string probe;
     std::size_t lowerFirst = firstPiece(n - 1);
-    startOf(lowerFirst, n - 1, lowerPrefix);
+    startOf(lowerFirst, n - 1, upperPrefix);
+    bool lowerNoGlue = noGlue.StartsAnyOf(upperPrefix);
     bool lowerAllCapitals = allCapitals(lowerFirst, n - 1);
     while (lowerFirst > 0) {
         const std::size_t upperLast = lowerFirst - 1;
@@ -167,25 +169,40 @@ int64_t GlueLineBreaks(LineList& list, const Settings& settings)
         if (!single)
             startOf(upperFirst, upperLast, upperPrefix);
         const std::string_view upperStart = single ? pieces[upperFirst] : std::string_view(upperPrefix);
+        const bool upperNoGlue = noGlue.StartsAnyOf(upperStart);
         bool join = false;
         if (!upperEmpty && !lowerEmpty) {
             ++steps;
-            join = !noGlue.StartsAnyOf(upperStart) && !noGlue.StartsAnyOf(lowerPrefix) &&
+            join = !upperNoGlue && !lowerNoGlue &&
                    !(settings.noCaps && (allCapitals(upperFirst, upperLast) || lowerAllCapitals)) &&
                    BreakAllowsGlue(pieces[upperLast].back(), pieces[lowerFirst].front());
         }
         if (join) {
             flags[upperLast] |= LineList::kJoinsNext;
             ++list.joins;
-            prefix.assign(upperStart.substr(0, prefixLength));
-            if (prefix.size() < prefixLength) {
-                prefix += ' ';
-                prefix.append(lowerPrefix, 0, prefixLength - prefix.size());
+            // upperStart holds the whole upper line when it is shorter than every entry.
+            bool reachable = lowerStateKnown;
+            if (!reachable && upperStart.size() < prefixLength) {
+                probe.assign(upperStart);
+                probe += ' ';
+                reachable = noGlue.SomeEntryStartsWith(probe);
             }
-            lowerPrefix.swap(prefix);
+            if (reachable) {
+                if (!across)
+                    across.emplace(noGlue);
+                if (!lowerStateKnown)
+                    lowerState = stateOfLine(lowerFirst);
+                lowerState = across->Step(lowerState, ' ');
+                readUpperBackwards(upperFirst, upperLast);
+                lowerStateKnown = true;
+                lowerNoGlue = across->Matches(lowerState);
+            } else {
+                lowerNoGlue = false;
+            }
             lowerAllCapitals = false;
         } else {
-            lowerPrefix.assign(upperStart.substr(0, prefixLength));
+            lowerNoGlue = upperNoGlue;
+            lowerStateKnown = false;
             lowerAllCapitals = allCapitals(upperFirst, upperLast);
         }
         lowerFirst = upperFirst;

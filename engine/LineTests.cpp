@@ -1,5 +1,6 @@
 #include "engine/LineTests.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "engine/CharSets.h"
@@ -72,6 +73,133 @@ bool StartsWithNoGlue(std::string_view line, const std::vector<std::string>& noG
 }
 
 }  // namespace
+
+NoGlueMatcher::NoGlueMatcher(const std::vector<std::string>& entries)
+{
+    sorted.reserve(entries.size());
+    for (const std::string& entry : entries)
+        if (!entry.empty())
+            sorted.emplace_back(entry);
+    // string_view compares bytes as unsigned, as starts_with does.
+    std::sort(sorted.begin(), sorted.end());
+    // In sorted order the entries that begin with an entry follow it directly.
+    std::size_t kept = 0;
+    for (const std::string_view entry : sorted)
+        if (kept == 0 || !entry.starts_with(sorted[kept - 1]))
+            sorted[kept++] = entry;
+    sorted.resize(kept);
+    std::size_t at = 0;
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        while (at < sorted.size() && uint8_t(sorted[at][0]) < byte)
+            ++at;
+        firstOf[byte] = uint32_t(at);
+    }
+    firstOf[256] = uint32_t(sorted.size());
+    for (const std::string_view entry : sorted)
+        longest = std::max(longest, entry.size());
+}
+
+bool NoGlueMatcher::StartsAnyOf(std::string_view line) const noexcept
+{
+    if (line.empty())
+        return false;
+    const auto byte = uint8_t(line[0]);
+    const auto first = sorted.begin() + firstOf[byte];
+    const auto last = sorted.begin() + firstOf[byte + 1];
+    auto above = std::upper_bound(first, last, line);
+    return above != first && line.starts_with(*--above);
+}
+
+bool NoGlueMatcher::SomeEntryStartsWith(std::string_view text) const noexcept
+{
+    if (text.empty())
+        return !sorted.empty();
+    const auto byte = uint8_t(text[0]);
+    const auto last = sorted.begin() + firstOf[byte + 1];
+    const auto at = std::lower_bound(sorted.begin() + firstOf[byte], last, text);
+    return at != last && at->starts_with(text);
+}
+
+NoGlueAutomaton::NoGlueAutomaton(const NoGlueMatcher& matcher)
+{
+    std::vector<std::string> reversed;
+    for (const std::string_view entry : matcher.Entries())
+        if (entry.find(' ') != std::string_view::npos)
+            reversed.emplace_back(entry.rbegin(), entry.rend());
+    std::sort(reversed.begin(), reversed.end());
+    // The trie, level by level: the strings of node v share its first depth[v] bytes and lie
+    // in reversed[lo[v], hi[v]); in sorted order each child's strings follow one another.
+    std::vector<uint32_t> lo{0};
+    std::vector<uint32_t> hi{uint32_t(reversed.size())};
+    std::vector<uint32_t> depth{0};
+    byteOf.push_back(0);
+    matches.push_back(0);
+    for (std::size_t v = 0; v < lo.size(); ++v) {
+        firstChild.push_back(int32_t(lo.size()));
+        const std::size_t d = depth[v];
+        std::size_t i = lo[v];
+        while (i < hi[v] && reversed[i].size() == d)
+            ++i;  // strings that end here sort first
+        while (i < hi[v]) {
+            const char byte = reversed[i][d];
+            std::size_t j = i + 1;
+            while (j < hi[v] && reversed[j][d] == byte)
+                ++j;
+            lo.push_back(uint32_t(i));
+            hi.push_back(uint32_t(j));
+            depth.push_back(uint32_t(d + 1));
+            byteOf.push_back(uint8_t(byte));
+            matches.push_back(reversed[i].size() == d + 1);
+            deepest = std::max(deepest, d + 1);
+            i = j;
+        }
+    }
+    firstChild.push_back(int32_t(lo.size()));
+    fromStart.fill(kStart);
+    for (int32_t c = firstChild[0]; c < firstChild[1]; ++c)
+        fromStart[byteOf[std::size_t(c)]] = c;
+    // Failure links in breadth-first order, and with them whether a shorter entry ends too.
+    fail.assign(lo.size(), kStart);
+    for (std::size_t v = 0; v < lo.size(); ++v) {
+        for (int32_t c = firstChild[v]; c < firstChild[v + 1]; ++c) {
+            State f = v == 0 ? -1 : fail[v];
+            State target = kStart;
+            for (; f >= 0; f = f == kStart ? -1 : fail[std::size_t(f)]) {
+                const State child = Child(f, byteOf[std::size_t(c)]);
+                if (child >= 0) {
+                    target = child;
+                    break;
+                }
+            }
+            fail[std::size_t(c)] = target;
+            matches[std::size_t(c)] |= matches[std::size_t(target)];
+        }
+    }
+}
+
+NoGlueAutomaton::State NoGlueAutomaton::Child(State state, uint8_t byte) const noexcept
+{
+    if (state == kStart) {
+        const State child = fromStart[byte];
+        return child == kStart ? -1 : child;
+    }
+    const auto first = byteOf.begin() + firstChild[std::size_t(state)];
+    const auto last = byteOf.begin() + firstChild[std::size_t(state) + 1];
+    const auto at = std::lower_bound(first, last, byte);
+    return at != last && *at == byte ? State(at - byteOf.begin()) : -1;
+}
+
+NoGlueAutomaton::State NoGlueAutomaton::Step(State state, uint8_t byte) const noexcept
+{
+    for (;;) {
+        const State child = Child(state, byte);
+        if (child >= 0)
+            return child;
+        if (state == kStart)
+            return kStart;
+        state = fail[std::size_t(state)];
+    }
+}
 
 bool IsPageNumberLine(std::string_view line) noexcept
 {

@@ -1,6 +1,9 @@
 #include "settings/IniSettingsBackend.h"
 
 #include <cassert>
+#include <cerrno>
+
+#include <sys/stat.h>
 
 #include <QDateTime>
 #include <QDir>
@@ -116,9 +119,16 @@ std::string IniSettingsBackend::SectionFile(const std::string& section) const
 
 std::optional<std::string> IniSettingsBackend::ReadString(const std::string& section, const std::string& name)
 {
-    const QString path = QFile::decodeName(QByteArray::fromStdString(SectionFile(section)));
-    if (!QFileInfo::exists(path))
-        return std::nullopt;
+    const std::string file = SectionFile(section);
+    const QString path = QFile::decodeName(QByteArray::fromStdString(file));
+    // Only settings that are not there mean the defaults. A folder on the way that may not
+    // be entered hides them as an unreadable file does.
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return std::nullopt;
+        throw FailedToGetDataError(name);
+    }
     // QSettings treats a file it cannot read as empty, which would pass for missing values.
     QSettings ini(path, QSettings::IniFormat);
     if (MalformedFiles::Check(path, ini) || ini.status() != QSettings::NoError ||

@@ -43,6 +43,8 @@ public:
     int Columns() const;
     int Rows() const;
 
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
     static constexpr int kLeftMargin = 15;
     static constexpr int kRightMargin = 5;
 
@@ -52,6 +54,25 @@ signals:
     void topLineChanged(int displayLine);         // OnTopLineChanged, at once
     void errorReported(const QString& message);   // an editor error of a user command
     void noticeReported(const QString& message);  // information, e.g. characters replaced on paste
+    void beeped();                                // the editor refused something with a beep
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     TextEditor editor;

@@ -2,6 +2,7 @@
 // exit statuses, messages, batch modes and the settings listing are as documented.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -51,6 +52,16 @@ protected:
                                     Path("stderr.txt") + " </dev/null";
         const int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir / "stdout.txt"), ReadFile(dir / "stderr.txt")};
+    }
+
+    // Runs a shell script in the test folder, in which $CLI is the binary, with redirections
+    // of its own; returns the script's status and what it left in out.txt and err.txt.
+    CliRun Script(const std::string& lines)
+    {
+        WriteFile(dir / "script.sh", "cd '" + dir.string() + "'\nexport XDG_CONFIG_HOME='" + (dir / "config").string() +
+                                         "' HOME='" + dir.string() + "'\nCLI='" LEPOTEX_CLI "'\n" + lines + "\n");
+        const int raw = std::system(("bash " + Path("script.sh")).c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir / "out.txt"), ReadFile(dir / "err.txt")};
     }
 
     std::string Path(const std::string& name) const { return "'" + (dir / name).string() + "'"; }
@@ -141,9 +152,122 @@ TEST_F(GlueCli, BatchGoesOnPastAFailingFileAndReportsTheWorst)
     EXPECT_NE(run.err.find("Hotovo: 2 slepeno, 1 odmítnuto"), std::string::npos) << run.err;
 
     run = Cli("glue --defaults --in-place " + Path("a.txt") + " " + Path("b.txt") + " " + Path("nic.txt"));
-    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.status, 2);  // the missing file outranks the refusal
     EXPECT_EQ(ReadFile(dir / "a.txt"), "   ahoj světe\r\n\r\n");
     EXPECT_TRUE(fs::is_empty(dir / "b.txt"));
+}
+
+TEST_F(GlueCli, ClosedStandardStreamsAreErrorsAndNoFileTakesTheirPlace)
+{
+    WriteFile(dir / "in.txt", "a\r\nb\r\n");
+    CliRun run = Script("\"$CLI\" copy in.txt -o - >&- 2>err.txt");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "-: standardní výstup je zavřený\n");
+
+    run = Script("\"$CLI\" glue --defaults - -o out.txt <&- 2>err.txt");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "-: standardní vstup je zavřený\n");
+    EXPECT_FALSE(fs::exists(dir / "out.txt"));
+
+    run = Script("\"$CLI\" settings >&- 2>err.txt");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "lepotex-cli settings: standardní výstup je zavřený\n");
+
+    // With standard error closed the messages have nowhere to go, but the status still tells.
+    run = Script("\"$CLI\" copy missing.txt -o out.txt 2>&-");
+    EXPECT_EQ(run.status, 2);
+}
+
+TEST_F(GlueCli, OutputGoesIntoPipesDevicesAndTheStandardOutputItNames)
+{
+    WriteFile(dir / "in.txt", "a\r\nb\r\n");
+    WriteFile(dir / "log.txt", "earlier\r\n");
+    CliRun run = Script("\"$CLI\" copy in.txt -o /dev/stdout >>log.txt 2>err.txt");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir / "log.txt"), "earlier\r\na\r\nb\r\n") << "appended, not replaced";
+
+    run = Script("\"$CLI\" copy in.txt -o /dev/stdout 2>err.txt | wc -c >out.txt; exit ${PIPESTATUS[0]}");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "6\n");
+
+    run = Script("mkfifo pipe && (cat pipe >out.txt &) && \"$CLI\" glue --defaults in.txt -o pipe 2>err.txt; s=$?; wait; "
+                 "sleep 0.2; test -p pipe || exit 9; exit $s");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "   a b\r\n\r\n");
+}
+
+TEST_F(GlueCli, InputsThatNeverEndOrAreNoFilesAreRefusedWithTheReason)
+{
+    WriteFile(dir / "in.txt", "a\r\nb\r\n");
+    // Each would run forever or fill the memory: the status and a word of why come at once.
+    CliRun run = Script("timeout 20 \"$CLI\" copy /dev/zero -o out.txt 2>err.txt");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("/dev/zero: je to znakové zařízení, ne soubor; čtení z něj nemusí nikdy skončit"),
+              std::string::npos)
+        << run.err;
+    run = Script("timeout 20 \"$CLI\" glue --defaults --no-glue /dev/zero in.txt -o out.txt 2>err.txt");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("zařízení"), std::string::npos) << run.err;
+    run = Script("timeout 20 \"$CLI\" copy - -o out.txt </dev/zero 2>err.txt");
+    EXPECT_EQ(run.status, 2);
+
+    // A list larger than any list: said, not read into memory.
+    {
+        std::ofstream(dir / "huge.txt");
+    }
+    fs::resize_file(dir / "huge.txt", (std::uintmax_t(64) << 20) + 1);
+    run = Script("\"$CLI\" glue --defaults --rules huge.txt in.txt -o out.txt 2>err.txt");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "lepotex-cli glue: huge.txt: seznam je delší než 64 MiB; tolik se do paměti nečte, nejspíš to "
+                       "není seznam\n");
+
+    // A folder is a file error in the user's language, not a library's message.
+    fs::create_directories(dir / "rules");
+    run = Script("\"$CLI\" glue --defaults --rules rules in.txt -o out.txt 2>err.txt");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "lepotex-cli glue: rules: je to složka, ne soubor se seznamem\n");
+    run = Script("\"$CLI\" glue --defaults --no-glue missing.txt in.txt -o out.txt 2>err.txt");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "lepotex-cli glue: missing.txt: soubor nelze otevřít (soubor neexistuje)\n");
+    EXPECT_FALSE(fs::exists(dir / "out.txt"));
+}
+
+TEST_F(GlueCli, VerboseShowsRuleTextsWithControlBytesEscaped)
+{
+    WriteFile(dir / "in.txt", "a\r\nb\r\n");
+    WriteFile(dir / "rules.txt", "\x1b]0;title\x07x\\y\r\n\x1b[2J\\z\r\n");
+    const CliRun run = Cli("glue --defaults -v --rules " + Path("rules.txt") + " " + Path("in.txt") + " -o " +
+                           Path("out.txt"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("Automatická náhrada:\\x1B]0;title\\x07x\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Automatická náhrada:\\x1B[2J\n"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos);
+}
+
+TEST_F(GlueCli, AMixedBatchEndsWithItsGravestStatus)
+{
+    // Refused (3) and a file error (2): the file error, which needs the user, wins.
+    WriteFile(dir / "a.txt", "ahoj\r\nsvěte\r\n");
+    WriteFile(dir / "empty.txt", "");
+    fs::create_directories(dir / "out");
+    CliRun run = Cli("glue --defaults -j 1 --output-dir " + Path("out") + " " + Path("empty.txt") + " " +
+                     Path("missing.txt") + " " + Path("a.txt"));
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_NE(run.err.find("Hotovo: 1 slepeno, 1 odmítnuto, 1 chyb souboru, 0 chyb editoru (z 3)."), std::string::npos)
+        << run.err;
+
+    // An editor error (4) outranks both.
+    std::string words;
+    for (int i = 0; i < 16000; ++i)
+        words += "x ";
+    WriteFile(dir / "long.txt", words + "\r\nb\r\n");
+    WriteFile(dir / "rules.txt", "x\\xx\r\n");
+    run = Cli("glue --defaults --rules " + Path("rules.txt") + " --output-dir " + Path("out") + " " +
+              Path("missing.txt") + " " + Path("long.txt") + " " + Path("empty.txt"));
+    EXPECT_EQ(run.status, 4) << run.err;
+    // The order is documented where users look for it.
+    EXPECT_NE(Cli("glue --help").out.find("4 (chyba editoru)\npřed 2 (chyba souboru), 2 před 3 (odmítnuto)"),
+              std::string::npos);
 }
 
 TEST_F(SettingsCli, PrintsTheDefaultsInUtf8WithoutWritingAnything)
@@ -184,6 +308,26 @@ TEST_F(SettingsCli, UsageAndStoreErrorsHaveTheirExitStatus)
     run = Cli("settings");
     EXPECT_EQ(run.out + run.err, "lepotex-cli settings: Invalid data type for 'Indent size'\n");
     EXPECT_EQ(run.status, 2);
+}
+
+TEST_F(SettingsCli, AFolderOfTheSettingsThatMayNotBeEnteredIsAnError)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    WriteFile(ConfPath(), "[General]\nNoCaps=0\n");
+    fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                             fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dir / "config", fs::perms::owner_all | fs::perms::others_exec | fs::perms::others_read);
+    fs::permissions(dir / "config" / "Zuvra", fs::perms::owner_all);
+    const std::string asNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups \"$CLI\" ";
+    WriteFile(dir / "in.txt", "a\r\nb\r\n");
+    fs::permissions(dir / "in.txt", fs::perms::owner_all | fs::perms::others_read);
+    CliRun run = Script(asNobody + "settings >out.txt 2>err.txt");
+    EXPECT_EQ(run.status, 2) << run.out;
+    EXPECT_EQ(run.err, "lepotex-cli settings: Failed to get data for 'NoCaps'\n");
+    run = Script(asNobody + "glue in.txt -o - >out.txt 2>err.txt");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "lepotex-cli glue: nastavení nelze přečíst: Failed to get data for 'NoCaps'\n");
 }
 
 }  // namespace

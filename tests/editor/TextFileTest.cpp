@@ -2,14 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <csignal>
 #include <unistd.h>
@@ -217,6 +223,267 @@ TEST_F(TextFileTest, SaveReplacesTheFileWholeOrNotAtAll)
     EXPECT_THROW(editor.SaveToFile("/proc/version"), EInOutError);
     EXPECT_THROW(editor.SaveToFile(folder.string()), EInOutError);
     EXPECT_TRUE(editor.Modified());
+}
+
+
+TEST_F(TextFileTest, LinesLongerThanTheParagraphLimitLoadAsSeveralParagraphs)
+{
+    TextEditor editor;
+    editor.SetParaLengthLimit(10);
+    // Each piece ends at its last blank within the limit, which the trimming then drops (a
+    // second blank begins the next piece); a piece without a blank ends at the limit; the
+    // line's own trailing blanks make no piece.
+    editor.LoadFromFile(Write("long.txt", "aaaa bbbb cccc dd\r\nabcdefghijklmnop\r\nxy\tz  uvw  rest   \r\nshort\r\n"));
+    EXPECT_EQ(Paragraphs(editor), (Paras{"aaaa bbbb", "cccc dd", "abcdefghij", "klmnop", "xy\tz  uvw", " rest", "short", ""}));
+    test::ExpectCountsConsistent(editor);
+
+    // Each piece counts against the paragraph limit.
+    TextEditor few;
+    few.SetParaLengthLimit(4);
+    few.SetParaLimit(2);
+    EXPECT_THROW(few.LoadFromFile(Write("three.txt", "abc def ghi\r\n")), EEditorError);
+}
+
+TEST_F(TextFileTest, SaveRefusesAReadOnlyFileAndAFolderWithoutRoomForTheNewFile)
+{
+    TextEditor editor;
+    ASSERT_EQ(editor.InsertText("new\r\n"), 0);
+    const std::string readOnly = Write("read-only.txt", "old\r\n");
+    ::chmod(readOnly.c_str(), 0444);
+    try {
+        editor.SaveToFile(readOnly);
+        FAIL() << "a file nobody may write was replaced";
+    } catch (const EInOutError& e) {
+        EXPECT_STREQ(e.what(), "File access denied");
+    }
+    EXPECT_EQ(Read(readOnly), "old\r\n");
+    EXPECT_TRUE(editor.Modified());
+
+    // A user who may write the file but not its folder: the save cannot make the new file
+    // beside it, and writing over the old one could leave half of each, so it is refused.
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    const fs::path locked = folder / "locked";
+    fs::create_directories(locked);
+    ::chmod(folder.c_str(), 0755);
+    ::chmod(locked.c_str(), 0755);
+    const std::string book = (locked / "book.txt").string();
+    std::ofstream(book, std::ios::binary) << "old text\r\n";
+    ::chmod(book.c_str(), 0666);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(3);
+        try {
+            editor.SaveToFile(book);
+        } catch (const EInOutError& e) {
+            ::_exit(std::string(e.what()) == "File access denied" ? 0 : 2);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save must be refused with \"File access denied\"";
+    EXPECT_EQ(Read(book), "old text\r\n");
+}
+
+TEST_F(TextFileTest, AFileWithSeveralNamesIsWrittenInPlaceAndRestoredWhenTheWriteFails)
+{
+    const std::string first = Write("first.txt", "old\r\n");
+    const fs::path second = folder / "second.txt";
+    fs::create_hard_link(first, second);
+    TextEditor editor;
+    ASSERT_EQ(editor.InsertText("new text\r\n"), 0);
+    editor.SaveToFile(first);
+    EXPECT_EQ(Read(first), "new text\r\n");
+    EXPECT_EQ(Read(second.string()), "new text\r\n") << "every name sees the new text";
+    EXPECT_EQ(fs::hard_link_count(second), 2u);
+
+    // The write runs out of room half-way (a file size limit stands in for a full disk): the
+    // old text comes back, under both names.
+    ASSERT_EQ(editor.InsertText(std::string(100, 'x') + "\r\n"), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{40, 40};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            editor.SaveToFile(second.string());
+        } catch (const EInOutError& e) {
+            ::_exit(std::string(e.what()) == "Disk full" ? 0 : 2);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save must fail with \"Disk full\"";
+    EXPECT_EQ(Read(first), "new text\r\n");
+    EXPECT_EQ(Read(second.string()), "new text\r\n");
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder))
+        ++entries;
+    EXPECT_EQ(entries, 2) << "the copy of the old text goes once it is back";
+}
+
+TEST_F(TextFileTest, DevicesPipesAndOwnDescriptorsAreWrittenIntoNotReplaced)
+{
+    TextEditor editor;
+    ASSERT_EQ(editor.InsertText("a\tb\r\nc\r\n"), 0);
+    const std::string expected = "a b\r\nc\r\n";
+
+    // A named pipe: the reader gets the bytes, the pipe stays.
+    const fs::path fifo = folder / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string piped;
+    std::thread reader([&] { piped = Read(fifo.string()); });
+    editor.SaveToFile(fifo.string());
+    reader.join();
+    EXPECT_EQ(piped, expected);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+
+    // A character device (a null device of our own, where the system lets us make one).
+    const fs::path device = folder / "null";
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        editor.SaveToFile(device.string());
+        EXPECT_TRUE(fs::is_character_file(device));
+    }
+
+    // One of our own descriptors, as /dev/stdout is: the text goes where the descriptor
+    // writes, after what is there when it appends; the file behind it is not replaced.
+    const std::string log = Write("log.txt", "earlier\r\n");
+    const int appending = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(appending, 0);
+    editor.SaveToFile("/proc/self/fd/" + std::to_string(appending));
+    editor.SaveToFile("/dev/fd/" + std::to_string(appending));
+    ::close(appending);
+    EXPECT_EQ(Read(log), "earlier\r\n" + expected + expected);
+
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    editor.SaveToFile("/dev/fd/" + std::to_string(ends[1]));
+    ::close(ends[1]);
+    char bytes[64];
+    const ssize_t got = ::read(ends[0], bytes, sizeof bytes);
+    ::close(ends[0]);
+    EXPECT_EQ(std::string(bytes, size_t(std::max<ssize_t>(got, 0))), expected);
+}
+
+// The mode a new file gets from the process's umask, as the system gives it.
+mode_t ModeForNewFile(const fs::path& probe)
+{
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    struct stat info {};
+    ::fstat(fd, &info);
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return info.st_mode & 0777;
+}
+
+// The umask as the system reports it, without touching it.
+std::string UmaskNow()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("Umask:"))
+            return line;
+    return {};
+}
+
+TEST_F(TextFileTest, SavesOnManyThreadsGiveNewFilesTheModeOfTheUmask)
+{
+    const mode_t expected = ModeForNewFile(folder / "probe");
+    const std::string umask = UmaskNow();
+    constexpr int kThreads = 2;
+    constexpr int kFiles = 150;
+    std::atomic<int> running{kThreads};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            TextEditor editor;
+            (void)editor.InsertText("text\r\n");
+            for (int i = 0; i < kFiles; ++i)
+                editor.SaveToFile((folder / ("f" + std::to_string(t) + "-" + std::to_string(i))).string());
+            --running;
+        });
+    // A save that sets the umask to read it opens a moment in which every file made by any
+    // thread is writable by all.
+    int changed = 0;
+    while (running > 0)
+        changed += !umask.empty() && UmaskNow() != umask;
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(changed, 0) << "the umask changed during saves";
+    int wrong = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        struct stat info {};
+        ::stat(entry.path().c_str(), &info);
+        wrong += (info.st_mode & 0777) != expected;
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+std::vector<std::string> Entries(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(TextFileTest, AnInterruptedSaveLeavesNoTemporaryAndTheNextSaveClearsLeftOvers)
+{
+    // A text large enough that its save is still running when the signal comes.
+    std::string book;
+    while (book.size() < (size_t(96) << 20))
+        book += "Řádek dlouhé knihy, který se ukládá znovu a znovu, aby ukládání chvíli trvalo.\r\n";
+    const std::string source = Write("source.txt", book);
+    book.clear();
+    TextEditor editor;
+    editor.SetWordWrap(false);
+    editor.LoadFromFile(source);
+
+    const std::string target = Write("book.txt", "old\r\n");
+    fs::create_hard_link(target, folder / "other-name.txt");
+    const std::string fresh = (folder / "fresh.txt").string();
+    for (const std::string& name : {fresh, target}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            editor.SaveToFile(name);
+            ::_exit(0);
+        }
+        // Strike once the save has made its file beside the target.
+        const std::string leaf = fs::path(name).filename().string();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        bool seen = false;
+        while (!seen && std::chrono::steady_clock::now() < deadline)
+            for (const std::string& entry : Entries(folder))
+                seen = seen || entry.starts_with("." + leaf + ".lepotex");
+        ::kill(child, SIGTERM);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << name << ": the signal still ends the process";
+        EXPECT_EQ(Entries(folder), (std::vector<std::string>{"book.txt", "other-name.txt", "source.txt"})) << name;
+        EXPECT_EQ(Read(target), "old\r\n") << "the old text is back in place";
+    }
+
+    // What a killed save left beside the file goes with the next save of it; one that a
+    // running save holds (locked) stays.
+    Write(".book.txt.lepotex~1", "left over");
+    Write(".book.txt.lepotex~4", "left over");
+    const std::string held = Write(".book.txt.lepotex~2", "in use");
+    const int holder = ::open(held.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    TextEditor small;
+    ASSERT_EQ(small.InsertText("new\r\n"), 0);
+    fs::remove(folder / "other-name.txt");
+    small.SaveToFile(target);
+    ::close(holder);
+    EXPECT_EQ(Entries(folder), (std::vector<std::string>{".book.txt.lepotex~2", "book.txt", "source.txt"}));
+    EXPECT_EQ(Read(target), "new\r\n");
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 namespace lepotex {
 namespace {
 
@@ -86,6 +89,48 @@ TEST(LineTests, ListOperationsJoinAndRemoveLiterally)
     list = {"a", "b", "c"};
     DeleteLine(list, 1);
     EXPECT_EQ(list, (WorkingList{"a", "c"}));
+}
+
+// Short entries and lines over few bytes, so that entries begin one another, repeat, and
+// differ only in bytes above 0x7F.
+std::string RandomBytes(std::mt19937& rng, int maxLength)
+{
+    static constexpr char kBytes[] = {'a', 'b', ' ', '\x80', '\xFF', '\xE8', 'K'};
+    std::uniform_int_distribution<int> length(0, maxLength);
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kBytes - 1);
+    std::string text;
+    for (int n = length(rng); n > 0; --n)
+        text += kBytes[pick(rng)];
+    return text;
+}
+
+TEST(LineTests, NoGlueMatcherAndAutomatonAgreeWithTheTestEntryByEntry)
+{
+    std::mt19937 rng(1901);
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<std::string> entries(std::uniform_int_distribution<int>(0, 12)(rng));
+        for (std::string& entry : entries)
+            entry = RandomBytes(rng, 4);
+        const NoGlueMatcher matcher(entries);
+        const NoGlueAutomaton automaton(matcher);
+        for (int line = 0; line < 40; ++line) {
+            const std::string text = RandomBytes(rng, 6);
+            const bool literal = std::any_of(entries.begin(), entries.end(), [&](const std::string& e) {
+                return !e.empty() && std::string_view(text).starts_with(e);
+            });
+            ASSERT_EQ(matcher.StartsAnyOf(text), literal) << "round " << round << ", line '" << text << "'";
+            // The automaton, reading the line backwards, knows those of the entries that matter
+            // which hold a space.
+            const auto& kept = matcher.Entries();
+            const bool withSpace = std::any_of(kept.begin(), kept.end(), [&](std::string_view e) {
+                return e.find(' ') != std::string_view::npos && std::string_view(text).starts_with(e);
+            });
+            NoGlueAutomaton::State state = NoGlueAutomaton::kStart;
+            for (auto byte = text.rbegin(); byte != text.rend(); ++byte)
+                state = automaton.Step(state, uint8_t(*byte));
+            ASSERT_EQ(automaton.Matches(state), withSpace) << "round " << round << ", line '" << text << "'";
+        }
+    }
 }
 
 }  // namespace

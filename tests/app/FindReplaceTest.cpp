@@ -1,0 +1,167 @@
+// Find, find next and replace through the two modeless dialogs.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+#include "AppTestSupport.h"
+#include "app/FindDialog.h"
+#include "app/ReplaceDialog.h"
+#include "editor/TextEditor.h"
+#include "editor/Windows1250.h"
+
+namespace lepotex::test {
+namespace {
+
+QString NotFound(const QString& text) { return QStringLiteral("Hledaný text '%1' nelze najít").arg(text); }
+
+TEST(FindReplace, DialogsHaveTheirLabelsAndLimits)
+{
+    TestWindow w;
+    w->actFind->trigger();
+    EXPECT_TRUE(w->dlgFind->isVisible());
+    EXPECT_FALSE(w->dlgFind->isModal());
+    EXPECT_EQ(w->dlgFind->windowTitle(), QStringLiteral("Najít"));
+    EXPECT_EQ(w->dlgFind->btnFindNext->text(), QStringLiteral("Najít další"));
+    EXPECT_EQ(w->dlgFind->btnCancel->text(), QStringLiteral("Storno"));
+    EXPECT_EQ(w->dlgFind->chkWholeWord->text(), QStringLiteral("Jen celá slova"));
+    EXPECT_EQ(w->dlgFind->chkMatchCase->text(), QStringLiteral("Rozlišovat velká a malá písmena"));
+    EXPECT_EQ(w->dlgFind->rbUp->text(), QStringLiteral("Nahoru"));
+    EXPECT_EQ(w->dlgFind->rbDown->text(), QStringLiteral("Dolů"));
+    EXPECT_TRUE(w->dlgFind->rbDown->isChecked());
+    EXPECT_EQ(w->dlgFind->edtFind->maxLength(), 255);
+    w->dlgFind->edtFind->setText(QString(300, QLatin1Char('a')));
+    EXPECT_EQ(w->dlgFind->FindText().size(), 255);
+
+    w->actReplace->trigger();
+    EXPECT_TRUE(w->dlgReplace->isVisible());
+    EXPECT_FALSE(w->dlgReplace->isModal());
+    EXPECT_EQ(w->dlgReplace->pos(), QPoint(150, 150));
+    EXPECT_EQ(w->dlgReplace->windowTitle(), QStringLiteral("Nahradit"));
+    EXPECT_EQ(w->dlgReplace->btnReplace->text(), QStringLiteral("Nahradit"));
+    EXPECT_EQ(w->dlgReplace->btnReplaceAll->text(), QStringLiteral("Nahradit vše"));
+    EXPECT_EQ(w->dlgReplace->btnFindNext->text(), QStringLiteral("Najít další"));
+    EXPECT_EQ(w->dlgReplace->btnCancel->text(), QStringLiteral("Storno"));
+    EXPECT_EQ(w->dlgReplace->edtFind->maxLength(), 255);
+    EXPECT_EQ(w->dlgReplace->edtReplace->maxLength(), 255);
+    w->dlgReplace->btnCancel->click();
+    EXPECT_FALSE(w->dlgReplace->isVisible());
+}
+
+TEST(FindReplace, FindForwardBackwardNotFoundAndF3)
+{
+    TestWindow w;
+    w.Type("Petr a pes. Pes a Petr.\nPES");
+    w.Editor().SetCaret({1, 1});
+    // F3 before any search looks for the empty text: nothing happens, nothing is shown.
+    w->actFindNext->trigger();
+    EXPECT_TRUE(w.prompts->shown.empty());
+
+    w->actFind->trigger();
+    w->dlgFind->edtFind->setText(QStringLiteral("pes"));
+    w->dlgFind->btnFindNext->click();
+    EXPECT_FALSE(w->dlgFind->isVisible());  // a find request closes the find dialog
+    EXPECT_EQ(w.Editor().SelectedText(), "pes");
+    EXPECT_EQ(w.Editor().SelStart(), (ParaPos{1, 8}));
+    w->actFindNext->trigger();
+    EXPECT_EQ(w.Editor().SelStart(), (ParaPos{1, 13}));
+    w->actFindNext->trigger();
+    EXPECT_EQ(w.Editor().SelStart(), (ParaPos{2, 1}));
+    w->actFindNext->trigger();
+    ASSERT_EQ(w.prompts->shown.size(), 1u);
+    EXPECT_EQ(w.prompts->shown[0].kind, Shown::Inform);
+    EXPECT_EQ(w.prompts->shown[0].text, NotFound(QStringLiteral("pes")));
+    EXPECT_EQ(w.Editor().SelStart(), (ParaPos{2, 1}));  // the selection stays where it was
+
+    // Upwards, with match case: the earlier "Pes", then nothing more (no wrap-around).
+    w->dlgFind->rbUp->setChecked(true);
+    w->dlgFind->chkMatchCase->setChecked(true);
+    w->dlgFind->edtFind->setText(QStringLiteral("Pes"));
+    w->dlgFind->btnFindNext->click();
+    EXPECT_EQ(w.Editor().SelStart(), (ParaPos{1, 13}));
+    EXPECT_EQ(w->LastSearchOptions(), (SearchOptions{.backward = true, .matchCase = true}));
+    w->actFindNext->trigger();
+    EXPECT_EQ(w.prompts->shown.size(), 2u);
+
+    // Whole words only.
+    w->dlgFind->rbDown->setChecked(true);
+    w->dlgFind->chkMatchCase->setChecked(false);
+    w->dlgFind->chkWholeWord->setChecked(true);
+    w->dlgFind->edtFind->setText(QStringLiteral("pe"));
+    w.Editor().SetCaret({1, 1});
+    w->dlgFind->btnFindNext->click();
+    EXPECT_EQ(w.prompts->shown.back().text, NotFound(QStringLiteral("pe")));
+    EXPECT_EQ(w->LastSearchOptions(), (SearchOptions{.wholeWord = true}));
+
+    // A character the code page cannot hold is simply not found (not searched for as "?").
+    w.Type("?");
+    w.Editor().SetCaret({1, 1});
+    w->dlgFind->chkWholeWord->setChecked(false);
+    w->dlgFind->edtFind->setText(QStringLiteral("€€"));  // € is in Windows-1250
+    w->dlgFind->btnFindNext->click();
+    EXPECT_EQ(w.prompts->shown.back().text, NotFound(QStringLiteral("€€")));
+    w->dlgFind->edtFind->setText(QStringLiteral("✓"));
+    const size_t before = w.prompts->shown.size();
+    w->dlgFind->btnFindNext->click();
+    EXPECT_EQ(w.prompts->shown.size(), before + 1);
+    EXPECT_EQ(w.prompts->shown.back().text, NotFound(QStringLiteral("✓")));
+}
+
+TEST(FindReplace, ReplaceDialogFindUsesItsOwnTextAndBoxes)
+{
+    TestWindow w;
+    w.Type("kos Kos kostel kos");
+    w.Editor().SetCaret({1, 1});
+    w->dlgFind->edtFind->setText(QStringLiteral("jiné"));
+    w->dlgFind->rbUp->setChecked(true);
+    w->actReplace->trigger();
+    w->dlgReplace->edtFind->setText(QStringLiteral("Kos"));
+    // Ticked after the dialog opened: the request takes the boxes as they are now.
+    w->dlgReplace->chkMatchCase->setChecked(true);
+    w->dlgReplace->btnFindNext->click();
+    EXPECT_TRUE(w->dlgReplace->isVisible());
+    EXPECT_EQ(w.Editor().SelStart(), (ParaPos{1, 5}));
+    EXPECT_EQ(w->dlgFind->FindText(), QStringLiteral("Kos"));  // for F3
+    EXPECT_TRUE(w.prompts->shown.empty());
+}
+
+TEST(FindReplace, ReplaceOneAndAllFromTheCaret)
+{
+    TestWindow w;
+    w.Type("na nadace na\nna nad na");
+    w.Editor().SetCaret({1, 4});
+    w->actReplace->trigger();
+    w->dlgReplace->edtFind->setText(QStringLiteral("na"));
+    w->dlgReplace->edtReplace->setText(QStringLiteral("NA"));
+    // Replace selects the next occurrence first, then replaces it on the next press.
+    w->dlgReplace->btnReplace->click();
+    EXPECT_EQ(w.Editor().Text(), "na nadace na\r\nna nad na");
+    w->dlgReplace->btnReplace->click();
+    EXPECT_EQ(w.Editor().Text().substr(0, 12), "na NAdace na");
+
+    // "whole word" ticked after opening: replace all now leaves "nad" alone, and the "na"
+    // before the caret stays.
+    w->dlgReplace->chkWholeWord->setChecked(true);
+    w.Editor().SetCaret({1, 4});
+    w->dlgReplace->btnReplaceAll->click();
+    EXPECT_EQ(w.Editor().Text(), "na NAdace NA\r\nNA nad NA");
+    EXPECT_EQ(w->LastSearchOptions(), (SearchOptions{.replaceAll = true, .wholeWord = true}));
+
+    // Nothing left to replace from here on: the not-found message with the replace text.
+    w->dlgReplace->edtFind->setText(QStringLiteral("xyz"));
+    w->dlgReplace->btnReplaceAll->click();
+    EXPECT_EQ(w.prompts->shown.back().text, NotFound(QStringLiteral("xyz")));
+
+    // A replacement the code page cannot hold is refused before anything changes.
+    const std::string before = w.Editor().Text();
+    w.Editor().SetCaret({1, 1});
+    w->dlgReplace->edtFind->setText(QStringLiteral("nad"));
+    w->dlgReplace->edtReplace->setText(QStringLiteral("✓"));
+    w->dlgReplace->btnReplaceAll->click();
+    EXPECT_EQ(w.Editor().Text(), before);
+    EXPECT_EQ(w.prompts->shown.back().kind, Shown::Plain);
+}
+
+}  // namespace
+}  // namespace lepotex::test

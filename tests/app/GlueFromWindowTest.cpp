@@ -1,0 +1,176 @@
+// The two glue commands run from their actions: stage texts painted in order while the
+// command holds the thread, progress, cursor, check mark, closing message, refused close.
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QCursor>
+#include <QLabel>
+#include <QPaintEvent>
+#include <QProgressBar>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "AppTestSupport.h"
+#include "editor/TextEditor.h"
+#include "editor/Windows1250.h"
+#include "engine/EngineMessages.h"
+#include "engine/GlueCommands.h"
+
+namespace lepotex::test {
+namespace {
+
+QString Text(const std::string& bytes) { return QString::fromStdU16String(DecodeWindows1250(bytes)); }
+
+// The stage texts the engine asks to be painted at once, in order.
+class StageRecorder : public SilentReporter {
+public:
+    std::vector<QString> stages;
+    QString current;
+    void ShowStage(std::string_view text, Repaint repaint) override
+    {
+        current = Text(std::string(text));
+        if (repaint == Repaint::Now)
+            RepaintStatus();
+    }
+    void RepaintStatus() override { stages.push_back(current); }
+};
+
+// Watches panel 0 while a command runs: what it painted, and what else the window did then.
+class PanelWatch : public QObject {
+public:
+    PanelWatch(TLepotexFrm& window) : window(window) { window.panels[0]->installEventFilter(this); }
+    ~PanelWatch() override { window.panels[0]->removeEventFilter(this); }
+
+    TLepotexFrm& window;
+    bool recording = false;
+    bool queuedEventRan = false;
+    std::vector<QString> painted;
+    bool eventsRanMidCommand = false;
+    bool closeAccepted = false;
+    bool triedClose = false;
+    bool busyCursor = true;
+    bool progressShown = true;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        // "A je to ..." is shown without a repaint of its own, when the window next draws.
+        if (recording && event->type() == QEvent::Paint && window.panels[0]->text() != Text(messages::StageDone())) {
+            painted.push_back(window.panels[0]->text());
+            eventsRanMidCommand |= queuedEventRan;
+            const QCursor* cursor = QApplication::overrideCursor();
+            busyCursor &= cursor && cursor->shape() == Qt::WaitCursor;
+            progressShown &= window.pbarLista->isVisible();
+            if (!triedClose) {
+                triedClose = true;
+                closeAccepted = window.close();
+            }
+        }
+        return false;
+    }
+};
+
+void RunAndWatch(TestWindow& w, QAction* action, PanelWatch& watch)
+{
+    // A queued event that must not run until the command is over.
+    QTimer::singleShot(0, &watch, [&watch] { watch.queuedEventRan = true; });
+    watch.recording = true;
+    action->trigger();
+    watch.recording = false;
+}
+
+TEST(GlueFromWindow, SlepitShowsItsStagesInOrderWhileHoldingTheThread)
+{
+    TestWindow w;
+    w->OpenAtStart(SamplePath("mlyn.txt"));
+    ASSERT_TRUE(w.prompts->shown.empty());
+    w->miWordWarp->trigger();  // off: the command must put the check mark back on
+
+    // The reference: the engine on its own, with the same settings.
+    TextEditor reference;
+    reference.LoadFromFile(SamplePath("mlyn.txt").toStdString());
+    StageRecorder expected;
+    (void)SlepitExecute(reference, w->CurrentSettings(), expected);
+    ASSERT_GE(expected.stages.size(), 6u);
+
+    PanelWatch watch(*w.window);
+    RunAndWatch(w, w->Slepit, watch);
+
+    EXPECT_EQ(watch.painted, expected.stages);
+    EXPECT_FALSE(watch.eventsRanMidCommand);
+    EXPECT_TRUE(watch.busyCursor);
+    EXPECT_TRUE(watch.progressShown);
+    EXPECT_TRUE(watch.triedClose);
+    EXPECT_FALSE(watch.closeAccepted);
+    EXPECT_TRUE(w->isVisible());
+
+    EXPECT_EQ(w.Editor().Text(), reference.Text());
+    const QString saved = w.Path(QStringLiteral("mlyn.txt"));
+    w.Editor().SaveToFile(saved.toStdString());
+    EXPECT_EQ(ReadFile(saved), Sample("mlyn.glued.txt"));
+    EXPECT_EQ(w->PanelText(0), QString::fromStdU16String(DecodeWindows1250(messages::StageDone())));
+    EXPECT_FALSE(w->pbarLista->isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(w->miWordWarp->isChecked());
+    EXPECT_TRUE(w.Editor().WordWrap());
+    EXPECT_EQ(w->PanelText(2), QStringLiteral("Změněn"));
+    ASSERT_EQ(w.prompts->shown.size(), 1u);
+    EXPECT_EQ(w.prompts->shown[0].kind, Shown::Plain);
+    EXPECT_EQ(w.prompts->shown[0].text, QString::fromStdU16String(DecodeWindows1250(messages::GlueFinished())));
+    QApplication::processEvents();
+    EXPECT_TRUE(watch.queuedEventRan);
+}
+
+TEST(GlueFromWindow, SpeechShowsItsStagesInOrder)
+{
+    TestWindow w;
+    w->OpenAtStart(SamplePath("poutnik.txt"));
+    TextEditor reference;
+    reference.LoadFromFile(SamplePath("poutnik.txt").toStdString());
+    StageRecorder expected;
+    (void)actPrimaRecExecute(reference, expected);
+
+    PanelWatch watch(*w.window);
+    RunAndWatch(w, w->actPrimaRec, watch);
+    EXPECT_EQ(watch.painted, expected.stages);
+    EXPECT_FALSE(watch.eventsRanMidCommand);
+    EXPECT_FALSE(watch.closeAccepted);
+    EXPECT_EQ(w.Editor().Text(), reference.Text());
+    const QString saved = w.Path(QStringLiteral("poutnik.txt"));
+    w.Editor().SaveToFile(saved.toStdString());
+    EXPECT_EQ(ReadFile(saved), Sample("poutnik.joined.txt"));
+    ASSERT_EQ(w.prompts->shown.size(), 1u);
+    EXPECT_EQ(w.prompts->shown[0].text, QString::fromStdU16String(DecodeWindows1250(messages::GlueFinished())));
+}
+
+TEST(GlueFromWindow, RefusalAndFailureLeaveCheckMarkCursorAndBarRight)
+{
+    TestWindow w;
+    // Fewer than two lines: refused with the program's message.
+    w->Slepit->trigger();
+    ASSERT_EQ(w.prompts->shown.size(), 1u);
+    EXPECT_EQ(w.prompts->shown[0].text, QString::fromStdU16String(DecodeWindows1250(messages::NothingToGlue())));
+
+    // Re-indenting makes this text larger than the editor allows: the command ends in an error.
+    w.Type("Jedna věta.\nDruhá věta.\nTřetí věta.");
+    const std::string text = w.Editor().Text();
+    w.Editor().SetByteLimit(w.Editor().ByteCount());
+    w->miWordWarp->trigger();
+    ASSERT_FALSE(w->miWordWarp->isChecked());
+    w->Slepit->trigger();
+    ASSERT_EQ(w.prompts->shown.size(), 2u);
+    EXPECT_EQ(w.prompts->shown[1].kind, Shown::Plain);
+    EXPECT_FALSE(w.prompts->shown[1].text.isEmpty());
+    EXPECT_EQ(w.Editor().Text(), text);
+    EXPECT_TRUE(w.Editor().WordWrap());
+    EXPECT_TRUE(w->miWordWarp->isChecked());
+    EXPECT_FALSE(w->pbarLista->isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(w->CommandRunning());
+    w.prompts->answers = {Answer::No};
+    EXPECT_TRUE(w->close());
+}
+
+}  // namespace
+}  // namespace lepotex::test

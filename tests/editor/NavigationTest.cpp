@@ -1,0 +1,138 @@
+// The caret keys' targets, the word of a double click, the paste pre-check and the paragraph
+// restore, headless.
+#include "editor/TextEditor.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "TestUtil.h"
+#include "editor/Windows1250.h"
+
+namespace lepotex {
+namespace {
+
+TEST(Navigation, CharAndWordMovesCrossParagraphsAndStopAtSearchDelimiters)
+{
+    TextEditor editor;
+    ASSERT_EQ(editor.InsertText(Utf8ToWindows1250("Žluťoučký kůň, \"úpěl\"\r\nx-y")), 0);
+    // Characters: a paragraph's start leads to the end of the one before, and back.
+    EXPECT_EQ(editor.CharLeftOf({2, 1}), (ParaPos{1, 22}));
+    EXPECT_EQ(editor.CharRightOf({1, 22}), (ParaPos{2, 1}));
+    EXPECT_EQ(editor.CharLeftOf({1, 1}), (ParaPos{1, 1}));
+    EXPECT_EQ(editor.CharRightOf(editor.EndOfText()), editor.EndOfText());
+    // Words: bytes above 127 are word characters, the comma, blank and quote are not.
+    EXPECT_EQ(editor.WordRightOf({1, 1}), (ParaPos{1, 11}));
+    EXPECT_EQ(editor.WordRightOf({1, 11}), (ParaPos{1, 17}));  // over ", \""
+    EXPECT_EQ(editor.WordRightOf({1, 17}), (ParaPos{1, 22}));  // the paragraph's end
+    EXPECT_EQ(editor.WordRightOf({1, 22}), (ParaPos{2, 1}));
+    EXPECT_EQ(editor.WordLeftOf({2, 1}), (ParaPos{1, 22}));
+    EXPECT_EQ(editor.WordLeftOf({1, 22}), (ParaPos{1, 17}));
+    EXPECT_EQ(editor.WordLeftOf({1, 17}), (ParaPos{1, 11}));
+    EXPECT_EQ(editor.WordLeftOf({1, 13}), (ParaPos{1, 11}));
+    EXPECT_EQ(editor.WordRightOf({2, 1}), (ParaPos{2, 3}));  // the hyphen parts words
+    // The word of a double click: in it, right behind it, or none on a delimiter run.
+    EXPECT_EQ(editor.WordAt({1, 12}), std::make_pair(ParaPos{1, 11}, ParaPos{1, 14}));
+    EXPECT_EQ(editor.WordAt({1, 14}), std::make_pair(ParaPos{1, 11}, ParaPos{1, 14}));
+    EXPECT_EQ(editor.WordAt({1, 16}), std::make_pair(ParaPos{1, 16}, ParaPos{1, 16}));
+    EXPECT_EQ(editor.WordAt({1, 22}), std::make_pair(ParaPos{1, 22}, ParaPos{1, 22}));
+}
+
+TEST(Navigation, HomeAndEndKeepToTheDisplayLine)
+{
+    TextEditor editor;
+    editor.SetWrapColumn(10);
+    ASSERT_EQ(editor.InsertText("aaaa bbbb cccc dddd"), 0);  // lines "aaaa bbbb ", "cccc dddd"
+    ASSERT_EQ(editor.LineCount(), 2);
+    EXPECT_EQ(editor.LineHomeOf({1, 8}), (ParaPos{1, 1}));
+    EXPECT_EQ(editor.LineEndOf({1, 8}), (ParaPos{1, 10}));  // in front of the blank, still line 1
+    EXPECT_EQ(editor.DisplayLineOf(editor.LineEndOf({1, 8})), 1);
+    EXPECT_EQ(editor.LineHomeOf({1, 13}), (ParaPos{1, 11}));
+    EXPECT_EQ(editor.LineEndOf({1, 13}), (ParaPos{1, 20}));
+}
+
+// The pre-check must say exactly what InsertText then returns, and 0 only when all went in.
+TEST(Navigation, CheckInsertForetellsInsertText)
+{
+    std::mt19937 random(4242);
+    auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    const std::string pieces[] = {"ab", " ", "\t", "\r\n", "\n", "\r", "xyzxyzxyz", "  \r\n", "q"};
+    int refused = 0;
+    for (int round = 0; round < 3000; ++round) {
+        TextEditor editor;
+        editor.SetParaLengthLimit(12 + pick(10));
+        if (pick(4) == 0)
+            editor.SetParaLimit(3 + pick(4));
+        if (pick(4) == 0)
+            editor.SetByteLimit(20 + pick(40));
+        std::string start;
+        for (int i = pick(8); i > 0; --i)
+            start += pieces[size_t(pick(9))];
+        (void)editor.InsertText(start);
+        const ParaPos a{1 + pick(editor.ParaCount()), 1 + pick(14)};
+        const ParaPos b{1 + pick(editor.ParaCount()), 1 + pick(14)};
+        if (pick(2))
+            editor.SetSelection(a, b);
+        else
+            editor.SetCaret(a);
+        std::string paste;
+        for (int i = 1 + pick(6); i > 0; --i)
+            paste += pieces[size_t(pick(9))];
+        const std::vector<std::string> before = test::Paragraphs(editor);
+        const int foretold = editor.CheckInsert(paste);
+        EXPECT_EQ(test::Paragraphs(editor), before) << "the check changed the text";
+        const int error = editor.InsertText(paste);
+        ASSERT_EQ(foretold, error) << "round " << round << " paste \"" << paste << "\"";
+        refused += error != 0;
+    }
+    EXPECT_GT(refused, 300);  // the limits were reached often enough to mean something
+}
+
+TEST(Navigation, CheckInsertOfALongParagraph)
+{
+    TextEditor editor;
+    ASSERT_EQ(editor.InsertText("krátký\r\n"), 0);
+    editor.SetCaret({1, 1});
+    EXPECT_EQ(editor.CheckInsert(std::string(40000, 'x') + "\r\n"), kErrParagraphTooLong);
+    EXPECT_EQ(editor.CheckInsert(std::string(70000, 'x')), kErrParagraphTooLong);  // across chunks
+    EXPECT_EQ(editor.CheckInsert(std::string(3000, 'y') + "\r\n" + std::string(30000, 'z')), kErrNone);
+}
+
+TEST(Navigation, RestoreUndoesTheLatestRunInTheCaretsParagraphOrElseUndoesOnce)
+{
+    TextEditor editor;
+    ASSERT_EQ(editor.InsertText("prvni\r\ndruhy"), 0);
+    editor.SetModified(false);
+    editor.SetCaret({2, 6});
+    for (const char c : std::string(" den"))
+        editor.TypeChar(c);
+    editor.SetCaret({2, 1});
+    editor.TypeChar('X');
+    editor.Backspace();
+    editor.Backspace();  // a join with paragraph 1: a change of the structure
+    editor.BreakParagraph();
+    ASSERT_EQ(test::Paragraphs(editor), (std::vector<std::string>{"prvni", "druhy den"}));
+    editor.SetCaret({2, 3});
+    editor.TypeChar('a');
+    editor.SetCaret({2, 1});
+    editor.DeleteForward();
+    ASSERT_EQ(editor.ParaText(2), "rauhy den");
+    editor.RestoreParagraph();  // both edits since the break, and no further
+    EXPECT_EQ(test::Paragraphs(editor), (std::vector<std::string>{"prvni", "druhy den"}));
+    editor.RestoreParagraph();  // the newest change now is the break: plain undo
+    EXPECT_EQ(test::Paragraphs(editor), (std::vector<std::string>{"prvnidruhy den"}));
+    EXPECT_TRUE(editor.CanRedo());
+    // The caret in a paragraph the newest change did not touch: plain undo as well.
+    editor.SetCaret({1, 1});
+    editor.Redo();
+    editor.Redo();
+    editor.Redo();
+    ASSERT_EQ(test::Paragraphs(editor), (std::vector<std::string>{"prvni", "rauhy den"}));
+    editor.SetCaret({1, 1});
+    editor.RestoreParagraph();
+    EXPECT_EQ(test::Paragraphs(editor), (std::vector<std::string>{"prvni", "drauhy den"}));
+}
+
+}  // namespace
+}  // namespace lepotex
