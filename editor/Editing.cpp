@@ -21,7 +21,7 @@ struct UndoGroup {
 
 void TextEditor::TypeChar(char c)
 {
-    if (readOnly)
+    if (readOnly || c == '\0')
         return;
     if (HasSelection()) {
         // The deletion and the character are one change; typing after it merges again.
@@ -159,6 +159,7 @@ std::string TextEditor::Cut()
 
 void TextEditor::Paste(std::string_view clipboardText)
 {
+    clipboardText = clipboardText.substr(0, clipboardText.find('\0'));
     if (readOnly || clipboardText.empty())
         return;
     const int error = InsertText(clipboardText);

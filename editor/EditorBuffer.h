@@ -31,6 +31,11 @@ struct TextEditor::Buffer {
     int64_t textBytes = 0;         // sum of the paragraph lengths
     bool modified = false;
     std::array<ParaPos, 10> bookmarks;  // {0, 0}: unset
+    // While a replace-all, an undo or a redo runs, the paragraph they keep changing is
+    // re-wrapped once when they move on, not after every change: each re-wrap walks the whole
+    // paragraph, so thousands of replacements in one long paragraph would take quadratic time.
+    int deferWraps = 0;
+    int32_t wrapPending = 0;  // the paragraph whose re-wrap is due, 0 when none
     UndoHistory undo;
 
     int32_t ParaCount() const { return int32_t(paras.Length()); }
@@ -52,6 +57,19 @@ struct TextEditor::Buffer {
     {
         Put(ParaCount() - 1, std::move(para), wrapWidth, tabSize);
     }
+};
+
+// Puts re-wraps off for its lifetime; the last one due is done when it ends.
+struct DeferredWraps {
+    explicit DeferredWraps(TextEditor& editor) : editor(editor) { ++editor.buffer->deferWraps; }
+    ~DeferredWraps()
+    {
+        if (--editor.buffer->deferWraps == 0)
+            editor.FlushWraps();
+    }
+    DeferredWraps(const DeferredWraps&) = delete;
+    DeferredWraps& operator=(const DeferredWraps&) = delete;
+    TextEditor& editor;
 };
 
 }  // namespace lepotex

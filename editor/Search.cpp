@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 
 #include "editor/EditorBuffer.h"
 #include "editor/Windows1250.h"
@@ -138,10 +139,14 @@ private:
 
 int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchOptions options)
 {
-    s = s.substr(0, kMaxSearchLength);
-    r = r.substr(0, kMaxSearchLength);
+    // A NUL ends a text, as everywhere else; it can never be part of a paragraph.
+    s = s.substr(0, std::min(s.find('\0'), kMaxSearchLength));
+    r = r.substr(0, std::min(r.find('\0'), kMaxSearchLength));
     if (s.empty())
         return 0;
+    // A read-only text is only searched: the next occurrence is selected, nothing replaced.
+    if (readOnly)
+        options.replace = options.replaceAll = false;
     const bool replacing = options.replace || options.replaceAll;
     const Pattern pattern(s, options.matchCase);
     int32_t count = 0;
@@ -150,7 +155,10 @@ int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchO
         explicit Group(UndoHistory& undo) : undo(undo) { undo.BeginGroup(); }
         ~Group() { undo.EndGroup(); }
         UndoHistory& undo;
-    } group(buffer->undo);
+    };
+    std::optional<Group> group;
+    if (replacing)
+        group.emplace(buffer->undo);
 
     if (replacing && HasSelection()) {
         const std::string selected = SelectedText();
@@ -212,6 +220,9 @@ int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchO
             rangeEnd.column += delta;
         return true;
     };
+    std::optional<DeferredWraps> deferred;
+    if (options.replaceAll)
+        deferred.emplace(*this);
     if (!options.backward) {
         for (int32_t paraNo = at.paraNo; paraNo <= rangeEnd.paraNo && !found && error == kErrNone; ++paraNo) {
             size_t from = paraNo == at.paraNo ? size_t(at.column - 1) : 0;
@@ -253,6 +264,8 @@ int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchO
             }
         }
     }
+
+    deferred.reset();
 
     if (options.replaceAll && count > 0) {
         if (options.selectedOnly) {

@@ -92,7 +92,7 @@ public:
         if (body) {
             std::destroy_n(body, part1Length);
             std::destroy_n(body + part1Length + GapLength(), lengthBody - part1Length);
-            std::free(body);
+            FreeLarge(body);
         }
         body = nullptr;
         capacity = lengthBody = part1Length = 0;
@@ -143,7 +143,7 @@ private:
             Relocate(body + i, grown + i);
         for (std::ptrdiff_t i = part1Length; i < lengthBody; ++i)
             Relocate(body + i + gap, grown + i);
-        std::free(body);
+        FreeLarge(body);
         body = grown;
         capacity = newCapacity;
         part1Length = lengthBody;  // the gap is now at the end

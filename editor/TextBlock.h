@@ -7,9 +7,11 @@
 
 namespace lepotex {
 
-// A block from malloc or aligned_alloc.
+void FreeLarge(void* block) noexcept;
+
+// A block from AllocateTextBlock or AllocateLarge.
 struct FreeBlock {
-    void operator()(char* block) const { std::free(block); }
+    void operator()(char* block) const { FreeLarge(block); }
 };
 using TextBlock = std::unique_ptr<char, FreeBlock>;
 
@@ -19,7 +21,7 @@ using TextBlock = std::unique_ptr<char, FreeBlock>;
 TextBlock AllocateTextBlock(std::size_t size);
 
 // The same for any storage that may grow to the size of a book (arrays with an element per
-// line or paragraph); suitably aligned for any fundamental type, freed with std::free.
+// line or paragraph); suitably aligned for any fundamental type, freed with FreeLarge.
 inline void* AllocateLarge(std::size_t size) { return AllocateTextBlock(size).release(); }
 
 // A std::vector allocator on AllocateLarge, for the per-line arrays of a book.
@@ -33,7 +35,7 @@ struct LargeAllocator {
     {
     }
     T* allocate(std::size_t n) { return static_cast<T*>(AllocateLarge(n * sizeof(T))); }
-    void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+    void deallocate(T* p, std::size_t) noexcept { FreeLarge(p); }
     template <typename U>
     bool operator==(const LargeAllocator<U>&) const noexcept
     {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <utility>
 
 #include "editor/EditorBuffer.h"
 
@@ -135,8 +136,22 @@ std::string TextEditor::Text() const
 
 void TextEditor::Rewrap(int32_t paraNo)
 {
+    if (buffer->deferWraps > 0) {
+        if (buffer->wrapPending != paraNo) {
+            FlushWraps();
+            buffer->wrapPending = paraNo;
+        }
+        return;
+    }
     const int32_t delta = Para(paraNo).Wrap(EffectiveWrapWidth(), tabSize);
     buffer->lines.AddToPartition(paraNo - 1, delta);
+}
+
+void TextEditor::FlushWraps()
+{
+    const int32_t paraNo = std::exchange(buffer->wrapPending, 0);
+    if (paraNo != 0)
+        buffer->lines.AddToPartition(paraNo - 1, Para(paraNo).Wrap(EffectiveWrapWidth(), tabSize));
 }
 
 void TextEditor::RewrapAll()
@@ -296,9 +311,10 @@ void TextEditor::BookmarksTextInserted(int32_t paraNo, int32_t offset, int32_t c
 
 void TextEditor::BookmarksTextDeleted(int32_t paraNo, int32_t offset, int32_t count)
 {
-    // A mark right in front of the deleted text stays where it is; one inside it goes with it.
+    // A mark on a deleted character, the first one included, goes with it; one behind the
+    // deleted text moves back with what follows.
     for (ParaPos& mark : buffer->bookmarks) {
-        if (mark.paraNo != paraNo || mark.column <= offset + 1)
+        if (mark.paraNo != paraNo || mark.column < offset + 1)
             continue;
         if (mark.column < offset + 1 + count)
             mark = ParaPos{0, 0};
@@ -340,13 +356,9 @@ void TextEditor::ReplaceBytes(int32_t paraNo, int32_t offset, int32_t count, std
 {
     Paragraph& para = Para(paraNo);
     assert(offset >= 0 && offset + count <= int32_t(para.text.size()));
-    std::string data;
-    data.reserve(size_t(count) + bytes.size() + 2);
-    data.append(para.text.substr(size_t(offset), size_t(count)));
-    data.push_back('\0');
-    data.append(bytes);
-    data.push_back('\0');
-    buffer->undo.Record(UndoKind::ReplaceText, paraNo, offset + 1, data, buffer->modified);
+    buffer->undo.Record(UndoKind::ReplaceText, paraNo, offset + 1,
+                        UndoHistory::ReplacementData(para.text.substr(size_t(offset), size_t(count)), bytes),
+                        buffer->modified);
     para.text.replace(size_t(offset), size_t(count), bytes);
     const int32_t delta = int32_t(bytes.size()) - count;
     buffer->textBytes += delta;
@@ -358,12 +370,14 @@ void TextEditor::ReplaceBytes(int32_t paraNo, int32_t offset, int32_t count, std
 
 void TextEditor::PutParagraph(int32_t paraNo, Paragraph para)
 {
+    FlushWraps();
     assert(paraNo >= 1 && paraNo <= ParaCount() + 1);
     buffer->Put(paraNo - 1, std::move(para), EffectiveWrapWidth(), tabSize);
 }
 
 Paragraph TextEditor::TakeParagraph(int32_t paraNo)
 {
+    FlushWraps();
     assert(ParaCount() > 1 && paraNo >= 1 && paraNo <= ParaCount());
     const int32_t index = paraNo - 1;
     Paragraph removed = std::move(buffer->paras[index]);
@@ -539,6 +553,8 @@ int TextEditor::InsertChunk(std::string_view chunk)
 
 int TextEditor::InsertText(std::string_view s)
 {
+    // A NUL ends a text: what follows it never reaches a paragraph, as when loading a file.
+    s = s.substr(0, s.find('\0'));
     if (readOnly || s.empty())
         return kErrNone;
     UndoHistory& undo = buffer->undo;
@@ -622,6 +638,11 @@ int TextEditor::DeleteRange(ParaPos from, ParaPos to)
     undo.BeginGroup();
     if (from.paraNo == to.paraNo) {
         DeleteBytes(from.paraNo, from.column - 1, to.column - from.column);
+    } else if (from.column == 1 && to.column == 1) {
+        // Whole paragraphs, line ends included: they go as paragraphs, so their marks go with
+        // them (an empty one's too) and none lands on the paragraph that moves up.
+        for (int32_t p = to.paraNo - 1; p >= from.paraNo; --p)
+            DeleteParagraph(p);
     } else {
         // Cut the tail of the first paragraph and the head of the last, drop those between,
         // then join what is left of the two.
@@ -799,7 +820,11 @@ void TextEditor::Undo()
         return;
     }
     bool modifiedAfter = buffer->modified;
-    const std::optional<ParaPos> pos = buffer->undo.Undo(*this, modifiedAfter);
+    std::optional<ParaPos> pos;
+    {
+        DeferredWraps deferred(*this);
+        pos = buffer->undo.Undo(*this, modifiedAfter);
+    }
     buffer->modified = modifiedAfter;
     caret = anchor = Clamp(pos.value_or(caret));
     ScrollCaretIntoView();
@@ -814,7 +839,11 @@ void TextEditor::Redo()
             OnBeep();
         return;
     }
-    const std::optional<ParaPos> pos = buffer->undo.Redo(*this);
+    std::optional<ParaPos> pos;
+    {
+        DeferredWraps deferred(*this);
+        pos = buffer->undo.Redo(*this);
+    }
     caret = anchor = Clamp(pos.value_or(caret));
     ScrollCaretIntoView();
     CaretPlaced();

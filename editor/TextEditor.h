@@ -254,6 +254,7 @@ public:
 
 private:
     friend class UndoHistory;
+    friend struct DeferredWraps;
     struct Buffer;
 
     // Primitives: every change of the text goes through one of these.
@@ -273,6 +274,7 @@ private:
     Paragraph& Para(int32_t paraNo);
     const Paragraph& Para(int32_t paraNo) const;
     void Rewrap(int32_t paraNo);
+    void FlushWraps();  // the re-wrap put off while wraps are deferred (EditorBuffer.h)
     void RewrapAll();
     int LimitsCheck(int32_t paraNo, int32_t parasAdded, int64_t bytesAdded) const;
     // InsertText works through a long text in chunks of 60 KiB, each stretched over the CR

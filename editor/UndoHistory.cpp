@@ -11,11 +11,13 @@ namespace {
 
 constexpr uint8_t kModifiedBit = 0x80;
 
-// The data of a replacement record: the old text, NUL, the new text, NUL.
+// The data of a replacement record: the old text's length (16-bit), the old text, the new
+// text. A length rather than a separator, so that the texts may hold any byte.
 std::pair<std::string_view, std::string_view> SplitReplacement(std::string_view data)
 {
-    const size_t nul = data.find('\0');
-    return {data.substr(0, nul), data.substr(nul + 1, data.size() - nul - 2)};
+    uint16_t oldLength;
+    std::memcpy(&oldLength, data.data(), 2);
+    return {data.substr(2, oldLength), data.substr(2 + size_t(oldLength))};
 }
 
 bool HoldsParagraph(UndoKind kind)
@@ -88,12 +90,36 @@ bool UndoHistory::IsJoinOf(const TextEditor& editor, const Header& inserted, std
            inserted.column - 1 + int32_t(lower.size()) == int32_t(editor.ParaText(paraNo).size());
 }
 
+std::string UndoHistory::ReplacementData(std::string_view oldText, std::string_view newText)
+{
+    const uint16_t oldLength = uint16_t(oldText.size());
+    std::string data(2, '\0');
+    std::memcpy(data.data(), &oldLength, 2);
+    data.reserve(2 + oldText.size() + newText.size());
+    data.append(oldText);
+    data.append(newText);
+    return data;
+}
+
+// A group takes its number with its first record, not when it opens: an operation that
+// records nothing (a plain search) must not use up numbers, or after 256 of them the 8-bit
+// counter would come round to the number of the group before and the two would undo as one.
 void UndoHistory::BeginGroup()
 {
     if (groupDepth++ == 0) {
-        currentGroup = groupCounter++;
+        groupNumbered = false;
         groupRefused = false;
     }
+}
+
+// The number must differ from the newest record's, which the new record follows. Numbers go
+// up by one from group to group, but after undoing 255 groups the next one would come round
+// to the number of the group the history now ends with.
+void UndoHistory::NumberGroup()
+{
+    currentGroup = groupCounter++;
+    if (undoCount > 0 && currentGroup == block[size_t(lastOffset) + 13])
+        currentGroup = groupCounter++;
 }
 
 void UndoHistory::EndGroup()
@@ -248,32 +274,42 @@ void UndoHistory::Append(UndoKind kind, int32_t paraNo, int32_t column, std::str
 
 bool UndoHistory::Record(UndoKind kind, int32_t paraNo, int32_t column, std::string_view data, bool modifiedBefore)
 {
-    if (replaying || block.empty())
-        return false;
-    if (groupDepth == 0) {
-        if (TryMerge(kind, paraNo, column, data))
-            return true;
-        currentGroup = groupCounter++;
-    }
-    // A record larger than the block (its data length is 16-bit too) empties the history.
-    const int64_t size = kHeaderSize + int64_t(data.size());
-    if (!MakeRoom(int32_t(std::min<int64_t>(size, 1 << 30))))
-        return false;
-    Append(kind, paraNo, column, data, modifiedBefore);
-    return true;
+    return RecordWith(kind, paraNo, column, data, modifiedBefore, nullptr);
 }
 
 void UndoHistory::RecordPara(UndoKind kind, int32_t paraNo, bool modifiedBefore, std::optional<Paragraph> paragraph)
 {
+    RecordWith(kind, paraNo, 1, {}, modifiedBefore, &paragraph);
+}
+
+// `paragraph`, when given, makes a paragraph record: its data is the handle of a slot that
+// holds the paragraph. The slot is taken only after MakeRoom, which may drop the whole
+// history and every slot with it; a paragraph not recorded is freed by the caller's copy.
+bool UndoHistory::RecordWith(UndoKind kind, int32_t paraNo, int32_t column, std::string_view data,
+                             bool modifiedBefore, std::optional<Paragraph>* paragraph)
+{
     if (replaying || block.empty())
-        return;
-    const uint32_t handle = NewHandle();
-    held[handle] = std::move(paragraph);
-    if (!Record(kind, paraNo, 1, std::string_view(reinterpret_cast<const char*>(&handle), 4), modifiedBefore)) {
-        // Not recorded (no room, or the group was refused): nobody refers to the handle.
-        held[handle].reset();
-        freeHandles.push_back(handle);
+        return false;
+    if (groupDepth == 0) {
+        if (!paragraph && TryMerge(kind, paraNo, column, data))
+            return true;
+        NumberGroup();
+    } else if (!groupNumbered) {
+        NumberGroup();
+        groupNumbered = true;
     }
+    // A record larger than the block (its data length is 16-bit too) empties the history.
+    const int64_t size = kHeaderSize + (paragraph ? int64_t(sizeof(uint32_t)) : int64_t(data.size()));
+    if (!MakeRoom(int32_t(std::min<int64_t>(size, 1 << 30))))
+        return false;
+    uint32_t handle = 0;
+    if (paragraph) {
+        handle = NewHandle();
+        held[handle] = std::move(*paragraph);
+        data = std::string_view(reinterpret_cast<const char*>(&handle), sizeof handle);
+    }
+    Append(kind, paraNo, column, data, modifiedBefore);
+    return true;
 }
 
 void UndoHistory::MarkAllModified()

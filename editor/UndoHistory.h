@@ -21,7 +21,7 @@ enum class UndoKind : uint8_t {
     InsertParaAfter = 3,    // data: handle of the paragraph inserted as number `paraNo` + 1
     DeleteText = 4,         // data: the deleted bytes
     DeletePara = 5,         // data: handle of the deleted paragraph, held by the record
-    ReplaceText = 6,        // data: old bytes, NUL, new bytes, NUL
+    ReplaceText = 6,        // data: length of the old bytes (16-bit), old bytes, new bytes
 };
 
 class UndoHistory {
@@ -46,8 +46,12 @@ public:
 
     // Returns whether the change was kept (recorded or merged).
     bool Record(UndoKind kind, int32_t paraNo, int32_t column, std::string_view data, bool modifiedBefore);
-    // Records a paragraph change; `held` is the paragraph a DeletePara record keeps.
-    void RecordPara(UndoKind kind, int32_t paraNo, bool modifiedBefore, std::optional<Paragraph> held);
+    // Records a paragraph change; `paragraph` is the one a DeletePara record keeps. The history
+    // takes it only once the record has found its room.
+    void RecordPara(UndoKind kind, int32_t paraNo, bool modifiedBefore, std::optional<Paragraph> paragraph);
+
+    // The data of a ReplaceText record.
+    static std::string ReplacementData(std::string_view oldText, std::string_view newText);
 
     // Carry out one group; return where the caret goes, or nothing when there was nothing to do.
     std::optional<ParaPos> Undo(TextEditor& editor, bool& modifiedAfter);
@@ -76,6 +80,9 @@ private:
     UndoKind KindAt(int32_t offset) const;
     uint32_t HandleAt(int32_t offset) const;
     bool TryMerge(UndoKind kind, int32_t paraNo, int32_t column, std::string_view data);
+    bool RecordWith(UndoKind kind, int32_t paraNo, int32_t column, std::string_view data, bool modifiedBefore,
+                    std::optional<Paragraph>* paragraph);
+    void NumberGroup();
     bool MakeRoom(int32_t size);
     void DropRedo();
     void DropRecordsBefore(int32_t offset, int32_t count);  // the oldest `count` records, ending at offset
@@ -93,6 +100,7 @@ private:
     uint8_t groupCounter = 0;
     uint8_t currentGroup = 0;
     int groupDepth = 0;
+    bool groupNumbered = false;  // the open group has a number: it has recorded something
     bool groupRefused = false;
     bool replaying = false;    // an undo or redo is being carried out: record nothing
 

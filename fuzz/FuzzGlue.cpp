@@ -1,0 +1,101 @@
+// "Slepit" with any settings, no-glue list and replacement rules, on any text: the linear
+// engine leaves the editor exactly as the literal algorithm does (each removal, join and
+// replacement made one at a time, then the lines inserted back and the in-place rules run
+// through the editor's replace-all), or refuses and leaves the text as it was.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FuzzEditorChecks.h"
+#include "FuzzInput.h"
+#include "LiteralReference.h"
+#include "editor/TextEditor.h"
+#include "engine/AutoReplace.h"
+#include "engine/GlueCommands.h"
+#include "engine/ProgressReporter.h"
+
+using namespace lepotex;
+
+namespace {
+
+std::vector<std::string> Lines(TextEditor& editor)
+{
+    editor.SetWordWrap(false);
+    std::vector<std::string> lines;
+    for (int32_t n = 1; n <= editor.LineCount(); ++n)
+        lines.push_back(editor.GetLine(n));
+    editor.SetWordWrap(true);
+    return lines;
+}
+
+std::vector<std::string> Paragraphs(const TextEditor& editor)
+{
+    std::vector<std::string> paras;
+    for (int32_t p = 1; p <= editor.ParaCount(); ++p)
+        paras.emplace_back(editor.ParaText(p));
+    return paras;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    fuzz::Input in(data, size);
+    const uint8_t flags = in.Byte();
+    Settings settings = (flags & 4) ? Settings::Defaults() : Settings{};
+    settings.noCaps = (flags & 1) != 0;
+    settings.indent = (flags & 2) != 0;
+    settings.indentSize = in.Byte();
+    for (const std::string& entry : TextToList(in.Until('\x02')))
+        settings.noGlue.push_back(entry);
+    for (const std::string& rule : TextToList(in.Until('\x02')))
+        settings.autoReplace.push_back(rule);
+
+    TextEditor editor;
+    editor.SetWrapColumn(1 + int32_t(flags >> 3));
+    (void)editor.InsertText(in.Rest());
+    editor.SetCaret(ParaPos{1, 1});
+    const std::vector<std::string> before = Paragraphs(editor);
+    const int32_t linesBefore = editor.LineCount();
+
+    // The literal form, built in a second editor.
+    std::vector<std::string> list = Lines(editor);
+    TextEditor expected;
+    bool expectedFailed = false;
+    try {
+        literal::Glue(list, settings);
+        for (const std::string& line : list)
+            if (expected.InsertText(line + "\r\n") != kErrNone)
+                expectedFailed = true;
+        for (const std::string& text : settings.autoReplace)
+            if (const ReplacementRule rule = ParseRule(text); rule.kind == RuleKind::InPlace && !expectedFailed)
+                (void)expected.Replace(rule.search, rule.replacement, RuleSearchOptions(rule));
+    } catch (const EEditorError&) {
+        expectedFailed = true;
+    }
+
+    SilentReporter quiet;
+    GlueOutcome outcome = GlueOutcome::Refused;
+    bool failed = false;
+    try {
+        outcome = SlepitExecute(editor, settings, quiet).outcome;
+    } catch (const EEditorError&) {
+        failed = true;
+    }
+    fuzz::CheckEditor(editor);
+    if (linesBefore < 2)
+        FUZZ_CHECK(outcome == GlueOutcome::Refused);
+    if (outcome == GlueOutcome::Refused) {
+        // Fewer than two lines, or a paragraph the result would make too long.
+        FUZZ_CHECK(Paragraphs(editor) == before);
+        FUZZ_CHECK(expectedFailed || linesBefore < 2);
+        return 0;
+    }
+    if (failed || expectedFailed) {
+        FUZZ_CHECK(failed && expectedFailed);
+        return 0;
+    }
+    FUZZ_CHECK(Paragraphs(editor) == Paragraphs(expected));
+    FUZZ_CHECK(editor.Caret() == expected.Caret());
+    return 0;
+}

@@ -1,0 +1,241 @@
+// A long run of random user operations on one growing text: typing, deleting, Enter, paste,
+// cut, undo, redo, replace-all, bookmarks, word wrap on and off, save and reload. It checks
+// the editor's invariants as it goes, and that memory stays bounded: the process's peak
+// stays within a fixed allowance per byte of text, and the heap goes back to where it
+// started once the text is gone.
+//   editor_soak [OPERATIONS [SEED]]      (default 1,000,000 operations)
+#include <malloc.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "editor/TextEditor.h"
+
+using namespace lepotex;
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;  // its allocator keeps freed memory back: no heap figures
+#else
+constexpr bool kSanitized = false;
+#endif
+
+[[noreturn]] void Fail(int64_t op, const std::string& what)
+{
+    std::fprintf(stderr, "soak: operation %lld: %s\n", static_cast<long long>(op), what.c_str());
+    std::exit(1);
+}
+
+#define SOAK_CHECK(condition)                 \
+    do {                                      \
+        if (!(condition))                     \
+            Fail(op, "broken: " #condition);  \
+    } while (false)
+
+int64_t PeakRssBytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return int64_t(usage.ru_maxrss) * 1024;
+}
+
+int64_t HeapInUse() { return int64_t(mallinfo2().uordblks); }
+
+// The counts against the paragraphs, and caret and marks inside the text: O(text).
+void CheckWhole(const TextEditor& editor, int64_t op)
+{
+    int64_t bytes = 0;
+    int64_t lines = 0;
+    for (int32_t p = 1; p <= editor.ParaCount(); ++p) {
+        const std::string_view text = editor.ParaText(p);
+        SOAK_CHECK(text.find('\0') == std::string_view::npos);
+        SOAK_CHECK(int64_t(text.size()) <= editor.ParaLengthLimit());
+        bytes += int64_t(text.size());
+        lines += editor.ParaLineCount(p);
+    }
+    SOAK_CHECK(bytes + 2 * (int64_t(editor.ParaCount()) - 1) == editor.ByteCount());
+    SOAK_CHECK(lines == editor.LineCount());
+    SOAK_CHECK(editor.WordWrap() || editor.LineCount() == editor.ParaCount());
+}
+
+// What stays cheap enough for every operation.
+void CheckQuick(const TextEditor& editor, int64_t op)
+{
+    SOAK_CHECK(editor.ParaCount() >= 1 && editor.LineCount() >= editor.ParaCount());
+    SOAK_CHECK(editor.ByteCount() >= 2 * (editor.ParaCount() - 1));
+    const ParaPos caret = editor.Caret();
+    SOAK_CHECK(caret.paraNo >= 1 && caret.paraNo <= editor.ParaCount());
+    SOAK_CHECK(caret.column >= 1 && caret.column <= int32_t(editor.ParaText(caret.paraNo).size()) + 1);
+    for (int n = 0; n <= 9; ++n) {
+        const ParaPos mark = editor.Bookmark(n);
+        if (mark.paraNo == 0)
+            continue;
+        SOAK_CHECK(mark.paraNo <= editor.ParaCount());
+        SOAK_CHECK(mark.column >= 1 && mark.column <= int32_t(editor.ParaText(mark.paraNo).size()) + 1);
+    }
+}
+
+// The text as a save writes it and a load reads it back: bytes 1 to 9 become spaces, a line
+// loses the blanks at its end, and a last paragraph that is not empty gets its line end (and
+// so an empty paragraph behind it).
+std::string AsSaved(const TextEditor& editor)
+{
+    std::string all;
+    for (int32_t p = 1; p <= editor.ParaCount(); ++p) {
+        std::string line(editor.ParaText(p));
+        for (char& c : line)
+            if (c >= 0x01 && c <= 0x09)
+                c = ' ';
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        if (p > 1)
+            all += "\r\n";
+        all += line;
+    }
+    if (!editor.ParaText(editor.ParaCount()).empty())
+        all += "\r\n";
+    return all;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int64_t operations = argc > 1 ? std::atoll(argv[1]) : 1000000;
+    const unsigned seed = argc > 2 ? unsigned(std::atol(argv[2])) : 20030119u;
+    std::mt19937 random(seed);
+    auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    static const std::string words[] = {"sena", "a", "Kapitola", "\x9A" "kola", "p\xF8" "i\xB9" "el", "- 12 -",
+                                        "\x84" "Tak", "pojd\xEC\x93", "x", "konec."};
+    auto word = [&] { return words[size_t(pick(10))]; };
+    // In memory where there is such a folder: a save waits until the file is on the disk.
+    std::error_code noShm;
+    const std::filesystem::path folder =
+        std::filesystem::is_directory("/dev/shm", noShm) ? "/dev/shm" : std::filesystem::temp_directory_path();
+    const std::string file = (folder / ("lepotex-soak-" + std::to_string(getpid()) + ".txt")).string();
+
+    const int64_t heapBefore = HeapInUse();
+    const int64_t rssBefore = PeakRssBytes();
+    int64_t maxBytes = 0;
+    int64_t op = 0;
+    int64_t refused = 0;
+    int64_t saves = 0;
+    const auto start = std::chrono::steady_clock::now();
+    {
+        TextEditor editor;
+        for (; op < operations; ++op) {
+            const int kind = pick(1000);
+            try {
+                if (kind < 400) {
+                    editor.TypeChar(pick(8) == 0 ? ' ' : char('a' + pick(26)));
+                } else if (kind < 440) {
+                    editor.Backspace();
+                } else if (kind < 470) {
+                    editor.DeleteForward();
+                } else if (kind < 520) {
+                    editor.BreakParagraph();
+                } else if (kind < 640) {
+                    editor.SetCaret(ParaPos{1 + pick(editor.ParaCount()), 1 + pick(80)});
+                } else if (kind < 720) {
+                    std::string text;
+                    for (int n = pick(12); n > 0; --n)
+                        text += word() + (pick(4) == 0 ? "\r\n" : pick(9) == 0 ? "\t" : " ");
+                    editor.Paste(text);
+                } else if (kind < 740) {
+                    const ParaPos from = editor.Caret();
+                    editor.SetSelection(from, ParaPos{from.paraNo + pick(2), 1 + pick(40)});
+                    if (pick(2) == 0)
+                        (void)editor.Cut();
+                    else
+                        editor.DeleteSelection();
+                } else if (kind < 800) {
+                    editor.Undo();
+                } else if (kind < 840) {
+                    editor.Redo();
+                } else if (kind < 900) {
+                    editor.SetBookmark(pick(10));
+                } else if (kind < 940) {
+                    editor.GotoBookmark(pick(10));
+                } else if (kind < 960) {
+                    editor.SetInsertMode(!editor.InsertMode());
+                } else if (kind < 985) {
+                    (void)editor.Search(word(), SearchOptions{.backward = pick(2) == 0, .wholeWord = pick(2) == 0});
+                } else if (kind < 997) {
+                    // Whole words, so that a replacement holding the word does not make the
+                    // text grow by a factor each time.
+                    (void)editor.Replace(word(), word(),
+                                         SearchOptions{.matchCase = pick(2) == 0, .global = true, .replace = true,
+                                                       .replaceAll = true, .wholeWord = true});
+                } else if (kind < 999) {
+                    editor.SetWordWrap(!editor.WordWrap());
+                } else {
+                    editor.SetWrapColumn(20 + pick(100));
+                }
+            } catch (const EEditorError&) {
+                ++refused;  // a paragraph limit: nothing of the failed step was made
+            }
+            CheckQuick(editor, op);
+            maxBytes = std::max<int64_t>(maxBytes, editor.ByteCount());
+
+            if (op % 997 == 0) {
+                CheckWhole(editor, op);
+                // One step back and forth leaves the text as it was.
+                if (editor.CanUndo()) {
+                    const std::string now = editor.Text();
+                    editor.Undo();
+                    CheckWhole(editor, op);
+                    SOAK_CHECK(editor.CanRedo());
+                    editor.Redo();
+                    SOAK_CHECK(editor.Text() == now);
+                }
+            }
+            if (op % 25013 == 25012) {
+                const std::string expected = AsSaved(editor);
+                editor.SaveToFile(file);
+                SOAK_CHECK(!editor.Modified());
+                editor.LoadFromFile(file);
+                SOAK_CHECK(editor.LastLoadReport().Lossless());
+                if (editor.Text() != expected) {
+                    const std::string got = editor.Text();
+                    size_t at = 0;
+                    while (at < got.size() && at < expected.size() && got[at] == expected[at])
+                        ++at;
+                    Fail(op, "reload differs at byte " + std::to_string(at) + " of " + std::to_string(got.size()) +
+                                 "/" + std::to_string(expected.size()) + ": [" + got.substr(at > 20 ? at - 20 : 0, 40) +
+                                 "] expected [" + expected.substr(at > 20 ? at - 20 : 0, 40) + "]");
+                }
+                CheckWhole(editor, op);
+                ++saves;
+            }
+        }
+        CheckWhole(editor, op);
+        editor.SaveToFile(file);
+    }
+    std::filesystem::remove(file);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const int64_t peak = PeakRssBytes();
+    const int64_t heapAfter = HeapInUse();
+
+    std::printf("soak: %lld operations in %.1f s (%lld refused by a limit, %lld saves and reloads)\n",
+                static_cast<long long>(operations), seconds, static_cast<long long>(refused),
+                static_cast<long long>(saves));
+    std::printf("soak: largest text %.2f MB; peak resident memory %.1f MiB (%.1f MiB at start)\n",
+                double(maxBytes) / 1e6, double(peak) / 1048576.0, double(rssBefore) / 1048576.0);
+    if (!kSanitized) {
+        std::printf("soak: heap in use %lld bytes before, %lld after the editor is gone\n",
+                    static_cast<long long>(heapBefore), static_cast<long long>(heapAfter));
+        // The text, its paragraph tables and the bounded history: a fixed allowance per byte.
+        if (peak - rssBefore > 16 * 1048576 + 24 * maxBytes)
+            Fail(op, "peak memory beyond its bound");
+        if (heapAfter > heapBefore + 64 * 1024)
+            Fail(op, "the heap did not go back once the editor was gone");
+    }
+    return 0;
+}
