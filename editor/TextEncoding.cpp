@@ -321,15 +321,15 @@ size_t CodePageToCp1250(const char* codePage, std::string_view bytes, char* out,
 // has "ą" and "ľ", and CP852 moves nearly every letter (its "á", "ž" and "é" are the no-break
 // space, "§" and "‚" of Windows-1250, so those are left out). A text that fails this only
 // goes to the detector, which knows Czech in all three.
+constexpr std::u16string_view kCzechLetters = u"ÁČĎÉĚÍŇÓŘŠŤÚŮÝŽáčďéěíňóřšťúůýž";
+
 bool PlausibleCzechWindows1250(std::string_view bytes)
 {
     static const std::array<bool, 256> czech = [] {
         std::array<bool, 256> set{};
-        const std::u16string_view characters =
-            u"ÁČĎÉĚÍŇÓŘŠŤÚŮÝŽáčďéěíňóřšťúůýž"
-            u"äöüßÄÖÜôÔ"
-            u"„“”‘’«»‹›–—…•·°©®×€™\u00AD";
-        for (const char16_t c : characters)
+        for (const char16_t c : kCzechLetters)
+            set[UnicodeToWindows1250(c)] = true;
+        for (const char16_t c : std::u16string_view(u"äöüßÄÖÜôÔ„“”‘’«»‹›–—…•·°©®×€™\u00AD"))
             set[UnicodeToWindows1250(c)] = true;
         return set;
     }();
@@ -343,6 +343,17 @@ bool PlausibleCzechWindows1250(std::string_view bytes)
         }
     }
     return foreign < 2 || foreign * 20 < high;
+}
+
+bool HasCzechLetter(std::string_view bytes)
+{
+    static const std::array<bool, 256> letters = [] {
+        std::array<bool, 256> set{};
+        for (const char16_t c : kCzechLetters)
+            set[UnicodeToWindows1250(c)] = true;
+        return set;
+    }();
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return letters[uint8_t(c)]; });
 }
 
 }  // namespace
@@ -406,7 +417,17 @@ TextEncoding DetectCodePage(std::string_view bytes)
             found = TextEncoding::Cp852;
     }
     uchardet_delete(detector);
-    return found;
+    if (found == TextEncoding::Windows1250)
+        return found;
+    // The detector names a code page for nearly any run of high bytes, letters or not. Only
+    // a text that reads as Czech in it is taken so: anything else is kept byte for byte, or
+    // saving it back could write a file that is then read another way.
+    std::string converted(sample.size(), '\0');
+    Replacements replaced;
+    converted.resize(CodePageToCp1250(IconvName(found), sample, converted.data(), replaced));
+    const bool czech = replaced.count * 20 < int64_t(sample.size()) && PlausibleCzechWindows1250(converted) &&
+                       HasCzechLetter(converted);
+    return czech ? found : TextEncoding::Windows1250;
 }
 
 TextEncoding DetectEncoding(std::string_view bytes)
