@@ -14,17 +14,10 @@
 
 namespace lepotex {
 
-TFindDialog::TFindDialog(QWidget* parent) : QDialog(parent)
+TFindDialog::TFindDialog(QWidget* parent) : TSearchDialog(consts::SFindTitle, parent)
 {
-    setWindowTitle(consts::SFindTitle);
-    setModal(false);
-
     auto* label = new QLabel(consts::SFindWhat, this);
-    edtFind = new QLineEdit(this);
-    edtFind->setMaxLength(kMaxTextLength);
     label->setBuddy(edtFind);
-    chkWholeWord = new QCheckBox(consts::SWholeWord, this);
-    chkMatchCase = new QCheckBox(consts::SMatchCase, this);
 
     auto* direction = new QGroupBox(consts::SDirection, this);
     rbUp = new QRadioButton(consts::SUp, direction);
@@ -33,10 +26,6 @@ TFindDialog::TFindDialog(QWidget* parent) : QDialog(parent)
     auto* directionLayout = new QHBoxLayout(direction);
     directionLayout->addWidget(rbUp);
     directionLayout->addWidget(rbDown);
-
-    btnFindNext = new QPushButton(consts::SFindNext, this);
-    btnFindNext->setDefault(true);
-    btnCancel = new QPushButton(consts::SCancelButton, this);
 
     auto* grid = new QGridLayout;
     grid->addWidget(label, 0, 0);
@@ -52,14 +41,13 @@ TFindDialog::TFindDialog(QWidget* parent) : QDialog(parent)
     layout->addLayout(grid, 1);
     layout->addLayout(buttons);
 
-    connect(btnFindNext, &QPushButton::clicked, this, &TFindDialog::findRequested);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::close);
+    // The shared fields were made first; Tab still goes through the dialog as it reads.
+    setTabOrder(chkMatchCase, rbUp);
+    setTabOrder(rbUp, rbDown);
+    setTabOrder(rbDown, btnFindNext);
+    setTabOrder(btnFindNext, btnCancel);
 }
 
-QString TFindDialog::FindText() const { return edtFind->text(); }
-void TFindDialog::SetFindText(const QString& text) { edtFind->setText(text); }
-bool TFindDialog::MatchCase() const { return chkMatchCase->isChecked(); }
-bool TFindDialog::WholeWord() const { return chkWholeWord->isChecked(); }
 bool TFindDialog::Up() const { return rbUp->isChecked(); }
 
 }  // namespace lepotex

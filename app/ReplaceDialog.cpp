@@ -12,27 +12,17 @@
 
 namespace lepotex {
 
-TReplaceDialog::TReplaceDialog(QWidget* parent) : QDialog(parent)
+TReplaceDialog::TReplaceDialog(QWidget* parent) : TSearchDialog(consts::SReplaceTitle, parent)
 {
-    setWindowTitle(consts::SReplaceTitle);
-    setModal(false);
-
     auto* findLabel = new QLabel(consts::SFindWhat, this);
-    edtFind = new QLineEdit(this);
-    edtFind->setMaxLength(kMaxTextLength);
     findLabel->setBuddy(edtFind);
     auto* replaceLabel = new QLabel(consts::SReplaceWith, this);
     edtReplace = new QLineEdit(this);
     edtReplace->setMaxLength(kMaxTextLength);
     replaceLabel->setBuddy(edtReplace);
-    chkWholeWord = new QCheckBox(consts::SWholeWord, this);
-    chkMatchCase = new QCheckBox(consts::SMatchCase, this);
 
-    btnFindNext = new QPushButton(consts::SFindNext, this);
-    btnFindNext->setDefault(true);
     btnReplace = new QPushButton(consts::SReplaceButton, this);
     btnReplaceAll = new QPushButton(consts::SReplaceAll, this);
-    btnCancel = new QPushButton(consts::SCancelButton, this);
 
     auto* grid = new QGridLayout;
     grid->addWidget(findLabel, 0, 0);
@@ -52,15 +42,19 @@ TReplaceDialog::TReplaceDialog(QWidget* parent) : QDialog(parent)
     layout->addLayout(grid, 1);
     layout->addLayout(buttons);
 
-    connect(btnFindNext, &QPushButton::clicked, this, &TReplaceDialog::findRequested);
+    // The shared fields were made first; Tab still goes through the dialog as it reads.
+    setTabOrder(edtFind, edtReplace);
+    setTabOrder(edtReplace, chkWholeWord);
+    setTabOrder(chkWholeWord, chkMatchCase);
+    setTabOrder(chkMatchCase, btnFindNext);
+    setTabOrder(btnFindNext, btnReplace);
+    setTabOrder(btnReplace, btnReplaceAll);
+    setTabOrder(btnReplaceAll, btnCancel);
+
     connect(btnReplace, &QPushButton::clicked, this, [this] { emit replaceRequested(false); });
     connect(btnReplaceAll, &QPushButton::clicked, this, [this] { emit replaceRequested(true); });
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::close);
 }
 
-QString TReplaceDialog::FindText() const { return edtFind->text(); }
 QString TReplaceDialog::ReplaceText() const { return edtReplace->text(); }
-bool TReplaceDialog::MatchCase() const { return chkMatchCase->isChecked(); }
-bool TReplaceDialog::WholeWord() const { return chkWholeWord->isChecked(); }
 
 }  // namespace lepotex

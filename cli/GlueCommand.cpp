@@ -32,35 +32,8 @@ namespace {
 enum class Command { Glue, Speech };
 
 // The options of each command, one row each: the parser and the --help text are made from
-// these tables.
-const std::vector<OptionSpec> kGlueOptions = {
-    {{"defaults"}, "", "vestavěná nastavení místo uložených"},
-    {{"no-caps"}, "", "nelepit řádky psané jen velkými písmeny (NoCaps zapnuto)"},
-    {{"glue-caps"}, "", "lepit i je (NoCaps vypnuto)"},
-    {{"no-indent"}, "", "odstavce neodsazovat"},
-    {{"indent-size"}, "N",
-     "odsazení odstavců, 0 až 255: N − 1 mezer pro N od 1 do 14,\n"
-     "14 mezer pro 0 a pro N nad 14 (výchozí 4, tedy 3 mezery)"},
-    {{"no-glue"}, "SOUBOR", "seznam začátků řádek, které se nelepí, položka na řádek"},
-    {{"rules"}, "SOUBOR",
-     "seznam automatických náhrad, pravidlo na řádek\n"
-     "(seznam nejvýše 64 MiB, ze souboru, ne ze zařízení)"},
-    {{"smart"}, "", "lepit chytře: podle šířky řádek, značení odstavců,\n"
-                    "záhlaví a čísel stránek a českého dělení slov"},
-    {{"no-smart"}, "", "lepit jen podle sousedních řádek (Smart vypnuto)"},
-    {{"o", "output"}, "OUT", "výsledek jednoho souboru; - je standardní výstup (výchozí)"},
-    {{"in-place"}, "", "každý SOUBOR nahradí jeho výsledkem, až je celý hotový"},
-    {{"output-dir"}, "SLOŽKA", "výsledky uloží pod stejným jménem do SLOŽKY, která\nexistuje a není složkou žádného SOUBORU"},
-    {{"j"}, "N", "kolik souborů zpracovat najednou (výchozí: počet jader)"},
-    {{"encoding"}, "KÓD",
-     "kódování vstupů a seznamů: auto (výchozí: pozná se z obsahu),\n"
-     "cp1250, utf-8, utf-16, iso-8859-2, cp852"},
-    {{"output-encoding"}, "KÓD",
-     "kódování výsledků: same (výchozí: jako vstup), cp1250,\n"
-     "utf-8, utf-8-bom, utf-16, iso-8859-2, cp852"},
-    {{"v", "verbose"}, "", "vypisuje kódování každého souboru a fáze lepení"},
-};
-
+// these tables. Speech has only the rows for where results go and how files are read, which
+// glue shares after its own.
 const std::vector<OptionSpec> kSpeechOptions = {
     {{"o", "output"}, "OUT", "výsledek jednoho souboru; - je standardní výstup (výchozí)"},
     {{"in-place"}, "", "každý SOUBOR nahradí jeho výsledkem, až je celý hotový"},
@@ -74,6 +47,27 @@ const std::vector<OptionSpec> kSpeechOptions = {
      "utf-8, utf-8-bom, utf-16, iso-8859-2, cp852"},
     {{"v", "verbose"}, "", "vypisuje kódování každého souboru a fáze lepení"},
 };
+
+const std::vector<OptionSpec> kGlueOptions = [] {
+    std::vector<OptionSpec> options = {
+        {{"defaults"}, "", "vestavěná nastavení místo uložených"},
+        {{"no-caps"}, "", "nelepit řádky psané jen velkými písmeny (NoCaps zapnuto)"},
+        {{"glue-caps"}, "", "lepit i je (NoCaps vypnuto)"},
+        {{"no-indent"}, "", "odstavce neodsazovat"},
+        {{"indent-size"}, "N",
+         "odsazení odstavců, 0 až 255: N − 1 mezer pro N od 1 do 14,\n"
+         "14 mezer pro 0 a pro N nad 14 (výchozí 4, tedy 3 mezery)"},
+        {{"no-glue"}, "SOUBOR", "seznam začátků řádek, které se nelepí, položka na řádek"},
+        {{"rules"}, "SOUBOR",
+         "seznam automatických náhrad, pravidlo na řádek\n"
+         "(seznam nejvýše 64 MiB, ze souboru, ne ze zařízení)"},
+        {{"smart"}, "", "lepit chytře: podle šířky řádek, značení odstavců,\n"
+                        "záhlaví a čísel stránek a českého dělení slov"},
+        {{"no-smart"}, "", "lepit jen podle sousedních řádek (Smart vypnuto)"},
+    };
+    options.insert(options.end(), kSpeechOptions.begin(), kSpeechOptions.end());
+    return options;
+}();
 
 const char* const kEncodingHelp =
     "Soubor v jiném kódování než Windows-1250 se převede a uloží zpět ve svém kódování\n"

@@ -102,6 +102,26 @@ size_t AsciiRun(const uint8_t* p, const uint8_t* end) noexcept
     return size_t(p - start);
 }
 
+// Copies the ASCII in front of the next high byte to `out`, eight bytes at a time while eight
+// are left, and stops there. All eight are written each time, so `out` needs room for them.
+inline void CopyAscii(const uint8_t*& p, const uint8_t* end, char*& out) noexcept
+{
+    while (end - p >= 8) {
+        uint64_t word;
+        std::memcpy(&word, p, 8);
+        std::memcpy(out, p, 8);
+        const uint64_t high = word & 0x8080808080808080ull;
+        if (high) {
+            const int ascii = __builtin_ctzll(high) / 8;
+            out += ascii;
+            p += ascii;
+            return;
+        }
+        out += 8;
+        p += 8;
+    }
+}
+
 // Decodes one UTF-8 sequence at p (a byte >= 0x80); returns its length, 0 when malformed,
 // or -1 when it is cut by `end` but valid so far.
 int DecodeUtf8(const uint8_t* p, const uint8_t* end, char32_t& cp) noexcept
@@ -176,21 +196,12 @@ std::optional<size_t> Utf8Run(const uint8_t* p, const uint8_t* end, char* out, R
     const std::array<uint8_t, 0x800>& small = SmallCodePoints();
     size_t n = 0;
     while (p < end) {
-        if (end - p >= 8) {
-            // Eight bytes at a time: the ASCII in front of the next sequence is copied whole.
-            uint64_t word;
-            std::memcpy(&word, p, 8);
-            std::memcpy(out + n, p, 8);
-            const uint64_t high = word & 0x8080808080808080ull;
-            if (!high) {
-                n += 8;
-                p += 8;
-                continue;
-            }
-            const int ascii = __builtin_ctzll(high) / 8;
-            n += size_t(ascii);
-            p += ascii;
-        } else if (*p < 0x80) {
+        char* o = out + n;
+        CopyAscii(p, end, o);
+        n = size_t(o - out);
+        if (p == end)
+            break;
+        if (*p < 0x80) {
             out[n++] = char(*p++);
             continue;
         }
@@ -420,13 +431,14 @@ TextEncoding DetectCodePage(std::string_view bytes)
     if (found == TextEncoding::Windows1250)
         return found;
     // The detector names a code page for nearly any run of high bytes, letters or not. Only
-    // a text that reads as Czech in it is taken so: anything else is kept byte for byte, or
-    // saving it back could write a file that is then read another way.
+    // a text that reads as Czech in it, every byte a character Windows-1250 has, is taken so
+    // (ISO-8859-2's control bytes 0x80 to 0x9F say it is not ISO-8859-2). Anything else is
+    // kept byte for byte, as Windows-1250 reads every byte faithfully: a guess that had to
+    // put "?" for some bytes would make the file read differently once saved.
     std::string converted(sample.size(), '\0');
     Replacements replaced;
     converted.resize(CodePageToCp1250(IconvName(found), sample, converted.data(), replaced));
-    const bool czech = replaced.count * 20 < int64_t(sample.size()) && PlausibleCzechWindows1250(converted) &&
-                       HasCzechLetter(converted);
+    const bool czech = replaced.count == 0 && PlausibleCzechWindows1250(converted) && HasCzechLetter(converted);
     return czech ? found : TextEncoding::Windows1250;
 }
 
@@ -542,20 +554,9 @@ size_t ConvertFromWindows1250(TextEncoding encoding, std::string_view bytes, cha
         const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
         const uint8_t* end = p + bytes.size();
         while (p < end) {
-            if (end - p >= 8) {
-                uint64_t word;
-                std::memcpy(&word, p, 8);
-                std::memcpy(o, p, 8);
-                const uint64_t high = word & 0x8080808080808080ull;
-                if (!high) {
-                    o += 8;
-                    p += 8;
-                    continue;
-                }
-                const int ascii = __builtin_ctzll(high) / 8;
-                o += ascii;
-                p += ascii;
-            }
+            CopyAscii(p, end, o);
+            if (p == end)
+                break;
             const std::array<char, 4>& form = forms[*p++];
             std::memcpy(o, form.data() + 1, 3);  // room for three is always there
             o += form[0];
