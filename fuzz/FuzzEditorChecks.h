@@ -1,11 +1,21 @@
 #pragma once
 // The invariants of an editor that every edit must keep, checked from the text itself.
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "FuzzInput.h"
 #include "editor/TextEditor.h"
 
 namespace lepotex::fuzz {
+
+inline std::vector<std::string> Paragraphs(const TextEditor& editor)
+{
+    std::vector<std::string> paras;
+    for (int32_t p = 1; p <= editor.ParaCount(); ++p)
+        paras.emplace_back(editor.ParaText(p));
+    return paras;
+}
 
 // The counts agree with the paragraphs, no paragraph holds a NUL or exceeds the length limit,
 // the caret and the bookmarks lie inside the text.

@@ -28,14 +28,6 @@ std::vector<std::string> Lines(TextEditor& editor)
     return lines;
 }
 
-std::vector<std::string> Paragraphs(const TextEditor& editor)
-{
-    std::vector<std::string> paras;
-    for (int32_t p = 1; p <= editor.ParaCount(); ++p)
-        paras.emplace_back(editor.ParaText(p));
-    return paras;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -55,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     editor.SetWrapColumn(1 + int32_t(flags >> 3));
     (void)editor.InsertText(in.Rest());
     editor.SetCaret(ParaPos{1, 1});
-    const std::vector<std::string> before = Paragraphs(editor);
+    const std::vector<std::string> before = fuzz::Paragraphs(editor);
     const int32_t linesBefore = editor.LineCount();
 
     // The literal form, built in a second editor.
@@ -87,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(outcome == GlueOutcome::Refused);
     if (outcome == GlueOutcome::Refused) {
         // Fewer than two lines, or a paragraph the result would make too long.
-        FUZZ_CHECK(Paragraphs(editor) == before);
+        FUZZ_CHECK(fuzz::Paragraphs(editor) == before);
         FUZZ_CHECK(expectedFailed || linesBefore < 2);
         return 0;
     }
@@ -95,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(failed && expectedFailed);
         return 0;
     }
-    FUZZ_CHECK(Paragraphs(editor) == Paragraphs(expected));
+    FUZZ_CHECK(fuzz::Paragraphs(editor) == fuzz::Paragraphs(expected));
     FUZZ_CHECK(editor.Caret() == expected.Caret());
     return 0;
 }

@@ -100,14 +100,6 @@ struct Reference {
     }
 };
 
-std::vector<std::string> ParagraphsOf(const TextEditor& editor)
-{
-    std::vector<std::string> paras;
-    for (int32_t p = 1; p <= editor.ParaCount(); ++p)
-        paras.emplace_back(editor.ParaText(p));
-    return paras;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -125,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (in.Byte() % 4 == 0)
         editor.SetParaLengthLimit(1 + in.Below(400));
     (void)editor.InsertText(in.Rest());
-    const std::vector<std::string> before = ParagraphsOf(editor);
+    const std::vector<std::string> before = fuzz::Paragraphs(editor);
     editor.SetSelection(ParaPos{1 + selectionPara, 1 + selectionColumn}, ParaPos{1 + caretPara, 1 + caretColumn});
     const bool plain = options.global && !options.selectedOnly && !editor.HasSelection() &&
                        s.size() <= 255 && r.size() <= 255 && s.find('\0') == std::string::npos &&
@@ -157,16 +149,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!search && options.replaceAll) {
         const int32_t count = reference.ReplaceAll(expected);
         FUZZ_CHECK(result == (count != 0 ? count : -1));
-        FUZZ_CHECK(ParagraphsOf(editor) == expected);
+        FUZZ_CHECK(fuzz::Paragraphs(editor) == expected);
         // Undone as one step, when the history kept it: a group that would need the room of
         // the whole history (the text's own insertion included) is refused, and leaves none.
         if (count != 0 && editor.CanUndo()) {
             editor.Undo();
-            FUZZ_CHECK(ParagraphsOf(editor) == before);
+            FUZZ_CHECK(fuzz::Paragraphs(editor) == before);
         }
     } else {
         const ParaPos first = reference.First(before);
-        FUZZ_CHECK(ParagraphsOf(editor) == before);
+        FUZZ_CHECK(fuzz::Paragraphs(editor) == before);
         FUZZ_CHECK((search ? (found ? 0 : -1) : result) == (first.paraNo != 0 ? 0 : -1));
         if (first.paraNo != 0)
             FUZZ_CHECK(editor.SelStart() == first);

@@ -14,18 +14,6 @@
 
 using namespace lepotex;
 
-namespace {
-
-std::vector<std::string> Paragraphs(const TextEditor& editor)
-{
-    std::vector<std::string> paras;
-    for (int32_t p = 1; p <= editor.ParaCount(); ++p)
-        paras.emplace_back(editor.ParaText(p));
-    return paras;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
@@ -40,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The command: the lines collected with CR after each, scanned, and inserted back.
     TextEditor editor;
     (void)editor.InsertText(text);
-    const std::vector<std::string> before = Paragraphs(editor);
+    const std::vector<std::string> before = fuzz::Paragraphs(editor);
     editor.SetWordWrap(false);
     std::string collected;
     for (int32_t n = 1; n <= editor.LineCount(); ++n)
@@ -64,10 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     fuzz::CheckEditor(editor);
     if (outcome == GlueOutcome::Refused) {
-        FUZZ_CHECK(Paragraphs(editor) == before);
+        FUZZ_CHECK(fuzz::Paragraphs(editor) == before);
         return 0;
     }
     FUZZ_CHECK(!expectedFailed);
-    FUZZ_CHECK(Paragraphs(editor) == Paragraphs(expected));
+    FUZZ_CHECK(fuzz::Paragraphs(editor) == fuzz::Paragraphs(expected));
     return 0;
 }
