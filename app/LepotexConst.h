@@ -53,6 +53,8 @@ inline const QString SBytesAfterEndMark = QStringLiteral("\n- bajty za značkou 
 
 inline const QString SCloseRefused = QStringLiteral("Počkejte, až příkaz doběhne.");
 inline const QString SCannotOpenAtStart = QStringLiteral("Soubor %1 nelze otevřít: %2");
+inline const QString SNotAFile =
+    QStringLiteral("%1 není soubor, ale zařízení nebo roura: čtení z něj nemusí nikdy skončit, proto se neotevře.");
 
 // The find and replace dialogs, labelled as a Czech desktop labels them (without mnemonics,
 // as the standard dialogs they stand for).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <exception>
+#include <stdexcept>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -636,6 +637,10 @@ void TLepotexFrm::FileOpen1Execute()
 
 void TLepotexFrm::OpenDocument(const QString& fileName)
 {
+    // A device or a pipe may never end (/dev/zero), and reading it would hold the window.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile() && !info.isDir())
+        throw std::runtime_error(consts::SNotAFile.arg(fileName).toStdString());
     {
         RunningGuard running(commandRunning);
         BusyCursorGuard cursor(*this);
