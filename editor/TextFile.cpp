@@ -519,6 +519,10 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
             std::memcpy(stage.get() + staged, text.data(), text.size());
         MapControlBytes(stage.get() + staged, text.size());
         staged += text.size();
+        // A CR in front of the LF would make a CR LF of it, and the file one with CR LF line
+        // ends: an edit may have left one there, and it is written as a space.
+        if (!crLf && !text.empty() && text.back() == '\r')
+            stage.get()[staged - 1] = ' ';
         if (crLf)
             stage.get()[staged++] = '\r';
         stage.get()[staged++] = '\n';
@@ -690,7 +694,11 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                 text = text.substr(0, size_t(nul - text.data()));
                 ++report.linesCutAtNul;
             }
-            while (!text.empty() && IsBlank(text.back()))
+            // With LF line ends a CR is a character, but one at a line's end (maybe before
+            // blanks or a NUL) is what is left of a CR LF: it is trimmed like a blank, since
+            // written back before the LF it would turn the whole file into a CR LF file.
+            auto trailing = [lf = report.format.lineEnd == LineEnd::Lf](char c) { return IsBlank(c) || (lf && c == '\r'); };
+            while (!text.empty() && trailing(text.back()))
                 text.remove_suffix(1);
             // A line longer than the paragraph limit goes in as several paragraphs, each ending
             // at its last blank within the limit (or at the limit when it has none). The line's
@@ -706,7 +714,7 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                         piece = text.substr(0, blank + 1);
                 }
                 text.remove_prefix(piece.size());
-                while (!piece.empty() && IsBlank(piece.back()))
+                while (!piece.empty() && trailing(piece.back()))
                     piece.remove_suffix(1);
                 int64_t allowed = paraLimit;
                 if (paraLimit < kMaxLimit)
