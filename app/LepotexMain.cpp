@@ -9,6 +9,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
@@ -95,6 +99,7 @@ TLepotexFrm::TLepotexFrm(std::unique_ptr<SettingsStore> settingsStore, std::uniq
     setWindowIcon(QIcon::fromTheme(QStringLiteral("lepotex"), QIcon(QStringLiteral(":/icons/lepotex.png"))));
     move(310, 240);
     resize(797, 502);
+    setAcceptDrops(true);
 
     auto* client = new QWidget(this);
     auto* layout = new QVBoxLayout(client);
@@ -721,6 +726,47 @@ void TLepotexFrm::FileSaveAs1Execute()
 }
 
 void TLepotexFrm::FileExit1Execute() { close(); }
+
+namespace {
+
+// The first local file of a drag, or nothing: text and remote places are not opened.
+QString DroppedFile(const QMimeData* data)
+{
+    if (data && data->hasUrls())
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile())
+                return url.toLocalFile();
+    return {};
+}
+
+}  // namespace
+
+void TLepotexFrm::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!commandRunning && !DroppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+// A file dropped on the window opens as "Otevřít" would open it, after the same question
+// about unsaved changes.
+void TLepotexFrm::dropEvent(QDropEvent* event)
+{
+    const QString fileName = DroppedFile(event->mimeData());
+    if (commandRunning || fileName.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // After the drop has ended: the question may be a modal box, which must not hold the
+    // program the file was dragged from.
+    QMetaObject::invokeMethod(
+        this,
+        [this, fileName] {
+            Guarded([&] {
+                if (!commandRunning && MayDropText())
+                    OpenDocument(fileName);
+            });
+        },
+        Qt::QueuedConnection);
+}
 
 void TLepotexFrm::closeEvent(QCloseEvent* event)
 {

@@ -11,6 +11,7 @@
 #include <QBasicTimer>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QFontDatabase>
 #include <QGlyphRun>
@@ -214,6 +215,8 @@ struct EditorView::Private {
     bool selecting = false;
     bool selectingWords = false;         // the button went down for a double click: drags go by words
     std::pair<ParaPos, ParaPos> clickedWord;
+    QElapsedTimer sinceDoubleClick;      // a third click soon after, in the same place, takes the paragraph
+    QPoint doubleClickPos;
     double wheelRemainder = 0;
     QPoint lastMousePos;
     QBasicTimer blink;
@@ -1005,6 +1008,20 @@ void EditorView::mousePressEvent(QMouseEvent* event)
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
+    const QPoint at = event->position().toPoint();
+    if (d->sinceDoubleClick.isValid() && d->sinceDoubleClick.elapsed() < QApplication::doubleClickInterval() &&
+        (at - d->doubleClickPos).manhattanLength() < QApplication::startDragDistance() &&
+        !(event->modifiers() & Qt::ShiftModifier)) {
+        d->sinceDoubleClick.invalidate();
+        d->Guarded([&] {
+            d->goalColumn = 0;
+            const int32_t para = d->PosAt(at).paraNo;
+            editor.SetSelection(ParaPos{para, 1}, ParaPos{para, int32_t(editor.ParaText(para).size()) + 1});
+            d->selecting = false;
+        });
+        event->accept();
+        return;
+    }
     d->Guarded([&] {
         d->goalColumn = 0;
         const ParaPos pos = d->PosAt(event->position().toPoint());
@@ -1060,6 +1077,8 @@ void EditorView::mouseDoubleClickEvent(QMouseEvent* event)
         d->selectingWords = true;
         d->lastMousePos = event->position().toPoint();
     });
+    d->sinceDoubleClick.start();
+    d->doubleClickPos = event->position().toPoint();
     event->accept();
 }
 
