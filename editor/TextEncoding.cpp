@@ -367,6 +367,20 @@ bool HasCzechLetter(std::string_view bytes)
     return std::any_of(bytes.begin(), bytes.end(), [](char c) { return letters[uint8_t(c)]; });
 }
 
+// Valid UTF-8 is Windows-1250 after all when most of its characters would be ones
+// Windows-1250 lacks while its bytes read as Czech there: "ÚŽ" of a word in capitals is a
+// valid two-byte sequence, of an Arabic letter.
+bool Windows1250AfterAll(std::string_view bytes, int64_t replacedCount)
+{
+    if (replacedCount == 0)
+        return false;
+    const int64_t characters = std::count_if(bytes.begin(), bytes.end(), [](char c) { return uint8_t(c) >= 0xC0; });
+    return replacedCount * 2 > characters && PlausibleCzechWindows1250(bytes);
+}
+
+// The detectors need no more than this to be sure, and stay cheap on a big book.
+constexpr size_t kDetectionSample = size_t(256) << 10;
+
 }  // namespace
 
 Utf8Scan ScanUtf8(std::string_view bytes, bool complete) noexcept
@@ -410,9 +424,7 @@ Utf8Scan ScanUtf8(std::string_view bytes, bool complete) noexcept
 
 TextEncoding DetectCodePage(std::string_view bytes)
 {
-    // The detector needs no more than this to be sure, and stays cheap on a big book.
-    constexpr size_t kSample = size_t(256) << 10;
-    const std::string_view sample = bytes.substr(0, kSample);
+    const std::string_view sample = bytes.substr(0, kDetectionSample);
     if (PlausibleCzechWindows1250(sample))
         return TextEncoding::Windows1250;
     uchardet_t detector = uchardet_new();
@@ -448,10 +460,16 @@ TextEncoding DetectEncoding(std::string_view bytes)
         return *marked;
     // A sequence cut by the end is a UTF-8 file cut short, as the loader takes it.
     const Utf8Scan scan = ScanUtf8(bytes, false);
-    if (scan.valid && scan.multiByte)
-        return TextEncoding::Utf8;
-    if (scan.valid)
+    if (scan.valid && scan.multiByte) {
+        const std::string_view sample = bytes.substr(0, kDetectionSample);
+        std::string converted(sample.size(), '\0');
+        Replacements replaced;
+        Utf8ToCp1250(sample, converted.data(), replaced);
+        if (!Windows1250AfterAll(sample, replaced.count))
+            return TextEncoding::Utf8;
+    } else if (scan.valid) {
         return TextEncoding::Windows1250;  // plain ASCII
+    }
     return DetectCodePage(bytes);
 }
 
@@ -482,7 +500,7 @@ std::optional<size_t> ConvertIfUtf8(std::string_view bytes, TextBlock& out, Repl
     out = AllocateTextBlock(bytes.size() + 1);
     std::memcpy(out.get(), p, ascii);
     const std::optional<size_t> rest = Utf8Run<true>(p + ascii, end, out.get() + ascii, replaced);
-    if (!rest) {
+    if (!rest || Windows1250AfterAll(bytes, replaced.count)) {
         out.reset();
         replaced = {};
         return std::nullopt;

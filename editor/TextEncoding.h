@@ -77,9 +77,10 @@ size_t ConvertToWindows1250(TextEncoding encoding, std::string_view bytes, char*
 [[nodiscard]] std::string TextToWindows1250(std::string_view bytes, std::optional<TextEncoding> encoding,
                                             TextEncoding& found, Replacements& replaced);
 
-// For a text without a mark: when it is UTF-8 holding multi-byte sequences, converts it into
-// a new block `out` and returns the length; else nullopt, and nothing is kept. One pass
-// instead of a check and then the conversion.
+// For a text without a mark: when it is UTF-8 holding multi-byte sequences (and not Czech
+// Windows-1250 that happens to be valid UTF-8), converts it into a new block `out` and
+// returns the length; else nullopt, and nothing is kept. One pass instead of a check and
+// then the conversion.
 std::optional<size_t> ConvertIfUtf8(std::string_view bytes, TextBlock& out, Replacements& replaced);
 
 // Converts Windows-1250 bytes to `encoding` (without a mark), appending to `out`; returns
