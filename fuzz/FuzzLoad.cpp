@@ -1,7 +1,8 @@
 // Any bytes as a text file: the load keeps the counts in step with the text, and a saved
 // text loads back as the same buffer, byte for byte and losing nothing, but for what the
 // file format changes on saving (bytes 1 to 9 are saved as spaces, which a load then trims
-// from a line's end), so that a second save writes the same file again.
+// from a line's end, with a CR there when LF ends the lines), so that a second save writes
+// the same file again.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -46,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (char& c : expected)
             if (c >= 0x01 && c <= 0x09)
                 c = ' ';
-        while (!expected.empty() && expected.back() == ' ')
+        const bool lf = editor.GetFileFormat().lineEnd == LineEnd::Lf;
+        while (!expected.empty() && (expected.back() == ' ' || (lf && expected.back() == '\r')))
             expected.pop_back();
         FUZZ_CHECK(again.ParaText(p) == expected);
     }
