@@ -1,11 +1,10 @@
 #include "AppTestSupport.h"
 
-#include <fstream>
-#include <sstream>
-
 #include <QApplication>
+#include <QFile>
 #include <gtest/gtest.h>
 
+#include "../QtApplicationEnvironment.h"
 #include "editor/TextEditor.h"
 #include "editor/Windows1250.h"
 
@@ -23,33 +22,26 @@ Answer ScriptedPrompts::Confirm(QWidget*, const QString& text)
     return answer;
 }
 
-QString ScriptedPrompts::OpenFileName(QWidget*)
+QString ScriptedPrompts::Next(std::deque<QString>& names, int& dialogs)
 {
-    ++openDialogs;
-    if (openNames.empty()) {
-        ADD_FAILURE() << "unexpected open dialog";
+    ++dialogs;
+    if (names.empty()) {
+        ADD_FAILURE() << "unexpected file dialog";
         return {};
     }
-    QString name = openNames.front();
-    openNames.pop_front();
+    QString name = names.front();
+    names.pop_front();
     return name;
 }
 
 QString ScriptedPrompts::SaveFileName(QWidget*, FileFormat& format)
 {
-    ++saveDialogs;
     offeredFormat = format;
     if (!saveFormats.empty()) {
         format = saveFormats.front();
         saveFormats.pop_front();
     }
-    if (saveNames.empty()) {
-        ADD_FAILURE() << "unexpected save dialog";
-        return {};
-    }
-    QString name = saveNames.front();
-    saveNames.pop_front();
-    return name;
+    return Next(saveNames, saveDialogs);
 }
 
 TestWindow::TestWindow(const std::function<void(const QTemporaryDir&)>& prepare)
@@ -83,28 +75,17 @@ void TestWindow::Type(const std::string& utf8)
 
 std::string ReadFile(const QString& path)
 {
-    std::ifstream in(path.toLocal8Bit().toStdString(), std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
 }
 
 void WriteFile(const QString& path, const std::string& bytes)
 {
-    std::ofstream out(path.toLocal8Bit().toStdString(), std::ios::binary);
-    out << bytes;
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes.data(), qint64(bytes.size()));
 }
 
 QString SamplePath(const char* name) { return QStringLiteral(LEPOTEX_SAMPLES "/") + QLatin1String(name); }
 
-std::string Sample(const char* name) { return ReadFile(SamplePath(name)); }
-
 }  // namespace lepotex::test
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -27,6 +27,8 @@ public:
     std::deque<Answer> answers;
     std::deque<QString> openNames;
     std::deque<QString> saveNames;
+    std::deque<FileFormat> saveFormats;  // the choice the user makes, when one is scripted
+    FileFormat offeredFormat;            // what the save dialog was opened with
     std::vector<Shown> shown;
     int openDialogs = 0;
     int saveDialogs = 0;
@@ -34,10 +36,11 @@ public:
     Answer Confirm(QWidget*, const QString& text) override;
     void Inform(QWidget*, const QString& text) override { shown.push_back({Shown::Inform, text}); }
     void Plain(QWidget*, const QString& text) override { shown.push_back({Shown::Plain, text}); }
-    QString OpenFileName(QWidget*) override;
+    QString OpenFileName(QWidget*) override { return Next(openNames, openDialogs); }
     QString SaveFileName(QWidget*, FileFormat& format) override;
-    std::deque<FileFormat> saveFormats;  // the choice the user makes, when one is scripted
-    FileFormat offeredFormat;            // what the dialog was opened with
+
+private:
+    static QString Next(std::deque<QString>& names, int& dialogs);
 };
 
 // A main window over a settings folder of its own, with scripted prompts.
@@ -54,11 +57,12 @@ struct TestWindow {
     QString Path(const QString& name) const { return folder.filePath(name); }
     // Puts UTF-8 text in the editor at the caret as typing it would (so it is modified).
     void Type(const std::string& utf8);
+    // The last box shown, empty when none was.
+    QString LastShown() const { return prompts->shown.empty() ? QString() : prompts->shown.back().text; }
 };
 
 std::string ReadFile(const QString& path);
 void WriteFile(const QString& path, const std::string& bytes);
-std::string Sample(const char* name);
 QString SamplePath(const char* name);
 
 }  // namespace lepotex::test
