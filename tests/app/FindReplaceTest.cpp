@@ -8,15 +8,13 @@
 #include "AppTestSupport.h"
 #include "app/FindDialog.h"
 #include "app/ReplaceDialog.h"
-#include "editor/TextEditor.h"
-#include "editor/Windows1250.h"
 
 namespace lepotex::test {
 namespace {
 
 QString NotFound(const QString& text) { return QStringLiteral("Hledaný text '%1' nelze najít").arg(text); }
 
-TEST(FindReplace, FindForwardBackwardNotFoundAndF3)
+TEST(FindReplace, FindTakesTheDialogsOptionsAndF3Repeats)
 {
     TestWindow w;
     w.Type("Petr a pes. Pes a Petr.\nPES");
@@ -66,45 +64,40 @@ TEST(FindReplace, FindForwardBackwardNotFoundAndF3)
     w.Type("?");
     w.Editor().SetCaret({1, 1});
     w->dlgFind->chkWholeWord->setChecked(false);
-    w->dlgFind->edtFind->setText(QStringLiteral("€€"));  // € is in Windows-1250
-    w->dlgFind->btnFindNext->click();
-    EXPECT_EQ(w.LastShown(), NotFound(QStringLiteral("€€")));
-    w->dlgFind->edtFind->setText(QStringLiteral("✓"));
-    w->dlgFind->btnFindNext->click();
-    EXPECT_EQ(w.LastShown(), NotFound(QStringLiteral("✓")));
+    for (const QString& text : {QStringLiteral("€€"), QStringLiteral("✓")}) {  // € is in Windows-1250
+        w->dlgFind->edtFind->setText(text);
+        w->dlgFind->btnFindNext->click();
+        EXPECT_EQ(w.LastShown(), NotFound(text));
+    }
 }
 
-TEST(FindReplace, ReplaceDialogFindUsesItsOwnTextAndBoxes)
+TEST(FindReplace, ReplaceUsesItsOwnTextAndBoxesFromTheCaret)
 {
     TestWindow w;
-    w.Type("kos Kos kostel kos");
-    w.Editor().SetCaret({1, 1});
+    w.Type("na nadace na\nna nad Na");
     w->dlgFind->edtFind->setText(QStringLiteral("jiné"));
     w->dlgFind->rbUp->setChecked(true);
     w->actReplace->trigger();
-    w->dlgReplace->edtFind->setText(QStringLiteral("Kos"));
-    // Ticked after the dialog opened: the request takes the boxes as they are now.
-    w->dlgReplace->chkMatchCase->setChecked(true);
-    w->dlgReplace->btnFindNext->click();
-    EXPECT_TRUE(w->dlgReplace->isVisible());
-    EXPECT_EQ(w.Editor().SelStart(), (ParaPos{1, 5}));
-    EXPECT_EQ(w->dlgFind->FindText(), QStringLiteral("Kos"));  // for F3
-    EXPECT_TRUE(w.prompts->shown.empty());
-}
-
-TEST(FindReplace, ReplaceOneAndAllFromTheCaret)
-{
-    TestWindow w;
-    w.Type("na nadace na\nna nad na");
-    w.Editor().SetCaret({1, 4});
-    w->actReplace->trigger();
     EXPECT_FALSE(w->dlgReplace->isModal());
     EXPECT_EQ(w->dlgReplace->edtReplace->maxLength(), 255);
+    w->dlgReplace->edtFind->setText(QStringLiteral("Na"));
+    // Ticked after the dialog opened: the request takes the boxes as they are now, and its
+    // text is the one F3 repeats.
+    w->dlgReplace->chkMatchCase->setChecked(true);
+    w.Editor().SetCaret({1, 1});
+    w->dlgReplace->btnFindNext->click();
+    EXPECT_TRUE(w->dlgReplace->isVisible());
+    EXPECT_EQ(w.Editor().SelStart(), (ParaPos{2, 8}));
+    EXPECT_EQ(w->dlgFind->FindText(), QStringLiteral("Na"));
+    EXPECT_TRUE(w.prompts->shown.empty());
+
+    // Replace selects the next occurrence first, then replaces it on the next press.
+    w->dlgReplace->chkMatchCase->setChecked(false);
     w->dlgReplace->edtFind->setText(QStringLiteral("na"));
     w->dlgReplace->edtReplace->setText(QStringLiteral("NA"));
-    // Replace selects the next occurrence first, then replaces it on the next press.
+    w.Editor().SetCaret({1, 4});
     w->dlgReplace->btnReplace->click();
-    EXPECT_EQ(w.Editor().Text(), "na nadace na\r\nna nad na");
+    EXPECT_EQ(w.Editor().Text(), "na nadace na\r\nna nad Na");
     w->dlgReplace->btnReplace->click();
     EXPECT_EQ(w.Editor().Text().substr(0, 12), "na NAdace na");
 

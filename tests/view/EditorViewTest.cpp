@@ -1,5 +1,5 @@
-// The view widget offscreen: its key table, typing, wrap to the window, the clipboard, the
-// events, bookmarks from the keys, the mouse, input methods and the drawing of odd bytes.
+// The view widget offscreen: its key table, typing, input methods, wrap to the window, the
+// clipboard, bookmarks from the keys, the mouse, the scroll bars and the drawing of odd bytes.
 #include "editor/view/EditorView.h"
 
 #include <gtest/gtest.h>
@@ -327,24 +327,6 @@ TEST_F(ViewTest, PasteOfAParagraphTooLongIsReportedAndInsertsNothing)
     EXPECT_EQ(Paragraphs(Ed()), before);
     EXPECT_EQ(changes, 0);
     EXPECT_FALSE(Ed().Modified());
-}
-
-TEST_F(ViewTest, StatusShowsTheDisplayColumnAndProgramEditsRaiseNoChange)
-{
-    Load("x\t yz", false);
-    QStringList log;
-    QObject::connect(&view, &EditorView::changed, [&] { log << QStringLiteral("change"); });
-    QObject::connect(&view, &EditorView::showStatus,
-                     [&](int line, int column) { log << QStringLiteral("status %1 %2").arg(line).arg(column); });
-    Type(QStringLiteral("a"));
-    EXPECT_EQ(log, QStringList{QStringLiteral("change")});  // the status waits for the event queue
-    Key(Qt::Key_Right);
-    Key(Qt::Key_Right);  // behind the tab: display column 9
-    QApplication::processEvents();
-    EXPECT_EQ(log, (QStringList{QStringLiteral("change"), QStringLiteral("status 1 9")}));
-    log.clear();
-    (void)Ed().InsertText("q");
-    EXPECT_FALSE(log.contains(QStringLiteral("change")));
 }
 
 TEST_F(ViewTest, BookmarksSetAndReachedFromTheKeysOnAnyLayout)
