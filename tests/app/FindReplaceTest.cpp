@@ -8,48 +8,13 @@
 #include "AppTestSupport.h"
 #include "app/FindDialog.h"
 #include "app/ReplaceDialog.h"
-#include "editor/TextEditor.h"
-#include "editor/Windows1250.h"
 
 namespace lepotex::test {
 namespace {
 
 QString NotFound(const QString& text) { return QStringLiteral("Hledaný text '%1' nelze najít").arg(text); }
 
-TEST(FindReplace, DialogsHaveTheirLabelsAndLimits)
-{
-    TestWindow w;
-    w->actFind->trigger();
-    EXPECT_TRUE(w->dlgFind->isVisible());
-    EXPECT_FALSE(w->dlgFind->isModal());
-    EXPECT_EQ(w->dlgFind->windowTitle(), QStringLiteral("Najít"));
-    EXPECT_EQ(w->dlgFind->btnFindNext->text(), QStringLiteral("Najít další"));
-    EXPECT_EQ(w->dlgFind->btnCancel->text(), QStringLiteral("Storno"));
-    EXPECT_EQ(w->dlgFind->chkWholeWord->text(), QStringLiteral("Jen celá slova"));
-    EXPECT_EQ(w->dlgFind->chkMatchCase->text(), QStringLiteral("Rozlišovat velká a malá písmena"));
-    EXPECT_EQ(w->dlgFind->rbUp->text(), QStringLiteral("Nahoru"));
-    EXPECT_EQ(w->dlgFind->rbDown->text(), QStringLiteral("Dolů"));
-    EXPECT_TRUE(w->dlgFind->rbDown->isChecked());
-    EXPECT_EQ(w->dlgFind->edtFind->maxLength(), 255);
-    w->dlgFind->edtFind->setText(QString(300, QLatin1Char('a')));
-    EXPECT_EQ(w->dlgFind->FindText().size(), 255);
-
-    w->actReplace->trigger();
-    EXPECT_TRUE(w->dlgReplace->isVisible());
-    EXPECT_FALSE(w->dlgReplace->isModal());
-    EXPECT_EQ(w->dlgReplace->pos(), QPoint(150, 150));
-    EXPECT_EQ(w->dlgReplace->windowTitle(), QStringLiteral("Nahradit"));
-    EXPECT_EQ(w->dlgReplace->btnReplace->text(), QStringLiteral("Nahradit"));
-    EXPECT_EQ(w->dlgReplace->btnReplaceAll->text(), QStringLiteral("Nahradit vše"));
-    EXPECT_EQ(w->dlgReplace->btnFindNext->text(), QStringLiteral("Najít další"));
-    EXPECT_EQ(w->dlgReplace->btnCancel->text(), QStringLiteral("Storno"));
-    EXPECT_EQ(w->dlgReplace->edtFind->maxLength(), 255);
-    EXPECT_EQ(w->dlgReplace->edtReplace->maxLength(), 255);
-    w->dlgReplace->btnCancel->click();
-    EXPECT_FALSE(w->dlgReplace->isVisible());
-}
-
-TEST(FindReplace, FindForwardBackwardNotFoundAndF3)
+TEST(FindReplace, FindTakesTheDialogsOptionsAndF3Repeats)
 {
     TestWindow w;
     w.Type("Petr a pes. Pes a Petr.\nPES");
@@ -59,19 +24,20 @@ TEST(FindReplace, FindForwardBackwardNotFoundAndF3)
     EXPECT_TRUE(w.prompts->shown.empty());
 
     w->actFind->trigger();
+    EXPECT_FALSE(w->dlgFind->isModal());
+    w->dlgFind->edtFind->setText(QString(300, QLatin1Char('a')));
+    EXPECT_EQ(w->dlgFind->FindText().size(), 255);
     w->dlgFind->edtFind->setText(QStringLiteral("pes"));
     w->dlgFind->btnFindNext->click();
     EXPECT_FALSE(w->dlgFind->isVisible());  // a find request closes the find dialog
-    EXPECT_EQ(w.Editor().SelectedText(), "pes");
     EXPECT_EQ(w.Editor().SelStart(), (ParaPos{1, 8}));
     w->actFindNext->trigger();
-    EXPECT_EQ(w.Editor().SelStart(), (ParaPos{1, 13}));
     w->actFindNext->trigger();
     EXPECT_EQ(w.Editor().SelStart(), (ParaPos{2, 1}));
     w->actFindNext->trigger();
     ASSERT_EQ(w.prompts->shown.size(), 1u);
     EXPECT_EQ(w.prompts->shown[0].kind, Shown::Inform);
-    EXPECT_EQ(w.prompts->shown[0].text, NotFound(QStringLiteral("pes")));
+    EXPECT_EQ(w.LastShown(), NotFound(QStringLiteral("pes")));
     EXPECT_EQ(w.Editor().SelStart(), (ParaPos{2, 1}));  // the selection stays where it was
 
     // Upwards, with match case: the earlier "Pes", then nothing more (no wrap-around).
@@ -91,52 +57,47 @@ TEST(FindReplace, FindForwardBackwardNotFoundAndF3)
     w->dlgFind->edtFind->setText(QStringLiteral("pe"));
     w.Editor().SetCaret({1, 1});
     w->dlgFind->btnFindNext->click();
-    EXPECT_EQ(w.prompts->shown.back().text, NotFound(QStringLiteral("pe")));
+    EXPECT_EQ(w.LastShown(), NotFound(QStringLiteral("pe")));
     EXPECT_EQ(w->LastSearchOptions(), (SearchOptions{.wholeWord = true}));
 
     // A character the code page cannot hold is simply not found (not searched for as "?").
     w.Type("?");
     w.Editor().SetCaret({1, 1});
     w->dlgFind->chkWholeWord->setChecked(false);
-    w->dlgFind->edtFind->setText(QStringLiteral("€€"));  // € is in Windows-1250
-    w->dlgFind->btnFindNext->click();
-    EXPECT_EQ(w.prompts->shown.back().text, NotFound(QStringLiteral("€€")));
-    w->dlgFind->edtFind->setText(QStringLiteral("✓"));
-    const size_t before = w.prompts->shown.size();
-    w->dlgFind->btnFindNext->click();
-    EXPECT_EQ(w.prompts->shown.size(), before + 1);
-    EXPECT_EQ(w.prompts->shown.back().text, NotFound(QStringLiteral("✓")));
+    for (const QString& text : {QStringLiteral("€€"), QStringLiteral("✓")}) {  // € is in Windows-1250
+        w->dlgFind->edtFind->setText(text);
+        w->dlgFind->btnFindNext->click();
+        EXPECT_EQ(w.LastShown(), NotFound(text));
+    }
 }
 
-TEST(FindReplace, ReplaceDialogFindUsesItsOwnTextAndBoxes)
+TEST(FindReplace, ReplaceUsesItsOwnTextAndBoxesFromTheCaret)
 {
     TestWindow w;
-    w.Type("kos Kos kostel kos");
-    w.Editor().SetCaret({1, 1});
+    w.Type("na nadace na\nna nad Na");
     w->dlgFind->edtFind->setText(QStringLiteral("jiné"));
     w->dlgFind->rbUp->setChecked(true);
     w->actReplace->trigger();
-    w->dlgReplace->edtFind->setText(QStringLiteral("Kos"));
-    // Ticked after the dialog opened: the request takes the boxes as they are now.
+    EXPECT_FALSE(w->dlgReplace->isModal());
+    EXPECT_EQ(w->dlgReplace->edtReplace->maxLength(), 255);
+    w->dlgReplace->edtFind->setText(QStringLiteral("Na"));
+    // Ticked after the dialog opened: the request takes the boxes as they are now, and its
+    // text is the one F3 repeats.
     w->dlgReplace->chkMatchCase->setChecked(true);
+    w.Editor().SetCaret({1, 1});
     w->dlgReplace->btnFindNext->click();
     EXPECT_TRUE(w->dlgReplace->isVisible());
-    EXPECT_EQ(w.Editor().SelStart(), (ParaPos{1, 5}));
-    EXPECT_EQ(w->dlgFind->FindText(), QStringLiteral("Kos"));  // for F3
+    EXPECT_EQ(w.Editor().SelStart(), (ParaPos{2, 8}));
+    EXPECT_EQ(w->dlgFind->FindText(), QStringLiteral("Na"));
     EXPECT_TRUE(w.prompts->shown.empty());
-}
 
-TEST(FindReplace, ReplaceOneAndAllFromTheCaret)
-{
-    TestWindow w;
-    w.Type("na nadace na\nna nad na");
-    w.Editor().SetCaret({1, 4});
-    w->actReplace->trigger();
+    // Replace selects the next occurrence first, then replaces it on the next press.
+    w->dlgReplace->chkMatchCase->setChecked(false);
     w->dlgReplace->edtFind->setText(QStringLiteral("na"));
     w->dlgReplace->edtReplace->setText(QStringLiteral("NA"));
-    // Replace selects the next occurrence first, then replaces it on the next press.
+    w.Editor().SetCaret({1, 4});
     w->dlgReplace->btnReplace->click();
-    EXPECT_EQ(w.Editor().Text(), "na nadace na\r\nna nad na");
+    EXPECT_EQ(w.Editor().Text(), "na nadace na\r\nna nad Na");
     w->dlgReplace->btnReplace->click();
     EXPECT_EQ(w.Editor().Text().substr(0, 12), "na NAdace na");
 
@@ -151,7 +112,7 @@ TEST(FindReplace, ReplaceOneAndAllFromTheCaret)
     // Nothing left to replace from here on: the not-found message with the replace text.
     w->dlgReplace->edtFind->setText(QStringLiteral("xyz"));
     w->dlgReplace->btnReplaceAll->click();
-    EXPECT_EQ(w.prompts->shown.back().text, NotFound(QStringLiteral("xyz")));
+    EXPECT_EQ(w.LastShown(), NotFound(QStringLiteral("xyz")));
 
     // A replacement the code page cannot hold is refused before anything changes.
     const std::string before = w.Editor().Text();
@@ -161,6 +122,8 @@ TEST(FindReplace, ReplaceOneAndAllFromTheCaret)
     w->dlgReplace->btnReplaceAll->click();
     EXPECT_EQ(w.Editor().Text(), before);
     EXPECT_EQ(w.prompts->shown.back().kind, Shown::Plain);
+    w->dlgReplace->btnCancel->click();
+    EXPECT_FALSE(w->dlgReplace->isVisible());
 }
 
 }  // namespace
