@@ -1,7 +1,11 @@
 // New, Open, Save, Save As and closing, with the unsaved-changes question.
 #include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include "AppTestSupport.h"
@@ -84,6 +88,46 @@ TEST(DocumentCommands, QuestionAnswersInNewOpenAndCloseAndAFailedOpen)
     w.prompts->answers = {Answer::Yes};
     EXPECT_TRUE(w->close());
     EXPECT_EQ(ReadFile(book), "!Kniha\r\n");  // the caret starts at the top
+}
+
+// A dropped file opens after the same question as Open; a device, which might never end,
+// is refused by either way in, and the text stays.
+TEST(DocumentCommands, DroppedFilesOpenAndDevicesAreRefused)
+{
+    TestWindow w;
+    const QString book = w.Path(QStringLiteral("kniha.txt"));
+    WriteFile(book, "Kniha\r\n");
+    w.Type("rozepsaný text");
+    auto drop = [&](const QString& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.window.get(), &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent dropped(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.window.get(), &dropped);
+        QApplication::processEvents();
+    };
+
+    w.prompts->answers = {Answer::Cancel};
+    drop(book);
+    EXPECT_EQ(w.Editor().Text(), Utf8ToWindows1250("rozepsaný text"));
+    w.prompts->answers = {Answer::No};
+    drop(book);
+    EXPECT_EQ(w.Editor().Text(), "Kniha\r\n");
+    EXPECT_EQ(w->DocumentName(), book);
+
+    w.Type("!");
+    w.prompts->answers = {Answer::No};
+    drop(QStringLiteral("/dev/zero"));
+    EXPECT_EQ(w.LastShown(), QStringLiteral("/dev/zero není soubor, ale zařízení nebo roura: čtení z něj nemusí "
+                                            "nikdy skončit, proto se neotevře."));
+    w.prompts->answers = {Answer::No};
+    w.prompts->openNames = {QStringLiteral("/dev/zero")};
+    w->FileOpen1->trigger();
+    EXPECT_EQ(w.Editor().Text(), "!Kniha\r\n");
+    EXPECT_EQ(w->DocumentName(), book);
+    EXPECT_TRUE(w.Editor().Modified());
 }
 
 TEST(DocumentCommands, SaveAndSaveAs)

@@ -350,7 +350,7 @@ TEST_F(ViewTest, BookmarksSetAndReachedFromTheKeysOnAnyLayout)
     EXPECT_EQ(Paragraphs(Ed()), (Paras{"nula", "jedna", "dva", Cp("tři")}));
 }
 
-TEST_F(ViewTest, MouseClickDragAndDoubleClick)
+TEST_F(ViewTest, MouseClickDragDoubleAndTripleClick)
 {
     Load(Cp("první slovo\r\ndruhé slovo"), false);
     const qreal cw = QFontMetricsF(view.font()).horizontalAdvance(QLatin1Char('M'));
@@ -373,6 +373,11 @@ TEST_F(ViewTest, MouseClickDragAndDoubleClick)
     EXPECT_EQ(Ed().SelStart(), (ParaPos{2, 7}));
     EXPECT_EQ(Ed().SelEnd(), (ParaPos{2, 12}));
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, at(8, 1));
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, at(8, 1));  // the third click takes the paragraph
+    EXPECT_EQ(Ed().SelStart(), (ParaPos{2, 1}));
+    EXPECT_EQ(Ed().SelEnd(), (ParaPos{2, 12}));
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, at(8, 1));  // a fourth is a click again
+    EXPECT_FALSE(Ed().HasSelection());
     QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(viewport->width() - 10, lh * 5));  // below and behind
     EXPECT_EQ(Ed().Caret(), Ed().EndOfText());
 }
