@@ -49,8 +49,9 @@ protected:
     // error are taken unless they redirect them themselves, and standard input is empty.
     CliRun Run(const std::string& lines)
     {
-        WriteFile(dir / "script.sh", "cd '" + dir.string() + "'\nexport XDG_CONFIG_HOME='" + (dir / "config").string() +
-                                         "' HOME='" + dir.string() + "'\nexport CLI='" LEPOTEX_CLI "'\n" + lines + "\n");
+        WriteFile(dir / "script.sh", "cd '" + dir.string() + "'\nexport XDG_CONFIG_HOME='" +
+                                         (dir / "config").string() + "' HOME='" + dir.string() +
+                                         "'\nexport CLI='" LEPOTEX_CLI "'\n" + lines + "\n");
         const std::string command = "bash '" + (dir / "script.sh").string() + "' >'" + (dir / "stdout.txt").string() +
                                     "' 2>'" + (dir / "stderr.txt").string() + "' </dev/null";
         const int raw = std::system(command.c_str());

@@ -91,7 +91,8 @@ TEST_F(GlueCli, OptionsOverrideSingleSettingsInEveryUsualForm)
 TEST_F(GlueCli, VersionAndHelpOfEveryCommand)
 {
     const std::regex version(R"(lepotex-cli 1\.2\.\d+( \(commit [0-9a-f]+(-dirty)?\))?\n)");
-    for (const char* args : {"--version", "glue --version", "speech --version", "copy --version", "settings --version"}) {
+    for (const char* args :
+         {"--version", "glue --version", "speech --version", "copy --version", "settings --version"}) {
         const CliRun run = Cli(args);
         EXPECT_EQ(run.status, 0) << args;
         EXPECT_TRUE(std::regex_match(run.out, version)) << args << ": " << run.out;
@@ -129,7 +130,8 @@ TEST_F(GlueCli, AUsageErrorIsOneLineAndWhereHelpIsAndWritesNothing)
         {"glue --defaults books/a.txt -o out.txt --output=other.txt",
          "lepotex-cli glue: volba -o/--output je zadána víckrát"},
         {"glue --output-dir books a/x.txt b/x.txt",
-         "lepotex-cli glue: dva soubory by se zapsaly do téhož souboru " + (fs::canonical(dir) / "books/x.txt").string()},
+         "lepotex-cli glue: dva soubory by se zapsaly do téhož souboru " +
+             (fs::canonical(dir) / "books/x.txt").string()},
         // After "--" only files: "-o" and "out.txt" are taken for two books.
         {"glue --defaults -- books/a.txt -o out.txt",
          "lepotex-cli glue: více souborů potřebuje --in-place nebo --output-dir"},
@@ -178,7 +180,8 @@ TEST_F(GlueCli, FileErrorsRefusalsAndEditorErrorsAreCzechWithTheirStatusAndWrite
         {"copy in.txt -o in.txt/out.txt", 2, "in.txt/out.txt: „in.txt“ není složka\n"},
         {"glue --defaults --output-dir missing in.txt", 2, "lepotex-cli glue: missing: složka neexistuje\n"},
         // Each of these would run forever or fill the memory.
-        {"copy /dev/zero -o out.txt", 2, "/dev/zero: je to znakové zařízení, ne soubor; čtení z něj nemusí nikdy skončit\n"},
+        {"copy /dev/zero -o out.txt", 2,
+         "/dev/zero: je to znakové zařízení, ne soubor; čtení z něj nemusí nikdy skončit\n"},
         {"copy - -o out.txt </dev/zero", 2, "-: je to znakové zařízení, ne soubor; čtení z něj nemusí nikdy skončit\n"},
         {"glue --defaults --no-glue /dev/zero in.txt -o out.txt", 2,
          "lepotex-cli glue: /dev/zero: je to zařízení, ne soubor se seznamem; čtení z něj nemusí nikdy skončit\n"},
@@ -196,7 +199,8 @@ TEST_F(GlueCli, FileErrorsRefusalsAndEditorErrorsAreCzechWithTheirStatusAndWrite
         {"speech one.txt -o out.txt", 3, "one.txt: text má méně než dva řádky, není co lepit\n"},
         // A paragraph that the second pass makes too long.
         {"glue --defaults --rules rules.txt long.txt -o out.txt", 4,
-         "long.txt: odstavec by byl delší než 32767 bajtů (Current operation will exceed the maximum paragraph size)\n"},
+         "long.txt: odstavec by byl delší než 32767 bajtů (Current operation will exceed the maximum paragraph "
+         "size)\n"},
     };
     for (const auto& [args, status, err] : cases)
         ExpectFailure(args, status, err, "timeout 20 ");
@@ -287,7 +291,8 @@ TEST_F(GlueCli, WhatTheFileFormatLeftOutIsSaidAndVerboseEscapesControlBytes)
     // A line over the paragraph limit goes in as several paragraphs, and the result says so;
     // the glue would join them back into one too long, and refuses with the book unchanged.
     Write("long.txt", std::string(40000, 'w') + "\r\n\r\n" + std::string(33000, 'x') + "\r\n\r\nkonec\r\n");
-    const std::string said = "long.txt: upozornění: řádky delší než 32767 bajtů se rozdělily na více odstavců (počet: 2)\n";
+    const std::string said =
+        "long.txt: upozornění: řádky delší než 32767 bajtů se rozdělily na více odstavců (počet: 2)\n";
     CliRun run = Cli("copy long.txt -o out.txt");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, said);
@@ -332,7 +337,8 @@ TEST_F(SettingsCli, PrintsTheDefaultsOrTheStoredValuesInUtf8WithoutWritingAnythi
     EXPECT_EQ(Cli("settings --defaults").out, defaults);
 
     WriteFile(ConfPath(), "[General]\nIndent%20size=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n");
-    ExpectFailure("settings", 2, "lepotex-cli settings: nastavení nelze přečíst (Invalid data type for 'Indent size')\n");
+    ExpectFailure("settings", 2,
+                  "lepotex-cli settings: nastavení nelze přečíst (Invalid data type for 'Indent size')\n");
 }
 
 TEST_F(SettingsCli, AFolderOfTheSettingsThatMayNotBeEnteredIsAnError)

@@ -33,8 +33,9 @@ int64_t TextSize(const WorkingList& list)
 TEST(AutoReplace, ParsesTheKindFieldsAndOptionsOfARule)
 {
     const std::pair<const char*, RuleKind> kinds[] = {
-        {"abc", RuleKind::NotApplied},     {"abc\\", RuleKind::NotApplied},  {"a^pb\\c", RuleKind::NotApplied},
-        {"abc\\\\", RuleKind::InPlace},    {"sena\\se na", RuleKind::InPlace}, {"x\\y^pz\\w", RuleKind::LineBreak}};
+        {"abc", RuleKind::NotApplied},      {"\\abc", RuleKind::NotApplied},     {"abc\\", RuleKind::NotApplied},
+        {"a^pb\\c", RuleKind::NotApplied},   {"a\\b\\^p", RuleKind::NotApplied},  {"abc\\\\", RuleKind::InPlace},
+        {"sena\\se na", RuleKind::InPlace}, {"x\\y^pz\\w", RuleKind::LineBreak}};
     for (const auto& [text, kind] : kinds)
         EXPECT_EQ(ParseRule(text).kind, kind) << text;
     const ReplacementRule rule = ParseRule("a\\b\\c\\d");

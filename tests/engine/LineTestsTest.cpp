@@ -18,11 +18,11 @@ Settings TestSettings()
 
 TEST(LineTests, RecognisesPageNumbersBetweenDashes)
 {
-    for (const char* yes : {"- 12 -", "-5-", "- -3 -", "-\t9\x01-", "-$FF-", "-0x1f-", "- +4 -", "-2147483647-",
-                            "--2147483648-", "-0xFFFFFFFF-"})
+    for (const char* yes : {"- 12 -", "-5-", "- -3 -", "-\t9\x01-", "-$FF-", "-0x1f-", "-x10-", "- +4 -",
+                            "-2147483647-", "--2147483648-", "-0xFFFFFFFF-"})
         EXPECT_TRUE(IsPageNumberLine(yes)) << yes;
-    for (const char* no : {"", "--", "12", "- 12", "-12a-", "-2147483648-", "--2147483649-", "-0x100000000-", "-0x-",
-                           "- 1 2 -", "-12-x"})
+    for (const char* no : {"", "-", "--", "12", "- 12", "-12a-", "-2147483648-", "--2147483649-", "-0x100000000-",
+                           "-0x-", "- 1 2 -", "-12-x"})
         EXPECT_FALSE(IsPageNumberLine(no)) << no;
 }
 
@@ -49,6 +49,7 @@ TEST(LineTests, CanGlueLinesFollowsTheRulesInOrder)
         {"strana", "3 dny", false},
         {"konec\x94", "A pak", true},      // the right quote is no sentence end
         {"konec\x85", "Pak", true},        // nor the ellipsis
+        {"slo-", "Vo", false},
         {"text", "Kapitola 1", false},
         {"Kapitolami", "text", false},     // prefix, not whole word
         {"KAPITOLA", "text", false},       // all capitals
