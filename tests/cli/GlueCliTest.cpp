@@ -137,6 +137,7 @@ TEST_F(GlueCli, AUsageErrorIsOneLineAndWhereHelpIsAndWritesNothing)
          "lepotex-cli glue: více souborů potřebuje --in-place nebo --output-dir"},
         {"speech --defaults in.txt", "lepotex-cli speech: neznámá volba „--defaults“"},
         {"copy a b", "lepotex-cli copy: copy kopíruje jeden soubor, zadáno je 2"},
+        {"copy", "lepotex-cli copy: chybí vstupní soubor"},
         {"settings extra", "lepotex-cli settings: nečekaný argument „extra“"},
         {"frobnicate", "lepotex-cli: neznámý příkaz „frobnicate“"},
         {"", "lepotex-cli: chybí příkaz"},
@@ -146,11 +147,13 @@ TEST_F(GlueCli, AUsageErrorIsOneLineAndWhereHelpIsAndWritesNothing)
         ExpectFailure(args, 1, line + "\nZkuste „lepotex-cli " + command + "--help“.\n");
     }
     // The book's own folder by any name would have its result overwrite it.
-    for (const std::string folder : {"books", "./books/", "link"})
-        ExpectFailure("glue --defaults --output-dir " + folder + " books/a.txt", 1,
-                      "lepotex-cli glue: --output-dir " + folder + " je složka souboru books/a.txt, výsledek by " +
-                          "přepsal původní text; k tomu slouží --in-place\n" + kTryHelp);
-    EXPECT_EQ(Run("cd books && \"$CLI\" glue --defaults --output-dir . a.txt").status, 1);
+    const std::pair<std::string, std::string> ownFolders[] = {
+        {"books", "books/a.txt"}, {"./books/", "books/a.txt"}, {"link", "books/a.txt"}, {".", "a.txt"}};
+    for (const auto& [folder, book] : ownFolders)
+        ExpectFailure("glue --defaults --output-dir " + folder + " " + book, 1,
+                      "lepotex-cli glue: --output-dir " + folder + " je složka souboru " + book +
+                          ", výsledek by přepsal původní text; k tomu slouží --in-place\n" + kTryHelp,
+                      folder == "." ? "cd books && " : "");
     EXPECT_EQ(File("books/a.txt"), "ahoj\r\nsvěte\r\n");
     EXPECT_FALSE(fs::exists(dir / "out.txt") || fs::exists(dir / "other.txt"));
 }
@@ -273,6 +276,7 @@ TEST_F(GlueCli, OutputGoesToStandardOutputPipesAndDevicesItNames)
     Write("speech.txt", "\x84" "a\r\nb\x93\r\n");
     EXPECT_EQ(Cli("speech speech.txt").out, "\x84" "a b\x93\r\n\r\n");
     EXPECT_EQ(Run("cat in.txt | \"$CLI\" glue --defaults - | cat").out, "   ahoj světe\r\n\r\n");
+    EXPECT_EQ(Cli("copy in.txt").out, "ahoj\r\nsvěte\r\n");
 
     Write("log.txt", "earlier\r\n");
     EXPECT_EQ(Cli("copy in.txt -o /dev/stdout >>log.txt").status, 0);

@@ -104,21 +104,6 @@ TEST(SlepitExecute, ShowsEveryStageInOrderAndLineBreakRulesFirst)
     EXPECT_EQ(Text(editor), "");
 }
 
-TEST(SlepitExecute, RefusesAParagraphOverTheLimitBeforeClearing)
-{
-    TextEditor editor;
-    // 4000 lines of 11 bytes glue into one of 47999, indented by 3.
-    Load(editor, Repeated("slovo slovo\r\n", 4000) + "\r\nkrátký");
-    const std::string before = editor.Text();
-    RecordingReporter reporter;
-    EXPECT_EQ(SlepitExecute(editor, NoRules(), reporter).outcome, GlueOutcome::Refused);
-    EXPECT_EQ(reporter.calls.back(), "message Odstavec č. 1 by po slepení měl 48002 znaků; editor jich v odstavci "
-                                     "dovolí nejvýše 32767. Text zůstal beze změny.");
-    EXPECT_TRUE(editor.Text() == before);
-    EXPECT_TRUE(editor.WordWrap());
-    EXPECT_NE(std::find(reporter.calls.begin(), reporter.calls.end(), "cursor"), reporter.calls.end());
-}
-
 TEST(SlepitExecute, AnEditorErrorOfEitherPassRestoresTheWindow)
 {
     TextEditor editor;
@@ -147,7 +132,7 @@ TEST(SlepitExecute, AnEditorErrorOfEitherPassRestoresTheWindow)
     EXPECT_EQ(Text(editor), "a\r\n\r\nb\r\n\r\nc");
 }
 
-TEST(PrimaRecExecute, JoinsSpeechOrRefusesATooLongParagraph)
+TEST(PrimaRecExecute, JoinsSpeechAndShowsItsStages)
 {
     TextEditor editor;
     Load(editor, "„Dobrý den,\r\n   jak se máte?“\r\nTicho.\tx");
@@ -159,14 +144,28 @@ TEST(PrimaRecExecute, JoinsSpeechOrRefusesATooLongParagraph)
     EXPECT_EQ(reporter.calls, (std::vector<std::string>{"Začínáme ...", "Lepím rozdělěnou přímou řeč.", "A končíme",
                                                         "A je to ...", "hide bar", "cursor",
                                                         "message Lepení ukončeno."}));
+}
+
+TEST(SlepitExecute, BothCommandsRefuseAParagraphOverTheLimitBeforeClearing)
+{
+    TextEditor editor;
+    // 4000 lines of 11 bytes glue into one of 47999, indented by 3.
+    Load(editor, Repeated("slovo slovo\r\n", 4000) + "\r\nkrátký");
+    std::string before = editor.Text();
+    RecordingReporter reporter;
+    EXPECT_EQ(SlepitExecute(editor, NoRules(), reporter).outcome, GlueOutcome::Refused);
+    EXPECT_EQ(reporter.calls.back(), "message Odstavec č. 1 by po slepení měl 48002 znaků; editor jich v odstavci "
+                                     "dovolí nejvýše 32767. Text zůstal beze změny.");
+    EXPECT_TRUE(editor.Text() == before);
+    EXPECT_TRUE(editor.WordWrap());
+    EXPECT_NE(std::find(reporter.calls.begin(), reporter.calls.end(), "cursor"), reporter.calls.end());
 
     Load(editor, "„" + Repeated("řeč řeč ř\r\n", 3300) + "“");
-    const std::string before = editor.Text();
-    RecordingReporter refused;
-    EXPECT_EQ(actPrimaRecExecute(editor, refused).outcome, GlueOutcome::Refused);
+    before = editor.Text();
+    EXPECT_EQ(actPrimaRecExecute(editor, reporter).outcome, GlueOutcome::Refused);
     EXPECT_TRUE(editor.Text() == before);
-    EXPECT_EQ(refused.calls.back(), "message Odstavec č. 1 by po slepení měl 33002 znaků; editor jich v odstavci "
-                                    "dovolí nejvýše 32767. Text zůstal beze změny.");
+    EXPECT_EQ(reporter.calls.back(), "message Odstavec č. 1 by po slepení měl 33002 znaků; editor jich v odstavci "
+                                     "dovolí nejvýše 32767. Text zůstal beze změny.");
 }
 
 // A random editor text as loading and editing make them: lone LFs inside paragraphs (a file

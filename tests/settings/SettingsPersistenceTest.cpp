@@ -60,7 +60,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsFile, FirstStartStoresTheDefaultsReadablyAndTheNextStartReadsThem)
+TEST_F(SettingsFile, FirstStartStoresTheDefaultsReadably)
 {
     ASSERT_TRUE(dir.isValid());
     EXPECT_EQ(Load(), Settings::Defaults());
@@ -70,14 +70,6 @@ TEST_F(SettingsFile, FirstStartStoresTheDefaultsReadablyAndTheNextStartReadsThem
     const QString text = QString::fromUtf8(FileBytes());
     EXPECT_TRUE(text.contains(u"Kapitola\\r\\nČást\\r\\nKniha\\r\\nDíl"));
     EXPECT_TRUE(text.contains(u"“„\\\\“^p„"));
-
-    Settings changed = Settings::Defaults();
-    changed.noCaps = false;
-    changed.indentSize = 80;
-    changed.noGlue = {"Hlava", ""};
-    changed.smart = true;
-    SaveSettings(changed, *NewStore());
-    EXPECT_EQ(Load(), changed);
 }
 
 TEST_F(SettingsFile, IndentSizeKeepsTheLowByteAndIsWrittenBackReduced)
@@ -116,7 +108,7 @@ TEST_F(SettingsFile, StoredFlagsAndListsReadAsTheirTextSaysAndMissingOnesAreFill
     EXPECT_EQ(Stored("AutoReplace"), "a\r\nb\r\nc\r\n");
 }
 
-TEST_F(SettingsFile, EveryByteValueComesBackExactly)
+TEST_F(SettingsFile, SavedSettingsAndEveryByteValueComeBackExactly)
 {
     std::string allBytes;
     for (int byte = 1; byte < 256; ++byte)
@@ -124,10 +116,15 @@ TEST_F(SettingsFile, EveryByteValueComesBackExactly)
     NewStore()->WriteString(kSettingsSection, "Everything", allBytes);
     EXPECT_EQ(NewStore()->ReadString(kSettingsSection, "Everything", ""), allBytes);
 
-    // Entries that mean something to the file format stay plain text.
+    // Saved settings are read back as they were; entries that mean something to the file
+    // format stay plain text.
     const Settings settings{
-        .noGlue = {"x"},
-        .autoReplace = {" leading", "trailing ", "@at", "\"quoted\"", "a;b,c=d", "back\\slash\\", "[x]", "#c"}};
+        .noGlue = {"Hlava", ""},
+        .autoReplace = {" leading", "trailing ", "@at", "\"quoted\"", "a;b,c=d", "back\\slash\\", "[x]", "#c"},
+        .noCaps = false,
+        .indent = true,
+        .indentSize = 80,
+        .smart = true};
     SaveSettings(settings, *NewStore());
     EXPECT_EQ(Load(), settings);
 }
@@ -137,13 +134,15 @@ TEST_F(SettingsFile, AValueOfAnotherTypeStopsLoadingWhereItStandsAndWritesNothin
     StoreBytes("NoCaps", "0");
     Store("Indent size", 5);  // stored as @Variant(...)
     const QByteArray before = FileBytes();
-    Settings settings{.noGlue = {"kept"}, .noCaps = true, .indent = false, .indentSize = 99};
+    Settings settings{
+        .noGlue = {"kept"}, .autoReplace = {"kept too"}, .noCaps = true, .indent = false, .indentSize = 99};
     auto store = NewStore();
     EXPECT_THAT([&] { LoadSettings(settings, *store); }, Fails("Invalid data type for 'Indent size'"));
     EXPECT_FALSE(settings.noCaps);  // read before the failure
     EXPECT_TRUE(settings.indent);   // missing before the failure, so the default
     EXPECT_EQ(settings.indentSize, 99);
     EXPECT_EQ(settings.noGlue, List{"kept"});
+    EXPECT_EQ(settings.autoReplace, List{"kept too"});
     EXPECT_EQ(FileBytes(), before);
     EXPECT_EQ(store->OpenCount(), 0);
 
@@ -178,7 +177,7 @@ TEST_F(SettingsFile, UnreadableOrUnwritableFileNamesTheValueAndKeepsTheFile)
     EXPECT_EQ(FileBytes(), before);
 }
 
-TEST(SettingsPersistence, SavingStopsAtTheFailingValueAndKeepsWhatWasWritten)
+TEST(SettingsPersistence, SavingOpensTheKeyOnceAndStopsAtTheFailingValueKeepingWhatWasWritten)
 {
     FakeSettingsBackend::Log log;
     SettingsStore store(std::make_unique<FakeSettingsBackend>(log));
@@ -187,5 +186,10 @@ TEST(SettingsPersistence, SavingStopsAtTheFailingValueAndKeepsWhatWasWritten)
     const std::map<std::string, std::string> written{{"NoCaps", "1"}, {"Indent", "1"}, {"Indent size", "4"}};
     EXPECT_EQ(log.values, written);
     EXPECT_EQ(store.OpenCount(), 0);
-    EXPECT_EQ(log.opens, log.closes);
+    EXPECT_EQ(log.opens, 1);
+    EXPECT_EQ(log.closes, 1);
+
+    store.SetKeyName("\\unopenable\\");  // the backslashes around it are dropped
+    EXPECT_THROW(store.Open(), ESettingsError);
+    EXPECT_EQ(store.OpenCount(), 0);
 }

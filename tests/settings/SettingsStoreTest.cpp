@@ -38,27 +38,6 @@ TEST(Settings, ListsConvertToAndFromTheirStoredText)
     EXPECT_EQ(TextToList(ListToText({"a", "", "b", ""})), (List{"a", "", "b", ""}));
 }
 
-TEST(SettingsStore, OpenAndCloseNestAndAFailedOpenLeavesItClosed)
-{
-    FakeSettingsBackend::Log log;
-    SettingsStore store(std::make_unique<FakeSettingsBackend>(log));
-    store.SetKeyName("\\\\Software\\Zuvra\\\\");
-    store.Open();
-    store.Open();
-    store.Close();
-    EXPECT_EQ(log.closes, 0);
-    store.Close();
-    store.Close();  // already at 0: nothing to close
-    EXPECT_EQ(store.OpenCount(), 0);
-    EXPECT_EQ(log.opens, 1);
-    EXPECT_EQ(log.closes, 1);
-    EXPECT_EQ(log.keyName, "Software\\Zuvra");
-
-    store.SetKeyName("unopenable");
-    EXPECT_THROW(store.Open(), ESettingsError);
-    EXPECT_EQ(store.OpenCount(), 0);
-}
-
 TEST(SettingsStore, IntegerParsesSignsHexAndLeadingSpacesOnly)
 {
     const std::pair<std::string, std::optional<int32_t>> rows[] = {
