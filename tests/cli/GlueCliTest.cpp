@@ -15,6 +15,15 @@ using SettingsCli = CliTest;
 const std::string kTryHelp = "Zkuste „lepotex-cli glue --help“.\n";
 const std::string kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 
+// A book whose first paragraph the rule "x\xx" makes longer than the editor allows.
+std::string GrowingBook()
+{
+    std::string words;
+    for (int i = 0; i < 16000; ++i)
+        words += "x ";
+    return words + "\r\nb\r\n";
+}
+
 // The expected files were checked line by line against the rules of the two commands:
 //
 // mlyn.txt, glued with the default settings, gives mlyn.glued.txt because
@@ -162,12 +171,7 @@ TEST_F(GlueCli, FileErrorsRefusalsAndEditorErrorsAreCzechWithTheirStatusAndWrite
 {
     Write("in.txt", "ahoj\r\nsvěte\r\n");
     Write("one.txt", "");  // a loaded file ends in an empty paragraph, so only this is one line
-    Write("long.txt", [] {
-        std::string words;
-        for (int i = 0; i < 16000; ++i)
-            words += "x ";
-        return words + "\r\nb\r\n";
-    }());
+    Write("long.txt", GrowingBook());
     Write("rules.txt", "x\\xx\r\n");
     fs::create_directories(dir / "knihy");
     fs::create_directories(dir / "rules");
@@ -260,10 +264,7 @@ TEST_F(GlueCli, ABatchGoesOnPastAFailingFileAndEndsWithItsGravestStatus)
     EXPECT_TRUE(fs::is_empty(dir / "b.txt"));
 
     // An editor error (4) outranks both.
-    std::string words;
-    for (int i = 0; i < 16000; ++i)
-        words += "x ";
-    Write("long.txt", words + "\r\nb\r\n");
+    Write("long.txt", GrowingBook());
     Write("rules.txt", "x\\xx\r\n");
     EXPECT_EQ(Cli("glue --defaults --rules rules.txt --output-dir out nic.txt long.txt b.txt").status, 4);
 }
