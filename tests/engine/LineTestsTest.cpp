@@ -18,27 +18,21 @@ Settings TestSettings()
 
 TEST(LineTests, RecognisesPageNumbersBetweenDashes)
 {
-    for (const char* yes : {"- 12 -", "-12-", "-5-", "- 7 -", "- -3 -", "-\t9\x01-", "-$FF-", "-0x1f-", "-x10-",
-                            "- +4 -", "-2147483647-", "--2147483648-", "-0xFFFFFFFF-"}) {
-        SCOPED_TRACE(yes);
-        EXPECT_TRUE(IsPageNumberLine(yes));
-    }
-    for (const char* no : {"", "-", "--", "- -", "12", "- 12", "- 12 a -", "-12a-", "-2147483648-",
-                           "--2147483649-", "-0x100000000-", "-0x-", "-$-", "-+-", "- 1 2 -", "-12-x"}) {
-        SCOPED_TRACE(no);
-        EXPECT_FALSE(IsPageNumberLine(no));
-    }
+    for (const char* yes : {"- 12 -", "-5-", "- -3 -", "-\t9\x01-", "-$FF-", "-0x1f-", "-x10-", "- +4 -",
+                            "-2147483647-", "--2147483648-", "-0xFFFFFFFF-"})
+        EXPECT_TRUE(IsPageNumberLine(yes)) << yes;
+    for (const char* no : {"", "-", "--", "12", "- 12", "-12a-", "-2147483648-", "--2147483649-", "-0x100000000-",
+                           "-0x-", "- 1 2 -", "-12-x"})
+        EXPECT_FALSE(IsPageNumberLine(no)) << no;
 }
 
 TEST(LineTests, HyphenatedBreakNeedsThreeCharactersAndLowercaseContinuation)
 {
-    EXPECT_TRUE(IsHyphenatedBreak("slo-", "vo"));
     EXPECT_TRUE(IsHyphenatedBreak("slo-", "\xE8" "lov\xECk"));  // č is lowercase
     EXPECT_FALSE(IsHyphenatedBreak("slo -", "vo"));
     EXPECT_FALSE(IsHyphenatedBreak("a-", "vo"));
     EXPECT_FALSE(IsHyphenatedBreak("slo-", "Vo"));
     EXPECT_FALSE(IsHyphenatedBreak("slo-", "1"));
-    EXPECT_FALSE(IsHyphenatedBreak("slo", "vo"));
     EXPECT_FALSE(IsHyphenatedBreak("slo-", "\xC4" "a"));  // a Czech-less letter is in no set
 }
 
@@ -53,7 +47,6 @@ TEST(LineTests, CanGlueLinesFollowsTheRulesInOrder)
         {"\xF8" "ekl:", "\x84" "Poj\xEF", false},
         {"strana 12", "pokra\xE8uje", false},
         {"strana", "3 dny", false},
-        {"konec\x93", "a pak", true},
         {"konec\x94", "A pak", true},      // the right quote is no sentence end
         {"konec\x85", "Pak", true},        // nor the ellipsis
         {"slo-", "Vo", false},
@@ -61,15 +54,11 @@ TEST(LineTests, CanGlueLinesFollowsTheRulesInOrder)
         {"Kapitolami", "text", false},     // prefix, not whole word
         {"KAPITOLA", "text", false},       // all capitals
         {"text", "XII", false},
-        {"text", "123", false},
         {"KAPITOLA PRVN\xCD", "text", true},  // a space: not all capitals
-        {"\xC8\xE1st", "text", false},
         {"text", "\x8A" "KOLA", false},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.upper) + " | " + row.lower);
-        EXPECT_EQ(CanGlueLines(row.upper, row.lower, s), row.glued);
-    }
+    for (const Row& row : rows)
+        EXPECT_EQ(CanGlueLines(row.upper, row.lower, s), row.glued) << row.upper << " | " << row.lower;
     Settings noCaps = s;
     noCaps.noCaps = false;
     EXPECT_TRUE(CanGlueLines("KAPITOLA", "text", noCaps));
@@ -81,14 +70,9 @@ TEST(LineTests, ListOperationsJoinAndRemoveLiterally)
     WorkingList list = {"abc ", "def", "x"};
     JoinLines(list, 0);
     EXPECT_EQ(list, (WorkingList{"abc  def", "x"}));
-
     list = {"slo-", "", "", "vo", "dal"};
     JoinHyphenatedLines(list, 0);
     EXPECT_EQ(list, (WorkingList{"slovo", "dal"}));
-
-    list = {"a", "b", "c"};
-    DeleteLine(list, 1);
-    EXPECT_EQ(list, (WorkingList{"a", "c"}));
 }
 
 // Short entries and lines over few bytes, so that entries begin one another, repeat, and

@@ -16,42 +16,34 @@
 namespace lepotex {
 namespace {
 
-// A small hand-made book: paragraphs of plain words (no hyphen, no digit), wrapped greedily.
-struct Book {
-    std::vector<std::string> paragraphs;
-    std::vector<std::string> lines;
+using Lines = std::vector<std::string>;
 
-    std::vector<std::string_view> Views() const { return {lines.begin(), lines.end()}; }
-};
-
-std::vector<std::string> Paragraphs(int count, unsigned seed)
+// Paragraphs of plain words (no hyphen, no digit), in Windows-1250.
+Lines Paragraphs(int count, unsigned seed)
 {
     static const char* const words[] = {"a", "les", "domov", "cesta", "okno", "zahrada", "dlouho", "ticho",
                                         "kámen", "voda", "večer", "srdce", "přítel", "hvězda", "mlynář"};
     std::mt19937 rng(seed);
-    std::vector<std::string> out;
+    Lines out;
     for (int p = 0; p < count; ++p) {
         std::string text = "Pak";
-        const int n = 8 + int(rng() % 40);
-        for (int w = 0; w < n; ++w)
+        for (int w = 8 + int(rng() % 40); w > 0; --w)
             text += std::string(" ") + words[rng() % std::size(words)];
         out.push_back(Utf8ToWindows1250(text + "."));
     }
     return out;
 }
 
-// Lays the paragraphs out at `width`; `indent` spaces mark a paragraph, or a blank line when
-// `blank`, or nothing.
-Book Wrap(int paragraphs, std::size_t width, std::size_t indent, bool blank, unsigned seed = 7)
+// A small hand-made book: the paragraphs wrapped greedily at `width`; `indent` spaces mark a
+// paragraph, or a blank line when `blank`, or nothing.
+Lines Wrap(int paragraphs, std::size_t width, std::size_t indent, bool blank, unsigned seed = 7)
 {
-    Book book;
-    book.paragraphs = Paragraphs(paragraphs, seed);
-    for (const std::string& paragraph : book.paragraphs) {
-        if (blank && !book.lines.empty())
-            book.lines.emplace_back();
+    Lines lines;
+    for (const std::string& paragraph : Paragraphs(paragraphs, seed)) {
+        if (blank && !lines.empty())
+            lines.emplace_back();
         std::string line(indent, ' ');
-        std::size_t at = 0;
-        while (at < paragraph.size()) {
+        for (std::size_t at = 0; at < paragraph.size();) {
             const std::size_t end = std::min(paragraph.find(' ', at), paragraph.size());
             const std::string word = paragraph.substr(at, end - at);
             at = end + 1;
@@ -60,24 +52,40 @@ Book Wrap(int paragraphs, std::size_t width, std::size_t indent, bool blank, uns
             } else if (line.size() + 1 + word.size() <= width) {
                 line += ' ' + word;
             } else {
-                book.lines.push_back(line);
+                lines.push_back(line);
                 line = word;
             }
         }
-        book.lines.push_back(line);
+        lines.push_back(line);
     }
-    return book;
+    return lines;
+}
+
+Layout Analyse(const Lines& lines)
+{
+    const std::vector<std::string_view> views(lines.begin(), lines.end());
+    return AnalyseLayout(views);
+}
+
+std::vector<std::size_t> PageLinesOf(const Lines& lines)
+{
+    const Layout layout = Analyse(lines);
+    std::vector<std::size_t> found;
+    for (std::size_t i = 0; i < layout.roles.size(); ++i)
+        if (layout.roles[i] == LineRole::PageLine)
+            found.push_back(i);
+    return found;
 }
 
 // Puts `page(n)` after every `every` non-blank lines, n counting from 3; returns their indices.
-std::vector<std::size_t> AddPages(Book& book, int every, const std::function<std::string(int)>& page,
+std::vector<std::size_t> AddPages(Lines& lines, int every, const std::function<std::string(int)>& page,
                                   bool blanks = false)
 {
-    std::vector<std::string> out;
+    Lines out;
     std::vector<std::size_t> pageLines;
     int count = 0;
     int number = 3;
-    for (const std::string& line : book.lines) {
+    for (const std::string& line : lines) {
         out.push_back(line);
         if (!line.empty() && ++count == every) {
             if (blanks)
@@ -89,39 +97,24 @@ std::vector<std::size_t> AddPages(Book& book, int every, const std::function<std
             count = 0;
         }
     }
-    book.lines = out;
+    lines = out;
     return pageLines;
 }
 
-std::vector<std::size_t> PageLinesOf(const Layout& layout)
-{
-    std::vector<std::size_t> found;
-    for (std::size_t i = 0; i < layout.roles.size(); ++i)
-        if (layout.roles[i] == LineRole::PageLine)
-            found.push_back(i);
-    return found;
-}
-
-TEST(LayoutAnalysis, WidthIsThatOfFullLinesIndentIncludedAndNoneForUnwrappedText)
+TEST(LayoutAnalysis, WidthAndParagraphMarkAreWhatTheLinesShow)
 {
     for (const std::size_t width : {33u, 52u, 90u}) {
-        SCOPED_TRACE(width);
-        EXPECT_EQ(AnalyseLayout(Wrap(60, width, 0, true).Views()).width, int32_t(width));
-        EXPECT_EQ(AnalyseLayout(Wrap(60, width, 8, false).Views()).width, int32_t(width));
+        EXPECT_EQ(Analyse(Wrap(60, width, 0, true)).width, int32_t(width));
+        EXPECT_EQ(Analyse(Wrap(60, width, 8, false)).width, int32_t(width)) << "the indent included";
     }
-    const Book unwrapped{{}, Paragraphs(60, 3)};
-    EXPECT_EQ(AnalyseLayout(unwrapped.Views()).width, 0);
-}
-
-TEST(LayoutAnalysis, ParagraphMarkIsTheIndentTheBlankLineOrNeither)
-{
+    EXPECT_EQ(Analyse(Paragraphs(60, 3)).width, 0);  // unwrapped
     for (const std::size_t indent : {1u, 4u, 8u}) {
-        const Layout layout = AnalyseLayout(Wrap(60, 60, indent, false).Views());
+        const Layout layout = Analyse(Wrap(60, 60, indent, false));
         EXPECT_EQ(layout.mark, ParagraphMark::Indent);
         EXPECT_EQ(layout.indent, int32_t(indent));
     }
-    EXPECT_EQ(AnalyseLayout(Wrap(60, 60, 0, true).Views()).mark, ParagraphMark::Blank);
-    EXPECT_EQ(AnalyseLayout(Wrap(60, 60, 0, false).Views()).mark, ParagraphMark::Neither);
+    EXPECT_EQ(Analyse(Wrap(60, 60, 0, true)).mark, ParagraphMark::Blank);
+    EXPECT_EQ(Analyse(Wrap(60, 60, 0, false)).mark, ParagraphMark::Neither);
 }
 
 TEST(LayoutAnalysis, PageLinesOfEveryUsualFormGoAndOnlyThey)
@@ -139,11 +132,10 @@ TEST(LayoutAnalysis, PageLinesOfEveryUsualFormGoAndOnlyThey)
         [](int n) { return n % 2 ? "Zahrada   " + std::to_string(n) : std::to_string(n) + "   Jan Novák"; },
         [](int n) { return std::string(n % 2 ? "Zahrada" : "Jan Novák"); },
     };
-    for (std::size_t f = 0; f < forms.size(); ++f) {
-        SCOPED_TRACE(forms[f](12));
-        Book book = Wrap(80, 48, 3, false);
-        const std::vector<std::size_t> pages = AddPages(book, 14, forms[f]);
-        EXPECT_EQ(PageLinesOf(AnalyseLayout(book.Views())), pages);
+    for (const auto& form : forms) {
+        Lines book = Wrap(80, 48, 3, false);
+        const std::vector<std::size_t> pages = AddPages(book, 14, form);
+        EXPECT_EQ(PageLinesOf(book), pages) << form(12);
     }
 }
 
@@ -152,28 +144,27 @@ TEST(LayoutAnalysis, ChapterNumbersRefrainsAndATitleLikeTheHeaderStay)
     // Chapter headings "1", "2", ... and Roman ones between blank lines at uneven distances, a
     // refrain four times close together, a chapter titled like the running header; then the
     // header every 14 non-blank lines.
-    const Book text = Wrap(80, 48, 0, true);
-    Book book;
-    book.lines = {"Zahrada", ""};  // the book's title, as the header reads
+    const Lines text = Wrap(80, 48, 0, true);
+    Lines book = {"Zahrada", ""};  // the book's title, as the header reads
     int chapter = 1;
-    for (std::size_t i = 0; i < text.lines.size(); ++i) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
         if (i % (40 + 13 * (chapter % 4)) == 0) {
             for (const std::string& heading : {std::to_string(chapter), std::string(chapter % 2 ? "XII" : "IV")})
-                book.lines.insert(book.lines.end(), {"", "", heading, ""});
+                book.insert(book.end(), {"", "", heading, ""});
             if (chapter == 3)
-                book.lines.insert(book.lines.end(), {"", "Zahrada", ""});
+                book.insert(book.end(), {"", "Zahrada", ""});
             if (chapter == 2)
                 for (int r = 0; r < 4; ++r)
-                    book.lines.insert(book.lines.end(), {"", "Hej, hop, tralala!", "a les a voda", ""});
+                    book.insert(book.end(), {"", "Hej, hop, tralala!", "a les a voda", ""});
             ++chapter;
         }
-        book.lines.push_back(text.lines[i]);
+        book.push_back(text[i]);
     }
     const std::vector<std::size_t> pages = AddPages(book, 14, [](int) { return std::string("Zahrada"); });
-    const Layout layout = AnalyseLayout(book.Views());
-    EXPECT_EQ(PageLinesOf(layout), pages);
-    for (std::size_t i = 0; i < book.lines.size(); ++i) {
-        const std::string& line = book.lines[i];
+    const Layout layout = Analyse(book);
+    EXPECT_EQ(PageLinesOf(book), pages);
+    for (std::size_t i = 0; i < book.size(); ++i) {
+        const std::string& line = book[i];
         const bool number = !line.empty() && line.find_first_not_of("0123456789") == std::string::npos;
         if (number || line == "XII" || line == "IV" || line.starts_with("Hej") || i == 0) {
             EXPECT_EQ(layout.roles[i], LineRole::Text) << i << ": " << line;
@@ -235,27 +226,20 @@ TEST(SmartGlue, AHyphenGoesOnlyAtALegalCzechBreakUnlessTheBookSaysOtherwise)
     EXPECT_FALSE(HyphenKept(w("ko-"), w("kosa"), hyphenator, {0, 0, 0}));
 }
 
-std::string Utf8Book(const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + "\r\n";
-    return text;
-}
-
 TEST(SmartGlue, SlepitChytreRestoresAWrappedBookWithPagesAndHyphens)
 {
     // The book as its author wrote it, then broken at 40 columns with hyphens, an indent of 2
     // and a running header with blank lines around it.
-    Book book = Wrap(30, 40, 2, false, 11);
+    Lines book = Wrap(30, 40, 2, false, 11);
     std::size_t broken = 0;
-    while (book.lines[broken + 1].starts_with(' ') || book.lines[broken].size() > 34)
+    while (book[broken + 1].starts_with(' ') || book[broken].size() > 34)
         ++broken;
-    book.lines[broken] += " sou-";
-    book.lines[broken + 1] = Utf8ToWindows1250("sedé ") + book.lines[broken + 1];
+    book[broken] += " sou-";
+    book[broken + 1] = Utf8ToWindows1250("sedé ") + book[broken + 1];
     AddPages(book, 12, [](int n) { return "          Jan Novák: Zahrada, " + std::to_string(n); }, true);
     TextEditor editor;
-    ASSERT_EQ(editor.InsertText(Utf8Book(book.lines)), 0);
+    for (const std::string& line : book)
+        ASSERT_EQ(editor.InsertText(line + "\r\n"), 0);
     Settings settings = Settings::Defaults();
     settings.autoReplace.clear();
     settings.indent = false;
@@ -263,21 +247,15 @@ TEST(SmartGlue, SlepitChytreRestoresAWrappedBookWithPagesAndHyphens)
     ASSERT_EQ(SlepitChytreExecute(editor, settings, reporter).outcome, GlueOutcome::Done);
 
     // The joined "sousedé" stands where the hyphen broke it.
-    std::string text = editor.Text();
+    const std::string text = editor.Text();
     EXPECT_NE(text.find(Utf8ToWindows1250("sousedé")), std::string::npos);
     EXPECT_EQ(text.find("Zahrada,"), std::string::npos);
     EXPECT_EQ(text.find("- "), std::string::npos);
     std::size_t paragraphs = 0;
     for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos; at += 2)
         ++paragraphs;
-    EXPECT_EQ(paragraphs, book.paragraphs.size() + 1);  // and the write-back's last empty one
+    EXPECT_EQ(paragraphs, 30u + 1);  // and the write-back's last empty one
 }
-
-}  // namespace
-}  // namespace lepotex
-
-namespace lepotex {
-namespace {
 
 TEST(SmartGlue, AWordBrokenAtAHyphenGoesOnAfterBlankLinesAndAKeptHyphenJoinsWithoutSpace)
 {
@@ -293,49 +271,40 @@ TEST(SmartGlue, AWordBrokenAtAHyphenGoesOnAfterBlankLinesAndAKeptHyphenJoinsWith
     EXPECT_EQ(list, WorkingList{Utf8ToWindows1250("Byla to vzdálenost veliká, česko-německá a je-li. Česko-německá!")});
 }
 
-}  // namespace
-}  // namespace lepotex
-
-namespace lepotex {
-namespace {
-
 TEST(LayoutAnalysis, ShortPagesAtChapterEndsStillCountButEvenlySpacedChapterNumbersDoNot)
 {
     // Chapters of some 50 to 60 lines, each ending at a paragraph's end and a page early;
     // pages of 14 lines.
-    Book book;
-    const Book text = Wrap(60, 48, 3, false);
+    Lines book;
+    Lines chapters;  // the same without page numbers
     std::vector<std::size_t> pages;
     int count = 0;
     int page = 5;
     int chapter = 1;
     int inChapter = 0;
-    for (const std::string& line : text.lines) {
+    const auto addPage = [&] {
+        pages.push_back(book.size());
+        book.push_back(std::to_string(page++));
+        count = 0;
+    };
+    for (const std::string& line : Wrap(60, 48, 3, false)) {
         if (inChapter++ >= 50 + 2 * (chapter % 5) && line.starts_with(' ')) {
-            if (count > 0) {
-                pages.push_back(book.lines.size());
-                book.lines.push_back(std::to_string(page++));
-                count = 0;
-            }
-            book.lines.insert(book.lines.end(), {"", "", std::to_string(chapter++), ""});
+            if (count > 0)
+                addPage();
+            for (Lines* lines : {&book, &chapters})
+                lines->insert(lines->end(), {"", "", std::to_string(chapter), ""});
+            ++chapter;
             inChapter = 0;
         }
-        book.lines.push_back(line);
-        if (++count == 14) {
-            pages.push_back(book.lines.size());
-            book.lines.push_back(std::to_string(page++));
-            count = 0;
-        }
+        book.push_back(line);
+        chapters.push_back(line);
+        if (++count == 14)
+            addPage();
     }
-    EXPECT_EQ(PageLinesOf(AnalyseLayout(book.Views())), pages);
-
-    // The same chapters without page numbers: their numbers count up at a steady pace, but
-    // each stands between paragraphs, never inside one.
-    Book chapters;
-    for (const std::string& line : book.lines)
-        if (std::find(pages.begin(), pages.end(), &line - book.lines.data()) == pages.end())
-            chapters.lines.push_back(line);
-    EXPECT_TRUE(PageLinesOf(AnalyseLayout(chapters.Views())).empty());
+    EXPECT_EQ(PageLinesOf(book), pages);
+    // Without page numbers the chapter numbers count up at a steady pace, but each stands
+    // between paragraphs, never inside one.
+    EXPECT_TRUE(PageLinesOf(chapters).empty());
 }
 
 }  // namespace

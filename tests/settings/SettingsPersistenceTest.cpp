@@ -18,22 +18,17 @@ using List = std::vector<std::string>;
 
 namespace {
 
-auto Fails(const std::string& message)
-{
-    return testing::ThrowsMessage<ESettingsError>(message);
-}
+auto Fails(const std::string& message) { return testing::ThrowsMessage<ESettingsError>(message); }
 
-// A private configuration folder per test; the store under test and the raw file access
-// both point there, never at the user's own settings.
+// A private configuration folder per test, never the user's own settings.
 class SettingsFile : public testing::Test {
 protected:
     QString Root() const { return dir.path(); }
     QString ConfPath() const { return Root() + "/Zuvra/Lepotex 1.2.conf"; }
-
     std::unique_ptr<SettingsStore> NewStore() const
     {
-        auto backend = std::make_unique<IniSettingsBackend>(QFile::encodeName(Root()).toStdString());
-        return std::make_unique<SettingsStore>(std::move(backend));
+        return std::make_unique<SettingsStore>(
+            std::make_unique<IniSettingsBackend>(QFile::encodeName(Root()).toStdString()));
     }
     Settings Load() const
     {
@@ -65,47 +60,22 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsFile, FirstStartStoresTheDefaultsReadablyAndTheNextStartReadsThem)
+TEST_F(SettingsFile, FirstStartStoresTheDefaultsReadably)
 {
     ASSERT_TRUE(dir.isValid());
     EXPECT_EQ(Load(), Settings::Defaults());
-    EXPECT_EQ(Stored("NoCaps"), "1");
-    EXPECT_EQ(Stored("Indent"), "1");
-    EXPECT_EQ(Stored("Indent size"), "4");
+    EXPECT_EQ(Stored("NoCaps") + Stored("Indent") + Stored("Indent size") + Stored("Smart"), "1140");
     EXPECT_EQ(Stored("NoGlue"), ListToText(DefaultNoGlue()));
     EXPECT_EQ(Stored("AutoReplace"), ListToText(DefaultAutoReplace()));
-    EXPECT_EQ(Stored("Smart"), "0");
-
     const QString text = QString::fromUtf8(FileBytes());
     EXPECT_TRUE(text.contains(u"Kapitola\\r\\nČást\\r\\nKniha\\r\\nDíl"));
     EXPECT_TRUE(text.contains(u"“„\\\\“^p„"));
-
-    Settings changed = Settings::Defaults();
-    changed.noCaps = false;
-    changed.indentSize = 80;
-    changed.noGlue = {"Hlava", ""};
-    changed.smart = true;
-    SaveSettings(changed, *NewStore());
-    EXPECT_EQ(Stored("Smart"), "1");
-    EXPECT_EQ(Load(), changed);
-}
-
-TEST_F(SettingsFile, SettingsStoredBeforeSmartExistedReadItAsOff)
-{
-    StoreBytes("NoCaps", "0");
-    StoreBytes("Indent", "1");
-    Settings settings = Load();
-    EXPECT_FALSE(settings.smart);
-    EXPECT_FALSE(settings.noCaps);
-    EXPECT_EQ(Stored("Smart"), "0");  // filled in like every missing value
 }
 
 TEST_F(SettingsFile, IndentSizeKeepsTheLowByteAndIsWrittenBackReduced)
 {
     const std::tuple<std::string, uint8_t, std::string> rows[] = {
-        {"300", 44, "44"}, {"-1", 255, "255"}, {" 7", 7, "7"}, {"$10", 16, "16"},
-        {"12abc", 4, "4"}, {"", 4, "4"},      {"abc", 4, "4"},
-    };
+        {"300", 44, "44"}, {"-1", 255, "255"}, {"$10", 16, "16"}, {"12abc", 4, "4"}, {"", 4, "4"}};
     for (const auto& [stored, expected, writtenBack] : rows) {
         SCOPED_TRACE(stored);
         StoreBytes("Indent size", stored);
@@ -114,7 +84,7 @@ TEST_F(SettingsFile, IndentSizeKeepsTheLowByteAndIsWrittenBackReduced)
     }
 }
 
-TEST_F(SettingsFile, StoredFlagsAndListsReadAsTheirTextSays)
+TEST_F(SettingsFile, StoredFlagsAndListsReadAsTheirTextSaysAndMissingOnesAreFilledIn)
 {
     StoreBytes("NoCaps", "10");
     StoreBytes("Indent", "");
@@ -125,6 +95,7 @@ TEST_F(SettingsFile, StoredFlagsAndListsReadAsTheirTextSays)
     EXPECT_FALSE(settings.indent);
     EXPECT_EQ(settings.noGlue, List{""});  // one empty entry, so no defaults
     EXPECT_EQ(settings.autoReplace, DefaultAutoReplace());
+    EXPECT_EQ(Stored("Smart"), "0");  // settings stored before Smart existed read it as off
 
     StoreBytes("NoCaps", "yes");
     StoreBytes("NoGlue", "");
@@ -137,7 +108,7 @@ TEST_F(SettingsFile, StoredFlagsAndListsReadAsTheirTextSays)
     EXPECT_EQ(Stored("AutoReplace"), "a\r\nb\r\nc\r\n");
 }
 
-TEST_F(SettingsFile, EveryByteValueComesBackExactly)
+TEST_F(SettingsFile, SavedSettingsAndEveryByteValueComeBackExactly)
 {
     std::string allBytes;
     for (int byte = 1; byte < 256; ++byte)
@@ -145,30 +116,34 @@ TEST_F(SettingsFile, EveryByteValueComesBackExactly)
     NewStore()->WriteString(kSettingsSection, "Everything", allBytes);
     EXPECT_EQ(NewStore()->ReadString(kSettingsSection, "Everything", ""), allBytes);
 
-    // Entries that mean something to the file format stay plain text.
+    // Saved settings are read back as they were; entries that mean something to the file
+    // format stay plain text.
     const Settings settings{
-        .noGlue = {"x"},
-        .autoReplace = {" leading", "trailing ", "@at", "\"quoted\"", "a;b,c=d", "back\\slash\\", "[x]", "#c"}};
+        .noGlue = {"Hlava", ""},
+        .autoReplace = {" leading", "trailing ", "@at", "\"quoted\"", "a;b,c=d", "back\\slash\\", "[x]", "#c"},
+        .noCaps = false,
+        .indent = true,
+        .indentSize = 80,
+        .smart = true};
     SaveSettings(settings, *NewStore());
     EXPECT_EQ(Load(), settings);
 }
 
-TEST_F(SettingsFile, AValueOfAnotherTypeStopsLoadingWhereItStands)
+TEST_F(SettingsFile, AValueOfAnotherTypeStopsLoadingWhereItStandsAndWritesNothing)
 {
     StoreBytes("NoCaps", "0");
     Store("Indent size", 5);  // stored as @Variant(...)
     const QByteArray before = FileBytes();
     Settings settings{
         .noGlue = {"kept"}, .autoReplace = {"kept too"}, .noCaps = true, .indent = false, .indentSize = 99};
-
     auto store = NewStore();
     EXPECT_THAT([&] { LoadSettings(settings, *store); }, Fails("Invalid data type for 'Indent size'"));
-    EXPECT_FALSE(settings.noCaps);   // read before the failure
-    EXPECT_TRUE(settings.indent);    // read before the failure: missing, so the default
+    EXPECT_FALSE(settings.noCaps);  // read before the failure
+    EXPECT_TRUE(settings.indent);   // missing before the failure, so the default
     EXPECT_EQ(settings.indentSize, 99);
     EXPECT_EQ(settings.noGlue, List{"kept"});
     EXPECT_EQ(settings.autoReplace, List{"kept too"});
-    EXPECT_EQ(FileBytes(), before);  // nothing written back
+    EXPECT_EQ(FileBytes(), before);
     EXPECT_EQ(store->OpenCount(), 0);
 
     Store("Indent size", QStringList{"a", "b"});  // what unquoted commas make of a hand edit
@@ -182,8 +157,7 @@ TEST_F(SettingsFile, UnreadableOrUnwritableFileNamesTheValueAndKeepsTheFile)
     EXPECT_THAT([&] { Load(); }, Fails("Failed to get data for 'NoCaps'"));
     EXPECT_THAT([&] { SaveSettings(Settings::Defaults(), *NewStore()); }, Fails("Failed to set data for 'NoCaps'"));
     ASSERT_TRUE(QDir(Root() + "/Zuvra").removeRecursively());
-
-    // A file where the key's folder should be: reading finds nothing, writing cannot make the key.
+    // A file where the key's folder should be: the key cannot be made.
     QFile blocker(Root() + "/Zuvra");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
@@ -203,7 +177,7 @@ TEST_F(SettingsFile, UnreadableOrUnwritableFileNamesTheValueAndKeepsTheFile)
     EXPECT_EQ(FileBytes(), before);
 }
 
-TEST(SettingsPersistence, SavingStopsAtTheFailingValueAndKeepsWhatWasWritten)
+TEST(SettingsPersistence, SavingOpensTheKeyOnceAndStopsAtTheFailingValueKeepingWhatWasWritten)
 {
     FakeSettingsBackend::Log log;
     SettingsStore store(std::make_unique<FakeSettingsBackend>(log));
@@ -212,5 +186,10 @@ TEST(SettingsPersistence, SavingStopsAtTheFailingValueAndKeepsWhatWasWritten)
     const std::map<std::string, std::string> written{{"NoCaps", "1"}, {"Indent", "1"}, {"Indent size", "4"}};
     EXPECT_EQ(log.values, written);
     EXPECT_EQ(store.OpenCount(), 0);
-    EXPECT_EQ(log.opens, log.closes);
+    EXPECT_EQ(log.opens, 1);
+    EXPECT_EQ(log.closes, 1);
+
+    store.SetKeyName("\\unopenable\\");  // the backslashes around it are dropped
+    EXPECT_THROW(store.Open(), ESettingsError);
+    EXPECT_EQ(store.OpenCount(), 0);
 }

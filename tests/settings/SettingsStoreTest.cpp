@@ -2,60 +2,54 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/SettingsError.h"
 #include "FakeSettingsBackend.h"
+#include "settings/Settings.h"
+#include "settings/SettingsError.h"
 
 using namespace lepotex;
+using List = std::vector<std::string>;
 
-TEST(SettingsStore, OpenAndCloseNestAndTheKeyIsOpenedOnce)
+TEST(Settings, DefaultsAreTheExactWindows1250Bytes)
 {
-    FakeSettingsBackend::Log log;
-    SettingsStore store(std::make_unique<FakeSettingsBackend>(log));
-    store.SetKeyName("\\\\Software\\Zuvra\\\\");
-    EXPECT_EQ(store.KeyName(), "Software\\Zuvra");
+    const Settings defaults = Settings::Defaults();
+    EXPECT_TRUE(defaults.noCaps && defaults.indent && !defaults.smart);
+    EXPECT_EQ(defaults.indentSize, 4);
+    ASSERT_EQ(defaults.noGlue.size(), 16u);
+    EXPECT_EQ(defaults.noGlue[1], "\xC8\xE1st");
+    EXPECT_EQ(defaults.noGlue[12], "All rights reserved");
+    EXPECT_EQ(defaults.noGlue[15], "PROLOG");
+    // Rules 2 and 7 as their byte listings; rules 3 to 6 put one to four spaces between the marks.
+    EXPECT_EQ(defaults.autoReplace, (List{"sena\\se na", "\x93\x84\x5C\x93\x5E\x70\x84", "\x93 \x84\\\x93^p\x84",
+                                          "\x93  \x84\\\x93^p\x84", "\x93   \x84\\\x93^p\x84",
+                                          "\x93    \x84\\\x93^p\x84", "\x2C\x2C\x5C\x84"}));
+}
 
-    store.Open();
-    store.Open();
-    EXPECT_EQ(store.ReadString("s", "missing", "dflt"), "dflt");
-    store.Close();
-    EXPECT_EQ(log.closes, 0);
-    store.Close();
-    EXPECT_EQ(log.opens, 1);
-    EXPECT_EQ(log.closes, 1);
-    EXPECT_EQ(log.keyName, "Software\\Zuvra");
-    store.Close();  // already at 0: nothing to close
-    EXPECT_EQ(store.OpenCount(), 0);
-    EXPECT_EQ(log.closes, 1);
-
-    store.WriteString("s", "v", "x");  // a call outside Open brackets itself
-    EXPECT_EQ(log.opens, 2);
-    EXPECT_EQ(log.closes, 2);
-
-    store.SetKeyName("unopenable");
-    EXPECT_THROW(store.Open(), ESettingsError);
-    EXPECT_EQ(store.OpenCount(), 0);
-    store.SetKeyName("\\\\");
-    EXPECT_EQ(store.KeyName(), "");
+TEST(Settings, ListsConvertToAndFromTheirStoredText)
+{
+    const std::pair<std::string, List> rows[] = {
+        {"", {}}, {"Kapitola\r\n", {"Kapitola"}}, {"\r\n", {""}}, {"a\nb\rc", {"a", "b", "c"}},
+        {"a\n\rb", {"a", "", "b"}},  // LF then CR are two breaks
+        {"a\r\r\nb", {"a", "", "b"}}, {std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
+        {" a \t\r\n", {" a \t"}},  // entries are never trimmed
+    };
+    for (const auto& [text, list] : rows)
+        EXPECT_EQ(TextToList(text), list) << testing::PrintToString(text);
+    EXPECT_EQ(ListToText({"a", "", "b", ""}), "a\r\n\r\nb\r\n\r\n");
+    EXPECT_EQ(TextToList(ListToText({"a", "", "b", ""})), (List{"a", "", "b", ""}));
 }
 
 TEST(SettingsStore, IntegerParsesSignsHexAndLeadingSpacesOnly)
 {
     const std::pair<std::string, std::optional<int32_t>> rows[] = {
-        {"4", 4}, {" 7", 7}, {"   -12", -12}, {"+5", 5}, {"007", 7}, {"300", 300},
-        {"$10", 16}, {"x1F", 31}, {"X1f", 31}, {"0x10", 16}, {"0X7fffffff", INT32_MAX},
-        {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN},
-        {"", std::nullopt}, {"abc", std::nullopt}, {"12abc", std::nullopt}, {"7 ", std::nullopt},
-        {"\t7", std::nullopt}, {"2147483648", std::nullopt}, {"-2147483649", std::nullopt},
-        {"$80000000", std::nullopt}, {"99999999999999999999", std::nullopt}, {"--1", std::nullopt},
-        {"+-1", std::nullopt}, {"-$10", std::nullopt}, {"$-10", std::nullopt}, {"$", std::nullopt},
-        {"0x", std::nullopt}, {"- 1", std::nullopt}, {"1 2", std::nullopt},
+        {" 7", 7}, {"   -12", -12}, {"+5", 5}, {"$10", 16}, {"x1F", 31}, {"0X7fffffff", INT32_MAX},
+        {"-2147483648", INT32_MIN}, {"", std::nullopt}, {"12abc", std::nullopt}, {"7 ", std::nullopt},
+        {"\t7", std::nullopt}, {"2147483648", std::nullopt}, {"$80000000", std::nullopt},
+        {"99999999999999999999", std::nullopt}, {"--1", std::nullopt}, {"$-10", std::nullopt}, {"0x", std::nullopt},
     };
-    for (const auto& [text, expected] : rows) {
-        SCOPED_TRACE(text);
-        EXPECT_EQ(ParseStoredInteger(text), expected);
-    }
+    for (const auto& [text, expected] : rows)
+        EXPECT_EQ(ParseStoredInteger(text), expected) << text;
 
-    // Stored text ends at its first NUL; the file tests cover the fallback and the write-back.
+    // Stored text ends at its first NUL.
     FakeSettingsBackend::Log log;
     log.values["T"] = std::string("1\0" "2", 3);
     EXPECT_EQ(SettingsStore(std::make_unique<FakeSettingsBackend>(log)).ReadInteger("s", "T", 4), 1);

@@ -1,0 +1,78 @@
+#pragma once
+// Runs the lepotex-cli binary from a shell in a folder of its own per test, with a settings
+// folder of its own, so that the user's files and settings are never touched.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace lepotex::clitest {
+
+namespace fs = std::filesystem;
+
+inline std::string ReadFile(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteFile(const fs::path& path, const std::string& bytes)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // A name of its own on every run, so that two runs on one machine cannot meet.
+        std::string name = (fs::temp_directory_path() / "lepotex-cli-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(name.data()), nullptr);
+        dir = name;
+        fs::create_directories(dir / "config");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs shell lines in the test folder, $CLI being the binary; their standard output and
+    // error are taken unless they redirect them themselves, and standard input is empty.
+    CliRun Run(const std::string& lines)
+    {
+        WriteFile(dir / "script.sh", "cd '" + dir.string() + "'\nexport XDG_CONFIG_HOME='" +
+                                         (dir / "config").string() + "' HOME='" + dir.string() +
+                                         "'\nexport CLI='" LEPOTEX_CLI "'\n" + lines + "\n");
+        const std::string command = "bash '" + (dir / "script.sh").string() + "' >'" + (dir / "stdout.txt").string() +
+                                    "' 2>'" + (dir / "stderr.txt").string() + "' </dev/null";
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir / "stdout.txt"), ReadFile(dir / "stderr.txt")};
+    }
+    // Runs the binary with its arguments, after a command (such as timeout) that runs it.
+    CliRun Cli(const std::string& args, const std::string& runner = "") { return Run(runner + "\"$CLI\" " + args); }
+
+    // Runs the binary and checks its exit status and the whole of its standard error.
+    void ExpectFailure(const std::string& args, int status, const std::string& err, const std::string& runner = "")
+    {
+        const CliRun run = Cli(args, runner);
+        EXPECT_EQ(run.status, status) << args;
+        EXPECT_EQ(run.err, err) << args;
+    }
+
+    std::string File(const std::string& name) const { return ReadFile(dir / name); }
+    void Write(const std::string& name, const std::string& bytes) const { WriteFile(dir / name, bytes); }
+    fs::path ConfPath() const { return dir / "config" / "Zuvra" / "Lepotex 1.2.conf"; }
+
+    fs::path dir;
+};
+
+}  // namespace lepotex::clitest
