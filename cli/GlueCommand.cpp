@@ -461,9 +461,10 @@ int RunBatch(const Options& o, const Settings& settings, std::ostream& err)
     if (terminal)
         err << "\r\x1b[K";
     const auto count = [&](int status) { return std::count(statuses.begin(), statuses.end(), status); };
-    err << "Hotovo: " << count(kExitOk) << " slepeno, " << count(kExitRefused) << " odmítnuto, "
-        << count(kExitFile) << " chyb souboru, " << count(kExitEditor) << " chyb editoru (z "
-        << o.files.size() << ").\n";
+    // Each count after its word, so that the Czech reads right for any number.
+    err << "Hotovo (souborů " << o.files.size() << "): slepeno " << count(kExitOk) << ", odmítnuto "
+        << count(kExitRefused) << ", chyby souboru " << count(kExitFile) << ", chyby editoru "
+        << count(kExitEditor) << ".\n";
     return *std::max_element(statuses.begin(), statuses.end(),
                              [](int a, int b) { return Gravity(a) < Gravity(b); });
 }

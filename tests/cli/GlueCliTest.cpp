@@ -258,7 +258,7 @@ TEST_F(GlueCli, ABatchGoesOnPastAFailingFileAndEndsWithItsGravestStatus)
     // Refused (3) and a file error (2): the file error, which needs the user, wins.
     run = Cli("glue --defaults -j 1 --in-place a.txt b.txt nic.txt");
     EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.err.find("Hotovo: 1 slepeno, 1 odmítnuto, 1 chyb souboru, 0 chyb editoru (z 3)."), std::string::npos)
+    EXPECT_NE(run.err.find("Hotovo (souborů 3): slepeno 1, odmítnuto 1, chyby souboru 1, chyby editoru 0."), std::string::npos)
         << run.err;
     EXPECT_EQ(File("a.txt"), "   ahoj světe\r\n\r\n");
     EXPECT_TRUE(fs::is_empty(dir / "b.txt"));
