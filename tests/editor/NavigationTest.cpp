@@ -1,4 +1,4 @@
-// The caret keys' targets, the word of a double click, the paste pre-check and the paragraph
+// Where word moves stop, the word of a double click, the paste pre-check and the paragraph
 // restore, headless.
 #include "editor/TextEditor.h"
 
@@ -14,14 +14,11 @@ namespace {
 
 using namespace test;
 
-TEST(Navigation, CharAndWordMovesCrossParagraphsAndStopAtSearchDelimiters)
+// The view's key table tests walk the plainer cases.
+TEST(Navigation, WordMovesCrossParagraphsAndStopAtSearchDelimiters)
 {
     TextEditor editor;
     ASSERT_EQ(editor.InsertText(Utf8ToWindows1250("Žluťoučký kůň, \"úpěl\"\r\nx-y")), 0);
-    // A paragraph's start leads to the end of the one before, and back.
-    EXPECT_EQ(editor.CharLeftOf({2, 1}), (ParaPos{1, 22}));
-    EXPECT_EQ(editor.CharRightOf({1, 22}), (ParaPos{2, 1}));
-    EXPECT_EQ(editor.CharRightOf(editor.EndOfText()), editor.EndOfText());
     // Bytes above 127 are word characters; the comma, blank, quote and hyphen are not.
     const ParaPos rightStops[] = {{1, 11}, {1, 17}, {1, 22}, {2, 1}, {2, 3}};
     ParaPos at{1, 1};
@@ -36,7 +33,7 @@ TEST(Navigation, CharAndWordMovesCrossParagraphsAndStopAtSearchDelimiters)
     EXPECT_EQ(editor.WordAt({1, 16}), std::make_pair(ParaPos{1, 16}, ParaPos{1, 16}));
 }
 
-TEST(Navigation, HomeAndEndKeepToTheDisplayLine)
+TEST(Navigation, HomeEndAndTheCaretsPositionKeepToTheDisplayLine)
 {
     TextEditor editor;
     editor.SetWrapColumn(10);
@@ -47,6 +44,16 @@ TEST(Navigation, HomeAndEndKeepToTheDisplayLine)
     EXPECT_EQ(editor.DisplayLineOf(editor.LineEndOf({1, 8})), 1);
     EXPECT_EQ(editor.LineHomeOf({1, 13}), (ParaPos{1, 11}));
     EXPECT_EQ(editor.LineEndOf({1, 13}), (ParaPos{1, 20}));
+
+    // The caret's display line and column follow the wrap and the tabs.
+    editor.Clear();
+    editor.SetWrapColumn(105);
+    ASSERT_EQ(editor.InsertText(std::string(110, 'a') + "\r\n\tb"), 0);
+    EXPECT_EQ(editor.GetCaretPosition(), (CaretPosition{3, 3}));
+    EXPECT_EQ(editor.CaretDisplayColumn(), 10);
+    editor.SetCaret(ParaPos{1, 106});
+    EXPECT_EQ(editor.GetCaretPosition(), (CaretPosition{2, 1})) << "a caret on a wrap point stands below";
+    EXPECT_EQ(editor.PosFromDisplay(3, 9), (ParaPos{2, 2}));
 }
 
 // The pre-check must say exactly what InsertText then returns, and 0 only when all went in.

@@ -121,57 +121,5 @@ TEST(TextEditorInsert, LimitsRefuseWithoutInsertingTheSegment)
     EXPECT_EQ(Paragraphs(small), (Paras{"a", "b", "c", ""}));
 }
 
-TEST(TextEditorCaret, DisplayLineAndColumnFollowWrapAndTabsAndTheStatusIsPostedOnce)
-{
-    TextEditor editor;
-    ASSERT_EQ(editor.InsertText(std::string(110, 'a') + "\r\n\tb"), 0);
-    EXPECT_EQ(editor.GetCaretPosition(), (CaretPosition{3, 3}));
-    EXPECT_EQ(editor.CaretDisplayColumn(), 10);
-    editor.SetCaret(ParaPos{1, 106});
-    EXPECT_EQ(editor.GetCaretPosition(), (CaretPosition{2, 1})) << "a caret on a wrap point stands below";
-    EXPECT_EQ(editor.PosFromDisplay(3, 9), (ParaPos{2, 2}));
-
-    int posted = 0;
-    std::vector<std::pair<int, int>> shown;
-    editor.OnStatusPosted = [&] { ++posted; };
-    editor.OnShowStatus = [&](int32_t line, int32_t column) { shown.emplace_back(line, column); };
-    editor.DeliverShowStatus();
-    shown.clear();
-    editor.SetCaret(ParaPos{2, 3});
-    editor.SetCaret(ParaPos{2, 2});
-    EXPECT_EQ(posted, 1) << "the status is posted once until delivered";
-    editor.DeliverShowStatus();
-    EXPECT_EQ(shown, (std::vector<std::pair<int, int>>{{3, 9}}));
-}
-
-TEST(TextEditorEvents, UserEditsRaiseOnChangeProgramCallsDoNot)
-{
-    TextEditor editor;
-    int changes = 0;
-    std::vector<int32_t> tops;
-    editor.OnChange = [&] { ++changes; };
-    editor.OnTopLineChanged = [&](int32_t line) { tops.push_back(line); };
-    ASSERT_EQ(editor.InsertText("one\r\ntwo"), 0);
-    (void)editor.Replace("one", "1", SearchOptions{.global = true, .replaceAll = true});
-    editor.Undo();
-    editor.Redo();
-    EXPECT_EQ(changes, 0);
-
-    editor.TypeChar('x');
-    editor.Backspace();
-    editor.BreakParagraph();
-    editor.SelectAll();
-    (void)editor.Cut();
-    editor.Paste("pasted");
-    EXPECT_EQ(changes, 5);
-
-    editor.SetVisibleRows(3);
-    ASSERT_EQ(editor.InsertText(std::string(20, '\n')), 0);
-    EXPECT_GT(editor.TopLine(), 1) << "the caret is kept in view";
-    tops.clear();
-    editor.Clear();
-    EXPECT_EQ(tops, (std::vector<int32_t>{1}));
-}
-
 }  // namespace
 }  // namespace lepotex
