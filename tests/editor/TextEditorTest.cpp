@@ -38,18 +38,6 @@ TEST(TextEditorWrap, WrapsAt105ColumnsOnBlanksHyphensOrHard)
     EXPECT_EQ(editor.ParaText(1), "a\tb");
     EXPECT_THAT([&] { (void)editor.GetLine(2); },
                 testing::ThrowsMessage<EInvalidLineOrPara>(testing::StrEq("Invalid line or paragraph index")));
-
-    // Switching wrap off and on keeps the text and the counts.
-    editor.Clear();
-    const std::string para(32767, 'x');
-    ASSERT_EQ(editor.InsertText(para + "\r\n" + std::string(500, 'y')), 0);
-    EXPECT_GT(editor.LineCount(), 300);
-    editor.SetWordWrap(false);
-    EXPECT_EQ(editor.LineCount(), 2);
-    EXPECT_TRUE(editor.GetLine(1) == para);
-    editor.SetWordWrap(true);
-    EXPECT_TRUE(editor.ParaText(1) == para);
-    ExpectCountsConsistent(editor);
 }
 
 TEST(TextEditorInsert, SegmentsLineEndsAndSplits)
