@@ -1,5 +1,6 @@
 #pragma once
 // Helpers shared by the editor tests.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +19,8 @@ namespace lepotex::test {
 
 namespace fs = std::filesystem;
 using Paras = std::vector<std::string>;
+using testing::StrEq;
+using testing::ThrowsMessage;
 
 inline Paras Paragraphs(const TextEditor& editor)
 {
@@ -41,6 +44,27 @@ inline void ExpectCountsConsistent(const TextEditor& editor)
         throw std::logic_error("counts out of step: bytes " + std::to_string(bytes) + " vs " +
                                std::to_string(editor.ByteCount()) + ", lines " + std::to_string(lines) + " vs " +
                                std::to_string(editor.LineCount()));
+}
+
+// Redoes all there is, undoes all the history holds, and redoes it all again: every redo
+// comes back to the text the undo before it left, and the counts stay in step throughout.
+inline void ExpectUndoRedoSymmetric(TextEditor& editor)
+{
+    while (editor.CanRedo())
+        editor.Redo();
+    Paras texts{editor.Text()};
+    while (editor.CanUndo()) {
+        editor.Undo();
+        ASSERT_NO_THROW(ExpectCountsConsistent(editor));
+        texts.push_back(editor.Text());
+    }
+    for (size_t i = texts.size() - 1; i > 0; --i) {
+        ASSERT_TRUE(editor.CanRedo());
+        editor.Redo();
+        ASSERT_NO_THROW(ExpectCountsConsistent(editor));
+        ASSERT_TRUE(editor.Text() == texts[i - 1]) << "redo " << texts.size() - i << " of " << texts.size() - 1;
+    }
+    EXPECT_FALSE(editor.CanRedo());
 }
 
 inline std::string ReadFile(const fs::path& path)

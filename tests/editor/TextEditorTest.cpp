@@ -1,6 +1,5 @@
 #include "editor/TextEditor.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "TestUtil.h"
@@ -37,7 +36,7 @@ TEST(TextEditorWrap, WrapsAt105ColumnsOnBlanksHyphensOrHard)
     EXPECT_EQ(editor.GetLine(1), "a       b");
     EXPECT_EQ(editor.ParaText(1), "a\tb");
     EXPECT_THAT([&] { (void)editor.GetLine(2); },
-                testing::ThrowsMessage<EInvalidLineOrPara>(testing::StrEq("Invalid line or paragraph index")));
+                ThrowsMessage<EInvalidLineOrPara>(StrEq("Invalid line or paragraph index")));
 }
 
 TEST(TextEditorInsert, SegmentsLineEndsAndSplits)

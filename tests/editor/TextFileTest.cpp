@@ -1,7 +1,6 @@
 #include "editor/TextEditor.h"
 #include "editor/Windows1250.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -20,8 +19,6 @@ namespace lepotex {
 namespace {
 
 using namespace test;
-using testing::StrEq;
-using testing::ThrowsMessage;
 using Loaded = std::pair<Paras, std::string>;
 
 TEST_F(FileTest, LineEndsAndSpecialBytesLoadAndSaveByTheFormatRules)

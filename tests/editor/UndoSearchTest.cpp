@@ -1,6 +1,5 @@
 #include "editor/TextEditor.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,8 +11,6 @@ namespace lepotex {
 namespace {
 
 using namespace test;
-using testing::StrEq;
-using testing::ThrowsMessage;
 
 class UndoFile : public FileTest {};
 
