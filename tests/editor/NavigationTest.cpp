@@ -1,11 +1,10 @@
-// The caret keys' targets, the word of a double click, the paste pre-check and the paragraph
+// Where word moves stop, the word of a double click, the paste pre-check and the paragraph
 // restore, headless.
 #include "editor/TextEditor.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
-#include <string>
 
 #include "TestUtil.h"
 #include "editor/Windows1250.h"
@@ -13,33 +12,28 @@
 namespace lepotex {
 namespace {
 
-TEST(Navigation, CharAndWordMovesCrossParagraphsAndStopAtSearchDelimiters)
+using namespace test;
+
+// The view's key table tests walk the plainer cases.
+TEST(Navigation, WordMovesCrossParagraphsAndStopAtSearchDelimiters)
 {
     TextEditor editor;
     ASSERT_EQ(editor.InsertText(Utf8ToWindows1250("Žluťoučký kůň, \"úpěl\"\r\nx-y")), 0);
-    // Characters: a paragraph's start leads to the end of the one before, and back.
-    EXPECT_EQ(editor.CharLeftOf({2, 1}), (ParaPos{1, 22}));
-    EXPECT_EQ(editor.CharRightOf({1, 22}), (ParaPos{2, 1}));
-    EXPECT_EQ(editor.CharLeftOf({1, 1}), (ParaPos{1, 1}));
-    EXPECT_EQ(editor.CharRightOf(editor.EndOfText()), editor.EndOfText());
-    // Words: bytes above 127 are word characters, the comma, blank and quote are not.
-    EXPECT_EQ(editor.WordRightOf({1, 1}), (ParaPos{1, 11}));
-    EXPECT_EQ(editor.WordRightOf({1, 11}), (ParaPos{1, 17}));  // over ", \""
-    EXPECT_EQ(editor.WordRightOf({1, 17}), (ParaPos{1, 22}));  // the paragraph's end
-    EXPECT_EQ(editor.WordRightOf({1, 22}), (ParaPos{2, 1}));
+    // Bytes above 127 are word characters; the comma, blank, quote and hyphen are not.
+    const ParaPos rightStops[] = {{1, 11}, {1, 17}, {1, 22}, {2, 1}, {2, 3}};
+    ParaPos at{1, 1};
+    for (const ParaPos stop : rightStops)
+        EXPECT_EQ(at = editor.WordRightOf(at), stop);
     EXPECT_EQ(editor.WordLeftOf({2, 1}), (ParaPos{1, 22}));
     EXPECT_EQ(editor.WordLeftOf({1, 22}), (ParaPos{1, 17}));
-    EXPECT_EQ(editor.WordLeftOf({1, 17}), (ParaPos{1, 11}));
     EXPECT_EQ(editor.WordLeftOf({1, 13}), (ParaPos{1, 11}));
-    EXPECT_EQ(editor.WordRightOf({2, 1}), (ParaPos{2, 3}));  // the hyphen parts words
     // The word of a double click: in it, right behind it, or none on a delimiter run.
     EXPECT_EQ(editor.WordAt({1, 12}), std::make_pair(ParaPos{1, 11}, ParaPos{1, 14}));
     EXPECT_EQ(editor.WordAt({1, 14}), std::make_pair(ParaPos{1, 11}, ParaPos{1, 14}));
     EXPECT_EQ(editor.WordAt({1, 16}), std::make_pair(ParaPos{1, 16}, ParaPos{1, 16}));
-    EXPECT_EQ(editor.WordAt({1, 22}), std::make_pair(ParaPos{1, 22}, ParaPos{1, 22}));
 }
 
-TEST(Navigation, HomeAndEndKeepToTheDisplayLine)
+TEST(Navigation, HomeEndAndTheCaretsPositionKeepToTheDisplayLine)
 {
     TextEditor editor;
     editor.SetWrapColumn(10);
@@ -50,6 +44,16 @@ TEST(Navigation, HomeAndEndKeepToTheDisplayLine)
     EXPECT_EQ(editor.DisplayLineOf(editor.LineEndOf({1, 8})), 1);
     EXPECT_EQ(editor.LineHomeOf({1, 13}), (ParaPos{1, 11}));
     EXPECT_EQ(editor.LineEndOf({1, 13}), (ParaPos{1, 20}));
+
+    // The caret's display line and column follow the wrap and the tabs.
+    editor.Clear();
+    editor.SetWrapColumn(105);
+    ASSERT_EQ(editor.InsertText(std::string(110, 'a') + "\r\n\tb"), 0);
+    EXPECT_EQ(editor.GetCaretPosition(), (CaretPosition{3, 3}));
+    EXPECT_EQ(editor.CaretDisplayColumn(), 10);
+    editor.SetCaret(ParaPos{1, 106});
+    EXPECT_EQ(editor.GetCaretPosition(), (CaretPosition{2, 1})) << "a caret on a wrap point stands below";
+    EXPECT_EQ(editor.PosFromDisplay(3, 9), (ParaPos{2, 2}));
 }
 
 // The pre-check must say exactly what InsertText then returns, and 0 only when all went in.
@@ -79,59 +83,49 @@ TEST(Navigation, CheckInsertForetellsInsertText)
         std::string paste;
         for (int i = 1 + pick(6); i > 0; --i)
             paste += pieces[size_t(pick(9))];
-        const std::vector<std::string> before = test::Paragraphs(editor);
+        const Paras before = Paragraphs(editor);
         const int foretold = editor.CheckInsert(paste);
-        EXPECT_EQ(test::Paragraphs(editor), before) << "the check changed the text";
+        EXPECT_EQ(Paragraphs(editor), before) << "the check changed the text";
         const int error = editor.InsertText(paste);
         ASSERT_EQ(foretold, error) << "round " << round << " paste \"" << paste << "\"";
         refused += error != 0;
     }
     EXPECT_GT(refused, 300);  // the limits were reached often enough to mean something
-}
 
-TEST(Navigation, CheckInsertOfALongParagraph)
-{
+    // At the real limit, across the chunks InsertText works in.
     TextEditor editor;
     ASSERT_EQ(editor.InsertText("krátký\r\n"), 0);
     editor.SetCaret({1, 1});
     EXPECT_EQ(editor.CheckInsert(std::string(40000, 'x') + "\r\n"), kErrParagraphTooLong);
-    EXPECT_EQ(editor.CheckInsert(std::string(70000, 'x')), kErrParagraphTooLong);  // across chunks
+    EXPECT_EQ(editor.CheckInsert(std::string(70000, 'x')), kErrParagraphTooLong);
     EXPECT_EQ(editor.CheckInsert(std::string(3000, 'y') + "\r\n" + std::string(30000, 'z')), kErrNone);
 }
 
+// The view's key test restores the run of edits in the caret's paragraph since a break; when
+// the newest change is no such run, the restore is one plain undo.
 TEST(Navigation, RestoreUndoesTheLatestRunInTheCaretsParagraphOrElseUndoesOnce)
 {
     TextEditor editor;
     ASSERT_EQ(editor.InsertText("prvni\r\ndruhy"), 0);
-    editor.SetModified(false);
-    editor.SetCaret({2, 6});
-    for (const char c : std::string(" den"))
-        editor.TypeChar(c);
     editor.SetCaret({2, 1});
-    editor.TypeChar('X');
-    editor.Backspace();
     editor.Backspace();  // a join with paragraph 1: a change of the structure
     editor.BreakParagraph();
-    ASSERT_EQ(test::Paragraphs(editor), (std::vector<std::string>{"prvni", "druhy den"}));
+    editor.RestoreParagraph();  // the newest change is the break
+    EXPECT_EQ(Paragraphs(editor), (Paras{"prvnidruhy"}));
+    editor.Redo();
     editor.SetCaret({2, 3});
     editor.TypeChar('a');
+    editor.SetCaret({2, 6});
+    editor.TypeChar('b');
     editor.SetCaret({2, 1});
     editor.DeleteForward();
-    ASSERT_EQ(editor.ParaText(2), "rauhy den");
-    editor.RestoreParagraph();  // both edits since the break, and no further
-    EXPECT_EQ(test::Paragraphs(editor), (std::vector<std::string>{"prvni", "druhy den"}));
-    editor.RestoreParagraph();  // the newest change now is the break: plain undo
-    EXPECT_EQ(test::Paragraphs(editor), (std::vector<std::string>{"prvnidruhy den"}));
-    EXPECT_TRUE(editor.CanRedo());
-    // The caret in a paragraph the newest change did not touch: plain undo as well.
-    editor.SetCaret({1, 1});
-    editor.Redo();
-    editor.Redo();
-    editor.Redo();
-    ASSERT_EQ(test::Paragraphs(editor), (std::vector<std::string>{"prvni", "rauhy den"}));
-    editor.SetCaret({1, 1});
+    ASSERT_EQ(Paragraphs(editor), (Paras{"prvni", "rauhby"}));
+    editor.SetCaret({1, 1});  // a paragraph the newest change did not touch
     editor.RestoreParagraph();
-    EXPECT_EQ(test::Paragraphs(editor), (std::vector<std::string>{"prvni", "drauhy den"}));
+    EXPECT_EQ(Paragraphs(editor), (Paras{"prvni", "drauhby"}));
+    editor.SetCaret({2, 1});
+    editor.RestoreParagraph();  // both edits left since the break, and no further
+    EXPECT_EQ(Paragraphs(editor), (Paras{"prvni", "druhy"}));
 }
 
 }  // namespace

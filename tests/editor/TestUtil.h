@@ -1,5 +1,15 @@
 #pragma once
 // Helpers shared by the editor tests.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -7,9 +17,14 @@
 
 namespace lepotex::test {
 
-inline std::vector<std::string> Paragraphs(const TextEditor& editor)
+namespace fs = std::filesystem;
+using Paras = std::vector<std::string>;
+using testing::StrEq;
+using testing::ThrowsMessage;
+
+inline Paras Paragraphs(const TextEditor& editor)
 {
-    std::vector<std::string> out;
+    Paras out;
     for (int32_t p = 1; p <= editor.ParaCount(); ++p)
         out.emplace_back(editor.ParaText(p));
     return out;
@@ -30,5 +45,90 @@ inline void ExpectCountsConsistent(const TextEditor& editor)
                                std::to_string(editor.ByteCount()) + ", lines " + std::to_string(lines) + " vs " +
                                std::to_string(editor.LineCount()));
 }
+
+// Redoes all there is, undoes all the history holds, and redoes it all again: every redo
+// comes back to the text the undo before it left, and the counts stay in step throughout.
+inline void ExpectUndoRedoSymmetric(TextEditor& editor)
+{
+    while (editor.CanRedo())
+        editor.Redo();
+    Paras texts{editor.Text()};
+    while (editor.CanUndo()) {
+        editor.Undo();
+        ASSERT_NO_THROW(ExpectCountsConsistent(editor));
+        texts.push_back(editor.Text());
+    }
+    for (size_t i = texts.size() - 1; i > 0; --i) {
+        ASSERT_TRUE(editor.CanRedo());
+        editor.Redo();
+        ASSERT_NO_THROW(ExpectCountsConsistent(editor));
+        ASSERT_TRUE(editor.Text() == texts[i - 1]) << "redo " << texts.size() - i << " of " << texts.size() - 1;
+    }
+    EXPECT_FALSE(editor.CanRedo());
+}
+
+inline std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Saves in a child process after `prepare` (a file size limit standing in for a full disk,
+// another user); true when the save failed there with exactly `message`.
+inline bool SaveFailsInChild(TextEditor& editor, const std::string& path, const std::string& message,
+                             const std::function<bool()>& prepare)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (!prepare())
+            ::_exit(3);
+        try {
+            editor.SaveToFile(path);
+        } catch (const EInOutError& e) {
+            ::_exit(e.what() == message ? 0 : 2);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A folder of its own on every run, so that two runs on one machine cannot meet.
+class FileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string name = (fs::temp_directory_path() / "lepotex-files-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(name.data()), nullptr);
+        folder = name;
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::permissions(folder, fs::perms::owner_all, ec);
+        fs::remove_all(folder, ec);
+    }
+    std::string Path(const std::string& name) const { return (folder / name).string(); }
+    std::string Write(const std::string& name, const std::string& bytes) const
+    {
+        std::ofstream(Path(name), std::ios::binary) << bytes;
+        return Path(name);
+    }
+    // Loads the bytes into `editor` and returns what saving them writes.
+    std::string LoadAndSave(TextEditor& editor, const std::string& bytes) const
+    {
+        editor.LoadFromFile(Write("in.txt", bytes));
+        editor.SaveToFile(Path("out.txt"));
+        return ReadFile(Path("out.txt"));
+    }
+    std::pair<Paras, std::string> RoundTrip(const std::string& bytes) const
+    {
+        TextEditor editor;
+        std::string saved = LoadAndSave(editor, bytes);
+        return {Paragraphs(editor), saved};
+    }
+    fs::path folder;
+};
 
 }  // namespace lepotex::test

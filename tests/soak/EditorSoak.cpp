@@ -1,8 +1,6 @@
-// A long run of random user operations on one growing text: typing, deleting, Enter, paste,
-// cut, undo, redo, replace-all, bookmarks, word wrap on and off, save and reload. It checks
-// the editor's invariants as it goes, and that memory stays bounded: the process's peak
-// stays within a fixed allowance per byte of text, and the heap goes back to where it
-// started once the text is gone.
+// A long run of random user operations on one growing text, checking the editor's invariants
+// as it goes, and that memory stays bounded: the peak within a fixed allowance per byte of
+// text, the heap back to where it started once the text is gone.
 //   editor_soak [OPERATIONS [SEED]]      (default 1,000,000 operations)
 #include <malloc.h>
 #include <sys/resource.h>
@@ -12,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -29,7 +28,7 @@ constexpr bool kSanitized = false;
 
 [[noreturn]] void Fail(int64_t op, const std::string& what)
 {
-    std::fprintf(stderr, "soak: operation %lld: %s\n", static_cast<long long>(op), what.c_str());
+    std::fprintf(stderr, "soak: operation %lld: %s\n", (long long)op, what.c_str());
     std::exit(1);
 }
 
@@ -70,16 +69,13 @@ void CheckQuick(const TextEditor& editor, int64_t op)
 {
     SOAK_CHECK(editor.ParaCount() >= 1 && editor.LineCount() >= editor.ParaCount());
     SOAK_CHECK(editor.ByteCount() >= 2 * (editor.ParaCount() - 1));
-    const ParaPos caret = editor.Caret();
-    SOAK_CHECK(caret.paraNo >= 1 && caret.paraNo <= editor.ParaCount());
-    SOAK_CHECK(caret.column >= 1 && caret.column <= int32_t(editor.ParaText(caret.paraNo).size()) + 1);
-    for (int n = 0; n <= 9; ++n) {
-        const ParaPos mark = editor.Bookmark(n);
-        if (mark.paraNo == 0)
-            continue;
-        SOAK_CHECK(mark.paraNo <= editor.ParaCount());
-        SOAK_CHECK(mark.column >= 1 && mark.column <= int32_t(editor.ParaText(mark.paraNo).size()) + 1);
-    }
+    auto inText = [&](ParaPos pos) {
+        return pos.paraNo >= 1 && pos.paraNo <= editor.ParaCount() && pos.column >= 1 &&
+               pos.column <= int32_t(editor.ParaText(pos.paraNo).size()) + 1;
+    };
+    SOAK_CHECK(inText(editor.Caret()));
+    for (int n = 0; n <= 9; ++n)
+        SOAK_CHECK(editor.Bookmark(n).paraNo == 0 || inText(editor.Bookmark(n)));
 }
 
 // The text as a save writes it and a load reads it back: bytes 1 to 9 become spaces, a line
@@ -130,53 +126,50 @@ int main(int argc, char** argv)
     const auto start = std::chrono::steady_clock::now();
     {
         TextEditor editor;
+        // Each step with its weight in a thousand.
+        const std::pair<int, std::function<void()>> steps[] = {
+            {400, [&] { editor.TypeChar(pick(8) == 0 ? ' ' : char('a' + pick(26))); }},
+            {40, [&] { editor.Backspace(); }},
+            {30, [&] { editor.DeleteForward(); }},
+            {50, [&] { editor.BreakParagraph(); }},
+            {120, [&] { editor.SetCaret(ParaPos{1 + pick(editor.ParaCount()), 1 + pick(80)}); }},
+            {80, [&] {
+                 std::string text;
+                 for (int n = pick(12); n > 0; --n)
+                     text += word() + (pick(4) == 0 ? "\r\n" : pick(9) == 0 ? "\t" : " ");
+                 editor.Paste(text);
+             }},
+            {20, [&] {
+                 const ParaPos from = editor.Caret();
+                 editor.SetSelection(from, ParaPos{from.paraNo + pick(2), 1 + pick(40)});
+                 if (pick(2) == 0)
+                     (void)editor.Cut();
+                 else
+                     editor.DeleteSelection();
+             }},
+            {60, [&] { editor.Undo(); }},
+            {40, [&] { editor.Redo(); }},
+            {60, [&] { editor.SetBookmark(pick(10)); }},
+            {40, [&] { editor.GotoBookmark(pick(10)); }},
+            {20, [&] { editor.SetInsertMode(!editor.InsertMode()); }},
+            {25, [&] { (void)editor.Search(word(), SearchOptions{.backward = pick(2) == 0, .wholeWord = pick(2) == 0}); }},
+            // Whole words, so that a replacement holding the word cannot grow the text by a factor.
+            {12, [&] {
+                 (void)editor.Replace(word(), word(), SearchOptions{.matchCase = pick(2) == 0, .global = true, .replace = true,
+                                                                    .replaceAll = true, .wholeWord = true});
+             }},
+            {2, [&] { editor.SetWordWrap(!editor.WordWrap()); }},
+            {1, [&] { editor.SetWrapColumn(20 + pick(100)); }},
+        };
         for (; op < operations; ++op) {
-            const int kind = pick(1000);
+            int kind = pick(1000);
             try {
-                if (kind < 400) {
-                    editor.TypeChar(pick(8) == 0 ? ' ' : char('a' + pick(26)));
-                } else if (kind < 440) {
-                    editor.Backspace();
-                } else if (kind < 470) {
-                    editor.DeleteForward();
-                } else if (kind < 520) {
-                    editor.BreakParagraph();
-                } else if (kind < 640) {
-                    editor.SetCaret(ParaPos{1 + pick(editor.ParaCount()), 1 + pick(80)});
-                } else if (kind < 720) {
-                    std::string text;
-                    for (int n = pick(12); n > 0; --n)
-                        text += word() + (pick(4) == 0 ? "\r\n" : pick(9) == 0 ? "\t" : " ");
-                    editor.Paste(text);
-                } else if (kind < 740) {
-                    const ParaPos from = editor.Caret();
-                    editor.SetSelection(from, ParaPos{from.paraNo + pick(2), 1 + pick(40)});
-                    if (pick(2) == 0)
-                        (void)editor.Cut();
-                    else
-                        editor.DeleteSelection();
-                } else if (kind < 800) {
-                    editor.Undo();
-                } else if (kind < 840) {
-                    editor.Redo();
-                } else if (kind < 900) {
-                    editor.SetBookmark(pick(10));
-                } else if (kind < 940) {
-                    editor.GotoBookmark(pick(10));
-                } else if (kind < 960) {
-                    editor.SetInsertMode(!editor.InsertMode());
-                } else if (kind < 985) {
-                    (void)editor.Search(word(), SearchOptions{.backward = pick(2) == 0, .wholeWord = pick(2) == 0});
-                } else if (kind < 997) {
-                    // Whole words, so that a replacement holding the word does not make the
-                    // text grow by a factor each time.
-                    (void)editor.Replace(word(), word(),
-                                         SearchOptions{.matchCase = pick(2) == 0, .global = true, .replace = true,
-                                                       .replaceAll = true, .wholeWord = true});
-                } else if (kind < 999) {
-                    editor.SetWordWrap(!editor.WordWrap());
-                } else {
-                    editor.SetWrapColumn(20 + pick(100));
+                for (const auto& [weight, step] : steps) {
+                    if (kind < weight) {
+                        step();
+                        break;
+                    }
+                    kind -= weight;
                 }
             } catch (const EEditorError&) {
                 ++refused;  // a paragraph limit: nothing of the failed step was made
@@ -202,15 +195,7 @@ int main(int argc, char** argv)
                 SOAK_CHECK(!editor.Modified());
                 editor.LoadFromFile(file);
                 SOAK_CHECK(editor.LastLoadReport().Faithful() && editor.LastLoadReport().longLinesSplit == 0);
-                if (editor.Text() != expected) {
-                    const std::string got = editor.Text();
-                    size_t at = 0;
-                    while (at < got.size() && at < expected.size() && got[at] == expected[at])
-                        ++at;
-                    Fail(op, "reload differs at byte " + std::to_string(at) + " of " + std::to_string(got.size()) +
-                                 "/" + std::to_string(expected.size()) + ": [" + got.substr(at > 20 ? at - 20 : 0, 40) +
-                                 "] expected [" + expected.substr(at > 20 ? at - 20 : 0, 40) + "]");
-                }
+                SOAK_CHECK(editor.Text() == expected);
                 CheckWhole(editor, op);
                 ++saves;
             }
@@ -224,13 +209,12 @@ int main(int argc, char** argv)
     const int64_t heapAfter = HeapInUse();
 
     std::printf("soak: %lld operations in %.1f s (%lld refused by a limit, %lld saves and reloads)\n",
-                static_cast<long long>(operations), seconds, static_cast<long long>(refused),
-                static_cast<long long>(saves));
+                (long long)operations, seconds, (long long)refused, (long long)saves);
     std::printf("soak: largest text %.2f MB; peak resident memory %.1f MiB (%.1f MiB at start)\n",
                 double(maxBytes) / 1e6, double(peak) / 1048576.0, double(rssBefore) / 1048576.0);
     if (!kSanitized) {
-        std::printf("soak: heap in use %lld bytes before, %lld after the editor is gone\n",
-                    static_cast<long long>(heapBefore), static_cast<long long>(heapAfter));
+        std::printf("soak: heap in use %lld bytes before, %lld after the editor is gone\n", (long long)heapBefore,
+                    (long long)heapAfter);
         // The text, its paragraph tables and the bounded history: a fixed allowance per byte.
         if (peak - rssBefore > 16 * 1048576 + 24 * maxBytes)
             Fail(op, "peak memory beyond its bound");
