@@ -144,6 +144,50 @@ TEST_F(FileTest, CharactersWindows1250LacksAreReplacedCountedAndReported)
     EXPECT_EQ(Iconv(ReadFile(Path("latin2.txt")), "ISO-8859-2", "UTF-8"), ",,Ano\" -- řekl...\n");
 }
 
+// Short texts can be valid in more than one encoding; the bytes decide only when they read
+// as Czech there, else the file stays Windows-1250, which reads every byte as it is.
+TEST_F(FileTest, ATextValidInSeveralEncodingsIsReadAsItsLettersShow)
+{
+    struct Case {
+        const char* what;
+        std::string bytes;
+        TextEncoding expected;
+    };
+    const std::vector<Case> cases = {
+        {"capitals ÚŽ make a valid UTF-8 sequence of an Arabic letter",
+         Utf8ToWindows1250("Zkratka ÚŽ a konec.\r\n"), TextEncoding::Windows1250},
+        {"a UTF-8 note with one character Windows-1250 lacks", "D\xC4\x9Bkuji \xF0\x9F\x98\x80\n",
+         TextEncoding::Utf8},
+        {"high bytes with hardly a letter in any code page",
+         "crlf\r\nl\xDC\xFF\xFE" + std::string(34, '\xFF') + "tab\xE3" "C+here" + std::string(8, '\xFF') + "k\r\n",
+         TextEncoding::Windows1250},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DetectEncoding(c.bytes), c.expected) << c.what;
+        TextEditor editor;
+        const std::string saved = LoadAndSave(editor, c.bytes);
+        EXPECT_EQ(editor.GetFileFormat().encoding, c.expected) << c.what;
+        if (c.expected == TextEncoding::Windows1250) {
+            EXPECT_EQ(saved, c.bytes) << c.what;
+        }
+    }
+}
+
+// In a text with LF line ends a lone CR is a character, but one before the LF would make
+// the saved file a CR LF file and change every paragraph of it.
+TEST_F(FileTest, ACrAtTheEndOfAnLfLineNeverMakesTheSavedFileCrLf)
+{
+    TextEditor editor;
+    EXPECT_EQ(LoadAndSave(editor, "a\r \nb\rc\nd\n"), "a\nb\rc\nd\n");
+    EXPECT_EQ(Paragraphs(editor), (Paras{"a", "b\rc", "d", ""}));
+    editor.SetCaret({2, 4});
+    editor.Backspace();  // leaves the CR last
+    editor.SaveToFile(Path("edited.txt"));
+    EXPECT_EQ(ReadFile(Path("edited.txt")), "a\nb \nd\n");
+    editor.LoadFromFile(Path("edited.txt"));
+    EXPECT_EQ(Paragraphs(editor), (Paras{"a", "b", "d", ""}));
+}
+
 // Whole texts of every byte the code page defines go both ways in the test above; here each
 // code point up to U+FFFF that iconv can put in Windows-1250 converts to the same byte, and
 // every other one becomes '?'.
