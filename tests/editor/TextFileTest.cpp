@@ -86,8 +86,6 @@ TEST_F(FileTest, LineEndsAndSpecialBytesLoadAndSaveByTheFormatRules)
     EXPECT_EQ(editor.LastLoadReport().bytesAfterEndMark, 4);
     editor.LoadFromFile(Write("dos.txt", "a\r\n\x1a"));
     EXPECT_TRUE(editor.LastLoadReport().Faithful());
-    editor.LoadFromFile(Write("kniha.", "x"));
-    EXPECT_EQ(editor.FileName(), Path("kniha")) << "one trailing dot is dropped from the name";
 }
 
 // A line over the paragraph limit once was cut; now it goes in as several paragraphs, each
