@@ -64,7 +64,7 @@ TEST_F(FileTest, LineEndsAndSpecialBytesLoadAndSaveByTheFormatRules)
         {"a\r\r\nb", {{"a", "", "b", ""}, "a\r\n\r\nb\r\n"}},
         {"a\tb\x01\x09\x0a" "c   \r\n", {{"a\tb\x01\t\nc", ""}, "a b  \nc\r\n"}},
         {"ab\x1a" "cd\x1a\x1a" "ef", {{"ab", "cd", ""}, "ab\r\ncd\r\n"}},
-        // No CR at all: LF ends a line and the file keeps LF; a stray CR stays in its line.
+        // No CR at all: LF ends a line and the file keeps LF.
         {"a\nb\n\nc", {{"a", "b", "", "c", ""}, "a\nb\n\nc\n"}},
         // Mixed: CR LF and CR end lines, a lone LF stays inside its line.
         {"a\r\nb\nc\rd\r", {{"a", "b\nc", "d", ""}, "a\r\nb\nc\r\nd\r\n"}},
