@@ -18,6 +18,7 @@ TEST(TextEditorWrap, WrapsAt105ColumnsOnBlanksHyphensOrHard)
     const std::string b10(10, 'b');
     const std::string rows[][3] = {
         {std::string(300, 'a'), a105, a105},                          // no break character: cut hard
+        {std::string(99, 'a') + "   " + std::string(200, 'b'), std::string(99, 'a') + "   ", std::string(105, 'b')},
         {a105 + "    " + b10, a105 + "    ", b10},                    // the whole run of blanks, past the width
         {std::string(50, 'a') + "-" + std::string(100, 'b'), std::string(50, 'a') + "-", std::string(100, 'b')},
         {a105 + "-  " + b10, a105 + "-  ", b10},                      // a hyphen as the 106th, blanks after it
