@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,29 +21,18 @@ using namespace lepotex;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;  // its allocator keeps freed memory back: no heap figures
-#else
-constexpr bool kSanitized = false;
-#endif
-
 [[noreturn]] void Fail(int64_t op, const std::string& what)
 {
     std::fprintf(stderr, "soak: operation %lld: %s\n", (long long)op, what.c_str());
     std::exit(1);
 }
 
-#define SOAK_CHECK(condition)                 \
-    do {                                      \
-        if (!(condition))                     \
-            Fail(op, "broken: " #condition);  \
-    } while (false)
+#define SOAK_CHECK(condition) do { if (!(condition)) Fail(op, "broken: " #condition); } while (false)
 
 int64_t PeakRssBytes()
 {
     rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return int64_t(usage.ru_maxrss) * 1024;
+    return getrusage(RUSAGE_SELF, &usage) == 0 ? int64_t(usage.ru_maxrss) * 1024 : 0;
 }
 
 int64_t HeapInUse() { return int64_t(mallinfo2().uordblks); }
@@ -50,8 +40,7 @@ int64_t HeapInUse() { return int64_t(mallinfo2().uordblks); }
 // The counts against the paragraphs, and caret and marks inside the text: O(text).
 void CheckWhole(const TextEditor& editor, int64_t op)
 {
-    int64_t bytes = 0;
-    int64_t lines = 0;
+    int64_t bytes = 0, lines = 0;
     for (int32_t p = 1; p <= editor.ParaCount(); ++p) {
         const std::string_view text = editor.ParaText(p);
         SOAK_CHECK(text.find('\0') == std::string_view::npos);
@@ -86,9 +75,7 @@ std::string AsSaved(const TextEditor& editor)
     std::string all;
     for (int32_t p = 1; p <= editor.ParaCount(); ++p) {
         std::string line(editor.ParaText(p));
-        for (char& c : line)
-            if (c >= 0x01 && c <= 0x09)
-                c = ' ';
+        std::replace_if(line.begin(), line.end(), [](char c) { return c >= 0x01 && c <= 0x09; }, ' ');
         while (!line.empty() && line.back() == ' ')
             line.pop_back();
         if (p > 1)
@@ -112,21 +99,16 @@ int main(int argc, char** argv)
                                         "\x84" "Tak", "pojd\xEC\x93", "x", "konec."};
     auto word = [&] { return words[size_t(pick(10))]; };
     // In memory where there is such a folder: a save waits until the file is on the disk.
-    std::error_code noShm;
-    const std::filesystem::path folder =
-        std::filesystem::is_directory("/dev/shm", noShm) ? "/dev/shm" : std::filesystem::temp_directory_path();
+    const std::filesystem::path folder = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::filesystem::temp_directory_path();
     const std::string file = (folder / ("lepotex-soak-" + std::to_string(getpid()) + ".txt")).string();
 
-    const int64_t heapBefore = HeapInUse();
+    [[maybe_unused]] const int64_t heapBefore = HeapInUse();
     const int64_t rssBefore = PeakRssBytes();
-    int64_t maxBytes = 0;
-    int64_t op = 0;
-    int64_t refused = 0;
-    int64_t saves = 0;
+    int64_t maxBytes = 0, op = 0, refused = 0, saves = 0;
     const auto start = std::chrono::steady_clock::now();
     {
         TextEditor editor;
-        // Each step with its weight in a thousand.
+        // Each step with its weight in a thousand; the weights add up to 1000.
         const std::pair<int, std::function<void()>> steps[] = {
             {400, [&] { editor.TypeChar(pick(8) == 0 ? ' ' : char('a' + pick(26))); }},
             {40, [&] { editor.Backspace(); }},
@@ -140,12 +122,8 @@ int main(int argc, char** argv)
                  editor.Paste(text);
              }},
             {20, [&] {
-                 const ParaPos from = editor.Caret();
-                 editor.SetSelection(from, ParaPos{from.paraNo + pick(2), 1 + pick(40)});
-                 if (pick(2) == 0)
-                     (void)editor.Cut();
-                 else
-                     editor.DeleteSelection();
+                 editor.SetSelection(editor.Caret(), ParaPos{editor.Caret().paraNo + pick(2), 1 + pick(40)});
+                 pick(2) == 0 ? (void)editor.Cut() : editor.DeleteSelection();
              }},
             {60, [&] { editor.Undo(); }},
             {40, [&] { editor.Redo(); }},
@@ -164,13 +142,10 @@ int main(int argc, char** argv)
         for (; op < operations; ++op) {
             int kind = pick(1000);
             try {
-                for (const auto& [weight, step] : steps) {
-                    if (kind < weight) {
-                        step();
-                        break;
-                    }
-                    kind -= weight;
-                }
+                const auto* step = steps;
+                for (; kind >= step->first; ++step)
+                    kind -= step->first;
+                step->second();
             } catch (const EEditorError&) {
                 ++refused;  // a paragraph limit: nothing of the failed step was made
             }
@@ -206,20 +181,20 @@ int main(int argc, char** argv)
     std::filesystem::remove(file);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const int64_t peak = PeakRssBytes();
-    const int64_t heapAfter = HeapInUse();
+    [[maybe_unused]] const int64_t heapAfter = HeapInUse();  // before stdout takes its buffer
 
     std::printf("soak: %lld operations in %.1f s (%lld refused by a limit, %lld saves and reloads)\n",
                 (long long)operations, seconds, (long long)refused, (long long)saves);
     std::printf("soak: largest text %.2f MB; peak resident memory %.1f MiB (%.1f MiB at start)\n",
                 double(maxBytes) / 1e6, double(peak) / 1048576.0, double(rssBefore) / 1048576.0);
-    if (!kSanitized) {
-        std::printf("soak: heap in use %lld bytes before, %lld after the editor is gone\n", (long long)heapBefore,
-                    (long long)heapAfter);
-        // The text, its paragraph tables and the bounded history: a fixed allowance per byte.
-        if (peak - rssBefore > 16 * 1048576 + 24 * maxBytes)
-            Fail(op, "peak memory beyond its bound");
-        if (heapAfter > heapBefore + 64 * 1024)
-            Fail(op, "the heap did not go back once the editor was gone");
-    }
+#ifndef __SANITIZE_ADDRESS__  // its allocator keeps freed memory back: no heap figures
+    std::printf("soak: heap in use %lld bytes before, %lld after the editor is gone\n", (long long)heapBefore,
+                (long long)heapAfter);
+    // The text, its paragraph tables and the bounded history: a fixed allowance per byte.
+    if (peak - rssBefore > 16 * 1048576 + 24 * maxBytes)
+        Fail(op, "peak memory beyond its bound");
+    if (heapAfter > heapBefore + 64 * 1024)
+        Fail(op, "the heap did not go back once the editor was gone");
+#endif
     return 0;
 }
