@@ -18,7 +18,6 @@
 #include "settings/SettingsPersistence.h"
 
 using namespace lepotex;
-using List = std::vector<std::string>;
 using Values = std::map<std::string, std::string>;
 
 namespace {
