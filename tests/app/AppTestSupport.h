@@ -30,13 +30,10 @@ struct Shown {
 class ScriptedPrompts : public UserPrompts {
 public:
     std::deque<Answer> answers;
-    std::deque<QString> openNames;
-    std::deque<QString> saveNames;
+    std::deque<QString> openNames, saveNames;
     std::deque<FileFormat> saveFormats;  // the choice the user makes, when one is scripted
     FileFormat offeredFormat;            // what the save dialog was opened with
     std::vector<Shown> shown;
-    int openDialogs = 0;
-    int saveDialogs = 0;
 
     Answer Confirm(QWidget*, const QString& text) override
     {
@@ -45,14 +42,9 @@ public:
     }
     void Inform(QWidget*, const QString& text) override { shown.push_back({Shown::Inform, text}); }
     void Plain(QWidget*, const QString& text) override { shown.push_back({Shown::Plain, text}); }
-    QString OpenFileName(QWidget*) override
-    {
-        ++openDialogs;
-        return Next(openNames, QString(), "open dialog");
-    }
+    QString OpenFileName(QWidget*) override { return Next(openNames, QString(), "open dialog"); }
     QString SaveFileName(QWidget*, FileFormat& format) override
     {
-        ++saveDialogs;
         offeredFormat = format;
         format = Next(saveFormats, format, {});
         return Next(saveNames, QString(), "save dialog");
@@ -68,7 +60,7 @@ private:
                 ADD_FAILURE() << "unexpected " << what;
             return otherwise;
         }
-        T next = queue.front();
+        const T next = queue.front();
         queue.pop_front();
         return next;
     }
@@ -89,11 +81,7 @@ struct TestWindow {
         window->show();
         QApplication::processEvents();
     }
-    ~TestWindow()
-    {
-        window->Editor().SetModified(false);  // no question on the way out
-        window.reset();
-    }
+    ~TestWindow() { window->Editor().SetModified(false); }  // no question on the way out
     QTemporaryDir folder;
     std::unique_ptr<TLepotexFrm> window;
     ScriptedPrompts* prompts = nullptr;
@@ -106,12 +94,8 @@ struct TestWindow {
     // Puts UTF-8 text in the editor at the caret as typing it would (so it is modified).
     void Type(const std::string& utf8)
     {
-        for (char c : Utf8ToWindows1250(utf8)) {
-            if (c == '\n')
-                Editor().BreakParagraph();
-            else
-                Editor().TypeChar(c);
-        }
+        for (char c : Utf8ToWindows1250(utf8))
+            c == '\n' ? Editor().BreakParagraph() : Editor().TypeChar(c);
     }
 };
 
