@@ -24,13 +24,10 @@ inline std::string RandomLine(std::mt19937& rng)
 
 inline std::vector<std::string> RandomLines(std::mt19937& rng, std::size_t maxLines, bool withCr = false)
 {
-    std::uniform_int_distribution<std::size_t> count(0, maxLines);
-    std::vector<std::string> lines(count(rng));
-    for (std::string& line : lines) {
-        line = RandomLine(rng);
-        if (!withCr)
+    std::vector<std::string> lines(std::uniform_int_distribution<std::size_t>(0, maxLines)(rng));
+    for (std::string& line : lines)
+        if (line = RandomLine(rng); !withCr)
             std::erase(line, '\r');
-    }
     return lines;
 }
 
