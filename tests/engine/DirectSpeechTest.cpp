@@ -19,8 +19,6 @@ TEST(DirectSpeech, JoinsSpansWithTheirQuirks)
         {"\x84" "Dobr\xFD den,|   jak se m\xE1te?\x93|Ticho.", "\x84" "Dobr\xFD den, jak se m\xE1te?\x93|Ticho."},
         {"\x84" "a|\x84" "b|c\x93", "\x84" "a|\x84" "b c\x93"},  // the last opening mark counts
         {"\x93" "a|b\x93|\x84" "c|d", "\x93" "a|b\x93|\x84" "c|d"},  // nothing opened, nothing closed
-        {"\x84" "a|||b\x93", "\x84" "a | b\x93"},  // the break after a joined one is passed over
-        {"\x84" "a  |b\x93", "\x84" "a   b\x93"},
         {"\x84" "a|  \nb\x93", "\x84" "a \nb\x93"},  // the LF after the spaces is passed over
         {"\x84" "a|b\x93|c|\x93", "\x84" "a b\x93|c|\x93"},
     };

@@ -121,17 +121,6 @@ TEST(GlueStages, LongNoGlueListsAndEntriesKeepTheGlueLinear)
     };
     s.noGlue = {repeated(1'000'000, " b")};
     EXPECT_EQ(TimedGlueLineBreaks(WorkingList(1'000'000, "a"), s), 999'999u);
-
-    // Entries that the joined lines do begin with, checked against the literal glue.
-    for (const int length : {1, 2, 7, 40}) {
-        s.noGlue = {repeated(length, ""), repeated(length + 3, " b"), "a b"};
-        WorkingList input;
-        for (int i = 0; i < 300; ++i)
-            input.push_back(i % 37 == 0 ? "b" : "a");
-        WorkingList literal = input;
-        literal::Glue(literal, s);
-        EXPECT_EQ(LinearGlue(input, s), literal) << "entry of " << length << " a";
-    }
 }
 
 }  // namespace
