@@ -46,24 +46,6 @@ TEST(AutoReplace, ParsesTheKindFieldsAndOptionsOfARule)
     }
 }
 
-TEST(AutoReplace, LineBreakRuleSplitsLinesAndRescans)
-{
-    struct Row { WorkingList input; const char* rule; WorkingList output; };
-    const Row rows[] = {
-        // "aab" -> "ab" -> "b": an occurrence made by a replacement and the text before it.
-        {{"aaab"}, "ab\\b^p", {"b", "", "", ""}},
-        // A replacement holding its own search text: each occurrence once, left to right.
-        {{"xax"}, "x\\x^px", {"x", "xax", "x"}},
-        // A lone CR in a line splits it when any line-break rule runs, found or not.
-        {{"a\rb", "c"}, "zz\\^p", {"a", "b", "c"}},
-    };
-    for (const Row& row : rows) {
-        const GluedText glued = WriteOutWithRules(LineList(row.input), {ParseRule(row.rule)}, kTextLimit, [](auto&) {});
-        const LineViews lines = glued.Lines();
-        EXPECT_EQ(WorkingList(lines.begin(), lines.end()), row.output) << row.rule;
-    }
-}
-
 // The rules, applied as each line is written or (with a CR or LF in a rule or line) one by one
 // over the whole text, must give what the literal rescan of one rule after the other gives,
 // including where the text grows past the limit and how many rules were reported done before.

@@ -52,31 +52,27 @@ std::string Repeated(std::string_view piece, int count)
     return text;
 }
 
-TEST(SlepitExecute, RefusesAnEditorOfFewerThanTwoLinesOrReadOnly)
+TEST(SlepitExecute, BothCommandsRefuseAnEditorOfFewerThanTwoLinesOrReadOnly)
 {
     TextEditor editor;
-    for (const char* text : {"", "jeden řádek"}) {
+    const std::string noText = "message Před lepením musíte do editoru načíst text ze souboru, nebo vložit ze schránky.";
+    const std::string readOnly = "message Text je jen pro čtení; nelze ho slepit.";
+    const std::pair<std::string, std::string> cases[] = {{"", noText}, {"jeden řádek", noText}, {"a\r\nb", readOnly}};
+    for (const auto& [text, message] : cases) {
         Load(editor, text);
+        editor.SetReadOnly(message == readOnly);
         RecordingReporter reporter;
         EXPECT_EQ(SlepitExecute(editor, NoRules(), reporter).outcome, GlueOutcome::Refused);
-        EXPECT_EQ(reporter.calls, std::vector<std::string>{"message Před lepením musíte do editoru načíst text ze "
-                                                           "souboru, nebo vložit ze schránky."});
+        EXPECT_EQ(actPrimaRecExecute(editor, reporter).outcome, GlueOutcome::Refused);
+        EXPECT_EQ(reporter.calls, (std::vector<std::string>{message, message}));
         EXPECT_EQ(Text(editor), text);
     }
     // One paragraph that word wrap shows on three lines is accepted.
+    editor.SetReadOnly(false);
     Load(editor, std::string(300, 'a'));
     SilentReporter quiet;
     EXPECT_EQ(SlepitExecute(editor, NoRules(), quiet).outcome, GlueOutcome::Done);
     EXPECT_EQ(Text(editor), "   " + std::string(300, 'a') + "\r\n");
-
-    Load(editor, "a\r\nb");
-    editor.SetReadOnly(true);
-    RecordingReporter readOnly;
-    EXPECT_EQ(SlepitExecute(editor, NoRules(), readOnly).outcome, GlueOutcome::Refused);
-    EXPECT_EQ(actPrimaRecExecute(editor, readOnly).outcome, GlueOutcome::Refused);
-    EXPECT_EQ(readOnly.calls, (std::vector<std::string>{"message Text je jen pro čtení; nelze ho slepit.",
-                                                        "message Text je jen pro čtení; nelze ho slepit."}));
-    EXPECT_EQ(Text(editor), "a\r\nb");
 }
 
 TEST(SlepitExecute, BothCommandsShowEveryStageInOrderAndLineBreakRulesFirst)
@@ -184,13 +180,6 @@ std::vector<std::string> EditorLines(TextEditor& editor)
     return lines;
 }
 
-// Paragraphs never hold a CR LF, so the whole text tells them apart.
-void ExpectSameText(const TextEditor& editor, const TextEditor& expected, int round)
-{
-    ASSERT_TRUE(editor.Text() == expected.Text()) << "round " << round;
-    ASSERT_EQ(editor.Caret(), expected.Caret()) << "round " << round;
-}
-
 // Both commands against their literal form: the lines read with GetLine, the literal stages
 // and first pass (or speech scan), then Clear and InsertText of each line with CR LF, and the
 // in-place rules through Replace.
@@ -222,7 +211,9 @@ TEST(SlepitExecute, BothCommandsMatchTheirLiteralFormOnRandomTexts)
         SilentReporter quiet;
         if (editor.LineCount() >= 2) {  // else refused: the text stays
             ASSERT_EQ(SlepitExecute(editor, s, quiet).outcome, GlueOutcome::Done);
-            ExpectSameText(editor, expected, round);
+            // Paragraphs never hold a CR LF, so the whole text tells them apart.
+            ASSERT_TRUE(editor.Text() == expected.Text()) << "round " << round;
+            ASSERT_EQ(editor.Caret(), expected.Caret()) << "round " << round;
         }
 
         literal::JoinSpeechSpans(collected);
@@ -231,7 +222,8 @@ TEST(SlepitExecute, BothCommandsMatchTheirLiteralFormOnRandomTexts)
             ASSERT_EQ(expectedSpeech.InsertText(collected.substr(0, cr) + "\r\n"), 0);
         if (speech.LineCount() >= 2) {
             ASSERT_EQ(actPrimaRecExecute(speech, quiet).outcome, GlueOutcome::Done);
-            ExpectSameText(speech, expectedSpeech, round);
+            ASSERT_TRUE(speech.Text() == expectedSpeech.Text()) << "round " << round;
+            ASSERT_EQ(speech.Caret(), expectedSpeech.Caret()) << "round " << round;
         }
     }
 }
