@@ -71,16 +71,13 @@ TEST(LineTests, NoGlueMatcherAndAutomatonAgreeWithTheTestEntryByEntry)
         const NoGlueAutomaton automaton(matcher);
         for (int line = 0; line < 40; ++line) {
             const std::string text = RandomBytes(rng, 6);
-            const bool literal = std::any_of(entries.begin(), entries.end(), [&](const std::string& e) {
-                return !e.empty() && std::string_view(text).starts_with(e);
-            });
+            const bool literal =
+                std::ranges::any_of(entries, [&](std::string_view e) { return !e.empty() && text.starts_with(e); });
             ASSERT_EQ(matcher.StartsAnyOf(text), literal) << "round " << round << ", line '" << text << "'";
             // The automaton, reading the line backwards, knows those of the entries that matter
             // which hold a space.
-            const auto& kept = matcher.Entries();
-            const bool withSpace = std::any_of(kept.begin(), kept.end(), [&](std::string_view e) {
-                return e.find(' ') != std::string_view::npos && std::string_view(text).starts_with(e);
-            });
+            const bool withSpace = std::ranges::any_of(
+                matcher.Entries(), [&](std::string_view e) { return e.find(' ') != e.npos && text.starts_with(e); });
             NoGlueAutomaton::State state = NoGlueAutomaton::kStart;
             for (auto byte = text.rbegin(); byte != text.rend(); ++byte)
                 state = automaton.Step(state, uint8_t(*byte));
