@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeSettingsBackend.h"
 #include "settings/Settings.h"
 #include "settings/SettingsError.h"
 
@@ -48,9 +47,4 @@ TEST(SettingsStore, IntegerParsesSignsHexAndLeadingSpacesOnly)
     };
     for (const auto& [text, expected] : rows)
         EXPECT_EQ(ParseStoredInteger(text), expected) << text;
-
-    // Stored text ends at its first NUL.
-    FakeSettingsBackend::Log log;
-    log.values["T"] = std::string("1\0" "2", 3);
-    EXPECT_EQ(SettingsStore(std::make_unique<FakeSettingsBackend>(log)).ReadInteger("s", "T", 4), 1);
 }
