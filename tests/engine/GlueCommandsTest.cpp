@@ -84,12 +84,17 @@ TEST(SlepitExecute, BothCommandsShowEveryStageInOrderAndLineBreakRulesFirst)
     RecordingReporter reporter;
     EXPECT_EQ(SlepitExecute(editor, settings, reporter).outcome, GlueOutcome::Done);
     EXPECT_EQ(Text(editor), "   b\r\nchoj světe\r\n");
-    EXPECT_TRUE(editor.WordWrap());
     const std::vector<std::string> expected = {
         "Začínáme ...", "Mažu odsazení", "Mažu čísla stránek", "Mažu dělní slov", "Lepím zlomy řádek",
         "Doplňuji odsazení", "Automatická náhrada:a", "A končíme", "Automatická náhrada:x", "A je to ...",
         "hide bar", "cursor", "message Lepení ukončeno."};
     EXPECT_EQ(reporter.calls, expected);
+
+    // Only page numbers: one empty paragraph stays.
+    Load(editor, "- 1 -\r\n-2-\r\n- 3 -");
+    EXPECT_EQ(SlepitExecute(editor, NoRules(), reporter).outcome, GlueOutcome::Done);
+    EXPECT_EQ(editor.ParaCount(), 1);
+    EXPECT_EQ(Text(editor), "");
 
     Load(editor, "„Dobrý den,\r\n   jak se máte?“\r\nTicho.\tx");
     editor.SetWordWrap(false);
