@@ -23,6 +23,7 @@ Settings GlueSettings()
 TEST(GlueStages, IndentStringAndNoGlueEntriesOverJoinedLines)
 {
     EXPECT_EQ(MakeIndentString(1), "");
+    EXPECT_EQ(MakeIndentString(14), std::string(13, ' '));
     EXPECT_EQ(MakeIndentString(0), std::string(14, ' '));
     EXPECT_EQ(MakeIndentString(15), std::string(14, ' '));
 

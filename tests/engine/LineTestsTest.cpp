@@ -44,10 +44,9 @@ TEST(LineTests, GlueAndHyphenTestsFollowTheRulesInOrder)
     EXPECT_TRUE(IsHyphenatedBreak("slo-", "\xE8" "lov\xECk"));
     EXPECT_FALSE(IsHyphenatedBreak("slo -", "vo") || IsHyphenatedBreak("a-", "vo") || IsHyphenatedBreak("slo-", "1") ||
                  IsHyphenatedBreak("slo-", "\xC4" "a"));  // a Czech-less letter is in no set
-    Settings noCaps = s;
-    noCaps.noCaps = false;
-    EXPECT_TRUE(CanGlueLines("KAPITOLA", "text", noCaps));
-    EXPECT_FALSE(CanGlueLines("KAPITOLA", "123", noCaps));  // the digit rule still holds
+    s.noCaps = false;
+    EXPECT_TRUE(CanGlueLines("KAPITOLA", "text", s));
+    EXPECT_FALSE(CanGlueLines("KAPITOLA", "123", s));  // the digit rule still holds
 }
 
 // Short entries and lines over few bytes, so that entries begin one another, repeat, and
