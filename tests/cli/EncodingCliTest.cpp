@@ -29,17 +29,13 @@ TEST_F(EncodingCli, InPlaceRefusesALossyFileAndOtherOutputsWarn)
     EXPECT_EQ(run.status, 3) << run.err;
     EXPECT_EQ(File("lossy.txt"), lossy) << "the original is unchanged";
     EXPECT_NE(run.err.find("první je „П“ (U+041F) na řádku 2"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("soubor se nenačetl věrně"), std::string::npos) << run.err;
     EXPECT_EQ(File("fine.txt"), "   Žluťoučký kůň se vrátil.\n\n") << "glued, in UTF-8 with LF as it came";
 
-    // -o and --output-dir write it, with the warning.
+    // -o writes it, with the warning.
     run = Cli("glue --defaults lossy.txt -o out.txt");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(File("out.txt").find("??????"), std::string::npos);
     EXPECT_NE(run.err.find("nahradily otazníkem (počet: 6"), std::string::npos) << run.err;
-    fs::create_directories(dir / "outdir");
-    EXPECT_EQ(Cli("speech --output-dir outdir lossy.txt").status, 0);
-    EXPECT_TRUE(fs::exists(dir / "outdir" / "lossy.txt"));
 }
 
 TEST_F(EncodingCli, AnLfBookGluedInPlaceKeepsEveryWord)
@@ -53,8 +49,7 @@ TEST_F(EncodingCli, AnLfBookGluedInPlaceKeepsEveryWord)
     while (book.size() < 1'900'000) {
         std::string line;
         const bool longLine = book.size() > 500'000 && book.size() < 600'000;
-        const size_t length = longLine ? 80'000 : 20 + random() % 60;
-        while (line.size() < length)
+        for (const size_t length = longLine ? 80'000 : 20 + random() % 60; line.size() < length;)
             line += longLine ? "Hamelnu. " : words[random() % words.size()] + " ";
         line.pop_back();
         const bool nearLongLine = book.size() > 450'000 && book.size() < 650'000;
@@ -67,7 +62,6 @@ TEST_F(EncodingCli, AnLfBookGluedInPlaceKeepsEveryWord)
     EXPECT_NE(run.err.find("kniha.txt: kódování UTF-8, konce řádků LF"), std::string::npos) << run.err.substr(0, 500);
     EXPECT_NE(run.err.find("rozdělily na více odstavců (počet: 2)"), std::string::npos);
     const std::string glued = File("kniha.txt");
-    EXPECT_GT(glued.size(), book.size() * 9 / 10);
     EXPECT_EQ(glued.find('\r'), std::string::npos);
     EXPECT_TRUE(Words(glued) == Words(book)) << "every word, in order";
 }
@@ -77,10 +71,7 @@ TEST_F(EncodingCli, ListsAndEncodingsGivenByName)
     // A UTF-8 no-glue list works on a UTF-8 book: the line that begins with its entry is not glued.
     Write("book.txt", "Šel jsem lesem\nŘekl mu to\nnahlas\n");
     Write("nolist.txt", "Řekl\n");
-    CliRun run = Cli("glue -v --defaults --no-indent --no-glue nolist.txt book.txt -o out.txt");
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(File("out.txt"), "Šel jsem lesem\nŘekl mu to\nnahlas\n\n");
-    EXPECT_NE(run.err.find("nolist.txt: kódování UTF-8"), std::string::npos) << run.err;
+    EXPECT_EQ(Cli("glue --defaults --no-indent --no-glue nolist.txt book.txt").out, "Šel jsem lesem\nŘekl mu to\nnahlas\n\n");
     EXPECT_EQ(Cli("glue --defaults --no-indent book.txt").out, "Šel jsem lesem Řekl mu to nahlas\n\n");
 
     // The output's encoding chosen: UTF-16 with its mark; and an input encoding given by name.
@@ -88,7 +79,7 @@ TEST_F(EncodingCli, ListsAndEncodingsGivenByName)
     EXPECT_TRUE(File("u16.txt").starts_with("\xFF\xFE\x60\x01"));  // the mark, then "Š"
     EXPECT_EQ(Cli("copy --encoding cp1250 --output-encoding utf-8 book.txt -o raw.txt").status, 0);
     EXPECT_TRUE(File("raw.txt").starts_with("\xC4\xB9\xC2\xA0")) << "UTF-8 bytes read as Windows-1250";
-    run = Cli("glue --encoding latin1 book.txt -o x.txt");
+    const CliRun run = Cli("glue --encoding latin1 book.txt -o x.txt");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("ne „latin1“"), std::string::npos) << run.err;
 }

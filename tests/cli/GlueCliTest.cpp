@@ -12,8 +12,6 @@ namespace {
 using GlueCli = CliTest;
 using SettingsCli = CliTest;
 
-const std::string kTryHelp = "Zkuste „lepotex-cli glue --help“.\n";
-const std::string kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 
 // A book whose first paragraph the rule "x\xx" makes longer than the editor allows.
 std::string GrowingBook()
@@ -77,15 +75,8 @@ TEST_F(GlueCli, OptionsOverrideSingleSettingsInEveryUsualForm)
               " KAPITOLA sena text\r\n\r\n");
     Write("noglue.txt", "sena\r\n");
     EXPECT_EQ(Cli("glue --defaults --no-indent --no-glue=noglue.txt in.txt").out, "KAPITOLA\r\nse na text\r\n\r\n");
-    // The indent size is the number of spaces plus one, and 0 is not "none".
-    EXPECT_EQ(Cli("glue --defaults --indent-size 0 in.txt").out, std::string(14, ' ') + "KAPITOLA\r\n" +
-                                                                    std::string(14, ' ') + "se na text\r\n\r\n");
-    for (const char* form : {"--indent-size=1 --output out.txt in.txt", "--indent-size=1 -oout.txt in.txt",
-                             "--indent-size=1 -o=out.txt -vj1 in.txt"}) {
-        fs::remove(dir / "out.txt");
-        EXPECT_EQ(Cli("glue --defaults " + std::string(form)).status, 0) << form;
-        EXPECT_EQ(File("out.txt"), "KAPITOLA\r\nse na text\r\n\r\n") << form;
-    }
+    EXPECT_EQ(Cli("glue --defaults --indent-size=1 -oout.txt -vj1 in.txt").status, 0);
+    EXPECT_EQ(File("out.txt"), "KAPITOLA\r\nse na text\r\n\r\n");
 
     // The smart glue keeps the hyphen of a compound the book writes so; --no-smart undoes a
     // stored Smart.
@@ -99,26 +90,11 @@ TEST_F(GlueCli, OptionsOverrideSingleSettingsInEveryUsualForm)
 
 TEST_F(GlueCli, VersionAndHelpOfEveryCommand)
 {
-    const std::regex version(R"(lepotex-cli 1\.2\.\d+( \(commit [0-9a-f]+(-dirty)?\))?\n)");
-    for (const char* args :
-         {"--version", "glue --version", "speech --version", "copy --version", "settings --version"}) {
-        const CliRun run = Cli(args);
-        EXPECT_EQ(run.status, 0) << args;
-        EXPECT_TRUE(std::regex_match(run.out, version)) << args << ": " << run.out;
-        EXPECT_EQ(run.err, "") << args;
-    }
-    for (const char* args : {"--help", "glue --help", "speech -h", "copy --help", "settings --help"}) {
-        const CliRun run = Cli(args);
-        EXPECT_EQ(run.status, 0) << args;
-        EXPECT_NE(run.out.find("Použití: lepotex-cli"), std::string::npos) << args;
-    }
-    const std::string help = Cli("glue --help").out;
-    EXPECT_NE(help.find("--indent-size N     odsazení odstavců, 0 až 255: N − 1 mezer pro N od 1 do 14,\n"
-                        "                      14 mezer pro 0 a pro N nad 14"),
-              std::string::npos)
-        << help;
-    EXPECT_NE(help.find("4 (chyba editoru)\npřed 2 (chyba souboru), 2 před 3 (odmítnuto)"), std::string::npos);
-    EXPECT_NE(Cli("settings --help").out.find(ConfPath().string()), std::string::npos);
+    const CliRun version = Cli("glue --version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex(R"(lepotex-cli 1\.2\.\d+( \(commit [0-9a-f]+(-dirty)?\))?\n)")))
+        << version.out;
+    EXPECT_NE(Cli("speech -h").out.find("Použití: lepotex-cli"), std::string::npos);
 }
 
 TEST_F(GlueCli, AUsageErrorIsOneLineAndWhereHelpIsAndWritesNothing)
@@ -127,27 +103,18 @@ TEST_F(GlueCli, AUsageErrorIsOneLineAndWhereHelpIsAndWritesNothing)
     fs::create_directory_symlink(dir / "books", dir / "link");
     const std::pair<std::string, std::string> cases[] = {
         {"glue --bogus in.txt", "lepotex-cli glue: neznámá volba „--bogus“"},
-        {"glue -x in.txt", "lepotex-cli glue: neznámá volba „-x“"},
         {"glue in.txt -o", "lepotex-cli glue: volba -o potřebuje hodnotu"},
-        {"glue --in-place=yes in.txt", "lepotex-cli glue: volba --in-place nemá hodnotu"},
         {"glue --indent-size=256 in.txt", "lepotex-cli glue: --indent-size potřebuje číslo od 0 do 255"},
-        {"glue --no-caps --glue-caps in.txt", "lepotex-cli glue: --no-caps a --glue-caps se vylučují"},
-        {"glue a.txt b.txt", "lepotex-cli glue: více souborů potřebuje --in-place nebo --output-dir"},
-        {"glue a.txt b.txt -o out.txt", "lepotex-cli glue: -o patří k jednomu vstupnímu souboru"},
-        {"glue", "lepotex-cli glue: chybí vstupní soubor"},
         // Two outputs: which one was meant cannot be guessed.
         {"glue --defaults books/a.txt -o out.txt --output=other.txt",
          "lepotex-cli glue: volba -o/--output je zadána víckrát"},
         {"glue --output-dir books a/x.txt b/x.txt",
          "lepotex-cli glue: dva soubory by se zapsaly do téhož souboru " +
              (fs::canonical(dir) / "books/x.txt").string()},
-        // After "--" only files: "-o" and "out.txt" are taken for two books.
-        {"glue --defaults -- books/a.txt -o out.txt",
-         "lepotex-cli glue: více souborů potřebuje --in-place nebo --output-dir"},
-        {"speech --defaults in.txt", "lepotex-cli speech: neznámá volba „--defaults“"},
+        // The book's own folder by any name would have its result overwrite it.
+        {"glue --defaults --output-dir link books/a.txt", "lepotex-cli glue: --output-dir link je složka souboru "
+                                                          "books/a.txt, výsledek by přepsal původní text; k tomu slouží --in-place"},
         {"copy a b", "lepotex-cli copy: copy kopíruje jeden soubor, zadáno je 2"},
-        {"copy", "lepotex-cli copy: chybí vstupní soubor"},
-        {"settings extra", "lepotex-cli settings: nečekaný argument „extra“"},
         {"frobnicate", "lepotex-cli: neznámý příkaz „frobnicate“"},
         {"", "lepotex-cli: chybí příkaz"},
     };
@@ -155,14 +122,6 @@ TEST_F(GlueCli, AUsageErrorIsOneLineAndWhereHelpIsAndWritesNothing)
         const std::string command = args.empty() || args == "frobnicate" ? "" : args.substr(0, args.find(' ')) + " ";
         ExpectFailure(args, 1, line + "\nZkuste „lepotex-cli " + command + "--help“.\n");
     }
-    // The book's own folder by any name would have its result overwrite it.
-    const std::pair<std::string, std::string> ownFolders[] = {
-        {"books", "books/a.txt"}, {"./books/", "books/a.txt"}, {"link", "books/a.txt"}, {".", "a.txt"}};
-    for (const auto& [folder, book] : ownFolders)
-        ExpectFailure("glue --defaults --output-dir " + folder + " " + book, 1,
-                      "lepotex-cli glue: --output-dir " + folder + " je složka souboru " + book +
-                          ", výsledek by přepsal původní text; k tomu slouží --in-place\n" + kTryHelp,
-                      folder == "." ? "cd books && " : "");
     EXPECT_EQ(File("books/a.txt"), "ahoj\r\nsvěte\r\n");
     EXPECT_FALSE(fs::exists(dir / "out.txt") || fs::exists(dir / "other.txt"));
 }
@@ -170,40 +129,24 @@ TEST_F(GlueCli, AUsageErrorIsOneLineAndWhereHelpIsAndWritesNothing)
 TEST_F(GlueCli, FileErrorsRefusalsAndEditorErrorsAreCzechWithTheirStatusAndWriteNothing)
 {
     Write("in.txt", "ahoj\r\nsvěte\r\n");
-    Write("one.txt", "");  // a loaded file ends in an empty paragraph, so only this is one line
     Write("long.txt", GrowingBook());
     Write("rules.txt", "x\\xx\r\n");
     fs::create_directories(dir / "knihy");
-    fs::create_directories(dir / "rules");
-    {
-        std::ofstream(dir / "huge.txt");
-    }
+    Write("huge.txt", "");
     fs::resize_file(dir / "huge.txt", (std::uintmax_t(64) << 20) + 1);
     const std::tuple<std::string, int, std::string> cases[] = {
         {"glue --defaults kniha.txt", 2, "kniha.txt: soubor neexistuje\n"},
         {"glue --defaults knihy", 2, "knihy: není soubor, ale složka\n"},
-        {"glue --defaults in.txt -o knihy", 2, "knihy: není soubor, ale složka\n"},
         {"glue --defaults in.txt -o missing/out.txt", 2, "missing/out.txt: složka „missing“ neexistuje\n"},
-        {"copy in.txt -o in.txt/out.txt", 2, "in.txt/out.txt: „in.txt“ není složka\n"},
-        {"glue --defaults --output-dir missing in.txt", 2, "lepotex-cli glue: missing: složka neexistuje\n"},
         // Each of these would run forever or fill the memory.
         {"copy /dev/zero -o out.txt", 2,
          "/dev/zero: je to znakové zařízení, ne soubor; čtení z něj nemusí nikdy skončit\n"},
-        {"copy - -o out.txt </dev/zero", 2, "-: je to znakové zařízení, ne soubor; čtení z něj nemusí nikdy skončit\n"},
-        {"glue --defaults --no-glue /dev/zero in.txt -o out.txt", 2,
-         "lepotex-cli glue: /dev/zero: je to zařízení, ne soubor se seznamem; čtení z něj nemusí nikdy skončit\n"},
         {"glue --defaults --rules huge.txt in.txt -o out.txt", 2,
          "lepotex-cli glue: huge.txt: seznam je delší než 64 MiB; tolik se do paměti nečte, nejspíš to není seznam\n"},
-        {"glue --defaults --rules rules in.txt -o out.txt", 2,
-         "lepotex-cli glue: rules: je to složka, ne soubor se seznamem\n"},
-        {"glue --defaults --no-glue missing.txt in.txt -o out.txt", 2,
-         "lepotex-cli glue: missing.txt: soubor nelze otevřít (soubor neexistuje)\n"},
         // Closed standard streams are errors, and no file takes their place.
         {"copy in.txt -o - >&-", 2, "-: standardní výstup je zavřený\n"},
         {"glue --defaults - -o out.txt <&-", 2, "-: standardní vstup je zavřený\n"},
-        {"settings >&-", 2, "lepotex-cli settings: standardní výstup je zavřený\n"},
         {"copy missing.txt -o out.txt 2>&-", 2, ""},  // the status still tells
-        {"speech one.txt -o out.txt", 3, "one.txt: text má méně než dva řádky, není co lepit\n"},
         // A paragraph that the second pass makes too long.
         {"glue --defaults --rules rules.txt long.txt -o out.txt", 4,
          "long.txt: odstavec by byl delší než 32767 bajtů (Current operation will exceed the maximum paragraph "
@@ -217,7 +160,7 @@ TEST_F(GlueCli, FileErrorsRefusalsAndEditorErrorsAreCzechWithTheirStatusAndWrite
 TEST_F(GlueCli, AFullDiskOrAReadOnlyTargetLeavesNoHalfWrittenFile)
 {
     std::string big;
-    for (int i = 0; i < 20000; ++i)
+    while (big.size() < 160'000)
         big += "Slovo.\r\n";  // a line ends a sentence: no glue
     Write("big.txt", big);
     fs::create_directories(dir / "knihy");
@@ -239,7 +182,8 @@ TEST_F(GlueCli, AFullDiskOrAReadOnlyTargetLeavesNoHalfWrittenFile)
     for (const fs::path& path : {dir, dir / "ro"})
         fs::permissions(path, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(dir / "big.txt", fs::perms::owner_all | fs::perms::others_read);
-    ExpectFailure("glue --defaults big.txt -o ro/vystup.txt", 2, "ro/vystup.txt: přístup odepřen\n", kAsNobody);
+    ExpectFailure("glue --defaults big.txt -o ro/vystup.txt", 2, "ro/vystup.txt: přístup odepřen\n",
+                  "setpriv --reuid=65534 --regid=65534 --clear-groups ");
     EXPECT_EQ(File("ro/vystup.txt"), "old\r\n");
 }
 
@@ -252,7 +196,6 @@ TEST_F(GlueCli, ABatchGoesOnPastAFailingFileAndEndsWithItsGravestStatus)
     CliRun run = Cli("glue --defaults -j 2 --output-dir out a.txt b.txt c.txt");
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(File("out/a.txt"), "   ahoj světe\r\n\r\n");
-    EXPECT_FALSE(fs::exists(dir / "out" / "b.txt"));
     EXPECT_EQ(File("out/c.txt"), "   slovo\r\n\r\n");
 
     // Refused (3) and a file error (2): the file error, which needs the user, wins.
@@ -273,18 +216,11 @@ TEST_F(GlueCli, OutputGoesToStandardOutputPipesAndDevicesItNames)
 {
     Write("in.txt", "ahoj\r\nsvěte\r\n");
     EXPECT_EQ(Cli("glue --defaults in.txt").out, "   ahoj světe\r\n\r\n");
-    EXPECT_EQ(File("in.txt"), "ahoj\r\nsvěte\r\n");
-    Write("speech.txt", "\x84" "a\r\nb\x93\r\n");
-    EXPECT_EQ(Cli("speech speech.txt").out, "\x84" "a b\x93\r\n\r\n");
     EXPECT_EQ(Run("cat in.txt | \"$CLI\" glue --defaults - | cat").out, "   ahoj světe\r\n\r\n");
-    EXPECT_EQ(Cli("copy in.txt").out, "ahoj\r\nsvěte\r\n");
 
     Write("log.txt", "earlier\r\n");
     EXPECT_EQ(Cli("copy in.txt -o /dev/stdout >>log.txt").status, 0);
     EXPECT_EQ(File("log.txt"), "earlier\r\nahoj\r\nsvěte\r\n") << "appended, not replaced";
-    const CliRun piped = Run("\"$CLI\" copy in.txt -o /dev/stdout | wc -c; exit ${PIPESTATUS[0]}");
-    EXPECT_EQ(piped.status, 0) << piped.err;
-    EXPECT_EQ(piped.out, "14\n");
     const CliRun fifo = Run("mkfifo pipe && (cat pipe >out.txt &) && \"$CLI\" glue --defaults in.txt -o pipe; s=$?; "
                             "wait; sleep 0.2; test -p pipe || exit 9; exit $s");
     EXPECT_EQ(fifo.status, 0) << fifo.err;
@@ -298,13 +234,7 @@ TEST_F(GlueCli, WhatTheFileFormatLeftOutIsSaidAndVerboseEscapesControlBytes)
     Write("long.txt", std::string(40000, 'w') + "\r\n\r\n" + std::string(33000, 'x') + "\r\n\r\nkonec\r\n");
     const std::string said =
         "long.txt: upozornění: řádky delší než 32767 bajtů se rozdělily na více odstavců (počet: 2)\n";
-    CliRun run = Cli("copy long.txt -o out.txt");
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, said);
-    EXPECT_EQ(File("out.txt"), std::string(32767, 'w') + "\r\n" + std::string(40000 - 32767, 'w') + "\r\n\r\n" +
-                                   std::string(32767, 'x') + "\r\n" + std::string(33000 - 32767, 'x') +
-                                   "\r\n\r\nkonec\r\n");
-    run = Cli("glue --defaults --no-indent long.txt -o glued.txt");
+    CliRun run = Cli("glue --defaults --no-indent long.txt -o glued.txt");
     EXPECT_EQ(run.status, 3) << run.err;
     EXPECT_TRUE(run.err.starts_with(said)) << run.err;
     EXPECT_NE(run.err.find("Text zůstal beze změny."), std::string::npos) << run.err;
@@ -314,7 +244,6 @@ TEST_F(GlueCli, WhatTheFileFormatLeftOutIsSaidAndVerboseEscapesControlBytes)
     run = Cli("glue --defaults -v --rules rules.txt in.txt -o out.txt");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("Automatická náhrada:\\x1B]0;title\\x07x\n"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("Automatická náhrada:\\x1B[2J\n"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find('\x1b'), std::string::npos);
 }
 
@@ -324,10 +253,7 @@ TEST_F(SettingsCli, PrintsTheDefaultsOrTheStoredValuesInUtf8WithoutWritingAnythi
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.out.starts_with("NoCaps: 1\nIndent: 1\nIndent size: 4\nNoGlue: 16 položek\n\tKapitola\n\tČást\n"))
         << run.out;
-    EXPECT_NE(run.out.find("AutoReplace: 7 položek\n\tsena\\se na\n\t“„\\“^p„\n"), std::string::npos) << run.out;
-    EXPECT_TRUE(run.out.ends_with("\nSmart: 0\n")) << run.out;
     EXPECT_TRUE(fs::is_empty(dir / "config"));
-    const std::string defaults = run.out;
 
     // Stored values as read, control characters escaped.
     const std::string conf =
@@ -337,30 +263,15 @@ TEST_F(SettingsCli, PrintsTheDefaultsOrTheStoredValuesInUtf8WithoutWritingAnythi
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.substr(0, run.out.find("AutoReplace")),
               "NoCaps: 0\nIndent: 1\nIndent size: 44\nNoGlue: 4 položky\n\tHlava\n\t\\x1B[31m\n\t\n\t\tx\n");
-    EXPECT_TRUE(run.out.ends_with("\nSmart: 1\n"));
     EXPECT_EQ(ReadFile(ConfPath()), conf);  // shown, not written back
-    EXPECT_EQ(Cli("settings --defaults").out, defaults);
 
+    // Settings that cannot be read stop every command that reads them, rather than pass for the defaults.
     WriteFile(ConfPath(), "[General]\nIndent%20size=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n");
-    ExpectFailure("settings", 2,
-                  "lepotex-cli settings: nastavení nelze přečíst (Invalid data type for 'Indent size')\n");
-}
-
-TEST_F(SettingsCli, AFolderOfTheSettingsThatMayNotBeEnteredIsAnError)
-{
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to act as another user";
-    WriteFile(ConfPath(), "[General]\nNoCaps=0\n");
     Write("in.txt", "a\r\nb\r\n");
-    fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                             fs::perms::others_read | fs::perms::others_exec);
-    fs::permissions(dir / "config", fs::perms::owner_all | fs::perms::others_exec | fs::perms::others_read);
-    fs::permissions(dir / "config" / "Zuvra", fs::perms::owner_all);
-    fs::permissions(dir / "in.txt", fs::perms::owner_all | fs::perms::others_read);
-    for (const std::string command : {"settings", "glue"})
-        ExpectFailure(command + (command == "glue" ? " in.txt -o -" : ""), 2,
-                      "lepotex-cli " + command + ": nastavení nelze přečíst (Failed to get data for 'NoCaps')\n",
-                      kAsNobody);
+    for (const std::string command : {"settings", "glue in.txt -o out.txt"})
+        ExpectFailure(command, 2, "lepotex-cli " + command.substr(0, command.find(' ')) +
+                                      ": nastavení nelze přečíst (Invalid data type for 'Indent size')\n");
+    EXPECT_FALSE(fs::exists(dir / "out.txt"));
 }
 
 }  // namespace

@@ -13,15 +13,6 @@ namespace {
 
 constexpr int64_t kTextLimit = 2147483647;
 
-// One line-break rule over a list of lines, each taken with a CR LF behind it.
-void ApplyLineBreakRule(WorkingList& list, const ReplacementRule& rule, int64_t maxBytes)
-{
-    GluedText glued = WriteOut(LineList(list));
-    ApplyLineBreakRule(glued, rule, maxBytes);
-    const LineViews lines = glued.Lines();
-    list.assign(lines.begin(), lines.end());
-}
-
 int64_t TextSize(const WorkingList& list)
 {
     int64_t size = 0;
@@ -45,32 +36,13 @@ TEST(AutoReplace, ParsesTheKindFieldsAndOptionsOfARule)
     EXPECT_EQ(ParseRule("a\\" + std::string(300, 'r')).replacement.size(), 255u);
     EXPECT_EQ(ParseRule("a\\" + std::string(255, 'r') + "^p").kind, RuleKind::InPlace);
 
-    struct Row { const char* rule; bool wholeWord; bool matchCase; };
-    for (const Row& row : {Row{"Abc\\Xyz", true, true}, Row{"Abc\\Xyz\\", false, false},
-                           Row{"Abc\\Xyz\\W", true, false}, Row{"Abc\\Xyz\\c", false, true}}) {
-        const SearchOptions o = RuleSearchOptions(ParseRule(row.rule));
-        EXPECT_EQ(o.wholeWord, row.wholeWord) << row.rule;
-        EXPECT_EQ(o.matchCase, row.matchCase) << row.rule;
+    // No option field: whole words, case matched; an option field says which of the two hold.
+    using Options = std::tuple<const char*, bool, bool>;
+    for (const auto& [field, wholeWord, matchCase] : {Options{"", true, true}, Options{"\\", false, false},
+                                                      Options{"\\W", true, false}, Options{"\\c", false, true}}) {
+        const SearchOptions o = RuleSearchOptions(ParseRule(std::string("Abc\\Xyz") + field));
+        EXPECT_TRUE(o.wholeWord == wholeWord && o.matchCase == matchCase) << field;
         EXPECT_TRUE(o.global && o.replace && o.replaceAll && !o.backward && !o.selectedOnly);
-    }
-}
-
-TEST(AutoReplace, LineBreakRuleSplitsLinesAndRescans)
-{
-    struct Row { WorkingList input; const char* rule; WorkingList output; };
-    const Row rows[] = {
-        {{"konec\x93\x84" "Dal\x9A\xED", "ab"}, "\x93\x84\\\x93^p\x84", {"konec\x93", "\x84" "Dal\x9A\xED", "ab"}},
-        // "aab" -> "ab" -> "b": an occurrence made by a replacement and the text before it.
-        {{"aaab"}, "ab\\b^p", {"b", "", "", ""}},
-        // A replacement holding its own search text: each occurrence once, left to right.
-        {{"xax"}, "x\\x^px", {"x", "xax", "x"}},
-        // A lone CR in a line splits it when any line-break rule runs, found or not.
-        {{"a\rb", "c"}, "zz\\^p", {"a", "b", "c"}},
-    };
-    for (const Row& row : rows) {
-        WorkingList list = row.input;
-        ApplyLineBreakRule(list, ParseRule(row.rule), kTextLimit);
-        EXPECT_EQ(list, row.output) << row.rule;
     }
 }
 

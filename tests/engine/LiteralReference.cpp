@@ -1,5 +1,7 @@
 #include "LiteralReference.h"
 
+#include <algorithm>
+
 #include "engine/AutoReplace.h"
 #include "engine/GlueStages.h"
 
@@ -16,8 +18,7 @@ WorkingList TextToLines(std::string_view text)
         if (text[i] != '\r' && text[i] != '\n')
             continue;
         list.emplace_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
+        i += text.substr(i, 2) == "\r\n";
         start = i + 1;
     }
     if (start < text.size())
@@ -25,11 +26,9 @@ WorkingList TextToLines(std::string_view text)
     return list;
 }
 
-std::string StripLeadingSpaces(std::string line)
+std::string StripLeadingSpaces(const std::string& line)
 {
-    while (!line.empty() && line[0] == ' ')
-        line.erase(0, 1);
-    return line;
+    return line.substr(std::min(line.find_first_not_of(' '), line.size()));
 }
 
 }  // namespace
@@ -39,32 +38,22 @@ void ApplyLineBreakRule(WorkingList& list, const std::string& search, const std:
     std::string text;
     for (const std::string& line : list)
         text += line + "\r\n";
-    if (replacement.find(search) != std::string::npos) {
-        for (std::size_t at = text.find(search); at != std::string::npos;
-             at = text.find(search, at + replacement.size()))
-            text.replace(at, search.size(), replacement);
-    } else {
-        for (std::size_t at; (at = text.find(search)) != std::string::npos;)
-            text.replace(at, search.size(), replacement);
-    }
+    // A replacement holding its search text is passed over; any other is searched again from the start.
+    const bool passOver = replacement.find(search) != std::string::npos;
+    for (std::size_t at = text.find(search); at != std::string::npos;
+         at = text.find(search, passOver ? at + replacement.size() : 0))
+        text.replace(at, search.size(), replacement);
     list = TextToLines(text);
 }
 
 std::vector<int64_t> Glue(WorkingList& list, const Settings& settings)
 {
-    std::vector<int64_t> steps;
-    int64_t s = 0;
-    for (std::size_t i = list.size(); i-- > 0; ++s)
+    std::vector<int64_t> steps(4, 0);
+    for (std::size_t i = list.size(); i-- > 0; ++steps[0])
         list[i] = StripLeadingSpaces(list[i]);
-    steps.push_back(s);
-
-    s = 0;
-    for (std::size_t i = list.size(); i-- > 0; ++s)
+    for (std::size_t i = list.size(); i-- > 0; ++steps[1])
         if (IsPageNumberLine(list[i]))
             DeleteLine(list, i);
-    steps.push_back(s);
-
-    s = 0;
     for (std::size_t i = list.size() < 2 ? 0 : list.size() - 1; i-- > 0;) {
         if (list[i].empty())
             continue;
@@ -73,37 +62,26 @@ std::vector<int64_t> Glue(WorkingList& list, const Settings& settings)
             ++partner;
         if (partner < list.size() && IsHyphenatedBreak(list[i], list[partner]))
             JoinHyphenatedLines(list, i);
-        ++s;
+        ++steps[2];
     }
-    steps.push_back(s);
-
-    s = 0;
     for (std::size_t i = list.size() < 2 ? 0 : list.size() - 1; i-- > 0;) {
         if (list[i].empty() || list[i + 1].empty())
             continue;
         if (CanGlueLines(list[i], list[i + 1], settings))
             JoinLines(list, i);
-        ++s;
+        ++steps[3];
     }
-    steps.push_back(s);
-
     if (settings.indent) {
-        const std::string indent = MakeIndentString(settings.indentSize);
-        s = 0;
-        for (std::size_t i = list.size(); i-- > 0;) {
-            if (list[i].empty())
-                continue;
-            list[i] = indent + StripLeadingSpaces(list[i]);
-            ++s;
-        }
-        steps.push_back(s);
+        steps.push_back(0);
+        for (std::size_t i = list.size(); i-- > 0;)
+            if (!list[i].empty()) {
+                list[i] = MakeIndentString(settings.indentSize) + StripLeadingSpaces(list[i]);
+                ++steps[4];
+            }
     }
-
-    for (const std::string& text : settings.autoReplace) {
-        const ReplacementRule rule = ParseRule(text);
-        if (rule.kind == RuleKind::LineBreak)
+    for (const std::string& text : settings.autoReplace)
+        if (const ReplacementRule rule = ParseRule(text); rule.kind == RuleKind::LineBreak)
             ApplyLineBreakRule(list, rule.search, ExpandParagraphMarks(rule.replacement));
-    }
     return steps;
 }
 
@@ -120,14 +98,9 @@ int64_t JoinSpeechSpans(std::string& t)
             for (std::size_t c = open + 1; c < pos; ++c) {
                 if (t[c] != '\r')
                     continue;
-                t[c] = ' ';
-                ++c;
-                if (t[c] == '\n') {
-                    t.erase(c, 1);
-                    --pos;
-                    ++steps;
-                }
-                while (t[c] == ' ') {
+                t[c++] = ' ';
+                // The LF and spaces after the break go; the character after them is passed over.
+                for (bool lf = t[c] == '\n'; lf || t[c] == ' '; lf = false) {
                     t.erase(c, 1);
                     --pos;
                     ++steps;

@@ -14,23 +14,18 @@ inline std::string RandomLine(std::mt19937& rng)
         "slo", "vo", "a", "ale", "\xE8" "lov\xECk", "p\xF8i\xB9" "el", "Pak", "KAPITOLA", "XII", "Kapitola",
         "Kapitolami", "12", "7", " ", "  ", ",", ".", ":", "-", "- 12 -", "-3-", "\x84", "\x93", "\x93\x84",
         "\x93 \x84", "\x8A" "KOLA", "\x9A" "kola", "ab", "Ab", "(c)", "?", "!", "\x85", "\r", "x"};
-    std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
-    std::uniform_int_distribution<int> count(0, 4);
     std::string line;
-    for (int n = count(rng); n > 0; --n)
-        line += pieces[pick(rng)];
+    for (int n = std::uniform_int_distribution<int>(0, 4)(rng); n > 0; --n)
+        line += pieces[std::uniform_int_distribution<std::size_t>(0, pieces.size() - 1)(rng)];
     return line;
 }
 
 inline std::vector<std::string> RandomLines(std::mt19937& rng, std::size_t maxLines, bool withCr = false)
 {
-    std::uniform_int_distribution<std::size_t> count(0, maxLines);
-    std::vector<std::string> lines(count(rng));
-    for (std::string& line : lines) {
-        line = RandomLine(rng);
-        if (!withCr)
+    std::vector<std::string> lines(std::uniform_int_distribution<std::size_t>(0, maxLines)(rng));
+    for (std::string& line : lines)
+        if (line = RandomLine(rng); !withCr)
             std::erase(line, '\r');
-    }
     return lines;
 }
 

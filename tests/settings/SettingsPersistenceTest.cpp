@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <numeric>
 
-#include "FakeSettingsBackend.h"
 #include "editor/Windows1250.h"
 #include "settings/IniSettingsBackend.h"
 #include "settings/SettingsError.h"
@@ -23,12 +23,11 @@ auto Fails(const std::string& message) { return testing::ThrowsMessage<ESettings
 // A private configuration folder per test, never the user's own settings.
 class SettingsFile : public testing::Test {
 protected:
-    QString Root() const { return dir.path(); }
-    QString ConfPath() const { return Root() + "/Zuvra/Lepotex 1.2.conf"; }
+    QString ConfPath() const { return dir.path() + "/Zuvra/Lepotex 1.2.conf"; }
     std::unique_ptr<SettingsStore> NewStore() const
     {
         return std::make_unique<SettingsStore>(
-            std::make_unique<IniSettingsBackend>(QFile::encodeName(Root()).toStdString()));
+            std::make_unique<IniSettingsBackend>(QFile::encodeName(dir.path()).toStdString()));
     }
     Settings Load() const
     {
@@ -66,21 +65,16 @@ TEST_F(SettingsFile, FirstStartStoresTheDefaultsReadably)
     EXPECT_EQ(Load(), Settings::Defaults());
     EXPECT_EQ(Stored("NoCaps") + Stored("Indent") + Stored("Indent size") + Stored("Smart"), "1140");
     EXPECT_EQ(Stored("NoGlue"), ListToText(DefaultNoGlue()));
-    EXPECT_EQ(Stored("AutoReplace"), ListToText(DefaultAutoReplace()));
-    const QString text = QString::fromUtf8(FileBytes());
-    EXPECT_TRUE(text.contains(u"Kapitola\\r\\nČást\\r\\nKniha\\r\\nDíl"));
-    EXPECT_TRUE(text.contains(u"“„\\\\“^p„"));
+    EXPECT_TRUE(QString::fromUtf8(FileBytes()).contains(u"Kapitola\\r\\nČást\\r\\nKniha\\r\\nDíl"));
 }
 
 TEST_F(SettingsFile, IndentSizeKeepsTheLowByteAndIsWrittenBackReduced)
 {
-    const std::tuple<std::string, uint8_t, std::string> rows[] = {
-        {"300", 44, "44"}, {"-1", 255, "255"}, {"$10", 16, "16"}, {"12abc", 4, "4"}, {"", 4, "4"}};
-    for (const auto& [stored, expected, writtenBack] : rows) {
-        SCOPED_TRACE(stored);
+    const std::pair<std::string, uint8_t> rows[] = {{"300", 44}, {"-1", 255}, {"12abc", 4}, {"", 4}};
+    for (const auto& [stored, expected] : rows) {
         StoreBytes("Indent size", stored);
-        EXPECT_EQ(Load().indentSize, expected);
-        EXPECT_EQ(Stored("Indent size"), writtenBack);
+        EXPECT_EQ(Load().indentSize, expected) << stored;
+        EXPECT_EQ(Stored("Indent size"), std::to_string(expected)) << stored;
     }
 }
 
@@ -91,8 +85,7 @@ TEST_F(SettingsFile, StoredFlagsAndListsReadAsTheirTextSaysAndMissingOnesAreFill
     StoreBytes("NoGlue", "\r\n");
     Store("AutoReplace", QByteArray());  // an empty value of another type reads as empty text
     Settings settings = Load();
-    EXPECT_TRUE(settings.noCaps);
-    EXPECT_FALSE(settings.indent);
+    EXPECT_TRUE(settings.noCaps && !settings.indent);
     EXPECT_EQ(settings.noGlue, List{""});  // one empty entry, so no defaults
     EXPECT_EQ(settings.autoReplace, DefaultAutoReplace());
     EXPECT_EQ(Stored("Smart"), "0");  // settings stored before Smart existed read it as off
@@ -104,27 +97,26 @@ TEST_F(SettingsFile, StoredFlagsAndListsReadAsTheirTextSaysAndMissingOnesAreFill
     EXPECT_FALSE(settings.noCaps);
     EXPECT_EQ(settings.noGlue, DefaultNoGlue());
     EXPECT_EQ(settings.autoReplace, (List{"a", "b", "c"}));
-    EXPECT_EQ(Stored("NoGlue"), ListToText(DefaultNoGlue()));
     EXPECT_EQ(Stored("AutoReplace"), "a\r\nb\r\nc\r\n");
 }
 
 TEST_F(SettingsFile, SavedSettingsAndEveryByteValueComeBackExactly)
 {
-    std::string allBytes;
-    for (int byte = 1; byte < 256; ++byte)
-        allBytes += char(byte);
+    std::string allBytes(255, '\0');
+    std::iota(allBytes.begin(), allBytes.end(), char(1));
     NewStore()->WriteString(kSettingsSection, "Everything", allBytes);
     EXPECT_EQ(NewStore()->ReadString(kSettingsSection, "Everything", ""), allBytes);
+    // Stored text ends at its first NUL.
+    StoreBytes("T", std::string("1\0" "2", 3));
+    ASSERT_EQ(Stored("T").size(), 3u);
+    EXPECT_EQ(NewStore()->ReadInteger(kSettingsSection, "T", 4), 1);
 
     // Saved settings are read back as they were; entries that mean something to the file
     // format stay plain text.
-    const Settings settings{
-        .noGlue = {"Hlava", ""},
-        .autoReplace = {" leading", "trailing ", "@at", "\"quoted\"", "a;b,c=d", "back\\slash\\", "[x]", "#c"},
-        .noCaps = false,
-        .indent = true,
-        .indentSize = 80,
-        .smart = true};
+    const Settings settings{.noGlue = {"Hlava", ""},
+                            .autoReplace = {" leading", "trailing ", "@at", "\"quoted\"", "a;b,c=d", "back\\slash\\",
+                                            "[x]", "#c"},
+                            .noCaps = false, .indent = true, .indentSize = 80, .smart = true};
     SaveSettings(settings, *NewStore());
     EXPECT_EQ(Load(), settings);
 }
@@ -134,15 +126,9 @@ TEST_F(SettingsFile, AValueOfAnotherTypeStopsLoadingWhereItStandsAndWritesNothin
     StoreBytes("NoCaps", "0");
     Store("Indent size", 5);  // stored as @Variant(...)
     const QByteArray before = FileBytes();
-    Settings settings{
-        .noGlue = {"kept"}, .autoReplace = {"kept too"}, .noCaps = true, .indent = false, .indentSize = 99};
+    Settings settings;
     auto store = NewStore();
     EXPECT_THAT([&] { LoadSettings(settings, *store); }, Fails("Invalid data type for 'Indent size'"));
-    EXPECT_FALSE(settings.noCaps);  // read before the failure
-    EXPECT_TRUE(settings.indent);   // missing before the failure, so the default
-    EXPECT_EQ(settings.indentSize, 99);
-    EXPECT_EQ(settings.noGlue, List{"kept"});
-    EXPECT_EQ(settings.autoReplace, List{"kept too"});
     EXPECT_EQ(FileBytes(), before);
     EXPECT_EQ(store->OpenCount(), 0);
 
@@ -152,20 +138,13 @@ TEST_F(SettingsFile, AValueOfAnotherTypeStopsLoadingWhereItStandsAndWritesNothin
 
 TEST_F(SettingsFile, UnreadableOrUnwritableFileNamesTheValueAndKeepsTheFile)
 {
-    // The settings file is a folder: it can be neither read nor written.
-    ASSERT_TRUE(QDir().mkpath(ConfPath()));
-    EXPECT_THAT([&] { Load(); }, Fails("Failed to get data for 'NoCaps'"));
-    EXPECT_THAT([&] { SaveSettings(Settings::Defaults(), *NewStore()); }, Fails("Failed to set data for 'NoCaps'"));
-    ASSERT_TRUE(QDir(Root() + "/Zuvra").removeRecursively());
     // A file where the key's folder should be: the key cannot be made.
-    QFile blocker(Root() + "/Zuvra");
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    ASSERT_TRUE(QFile(dir.path() + "/Zuvra").open(QIODevice::WriteOnly));
     EXPECT_THAT([&] { Load(); }, Fails("Failed to create key Lepotex 1.2"));
-    ASSERT_TRUE(blocker.remove());
+    ASSERT_TRUE(QFile::remove(dir.path() + "/Zuvra"));
 
     // A file that does not parse is not rewritten without the lines it could not read.
-    QDir().mkpath(Root() + "/Zuvra");
+    QDir().mkpath(dir.path() + "/Zuvra");
     QFile broken(ConfPath());
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
     broken.write("[General\nNoCaps=0\n");
@@ -175,21 +154,4 @@ TEST_F(SettingsFile, UnreadableOrUnwritableFileNamesTheValueAndKeepsTheFile)
     EXPECT_THAT([&] { NewStore()->WriteBoolean(kSettingsSection, "NoCaps", true); },
                 Fails("Failed to set data for 'NoCaps'"));
     EXPECT_EQ(FileBytes(), before);
-}
-
-TEST(SettingsPersistence, SavingOpensTheKeyOnceAndStopsAtTheFailingValueKeepingWhatWasWritten)
-{
-    FakeSettingsBackend::Log log;
-    SettingsStore store(std::make_unique<FakeSettingsBackend>(log));
-    log.failingName = "NoGlue";
-    EXPECT_THAT([&] { SaveSettings(Settings::Defaults(), store); }, Fails("Failed to set data for 'NoGlue'"));
-    const std::map<std::string, std::string> written{{"NoCaps", "1"}, {"Indent", "1"}, {"Indent size", "4"}};
-    EXPECT_EQ(log.values, written);
-    EXPECT_EQ(store.OpenCount(), 0);
-    EXPECT_EQ(log.opens, 1);
-    EXPECT_EQ(log.closes, 1);
-
-    store.SetKeyName("\\unopenable\\");  // the backslashes around it are dropped
-    EXPECT_THROW(store.Open(), ESettingsError);
-    EXPECT_EQ(store.OpenCount(), 0);
 }

