@@ -214,6 +214,8 @@ void RefuseEndlessInput(const std::string& name, int fd)
 
 void LoadInto(TextEditor& editor, const std::string& name, std::optional<TextEncoding> encoding)
 {
+    // A book here lives as long as one command: it may borrow from the file's pages.
+    editor.SetMapFiles(true);
     if (name != "-") {
         RefuseEndlessInput(name, -1);
         editor.LoadFromFile(name, encoding);

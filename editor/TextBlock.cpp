@@ -1,11 +1,17 @@
 #include "editor/TextBlock.h"
 
+#include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #ifdef __linux__
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -22,7 +28,153 @@ static_assert(sizeof(BlockHeader) == alignof(std::max_align_t));
 
 BlockHeader* HeaderOf(void* block) { return static_cast<BlockHeader*>(block) - 1; }
 
+#ifdef __linux__
+// The mapped files, where the SIGBUS handler finds them without a lock or the heap: a page
+// of a file that was cut shorter meanwhile faults, and the handler puts zeroed memory in its
+// place (and in that of the rest of the mapping), marks the block cut, and lets the program
+// go on. Fixed slots, so a book of the batch tool's parallel jobs never waits for another.
+struct MappedSlot {
+    std::atomic<std::uintptr_t> begin{0};  // 0: free
+    std::uintptr_t end = 0;
+    int fd = -1;        // the file, to see whether it changed
+    struct stat was {};  // and how it was when mapped
+    std::atomic<bool> cut{false};
+};
+
+// The text is the same while size and modification time are: a name removed or added (the
+// batch tool's copy of standard input is removed while mapped) changes neither.
+bool SameText(const struct stat& a, const struct stat& b)
+{
+    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+MappedSlot mappedSlots[256];
+struct sigaction previousBusHandler {};
+
+MappedSlot* SlotOf(const char* block) noexcept
+{
+    for (MappedSlot& slot : mappedSlots)
+        if (slot.begin.load() == reinterpret_cast<std::uintptr_t>(block))
+            return &slot;
+    return nullptr;
+}
+
+void OnBusError(int signal, siginfo_t* info, void* context)
+{
+    const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    for (MappedSlot& slot : mappedSlots) {
+        const std::uintptr_t begin = slot.begin.load();
+        if (begin == 0 || address < begin || address >= slot.end)
+            continue;
+        const std::uintptr_t page = address & ~std::uintptr_t(::sysconf(_SC_PAGESIZE) - 1);
+        const int savedErrno = errno;
+        void* zeroes = ::mmap(reinterpret_cast<void*>(page), slot.end - page, PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+        errno = savedErrno;
+        if (zeroes != MAP_FAILED) {
+            slot.cut.store(true);
+            return;  // the access is made again, on the zeroes
+        }
+        break;
+    }
+    // Not ours: what was there before decides, by default the end of the process.
+    if (previousBusHandler.sa_flags & SA_SIGINFO) {
+        previousBusHandler.sa_sigaction(signal, info, context);
+    } else if (previousBusHandler.sa_handler != SIG_DFL && previousBusHandler.sa_handler != SIG_IGN) {
+        previousBusHandler.sa_handler(signal);
+    } else {
+        ::signal(SIGBUS, SIG_DFL);  // the access faults again and ends the process
+    }
+}
+
+void WatchBusErrors()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action {};
+        action.sa_sigaction = OnBusError;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_SIGINFO | SA_RESTART | SA_NODEFER;
+        ::sigaction(SIGBUS, &action, &previousBusHandler);
+    });
+}
+#endif
+
 }  // namespace
+
+TextBlock MapFileBlock(int fd, std::size_t size)
+{
+#ifdef __linux__
+    struct stat info {};
+    if (size == 0 || ::fstat(fd, &info) != 0)
+        return nullptr;
+    WatchBusErrors();
+    MappedSlot* slot = nullptr;
+    for (MappedSlot& candidate : mappedSlots) {
+        std::uintptr_t expected = 0;
+        // 1 holds the slot until the mapping's address is known.
+        if (candidate.begin.compare_exchange_strong(expected, 1)) {
+            slot = &candidate;
+            break;
+        }
+    }
+    if (!slot)
+        return nullptr;
+    // A page of its own in front, for the header, then the file.
+    const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
+    const std::size_t length = page + ((size + page - 1) & ~(page - 1));
+    void* mapping = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    char* const start = mapping == MAP_FAILED ? nullptr : static_cast<char*>(mapping) + page;
+    const int kept = start ? ::fcntl(fd, F_DUPFD_CLOEXEC, 3) : -1;
+    if (kept < 0 || ::mmap(start, length - page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED, fd, 0) == MAP_FAILED) {
+        if (kept >= 0)
+            ::close(kept);
+        if (start)
+            ::munmap(mapping, length);
+        slot->begin.store(0);
+        return nullptr;
+    }
+    // Read once from start to end, the pages are best fetched ahead.
+    ::madvise(start, length - page, MADV_SEQUENTIAL);
+    *HeaderOf(start) = BlockHeader{mapping, length};
+    slot->end = reinterpret_cast<std::uintptr_t>(start) + (length - page);
+    slot->fd = kept;
+    slot->was = info;
+    slot->cut.store(false);
+    slot->begin.store(reinterpret_cast<std::uintptr_t>(start));
+    return TextBlock(start);
+#else
+    (void)fd;
+    (void)size;
+    return nullptr;
+#endif
+}
+
+bool MappedFileChanged(const char* block) noexcept
+{
+#ifdef __linux__
+    const MappedSlot* slot = block ? SlotOf(block) : nullptr;
+    if (!slot)
+        return false;
+    struct stat now {};
+    return slot->cut.load() || ::fstat(slot->fd, &now) != 0 || !SameText(now, slot->was);
+#else
+    (void)block;
+    return false;
+#endif
+}
+
+std::size_t MappedFileLength(const char* block, unsigned long long device, unsigned long long inode) noexcept
+{
+#ifdef __linux__
+    const MappedSlot* slot = block ? SlotOf(block) : nullptr;
+    return slot && slot->was.st_dev == device && slot->was.st_ino == inode ? slot->end - slot->begin.load() : 0;
+#else
+    (void)block;
+    (void)device;
+    (void)inode;
+    return 0;
+#endif
+}
 
 TextBlock AllocateTextBlock(std::size_t size)
 {
@@ -73,6 +225,10 @@ void FreeLarge(void* block) noexcept
     const BlockHeader header = *HeaderOf(block);
 #ifdef __linux__
     if (header.mapping) {
+        if (MappedSlot* slot = SlotOf(static_cast<const char*>(block))) {
+            ::close(slot->fd);
+            slot->begin.store(0);
+        }
         ::munmap(header.mapping, header.length);
         return;
     }

@@ -20,6 +20,17 @@ using TextBlock = std::unique_ptr<char, FreeBlock>;
 // Throws std::bad_alloc.
 TextBlock AllocateTextBlock(std::size_t size);
 
+// The first `size` bytes of the regular file open at `fd` (size > 0), mapped privately: the
+// block shares the pages the system already holds for the file, so nothing is filled, and a
+// change made through it stays this process's own. nullptr when the file cannot be mapped.
+// A part of the file that another process cuts off while it is mapped reads as NUL bytes
+// instead of ending the process; MappedFileChanged tells that happened, or that the file
+// changed otherwise since it was mapped. MappedFileLength is the length of the block's
+// mapping when it maps the file with this device and inode, else 0.
+TextBlock MapFileBlock(int fd, std::size_t size);
+bool MappedFileChanged(const char* block) noexcept;
+std::size_t MappedFileLength(const char* block, unsigned long long device, unsigned long long inode) noexcept;
+
 // The same for any storage that may grow to the size of a book (arrays with an element per
 // line or paragraph); suitably aligned for any fundamental type, freed with FreeLarge.
 inline void* AllocateLarge(std::size_t size) { return AllocateTextBlock(size).release(); }

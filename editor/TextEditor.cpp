@@ -221,6 +221,9 @@ void TextEditor::ResetView()
 
 void TextEditor::Clear()
 {
+    // A text rebuilt from a mapped book that changed meanwhile is not whole either.
+    for (const TextBlock& block : buffer->blocks)
+        sourceChanged = sourceChanged || MappedFileChanged(block.get());
     buffer = std::make_unique<Buffer>(undoBufferSize);
     ResetView();
 }

@@ -231,6 +231,14 @@ public:
     void SaveToFile(const std::string& name);
     // Writes what SaveToFile would into an open descriptor, at its position.
     void SaveToDescriptor(int fd);
+    // Whether LoadFromFile maps a regular Windows-1250 file with CR LF line ends rather than
+    // reading it, the paragraphs then borrowing from the mapping: no memory to fill for the
+    // book. For a text that lives as long as one command (the batch tool): a change that
+    // another process makes to the file meanwhile makes the load, or a save of what was made
+    // of the text, fail with an error, and a window could not keep a document for long.
+    void SetMapFiles(bool on) { mapFiles = on; }
+    // True when the text is, or was made from, a mapped file that changed meanwhile.
+    bool SourceChanged() const;
     const std::string& FileName() const { return fileName; }
     bool IsOpen() const { return isOpen; }
     const LoadReport& LastLoadReport() const { return loadReport; }
@@ -319,6 +327,12 @@ private:
     LoadReport loadReport;
     FileFormat fileFormat;
     int64_t saveReplacements = 0;
+    bool mapFiles = false;
+    bool sourceChanged = false;  // the text was made from a mapped file that changed meanwhile
+
+    // Before a save: refuses a text whose mapped file changed, and copies what the
+    // paragraphs borrow from the file with this device and inode, which the save may write over.
+    void PrepareSave(unsigned long long device, unsigned long long inode);
 };
 
 // Holds BeginUpdate for its lifetime, so an exception cannot leave the editor frozen.

@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include "editor/EditorBuffer.h"
+#include "editor/EditorErrors.h"
 
 namespace lepotex {
 
@@ -455,6 +456,8 @@ int CreateSideFile(const std::filesystem::path& folder, const std::string& leaf,
     return fd;
 }
 
+const char* const kFileCutWhileRead = "soubor změnil jiný program, zatímco se četl; text by nebyl celý";
+
 struct Written {
     off_t bytes = 0;
     int64_t replaced = 0;  // characters the file's encoding has no byte for
@@ -487,6 +490,9 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
     // Writes what is staged, converted to the file's encoding where that is not Windows-1250.
     auto flush = [&] {
         between();
+        // Bytes of a mapped book cut short meanwhile read as NULs: never written as its text.
+        if (editor.SourceChanged())
+            throw EInOutError(0, kFileCutWhileRead);
         if (!converted) {
             WriteAll(fd, stage.get(), staged);
             written += off_t(staged);
@@ -746,8 +752,12 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
         constexpr size_t kMaxBlock = size_t(64) << 20;
         const size_t fileSize = sized ? size_t(info.st_size) : 0;
         const size_t blockSize = sized ? std::min<size_t>(kMaxBlock, fileSize + 1) : kReadSize;
-        TextBlock block = AllocateTextBlock(blockSize);
-        size_t filled = ReadFully(file.fd, block.get(), std::min(kReadSize, blockSize));
+        // Or the whole file mapped, when it may be: nothing read yet, the first step is its start.
+        TextBlock block = mapFiles && fileSize > 0 ? MapFileBlock(file.fd, fileSize) : nullptr;
+        const bool mapped = bool(block);
+        if (!mapped)
+            block = AllocateTextBlock(blockSize);
+        size_t filled = mapped ? std::min(kReadSize, fileSize) : ReadFully(file.fd, block.get(), std::min(kReadSize, blockSize));
         const std::string_view first(block.get(), filled);
 
         // A Windows-1250 book with CR LF line ends, by far the most common, is known from its
@@ -761,7 +771,27 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
             streamed = windows1250 && std::string_view(first).find("\r\n") != std::string_view::npos;
         }
 
-        if (streamed) {
+        if (mapped && !streamed) {
+            // Read as it always was; the mapping only spared reading the first step.
+            block = AllocateTextBlock(blockSize);
+            filled = ReadFully(file.fd, block.get(), std::min(kReadSize, blockSize));
+        }
+
+        if (streamed && mapped) {
+            report.format = FileFormat{};
+            reserve(first, int64_t(fileSize), LineEnd::CrLf);
+            LineReader reader(LineEnd::CrLf);
+            const char* end = block.get() + fileSize;
+            const char* stop = reader.Feed(block.get(), end, append);
+            if (stop != end)
+                report.bytesAfterEndMark = (end - stop) - 1;
+            else
+                reader.Finish(append);
+            if (MappedFileChanged(block.get()))
+                throw EInOutError(0, kFileCutWhileRead);
+            if (usedSinceNewBlock)
+                fresh->blocks.push_back(std::move(block));
+        } else if (streamed) {
             report.format = FileFormat{};
             LineReader reader(LineEnd::CrLf);
             int64_t readBefore = 0;  // bytes of the file before the current step
@@ -879,6 +909,7 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
         if (::close(file.Release()) != 0)
             RaiseIoError(errno);
         buffer = std::move(fresh);
+        sourceChanged = false;
         loadReport = report;
         fileFormat = report.format;
     } catch (...) {
@@ -889,10 +920,43 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
     ResetView();
 }
 
+bool TextEditor::SourceChanged() const
+{
+    return sourceChanged || std::any_of(buffer->blocks.begin(), buffer->blocks.end(),
+                                    [](const TextBlock& block) { return MappedFileChanged(block.get()); });
+}
+
+void TextEditor::PrepareSave(unsigned long long device, unsigned long long inode)
+{
+    if (SourceChanged())
+        throw EInOutError(0, kFileCutWhileRead);
+    for (TextBlock& block : buffer->blocks) {
+        const size_t length = MappedFileLength(block.get(), device, inode);
+        if (length == 0)
+            continue;
+        // Written over in place, the file would change under the paragraphs being written.
+        TextBlock copy = AllocateTextBlock(length);
+        std::memcpy(copy.get(), block.get(), length);
+        if (MappedFileChanged(block.get()))
+            throw EInOutError(0, kFileCutWhileRead);
+        const char* const from = block.get();
+        for (std::ptrdiff_t i = 0; i < buffer->paras.Length(); ++i) {
+            lepotex::ParaText& text = buffer->paras[i].text;
+            if (text.data() >= from && text.data() < from + length)
+                text = lepotex::ParaText::Borrowed({copy.get() + (text.data() - from), text.size()});
+        }
+        block = std::move(copy);
+    }
+}
+
 void TextEditor::SaveToFile(const std::string& name)
 {
     if (name.empty())
         return;
+    if (struct stat named {}; ::stat(name.c_str(), &named) == 0)
+        PrepareSave(named.st_dev, named.st_ino);
+    else
+        PrepareSave(0, 0);
     WatchTerminatingSignals();
     const SaveTarget target = ResolveTarget(name);
     if (target.descriptor >= 0) {
@@ -942,6 +1006,7 @@ void TextEditor::SaveToDescriptor(int fd)
         RaiseIoError(EBADF);
     struct stat info {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    PrepareSave(regular ? info.st_dev : 0, regular ? info.st_ino : 0);
     saveReplacements = WriteParagraphs(*this, fd, regular, [] {}).replaced;
     SetModified(false);
 }

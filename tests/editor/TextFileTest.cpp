@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <csignal>
 #include <functional>
+#include <tuple>
 
 #include "TestUtil.h"
 #include "editor/Windows1250.h"
@@ -242,6 +244,88 @@ TEST_F(FileTest, AnInterruptedSaveLeavesNoTemporaryAndTheNextSaveClearsLeftOvers
     ::close(holder);
     EXPECT_EQ(Entries(folder), (Paras{".book.txt.lepotex~2", "book.txt", "source.txt"}));
     EXPECT_EQ(ReadFile(target), "new\r\n");
+}
+
+// A mapped book gives the paragraphs a book read step by step gives; saved over itself in place
+// it keeps its text; changed or cut short by another process it gives an error, or the lines it
+// had when it was read, and never ends the process.
+TEST_F(FileTest, AMappedBookReadsAsReadAndSurvivesAnotherProcessCuttingIt)
+{
+    using namespace std::string_literals;
+    const std::string changed = "soubor změnil jiný program, zatímco se četl; text by nebyl celý";
+    std::vector<std::string> lines;
+    std::string book;
+    for (int i = 0; book.size() < 6'000'000; ++i) {
+        lines.push_back(Utf8ToWindows1250("Řádek " + std::to_string(i) + " knihy, která se čte z mapovaného souboru."));
+        book += lines.back() + "\r\n";
+    }
+    const std::string czech = Utf8ToWindows1250("Čeština\r\n");
+    for (const std::string& bytes : {book, book + "bez konce", czech + "a\0b\r\nc  \r\n\x1a" "zbytek"s,
+                                     czech + std::string(40000, 'q') + "\r\n"}) {
+        const std::string path = Write("book.txt", bytes);
+        TextEditor read, mapped;
+        mapped.SetMapFiles(true);
+        read.LoadFromFile(path);
+        mapped.LoadFromFile(path);
+        EXPECT_TRUE(Paragraphs(mapped) == Paragraphs(read));
+        const LoadReport& a = mapped.LastLoadReport();
+        const LoadReport& b = read.LastLoadReport();
+        EXPECT_EQ(std::tie(a.linesCutAtNul, a.bytesAfterEndMark, a.longLinesSplit),
+                  std::tie(b.linesCutAtNul, b.bytesAfterEndMark, b.longLinesSplit));
+        ExpectCountsConsistent(mapped);
+    }
+
+    // Written over in place, the file must not change under the paragraphs being written.
+    const std::string linked = Write("linked.txt", book);
+    fs::create_hard_link(linked, Path("other.txt"));
+    TextEditor editor;
+    editor.SetMapFiles(true);
+    editor.LoadFromFile(linked);
+    ASSERT_EQ(editor.InsertText("New start. "), 0);
+    editor.SaveToFile(linked);
+    EXPECT_TRUE(ReadFile(Path("other.txt")) == "New start. " + book);
+
+    // Cut after the load: what is made of the text is not saved.
+    editor.LoadFromFile(linked);
+    ASSERT_EQ(::truncate(linked.c_str(), 1000), 0);
+    EXPECT_THAT([&] { editor.SaveToFile(Path("saved.txt")); }, ThrowsMessage<EInOutError>(StrEq(changed)));
+    EXPECT_FALSE(fs::exists(Path("saved.txt")));
+
+    // Cut and made whole again while it is read.
+    const std::string racing = Write("racing.txt", book);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // ends with the test, however that ends
+        for (;;) {
+            for (off_t size = off_t(book.size()); size > 0; size -= 400'000) {
+                (void)::truncate(racing.c_str(), size);
+                ::usleep(300);
+            }
+            const int fd = ::open(racing.c_str(), O_WRONLY);
+            (void)::pwrite(fd, book.data(), book.size(), 0);
+            ::close(fd);
+        }
+    }
+    int errors = 0;
+    for (int round = 0; round < 30; ++round) {
+        TextEditor racer;
+        racer.SetMapFiles(true);
+        try {
+            racer.LoadFromFile(racing);
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.what(), changed);
+            ++errors;
+            continue;
+        }
+        // The lines of the book as far as the file went, the last perhaps cut short.
+        const Paras got = Paragraphs(racer);
+        ASSERT_LE(got.size(), lines.size() + 1);
+        for (size_t i = 0; i + 1 < got.size(); ++i)
+            ASSERT_TRUE(i + 2 == got.size() ? lines[i].starts_with(got[i]) : got[i] == lines[i]) << "line " << i;
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_GT(errors, 0);
 }
 
 }  // namespace
