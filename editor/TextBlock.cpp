@@ -133,8 +133,11 @@ TextBlock MapFileBlock(int fd, std::size_t size)
         slot->begin.store(0);
         return nullptr;
     }
-    // Read once from start to end, the pages are best fetched ahead.
-    ::madvise(start, length - page, MADV_SEQUENTIAL);
+    // The file's pages are in memory already, as a rule: one call maps them all, rather than a
+    // fault for every few of them. (A file cut short meanwhile fails it; see OnBusError.)
+#ifdef MADV_POPULATE_READ
+    ::madvise(start, length - page, MADV_POPULATE_READ);
+#endif
     *HeaderOf(start) = BlockHeader{mapping, length};
     slot->end = reinterpret_cast<std::uintptr_t>(start) + (length - page);
     slot->fd = kept;

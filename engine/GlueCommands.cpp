@@ -187,7 +187,9 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
     CloseGuard close(editor, reporter);
     GluedText glued = GlueLines(list, settings, reporter, editor.ByteLimit());
     reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
-    LineViews lines = glued.Lines();
+    // In the working list's storage: it has room for as many lines, and its pages are had.
+    LineViews lines = std::move(list.pieces);
+    glued.Lines(lines);
     StripLineEnds(lines);
     if (std::optional<std::string> refusal = FindTooLong(lines, editor.ParaLengthLimit()))
         return refusal;

@@ -93,16 +93,25 @@ GluedText WriteOut(const LineList& list, const LineHook& onLine)
 
 LineViews GluedText::Lines() const
 {
-    if (!lineEndsKnown)
-        return LinesOf(text.View());
     LineViews lines;
+    Lines(lines);
+    return lines;
+}
+
+void GluedText::Lines(LineViews& lines) const
+{
+    lines.clear();
+    if (!lineEndsKnown) {
+        LineViews found = LinesOf(text.View());
+        lines.swap(found);
+        return;
+    }
     lines.reserve(lineEnds.size());
     std::size_t start = 0;
     for (const std::size_t end : lineEnds) {
         lines.emplace_back(text.data() + start, end - start);
         start = end + 2;
     }
-    return lines;
 }
 
 void EvenBreaks(GluedText& glued)

@@ -64,8 +64,10 @@ struct GluedText {
     std::vector<std::size_t, LargeAllocator<std::size_t>> lineEnds;
     bool lineEndsKnown = false;
 
-    // The lines, less their CR LF, as LinesOf gives them.
+    // The lines, less their CR LF, as LinesOf gives them; the second form puts them into
+    // `lines`, whose storage (a working list's, say) is then used again rather than fresh.
     LineViews Lines() const;
+    void Lines(LineViews& lines) const;
 };
 
 // Stages 4 and 5 applied: every line of the list, its indent and its joins, then CR LF.
