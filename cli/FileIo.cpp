@@ -18,6 +18,7 @@
 #include "cli/Printable.h"
 #include "editor/EditorErrors.h"
 #include "editor/TextEditor.h"
+#include "settings/SettingsPersistence.h"
 
 namespace lepotex::cli {
 
@@ -92,6 +93,15 @@ void KeepStandardStreamsOpen()
 bool StandardStreamClosed(int fd)
 {
     return fd >= 0 && fd <= 2 && closedAtStart[fd];
+}
+
+void ReportOddSettings(const std::vector<OddSettingsValue>& odd, const std::string& command, std::ostream& err)
+{
+    for (const OddSettingsValue& value : odd)
+        err << "lepotex-cli " << command << ": upozornění: nastavení „" << value.name << "“ má hodnotu „"
+            << Printable(value.value) << "“, "
+            << (value.name == "Indent size" ? "která není číslo od 0 do 255" : "která není 0 ani 1")
+            << "; platí " << value.used << '\n';
 }
 
 std::string FileErrorText(int error)

@@ -4,11 +4,13 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "editor/TextEncoding.h"
 
 namespace lepotex {
 class TextEditor;
+struct OddSettingsValue;
 }
 
 namespace lepotex::cli {
@@ -49,6 +51,10 @@ std::string OldTextCopyText(const std::string& copy);
 // Saves as the program saves; "-" writes the same bytes to standard output. A file beside
 // which a torn save left its old text is not written.
 void SaveFrom(TextEditor& editor, const std::string& name);
+
+// Tells on `err` of each stored settings value that did not read as what its key holds, and
+// what it was read as: "lepotex-cli glue: upozornění: nastavení „Indent size“ …".
+void ReportOddSettings(const std::vector<lepotex::OddSettingsValue>& odd, const std::string& command, std::ostream& err);
 
 // Why a file could not be opened or read, in Czech, from the system's error code.
 std::string FileErrorText(int error);

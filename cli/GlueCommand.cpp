@@ -319,7 +319,9 @@ Settings ChooseSettings(const Options& o, std::ostream& err)
     } else {
         try {
             SettingsStore store;
-            ReadSettings(settings, store);
+            std::vector<OddSettingsValue> odd;
+            ReadSettings(settings, store, &odd);
+            ReportOddSettings(odd, o.command == Command::Glue ? "glue" : "speech", err);
         } catch (const ESettingsError& error) {
             throw FileError(std::string("nastavení nelze přečíst (") + error.what() + ")");
         }

@@ -96,7 +96,9 @@ int RunSettings(const std::vector<std::string>& argList, std::ostream& out, std:
     Settings settings;
     try {
         SettingsStore store;
-        ReadSettings(settings, store);
+        std::vector<OddSettingsValue> odd;
+        ReadSettings(settings, store, &odd);
+        ReportOddSettings(odd, "settings", err);
     } catch (const ESettingsError& error) {
         err << "lepotex-cli settings: nastavení nelze přečíst (" << error.what() << ")\n";
         return kExitFile;
