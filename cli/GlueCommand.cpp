@@ -60,7 +60,7 @@ const std::vector<OptionSpec> kGlueOptions = [] {
         {{"no-glue"}, "SOUBOR", "seznam začátků řádek, které se nelepí, položka na řádek"},
         {{"rules"}, "SOUBOR",
          "seznam automatických náhrad, pravidlo na řádek\n"
-         "(seznam nejvýše 64 MiB, ze souboru, ne ze zařízení)"},
+         "(seznam nejvýše 64 MiB, ze souboru, ne ze zařízení;\n/dev/null je prázdný seznam)"},
         {{"smart"}, "", "lepit chytře: podle šířky řádek, značení odstavců,\n"
                         "záhlaví a čísel stránek a českého dělení slov"},
         {{"no-smart"}, "", "lepit jen podle sousedních řádek (Smart vypnuto)"},
