@@ -1,9 +1,11 @@
 #include "app/LepotexMain.h"
 
+#include <cstring>
 #include <exception>
 #include <stdexcept>
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -22,6 +24,35 @@ namespace {
 
 // The platform's form of a file name, as the core's file functions take it.
 std::string FileSystemName(const QString& fileName) { return QFile::encodeName(fileName).toStdString(); }
+
+// Saves, telling a failure in Czech with the file's name, in the batch tool's words. A file
+// another program changed since it was opened comes back as EFileChangedError, to be asked.
+void SaveFile(TextEditor& editor, const QString& fileName, bool overwriteChanged)
+{
+    try {
+        editor.SaveToFile(FileSystemName(fileName), overwriteChanged);
+    } catch (const EFileChangedError&) {
+        throw;
+    } catch (const EInOutError& error) {
+        const std::string text = error.what();
+        QString reason;
+        if (text == "File not found")  // the new file beside it could not be made
+            reason = QFileInfo(fileName).dir().exists()
+                         ? QStringLiteral("soubor neexistuje")
+                         : QStringLiteral("složka „%1“ neexistuje").arg(QFileInfo(fileName).path());
+        else if (text == "Invalid filename")
+            reason = QStringLiteral("neplatná cesta");
+        else if (text == "Too many open files")
+            reason = QStringLiteral("příliš mnoho otevřených souborů");
+        else if (text == "File access denied")
+            reason = QStringLiteral("přístup odepřen");
+        else if (text == "Disk full")
+            reason = QStringLiteral("disk je plný");
+        else
+            reason = QStringLiteral("chyba systému %1 (%2)").arg(error.errorCode).arg(QString::fromLocal8Bit(std::strerror(error.errorCode)));
+        throw std::runtime_error(consts::SCannotSave.arg(fileName, reason).toStdString());
+    }
+}
 
 }  // namespace
 
@@ -92,6 +123,15 @@ void TLepotexFrm::OpenDocument(const QString& fileName)
         memoRXChange();
     }
     const LoadReport& report = Editor().LastLoadReport();
+    // A save killed while it wrote over the file left its old text beside it.
+    if (!report.oldTextCopy.empty()) {
+        const QString copy = QFile::decodeName(QByteArray::fromStdString(report.oldTextCopy));
+        if (prompts->Confirm(this, consts::SOldTextCopy.arg(fileName, copy)) == Answer::Yes) {
+            TextEditor::RestoreOldTextCopy(FileSystemName(fileName), report.oldTextCopy);
+            OpenDocument(fileName);
+            return;
+        }
+    }
     unfaithfulLoad = !report.Faithful();
     QString losses;
     if (report.charsReplaced) {
@@ -126,7 +166,13 @@ void TLepotexFrm::FileSave1Execute()
         FileSaveAs1Execute();
         return;
     }
-    Editor().SaveToFile(FileSystemName(documentName));
+    try {
+        SaveFile(Editor(), documentName, false);
+    } catch (const EFileChangedError&) {
+        if (prompts->Confirm(this, consts::SChangedMeanwhile.arg(documentName)) != Answer::Yes)
+            return;
+        SaveFile(Editor(), documentName, true);
+    }
     Editor().SetModified(false);
     memoRXChange();
 }
@@ -143,7 +189,8 @@ void TLepotexFrm::FileSaveAs1Execute()
     const FileFormat before = Editor().GetFileFormat();
     Editor().SetFileFormat(format);
     try {
-        Editor().SaveToFile(FileSystemName(fileName));
+        // Chosen and, if it was there, confirmed: whatever the file holds now is replaced.
+        SaveFile(Editor(), fileName, true);
     } catch (...) {
         Editor().SetFileFormat(before);
         throw;

@@ -11,6 +11,13 @@ inline const QString SNoName = QStringLiteral("bez jména");
 inline const QString SNoFile = QStringLiteral("soubor není zadán");
 inline const QString SFileChanged = QStringLiteral("Soubor se změnil. Mám ho zapsat?");
 inline const QString SOverwriteFile = QStringLiteral("Přepsat soubor %1");
+inline const QString SChangedMeanwhile =
+    QStringLiteral("Soubor se mezitím změnil… Od otevření ho jiný program přepsal, nahradil nebo smazal (%1). "
+                   "Přepsat ho textem z editoru? Jinak zůstane, jak je, a text v editoru zůstane neuložený.");
+inline const QString SCannotSave = QStringLiteral("Soubor %1 nelze uložit: %2.");
+inline const QString SOldTextCopy =
+    QStringLiteral("Vedle souboru %1 leží kopie jeho starého textu (%2), kterou zanechalo přerušené ukládání: soubor "
+                   "může být zapsaný jen zčásti. Vrátit do souboru starý text z kopie a otevřít ho znovu?");
 inline const QString SNotFound = QStringLiteral("Hledaný text '%1' nelze najít");
 
 inline const QString SModified = QStringLiteral("Změněn");

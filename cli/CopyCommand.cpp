@@ -6,6 +6,7 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/FileIo.h"
+#include "cli/Printable.h"
 #include "editor/EditorErrors.h"
 #include "editor/TextEditor.h"
 #include "version/Version.h"
@@ -75,7 +76,7 @@ int RunCopy(const std::vector<std::string>& argList, std::ostream& out, std::ost
         if (in.empty() || output.empty())
             throw UsageError("prázdné jméno souboru");
     } catch (const UsageError& error) {
-        err << "lepotex-cli copy: " << error.what() << '\n' << TryHelpLine("copy");
+        err << "lepotex-cli copy: " << PrintableName(error.what()) << '\n' << TryHelpLine("copy");
         return kExitUsage;
     }
     TextEditor editor;
@@ -83,18 +84,18 @@ int RunCopy(const std::vector<std::string>& argList, std::ostream& out, std::ost
     try {
         LoadInto(editor, in, encoding);
     } catch (const std::exception& error) {
-        err << in << ": " << LoadFailureText(in, error) << '\n';
+        err << PrintableName(in) << ": " << LoadFailureText(in, error) << '\n';
         return kExitFile;
     }
     if (verbose)
-        err << in << ": " << DescribeFormat(editor.LastLoadReport().format) << '\n';
+        err << PrintableName(in) << ": " << DescribeFormat(editor.LastLoadReport().format) << '\n';
     ReportLoadLosses(editor, in, err);
     if (outputEncoding)
         editor.SetFileFormat({*outputEncoding, editor.GetFileFormat().lineEnd});
     try {
         SaveFrom(editor, output);
     } catch (const std::exception& error) {
-        err << output << ": " << SaveFailureText(output, error) << '\n';
+        err << PrintableName(output) << ": " << SaveFailureText(output, error) << '\n';
         return kExitFile;
     }
     ReportSaveReplacements(editor, output, err);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <ostream>
 #include <stdexcept>
@@ -14,8 +15,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cli/Printable.h"
 #include "editor/EditorErrors.h"
 #include "editor/TextEditor.h"
+#include "settings/SettingsPersistence.h"
 
 namespace lepotex::cli {
 
@@ -30,26 +33,22 @@ std::string TempPath()
     return (folder / "lepotex-cli.XXXXXX").string();
 }
 
-struct TempFile {
-    TempFile() : name(TempPath())
-    {
-        fd = ::mkstemp(name.data());
-        if (fd < 0)
-            throw EInOutError(0, "nelze vytvořit dočasný soubor pro standardní vstup (" + FileErrorText(errno) + ")");
+// Standard input goes into a temporary file, which SIGINT and SIGTERM remove.
+std::unique_ptr<SignalSafeTemporary> MakeSpool()
+{
+    try {
+        return std::make_unique<SignalSafeTemporary>(TempPath());
+    } catch (const EInOutError&) {
+        throw EInOutError(0, "nelze vytvořit dočasný soubor pro standardní vstup (" + FileErrorText(errno) + ")");
     }
-    ~TempFile()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(name.c_str());
-    }
-    std::string name;
-    int fd;
-};
+}
 
+// Stops at the editor's text limit: what goes beyond it could never be loaded, and an
+// endless stream would fill the temporary folder.
 void Copy(int from, int to)
 {
     char block[1 << 16];
+    int64_t total = 0;
     for (;;) {
         const ssize_t got = ::read(from, block, sizeof block);
         if (got < 0 && errno == EINTR)
@@ -58,6 +57,9 @@ void Copy(int from, int to)
             throw EInOutError(0, "standardní vstup nelze přečíst (" + FileErrorText(errno) + ")");
         if (got == 0)
             return;
+        total += got;
+        if (total > TextEditor::kMaxLimit)
+            throw EInOutError(0, "standardní vstup je delší než 2 GiB, tolik textu editor nepojme; nenačetl se");
         for (ssize_t done = 0; done < got;) {
             const ssize_t put = ::write(to, block + done, size_t(got - done));
             if (put < 0 && errno == EINTR)
@@ -91,6 +93,15 @@ void KeepStandardStreamsOpen()
 bool StandardStreamClosed(int fd)
 {
     return fd >= 0 && fd <= 2 && closedAtStart[fd];
+}
+
+void ReportOddSettings(const std::vector<OddSettingsValue>& odd, const std::string& command, std::ostream& err)
+{
+    for (const OddSettingsValue& value : odd)
+        err << "lepotex-cli " << command << ": upozornění: nastavení „" << value.name << "“ má hodnotu „"
+            << Printable(value.value) << "“, "
+            << (value.name == "Indent size" ? "která není číslo od 0 do 255" : "která není 0 ani 1")
+            << "; platí " << value.used << '\n';
 }
 
 std::string FileErrorText(int error)
@@ -144,6 +155,9 @@ std::string FailureText(const std::string& name, const std::exception& error, bo
     const auto* io = dynamic_cast<const EInOutError*>(&error);
     if (!io)
         return EditorFailureText(error);
+    if (dynamic_cast<const EFileChangedError*>(&error))
+        return "soubor se od načtení změnil (jiný program ho přepsal, nahradil nebo smazal); výsledek se "
+               "neuložil, aby se to, co v něm teď je, neztratilo";
     struct stat info {};
     if (name != "-" && io->errorCode != 0 && ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
         return FileErrorText(EISDIR);
@@ -156,9 +170,9 @@ std::string FailureText(const std::string& name, const std::exception& error, bo
         std::error_code ec;
         const auto status = std::filesystem::status(folder, ec);
         if (status.type() == std::filesystem::file_type::not_found)
-            return "složka „" + folder.string() + "“ neexistuje";
+            return "složka „" + PrintableName(folder.string()) + "“ neexistuje";
         if (!ec && status.type() != std::filesystem::file_type::directory)
-            return "„" + folder.string() + "“ není složka";
+            return "„" + PrintableName(folder.string()) + "“ není složka";
     }
     return EditorIoReason(*io);
 }
@@ -219,30 +233,56 @@ void LoadInto(TextEditor& editor, const std::string& name, std::optional<TextEnc
     if (name != "-") {
         RefuseEndlessInput(name, -1);
         editor.LoadFromFile(name, encoding);
+        // The old text of a torn save lives only in its copy: nothing is done with the file
+        // until the user has looked at it.
+        if (!editor.LastLoadReport().oldTextCopy.empty())
+            throw EInOutError(0, OldTextCopyText(editor.LastLoadReport().oldTextCopy));
         return;
     }
     if (StandardStreamClosed(STDIN_FILENO))
         throw EInOutError(0, kStandardInputClosed);
     RefuseEndlessInput(name, STDIN_FILENO);
-    TempFile temp;
-    Copy(STDIN_FILENO, temp.fd);
-    editor.LoadFromFile(temp.name, encoding);
+    const auto spool = MakeSpool();
+    Copy(STDIN_FILENO, spool->Descriptor());
+    editor.LoadFromFile(spool->Name(), encoding);
+}
+
+std::string OldTextCopyText(const std::string& copy)
+{
+    return "vedle leží kopie starého textu („" + PrintableName(copy) +
+           "“), kterou zanechalo přerušené ukládání; soubor může být zapsaný jen zčásti, proto zůstává beze "
+           "změny. Zkontrolujte ho, a kopii buď vraťte na jeho místo, nebo smažte.";
+}
+
+int64_t UnwritableCharacters(const TextEditor& editor)
+{
+    const TextEncoding encoding = editor.GetFileFormat().encoding;
+    if (encoding != TextEncoding::Iso8859_2 && encoding != TextEncoding::Cp852)
+        return 0;  // the other encodings have every character of Windows-1250
+    int64_t lost = 0;
+    std::string converted;
+    for (int32_t p = 1; p <= editor.ParaCount(); ++p) {
+        converted.clear();
+        lost += ConvertFromWindows1250(encoding, editor.ParaText(p), converted);
+    }
+    return lost;
 }
 
 void ReportLoadLosses(const TextEditor& editor, const std::string& name, std::ostream& err)
 {
     const LoadReport& report = editor.LastLoadReport();
+    const std::string shown = PrintableName(name);
     if (report.longLinesSplit > 0)
-        err << name << ": upozornění: řádky delší než 32767 bajtů se rozdělily na více odstavců (počet: "
+        err << shown << ": upozornění: řádky delší než 32767 bajtů se rozdělily na více odstavců (počet: "
             << report.longLinesSplit << ")\n";
     if (report.charsReplaced > 0)
-        err << name << ": upozornění: znaky, které kódování Windows-1250 nemá, se nahradily otazníkem (počet: "
+        err << shown << ": upozornění: znaky, které kódování Windows-1250 nemá, se nahradily otazníkem (počet: "
             << report.charsReplaced << "; první je " << DescribeCharacter(report.firstReplaced) << " na řádku "
             << report.firstReplacedLine << ")\n";
     if (report.linesCutAtNul > 0)
-        err << name << ": upozornění: řádky s bajtem NUL na něm skončily (počet: " << report.linesCutAtNul << ")\n";
+        err << shown << ": upozornění: řádky s bajtem NUL na něm skončily (počet: " << report.linesCutAtNul << ")\n";
     if (report.bytesAfterEndMark > 0)
-        err << name << ": upozornění: znak Ctrl+Z na začátku řádku ukončil soubor; zbylých "
+        err << shown << ": upozornění: znak Ctrl+Z na začátku řádku ukončil soubor; zbylých "
             << report.bytesAfterEndMark << " bajtů se nenačetlo\n";
 }
 
@@ -277,7 +317,7 @@ std::string DescribeCharacter(char32_t character)
 void ReportSaveReplacements(const TextEditor& editor, const std::string& name, std::ostream& err)
 {
     if (editor.LastSaveReplacements() > 0)
-        err << name << ": upozornění: znaky, které kódování " << EncodingName(editor.GetFileFormat().encoding)
+        err << PrintableName(name) << ": upozornění: znaky, které kódování " << EncodingName(editor.GetFileFormat().encoding)
             << " nemá, se uložily jako nejbližší náhrada nebo otazník (počet: " << editor.LastSaveReplacements()
             << ")\n";
 }
@@ -306,6 +346,8 @@ std::string UnfaithfulLoadText(const TextEditor& editor)
 void SaveFrom(TextEditor& editor, const std::string& name)
 {
     if (name != "-") {
+        if (const std::string copy = TextEditor::FindOldTextCopy(name); !copy.empty())
+            throw EInOutError(0, OldTextCopyText(copy));
         editor.SaveToFile(name);
         return;
     }

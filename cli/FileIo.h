@@ -4,11 +4,13 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "editor/TextEncoding.h"
 
 namespace lepotex {
 class TextEditor;
+struct OddSettingsValue;
 }
 
 namespace lepotex::cli {
@@ -27,7 +29,8 @@ bool StandardStreamClosed(int fd);
 // Loads `name` into the editor as opening a file in the program does; "-" reads standard
 // input through a temporary file, so the same byte rules apply. A character device (other
 // than a terminal on standard input) is refused: reading /dev/zero, say, would never end.
-// The encoding is found from the bytes unless `encoding` is given.
+// The encoding is found from the bytes unless `encoding` is given. A file beside which a
+// torn save left the copy of its old text is refused, naming the copy.
 void LoadInto(TextEditor& editor, const std::string& name, std::optional<TextEncoding> encoding = std::nullopt);
 // Tells on `err` what the last load changed or left out (over-long lines split, characters
 // Windows-1250 lacks replaced by '?', text behind a NUL, the rest after an end-of-file mark):
@@ -41,8 +44,17 @@ std::string DescribeFormat(FileFormat format);
 std::string UnfaithfulLoadText(const TextEditor& editor);
 // A character named for a message: itself in quotes and its code point.
 std::string DescribeCharacter(char32_t character);
-// Saves as the program saves; "-" writes the same bytes to standard output.
+// Characters the editor's text has that its file format's encoding cannot write.
+int64_t UnwritableCharacters(const TextEditor& editor);
+// Why a file beside which a torn save left the copy of its old text is not worked on.
+std::string OldTextCopyText(const std::string& copy);
+// Saves as the program saves; "-" writes the same bytes to standard output. A file beside
+// which a torn save left its old text is not written.
 void SaveFrom(TextEditor& editor, const std::string& name);
+
+// Tells on `err` of each stored settings value that did not read as what its key holds, and
+// what it was read as: "lepotex-cli glue: upozornění: nastavení „Indent size“ …".
+void ReportOddSettings(const std::vector<lepotex::OddSettingsValue>& odd, const std::string& command, std::ostream& err);
 
 // Why a file could not be opened or read, in Czech, from the system's error code.
 std::string FileErrorText(int error);

@@ -60,7 +60,7 @@ const std::vector<OptionSpec> kGlueOptions = [] {
         {{"no-glue"}, "SOUBOR", "seznam začátků řádek, které se nelepí, položka na řádek"},
         {{"rules"}, "SOUBOR",
          "seznam automatických náhrad, pravidlo na řádek\n"
-         "(seznam nejvýše 64 MiB, ze souboru, ne ze zařízení)"},
+         "(seznam nejvýše 64 MiB, ze souboru, ne ze zařízení;\n/dev/null je prázdný seznam)"},
         {{"smart"}, "", "lepit chytře: podle šířky řádek, značení odstavců,\n"
                         "záhlaví a čísel stránek a českého dělení slov"},
         {{"no-smart"}, "", "lepit jen podle sousedních řádek (Smart vypnuto)"},
@@ -279,6 +279,10 @@ std::vector<std::string> ReadListFile(const std::string& name, const Options& o,
         throw FileError(name + ": soubor nelze přečíst (" + FileErrorText(errno) + ")");
     if (S_ISDIR(info.st_mode))
         throw FileError(name + ": je to složka, ne soubor se seznamem");
+    // /dev/null is the Unix way to give an empty list.
+    struct stat null {};
+    if (S_ISCHR(info.st_mode) && ::stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) && info.st_rdev == null.st_rdev)
+        return {};
     if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
         throw FileError(name + ": je to zařízení, ne soubor se seznamem; čtení z něj nemusí nikdy skončit");
     std::string bytes;
@@ -300,9 +304,9 @@ std::vector<std::string> ReadListFile(const std::string& name, const Options& o,
     Replacements replaced;
     const std::string text = TextToWindows1250(bytes, o.encoding, found, replaced);
     if (o.verbose)
-        err << name << ": kódování " << EncodingName(found) << '\n';
+        err << PrintableName(name) << ": kódování " << EncodingName(found) << '\n';
     if (replaced.count > 0)
-        err << name << ": upozornění: znaky, které kódování Windows-1250 nemá, se nahradily otazníkem (počet: "
+        err << PrintableName(name) << ": upozornění: znaky, které kódování Windows-1250 nemá, se nahradily otazníkem (počet: "
             << replaced.count << "; první je " << DescribeCharacter(replaced.first) << ")\n";
     return TextToList(text);
 }
@@ -315,7 +319,9 @@ Settings ChooseSettings(const Options& o, std::ostream& err)
     } else {
         try {
             SettingsStore store;
-            ReadSettings(settings, store);
+            std::vector<OddSettingsValue> odd;
+            ReadSettings(settings, store, &odd);
+            ReportOddSettings(odd, o.command == Command::Glue ? "glue" : "speech", err);
         } catch (const ESettingsError& error) {
             throw FileError(std::string("nastavení nelze přečíst (") + error.what() + ")");
         }
@@ -355,7 +361,7 @@ bool FileStep(const std::string& name, bool saving, std::ostream& messages, Step
         step();
         return true;
     } catch (const std::exception& error) {
-        messages << name << ": " << (saving ? SaveFailureText(name, error) : LoadFailureText(name, error)) << '\n';
+        messages << PrintableName(name) << ": " << (saving ? SaveFailureText(name, error) : LoadFailureText(name, error)) << '\n';
         return false;
     }
 }
@@ -363,6 +369,7 @@ bool FileStep(const std::string& name, bool saving, std::ostream& messages, Step
 // One file from load to save; the messages for it go to `messages`, each line naming it.
 int ProcessFile(const Job& job, const Options& o, const Settings& settings, std::ostream& messages)
 {
+    const std::string shown = PrintableName(job.in);
     TextEditor editor;
     // Loading and saving need no layout; word wrap goes on only where the refusal test of
     // the command counts display lines, for a text of a single paragraph.
@@ -370,12 +377,12 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     if (!FileStep(job.in, false, messages, [&] { LoadInto(editor, job.in, o.encoding); }))
         return kExitFile;
     if (o.verbose)
-        messages << job.in << ": " << DescribeFormat(editor.LastLoadReport().format) << '\n';
+        messages << shown << ": " << DescribeFormat(editor.LastLoadReport().format) << '\n';
     ReportLoadLosses(editor, job.in, messages);
     // Written over its own file, a text that did not load faithfully would lose what the
     // load could not keep: only a copy elsewhere may be made of it.
     if (o.inPlace && !editor.LastLoadReport().Faithful()) {
-        messages << job.in << ": " << UnfaithfulLoadText(editor) << '\n';
+        messages << shown << ": " << UnfaithfulLoadText(editor) << '\n';
         return kExitRefused;
     }
     if (editor.ParaCount() < 2)
@@ -391,7 +398,7 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
         result = o.command == Command::Glue ? SlepitExecute(editor, settings, reporter)
                                             : actPrimaRecExecute(editor, reporter);
     } catch (const std::exception& error) {
-        messages << stages.str() << job.in << ": " << EditorFailureText(error) << '\n';
+        messages << stages.str() << shown << ": " << EditorFailureText(error) << '\n';
         return kExitEditor;
     }
     messages << stages.str();
@@ -399,20 +406,31 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
         // The window's wording asks the user to load a text into the editor; here a file was
         // given, and it is what has too few lines.
         if (result.message == lepotex::messages::NothingToGlue())
-            messages << job.in << ": text má méně než dva řádky, není co lepit\n";
+            messages << shown << ": text má méně než dva řádky, není co lepit\n";
         else
-            messages << job.in << ": " << Windows1250ToUtf8(result.message) << '\n';
+            messages << shown << ": " << Windows1250ToUtf8(result.message) << '\n';
         return kExitRefused;
     }
     // The result is laid out for the window; a file needs none of it.
     editor.SetWordWrap(false);
     if (o.outputEncoding)
         editor.SetFileFormat({*o.outputEncoding, editor.GetFileFormat().lineEnd});
+    // Written over its own file, a text with characters the encoding lacks would lose them
+    // as a lossy load would: refused alike.
+    if (o.inPlace) {
+        if (const int64_t lost = UnwritableCharacters(editor)) {
+            messages << shown << ": výsledek obsahuje znaky, které kódování "
+                     << EncodingName(editor.GetFileFormat().encoding) << " nemá (počet: " << lost
+                     << "); přepsáním na místě by se ztratily, proto soubor zůstává beze změny. Výsledek uložte "
+                        "jinam volbou -o nebo --output-dir, nebo v jiném kódování.\n";
+            return kExitRefused;
+        }
+    }
     if (!FileStep(job.out, true, messages, [&] { SaveFrom(editor, job.out); }))
         return kExitFile;
     ReportSaveReplacements(editor, job.out, messages);
     if (o.verbose)
-        messages << job.in << ": " << Windows1250ToUtf8(result.message) << '\n';
+        messages << shown << ": " << Windows1250ToUtf8(result.message) << '\n';
     return kExitOk;
 }
 
@@ -449,7 +467,7 @@ int RunBatch(const Options& o, const Settings& settings, std::ostream& err)
                 err << "\r\x1b[K";
             err << messages.str();
             if (terminal)
-                err << '[' << finished << '/' << o.files.size() << "] " << o.files[i].in << std::flush;
+                err << '[' << finished << '/' << o.files.size() << "] " << PrintableName(o.files[i].in) << std::flush;
         }
     };
     std::vector<std::thread> threads;
@@ -485,7 +503,7 @@ int Run(Command command, const std::vector<std::string>& argList, std::ostream& 
         }
         options = ParseOptions(command, args);
     } catch (const UsageError& error) {
-        err << "lepotex-cli " << name << ": " << error.what() << '\n' << TryHelpLine(name);
+        err << "lepotex-cli " << name << ": " << PrintableName(error.what()) << '\n' << TryHelpLine(name);
         return kExitUsage;
     }
     Settings settings;
@@ -495,7 +513,8 @@ int Run(Command command, const std::vector<std::string>& argList, std::ostream& 
         if (command == Command::Glue)
             settings = ChooseSettings(options, err);
     } catch (const FileError& error) {
-        err << "lepotex-cli " << name << ": " << error.what() << '\n';
+        // Its one line names a file of the command line.
+        err << "lepotex-cli " << name << ": " << PrintableName(error.what()) << '\n';
         return kExitFile;
     }
     if (options.batch)

@@ -81,7 +81,7 @@ int RunSettings(const std::vector<std::string>& argList, std::ostream& out, std:
             throw UsageError("nečekaný argument „" + args.Positional().front() + "“");
         defaults = args.Has("defaults");
     } catch (const UsageError& error) {
-        err << "lepotex-cli settings: " << error.what() << '\n' << TryHelpLine("settings");
+        err << "lepotex-cli settings: " << PrintableName(error.what()) << '\n' << TryHelpLine("settings");
         return kExitUsage;
     }
 
@@ -96,9 +96,11 @@ int RunSettings(const std::vector<std::string>& argList, std::ostream& out, std:
     Settings settings;
     try {
         SettingsStore store;
-        ReadSettings(settings, store);
+        std::vector<OddSettingsValue> odd;
+        ReadSettings(settings, store, &odd);
+        ReportOddSettings(odd, "settings", err);
     } catch (const ESettingsError& error) {
-        err << "lepotex-cli settings: nastavení nelze přečíst (" << error.what() << ")\n";
+        err << "lepotex-cli settings: nastavení nelze přečíst (" << PrintableName(error.what()) << ")\n";
         return kExitFile;
     }
     PrintSettings(out, settings);

@@ -6,6 +6,7 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/FileIo.h"
+#include "cli/Printable.h"
 #include "version/Version.h"
 
 namespace {
@@ -61,6 +62,6 @@ int main(int argc, char** argv)
         std::cerr << "lepotex-cli: " << EditorFailureText(error) << '\n';
         return kExitEditor;
     }
-    std::cerr << "lepotex-cli: neznámý příkaz „" << command << "“\n" << TryHelpLine("");
+    std::cerr << "lepotex-cli: neznámý příkaz „" << PrintableName(command) << "“\n" << TryHelpLine("");
     return kExitUsage;
 }

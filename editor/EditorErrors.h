@@ -37,6 +37,14 @@ public:
     int errorCode;
 };
 
+// A save refused because the file is no longer the one loaded (or last saved): another
+// program wrote, replaced or removed it meanwhile, and the save would undo that unasked.
+class EFileChangedError : public EInOutError {
+public:
+    EFileChangedError() : EInOutError(kFileChangedCode, "File changed since it was loaded") {}
+    static constexpr int kFileChangedCode = 1000;
+};
+
 // Raises EEditorError with the message of a non-zero code.
 [[noreturn]] void RaiseEditorError(int code);
 

@@ -73,6 +73,9 @@ struct LoadReport {
     int64_t charsReplaced = 0;
     char32_t firstReplaced = 0;      // the first of them, U+FFFD for a malformed byte
     int64_t firstReplacedLine = 0;   // the file's line it stood on, from 1
+    // The copy of an old text that a save writing over the file itself left beside it when it
+    // was killed (".NAME.lepotex-old~N"): the file may be half written. Empty when none.
+    std::string oldTextCopy;
     // False when saving the text back would not give the file's text: characters were
     // replaced, or text was dropped by the format's rules.
     bool Faithful() const { return charsReplaced == 0 && linesCutAtNul == 0 && bytesAfterEndMark == 0; }
@@ -228,7 +231,14 @@ public:
     // A file with several names is written over in place; a device, a pipe or one of the
     // process's own descriptors (/dev/stdout) is written into; any other file is replaced
     // whole through a new file beside it. A file without write permission is refused.
-    void SaveToFile(const std::string& name);
+    // A save over the file last loaded or saved is refused with EFileChangedError when that
+    // file was since written, replaced or removed by someone else, unless `overwriteChanged`.
+    void SaveToFile(const std::string& name, bool overwriteChanged = false);
+    // The leftover copy of an old text beside `name` (see LoadReport::oldTextCopy), or "".
+    static std::string FindOldTextCopy(const std::string& name);
+    // Puts that copy's text back into the file, in place so that every name of it sees it,
+    // and removes the copy.
+    static void RestoreOldTextCopy(const std::string& name, const std::string& copy);
     // Writes what SaveToFile would into an open descriptor, at its position.
     void SaveToDescriptor(int fd);
     // Whether LoadFromFile maps a regular Windows-1250 file with CR LF line ends rather than
@@ -323,6 +333,13 @@ private:
     bool statusPending = false;
 
     std::string fileName;
+    // The file as last loaded or saved, to tell whether another program has changed it since.
+    struct FileIdentity {
+        std::string path;  // absolute
+        uint64_t device = 0, inode = 0;
+        int64_t modifiedNs = 0, size = -1;
+    };
+    std::optional<FileIdentity> knownFile;
     bool isOpen = false;
     LoadReport loadReport;
     FileFormat fileFormat;
@@ -333,6 +350,24 @@ private:
     // Before a save: refuses a text whose mapped file changed, and copies what the
     // paragraphs borrow from the file with this device and inode, which the save may write over.
     void PrepareSave(unsigned long long device, unsigned long long inode);
+};
+
+// A temporary file of the caller's (standard input, read into it) that SIGINT and SIGTERM
+// remove as they remove a save's own. `pattern` ends in XXXXXX; the file goes with the object.
+class SignalSafeTemporary {
+public:
+    explicit SignalSafeTemporary(std::string pattern);
+    ~SignalSafeTemporary();
+    SignalSafeTemporary(const SignalSafeTemporary&) = delete;
+    SignalSafeTemporary& operator=(const SignalSafeTemporary&) = delete;
+    const std::string& Name() const { return name; }
+    int Descriptor() const { return fd; }
+
+private:
+    struct Registration;
+    std::string name;
+    int fd = -1;
+    std::unique_ptr<Registration> registration;
 };
 
 // Holds BeginUpdate for its lifetime, so an exception cannot leave the editor frozen.

@@ -606,14 +606,44 @@ size_t ConvertFromWindows1250(TextEncoding encoding, std::string_view bytes, cha
         char* o = out;
         size_t outLeft = ConvertedCapacity(encoding, bytes.size());
         int64_t& lost = replaced;
+        // iconv counts its approximations only in a call that succeeds: the run before each of
+        // the five bytes Windows-1250 leaves undefined goes in a call of its own, and a run
+        // that stops at a byte iconv cannot write is converted again up to that byte.
+        const auto undefined = [](char c) {
+            const auto b = uint8_t(c);
+            return b == 0x81 || b == 0x83 || b == 0x88 || b == 0x90 || b == 0x98;
+        };
         while (inLeft > 0) {
-            const size_t r = iconv(converter.cd, &in, &inLeft, &o, &outLeft);
-            if (r != size_t(-1)) {
-                lost += int64_t(r);
-                break;
+            size_t run = size_t(std::find_if(in, in + inLeft, undefined) - in);
+            while (run > 0) {
+                char* const runIn = in;
+                char* const runOut = o;
+                const size_t runOutLeft = outLeft;
+                size_t left = run;
+                const size_t r = iconv(converter.cd, &in, &left, &o, &outLeft);
+                if (r != size_t(-1)) {
+                    lost += int64_t(r);
+                } else {
+                    if (errno != EILSEQ && errno != EINVAL)
+                        throw std::runtime_error(std::string("iconv: ") + std::strerror(errno));
+                    size_t good = size_t(in - runIn);
+                    in = runIn;
+                    o = runOut;
+                    outLeft = runOutLeft;
+                    left = run - good;
+                    const size_t before = iconv(converter.cd, &in, &good, &o, &outLeft);
+                    lost += before == size_t(-1) ? 0 : int64_t(before);
+                    *o++ = '?';  // a character iconv has nothing for
+                    --outLeft;
+                    ++in;
+                    --left;
+                    ++lost;
+                }
+                inLeft -= run - left;
+                run = left;
             }
-            if (errno != EILSEQ && errno != EINVAL)
-                throw std::runtime_error(std::string("iconv: ") + std::strerror(errno));
+            if (inLeft == 0)
+                break;
             *o++ = '?';  // one of the five bytes Windows-1250 leaves undefined
             --outLeft;
             ++in;

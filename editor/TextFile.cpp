@@ -363,6 +363,24 @@ int OwnDescriptor(const std::filesystem::path& path)
     return std::stoi(leaf);
 }
 
+// The kernel's rule for links in a sticky folder anyone may write (/tmp): such a link is
+// followed only when it is the user's own or the folder owner's. The save follows links
+// itself, so it asks the same, or a link another user planted would lead it to a file of
+// the user's choosing that it then replaces.
+void RefuseProtectedLink(const std::filesystem::path& link)
+{
+    std::filesystem::path folder = link.parent_path();
+    if (folder.empty())
+        folder = ".";
+    struct stat linkInfo {};
+    struct stat folderInfo {};
+    if (::lstat(link.c_str(), &linkInfo) != 0 || ::stat(folder.c_str(), &folderInfo) != 0)
+        RaiseIoError(errno);
+    const bool sticky = (folderInfo.st_mode & S_ISVTX) && (folderInfo.st_mode & S_IWOTH);
+    if (sticky && linkInfo.st_uid != ::geteuid() && linkInfo.st_uid != folderInfo.st_uid)
+        RaiseIoError(EACCES);
+}
+
 // Where a save really writes: through symbolic links to the file they name.
 SaveTarget ResolveTarget(const std::string& name)
 {
@@ -374,6 +392,7 @@ SaveTarget ResolveTarget(const std::string& name)
         std::error_code ec;
         if (!fs::is_symlink(fs::symlink_status(path, ec)))
             return {path};
+        RefuseProtectedLink(path);
         fs::path target = fs::read_symlink(path, ec);
         if (ec)
             return {path};
@@ -524,6 +543,11 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
         if (!text.empty())
             std::memcpy(stage.get() + staged, text.data(), text.size());
         MapControlBytes(stage.get() + staged, text.size());
+        // A Ctrl+Z at a line start ends the file for the loader, and all behind it would be
+        // lost on the next load; anywhere else it only ends its line. It is written as a space,
+        // as the other control bytes are, so the file reads back whole.
+        if (!text.empty() && text.front() == kCtrlZ)
+            stage.get()[staged] = ' ';
         staged += text.size();
         // A CR in front of the LF would make a CR LF of it, and the file one with CR LF line
         // ends: an edit may have left one there, and it is written as a space.
@@ -562,6 +586,14 @@ off_t CopyFrom(int from, int to)
         WriteAll(to, block.get(), size_t(got));
         copied += got;
     }
+}
+
+int64_t ModifiedNs(const struct stat& info) { return int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec; }
+
+// The same file, unchanged: its identity, time of the last change and size.
+bool SameState(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && ModifiedNs(a) == ModifiedNs(b) && a.st_size == b.st_size;
 }
 
 // A file with several names is written over in place, so that every name sees the new text;
@@ -621,7 +653,7 @@ int64_t SaveInPlace(const TextEditor& editor, const std::filesystem::path& targe
 // moment; a folder that cannot take the new file is an error, never a reason to write over
 // the old one.
 int64_t SaveByRename(const TextEditor& editor, const std::filesystem::path& target, const std::filesystem::path& folder,
-                     const struct stat* old)
+                     const struct stat* old, bool keepChanges)
 {
     int64_t replaced = 0;
     std::string tempName;
@@ -642,6 +674,11 @@ int64_t SaveByRename(const TextEditor& editor, const std::filesystem::path& targ
         SyncData(file.fd);
         if (::close(file.Release()) != 0)
             RaiseIoError(errno);
+        // What another program wrote while this text was being written is not replaced either.
+        struct stat now {};
+        const bool there = ::stat(target.c_str(), &now) == 0;
+        if (keepChanges && (old ? !there || !SameState(now, *old) : there))
+            throw EFileChangedError();
         if (::rename(tempName.c_str(), target.c_str()) != 0)
             RaiseIoError(errno);
     } catch (...) {
@@ -908,10 +945,16 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
             RaiseEditorError(error);
         if (::close(file.Release()) != 0)
             RaiseIoError(errno);
+        report.oldTextCopy = FindOldTextCopy(name);
         buffer = std::move(fresh);
         sourceChanged = false;
         loadReport = report;
         fileFormat = report.format;
+        if (sized)
+            knownFile = FileIdentity{std::filesystem::absolute(name).lexically_normal(), uint64_t(info.st_dev),
+                                     uint64_t(info.st_ino), ModifiedNs(info), int64_t(info.st_size)};
+        else
+            knownFile.reset();
     } catch (...) {
         isOpen = false;
         throw;
@@ -949,7 +992,7 @@ void TextEditor::PrepareSave(unsigned long long device, unsigned long long inode
     }
 }
 
-void TextEditor::SaveToFile(const std::string& name)
+void TextEditor::SaveToFile(const std::string& name, bool overwriteChanged)
 {
     if (name.empty())
         return;
@@ -968,10 +1011,20 @@ void TextEditor::SaveToFile(const std::string& name)
         folder = ".";
 
     struct stat old {};
-    if (::stat(target.path.c_str(), &old) != 0) {
-        if (errno != ENOENT)
-            RaiseIoError(errno);
-        saveReplacements = SaveByRename(*this, target.path, folder, nullptr);
+    const bool exists = ::stat(target.path.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT)
+        RaiseIoError(errno);
+    // The file last loaded or saved must be as it was left, at the name it had: another
+    // program may have written it, put a new file there, or removed it.
+    const bool keepChanges = knownFile && !overwriteChanged;
+    if (keepChanges) {
+        const bool sameName = std::filesystem::absolute(name).lexically_normal() == knownFile->path;
+        const bool sameFile = exists && uint64_t(old.st_dev) == knownFile->device && uint64_t(old.st_ino) == knownFile->inode;
+        if (sameFile ? ModifiedNs(old) != knownFile->modifiedNs || int64_t(old.st_size) != knownFile->size : sameName)
+            throw EFileChangedError();
+    }
+    if (!exists) {
+        saveReplacements = SaveByRename(*this, target.path, folder, nullptr, keepChanges);
     } else if (S_ISDIR(old.st_mode)) {
         RaiseIoError(EISDIR);
     } else if (!S_ISREG(old.st_mode)) {
@@ -992,9 +1045,80 @@ void TextEditor::SaveToFile(const std::string& name)
     } else if (old.st_nlink > 1) {
         saveReplacements = SaveInPlace(*this, target.path, folder);
     } else {
-        saveReplacements = SaveByRename(*this, target.path, folder, &old);
+        saveReplacements = SaveByRename(*this, target.path, folder, &old, keepChanges);
     }
+    struct stat saved {};
+    if (::stat(target.path.c_str(), &saved) == 0 && S_ISREG(saved.st_mode))
+        knownFile = FileIdentity{std::filesystem::absolute(name).lexically_normal(), uint64_t(saved.st_dev),
+                                 uint64_t(saved.st_ino), ModifiedNs(saved), int64_t(saved.st_size)};
+    else
+        knownFile.reset();
     SetModified(false);
+}
+
+std::string TextEditor::FindOldTextCopy(const std::string& name)
+{
+    SaveTarget target;
+    try {
+        target = ResolveTarget(name);
+    } catch (const EInOutError&) {
+        return {};
+    }
+    if (target.descriptor >= 0)
+        return {};
+    std::filesystem::path folder = target.path.parent_path();
+    if (folder.empty())
+        folder = ".";
+    for (int number = 1; number <= kSideNames; ++number) {
+        const std::string copy = SideName(folder, target.path.filename().string(), ".lepotex-old~", number);
+        FileHandle file(::open(copy.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+        struct stat info {};
+        // A locked copy belongs to a save that is running now.
+        if (file.fd >= 0 && ::fstat(file.fd, &info) == 0 && S_ISREG(info.st_mode) && LockExclusively(file.fd))
+            return copy;
+    }
+    return {};
+}
+
+void TextEditor::RestoreOldTextCopy(const std::string& name, const std::string& copy)
+{
+    const SaveTarget target = ResolveTarget(name);
+    FileHandle from(::open(copy.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (from.fd < 0)
+        RaiseIoError(errno);
+    if (!LockExclusively(from.fd))
+        RaiseIoError(EBUSY);
+    FileHandle to(::open(target.path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    if (to.fd < 0)
+        RaiseIoError(errno);
+    if (::ftruncate(to.fd, CopyFrom(from.fd, to.fd)) != 0)
+        RaiseIoError(errno);
+    SyncData(to.fd);
+    if (::close(to.Release()) != 0)
+        RaiseIoError(errno);
+    ::unlink(copy.c_str());
+}
+
+struct SignalSafeTemporary::Registration {
+    explicit Registration(const std::string& path) : held(path) {}
+    TempRegistration held;
+};
+
+SignalSafeTemporary::SignalSafeTemporary(std::string pattern) : name(std::move(pattern))
+{
+    WatchTerminatingSignals();
+    SignalsHeld held;
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0)
+        RaiseIoError(errno);
+    registration = std::make_unique<Registration>(name);
+}
+
+SignalSafeTemporary::~SignalSafeTemporary()
+{
+    ::close(fd);
+    ::unlink(name.c_str());
+    registration.reset();
 }
 
 void TextEditor::SaveToDescriptor(int fd)

@@ -222,53 +222,68 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
     TextBuffer current;
     TextBuffer next;
     bool tooLarge = false;
+    int64_t unchangedSize = 0;  // the text before any rule
+    std::size_t failsAt = rules.size();  // a rule under which one line alone passed the limit
     GluedText glued = WriteOut(list, [&](TextBuffer& out, std::size_t lineStart) {
         const std::string_view line = out.View().substr(lineStart);
-        if (tooLarge || line.empty() || std::ranges::none_of(firstBytes, [&](char c) {
+        unchangedSize += int64_t(line.size()) + 2;
+        if (line.empty() || std::ranges::none_of(firstBytes, [&](char c) {
                 return std::memchr(line.data(), c, line.size()) != nullptr;
             }))
             return false;
         current.Clear();
         current.Append(line);
         bool changed = false;
-        for (std::size_t k = 0; k < rules.size(); ++k) {
+        for (std::size_t k = 0; k < std::min(rules.size(), failsAt); ++k) {
             if (rules[k].search.empty() || current.View().find(rules[k].search) == std::string_view::npos)
                 continue;
             found[k] = true;
             changed = true;
             next.Clear();
-            int64_t unlimited = 0;
-            ReplaceRepeatedly(current.View(), rules[k].search, replacements[k], next, unlimited, INT64_MAX);
+            // A line that alone grows past the limit under a rule makes the whole text pass
+            // it under that rule (or an earlier one), one by one too.
+            int64_t lineSize = int64_t(current.size());
+            try {
+                ReplaceRepeatedly(current.View(), rules[k].search, replacements[k], next, lineSize, maxBytes);
+            } catch (const EEditorError&) {
+                failsAt = k;
+                tooLarge = true;
+                break;
+            }
             grown[k] += int64_t(next.size()) - int64_t(current.size());
             std::swap(current, next);
-            // Far past the limit: rather than hold all of it, the rules are applied one by
-            // one after all, which fails exactly where it fails.
-            if (int64_t(lineStart + current.size()) > maxBytes) {
-                tooLarge = true;
-                return false;
-            }
+            tooLarge = tooLarge || int64_t(lineStart + current.size()) > maxBytes;
         }
         if (!changed)
             return false;
+        // Past the limit the text is no longer kept, only what each rule adds: the sizes
+        // below tell whether the rules one by one fail, as they nearly always then do.
         out.Truncate(lineStart);
-        out.Append(current.View());
+        if (!tooLarge)
+            out.Append(current.View());
         return true;
     });
-    if (tooLarge)
-        return ApplyRulesOneByOne(list, rules, maxBytes, applied);
     // One rule after the other checks the size after each replacement. All replacements of
     // a rule change it by the same amount, so the largest size a rule checks is the one after
     // it if it grows the text, and the one after its first replacement if it shrinks it.
-    int64_t size = int64_t(glued.text.size());
-    for (int64_t g : grown)
-        size -= g;
+    int64_t size = unchangedSize;
     for (std::size_t k = 0; k < rules.size(); ++k) {
         const int64_t step = int64_t(replacements[k].size()) - int64_t(rules[k].search.size());
         const int64_t largest = step >= 0 ? size + grown[k] : size + step;
-        if (found[k] && largest > maxBytes)
+        if (k == failsAt || (found[k] && largest > maxBytes)) {
+            if (tooLarge)
+                for (std::size_t done = 0; done < k; ++done)
+                    applied(rules[done]);
             RaiseEditorError(kErrTextTooLarge);
+        }
         size += grown[k];
-        applied(rules[k]);
+        if (!tooLarge)
+            applied(rules[k]);
+    }
+    // A later rule made the text small again: the text is made once more, rule by rule.
+    if (tooLarge) {
+        glued = GluedText();
+        return ApplyRulesOneByOne(list, rules, maxBytes, applied);
     }
     return glued;
 }

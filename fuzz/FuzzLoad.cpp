@@ -5,7 +5,9 @@
 // the same file again.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include "FuzzInput.h"
@@ -13,6 +15,30 @@
 #include "editor/TextEditor.h"
 
 using namespace lepotex;
+
+// libFuzzer's own mutations; absent from the replaying build, which never mutates.
+extern "C" __attribute__((weak)) size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
+
+// The load reads the first MiB before it decides how to read the rest and judges a code page
+// on the first 256 KiB; byte-sized mutations would never grow an input that far. One in four
+// mutations repeats a block of the input in place, up to doubling it.
+extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t maxSize, unsigned int seed)
+{
+    std::minstd_rand random(seed);
+    if (size > 0 && size < maxSize && random() % 4 == 0) {
+        const size_t start = random() % size;
+        const size_t length = 1 + random() % std::min<size_t>(size - start, 1 << 16);
+        const size_t room = std::min(maxSize - size, size);
+        const size_t copies = std::max<size_t>(1, room / length / (1 + random() % 4));
+        const size_t added = std::min(room, copies * length);
+        const size_t at = start + length;
+        std::memmove(data + at + added, data + at, size - at);
+        for (size_t done = 0; done < added; done += length)
+            std::memcpy(data + at + done, data + start, std::min(length, added - done));
+        return size + added;
+    }
+    return LLVMFuzzerMutate(data, size, maxSize);
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

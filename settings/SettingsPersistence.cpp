@@ -11,16 +11,28 @@ std::vector<std::string> ReadList(SettingsStore& store, const char* name, std::v
 
 }  // namespace
 
-void ReadSettings(Settings& settings, SettingsStore& store)
+void ReadSettings(Settings& settings, SettingsStore& store, std::vector<OddSettingsValue>* oddValues)
 {
     SettingsStore::OpenGuard open(store);
-    settings.noCaps = store.ReadBoolean(kSettingsSection, "NoCaps", true);
-    settings.indent = store.ReadBoolean(kSettingsSection, "Indent", true);
+    // Read as the store reads them; what the text does not say plainly is told.
+    auto flag = [&](const char* name, bool defaultValue) {
+        const std::string text = store.ReadString(kSettingsSection, name, defaultValue ? "1" : "0");
+        const bool value = store.ReadBoolean(kSettingsSection, name, defaultValue);
+        if (oddValues && text != "0" && text != "1")
+            oddValues->push_back({name, text, value ? "1" : "0"});
+        return value;
+    };
+    settings.noCaps = flag("NoCaps", true);
+    settings.indent = flag("Indent", true);
+    const std::string size = store.ReadString(kSettingsSection, "Indent size", "4");
     settings.indentSize = uint8_t(store.ReadInteger(kSettingsSection, "Indent size", 4) & 0xFF);
+    const std::optional<int32_t> number = ParseStoredInteger(size);
+    if (oddValues && (!number || *number < 0 || *number > 255))
+        oddValues->push_back({"Indent size", size, std::to_string(settings.indentSize)});
     settings.noGlue = ReadList(store, "NoGlue", DefaultNoGlue);
     settings.autoReplace = ReadList(store, "AutoReplace", DefaultAutoReplace);
     // Added after the first five: settings stored without it read as off.
-    settings.smart = store.ReadBoolean(kSettingsSection, "Smart", false);
+    settings.smart = flag("Smart", false);
 }
 
 void LoadSettings(Settings& settings, SettingsStore& store)

@@ -1,6 +1,9 @@
 #pragma once
 // Reading and writing the Settings record through the store, value by value in a fixed
 // order, so that an error stops at the value it names.
+#include <string>
+#include <vector>
+
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 
@@ -13,7 +16,14 @@ inline constexpr char kSettingsSection[] = "Lepotex 1.2";
 // a missing value gives its default and a list that reads empty gets the default entries.
 // Indent size keeps the low 8 bits of the stored number. On an ESettingsError the values
 // read before the failing one are in `settings` and the rest keep what they held.
-void ReadSettings(Settings& settings, SettingsStore& store);
+// Values that are not what their key holds (a flag neither 0 nor 1, an indent size that is
+// no number from 0 to 255) are read as always, and listed in `oddValues` when given.
+struct OddSettingsValue {
+    std::string name;   // "Indent size"
+    std::string value;  // as stored, Windows-1250
+    std::string used;   // what it was read as: "4"
+};
+void ReadSettings(Settings& settings, SettingsStore& store, std::vector<OddSettingsValue>* oddValues = nullptr);
 
 // What the program does at start: ReadSettings, then SaveSettings, so that every missing
 // value is stored with its default. An error while reading writes nothing.

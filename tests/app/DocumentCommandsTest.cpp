@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -131,6 +132,45 @@ TEST(DocumentCommands, SaveAndSaveAs)
     EXPECT_EQ(ReadFile(second), Utf8ToWindows1250("Žluťoučký kůňAB\r\n"));
     EXPECT_EQ(w->DocumentName(), second);
     EXPECT_EQ(w.LastShown(), QStringLiteral("Přepsat soubor ") + second);
+}
+
+// Ctrl+S over a file another program changed since it was opened asks first; a failed save
+// names the file and the reason in Czech; a torn save's copy of the old text is offered back.
+TEST(DocumentCommands, ChangedFilesFailedSavesAndTornSaves)
+{
+    TestWindow w;
+    const QString book = w.Path(QStringLiteral("kniha.txt"));
+    WriteFile(book, "Kniha\r\n");
+    w.prompts->openNames = {book};
+    w->FileOpen1->trigger();
+    w.Type("!");
+    WriteFile(book, "Kniha\r\nradek jineho programu\r\n");
+    w.prompts->answers = {Answer::No, Answer::Yes};
+    w->FileSave1->trigger();
+    EXPECT_TRUE(w.LastShown().startsWith(QStringLiteral("Soubor se mezitím změnil… "))) << w.LastShown().toStdString();
+    EXPECT_EQ(ReadFile(book), "Kniha\r\nradek jineho programu\r\n");
+    EXPECT_TRUE(w.Editor().Modified());
+    w->FileSave1->trigger();
+    EXPECT_EQ(ReadFile(book), "!Kniha\r\n");
+    w.Type("?");
+    w->FileSave1->trigger();  // its own save is no change: no question (none is scripted)
+    EXPECT_EQ(ReadFile(book), "!?Kniha\r\n");
+
+    const QString missing = w.Path(QStringLiteral("není"));
+    w.prompts->saveNames = {missing + QStringLiteral("/kniha.txt")};
+    w->FileSaveAs1->trigger();
+    EXPECT_EQ(w.LastShown(), QStringLiteral("Soubor %1/kniha.txt nelze uložit: složka „%1“ neexistuje.").arg(missing));
+
+    WriteFile(book, "Napůl zap");
+    WriteFile(w.Path(QStringLiteral(".kniha.txt.lepotex-old~1")), "Stary text\r\n");
+    w.Editor().SetModified(false);
+    w.prompts->answers = {Answer::Yes};
+    w.prompts->openNames = {book};
+    w->FileOpen1->trigger();
+    EXPECT_TRUE(w.LastShown().startsWith(QStringLiteral("Vedle souboru ") + book)) << w.LastShown().toStdString();
+    EXPECT_EQ(ReadFile(book), "Stary text\r\n");
+    EXPECT_EQ(w.Editor().Text(), "Stary text\r\n");
+    EXPECT_FALSE(QFileInfo::exists(w.Path(QStringLiteral(".kniha.txt.lepotex-old~1"))));
 }
 
 // What loading could not keep is told (a NUL byte, characters the code page lacks), and such a

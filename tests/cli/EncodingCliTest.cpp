@@ -31,6 +31,13 @@ TEST_F(EncodingCli, InPlaceRefusesALossyFileAndOtherOutputsWarn)
     EXPECT_NE(run.err.find("první je „П“ (U+041F) na řádku 2"), std::string::npos) << run.err;
     EXPECT_EQ(File("fine.txt"), "   Žluťoučký kůň se vrátil.\n\n") << "glued, in UTF-8 with LF as it came";
 
+    // Nor is a result written over its file in an encoding that lacks some of its characters.
+    Write("latin2.txt", "„Ano,“ řekl.\r\n");
+    run = Cli("glue --defaults --in-place --output-encoding iso-8859-2 latin2.txt");
+    EXPECT_EQ(run.status, 3) << run.err;
+    EXPECT_NE(run.err.find("kódování ISO-8859-2 nemá (počet: 2)"), std::string::npos) << run.err;
+    EXPECT_EQ(File("latin2.txt"), "„Ano,“ řekl.\r\n");
+
     // -o writes it, with the warning.
     run = Cli("glue --defaults lossy.txt -o out.txt");
     EXPECT_EQ(run.status, 0) << run.err;

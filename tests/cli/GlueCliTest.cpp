@@ -70,8 +70,7 @@ TEST_F(GlueCli, SamplesComeOutByteForByte)
 TEST_F(GlueCli, OptionsOverrideSingleSettingsInEveryUsualForm)
 {
     Write("in.txt", "  KAPITOLA\r\nsena text\r\n");
-    Write("empty.txt", "");
-    EXPECT_EQ(Cli("glue --defaults --glue-caps --indent-size 2 --rules empty.txt in.txt").out,
+    EXPECT_EQ(Cli("glue --defaults --glue-caps --indent-size 2 --rules /dev/null --no-glue /dev/null in.txt").out,
               " KAPITOLA sena text\r\n\r\n");
     Write("noglue.txt", "sena\r\n");
     EXPECT_EQ(Cli("glue --defaults --no-indent --no-glue=noglue.txt in.txt").out, "KAPITOLA\r\nse na text\r\n\r\n");
@@ -264,6 +263,16 @@ TEST_F(SettingsCli, PrintsTheDefaultsOrTheStoredValuesInUtf8WithoutWritingAnythi
     EXPECT_EQ(run.out.substr(0, run.out.find("AutoReplace")),
               "NoCaps: 0\nIndent: 1\nIndent size: 44\nNoGlue: 4 položky\n\tHlava\n\t\\x1B[31m\n\t\n\t\tx\n");
     EXPECT_EQ(ReadFile(ConfPath()), conf);  // shown, not written back
+    // Read as the window reads them, but not without a word.
+    EXPECT_EQ(run.err, "lepotex-cli settings: upozornění: nastavení „Indent size“ má hodnotu „300“, která není číslo od 0 "
+                       "do 255; platí 44\n");
+    WriteFile(ConfPath(), "[General]\nIndent%20size=abc\nNoCaps=ano\n");
+    Write("in.txt", "a\r\nb\r\n");
+    run = Cli("glue in.txt");
+    EXPECT_EQ(run.out, "   a b\r\n\r\n");
+    EXPECT_EQ(run.err, "lepotex-cli glue: upozornění: nastavení „NoCaps“ má hodnotu „ano“, která není 0 ani 1; platí 0\n"
+                       "lepotex-cli glue: upozornění: nastavení „Indent size“ má hodnotu „abc“, která není číslo od 0 do "
+                       "255; platí 4\n");
 
     // Settings that cannot be read stop every command that reads them, rather than pass for the defaults.
     WriteFile(ConfPath(), "[General]\nIndent%20size=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n");

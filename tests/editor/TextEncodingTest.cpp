@@ -110,6 +110,12 @@ TEST_F(FileTest, CharactersWindows1250LacksAreReplacedCountedAndReported)
     editor.SaveToFile(Path("latin2.txt"));
     EXPECT_EQ(editor.LastSaveReplacements(), 4);
     EXPECT_EQ(Iconv(ReadFile(Path("latin2.txt")), "ISO-8859-2", "UTF-8"), ",,Ano\" -- řekl...\n");
+    // Those before a byte Windows-1250 leaves undefined count too.
+    for (const TextEncoding codePage : {TextEncoding::Iso8859_2, TextEncoding::Cp852}) {
+        std::string out;
+        EXPECT_EQ(ConvertFromWindows1250(codePage, "\x84" "a\x93" "b\x85\x81" "c\x84\x98", out), 6);
+        EXPECT_EQ(out.substr(out.size() - 4), "c,,?");
+    }
 }
 
 // Short texts can be valid in more than one encoding; the bytes decide only when they read

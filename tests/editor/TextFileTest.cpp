@@ -85,6 +85,13 @@ TEST_F(FileTest, LineEndsAndSpecialBytesLoadAndSaveByTheFormatRules)
     EXPECT_EQ(editor.LastLoadReport().bytesAfterEndMark, 4);
     editor.LoadFromFile(Write("dos.txt", "a\r\n\x1a"));
     EXPECT_TRUE(editor.LastLoadReport().Faithful());
+
+    // A Ctrl+Z an edit put at a line start would end the saved file there: it is saved as a space.
+    TextEditor edited;
+    ASSERT_EQ(edited.InsertText("a\r\n\x1a" "b\x1a" "c\r\nd"), 0);
+    edited.SaveToFile(Path("edited.txt"));
+    edited.LoadFromFile(Path("edited.txt"));
+    EXPECT_EQ(Paragraphs(edited), (Paras{"a", " b", "c", "d", ""}));
 }
 
 // A line over the paragraph limit once was cut; now it goes in as several paragraphs, each
@@ -326,6 +333,74 @@ TEST_F(FileTest, AMappedBookReadsAsReadAndSurvivesAnotherProcessCuttingIt)
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     EXPECT_GT(errors, 0);
+
+// A save must not undo unasked what another program did to the file since it was loaded.
+TEST_F(FileTest, ASaveOverAFileChangedSinceTheLoadIsRefused)
+{
+    TextEditor editor;
+    const std::string book = Write("book.txt", "one\r\n");
+    const std::vector<std::function<void()>> changes = {
+        [&] { std::ofstream(book, std::ios::app) << "two\r\n"; },
+        [&] { fs::rename(Write("new.txt", "other\r\n"), book); },
+        [&] { fs::remove(book); },
+    };
+    for (size_t i = 0; i < changes.size(); ++i) {
+        Write("book.txt", "one\r\n");
+        editor.LoadFromFile(book);
+        changes[i]();
+        const std::string before = fs::exists(book) ? ReadFile(book) : "(none)";
+        EXPECT_THROW(editor.SaveToFile(book), EFileChangedError) << i;
+        EXPECT_EQ(fs::exists(book) ? ReadFile(book) : "(none)", before) << i;
+    }
+    // Asked to, it overwrites; its own save is no change; another name is another file.
+    editor.SaveToFile(book, true);
+    EXPECT_EQ(ReadFile(book), "one\r\n");
+    ASSERT_EQ(editor.InsertText("x"), 0);
+    editor.SaveToFile(book);
+    EXPECT_EQ(ReadFile(book), "xone\r\n");
+    Write("other.txt", "unrelated\r\n");
+    editor.SaveToFile(Path("other.txt"));
+    EXPECT_EQ(ReadFile(Path("other.txt")), "xone\r\n");
+}
+
+// A save over a file with several names killed half-way leaves the old text only in its
+// copy: the next load says so, and the copy can be put back under every name.
+TEST_F(FileTest, TheCopyOfATornSaveIsFoundAndPutBack)
+{
+    const std::string book = Write("book.txt", "half writ");
+    fs::create_hard_link(book, folder / "other.txt");
+    const std::string copy = Write(".book.txt.lepotex-old~2", "old text\r\n");
+    const int running = ::open(Write(".book.txt.lepotex-old~1", "a save now").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(running, LOCK_EX), 0);
+    TextEditor editor;
+    editor.LoadFromFile(Path("other.txt"));
+    EXPECT_EQ(editor.LastLoadReport().oldTextCopy, "") << "another name has copies of its own";
+    editor.LoadFromFile(book);
+    EXPECT_EQ(editor.LastLoadReport().oldTextCopy, copy);
+    ::close(running);
+    TextEditor::RestoreOldTextCopy(book, copy);
+    EXPECT_EQ(ReadFile(Path("other.txt")), "old text\r\n");
+    EXPECT_FALSE(fs::exists(copy));
+}
+
+// In a sticky folder anyone may write, a link of another user is not followed (as the
+// kernel would not), so it cannot lead a save to replace a file of its choosing.
+TEST_F(FileTest, ALinkPlantedInAStickyFolderIsNotFollowed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to make another user's link";
+    const std::string secret = Write("secret.txt", "mine\r\n");
+    fs::create_directories(folder / "tmp");
+    ::chmod((folder / "tmp").c_str(), 01777);
+    fs::create_symlink(secret, folder / "tmp" / "planted.txt");
+    ASSERT_EQ(::lchown((folder / "tmp" / "planted.txt").c_str(), 12345, 12345), 0);
+    fs::create_symlink(secret, folder / "tmp" / "own.txt");
+    TextEditor editor;
+    ASSERT_EQ(editor.InsertText("new\r\n"), 0);
+    EXPECT_THAT([&] { editor.SaveToFile(Path("tmp/planted.txt")); }, ThrowsMessage<EInOutError>(StrEq("File access denied")));
+    EXPECT_EQ(ReadFile(secret), "mine\r\n");
+    editor.SaveToFile(Path("tmp/own.txt"));
+    EXPECT_EQ(ReadFile(secret), "new\r\n");
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "engine/AutoReplace.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <random>
 
@@ -101,6 +104,36 @@ TEST(AutoReplace, RulesMatchTheLiteralRescanOnRandomTexts)
         }
         ASSERT_EQ(done, literalDone) << "round " << round;
     }
+}
+
+// A rule that grows every line stops at the limit once the text passes it: the memory it
+// takes stays near the limit, not at what the rule would make of the whole text (here 40
+// times the limit), nor at twice the limit as when the text is made again rule by rule.
+TEST(AutoReplace, ARuleThatGrowsEveryLineStopsNearTheLimit)
+{
+    constexpr int64_t kLimit = int64_t(32) << 20;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const WorkingList book(400'000, "Ano a a a a a a a a a a.");
+        const std::vector<ReplacementRule> rules = {ParseRule("a\\" + std::string(300, 'a') + "^p")};
+        const LineList list(book);
+        rusage before {};
+        ::getrusage(RUSAGE_SELF, &before);
+        bool refused = false;
+        try {
+            (void)WriteOutWithRules(list, rules, kLimit, [](const ReplacementRule&) {});
+        } catch (const EEditorError&) {
+            refused = true;
+        }
+        rusage after {};
+        ::getrusage(RUSAGE_SELF, &after);
+        const int64_t grownKiB = after.ru_maxrss - before.ru_maxrss;
+        ::_exit(!refused ? 1 : grownKiB * 1024 > kLimit * 5 / 2 ? 2 : 0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << WEXITSTATUS(status);
 }
 
 }  // namespace

@@ -1,12 +1,21 @@
 #include "LiteralReference.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "engine/AutoReplace.h"
 #include "engine/GlueStages.h"
 
 namespace lepotex::literal {
 namespace {
+
+thread_local int64_t budget = INT64_MAX;
+
+void Spend(std::size_t steps)
+{
+    if ((budget -= int64_t(steps)) < 0)
+        throw OverBudget{};
+}
 
 // Lines of a text: CR LF, a lone CR and a lone LF end a line; a break at the very end makes
 // no empty line after it.
@@ -33,6 +42,8 @@ std::string StripLeadingSpaces(const std::string& line)
 
 }  // namespace
 
+void SetBudget(int64_t steps) { budget = steps; }
+
 void ApplyLineBreakRule(WorkingList& list, const std::string& search, const std::string& replacement)
 {
     std::string text;
@@ -41,8 +52,10 @@ void ApplyLineBreakRule(WorkingList& list, const std::string& search, const std:
     // A replacement holding its search text is passed over; any other is searched again from the start.
     const bool passOver = replacement.find(search) != std::string::npos;
     for (std::size_t at = text.find(search); at != std::string::npos;
-         at = text.find(search, passOver ? at + replacement.size() : 0))
+         at = text.find(search, passOver ? at + replacement.size() : 0)) {
+        Spend(text.size());
         text.replace(at, search.size(), replacement);
+    }
     list = TextToLines(text);
 }
 
@@ -52,23 +65,29 @@ std::vector<int64_t> Glue(WorkingList& list, const Settings& settings)
     for (std::size_t i = list.size(); i-- > 0; ++steps[0])
         list[i] = StripLeadingSpaces(list[i]);
     for (std::size_t i = list.size(); i-- > 0; ++steps[1])
-        if (IsPageNumberLine(list[i]))
+        if (IsPageNumberLine(list[i])) {
+            Spend(list.size() - i);
             DeleteLine(list, i);
+        }
     for (std::size_t i = list.size() < 2 ? 0 : list.size() - 1; i-- > 0;) {
         if (list[i].empty())
             continue;
         std::size_t partner = i + 1;
         while (partner < list.size() && list[partner].empty())
             ++partner;
-        if (partner < list.size() && IsHyphenatedBreak(list[i], list[partner]))
+        if (partner < list.size() && IsHyphenatedBreak(list[i], list[partner])) {
+            Spend(list.size() - i);
             JoinHyphenatedLines(list, i);
+        }
         ++steps[2];
     }
     for (std::size_t i = list.size() < 2 ? 0 : list.size() - 1; i-- > 0;) {
         if (list[i].empty() || list[i + 1].empty())
             continue;
-        if (CanGlueLines(list[i], list[i + 1], settings))
+        if (CanGlueLines(list[i], list[i + 1], settings)) {
+            Spend(list.size() - i);
             JoinLines(list, i);
+        }
         ++steps[3];
     }
     if (settings.indent) {

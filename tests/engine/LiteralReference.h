@@ -10,6 +10,11 @@
 
 namespace lepotex::literal {
 
+// The work the literal forms may still do, in elementary steps (a line moved, a byte
+// searched); past it they throw OverBudget. Unbounded unless set, per thread.
+struct OverBudget {};
+void SetBudget(int64_t steps);
+
 // Stages 1 to 5 and the first replacement pass; returns the progress steps of each stage.
 std::vector<int64_t> Glue(WorkingList& list, const Settings& settings);
 // One line-break rule: replace the first occurrence and search again from the start.
