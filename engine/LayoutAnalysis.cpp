@@ -221,6 +221,13 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     // chapter title happens to read the same.
     if (!g.digits && double(rhythm.members.size()) < 0.8 * double(m))
         return {};
+    // A page line ends a page: one between paragraphs that follows only a few lines of the
+    // book's start is its title, read like the running header. A number would tell where the
+    // pages began.
+    if (const uint32_t front = rhythm.members.front();
+        !g.digits && !g.inside[front] &&
+        double(g.ordinals[front] - 1) < (1 - kPageTolerance) * period / double(usual))
+        rhythm.members.erase(rhythm.members.begin());
     for (uint32_t& member : rhythm.members)
         member = g.lines[member];
     return rhythm;
@@ -228,10 +235,12 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
 
 // Marks the page lines: repeated shapes in a page rhythm, and the numbers between dashes that
 // the plain glue always removes.
+// `inside` tells of each repeated line whether it stands inside a paragraph.
 void FindPageLines(std::span<const std::string_view> lines, const LineShapes& shapes, int32_t width,
-                   LineRoles& roles)
+                   LineRoles& roles, std::vector<bool>& inside)
 {
     const std::size_t n = lines.size();
+    inside.assign(n, false);
     std::vector<uint64_t> hashes;  // of the lines looked at, blank ones included
     ShapeCounts counts(std::min(n, kDetectionLines));
     std::size_t nonBlank = 0;
@@ -296,16 +305,32 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
     for (const auto& [hash, g] : groups)
         for (const uint32_t line : g.lines)
             candidate[line] = true;
-    const auto interrupts = [&](std::size_t line) {
-        std::size_t before = line;
-        while (before > 0 && (roles[before - 1] != LineRole::Text || candidate[before - 1]))
-            --before;
-        std::size_t after = line + 1;
-        while (after < n && (roles[after] != LineRole::Text || candidate[after]))
-            ++after;
-        return before > 0 && after < n &&
-               shapes[before - 1].length + 1 + uint32_t(shapes[after].firstWord) > uint32_t(width);
-    };
+    // Whether each candidate interrupts a paragraph, found in two passes over the book: the
+    // nearest text lines either side that are no candidates, whatever runs of candidates (a
+    // table of numbers, a thousand equal lines) lie between.
+    if (width > 0) {
+        std::vector<uint32_t> beforeLength;  // per candidate, of the text line before it, + 1
+        uint32_t lastLength = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (candidate[i])
+                beforeLength.push_back(lastLength);
+            else if (roles[i] == LineRole::Text)
+                lastLength = shapes[i].length + 1;
+        }
+        bool textAfter = false;
+        uint32_t nextWord = 0;
+        std::size_t k = beforeLength.size();
+        for (std::size_t i = n; i-- > 0;) {
+            if (candidate[i]) {
+                --k;
+                inside[i] = textAfter && beforeLength[k] > 0 && beforeLength[k] + nextWord > uint32_t(width);
+            } else if (roles[i] == LineRole::Text) {
+                textAfter = true;
+                nextWord = shapes[i].firstWord;
+            }
+        }
+    }
+    const auto interrupts = [&](std::size_t line) { return bool(inside[line]); };
     std::vector<Rhythm> found;
     for (auto& [hash, g] : groups) {
         // A page line ends a page of text: the book's first line is none.
@@ -320,10 +345,10 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
         if (rhythm.members.empty())
             continue;
         if (width > 0) {
-            std::size_t inside = 0;
+            std::size_t interrupting = 0;
             for (const uint32_t line : rhythm.members)
-                inside += interrupts(line) ? 1 : 0;
-            if (10 * inside < 3 * rhythm.members.size())
+                interrupting += interrupts(line) ? 1 : 0;
+            if (10 * interrupting < 3 * rhythm.members.size())
                 continue;
         }
         found.push_back(std::move(rhythm));
@@ -348,36 +373,79 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
 }
 
 // The blank lines on both sides of a page line that the two sides have in common came with
-// it; a blank line left over on one side is a paragraph break of the text. Blank lines between
-// two page lines go with them.
-void ShareBlankLines(LineRoles& roles)
+// it; in a book that puts them on one side of nearly all its page lines (a blank line before
+// each page number, none after it), those the side usually has. A blank line left over is a
+// paragraph break of the text. Blank lines between two page lines go with them.
+void ShareBlankLines(LineRoles& roles, const std::vector<bool>& inside)
 {
     const std::size_t n = roles.size();
-    for (std::size_t i = 0; i < n;) {
-        if (roles[i] != LineRole::PageLine) {
-            ++i;
-            continue;
+    // Calls visit(first, last, before, after) for each run of page lines (first .. last, with
+    // only blank lines between them) and the blank lines before and after it.
+    const auto eachRun = [&](auto&& visit) {
+        for (std::size_t i = 0; i < n;) {
+            if (roles[i] != LineRole::PageLine) {
+                ++i;
+                continue;
+            }
+            std::size_t last = i;
+            for (std::size_t j = i + 1; j < n && roles[j] != LineRole::Text; ++j)
+                if (roles[j] == LineRole::PageLine)
+                    last = j;
+            std::size_t before = 0;
+            while (before < i && roles[i - 1 - before] == LineRole::Blank)
+                ++before;
+            std::size_t after = 0;
+            while (last + 1 + after < n && roles[last + 1 + after] == LineRole::Blank)
+                ++after;
+            visit(i, last, before, after);
+            i = last + 1;
         }
-        std::size_t last = i;  // the last page line of this group
-        for (std::size_t j = i + 1; j < n && roles[j] != LineRole::Text; ++j)
-            if (roles[j] == LineRole::PageLine)
-                last = j;
-        for (std::size_t j = i; j < last; ++j)
+    };
+    // How many runs have at least k blank lines before them, and after them: of the runs inside
+    // a paragraph, where no blank line is the text's, if there are enough of them.
+    std::size_t interrupting = 0;
+    eachRun([&](std::size_t first, std::size_t, std::size_t, std::size_t) { interrupting += inside[first] ? 1 : 0; });
+    constexpr std::size_t kSides = 4;
+    std::array<std::size_t, kSides + 1> atLeastBefore{};
+    std::array<std::size_t, kSides + 1> atLeastAfter{};
+    std::size_t runs = 0;
+    eachRun([&](std::size_t first, std::size_t, std::size_t before, std::size_t after) {
+        if (interrupting >= 4 && !inside[first])
+            return;
+        ++runs;
+        for (std::size_t k = 1; k <= std::min(before, kSides); ++k)
+            ++atLeastBefore[k];
+        for (std::size_t k = 1; k <= std::min(after, kSides); ++k)
+            ++atLeastAfter[k];
+    });
+    // The blank lines a side nearly always has.
+    const auto usual = [&](const std::array<std::size_t, kSides + 1>& atLeast) {
+        std::size_t k = 0;
+        while (k < kSides && runs >= 4 && 10 * atLeast[k + 1] >= 7 * runs)
+            ++k;
+        return k;
+    };
+    // One side only where the other is mostly bare: a book with blank lines around some
+    // page lines and none around others has them on both sides or on neither.
+    const auto oneSided = [&](std::size_t usualHere, const std::array<std::size_t, kSides + 1>& other) {
+        return usualHere > 0 && 10 * other[1] <= 3 * runs;
+    };
+    const std::size_t usualBefore = usual(atLeastBefore);
+    const std::size_t usualAfter = usual(atLeastAfter);
+    const bool onlyBefore = oneSided(usualBefore, atLeastAfter);
+    const bool onlyAfter = oneSided(usualAfter, atLeastBefore);
+    eachRun([&](std::size_t first, std::size_t last, std::size_t before, std::size_t after) {
+        for (std::size_t j = first; j < last; ++j)
             if (roles[j] == LineRole::Blank)
                 roles[j] = LineRole::PageBlank;
-        std::size_t before = 0;
-        while (before < i && roles[i - 1 - before] == LineRole::Blank)
-            ++before;
-        std::size_t after = 0;
-        while (last + 1 + after < n && roles[last + 1 + after] == LineRole::Blank)
-            ++after;
         const std::size_t common = std::min(before, after);
-        for (std::size_t k = 1; k <= common; ++k) {
-            roles[i - k] = LineRole::PageBlank;
+        const std::size_t goBefore = onlyBefore ? std::min(before, usualBefore) : onlyAfter ? 0 : common;
+        const std::size_t goAfter = onlyAfter ? std::min(after, usualAfter) : onlyBefore ? 0 : common;
+        for (std::size_t k = 1; k <= goBefore; ++k)
+            roles[first - k] = LineRole::PageBlank;
+        for (std::size_t k = 1; k <= goAfter; ++k)
             roles[last + k] = LineRole::PageBlank;
-        }
-        i = last + 1;
-    }
+    });
 }
 
 // The largest length that many lines have: greedy wrapping fills lines up to the width, so
@@ -488,8 +556,9 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
         if (shapes[i].Blank())
             layout.roles[i] = LineRole::Blank;
     // The width first from all lines: the few page lines do not move it.
-    FindPageLines(lines, shapes, FindWidth(shapes, layout.roles), layout.roles);
-    ShareBlankLines(layout.roles);
+    std::vector<bool> inside;
+    FindPageLines(lines, shapes, FindWidth(shapes, layout.roles), layout.roles, inside);
+    ShareBlankLines(layout.roles, inside);
     layout.width = FindWidth(shapes, layout.roles);
     FindParagraphMark(shapes, layout);
     return layout;

@@ -176,12 +176,9 @@ std::optional<bool> LegalBreak(Hyphenator& hyphenator, std::string_view fragment
 
 // The line tests that do not look at the break itself: a no-glue entry at the line's start, a
 // line wholly in capitals.
-bool KeptApart(std::string_view line, const Settings& settings)
+bool KeptApart(std::string_view line, const NoGlueMatcher& noGlue, const Settings& settings)
 {
-    for (const std::string& entry : settings.noGlue)
-        if (!entry.empty() && line.starts_with(entry))
-            return true;
-    return settings.noCaps && IsAllCapitals(line);
+    return noGlue.StartsAnyOf(line) || (settings.noCaps && IsAllCapitals(line));
 }
 
 }  // namespace
@@ -191,7 +188,7 @@ namespace {
 // DecideBreak over the lines' shapes: the bytes of the lines themselves are read only where the
 // layout does not decide.
 BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_view lower, const LineShape& low,
-                     const Layout& layout, const Settings& settings)
+                     const Layout& layout, const Settings& settings, const NoGlueMatcher& noGlue)
 {
     if (layout.mark == ParagraphMark::Indent && low.lead > 0)
         return BreakDecision::Paragraph;
@@ -220,12 +217,13 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
     }
     const std::string_view upText = up.Trimmed(upper);
     const std::string_view lowText = low.Trimmed(lower);
-    if (layout.width == 0)
-        return CanGlueLines(upText, lowText, settings) ? BreakDecision::Join : BreakDecision::Paragraph;
     // A full line that ends a sentence mostly goes on with the paragraph: the width has said
     // what the punctuation would guess. Headings still keep apart.
-    return KeptApart(upText, settings) || KeptApart(lowText, settings) ? BreakDecision::Paragraph
-                                                                       : BreakDecision::Join;
+    if (KeptApart(upText, noGlue, settings) || KeptApart(lowText, noGlue, settings))
+        return BreakDecision::Paragraph;
+    // Without a width, the rest of the line tests (CanGlueLines) decide.
+    return layout.width > 0 || BreakAllowsGlue(upText.back(), lowText.front()) ? BreakDecision::Join
+                                                                               : BreakDecision::Paragraph;
 }
 
 }  // namespace
@@ -233,7 +231,8 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
 BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const Layout& layout,
                           const Settings& settings)
 {
-    return Decide(upper, ShapeOfLine(upper), lower, ShapeOfLine(lower), layout, settings);
+    return Decide(upper, ShapeOfLine(upper), lower, ShapeOfLine(lower), layout, settings,
+                  NoGlueMatcher(settings.noGlue));
 }
 
 bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyphenator, const WordEvidence& evidence)
@@ -247,6 +246,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
 {
     const std::size_t n = list.pieces.size();
     const Layout layout = AnalyseLayout(list.pieces);
+    const NoGlueMatcher noGlue(settings.noGlue);
 
     // The list is rewritten in place: a kept line never moves down, and the views of the two
     // lines a decision looks at are kept aside before their places are overwritten.
@@ -274,7 +274,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         }
         BreakDecision decision = BreakDecision::Paragraph;
         if (afterText)
-            decision = Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings);
+            decision =
+                Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings, noGlue);
         // A word broken at a hyphen goes on after blank lines too, as in the plain glue: a
         // page ended there with blank lines on one side only.
         if (blanks > 0 && decision != BreakDecision::Hyphen) {

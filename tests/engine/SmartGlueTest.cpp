@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <random>
 #include <string>
@@ -148,6 +149,47 @@ TEST(LayoutAnalysis, OnlyTheBlankLinesBothSidesShareGoWithAPageLine)
                                        PageBlank, PageBlank, PageLine, PageBlank, PageBlank, Blank, Text}));
 }
 
+TEST(LayoutAnalysis, ABlankLineOnOneSideOfEveryPageLineGoesWithIt)
+{
+    // Blank-marked paragraphs, a blank line before every page number (or after it) and none
+    // on the other side: only where a paragraph ends at the page does a blank line stay.
+    for (const bool before : {true, false}) {
+        const Lines text = Wrap(50, 48, 0, true);
+        Lines book;
+        int count = 0;
+        std::size_t breaks = 0;  // paragraph breaks the book has
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            book.push_back(text[i]);
+            breaks += text[i].empty() ? 1 : 0;
+            if (!text[i].empty() && ++count % 14 == 0) {
+                const std::string number = std::to_string(2 + count / 14);
+                const Lines page = before ? Lines{"", number} : Lines{number, ""};
+                book.insert(book.end(), page.begin(), page.end());
+            }
+        }
+        const Layout layout = Analyse(book);
+        EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::Blank), std::ptrdiff_t(breaks))
+            << before;
+        EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::PageLine), std::ptrdiff_t(count / 14));
+    }
+}
+
+TEST(LayoutAnalysis, TitlesThatReadLikeTheRunningHeaderStay)
+{
+    // The book's title, or its author and title, read as the running headers do.
+    const Lines text = Wrap(80, 48, 3, false);
+    const auto header = [](int) { return std::string("Zahrada"); };
+    const auto alternate = [](int n) { return n % 2 ? std::string("Jan Novák") : std::string("Zahrada"); };
+    for (const Lines& title : {Lines{"Zahrada", ""}, Lines{"Jan Novák", "Zahrada", ""}}) {
+        for (const auto& form : {std::function<std::string(int)>(header), std::function<std::string(int)>(alternate)}) {
+            Lines book = title;
+            book.insert(book.end(), text.begin(), text.end());
+            std::vector<std::size_t> pages = AddPages(book, 14, form);
+            EXPECT_EQ(PageLinesOf(book), pages) << title.size() << form(3);
+        }
+    }
+}
+
 TEST(SmartGlue, ABreakWhereTheNextWordWouldHaveFittedEndsTheParagraph)
 {
     Layout layout;
@@ -241,6 +283,44 @@ TEST(LayoutAnalysis, ChapterNumbersCountingUpAtASteadyPaceStay)
         book.push_back(line);
     }
     EXPECT_TRUE(PageLinesOf(book).empty());
+}
+
+// A bound that only a smart glue gone quadratic misses: the linear one takes a fraction of a
+// second on these books, the quadratic one minutes; sanitizer builds run several times slower.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double kQuadraticBoundSeconds = 60.0;
+#else
+constexpr double kQuadraticBoundSeconds = 10.0;
+#endif
+
+TEST(SmartGlue, BooksOfOneRepeatedShapeAndLongNoGlueListsStayLinear)
+{
+    Settings settings = Settings::Defaults();
+    const auto timedGlue = [&](const WorkingList& lines) {
+        LineList list(lines);
+        const auto start = std::chrono::steady_clock::now();
+        GlueByLayout(list, settings);
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+                  kQuadraticBoundSeconds);
+        return list.joins;
+    };
+    // A table of numbers, every row of one shape and one width; a header on every line.
+    WorkingList table;
+    for (int row = 0; row < 300'000; ++row)
+        table.push_back(std::to_string(10'000 + row % 89'999) + " " + std::to_string(20'000 + row % 7) + " 31415");
+    timedGlue(table);
+    timedGlue(WorkingList(300'000, "Jan Novák: Zahrada"));
+    // 200,000 no-glue entries that every line begins like, none matching: the joins are those
+    // made without them.
+    WorkingList book;
+    for (const std::string& line : Wrap(3'000, 60, 0, false))
+        book.push_back("Kapitola " + line);
+    settings.noGlue.clear();
+    const std::size_t joins = timedGlue(book);
+    for (int e = 0; e < 200'000; ++e)
+        settings.noGlue.push_back("Kapitola " + std::to_string(e) + "x");
+    EXPECT_EQ(timedGlue(book), joins);
+    EXPECT_GT(joins, book.size() / 2);
 }
 
 }  // namespace
