@@ -221,16 +221,45 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     // chapter title happens to read the same.
     if (!g.digits && double(rhythm.members.size()) < 0.8 * double(m))
         return {};
-    // A page line ends a page: one between paragraphs that follows only a few lines of the
-    // book's start is its title, read like the running header. A number would tell where the
-    // pages began.
-    if (const uint32_t front = rhythm.members.front();
-        !g.digits && !g.inside[front] &&
-        double(g.ordinals[front] - 1) < (1 - kPageTolerance) * period / double(usual))
-        rhythm.members.erase(rhythm.members.begin());
     for (uint32_t& member : rhythm.members)
         member = g.lines[member];
     return rhythm;
+}
+
+// A page line ends a page: a line without a number, between paragraphs, that follows only a
+// few lines of the book's start is its title (or its author) read like the running header.
+void KeepTitles(std::span<const std::string_view> lines, const LineShapes& shapes, const std::vector<bool>& inside,
+                LineRoles& roles)
+{
+    std::vector<uint32_t> ordinals;  // of the page lines, counted in non-blank lines
+    uint32_t ordinal = 0;
+    for (std::size_t i = 0; i < roles.size(); ++i) {
+        if (roles[i] == LineRole::Blank)
+            continue;
+        ++ordinal;
+        if (roles[i] == LineRole::PageLine)
+            ordinals.push_back(ordinal);
+    }
+    if (ordinals.size() < 3)
+        return;
+    std::vector<uint32_t> gaps;
+    for (std::size_t k = 1; k < ordinals.size(); ++k)
+        gaps.push_back(ordinals[k] - ordinals[k - 1]);
+    std::nth_element(gaps.begin(), gaps.begin() + std::ptrdiff_t(gaps.size() / 2), gaps.end());
+    // Several page lines of one page (a header and a number) stand close together.
+    const double page = double(std::max<uint32_t>(gaps[gaps.size() / 2], 1));
+    ordinal = 0;
+    for (std::size_t i = 0; i < roles.size(); ++i) {
+        if (roles[i] == LineRole::Blank)
+            continue;
+        ++ordinal;
+        if (roles[i] != LineRole::PageLine)
+            continue;
+        if (inside[i] || KeyOf(shapes[i].Trimmed(lines[i])).digits ||
+            double(ordinal - 1) >= (1 - kPageTolerance) * page)
+            break;
+        roles[i] = LineRole::Text;
+    }
 }
 
 // Marks the page lines: repeated shapes in a page rhythm, and the numbers between dashes that
@@ -369,6 +398,7 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
         for (const uint32_t line : rhythm.members)
             roles[line] = LineRole::PageLine;
     }
+    KeepTitles(lines, shapes, inside, roles);
     dashedNumbers();
 }
 

@@ -221,9 +221,18 @@ TEST(SmartGlue, AHyphenGoesOnlyAtALegalCzechBreakUnlessTheBookSaysOtherwise)
     // The book's own spelling decides where the patterns would.
     EXPECT_TRUE(HyphenKept(w("česko-"), w("německý"), hyphenator, {0, 2, 0}));
     EXPECT_FALSE(HyphenKept(w("vzd-"), w("álenost"), hyphenator, {1, 0, 0}));
-    // A stammer repeats a word the book knows.
+    // A stammer repeats the start of a word; two letters only where the book knows the word.
     EXPECT_TRUE(HyphenKept(w("pou-"), w("pouta"), hyphenator, {0, 0, 3}));
+    EXPECT_TRUE(HyphenKept(w("Ty se roz-"), w("rozhrneš"), hyphenator, none));
     EXPECT_FALSE(HyphenKept(w("ko-"), w("kosa"), hyphenator, {0, 0, 0}));
+    // A word spelled syllable by syllable, the particle -li, a compound adjective.
+    EXPECT_TRUE(HyphenKept(w("byl Kře-mi-"), w("čitan."), hyphenator, none));
+    EXPECT_TRUE(HyphenKept(w("to je ne-"), w("smír-ně drahé"), hyphenator, none));
+    EXPECT_TRUE(HyphenKept(w("přijde-"), w("li, tak"), hyphenator, none));
+    EXPECT_TRUE(HyphenKept(w("byrokraticko-"), w("aristokratický"), hyphenator, none));
+    EXPECT_TRUE(HyphenKept(w("česko-"), w("německého"), hyphenator, none));
+    EXPECT_FALSE(HyphenKept(w("česko-"), w("německého"), hyphenator, {3, 0, 0}));  // the book joins it
+    EXPECT_FALSE(HyphenKept(w("pesko-"), w("váním"), hyphenator, none));          // a noun
 }
 
 TEST(SmartGlue, SlepitChytreRestoresAWrappedBookWithPagesAndHyphens)
@@ -266,6 +275,23 @@ TEST(SmartGlue, AWordBrokenAtAHyphenGoesOnAfterBlankLinesAndAKeptHyphenJoinsWith
                         Utf8ToWindows1250("německá a je-"), Utf8ToWindows1250("li. Česko-německá!")};
     GlueWorkingList(list, settings, reporter);
     EXPECT_EQ(list, WorkingList{Utf8ToWindows1250("Byla to vzdálenost veliká, česko-německá a je-li. Česko-německá!")});
+}
+
+TEST(SmartGlue, NotSignsSoftHyphensAndWordsInCapitalsBreakLikeHyphens)
+{
+    Settings settings = Settings::Defaults();
+    settings.autoReplace.clear();
+    settings.indent = false;
+    settings.smart = true;
+    SilentReporter reporter;
+    // "¬" is a hyphen as a scanner read it, and stays as one where a hyphen would; a soft
+    // hyphen always goes; a word in capitals is hyphenated like any other.
+    WorkingList list = {Utf8ToWindows1250("Byla to vzdále¬"), Utf8ToWindows1250("nost a česko¬"),
+                        Utf8ToWindows1250("německá, Frýdek¬"), Utf8ToWindows1250("Místek a vzdále\u00AD"),
+                        Utf8ToWindows1250("nost. ČLO-"), Utf8ToWindows1250("VĚK")};
+    GlueWorkingList(list, settings, reporter);
+    EXPECT_EQ(list, WorkingList{Utf8ToWindows1250(
+                        "Byla to vzdálenost a česko-německá, Frýdek-Místek a vzdálenost. ČLOVĚK")});
 }
 
 TEST(LayoutAnalysis, ChapterNumbersCountingUpAtASteadyPaceStay)
