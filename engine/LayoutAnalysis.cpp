@@ -77,6 +77,10 @@ FurnitureKey KeyOf(std::string_view trimmed) noexcept
             key.value = value;
             key.digits = true;
             c = '#';
+        } else if (c == ' ') {
+            // Runs of spaces as one: a running head spaces its number out to the margin.
+            while (++i < trimmed.size() && trimmed[i] == ' ')
+                ;
         } else {
             ++i;
         }
@@ -224,6 +228,122 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     for (uint32_t& member : rhythm.members)
         member = g.lines[member];
     return rhythm;
+}
+
+// A number as OCR may read it: digits, with "l", "I", "O" or "o" for some of them ("l2", "1O").
+// -1 for anything else; a word of those letters alone is no number ("I" is a chapter).
+int64_t ReadNumber(std::string_view word) noexcept
+{
+    int64_t value = 0;
+    bool digit = false;
+    if (word.empty() || word.size() > 5)
+        return -1;
+    for (const char c : word) {
+        int d = -1;
+        if (IsDigit(c)) {
+            d = c - '0';
+            digit = true;
+        } else if (c == 'l' || c == 'I') {
+            d = 1;
+        } else if (c == 'O' || c == 'o') {
+            d = 0;
+        }
+        if (d < 0)
+            return -1;
+        value = value * 10 + d;
+    }
+    return digit ? value : -1;
+}
+
+// The page number a line of page furniture carries: the line itself, or its first or last word
+// ("12    TITLE OF BOOK", "CHAPTER NAME    13"), between dashes or brackets if it likes.
+int64_t PageNumberOf(std::string_view trimmed) noexcept
+{
+    const auto strip = [](std::string_view word) {
+        while (!word.empty() && (word.front() == '-' || word.front() == '[' || word.front() == '(' ||
+                                 uint8_t(word.front()) == 0x96 || uint8_t(word.front()) == 0x97 || word.front() == ' '))
+            word.remove_prefix(1);
+        while (!word.empty() && (word.back() == '-' || word.back() == ']' || word.back() == ')' ||
+                                 uint8_t(word.back()) == 0x96 || uint8_t(word.back()) == 0x97 || word.back() == ' '))
+            word.remove_suffix(1);
+        return word;
+    };
+    if (const int64_t whole = ReadNumber(strip(trimmed)); whole >= 0)
+        return whole;
+    const std::size_t firstSpace = trimmed.find(' ');
+    if (firstSpace == std::string_view::npos)
+        return -1;
+    if (const int64_t first = ReadNumber(trimmed.substr(0, firstSpace)); first >= 0)
+        return first;
+    return ReadNumber(trimmed.substr(trimmed.rfind(' ') + 1));
+}
+
+// A PDF's text marks where each page begins with a form feed: page furniture is then what
+// stands at the top or the foot of the pages, a number counting up with them, or a line that
+// many pages carry in the same place.
+void FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineShapes& shapes, LineRoles& roles)
+{
+    const std::size_t n = lines.size();
+    std::vector<std::size_t> starts;  // the first line of every page
+    starts.push_back(0);
+    for (std::size_t i = 1; i < n; ++i)
+        if (shapes[i].feed)
+            starts.push_back(i);
+    if (starts.size() < 4)
+        return;
+    starts.push_back(n);
+    // The two non-blank lines at the top of each page and the two at its foot.
+    constexpr std::size_t kPlaces = 2;
+    struct Place {
+        uint32_t line;
+        uint32_t page;
+        int64_t number;
+        uint64_t key;
+    };
+    std::vector<Place> places;
+    for (std::size_t p = 0; p + 1 < starts.size(); ++p) {
+        std::size_t taken = 0;
+        std::size_t firstTaken = n;
+        for (std::size_t i = starts[p]; i < starts[p + 1] && taken < kPlaces; ++i)
+            if (roles[i] == LineRole::Text) {
+                places.push_back({uint32_t(i), uint32_t(p), -1, 0});
+                firstTaken = std::min(firstTaken, i);
+                ++taken;
+            }
+        taken = 0;
+        for (std::size_t i = starts[p + 1]; i-- > starts[p] && taken < kPlaces;)
+            if (roles[i] == LineRole::Text && i > firstTaken + 1) {
+                places.push_back({uint32_t(i), uint32_t(p), -1, 0});
+                ++taken;
+            }
+    }
+    std::unordered_map<int64_t, uint32_t> offsets;  // page number less the page's index
+    ShapeCounts keys(places.size());
+    for (Place& place : places) {
+        const std::string_view trimmed = shapes[place.line].Trimmed(lines[place.line]);
+        place.number = PageNumberOf(trimmed);
+        place.key = KeyOf(trimmed).hash;
+        if (place.number >= 0)
+            ++offsets[place.number - int64_t(place.page)];
+        ++keys[place.key];
+    }
+    int64_t offset = 0;
+    uint32_t most = 0;
+    for (const auto& [value, count] : offsets)
+        if (count > most || (count == most && value < offset)) {
+            offset = value;
+            most = count;
+        }
+    const std::size_t pages = starts.size() - 1;
+    const bool numbered = 10 * std::size_t(most) >= 3 * pages;
+    for (const Place& place : places) {
+        // A number one off its page's: OCR misread a digit, or a page went missing.
+        const bool counted = numbered && place.number >= 0 &&
+                             std::abs(place.number - int64_t(place.page) - offset) <= 1;
+        const bool repeated = keys[place.key] >= std::max<std::size_t>(3, pages / 5);
+        if (counted || repeated)
+            roles[place.line] = LineRole::PageLine;
+    }
 }
 
 // A page line ends a page: a line without a number, between paragraphs, that follows only a
@@ -529,7 +649,7 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
         if (role != LineRole::Text)
             continue;
         ++text;
-        if (const std::size_t lead = shapes[i].lead; lead >= 1 && lead <= 16)
+        if (const std::size_t lead = shapes[i].Indent(); lead >= 1 && lead <= 16)
             ++indents[lead];
         if (previous != SIZE_MAX) {
             if (blankSince)
@@ -556,7 +676,8 @@ LineShape ShapeOfLine(std::string_view line) noexcept
 {
     LineShape shape;
     const std::size_t length = TrimTrailingSpaces(line).size();
-    std::size_t lead = std::min(LeadingSpaceCount(line), length);
+    const std::size_t feed = !line.empty() && line[0] == '\f' ? 1 : 0;
+    std::size_t lead = std::min(feed + LeadingSpaceCount(line.substr(feed)), length);
     if (lead > 65535 || length > UINT32_MAX)  // no line of a book: taken as text
         lead = 0;
     std::size_t word = lead;
@@ -564,6 +685,7 @@ LineShape ShapeOfLine(std::string_view line) noexcept
         ++word;
     shape.length = uint32_t(std::min<std::size_t>(length, UINT32_MAX));
     shape.lead = uint16_t(lead);
+    shape.feed = uint8_t(lead >= feed ? feed : 0);
     shape.firstWord = uint16_t(std::min<std::size_t>(word - lead, 65535));
     if (length > lead) {
         shape.first = uint8_t(line[lead]);
@@ -587,6 +709,7 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
             layout.roles[i] = LineRole::Blank;
     // The width first from all lines: the few page lines do not move it.
     std::vector<bool> inside;
+    FindPageLinesByFeeds(lines, shapes, layout.roles);
     FindPageLines(lines, shapes, FindWidth(shapes, layout.roles), layout.roles, inside);
     ShareBlankLines(layout.roles, inside);
     layout.width = FindWidth(shapes, layout.roles);

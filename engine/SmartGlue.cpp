@@ -242,7 +242,7 @@ namespace {
 BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_view lower, const LineShape& low,
                      const Layout& layout, const Settings& settings, const NoGlueMatcher& noGlue)
 {
-    if (layout.mark == ParagraphMark::Indent && low.lead > 0)
+    if (layout.mark == ParagraphMark::Indent && low.Indent() > 0)
         return BreakDecision::Paragraph;
     if (up.length - up.lead >= 2 && IsLineEndHyphen(up.last) && up.beforeLast != ' ' && up.beforeLast != '-') {
         const uint8_t before = up.beforeLast;
