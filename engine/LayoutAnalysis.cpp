@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <tuple>
 #include <unordered_map>
 
 #include "engine/LineTests.h"
@@ -255,9 +256,10 @@ int64_t ReadNumber(std::string_view word) noexcept
     return digit ? value : -1;
 }
 
-// The page number a line of page furniture carries: the line itself, or its first or last word
-// ("12    TITLE OF BOOK", "CHAPTER NAME    13"), between dashes or brackets if it likes.
-int64_t PageNumberOf(std::string_view trimmed) noexcept
+// The numbers a line of page furniture may carry as its page number: the line itself, or its
+// first and its last word ("12    TITLE OF BOOK", "CHAPTER NAME    13", "2    9" of chapter 2),
+// between dashes or brackets if it likes; -1 where there is none.
+std::pair<int64_t, int64_t> PageNumberOf(std::string_view trimmed) noexcept
 {
     const auto strip = [](std::string_view word) {
         while (!word.empty() && (word.front() == '-' || word.front() == '[' || word.front() == '(' ||
@@ -269,19 +271,17 @@ int64_t PageNumberOf(std::string_view trimmed) noexcept
         return word;
     };
     if (const int64_t whole = ReadNumber(strip(trimmed)); whole >= 0)
-        return whole;
+        return {whole, whole};
     const std::size_t firstSpace = trimmed.find(' ');
     if (firstSpace == std::string_view::npos)
-        return -1;
-    if (const int64_t first = ReadNumber(trimmed.substr(0, firstSpace)); first >= 0)
-        return first;
-    return ReadNumber(trimmed.substr(trimmed.rfind(' ') + 1));
+        return {-1, -1};
+    return {ReadNumber(trimmed.substr(0, firstSpace)), ReadNumber(trimmed.substr(trimmed.rfind(' ') + 1))};
 }
 
 // A PDF's text marks where each page begins with a form feed: page furniture is then what
 // stands at the top or the foot of the pages, a number counting up with them, or a line that
-// many pages carry in the same place.
-void FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineShapes& shapes, LineRoles& roles)
+// many pages carry in the same place. Nothing else is, then: a chapter's number counts up too.
+bool FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineShapes& shapes, LineRoles& roles)
 {
     const std::size_t n = lines.size();
     std::vector<std::size_t> starts;  // the first line of every page
@@ -290,14 +290,15 @@ void FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineSha
         if (shapes[i].feed)
             starts.push_back(i);
     if (starts.size() < 4)
-        return;
+        return false;
     starts.push_back(n);
     // The two non-blank lines at the top of each page and the two at its foot.
     constexpr std::size_t kPlaces = 2;
     struct Place {
         uint32_t line;
         uint32_t page;
-        int64_t number;
+        int64_t number;  // at its start
+        int64_t last;    // at its end
         uint64_t key;
     };
     std::vector<Place> places;
@@ -306,14 +307,14 @@ void FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineSha
         std::size_t firstTaken = n;
         for (std::size_t i = starts[p]; i < starts[p + 1] && taken < kPlaces; ++i)
             if (roles[i] == LineRole::Text) {
-                places.push_back({uint32_t(i), uint32_t(p), -1, 0});
+                places.push_back({uint32_t(i), uint32_t(p), -1, -1, 0});
                 firstTaken = std::min(firstTaken, i);
                 ++taken;
             }
         taken = 0;
         for (std::size_t i = starts[p + 1]; i-- > starts[p] && taken < kPlaces;)
             if (roles[i] == LineRole::Text && i > firstTaken + 1) {
-                places.push_back({uint32_t(i), uint32_t(p), -1, 0});
+                places.push_back({uint32_t(i), uint32_t(p), -1, -1, 0});
                 ++taken;
             }
     }
@@ -321,10 +322,12 @@ void FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineSha
     ShapeCounts keys(places.size());
     for (Place& place : places) {
         const std::string_view trimmed = shapes[place.line].Trimmed(lines[place.line]);
-        place.number = PageNumberOf(trimmed);
+        std::tie(place.number, place.last) = PageNumberOf(trimmed);
         place.key = KeyOf(trimmed).hash;
         if (place.number >= 0)
             ++offsets[place.number - int64_t(place.page)];
+        if (place.last >= 0 && place.last != place.number)
+            ++offsets[place.last - int64_t(place.page)];
         ++keys[place.key];
     }
     int64_t offset = 0;
@@ -336,14 +339,22 @@ void FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineSha
         }
     const std::size_t pages = starts.size() - 1;
     const bool numbered = 10 * std::size_t(most) >= 3 * pages;
+    bool found = false;
     for (const Place& place : places) {
         // A number one off its page's: OCR misread a digit, or a page went missing.
-        const bool counted = numbered && place.number >= 0 &&
-                             std::abs(place.number - int64_t(place.page) - offset) <= 1;
-        const bool repeated = keys[place.key] >= std::max<std::size_t>(3, pages / 5);
-        if (counted || repeated)
+        const auto fits = [&](int64_t number) {
+            return number >= 0 && std::abs(number - int64_t(place.page) - offset) <= 1;
+        };
+        const bool counted = numbered && (fits(place.number) || fits(place.last));
+        // A bare number repeats as a shape on every page: chapter numbers too, so only its
+        // count tells.
+        const bool repeated = place.number < 0 && place.last < 0 && keys[place.key] >= std::max<std::size_t>(3, pages / 5);
+        if (counted || repeated) {
             roles[place.line] = LineRole::PageLine;
+            found = true;
+        }
     }
+    return found;
 }
 
 // A page line ends a page: a line without a number, between paragraphs, that follows only a
@@ -634,6 +645,48 @@ int32_t FindWidth(const LineShapes& shapes, const LineRoles& roles)
     return int32_t(width);
 }
 
+// Justified text in a proportional font (a PDF's text) has no one width in characters: its
+// full lines spread some 15% around their usual length. What the book shows is then the
+// shortest length of a usual full line (a line that ends shorter than that with room for the
+// next word was ended on purpose), and the length from which on a line is surely full. Zeros
+// when most lines do not gather around one length.
+std::pair<int32_t, int32_t> FindSpreadWidth(const LineShapes& shapes, const LineRoles& roles)
+{
+    constexpr std::size_t kLongest = 1024;
+    std::vector<uint32_t> histogram(kLongest + 1, 0);
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        if (roles[i] != LineRole::Text)
+            continue;
+        ++histogram[std::min<std::size_t>(shapes[i].length, kLongest)];
+        ++total;
+    }
+    if (total < 50)
+        return {};
+    // The length below which a share of the lines stays.
+    const auto percentile = [&](std::size_t from, double share) {
+        std::size_t count = 0;
+        for (std::size_t len = from; len <= kLongest; ++len)
+            count += histogram[len];
+        std::size_t seen = 0;
+        for (std::size_t len = from; len <= kLongest; ++len) {
+            seen += histogram[len];
+            if (double(seen) >= share * double(count))
+                return len;
+        }
+        return kLongest;
+    };
+    const std::size_t usual = percentile(0, 0.6);  // most lines are full ones
+    if (usual < 25 || usual == kLongest)
+        return {};
+    std::size_t near = 0;
+    for (std::size_t len = usual * 8 / 10; len <= std::min(kLongest, usual * 12 / 10); ++len)
+        near += histogram[len];
+    if (double(near) < 0.6 * double(total))
+        return {};
+    return {int32_t(percentile(usual * 8 / 10, 0.05)), int32_t(percentile(usual * 8 / 10, 0.5))};
+}
+
 void FindParagraphMark(const LineShapes& shapes, Layout& layout)
 {
     std::array<std::size_t, 17> indents{};
@@ -709,10 +762,15 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
             layout.roles[i] = LineRole::Blank;
     // The width first from all lines: the few page lines do not move it.
     std::vector<bool> inside;
-    FindPageLinesByFeeds(lines, shapes, layout.roles);
-    FindPageLines(lines, shapes, FindWidth(shapes, layout.roles), layout.roles, inside);
+    if (!FindPageLinesByFeeds(lines, shapes, layout.roles))
+        FindPageLines(lines, shapes, FindWidth(shapes, layout.roles), layout.roles, inside);
+    else
+        inside.assign(lines.size(), false);
     ShareBlankLines(layout.roles, inside);
     layout.width = FindWidth(shapes, layout.roles);
+    if (layout.width == 0) {
+        std::tie(layout.width, layout.fullFrom) = FindSpreadWidth(shapes, layout.roles);
+    }
     FindParagraphMark(shapes, layout);
     return layout;
 }

@@ -56,6 +56,10 @@ struct Layout {
     // The length of a full line, first-line indent included; 0 when the lines were not
     // wrapped to one width.
     int32_t width = 0;
+    // The lines are justified in a proportional font: width is the shortest usual full line,
+    // and a line from this length on is full; one between the two may end a paragraph. 0 for
+    // lines wrapped to one width.
+    int32_t fullFrom = 0;
     ParagraphMark mark = ParagraphMark::Neither;
     int32_t indent = 0;  // the usual indent of a paragraph's first line, when mark is Indent
     LineRoles roles;    // one per line

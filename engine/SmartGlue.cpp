@@ -277,9 +277,10 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
     // what the punctuation would guess. Headings still keep apart.
     if (KeptApart(upText, noGlue, settings) || KeptApart(lowText, noGlue, settings))
         return BreakDecision::Paragraph;
-    // Without a width, the rest of the line tests (CanGlueLines) decide.
-    return layout.width > 0 || BreakAllowsGlue(upText.back(), lowText.front()) ? BreakDecision::Join
-                                                                               : BreakDecision::Paragraph;
+    // Without a width, and below the shortest full line of justified text, the rest of the
+    // line tests (CanGlueLines) decide.
+    const bool full = layout.width > 0 && up.length >= uint32_t(layout.fullFrom);
+    return full || BreakAllowsGlue(upText.back(), lowText.front()) ? BreakDecision::Join : BreakDecision::Paragraph;
 }
 
 }  // namespace

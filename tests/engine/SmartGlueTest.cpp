@@ -21,7 +21,9 @@ using Lines = std::vector<std::string>;
 
 // A small hand-made book of plain words (no hyphen, no digit, in Windows-1250), wrapped
 // greedily at `width`; `indent` spaces mark a paragraph, or a blank line when `blank`, or nothing.
-Lines Wrap(int paragraphs, std::size_t width, std::size_t indent, bool blank, unsigned seed = 7)
+// `jitter` > 0: each line's width falls short of `width` by up to jitter - 1, as justified lines
+// in a proportional font hold more or fewer characters.
+Lines Wrap(int paragraphs, std::size_t width, std::size_t indent, bool blank, unsigned seed = 7, unsigned jitter = 0)
 {
     static const char* const words[] = {"a", "les", "domov", "cesta", "okno", "zahrada", "dlouho", "ticho",
                                         "kámen", "voda", "večer", "srdce", "přítel", "hvězda", "mlynář"};
@@ -33,7 +35,7 @@ Lines Wrap(int paragraphs, std::size_t width, std::size_t indent, bool blank, un
         std::string line = std::string(indent, ' ') + "Pak";
         for (int w = 8 + int(rng() % 40); w > 0; --w) {
             const std::string word = Utf8ToWindows1250(words[rng() % std::size(words)]) + (w == 1 ? "." : "");
-            if (line.size() + 1 + word.size() > width) {
+            if (line.size() + 1 + word.size() > width - (jitter ? rng() % jitter : 0)) {
                 lines.push_back(line);
                 line = word;
             } else {
@@ -172,6 +174,30 @@ TEST(LayoutAnalysis, ABlankLineOnOneSideOfEveryPageLineGoesWithIt)
             << before;
         EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::PageLine), std::ptrdiff_t(count / 14));
     }
+}
+
+TEST(LayoutAnalysis, APdfsPagesShowTheirFurnitureAtTheTopAndTheFootAndTheWidthSpreads)
+{
+    // pdftotext's pages: a form feed, then the running head with its number at the outer end
+    // (once read by OCR as "l1"), and a chapter number that must stay at the top of one page.
+    const Lines text = Wrap(90, 66, 0, false, 7, 14);
+    Lines book;
+    std::vector<std::size_t> pages;
+    for (std::size_t i = 0, page = 5; i < text.size(); ++page) {
+        if (i > 0) {
+            const std::string number = page == 11 ? "l1" : std::to_string(page);
+            pages.push_back(book.size());
+            book.push_back("\f" + (page % 2 ? "Zahrada        " + number : number + "        Jan Novák"));
+            book.emplace_back();
+        }
+        if (page == 8)
+            book.insert(book.end(), {"3", ""});
+        for (std::size_t end = std::min(text.size(), i + 30); i < end; ++i)
+            book.push_back(text[i]);
+    }
+    EXPECT_EQ(PageLinesOf(book), pages);
+    const Layout layout = Analyse(book);
+    EXPECT_TRUE(layout.width >= 45 && layout.width < 60 && layout.fullFrom >= layout.width) << layout.width << " " << layout.fullFrom;
 }
 
 TEST(LayoutAnalysis, TitlesThatReadLikeTheRunningHeaderStay)
