@@ -676,13 +676,14 @@ std::pair<int32_t, int32_t> FindSpreadWidth(const LineShapes& shapes, const Line
         }
         return kLongest;
     };
-    const std::size_t usual = percentile(0, 0.6);  // most lines are full ones
+    // Most lines are full ones, even where dialogue makes many short paragraphs.
+    const std::size_t usual = percentile(0, 0.75);
     if (usual < 25 || usual == kLongest)
         return {};
     std::size_t near = 0;
     for (std::size_t len = usual * 8 / 10; len <= std::min(kLongest, usual * 12 / 10); ++len)
         near += histogram[len];
-    if (double(near) < 0.6 * double(total))
+    if (double(near) < 0.5 * double(total))
         return {};
     return {int32_t(percentile(usual * 8 / 10, 0.05)), int32_t(percentile(usual * 8 / 10, 0.5))};
 }
@@ -718,7 +719,8 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
     if (*most >= std::max<std::size_t>(3, text * 3 / 100)) {
         layout.mark = ParagraphMark::Indent;
         layout.indent = int32_t(most - indents.begin());
-    } else if (blankBreaks >= std::max<std::size_t>(2, text / 50) && fittingBreaks * 4 <= blankBreaks) {
+    } else if (blankBreaks >= std::max<std::size_t>(2, text / (layout.fullFrom > 0 ? 20 : 50)) &&
+               fittingBreaks * 4 <= blankBreaks) {
         layout.mark = ParagraphMark::Blank;
     }
 }
