@@ -535,7 +535,8 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
 
 // The blank lines on both sides of a page line that the two sides have in common came with
 // it; in a book that puts them on one side of nearly all its page lines (a blank line before
-// each page number, none after it), those the side usually has. A blank line left over is a
+// each page number, none after it), or a number of them on each side, those the side usually
+// has. A blank line left over is a
 // paragraph break of the text. Blank lines between two page lines go with them.
 void ShareBlankLines(LineRoles& roles, const std::vector<bool>& inside)
 {
@@ -600,8 +601,12 @@ void ShareBlankLines(LineRoles& roles, const std::vector<bool>& inside)
             if (roles[j] == LineRole::Blank)
                 roles[j] = LineRole::PageBlank;
         const std::size_t common = std::min(before, after);
-        const std::size_t goBefore = onlyBefore ? std::min(before, usualBefore) : onlyAfter ? 0 : common;
-        const std::size_t goAfter = onlyAfter ? std::min(after, usualAfter) : onlyBefore ? 0 : common;
+        std::size_t goBefore = onlyBefore ? std::min(before, usualBefore) : onlyAfter ? 0 : common;
+        std::size_t goAfter = onlyAfter ? std::min(after, usualAfter) : onlyBefore ? 0 : common;
+        if (usualBefore > 0 && usualAfter > 0) {  // both sides, as many as the book has there
+            goBefore = std::min(before, usualBefore);
+            goAfter = std::min(after, usualAfter);
+        }
         for (std::size_t k = 1; k <= goBefore; ++k)
             roles[first - k] = LineRole::PageBlank;
         for (std::size_t k = 1; k <= goAfter; ++k)
