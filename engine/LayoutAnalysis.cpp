@@ -300,6 +300,7 @@ bool FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineSha
         int64_t number;  // at its start
         int64_t last;    // at its end
         uint64_t key;
+        bool top;
     };
     std::vector<Place> places;
     for (std::size_t p = 0; p + 1 < starts.size(); ++p) {
@@ -307,14 +308,14 @@ bool FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineSha
         std::size_t firstTaken = n;
         for (std::size_t i = starts[p]; i < starts[p + 1] && taken < kPlaces; ++i)
             if (roles[i] == LineRole::Text) {
-                places.push_back({uint32_t(i), uint32_t(p), -1, -1, 0});
+                places.push_back({uint32_t(i), uint32_t(p), -1, -1, 0, true});
                 firstTaken = std::min(firstTaken, i);
                 ++taken;
             }
         taken = 0;
         for (std::size_t i = starts[p + 1]; i-- > starts[p] && taken < kPlaces;)
             if (roles[i] == LineRole::Text && i > firstTaken + 1) {
-                places.push_back({uint32_t(i), uint32_t(p), -1, -1, 0});
+                places.push_back({uint32_t(i), uint32_t(p), -1, -1, 0, false});
                 ++taken;
             }
     }
@@ -354,6 +355,12 @@ bool FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineSha
             found = true;
         }
     }
+    // A line above the page number at the top of a page is part of the head: a chapter's
+    // number or name over the page's.
+    for (std::size_t k = 1; k < places.size(); ++k)
+        if (places[k].top && places[k - 1].top && places[k].page == places[k - 1].page &&
+            roles[places[k].line] == LineRole::PageLine && (places[k].number >= 0 || places[k].last >= 0))
+            roles[places[k - 1].line] = LineRole::PageLine;
     return found;
 }
 

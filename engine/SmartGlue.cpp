@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/CharSets.h"
 #include "engine/Hyphenation.h"
 #include "engine/LineTests.h"
 
@@ -277,10 +278,13 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
     // what the punctuation would guess. Headings still keep apart.
     if (KeptApart(upText, noGlue, settings) || KeptApart(lowText, noGlue, settings))
         return BreakDecision::Paragraph;
-    // Without a width, and below the shortest full line of justified text, the rest of the
-    // line tests (CanGlueLines) decide.
-    const bool full = layout.width > 0 && up.length >= uint32_t(layout.fullFrom);
-    return full || BreakAllowsGlue(upText.back(), lowText.front()) ? BreakDecision::Join : BreakDecision::Paragraph;
+    // Without a width the rest of the line tests (CanGlueLines) decide; below the usual full
+    // line of justified text, whether a sentence ends there (a number at the break is no sign).
+    if (layout.width == 0)
+        return BreakAllowsGlue(upText.back(), lowText.front()) ? BreakDecision::Join : BreakDecision::Paragraph;
+    const bool full = up.length >= uint32_t(layout.fullFrom);
+    return full || !(IsSentenceEnd(upText.back()) && !IsLowercase(lowText.front())) ? BreakDecision::Join
+                                                                                   : BreakDecision::Paragraph;
 }
 
 }  // namespace
