@@ -64,26 +64,36 @@ struct FurnitureKey {
     bool digits = false;
 };
 
+// A digit as OCR misreads it, inside a number: "l2", "1O".
+int OcrDigit(char c) noexcept
+{
+    return c == 'l' || c == 'I' ? 1 : c == 'O' || c == 'o' ? 0 : -1;
+}
+
 FurnitureKey KeyOf(std::string_view trimmed) noexcept
 {
     FurnitureKey key;
     uint64_t h = 1469598103934665603ull;
-    for (std::size_t i = 0; i < trimmed.size();) {
+    const std::size_t n = trimmed.size();
+    for (std::size_t i = 0; i < n;) {
         char c = trimmed[i];
-        if (IsDigit(c)) {
+        if (IsDigit(c) || (OcrDigit(c) >= 0 && i + 1 < n && IsDigit(trimmed[i + 1]))) {
             int64_t value = 0;
-            for (; i < trimmed.size() && IsDigit(trimmed[i]); ++i)
+            for (; i < n && (IsDigit(trimmed[i]) || OcrDigit(trimmed[i]) >= 0); ++i)
                 if (value < 1'000'000'000)
-                    value = value * 10 + (trimmed[i] - '0');
+                    value = value * 10 + (IsDigit(trimmed[i]) ? trimmed[i] - '0' : OcrDigit(trimmed[i]));
             key.value = value;
             key.digits = true;
             c = '#';
         } else if (c == ' ') {
-            // Runs of spaces as one: a running head spaces its number out to the margin.
-            while (++i < trimmed.size() && trimmed[i] == ' ')
-                ;
+            // Spaces do not count: a running head spaces its number out to the margin, and
+            // OCR reads "– 57 –" as "— 57—".
+            ++i;
+            continue;
         } else {
             ++i;
+            if (uint8_t(c) == 0x96 || uint8_t(c) == 0x97)  // en and em dashes
+                c = '-';
         }
         // Rotate and add: one step per byte, where a multiply would make each wait for the last.
         h = ((h << 7) | (h >> 57)) + uint8_t(c);
@@ -240,17 +250,10 @@ int64_t ReadNumber(std::string_view word) noexcept
     if (word.empty() || word.size() > 5)
         return -1;
     for (const char c : word) {
-        int d = -1;
-        if (IsDigit(c)) {
-            d = c - '0';
-            digit = true;
-        } else if (c == 'l' || c == 'I') {
-            d = 1;
-        } else if (c == 'O' || c == 'o') {
-            d = 0;
-        }
+        const int d = IsDigit(c) ? c - '0' : OcrDigit(c);
         if (d < 0)
             return -1;
+        digit = digit || IsDigit(c);
         value = value * 10 + d;
     }
     return digit ? value : -1;

@@ -108,6 +108,12 @@ TEST(LayoutAnalysis, PageLinesOfEveryUsualFormGoAndOnlyThey)
         [](int) { return std::string("Jan Novák: Zahrada"); },
         // Alternating running headers, with and without the page number.
         [](int n) { return n % 2 ? "Zahrada   " + std::to_string(n) : std::string("Jan Novák"); },
+        // As OCR reads "– 12 –": other dashes and spaces, "l" for "1".
+        [](int n) {
+            std::string number = std::to_string(n);
+            std::replace(number.begin(), number.end(), '1', 'l');
+            return n % 2 ? "\x97 " + number + "\x97" : "\x96 " + number + " -";
+        },
     };
     for (const auto& form : forms) {
         Lines book = Wrap(80, 48, 3, false);
