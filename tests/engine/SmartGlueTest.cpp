@@ -108,10 +108,11 @@ TEST(LayoutAnalysis, PageLinesOfEveryUsualFormGoAndOnlyThey)
         [](int) { return std::string("Jan Novák: Zahrada"); },
         // Alternating running headers, with and without the page number.
         [](int n) { return n % 2 ? "Zahrada   " + std::to_string(n) : std::string("Jan Novák"); },
-        // As OCR reads "– 12 –": other dashes and spaces, "l" for "1".
+        // As OCR reads "– 12 –": other dashes and spaces, "l2" for "12".
         [](int n) {
             std::string number = std::to_string(n);
-            std::replace(number.begin(), number.end(), '1', 'l');
+            if (number[0] == '1')
+                number[0] = 'l';
             return n % 2 ? "\x97 " + number + "\x97" : "\x96 " + number + " -";
         },
     };
