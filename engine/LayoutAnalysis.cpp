@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <tuple>
 #include <unordered_map>
 
 #include "engine/LineTests.h"
@@ -63,22 +64,36 @@ struct FurnitureKey {
     bool digits = false;
 };
 
+// A digit as OCR misreads it, inside a number: "l2", "1O".
+int OcrDigit(char c) noexcept
+{
+    return c == 'l' || c == 'I' ? 1 : c == 'O' || c == 'o' ? 0 : -1;
+}
+
 FurnitureKey KeyOf(std::string_view trimmed) noexcept
 {
     FurnitureKey key;
     uint64_t h = 1469598103934665603ull;
-    for (std::size_t i = 0; i < trimmed.size();) {
+    const std::size_t n = trimmed.size();
+    for (std::size_t i = 0; i < n;) {
         char c = trimmed[i];
-        if (IsDigit(c)) {
+        if (IsDigit(c) || (OcrDigit(c) >= 0 && i + 1 < n && IsDigit(trimmed[i + 1]))) {
             int64_t value = 0;
-            for (; i < trimmed.size() && IsDigit(trimmed[i]); ++i)
+            for (; i < n && (IsDigit(trimmed[i]) || OcrDigit(trimmed[i]) >= 0); ++i)
                 if (value < 1'000'000'000)
-                    value = value * 10 + (trimmed[i] - '0');
+                    value = value * 10 + (IsDigit(trimmed[i]) ? trimmed[i] - '0' : OcrDigit(trimmed[i]));
             key.value = value;
             key.digits = true;
             c = '#';
+        } else if (c == ' ') {
+            // Spaces do not count: a running head spaces its number out to the margin, and
+            // OCR reads "– 57 –" as "— 57—".
+            ++i;
+            continue;
         } else {
             ++i;
+            if (uint8_t(c) == 0x96 || uint8_t(c) == 0x97)  // en and em dashes
+                c = '-';
         }
         // Rotate and add: one step per byte, where a multiply would make each wait for the last.
         h = ((h << 7) | (h >> 57)) + uint8_t(c);
@@ -226,12 +241,176 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     return rhythm;
 }
 
-// Marks the page lines: repeated shapes in a page rhythm, and the numbers between dashes that
-// the plain glue always removes.
-void FindPageLines(std::span<const std::string_view> lines, const LineShapes& shapes, int32_t width,
-                   LineRoles& roles)
+// A number as OCR may read it: digits, with "l", "I", "O" or "o" for some of them ("l2", "1O").
+// -1 for anything else; a word of those letters alone is no number ("I" is a chapter).
+int64_t ReadNumber(std::string_view word) noexcept
+{
+    int64_t value = 0;
+    bool digit = false;
+    if (word.empty() || word.size() > 5)
+        return -1;
+    for (const char c : word) {
+        const int d = IsDigit(c) ? c - '0' : OcrDigit(c);
+        if (d < 0)
+            return -1;
+        digit = digit || IsDigit(c);
+        value = value * 10 + d;
+    }
+    return digit ? value : -1;
+}
+
+// The numbers a line of page furniture may carry as its page number: the line itself, or its
+// first and its last word ("12    TITLE OF BOOK", "CHAPTER NAME    13", "2    9" of chapter 2),
+// between dashes or brackets if it likes; -1 where there is none.
+std::pair<int64_t, int64_t> PageNumberOf(std::string_view trimmed) noexcept
+{
+    const auto strip = [](std::string_view word) {
+        while (!word.empty() && (word.front() == '-' || word.front() == '[' || word.front() == '(' ||
+                                 uint8_t(word.front()) == 0x96 || uint8_t(word.front()) == 0x97 || word.front() == ' '))
+            word.remove_prefix(1);
+        while (!word.empty() && (word.back() == '-' || word.back() == ']' || word.back() == ')' ||
+                                 uint8_t(word.back()) == 0x96 || uint8_t(word.back()) == 0x97 || word.back() == ' '))
+            word.remove_suffix(1);
+        return word;
+    };
+    if (const int64_t whole = ReadNumber(strip(trimmed)); whole >= 0)
+        return {whole, whole};
+    const std::size_t firstSpace = trimmed.find(' ');
+    if (firstSpace == std::string_view::npos)
+        return {-1, -1};
+    return {ReadNumber(trimmed.substr(0, firstSpace)), ReadNumber(trimmed.substr(trimmed.rfind(' ') + 1))};
+}
+
+// A PDF's text marks where each page begins with a form feed: page furniture is then what
+// stands at the top or the foot of the pages, a number counting up with them, or a line that
+// many pages carry in the same place. Nothing else is, then: a chapter's number counts up too.
+bool FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineShapes& shapes, LineRoles& roles)
 {
     const std::size_t n = lines.size();
+    std::vector<std::size_t> starts;  // the first line of every page
+    starts.push_back(0);
+    for (std::size_t i = 1; i < n; ++i)
+        if (shapes[i].feed)
+            starts.push_back(i);
+    if (starts.size() < 4)
+        return false;
+    starts.push_back(n);
+    // The two non-blank lines at the top of each page and the two at its foot.
+    constexpr std::size_t kPlaces = 2;
+    struct Place {
+        uint32_t line;
+        uint32_t page;
+        int64_t number;  // at its start
+        int64_t last;    // at its end
+        uint64_t key;
+        bool top;
+    };
+    std::vector<Place> places;
+    for (std::size_t p = 0; p + 1 < starts.size(); ++p) {
+        std::size_t taken = 0;
+        std::size_t firstTaken = n;
+        for (std::size_t i = starts[p]; i < starts[p + 1] && taken < kPlaces; ++i)
+            if (roles[i] == LineRole::Text) {
+                places.push_back({uint32_t(i), uint32_t(p), -1, -1, 0, true});
+                firstTaken = std::min(firstTaken, i);
+                ++taken;
+            }
+        taken = 0;
+        for (std::size_t i = starts[p + 1]; i-- > starts[p] && taken < kPlaces;)
+            if (roles[i] == LineRole::Text && i > firstTaken + 1) {
+                places.push_back({uint32_t(i), uint32_t(p), -1, -1, 0, false});
+                ++taken;
+            }
+    }
+    std::unordered_map<int64_t, uint32_t> offsets;  // page number less the page's index
+    ShapeCounts keys(places.size());
+    for (Place& place : places) {
+        const std::string_view trimmed = shapes[place.line].Trimmed(lines[place.line]);
+        std::tie(place.number, place.last) = PageNumberOf(trimmed);
+        place.key = KeyOf(trimmed).hash;
+        if (place.number >= 0)
+            ++offsets[place.number - int64_t(place.page)];
+        if (place.last >= 0 && place.last != place.number)
+            ++offsets[place.last - int64_t(place.page)];
+        ++keys[place.key];
+    }
+    int64_t offset = 0;
+    uint32_t most = 0;
+    for (const auto& [value, count] : offsets)
+        if (count > most || (count == most && value < offset)) {
+            offset = value;
+            most = count;
+        }
+    const std::size_t pages = starts.size() - 1;
+    const bool numbered = 10 * std::size_t(most) >= 3 * pages;
+    bool found = false;
+    for (const Place& place : places) {
+        // A number one off its page's: OCR misread a digit, or a page went missing.
+        const auto fits = [&](int64_t number) {
+            return number >= 0 && std::abs(number - int64_t(place.page) - offset) <= 1;
+        };
+        const bool counted = numbered && (fits(place.number) || fits(place.last));
+        // A bare number repeats as a shape on every page: chapter numbers too, so only its
+        // count tells.
+        const bool repeated = place.number < 0 && place.last < 0 && keys[place.key] >= std::max<std::size_t>(3, pages / 5);
+        if (counted || repeated) {
+            roles[place.line] = LineRole::PageLine;
+            found = true;
+        }
+    }
+    // A line above the page number at the top of a page is part of the head: a chapter's
+    // number or name over the page's.
+    for (std::size_t k = 1; k < places.size(); ++k)
+        if (places[k].top && places[k - 1].top && places[k].page == places[k - 1].page &&
+            roles[places[k].line] == LineRole::PageLine && (places[k].number >= 0 || places[k].last >= 0))
+            roles[places[k - 1].line] = LineRole::PageLine;
+    return found;
+}
+
+// A page line ends a page: a line without a number, between paragraphs, that follows only a
+// few lines of the book's start is its title (or its author) read like the running header.
+void KeepTitles(std::span<const std::string_view> lines, const LineShapes& shapes, const std::vector<bool>& inside,
+                LineRoles& roles)
+{
+    std::vector<uint32_t> ordinals;  // of the page lines, counted in non-blank lines
+    uint32_t ordinal = 0;
+    for (std::size_t i = 0; i < roles.size(); ++i) {
+        if (roles[i] == LineRole::Blank)
+            continue;
+        ++ordinal;
+        if (roles[i] == LineRole::PageLine)
+            ordinals.push_back(ordinal);
+    }
+    if (ordinals.size() < 3)
+        return;
+    std::vector<uint32_t> gaps;
+    for (std::size_t k = 1; k < ordinals.size(); ++k)
+        gaps.push_back(ordinals[k] - ordinals[k - 1]);
+    std::nth_element(gaps.begin(), gaps.begin() + std::ptrdiff_t(gaps.size() / 2), gaps.end());
+    // Several page lines of one page (a header and a number) stand close together.
+    const double page = double(std::max<uint32_t>(gaps[gaps.size() / 2], 1));
+    ordinal = 0;
+    for (std::size_t i = 0; i < roles.size(); ++i) {
+        if (roles[i] == LineRole::Blank)
+            continue;
+        ++ordinal;
+        if (roles[i] != LineRole::PageLine)
+            continue;
+        if (inside[i] || KeyOf(shapes[i].Trimmed(lines[i])).digits ||
+            double(ordinal - 1) >= (1 - kPageTolerance) * page)
+            break;
+        roles[i] = LineRole::Text;
+    }
+}
+
+// Marks the page lines: repeated shapes in a page rhythm, and the numbers between dashes that
+// the plain glue always removes.
+// `inside` tells of each repeated line whether it stands inside a paragraph.
+void FindPageLines(std::span<const std::string_view> lines, const LineShapes& shapes, int32_t width,
+                   LineRoles& roles, std::vector<bool>& inside)
+{
+    const std::size_t n = lines.size();
+    inside.assign(n, false);
     std::vector<uint64_t> hashes;  // of the lines looked at, blank ones included
     ShapeCounts counts(std::min(n, kDetectionLines));
     std::size_t nonBlank = 0;
@@ -296,16 +475,32 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
     for (const auto& [hash, g] : groups)
         for (const uint32_t line : g.lines)
             candidate[line] = true;
-    const auto interrupts = [&](std::size_t line) {
-        std::size_t before = line;
-        while (before > 0 && (roles[before - 1] != LineRole::Text || candidate[before - 1]))
-            --before;
-        std::size_t after = line + 1;
-        while (after < n && (roles[after] != LineRole::Text || candidate[after]))
-            ++after;
-        return before > 0 && after < n &&
-               shapes[before - 1].length + 1 + uint32_t(shapes[after].firstWord) > uint32_t(width);
-    };
+    // Whether each candidate interrupts a paragraph, found in two passes over the book: the
+    // nearest text lines either side that are no candidates, whatever runs of candidates (a
+    // table of numbers, a thousand equal lines) lie between.
+    if (width > 0) {
+        std::vector<uint32_t> beforeLength;  // per candidate, of the text line before it, + 1
+        uint32_t lastLength = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (candidate[i])
+                beforeLength.push_back(lastLength);
+            else if (roles[i] == LineRole::Text)
+                lastLength = shapes[i].length + 1;
+        }
+        bool textAfter = false;
+        uint32_t nextWord = 0;
+        std::size_t k = beforeLength.size();
+        for (std::size_t i = n; i-- > 0;) {
+            if (candidate[i]) {
+                --k;
+                inside[i] = textAfter && beforeLength[k] > 0 && beforeLength[k] + nextWord > uint32_t(width);
+            } else if (roles[i] == LineRole::Text) {
+                textAfter = true;
+                nextWord = shapes[i].firstWord;
+            }
+        }
+    }
+    const auto interrupts = [&](std::size_t line) { return bool(inside[line]); };
     std::vector<Rhythm> found;
     for (auto& [hash, g] : groups) {
         // A page line ends a page of text: the book's first line is none.
@@ -320,10 +515,10 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
         if (rhythm.members.empty())
             continue;
         if (width > 0) {
-            std::size_t inside = 0;
+            std::size_t interrupting = 0;
             for (const uint32_t line : rhythm.members)
-                inside += interrupts(line) ? 1 : 0;
-            if (10 * inside < 3 * rhythm.members.size())
+                interrupting += interrupts(line) ? 1 : 0;
+            if (10 * interrupting < 3 * rhythm.members.size())
                 continue;
         }
         found.push_back(std::move(rhythm));
@@ -344,40 +539,89 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
         for (const uint32_t line : rhythm.members)
             roles[line] = LineRole::PageLine;
     }
+    KeepTitles(lines, shapes, inside, roles);
     dashedNumbers();
 }
 
 // The blank lines on both sides of a page line that the two sides have in common came with
-// it; a blank line left over on one side is a paragraph break of the text. Blank lines between
-// two page lines go with them.
-void ShareBlankLines(LineRoles& roles)
+// it; in a book that puts them on one side of nearly all its page lines (a blank line before
+// each page number, none after it), or a number of them on each side, those the side usually
+// has. A blank line left over is a
+// paragraph break of the text. Blank lines between two page lines go with them.
+void ShareBlankLines(LineRoles& roles, const std::vector<bool>& inside)
 {
     const std::size_t n = roles.size();
-    for (std::size_t i = 0; i < n;) {
-        if (roles[i] != LineRole::PageLine) {
-            ++i;
-            continue;
+    // Calls visit(first, last, before, after) for each run of page lines (first .. last, with
+    // only blank lines between them) and the blank lines before and after it.
+    const auto eachRun = [&](auto&& visit) {
+        for (std::size_t i = 0; i < n;) {
+            if (roles[i] != LineRole::PageLine) {
+                ++i;
+                continue;
+            }
+            std::size_t last = i;
+            for (std::size_t j = i + 1; j < n && roles[j] != LineRole::Text; ++j)
+                if (roles[j] == LineRole::PageLine)
+                    last = j;
+            std::size_t before = 0;
+            while (before < i && roles[i - 1 - before] == LineRole::Blank)
+                ++before;
+            std::size_t after = 0;
+            while (last + 1 + after < n && roles[last + 1 + after] == LineRole::Blank)
+                ++after;
+            visit(i, last, before, after);
+            i = last + 1;
         }
-        std::size_t last = i;  // the last page line of this group
-        for (std::size_t j = i + 1; j < n && roles[j] != LineRole::Text; ++j)
-            if (roles[j] == LineRole::PageLine)
-                last = j;
-        for (std::size_t j = i; j < last; ++j)
+    };
+    // How many runs have at least k blank lines before them, and after them: of the runs inside
+    // a paragraph, where no blank line is the text's, if there are enough of them.
+    std::size_t interrupting = 0;
+    eachRun([&](std::size_t first, std::size_t, std::size_t, std::size_t) { interrupting += inside[first] ? 1 : 0; });
+    constexpr std::size_t kSides = 4;
+    std::array<std::size_t, kSides + 1> atLeastBefore{};
+    std::array<std::size_t, kSides + 1> atLeastAfter{};
+    std::size_t runs = 0;
+    eachRun([&](std::size_t first, std::size_t, std::size_t before, std::size_t after) {
+        if (interrupting >= 4 && !inside[first])
+            return;
+        ++runs;
+        for (std::size_t k = 1; k <= std::min(before, kSides); ++k)
+            ++atLeastBefore[k];
+        for (std::size_t k = 1; k <= std::min(after, kSides); ++k)
+            ++atLeastAfter[k];
+    });
+    // The blank lines a side nearly always has.
+    const auto usual = [&](const std::array<std::size_t, kSides + 1>& atLeast) {
+        std::size_t k = 0;
+        while (k < kSides && runs >= 4 && 10 * atLeast[k + 1] >= 7 * runs)
+            ++k;
+        return k;
+    };
+    // One side only where the other is mostly bare: a book with blank lines around some
+    // page lines and none around others has them on both sides or on neither.
+    const auto oneSided = [&](std::size_t usualHere, const std::array<std::size_t, kSides + 1>& other) {
+        return usualHere > 0 && 10 * other[1] <= 3 * runs;
+    };
+    const std::size_t usualBefore = usual(atLeastBefore);
+    const std::size_t usualAfter = usual(atLeastAfter);
+    const bool onlyBefore = oneSided(usualBefore, atLeastAfter);
+    const bool onlyAfter = oneSided(usualAfter, atLeastBefore);
+    eachRun([&](std::size_t first, std::size_t last, std::size_t before, std::size_t after) {
+        for (std::size_t j = first; j < last; ++j)
             if (roles[j] == LineRole::Blank)
                 roles[j] = LineRole::PageBlank;
-        std::size_t before = 0;
-        while (before < i && roles[i - 1 - before] == LineRole::Blank)
-            ++before;
-        std::size_t after = 0;
-        while (last + 1 + after < n && roles[last + 1 + after] == LineRole::Blank)
-            ++after;
         const std::size_t common = std::min(before, after);
-        for (std::size_t k = 1; k <= common; ++k) {
-            roles[i - k] = LineRole::PageBlank;
-            roles[last + k] = LineRole::PageBlank;
+        std::size_t goBefore = onlyBefore ? std::min(before, usualBefore) : onlyAfter ? 0 : common;
+        std::size_t goAfter = onlyAfter ? std::min(after, usualAfter) : onlyBefore ? 0 : common;
+        if (usualBefore > 0 && usualAfter > 0) {  // both sides, as many as the book has there
+            goBefore = std::min(before, usualBefore);
+            goAfter = std::min(after, usualAfter);
         }
-        i = last + 1;
-    }
+        for (std::size_t k = 1; k <= goBefore; ++k)
+            roles[first - k] = LineRole::PageBlank;
+        for (std::size_t k = 1; k <= goAfter; ++k)
+            roles[last + k] = LineRole::PageBlank;
+    });
 }
 
 // The largest length that many lines have: greedy wrapping fills lines up to the width, so
@@ -416,6 +660,49 @@ int32_t FindWidth(const LineShapes& shapes, const LineRoles& roles)
     return int32_t(width);
 }
 
+// Justified text in a proportional font (a PDF's text) has no one width in characters: its
+// full lines spread some 15% around their usual length. What the book shows is then the
+// shortest length of a usual full line (a line that ends shorter than that with room for the
+// next word was ended on purpose), and the length from which on a line is surely full. Zeros
+// when most lines do not gather around one length.
+std::pair<int32_t, int32_t> FindSpreadWidth(const LineShapes& shapes, const LineRoles& roles)
+{
+    constexpr std::size_t kLongest = 1024;
+    std::vector<uint32_t> histogram(kLongest + 1, 0);
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        if (roles[i] != LineRole::Text)
+            continue;
+        ++histogram[std::min<std::size_t>(shapes[i].length, kLongest)];
+        ++total;
+    }
+    if (total < 50)
+        return {};
+    // The length below which a share of the lines stays.
+    const auto percentile = [&](std::size_t from, double share) {
+        std::size_t count = 0;
+        for (std::size_t len = from; len <= kLongest; ++len)
+            count += histogram[len];
+        std::size_t seen = 0;
+        for (std::size_t len = from; len <= kLongest; ++len) {
+            seen += histogram[len];
+            if (double(seen) >= share * double(count))
+                return len;
+        }
+        return kLongest;
+    };
+    // Most lines are full ones, even where dialogue makes many short paragraphs.
+    const std::size_t usual = percentile(0, 0.75);
+    if (usual < 25 || usual == kLongest)
+        return {};
+    std::size_t near = 0;
+    for (std::size_t len = usual * 8 / 10; len <= std::min(kLongest, usual * 12 / 10); ++len)
+        near += histogram[len];
+    if (double(near) < 0.5 * double(total))
+        return {};
+    return {int32_t(percentile(usual * 8 / 10, 0.05)), int32_t(percentile(usual * 8 / 10, 0.5))};
+}
+
 void FindParagraphMark(const LineShapes& shapes, Layout& layout)
 {
     std::array<std::size_t, 17> indents{};
@@ -431,7 +718,7 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
         if (role != LineRole::Text)
             continue;
         ++text;
-        if (const std::size_t lead = shapes[i].lead; lead >= 1 && lead <= 16)
+        if (const std::size_t lead = shapes[i].Indent(); lead >= 1 && lead <= 16)
             ++indents[lead];
         if (previous != SIZE_MAX) {
             if (blankSince)
@@ -447,7 +734,8 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
     if (*most >= std::max<std::size_t>(3, text * 3 / 100)) {
         layout.mark = ParagraphMark::Indent;
         layout.indent = int32_t(most - indents.begin());
-    } else if (blankBreaks >= std::max<std::size_t>(2, text / 50) && fittingBreaks * 4 <= blankBreaks) {
+    } else if (blankBreaks >= std::max<std::size_t>(2, text / (layout.fullFrom > 0 ? 20 : 50)) &&
+               fittingBreaks * 4 <= blankBreaks) {
         layout.mark = ParagraphMark::Blank;
     }
 }
@@ -458,7 +746,8 @@ LineShape ShapeOfLine(std::string_view line) noexcept
 {
     LineShape shape;
     const std::size_t length = TrimTrailingSpaces(line).size();
-    std::size_t lead = std::min(LeadingSpaceCount(line), length);
+    const std::size_t feed = !line.empty() && line[0] == '\f' ? 1 : 0;
+    std::size_t lead = std::min(feed + LeadingSpaceCount(line.substr(feed)), length);
     if (lead > 65535 || length > UINT32_MAX)  // no line of a book: taken as text
         lead = 0;
     std::size_t word = lead;
@@ -466,6 +755,7 @@ LineShape ShapeOfLine(std::string_view line) noexcept
         ++word;
     shape.length = uint32_t(std::min<std::size_t>(length, UINT32_MAX));
     shape.lead = uint16_t(lead);
+    shape.feed = uint8_t(lead >= feed ? feed : 0);
     shape.firstWord = uint16_t(std::min<std::size_t>(word - lead, 65535));
     if (length > lead) {
         shape.first = uint8_t(line[lead]);
@@ -488,9 +778,16 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
         if (shapes[i].Blank())
             layout.roles[i] = LineRole::Blank;
     // The width first from all lines: the few page lines do not move it.
-    FindPageLines(lines, shapes, FindWidth(shapes, layout.roles), layout.roles);
-    ShareBlankLines(layout.roles);
+    std::vector<bool> inside;
+    if (!FindPageLinesByFeeds(lines, shapes, layout.roles))
+        FindPageLines(lines, shapes, FindWidth(shapes, layout.roles), layout.roles, inside);
+    else
+        inside.assign(lines.size(), false);
+    ShareBlankLines(layout.roles, inside);
     layout.width = FindWidth(shapes, layout.roles);
+    if (layout.width == 0) {
+        std::tie(layout.width, layout.fullFrom) = FindSpreadWidth(shapes, layout.roles);
+    }
     FindParagraphMark(shapes, layout);
     return layout;
 }

@@ -33,13 +33,15 @@ enum class LineRole : uint8_t {
 // whole text, and reading each of them again in every pass costs more than the passes.
 struct LineShape {
     uint32_t length = 0;     // without trailing spaces, leading ones included
-    uint16_t lead = 0;       // leading spaces
+    uint16_t lead = 0;       // leading spaces, and the form feed before them
+    uint8_t feed = 0;        // 1 when the line starts with a form feed: a new page of a PDF's text
     uint16_t firstWord = 0;  // the length of the first word (at most 65535)
     uint8_t first = 0;       // the first byte after the leading spaces
     uint8_t beforeLast = 0;  // the byte before the last one, when the line has two
     uint8_t last = 0;        // the last byte before the trailing spaces
 
     bool Blank() const { return lead == length; }
+    uint16_t Indent() const { return uint16_t(lead - feed); }
     // The line without its leading and trailing spaces.
     std::string_view Trimmed(std::string_view line) const { return line.substr(lead, length - lead); }
 };
@@ -54,6 +56,10 @@ struct Layout {
     // The length of a full line, first-line indent included; 0 when the lines were not
     // wrapped to one width.
     int32_t width = 0;
+    // The lines are justified in a proportional font: width is the shortest usual full line,
+    // and a line from this length on is full; one between the two may end a paragraph. 0 for
+    // lines wrapped to one width.
+    int32_t fullFrom = 0;
     ParagraphMark mark = ParagraphMark::Neither;
     int32_t indent = 0;  // the usual indent of a paragraph's first line, when mark is Indent
     LineRoles roles;    // one per line

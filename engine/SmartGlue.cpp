@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/CharSets.h"
 #include "engine/Hyphenation.h"
 #include "engine/LineTests.h"
 
@@ -24,6 +25,22 @@ std::string_view Content(std::string_view line) noexcept
 }
 
 bool IsLowercaseLetter(uint8_t byte) noexcept { return IsLetterByte(byte) && ToLowerByte(byte) == byte; }
+bool IsUppercaseLetter(uint8_t byte) noexcept { return IsLetterByte(byte) && ToLowerByte(byte) != byte; }
+
+// What ends a line broken at a hyphen: the hyphen, the "¬" of some scanners and converters, and
+// the soft hyphen, which marks a break point only and never stays.
+constexpr uint8_t kNotSign = 0xAC;
+constexpr uint8_t kSoftHyphen = 0xAD;
+bool IsLineEndHyphen(uint8_t byte) noexcept { return byte == '-' || byte == kNotSign || byte == kSoftHyphen; }
+
+// A line whose "¬" at the end stays, as the hyphen it stands for.
+std::string_view WithHyphen(std::string_view line, Arena& arena)
+{
+    char* copy = arena.Allocate(line.size());
+    std::memcpy(copy, line.data(), line.size());
+    copy[line.size() - 1] = '-';
+    return {copy, line.size()};
+}
 
 // The letters before the final hyphen of a line, and those a line starts with.
 std::string_view Fragment(std::string_view upper) noexcept
@@ -93,7 +110,7 @@ public:
             while (p < end && *p != ' ')
                 ++p;
             const char* last = p;
-            if (last == end && first < last && last[-1] == '-')
+            if (last == end && first < last && IsLineEndHyphen(uint8_t(last[-1])))
                 break;
             while (first < last && !IsLetterByte(uint8_t(*first)))
                 ++first;
@@ -151,18 +168,54 @@ private:
     std::string buffer;
 };
 
+// The word broken at a line end is spelled with hyphens anyway: the fragment already holds one
+// ("Kře-mi-|čitan"), or the second part goes on with one ("ne-|smír-ně").
+bool SpelledWithHyphens(std::string_view upper, std::string_view fragment, std::string_view lower,
+                        std::string_view tail) noexcept
+{
+    const std::size_t before = upper.size() - 1 - fragment.size();  // where the fragment starts
+    const bool upperHolds = before >= 2 && upper[before - 1] == '-' && IsLetterByte(uint8_t(upper[before - 2]));
+    const bool lowerHolds = tail.size() + 1 < lower.size() && lower[tail.size()] == '-' &&
+                            IsLetterByte(uint8_t(lower[tail.size() + 1]));
+    return upperHolds || lowerHolds;
+}
+
+// A compound adjective of two equal parts, the first one ending in -sko or -cko
+// ("česko-německý", "byrokraticko-aristokratický"): the second part is an adjective too.
+bool CompoundAdjective(std::string_view fragment, std::string_view tail)
+{
+    // The hard declension only: the soft one ends nouns as well ("pesko-váním").
+    static constexpr std::string_view kEndings[] = {"\xFD",   "\xE1",   "\xE9",    "\xE9m",  "\xFDm",
+                                                    "\xFDch", "\xFDmi", "\xE9ho", "\xE9mu"};
+    if (fragment.size() < 4 || tail.size() < 5)
+        return false;
+    const std::string first = Lowered(fragment.substr(fragment.size() - 3));
+    if (first != "sko" && first != "cko")
+        return false;
+    const std::string second = Lowered(tail);
+    for (const std::string_view ending : kEndings)
+        if (std::string_view(second).ends_with(ending))
+            return true;
+    return false;
+}
+
 // The hyphen decision once the patterns have spoken (`legal`, or nothing when they are
 // missing) and the book's words are counted.
 bool KeepHyphen(std::string_view fragment, std::string_view tail, std::optional<bool> legal,
-                const WordEvidence& evidence)
+                const WordEvidence& evidence, bool spelled)
 {
     // No wrapper of Czech leaves fewer letters on either side: "je-li", "chcete-li".
     if (fragment.size() < kLettersBeforeBreak || tail.size() < kLettersAfterBreak)
         return true;
     if (evidence.hyphenated != evidence.joined)
         return evidence.hyphenated > evidence.joined;
-    // A stammer repeats the start of a word the book knows: "pou-pouta", "ne-nemohu".
-    if (evidence.tail > 0 && Lowered(tail).starts_with(Lowered(fragment)))
+    if (spelled)
+        return true;
+    // A stammer repeats the start of a word: "roz-rozhrnout", and for two letters, which
+    // begin many a word twice ("ne-nechali"), a word the book knows: "ne-nemohu".
+    if (Lowered(tail).starts_with(Lowered(fragment)) && (fragment.size() > 2 || evidence.tail > 0))
+        return true;
+    if (CompoundAdjective(fragment, tail))
         return true;
     return legal.has_value() && !*legal;  // without patterns, the plain glue's answer
 }
@@ -176,12 +229,9 @@ std::optional<bool> LegalBreak(Hyphenator& hyphenator, std::string_view fragment
 
 // The line tests that do not look at the break itself: a no-glue entry at the line's start, a
 // line wholly in capitals.
-bool KeptApart(std::string_view line, const Settings& settings)
+bool KeptApart(std::string_view line, const NoGlueMatcher& noGlue, const Settings& settings)
 {
-    for (const std::string& entry : settings.noGlue)
-        if (!entry.empty() && line.starts_with(entry))
-            return true;
-    return settings.noCaps && IsAllCapitals(line);
+    return noGlue.StartsAnyOf(line) || (settings.noCaps && IsAllCapitals(line));
 }
 
 }  // namespace
@@ -191,14 +241,18 @@ namespace {
 // DecideBreak over the lines' shapes: the bytes of the lines themselves are read only where the
 // layout does not decide.
 BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_view lower, const LineShape& low,
-                     const Layout& layout, const Settings& settings)
+                     const Layout& layout, const Settings& settings, const NoGlueMatcher& noGlue)
 {
-    if (layout.mark == ParagraphMark::Indent && low.lead > 0)
+    if (layout.mark == ParagraphMark::Indent && low.Indent() > 0)
         return BreakDecision::Paragraph;
-    if (up.length - up.lead >= 2 && up.last == '-' && up.beforeLast != ' ' && up.beforeLast != '-') {
+    if (up.length - up.lead >= 2 && IsLineEndHyphen(up.last) && up.beforeLast != ' ' && up.beforeLast != '-') {
         const uint8_t before = up.beforeLast;
         const uint8_t first = low.first;
         if (IsLetterByte(before) && IsLowercaseLetter(first))
+            return BreakDecision::Hyphen;
+        // A word in capitals broken like any other: "ČLO-|VĚK".
+        if (IsUppercaseLetter(before) && IsUppercaseLetter(first) && low.length - low.lead >= 2 &&
+            IsUppercaseLetter(uint8_t(lower[low.lead + 1])))
             return BreakDecision::Hyphen;
         // A compound that goes on in capitals or digits: "Frýdek-Místek", "1914-1918".
         if ((IsLetterByte(before) || (before >= '0' && before <= '9')) &&
@@ -220,12 +274,17 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
     }
     const std::string_view upText = up.Trimmed(upper);
     const std::string_view lowText = low.Trimmed(lower);
-    if (layout.width == 0)
-        return CanGlueLines(upText, lowText, settings) ? BreakDecision::Join : BreakDecision::Paragraph;
     // A full line that ends a sentence mostly goes on with the paragraph: the width has said
     // what the punctuation would guess. Headings still keep apart.
-    return KeptApart(upText, settings) || KeptApart(lowText, settings) ? BreakDecision::Paragraph
-                                                                       : BreakDecision::Join;
+    if (KeptApart(upText, noGlue, settings) || KeptApart(lowText, noGlue, settings))
+        return BreakDecision::Paragraph;
+    // Without a width the rest of the line tests (CanGlueLines) decide; below the usual full
+    // line of justified text, whether a sentence ends there (a number at the break is no sign).
+    if (layout.width == 0)
+        return BreakAllowsGlue(upText.back(), lowText.front()) ? BreakDecision::Join : BreakDecision::Paragraph;
+    const bool full = up.length >= uint32_t(layout.fullFrom);
+    return full || !(IsSentenceEnd(upText.back()) && !IsLowercase(lowText.front())) ? BreakDecision::Join
+                                                                                   : BreakDecision::Paragraph;
 }
 
 }  // namespace
@@ -233,20 +292,25 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
 BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const Layout& layout,
                           const Settings& settings)
 {
-    return Decide(upper, ShapeOfLine(upper), lower, ShapeOfLine(lower), layout, settings);
+    return Decide(upper, ShapeOfLine(upper), lower, ShapeOfLine(lower), layout, settings,
+                  NoGlueMatcher(settings.noGlue));
 }
 
 bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyphenator, const WordEvidence& evidence)
 {
-    const std::string_view fragment = Fragment(Content(upper));
-    const std::string_view tail = Tail(Content(lower));
-    return KeepHyphen(fragment, tail, LegalBreak(hyphenator, fragment, tail), evidence);
+    const std::string_view up = Content(upper);
+    const std::string_view low = Content(lower);
+    const std::string_view fragment = Fragment(up);
+    const std::string_view tail = Tail(low);
+    return KeepHyphen(fragment, tail, LegalBreak(hyphenator, fragment, tail), evidence,
+                      SpelledWithHyphens(up, fragment, low, tail));
 }
 
 int64_t GlueByLayout(LineList& list, const Settings& settings)
 {
     const std::size_t n = list.pieces.size();
     const Layout layout = AnalyseLayout(list.pieces);
+    const NoGlueMatcher noGlue(settings.noGlue);
 
     // The list is rewritten in place: a kept line never moves down, and the views of the two
     // lines a decision looks at are kept aside before their places are overwritten.
@@ -274,7 +338,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         }
         BreakDecision decision = BreakDecision::Paragraph;
         if (afterText)
-            decision = Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings);
+            decision =
+                Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings, noGlue);
         // A word broken at a hyphen goes on after blank lines too, as in the plain glue: a
         // page ended there with blank lines on one side only.
         if (blanks > 0 && decision != BreakDecision::Hyphen) {
@@ -292,7 +357,9 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
                 flag = LineList::kJoinsNext;
                 break;
             case BreakDecision::Adjoin:
-                flag = LineList::kAdjoinsNext;
+                flag = layout.shapes[previous].last == kSoftHyphen ? LineList::kHyphenNext : LineList::kAdjoinsNext;
+                if (layout.shapes[previous].last == kNotSign)
+                    pieces[kept - 1] = WithHyphen(pieces[kept - 1], list.arena);
                 break;
             case BreakDecision::Hyphen:
                 flag = LineList::kAdjoinsNext;  // until the book's words are counted
@@ -322,6 +389,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         std::string tail;
         std::optional<bool> legal;  // none: no patterns, or too short to ask
         bool stammer = false;
+        bool spelled = false;
         uint32_t hyphenated = WordCounter::kNone;
         uint32_t joined = WordCounter::kNone;
         uint32_t tailSlot = WordCounter::kNone;
@@ -332,17 +400,22 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     std::vector<uint32_t> wordOfBreak(hyphens.size());
     std::string key;
     for (std::size_t k = 0; k < hyphens.size(); ++k) {
-        const std::string_view fragment = Fragment(pieces[hyphens[k]]);
-        const std::string_view tail = Tail(pieces[hyphens[k] + 1]);
+        const std::string_view upper = pieces[hyphens[k]];
+        const std::string_view lower = pieces[hyphens[k] + 1];
+        const std::string_view fragment = Fragment(upper);
+        const std::string_view tail = Tail(lower);
         key.assign(fragment).append(1, '-').append(tail);
         for (char& c : key)
             c = char(ToLowerByte(uint8_t(c)));
+        const bool spelled = SpelledWithHyphens(upper, fragment, lower, tail);
+        key += spelled ? '+' : ' ';
         const auto [entry, added] = wordOf.try_emplace(key, uint32_t(words.size()));
         wordOfBreak[k] = entry->second;
         if (added) {
             Word& w = words.emplace_back();
             w.fragment = key.substr(0, fragment.size());
-            w.tail = key.substr(fragment.size() + 1);
+            w.tail = key.substr(fragment.size() + 1, tail.size());
+            w.spelled = spelled;
         }
     }
 
@@ -357,7 +430,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         w.legal = LegalBreak(hyphenator, w.fragment, w.tail);
         w.stammer = w.tail.starts_with(w.fragment);
         w.hyphenated = hyphenated.Want(key.assign(w.fragment).append(1, '-').append(w.tail));
-        if (!w.legal.value_or(true) || w.stammer)
+        if (!w.legal.value_or(true) || w.stammer || w.spelled || CompoundAdjective(w.fragment, w.tail))
             w.joined = joined.Want(key.assign(w.fragment).append(w.tail));
         if (w.stammer)
             w.tailSlot = joined.Want(w.tail);
@@ -386,11 +459,16 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     }
     for (Word& w : words) {
         const WordEvidence evidence{joined.Count(w.joined), hyphenated.Count(w.hyphenated), joined.Count(w.tailSlot)};
-        w.kept = KeepHyphen(w.fragment, w.tail, w.legal, evidence);
+        w.kept = KeepHyphen(w.fragment, w.tail, w.legal, evidence, w.spelled);
     }
-    for (std::size_t k = 0; k < hyphens.size(); ++k)
-        if (!words[wordOfBreak[k]].kept)
+    for (std::size_t k = 0; k < hyphens.size(); ++k) {
+        std::string_view& upper = pieces[hyphens[k]];
+        if (!words[wordOfBreak[k]].kept || uint8_t(upper.back()) == kSoftHyphen) {
             list.flags[hyphens[k]] = LineList::kHyphenNext;
+        } else if (uint8_t(upper.back()) == kNotSign) {
+            upper = WithHyphen(upper, list.arena);
+        }
+    }
     return int64_t(n);
 }
 

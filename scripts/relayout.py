@@ -9,11 +9,16 @@ usage: relayout.py CLEAN OUT.txt [options]
   --page STYLE         bare | dash | dash-spaced | en-dash | bracket | header:TEXT |
                        alternate:EVEN|ODD (running headers, '#' in them is the page number)
   --page-lines N       non-blank lines per page;  --jitter N  pages vary by up to N lines
-  --page-blanks none|both|random    --centre   centre the page lines
+  --page-blanks none|both|random|before|after    --centre   centre the page lines
+                       (before, after: a blank line on that side of every page line only)
   --chapter-pages      every heading starts a new page, so the page before it is short
   --title-as-header N  N headings, spread over the book, read like the running header (a header
                        without '#'), in the broken book and in its truth alike
   --hyphen P           chance that a word that does not fit is split at a hyphenation point
+  --spelled P          share of paragraphs where one word is spelled syllable by syllable
+                       ("ne-smír-ně"), in the broken book and in its truth alike
+  --compounds P        share of paragraphs where an adjective in -ský/-cký becomes a compound
+                       with another adjective of the book ("česko-německý"), in both alike
   --patterns FILE      libhyphen patterns (the build's engine/hyph_cs_CZ.dic)
 Writes OUT.txt and OUT.json (the truth's page lines and word breaks, for score.py); a copy of
 the clean book goes to OUT-truth.txt with the same .json beside it.
@@ -77,6 +82,31 @@ def wrap(par, pno, width, first_indent, hy, chance, rng, events):
     return lines
 
 
+def respell(pars, hy, spelled, compounds, rng):
+    """Spells a word of some paragraphs syllable by syllable, and makes compound adjectives of
+    others, as the truth then has them."""
+    plain = lambda w: w.isalpha() and w.islower()
+    adjectives = sorted({w for p in pars for w in p.split(" ") if plain(w) and len(w) >= 6 and w[-1] in "ýáé"})
+    out = []
+    for par in pars:
+        words = par.split(" ")
+        if rng.random() < spelled:
+            choices = [i for i, w in enumerate(words) if plain(w) and len(hy.points(w)) >= 2]
+            if choices:
+                i = rng.choice(choices)
+                w, cuts = words[i], [0] + hy.points(words[i]) + [len(words[i])]
+                words[i] = "-".join(w[x:y] for x, y in zip(cuts, cuts[1:]))
+        if rng.random() < compounds and adjectives:
+            choices = [i for i, w in enumerate(words) if plain(w) and w[:-1].endswith(("sk", "ck"))]
+            if choices:
+                i = rng.choice(choices)
+                other = [v for v in adjectives if v[-1] == words[i][-1] and v != words[i]]
+                if other:
+                    words[i] = words[i][:-1] + "o-" + rng.choice(other)
+        out.append(" ".join(words))
+    return out
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("clean"), ap.add_argument("out")
@@ -91,6 +121,8 @@ def main():
     ap.add_argument("--chapter-pages", action="store_true")
     ap.add_argument("--title-as-header", type=int, default=0)
     ap.add_argument("--hyphen", type=float, default=0.7)
+    ap.add_argument("--spelled", type=float, default=0.0)
+    ap.add_argument("--compounds", type=float, default=0.0)
     ap.add_argument("--first-page", type=int, default=5)
     ap.add_argument("--patterns", default="build/engine/hyph_cs_CZ.dic")
     ap.add_argument("--seed", type=int, default=1)
@@ -104,6 +136,8 @@ def main():
         step = max(1, len(headings) // a.title_as_header)
         for i in headings[::step][:a.title_as_header]:
             pars[i] = header
+    if a.spelled or a.compounds:
+        pars = respell(pars, hy, a.spelled, a.compounds, rng)
     body, events = [], []
     for pno, par in enumerate(pars):
         if is_heading(par):
@@ -133,7 +167,8 @@ def main():
             furniture.append(text)
             shown = text.center(a.width).rstrip() if a.centre else text
             blanks = a.page_blanks == "both" or (a.page_blanks == "random" and rng.random() < 0.5)
-            out += ["", shown, ""] if blanks else [shown]
+            out += ["", shown, ""] if blanks else [""] * (a.page_blanks == "before") + [shown] + [
+                ""] * (a.page_blanks == "after")
             page, count = page + 1, 0
             target = a.page_lines + rng.randint(-a.jitter, a.jitter)
     Path(a.out).write_bytes(("\r\n".join(out) + "\r\n").encode("cp1250"))

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <random>
 #include <string>
@@ -20,7 +21,9 @@ using Lines = std::vector<std::string>;
 
 // A small hand-made book of plain words (no hyphen, no digit, in Windows-1250), wrapped
 // greedily at `width`; `indent` spaces mark a paragraph, or a blank line when `blank`, or nothing.
-Lines Wrap(int paragraphs, std::size_t width, std::size_t indent, bool blank, unsigned seed = 7)
+// `jitter` > 0: each line's width falls short of `width` by up to jitter - 1, as justified lines
+// in a proportional font hold more or fewer characters.
+Lines Wrap(int paragraphs, std::size_t width, std::size_t indent, bool blank, unsigned seed = 7, unsigned jitter = 0)
 {
     static const char* const words[] = {"a", "les", "domov", "cesta", "okno", "zahrada", "dlouho", "ticho",
                                         "kámen", "voda", "večer", "srdce", "přítel", "hvězda", "mlynář"};
@@ -32,7 +35,7 @@ Lines Wrap(int paragraphs, std::size_t width, std::size_t indent, bool blank, un
         std::string line = std::string(indent, ' ') + "Pak";
         for (int w = 8 + int(rng() % 40); w > 0; --w) {
             const std::string word = Utf8ToWindows1250(words[rng() % std::size(words)]) + (w == 1 ? "." : "");
-            if (line.size() + 1 + word.size() > width) {
+            if (line.size() + 1 + word.size() > width - (jitter ? rng() % jitter : 0)) {
                 lines.push_back(line);
                 line = word;
             } else {
@@ -105,6 +108,13 @@ TEST(LayoutAnalysis, PageLinesOfEveryUsualFormGoAndOnlyThey)
         [](int) { return std::string("Jan Novák: Zahrada"); },
         // Alternating running headers, with and without the page number.
         [](int n) { return n % 2 ? "Zahrada   " + std::to_string(n) : std::string("Jan Novák"); },
+        // As OCR reads "– 12 –": other dashes and spaces, "l2" for "12".
+        [](int n) {
+            std::string number = std::to_string(n);
+            if (number[0] == '1')
+                number[0] = 'l';
+            return n % 2 ? "\x97 " + number + "\x97" : "\x96 " + number + " -";
+        },
     };
     for (const auto& form : forms) {
         Lines book = Wrap(80, 48, 3, false);
@@ -148,6 +158,71 @@ TEST(LayoutAnalysis, OnlyTheBlankLinesBothSidesShareGoWithAPageLine)
                                        PageBlank, PageBlank, PageLine, PageBlank, PageBlank, Blank, Text}));
 }
 
+TEST(LayoutAnalysis, ABlankLineOnOneSideOfEveryPageLineGoesWithIt)
+{
+    // Blank-marked paragraphs, a blank line before every page number (or after it) and none
+    // on the other side: only where a paragraph ends at the page does a blank line stay.
+    for (const bool before : {true, false}) {
+        const Lines text = Wrap(50, 48, 0, true);
+        Lines book;
+        int count = 0;
+        std::size_t breaks = 0;  // paragraph breaks the book has
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            book.push_back(text[i]);
+            breaks += text[i].empty() ? 1 : 0;
+            if (!text[i].empty() && ++count % 14 == 0) {
+                const std::string number = std::to_string(2 + count / 14);
+                const Lines page = before ? Lines{"", number} : Lines{number, ""};
+                book.insert(book.end(), page.begin(), page.end());
+            }
+        }
+        const Layout layout = Analyse(book);
+        EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::Blank), std::ptrdiff_t(breaks))
+            << before;
+        EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::PageLine), std::ptrdiff_t(count / 14));
+    }
+}
+
+TEST(LayoutAnalysis, APdfsPagesShowTheirFurnitureAtTheTopAndTheFootAndTheWidthSpreads)
+{
+    // pdftotext's pages: a form feed, then the running head with its number at the outer end
+    // (once read by OCR as "l1"), and a chapter number that must stay at the top of one page.
+    const Lines text = Wrap(90, 66, 0, false, 7, 14);
+    Lines book;
+    std::vector<std::size_t> pages;
+    for (std::size_t i = 0, page = 5; i < text.size(); ++page) {
+        if (i > 0) {
+            const std::string number = page == 11 ? "l1" : std::to_string(page);
+            pages.push_back(book.size());
+            book.push_back("\f" + (page % 2 ? "Zahrada        " + number : number + "        Jan Novák"));
+            book.emplace_back();
+        }
+        if (page == 8)
+            book.insert(book.end(), {"3", ""});
+        for (std::size_t end = std::min(text.size(), i + 30); i < end; ++i)
+            book.push_back(text[i]);
+    }
+    EXPECT_EQ(PageLinesOf(book), pages);
+    const Layout layout = Analyse(book);
+    EXPECT_TRUE(layout.width >= 45 && layout.width < 60 && layout.fullFrom >= layout.width) << layout.width << " " << layout.fullFrom;
+}
+
+TEST(LayoutAnalysis, TitlesThatReadLikeTheRunningHeaderStay)
+{
+    // The book's title, or its author and title, read as the running headers do.
+    const Lines text = Wrap(80, 48, 3, false);
+    const auto header = [](int) { return std::string("Zahrada"); };
+    const auto alternate = [](int n) { return n % 2 ? std::string("Jan Novák") : std::string("Zahrada"); };
+    for (const Lines& title : {Lines{"Zahrada", ""}, Lines{"Jan Novák", "Zahrada", ""}}) {
+        for (const auto& form : {std::function<std::string(int)>(header), std::function<std::string(int)>(alternate)}) {
+            Lines book = title;
+            book.insert(book.end(), text.begin(), text.end());
+            std::vector<std::size_t> pages = AddPages(book, 14, form);
+            EXPECT_EQ(PageLinesOf(book), pages) << title.size() << form(3);
+        }
+    }
+}
+
 TEST(SmartGlue, ABreakWhereTheNextWordWouldHaveFittedEndsTheParagraph)
 {
     Layout layout;
@@ -179,9 +254,18 @@ TEST(SmartGlue, AHyphenGoesOnlyAtALegalCzechBreakUnlessTheBookSaysOtherwise)
     // The book's own spelling decides where the patterns would.
     EXPECT_TRUE(HyphenKept(w("česko-"), w("německý"), hyphenator, {0, 2, 0}));
     EXPECT_FALSE(HyphenKept(w("vzd-"), w("álenost"), hyphenator, {1, 0, 0}));
-    // A stammer repeats a word the book knows.
+    // A stammer repeats the start of a word; two letters only where the book knows the word.
     EXPECT_TRUE(HyphenKept(w("pou-"), w("pouta"), hyphenator, {0, 0, 3}));
+    EXPECT_TRUE(HyphenKept(w("Ty se roz-"), w("rozhrneš"), hyphenator, none));
     EXPECT_FALSE(HyphenKept(w("ko-"), w("kosa"), hyphenator, {0, 0, 0}));
+    // A word spelled syllable by syllable, the particle -li, a compound adjective.
+    EXPECT_TRUE(HyphenKept(w("byl Kře-mi-"), w("čitan."), hyphenator, none));
+    EXPECT_TRUE(HyphenKept(w("to je ne-"), w("smír-ně drahé"), hyphenator, none));
+    EXPECT_TRUE(HyphenKept(w("přijde-"), w("li, tak"), hyphenator, none));
+    EXPECT_TRUE(HyphenKept(w("byrokraticko-"), w("aristokratický"), hyphenator, none));
+    EXPECT_TRUE(HyphenKept(w("česko-"), w("německého"), hyphenator, none));
+    EXPECT_FALSE(HyphenKept(w("česko-"), w("německého"), hyphenator, {3, 0, 0}));  // the book joins it
+    EXPECT_FALSE(HyphenKept(w("pesko-"), w("váním"), hyphenator, none));          // a noun
 }
 
 TEST(SmartGlue, SlepitChytreRestoresAWrappedBookWithPagesAndHyphens)
@@ -226,6 +310,23 @@ TEST(SmartGlue, AWordBrokenAtAHyphenGoesOnAfterBlankLinesAndAKeptHyphenJoinsWith
     EXPECT_EQ(list, WorkingList{Utf8ToWindows1250("Byla to vzdálenost veliká, česko-německá a je-li. Česko-německá!")});
 }
 
+TEST(SmartGlue, NotSignsSoftHyphensAndWordsInCapitalsBreakLikeHyphens)
+{
+    Settings settings = Settings::Defaults();
+    settings.autoReplace.clear();
+    settings.indent = false;
+    settings.smart = true;
+    SilentReporter reporter;
+    // "¬" is a hyphen as a scanner read it, and stays as one where a hyphen would; a soft
+    // hyphen always goes; a word in capitals is hyphenated like any other.
+    WorkingList list = {Utf8ToWindows1250("Byla to vzdále¬"), Utf8ToWindows1250("nost a česko¬"),
+                        Utf8ToWindows1250("německá, Frýdek¬"), Utf8ToWindows1250("Místek a vzdále\u00AD"),
+                        Utf8ToWindows1250("nost. ČLO-"), Utf8ToWindows1250("VĚK")};
+    GlueWorkingList(list, settings, reporter);
+    EXPECT_EQ(list, WorkingList{Utf8ToWindows1250(
+                        "Byla to vzdálenost a česko-německá, Frýdek-Místek a vzdálenost. ČLOVĚK")});
+}
+
 TEST(LayoutAnalysis, ChapterNumbersCountingUpAtASteadyPaceStay)
 {
     // Chapters of some 50 to 60 lines, each ending at a paragraph's end: their numbers keep a
@@ -241,6 +342,44 @@ TEST(LayoutAnalysis, ChapterNumbersCountingUpAtASteadyPaceStay)
         book.push_back(line);
     }
     EXPECT_TRUE(PageLinesOf(book).empty());
+}
+
+// A bound that only a smart glue gone quadratic misses: the linear one takes a fraction of a
+// second on these books, the quadratic one minutes; sanitizer builds run several times slower.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double kQuadraticBoundSeconds = 60.0;
+#else
+constexpr double kQuadraticBoundSeconds = 10.0;
+#endif
+
+TEST(SmartGlue, BooksOfOneRepeatedShapeAndLongNoGlueListsStayLinear)
+{
+    Settings settings = Settings::Defaults();
+    const auto timedGlue = [&](const WorkingList& lines) {
+        LineList list(lines);
+        const auto start = std::chrono::steady_clock::now();
+        GlueByLayout(list, settings);
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+                  kQuadraticBoundSeconds);
+        return list.joins;
+    };
+    // A table of numbers, every row of one shape and one width; a header on every line.
+    WorkingList table;
+    for (int row = 0; row < 300'000; ++row)
+        table.push_back(std::to_string(10'000 + row % 89'999) + " " + std::to_string(20'000 + row % 7) + " 31415");
+    timedGlue(table);
+    timedGlue(WorkingList(300'000, "Jan Novák: Zahrada"));
+    // 200,000 no-glue entries that every line begins like, none matching: the joins are those
+    // made without them.
+    WorkingList book;
+    for (const std::string& line : Wrap(3'000, 60, 0, false))
+        book.push_back("Kapitola " + line);
+    settings.noGlue.clear();
+    const std::size_t joins = timedGlue(book);
+    for (int e = 0; e < 200'000; ++e)
+        settings.noGlue.push_back("Kapitola " + std::to_string(e) + "x");
+    EXPECT_EQ(timedGlue(book), joins);
+    EXPECT_GT(joins, book.size() / 2);
 }
 
 }  // namespace
