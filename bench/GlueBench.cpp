@@ -3,9 +3,12 @@
 // four hostile ones, each beside a copy of the same bytes as the baseline.
 //
 // `GlueBench --generate KIND MEGABYTES FILE` writes a text for scripts/bench instead; KIND is
-// normal, pages, longparas, quotes or speech.
+// normal, pages, longparas, quotes or speech, or one of the books that are hostile to a glue
+// reading the layout: numbers (every line a number), headers (every line the same running
+// header), chars (lines of one character) and paragraph (the whole text wrapped as one paragraph).
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -26,7 +29,7 @@ namespace {
 
 using namespace lepotex;
 
-enum class Kind { Normal, Pages, LongParagraphs, Quotes, Speech };
+enum class Kind { Normal, Pages, LongParagraphs, Quotes, Speech, Numbers, Headers, Chars, Paragraph };
 
 constexpr std::size_t kMegabyte = 1'000'000;
 constexpr std::size_t kBenchBytes = 8 * kMegabyte;
@@ -41,6 +44,7 @@ public:
             words.push_back(Utf8ToWindows1250(w));
         open = Utf8ToWindows1250("„");
         close = Utf8ToWindows1250("“");
+        header = Utf8ToWindows1250("Karel Čapek: Povídky z jedné kapsy");
         text.reserve(bytes + 64 * 1024);
     }
 
@@ -73,6 +77,7 @@ public:
     std::vector<std::string> words;
     std::string open;
     std::string close;
+    std::string header;
     std::string text;
 };
 
@@ -136,6 +141,19 @@ void MakeHostile(TextMaker& m, Kind kind)
             m.Line(m.Words(100) + "." + m.close);
             m.Line(m.Capitalised() + " " + m.Words(150) + ".");
             break;
+        case Kind::Numbers:
+            m.Line(std::to_string(++n));
+            break;
+        case Kind::Headers:
+            m.Line(m.header);
+            break;
+        case Kind::Chars:
+            // Paragraphs of 100 such lines, so that the glued ones stay within the editor's limit.
+            m.Line(++n % 101 ? m.words[m.rng() % m.words.size()].substr(0, 1) : std::string());
+            break;
+        case Kind::Paragraph:
+            m.Line(m.Words(60));
+            break;
         case Kind::Normal:
             break;
         }
@@ -154,7 +172,7 @@ std::string MakeText(Kind kind, std::size_t bytes)
 
 const std::string& Text(Kind kind)
 {
-    static std::string texts[5];
+    static std::string texts[int(Kind::Paragraph) + 1];
     std::string& text = texts[int(kind)];
     if (text.empty())
         text = MakeText(kind, kBenchBytes);
@@ -280,18 +298,21 @@ BENCHMARK(BM_PrimaRecExecute)->Unit(benchmark::kMillisecond);
 
 int Generate(int argc, char** argv)
 {
-    static const char* const names[] = {"normal", "pages", "longparas", "quotes", "speech"};
+    static const char* const names[] = {"normal", "pages",   "longparas", "quotes",   "speech",
+                                        "numbers", "headers", "chars",     "paragraph"};
     int kind = -1;
-    for (int k = 0; k < 5; ++k)
+    for (int k = 0; k < int(std::size(names)); ++k)
         if (std::strcmp(argv[2], names[k]) == 0)
             kind = k;
-    const long megabytes = std::atol(argv[3]);
-    if (argc != 5 || kind < 0 || megabytes <= 0) {
-        std::cerr << "usage: GlueBench --generate normal|pages|longparas|quotes|speech MEGABYTES FILE\n";
+    // A fraction of a megabyte too: the hostile books are measured small where they are slow.
+    const double megabytes = std::atof(argv[3]);
+    if (argc != 5 || kind < 0 || !(megabytes > 0)) {
+        std::cerr << "usage: GlueBench --generate normal|pages|longparas|quotes|speech|numbers|headers|chars|"
+                     "paragraph MEGABYTES FILE\n";
         return 1;
     }
     std::ofstream out(argv[4], std::ios::binary);
-    out << MakeText(Kind(kind), std::size_t(megabytes) * kMegabyte);
+    out << MakeText(Kind(kind), std::size_t(megabytes * double(kMegabyte)));
     return out ? 0 : 2;
 }
 

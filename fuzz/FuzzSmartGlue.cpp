@@ -1,0 +1,65 @@
+// "Slepit chytře" without replacement rules on any text: the editor stays sound, and the glued
+// text holds every word of the book in order, less the lines taken for page furniture (a word
+// broken at a line end may come back joined, with its hyphen or without it).
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "FuzzEditorChecks.h"
+#include "FuzzInput.h"
+#include "WordsKept.h"
+#include "editor/TextEditor.h"
+#include "engine/GlueCommands.h"
+#include "engine/ProgressReporter.h"
+
+using namespace lepotex;
+
+namespace {
+
+std::vector<std::string> Lines(TextEditor& editor)
+{
+    editor.SetWordWrap(false);
+    std::vector<std::string> lines;
+    for (int32_t n = 1; n <= editor.LineCount(); ++n)
+        lines.push_back(editor.GetLine(n));
+    return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    fuzz::Input in(data, size);
+    const uint8_t flags = in.Byte();
+    Settings settings = (flags & 4) ? Settings::Defaults() : Settings{};
+    settings.autoReplace.clear();
+    settings.noCaps = (flags & 1) != 0;
+    settings.indent = (flags & 2) != 0;
+    settings.indentSize = uint8_t(flags >> 4);
+
+    TextEditor editor;
+    (void)editor.InsertText(in.Rest());
+    editor.SetCaret(ParaPos{1, 1});
+    const std::vector<std::string> paragraphs = fuzz::Paragraphs(editor);
+    const std::vector<std::string> before = Lines(editor);
+
+    SilentReporter quiet;
+    GlueOutcome outcome = GlueOutcome::Refused;
+    try {
+        outcome = SlepitChytreExecute(editor, settings, quiet).outcome;
+    } catch (const EEditorError&) {
+        fuzz::CheckEditor(editor);
+        return 0;  // a limit of the editor: the text must still be sound
+    }
+    fuzz::CheckEditor(editor);
+    if (outcome == GlueOutcome::Refused) {
+        FUZZ_CHECK(fuzz::Paragraphs(editor) == paragraphs);
+        return 0;
+    }
+    const std::string problem = testing::WordsLostOrChanged(before, Lines(editor));
+    if (!problem.empty())
+        std::fprintf(stderr, "%s\n", problem.c_str());
+    FUZZ_CHECK(problem.empty());
+    return 0;
+}

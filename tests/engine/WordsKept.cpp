@@ -1,0 +1,109 @@
+#include "WordsKept.h"
+
+#include <set>
+#include <string_view>
+#include <utility>
+
+#include "engine/LayoutAnalysis.h"
+
+namespace lepotex::testing {
+namespace {
+
+struct Word {
+    std::string_view text;
+    bool breakable = false;  // ends its line with a hyphen a join may drop, and text follows
+};
+
+bool IsHyphen(char c)
+{
+    // A hyphen, the en and em dashes OCR reads for one, the negation sign and the soft hyphen.
+    return c == '-' || c == '\x96' || c == '\x97' || c == '\xAC' || c == '\xAD';
+}
+
+// A lone CR or LF inside a line parts words as a line end would (the glue may make it one).
+bool Parts(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+void AddWords(std::string_view line, std::vector<Word>& words)
+{
+    std::size_t at = 0;
+    while (at < line.size()) {
+        while (at < line.size() && Parts(line[at]))
+            ++at;
+        std::size_t end = at;
+        while (end < line.size() && !Parts(line[end]))
+            ++end;
+        if (end > at)
+            words.push_back({line.substr(at, end - at)});
+        at = end;
+    }
+}
+
+// Whether `out` from `pos` on is the words from `i` on glued at broken line ends, each join
+// keeping or dropping the hyphen; gives the word after the last one used. `failed` remembers
+// the states already tried, so that a long run of broken words stays linear.
+bool Joined(const std::vector<Word>& words, std::size_t i, std::string_view out, std::size_t pos,
+            std::set<std::pair<std::size_t, std::size_t>>& failed, std::size_t& next)
+{
+    if (i >= words.size() || failed.contains({i, pos}))
+        return false;
+    const std::string_view word = words[i].text;
+    const std::string_view rest = out.substr(pos);
+    if (rest == word) {
+        next = i + 1;
+        return true;
+    }
+    if (words[i].breakable) {
+        if (rest.starts_with(word) && Joined(words, i + 1, out, pos + word.size(), failed, next))
+            return true;
+        const std::string_view stem = word.substr(0, word.size() - 1);
+        if (rest.size() > stem.size() && rest.starts_with(stem) &&
+            Joined(words, i + 1, out, pos + stem.size(), failed, next))
+            return true;
+    }
+    failed.insert({i, pos});
+    return false;
+}
+
+std::string Around(const std::vector<Word>& words, std::size_t at)
+{
+    std::string text;
+    for (std::size_t k = at >= 3 ? at - 3 : 0; k < words.size() && k < at + 4; ++k)
+        text += (k == at ? "[" : "") + std::string(words[k].text) + (k == at ? "] " : " ");
+    return text;
+}
+
+}  // namespace
+
+std::string WordsLostOrChanged(const std::vector<std::string>& before, const std::vector<std::string>& after)
+{
+    const std::vector<std::string_view> lines(before.begin(), before.end());
+    const Layout layout = AnalyseLayout(lines);
+    std::vector<Word> expected;
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        if (layout.roles[n] != LineRole::Text)
+            continue;
+        const std::size_t first = expected.size();
+        AddWords(lines[n], expected);
+        if (expected.size() > first && IsHyphen(expected.back().text.back()) && expected.back().text.size() > 1)
+            expected.back().breakable = true;
+    }
+    if (!expected.empty())
+        expected.back().breakable = false;  // nothing follows it to join
+    std::vector<Word> got;
+    for (const std::string& line : after)
+        AddWords(line, got);
+
+    std::size_t i = 0;
+    for (std::size_t j = 0; j < got.size(); ++j) {
+        std::set<std::pair<std::size_t, std::size_t>> failed;
+        std::size_t next = 0;
+        if (!Joined(expected, i, got[j].text, 0, failed, next))
+            return "expected " + Around(expected, i) + "got " + Around(got, j);
+        i = next;
+    }
+    if (i < expected.size())
+        return "lost at the end: " + Around(expected, i);
+    return {};
+}
+
+}  // namespace lepotex::testing
