@@ -42,12 +42,14 @@ void GrowBy(int64_t& size, int64_t delta, int64_t maxBytes)
 
 // Replaces each occurrence once, left to right, going on behind each inserted text.
 void ReplaceOnce(std::string_view text, std::string_view search, std::string_view replacement, TextBuffer& out,
-                 int64_t& size, int64_t maxBytes)
+                 int64_t& size, int64_t maxBytes, std::vector<std::size_t>* places)
 {
     std::size_t from = 0;
     for (std::size_t at; (at = text.find(search, from)) != std::string_view::npos; from = at + search.size()) {
         GrowBy(size, int64_t(replacement.size()) - int64_t(search.size()), maxBytes);
         out.Append(text.substr(from, at - from));
+        if (places)
+            places->push_back(out.size());
         out.Append(replacement);
     }
     out.Append(text.substr(from));
@@ -102,14 +104,14 @@ std::string ExpandParagraphMarks(std::string_view replacement)
 }
 
 void ReplaceRepeatedly(std::string_view text, std::string_view search, std::string_view replacement,
-                       TextBuffer& out, int64_t& size, int64_t maxBytes)
+                       TextBuffer& out, int64_t& size, int64_t maxBytes, std::vector<std::size_t>* places)
 {
     if (search.empty()) {
         out.Append(text);
         return;
     }
     if (replacement.find(search) != std::string_view::npos) {
-        ReplaceOnce(text, search, replacement, out, size, maxBytes);
+        ReplaceOnce(text, search, replacement, out, size, maxBytes, places);
         return;
     }
 
@@ -156,6 +158,8 @@ void ReplaceRepeatedly(std::string_view text, std::string_view search, std::stri
             out.Truncate(out.size() - m);
         }
         GrowBy(size, int64_t(replacement.size()) - int64_t(m), maxBytes);
+        if (places)
+            places->push_back(out.size());
         pending.append(replacement.rbegin(), replacement.rend());
         state = 0;
         for (std::size_t k = out.size() - std::min(out.size(), m - 1); k < out.size(); ++k)
@@ -164,14 +168,14 @@ void ReplaceRepeatedly(std::string_view text, std::string_view search, std::stri
     out.Append(text.substr(std::min(next, text.size())));
 }
 
-void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t maxBytes)
+void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t maxBytes, std::vector<std::size_t>* at)
 {
     const std::string replacement = ExpandParagraphMarks(rule.replacement);
     const std::string_view text = glued.text.View();
     if (!rule.search.empty() && text.find(rule.search) != std::string_view::npos) {
         int64_t size = int64_t(text.size());
         TextBuffer out(text.size() + text.size() / 8 + replacement.size() + 64);
-        ReplaceRepeatedly(text, rule.search, replacement, out, size, maxBytes);
+        ReplaceRepeatedly(text, rule.search, replacement, out, size, maxBytes, at);
         glued.text = std::move(out);
         glued.lineEndsKnown = false;
         // Breaks are even unless a CR or LF of the rule itself took part.

@@ -43,12 +43,14 @@ struct ReplacementRule {
 // the text plus the bytes the replacements insert. Appends the result to `out`. Throws
 // EEditorError (the editor's "text too large" message) when the text would grow past
 // `maxBytes`; `size` is the text's size as counted against that limit and is kept up to date.
+// `at`, when given, gets where each replacement starts in `out`.
 void ReplaceRepeatedly(std::string_view text, std::string_view search, std::string_view replacement,
-                       TextBuffer& out, int64_t& size, int64_t maxBytes);
+                       TextBuffer& out, int64_t& size, int64_t maxBytes, std::vector<std::size_t>* at = nullptr);
 
 // Applies one line-break rule to the working list written out as text; the lines it makes
 // are those of the text cut at CR LF, CR and LF, as EvenBreaks leaves them.
-void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t maxBytes);
+void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t maxBytes,
+                        std::vector<std::size_t>* at = nullptr);
 
 // Writes the list out (WriteOut) and applies the line-break rules to it in order, calling
 // `applied` after each rule. The result, and the EEditorError when the text would grow past
