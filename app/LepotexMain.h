@@ -1,7 +1,10 @@
 #pragma once
 // The main window: the editor `memoText`, the menus, toolbar and actions, the status bar and
 // `pbarLista`, the document, find and replace commands, and the two glue commands, which
-// report through this window as their ProgressReporter.
+// report through this window as their ProgressReporter. Its code lives in one file for each
+// concern: LepotexMain.cpp the window, its actions and the glue commands; DocumentCommands.cpp
+// new, open, save and close; FindReplace.cpp find and replace; StatusDisplay.cpp the status
+// panels and the progress bar. The view reaches the window only through its signals.
 //
 // No error may leave a Qt event handler, so every handler runs inside Guarded, which shows an
 // error in the general error report (a message box titled "Lepotex") and lets the program
@@ -9,6 +12,7 @@
 // its stage texts and progress are painted directly, and no click, key or close request can
 // run in its middle.
 #include <array>
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -192,5 +196,17 @@ private:
     int32_t progressStep = 1;
     int progressShift = 0;  // the bar counts in units of 2^shift when a maximum exceeds int
 };
+
+template <typename Handler>
+void TLepotexFrm::Guarded(Handler&& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        ReportError(QString::fromUtf8(error.what()));
+    } catch (...) {
+        ReportError(QStringLiteral("Unknown error"));
+    }
+}
 
 }  // namespace lepotex
