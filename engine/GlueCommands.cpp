@@ -86,10 +86,13 @@ std::optional<std::string> FindTooLong(std::span<const std::string_view> paragra
     return std::nullopt;
 }
 
-// Clear, then the paragraphs in one block.
-void WriteBack(TextEditor& editor, TextBlock block, std::span<const std::string_view> paragraphs)
+// Clear, then the paragraphs in one block. A record keeps the old text instead of freeing it.
+void WriteBack(TextEditor& editor, TextBlock block, std::span<const std::string_view> paragraphs, GlueRecord* record)
 {
-    editor.Clear();
+    if (record)
+        record->before = editor.ClearKeeping();
+    else
+        editor.Clear();
     // Lengths were checked before the text was cleared; any other refusal must not
     // silently drop the book.
     if (const int code = editor.InsertParagraphs(std::move(block), paragraphs); code != kErrNone)
@@ -236,7 +239,7 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
         RaiseEditorError(kErrTextTooLarge);
     UpdateGuard update(editor);
     list = LineList();  // its views into the old text are about to dangle
-    WriteBack(editor, glued.text.Release(), lines);
+    WriteBack(editor, glued.text.Release(), lines, record);
     ApplyInPlaceRules(editor, settings, reporter, record);
     return std::nullopt;
 }
@@ -285,7 +288,7 @@ std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& repo
     if (std::optional<std::string> refusal = FindTooLong(pieces, editor.ParaLengthLimit()))
         return refusal;
     UpdateGuard update(editor);
-    WriteBack(editor, text.Release(), pieces);
+    WriteBack(editor, text.Release(), pieces, record);
     return std::nullopt;
 }
 

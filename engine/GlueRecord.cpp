@@ -10,6 +10,7 @@ void GlueRecord::Clear()
     bytes.clear();
     layout = LayoutFound();
     smart = false;
+    before = TextEditor::KeptText();
 }
 
 Change& GlueRecord::Add(Change change, std::string_view first, std::string_view second)

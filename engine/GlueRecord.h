@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/TextEditor.h"
 #include "engine/LayoutAnalysis.h"
 
 namespace lepotex {
@@ -78,6 +79,8 @@ public:
     std::vector<Change> changes;
     LayoutFound layout;
     bool smart = false;
+    // The text as it was before the command, undo history and all, for undoing it whole.
+    TextEditor::KeptText before;
 
     void Clear();
     bool Empty() const { return changes.empty() && !layout.known; }

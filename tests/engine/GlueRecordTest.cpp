@@ -99,13 +99,19 @@ TEST(GlueRecord, EveryDecisionOfASampleAtItsPlaceAndTheSpeechSpans)
     });
     TextEditor editor;
     Load(editor, old);
+    editor.SetCaret({2, 1});
+    editor.TypeChar('x');  // an edit before the glue, which its undo brings back as well
+    const std::string before = editor.Text();
+    std::vector<std::string> edited = old;
+    edited[1].insert(0, "x");
     SilentReporter reporter;
     GlueRecord record;
     ASSERT_EQ(SlepitExecute(editor, Settings::Defaults(), reporter, &record).outcome, GlueOutcome::Done);
+    const std::string glued = editor.Text();
     // The lines glued: "chodil k", "leží kupa"; kept: after the no-glue "Kapitola", before a
     // quote after a full stop, across the blank line, before the capitals.
     EXPECT_EQ(record.Counts(), (Counts{2, 1, 0, 2, 4, 2, 0}));
-    ExpectEachAtItsPlace(editor, record, old);
+    ExpectEachAtItsPlace(editor, record, edited);
     // In the order of the new text; the rules are the doubtful ones.
     std::vector<std::string> kinds;
     for (const Change& change : record.changes)
@@ -117,6 +123,20 @@ TEST(GlueRecord, EveryDecisionOfASampleAtItsPlaceAndTheSpeechSpans)
         EXPECT_EQ(change.doubtful, change.kind == ChangeKind::Rule);
     EXPECT_EQ(Windows1250ToUtf8(record.OldText(record.changes[2])), "mlý-\nna,");
     EXPECT_EQ(Windows1250ToUtf8(record.NewText(record.changes[2])), "mlýna,");
+
+    // The glue undone whole: the bytes as they were, and the edit before it still undoable.
+    editor.Restore(std::move(record.before));
+    EXPECT_EQ(editor.Text(), before);
+    EXPECT_TRUE(editor.Modified());
+    ASSERT_TRUE(editor.CanUndo());
+    editor.Undo();
+    EXPECT_EQ(editor.ParaText(2), old[1]);
+    // Without a record the glue gives the same text and keeps nothing.
+    Load(editor, old);
+    editor.SetCaret({2, 1});
+    editor.TypeChar('x');
+    ASSERT_EQ(SlepitExecute(editor, Settings::Defaults(), reporter).outcome, GlueOutcome::Done);
+    EXPECT_EQ(editor.Text(), glued);
 
     // The same book with its speech split over paragraphs: each span joined, at its „.
     const std::vector<std::string> speech = Cp1250({"Řekl:", "„Dobrý den,", "   jak se máte?“", "Ticho.",
