@@ -208,8 +208,45 @@ GluedText ApplyRulesOneByOne(const LineList& list, const std::vector<Replacement
 
 }  // namespace
 
+bool RunsLineByLine(const LineList& list, const std::vector<ReplacementRule>& rules)
+{
+    return !rules.empty() && RulesStayWithinLines(rules) && !list.lineBreaks;
+}
+
+void MapThroughReplacements(std::span<uint64_t> places, std::span<const std::size_t> at, std::string_view search,
+                            std::string_view replacement)
+{
+    if (at.empty())
+        return;
+    const auto searchLength = int64_t(search.size());
+    const auto replacementLength = int64_t(replacement.size());
+    const int64_t delta = replacementLength - searchLength;
+    int64_t shared = 0;
+    while (shared < std::min(searchLength, replacementLength) &&
+           search[std::size_t(searchLength - 1 - shared)] == replacement[std::size_t(replacementLength - 1 - shared)])
+        ++shared;
+    // Where each replacement stood in the text before the rule, and where it ended there.
+    std::vector<int64_t> before(at.size());
+    std::vector<int64_t> ends(at.size());
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        before[k] = int64_t(at[k]) - int64_t(k) * delta;
+        ends[k] = before[k] + searchLength;
+    }
+    for (uint64_t& place : places) {
+        const auto x = int64_t(place);
+        const auto k = std::size_t(std::ranges::upper_bound(ends, x) - ends.begin());
+        if (k < at.size() && before[k] <= x) {
+            const int64_t into = x - before[k];
+            place = uint64_t(int64_t(at[k]) + (into >= searchLength - shared ? replacementLength - (searchLength - into)
+                                                                             : std::min(into, replacementLength)));
+        } else {
+            place = uint64_t(x + int64_t(k) * delta);
+        }
+    }
+}
+
 GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementRule>& rules, int64_t maxBytes,
-                            const std::function<void(const ReplacementRule&)>& applied)
+                            const std::function<void(const ReplacementRule&)>& applied, std::vector<RulePlace>* places)
 {
     std::vector<std::string> replacements;
     std::string firstBytes;  // a line holding none of them is left alone by every rule
@@ -226,6 +263,9 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
     TextBuffer current;
     TextBuffer next;
     bool tooLarge = false;
+    // The replacements in the line being rewritten, each rule's moved by the rules after it.
+    std::vector<std::vector<std::size_t>> inLine(places ? rules.size() : 0);
+    std::vector<uint64_t> moved;
     GluedText glued = WriteOut(list, [&](TextBuffer& out, std::size_t lineStart) {
         const std::string_view line = out.View().substr(lineStart);
         if (tooLarge || line.empty() || std::ranges::none_of(firstBytes, [&](char c) {
@@ -235,6 +275,8 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
         current.Clear();
         current.Append(line);
         bool changed = false;
+        for (auto& rulePlaces : inLine)
+            rulePlaces.clear();
         for (std::size_t k = 0; k < rules.size(); ++k) {
             if (rules[k].search.empty() || current.View().find(rules[k].search) == std::string_view::npos)
                 continue;
@@ -242,7 +284,13 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
             changed = true;
             next.Clear();
             int64_t unlimited = 0;
-            ReplaceRepeatedly(current.View(), rules[k].search, replacements[k], next, unlimited, INT64_MAX);
+            ReplaceRepeatedly(current.View(), rules[k].search, replacements[k], next, unlimited, INT64_MAX,
+                              places ? &inLine[k] : nullptr);
+            for (std::size_t j = 0; places && j < k; ++j) {
+                moved.assign(inLine[j].begin(), inLine[j].end());
+                MapThroughReplacements(moved, inLine[k], rules[k].search, replacements[k]);
+                inLine[j].assign(moved.begin(), moved.end());
+            }
             grown[k] += int64_t(next.size()) - int64_t(current.size());
             std::swap(current, next);
             // Far past the limit: rather than hold all of it, the rules are applied one by
@@ -254,12 +302,18 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
         }
         if (!changed)
             return false;
+        for (std::size_t k = 0; k < inLine.size(); ++k)
+            for (const std::size_t at : inLine[k])
+                places->push_back({lineStart + at, k});
         out.Truncate(lineStart);
         out.Append(current.View());
         return true;
     });
-    if (tooLarge)
+    if (tooLarge) {
+        if (places)
+            places->clear();
         return ApplyRulesOneByOne(list, rules, maxBytes, applied);
+    }
     // One rule after the other checks the size after each replacement. All replacements of
     // a rule change it by the same amount, so the largest size a rule checks is the one after
     // it if it grows the text, and the one after its first replacement if it shrinks it.

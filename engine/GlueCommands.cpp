@@ -146,9 +146,29 @@ GluedText RecordedRules(const LineList& list, const Settings& settings, Progress
                         GlueRecorder& recorder)
 {
     recorder.Resolve(list);
-    GluedText glued = WriteOut(list);
     if (!settings.autoReplace.empty())
         StartRulePass(reporter, settings);
+    std::vector<ReplacementRule> rules;
+    std::vector<int32_t> ruleIndexes;
+    for (std::size_t index = 0; index < settings.autoReplace.size(); ++index)
+        if (ReplacementRule rule = ParseRule(settings.autoReplace[index]); rule.kind == RuleKind::LineBreak) {
+            rules.push_back(std::move(rule));
+            ruleIndexes.push_back(int32_t(index));
+        }
+    if (RunsLineByLine(list, rules)) {
+        std::vector<RulePlace> rulePlaces;
+        GluedText glued = WriteOutWithRules(
+            list, rules, maxBytes,
+            [&](const ReplacementRule& rule) {
+                reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Now);
+                reporter.StepProgress(1);
+            },
+            &rulePlaces);
+        recorder.RulesApplied(ruleIndexes, rules, rulePlaces);
+        recorder.Place(glued);
+        return glued;
+    }
+    GluedText glued = WriteOut(list);
     std::vector<std::size_t> places;
     for (std::size_t index = 0; index < settings.autoReplace.size(); ++index) {
         const ReplacementRule rule = ParseRule(settings.autoReplace[index]);

@@ -18,9 +18,15 @@ Change& GlueRecord::Add(Change change, std::string_view first, std::string_view 
     change.bytes = bytes.size();
     change.firstLength = uint32_t(first.size());
     change.secondLength = uint32_t(second.size());
-    bytes.append(first);
-    bytes.append(second);
+    bytes.insert(bytes.end(), first.begin(), first.end());
+    bytes.insert(bytes.end(), second.begin(), second.end());
     return changes.emplace_back(change);
+}
+
+void GlueRecord::Reserve(std::size_t moreChanges, std::size_t moreBytes)
+{
+    changes.reserve(changes.size() + moreChanges);
+    bytes.reserve(bytes.size() + moreBytes);
 }
 
 std::string GlueRecord::OldText(const Change& change) const

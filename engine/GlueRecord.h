@@ -76,7 +76,7 @@ public:
     // In the order of the new text. Doubtful are: every rule replacement; in the smart glue
     // a break decided by the line tests alone, and a hyphen kept where the patterns allow a
     // break (so a wrapper could have put it there).
-    std::vector<Change> changes;
+    std::vector<Change, LargeAllocator<Change>> changes;  // one per line of a book, nearly
     LayoutFound layout;
     bool smart = false;
     // The text as it was before the command, undo history and all, for undoing it whole.
@@ -86,6 +86,8 @@ public:
     bool Empty() const { return changes.empty() && !layout.known; }
     // Adds a change told by its two texts.
     Change& Add(Change change, std::string_view first, std::string_view second);
+    // Room for so many more changes told by so many bytes.
+    void Reserve(std::size_t moreChanges, std::size_t moreBytes);
     std::string_view First(const Change& change) const { return {bytes.data() + change.bytes, change.firstLength}; }
     std::string_view Second(const Change& change) const
     {
@@ -96,7 +98,7 @@ public:
     std::array<int64_t, kChangeKindCount> Counts() const;
 
 private:
-    std::string bytes;
+    std::vector<char, LargeAllocator<char>> bytes;
 };
 
 // For the batch tool's file: ASCII names ("page-line", "short-line").

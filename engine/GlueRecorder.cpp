@@ -202,6 +202,9 @@ void GlueRecorder::Resolve(const LineList& list)
     }
     start[n] = at;
 
+    // About a change per piece, told by two short words: one allocation, not a growing series.
+    record.Reserve(n + pageLines.size(), (n + pageLines.size()) * 16);
+    offsets.reserve(n + pageLines.size());
     auto add = [&](Change change, uint64_t offset, std::string_view first, std::string_view second) {
         record.Add(change, first, second);
         offsets.push_back(offset);
@@ -264,11 +267,14 @@ void GlueRecorder::Resolve(const LineList& list)
         Change change{.kind = ChangeKind::ParagraphKept, .length = int32_t(second.size()), .oldLine = oldLine(next)};
         change.reason = next > k + 1 ? BreakReason::BlankLine : reason(k, next, true);
         change.doubtful = layout && change.reason == BreakReason::LineTests && layout->width == 0;
+        if (mapped)  // a page line before the paragraph stood before the break too
+            addPageLines(source[next], start[next]);
         add(change, start[next] + uint64_t(second.data() - pieces[next].data()), TrimTrailingSpaces(LastWord(upper)),
             second);
     }
     if (mapped)
         addPageLines(uint32_t(original.size()), start[n]);
+    resolved = record.changes.size();
 }
 
 void GlueRecorder::RuleApplied(int32_t ruleIndex, const ReplacementRule& rule, std::span<const std::size_t> at)
@@ -276,33 +282,57 @@ void GlueRecorder::RuleApplied(int32_t ruleIndex, const ReplacementRule& rule, s
     if (at.empty())
         return;
     const std::string replacement = ExpandParagraphMarks(rule.replacement);
-    const auto searchLength = int64_t(rule.search.size());
-    const auto replacementLength = int64_t(replacement.size());
-    const int64_t delta = replacementLength - searchLength;
-    // Where each replacement stood in the text before the rule, and where it ended there.
-    std::vector<int64_t> before(at.size());
-    std::vector<int64_t> ends(at.size());
-    for (std::size_t k = 0; k < at.size(); ++k) {
-        before[k] = int64_t(at[k]) - int64_t(k) * delta;
-        ends[k] = before[k] + searchLength;
+    MapThroughReplacements(offsets, at, rule.search, replacement);
+    AddReplacements(ruleIndex, rule, at);
+}
+
+void GlueRecorder::RulesApplied(std::span<const int32_t> ruleIndexes, const std::vector<ReplacementRule>& rules,
+                                std::span<const RulePlace> places)
+{
+    if (places.empty())
+        return;
+    // Every replacement at its place in the result: the places before them move by the
+    // differences of those in front, as one rule after the other would move them.
+    std::vector<RulePlace> sorted(places.begin(), places.end());
+    std::ranges::stable_sort(sorted, {}, &RulePlace::at);
+    std::vector<std::string> replacements;
+    for (const ReplacementRule& rule : rules)
+        replacements.push_back(ExpandParagraphMarks(rule.replacement));
+    std::vector<int64_t> before(sorted.size());  // where each stood in the text before the rules
+    std::vector<int64_t> ends(sorted.size());
+    int64_t grown = 0;
+    for (std::size_t k = 0; k < sorted.size(); ++k) {
+        before[k] = int64_t(sorted[k].at) - grown;
+        ends[k] = before[k] + int64_t(rules[sorted[k].rule].search.size());
+        grown += int64_t(replacements[sorted[k].rule].size()) - int64_t(rules[sorted[k].rule].search.size());
     }
-    // A place inside a replaced text keeps to the end the search text and the replacement
-    // share ("“ „" and "“^p„" share the „), else to the start.
-    int64_t shared = 0;
-    while (shared < std::min(searchLength, replacementLength) &&
-           rule.search[std::size_t(searchLength - 1 - shared)] == replacement[std::size_t(replacementLength - 1 - shared)])
-        ++shared;
+    std::vector<int64_t> grownBefore(sorted.size() + 1, 0);
+    for (std::size_t k = 0; k < sorted.size(); ++k)
+        grownBefore[k + 1] = grownBefore[k] + int64_t(replacements[sorted[k].rule].size()) -
+                             int64_t(rules[sorted[k].rule].search.size());
     for (uint64_t& offset : offsets) {
         const auto x = int64_t(offset);
         const auto k = std::size_t(std::ranges::upper_bound(ends, x) - ends.begin());
-        if (k < at.size() && before[k] <= x) {
-            const int64_t into = x - before[k];
-            offset = uint64_t(int64_t(at[k]) + (into >= searchLength - shared ? replacementLength - (searchLength - into)
-                                                                              : std::min(into, replacementLength)));
+        if (k < sorted.size() && before[k] <= x) {
+            uint64_t inside = uint64_t(x - before[k]);
+            const std::size_t rule = sorted[k].rule;
+            const std::array<std::size_t, 1> at = {0};
+            MapThroughReplacements(std::span(&inside, 1), at, rules[rule].search, replacements[rule]);
+            offset = sorted[k].at + inside;
         } else {
-            offset = uint64_t(x + int64_t(k) * delta);
+            offset = uint64_t(x + grownBefore[k]);
         }
     }
+    std::vector<std::size_t> at(1);
+    for (const RulePlace& place : sorted) {
+        at[0] = place.at;
+        AddReplacements(ruleIndexes[place.rule], rules[place.rule], at);
+    }
+}
+
+void GlueRecorder::AddReplacements(int32_t ruleIndex, const ReplacementRule& rule, std::span<const std::size_t> at)
+{
+    const std::string replacement = ExpandParagraphMarks(rule.replacement);
     const std::string shown = WithLineFeeds(replacement);
     const auto length = int32_t(std::min(replacement.find_first_of("\r\n"), replacement.size()));
     for (const std::size_t offset : at) {
@@ -317,10 +347,16 @@ void GlueRecorder::Place(const GluedText& glued)
     std::vector<uint64_t> lineStart(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
         lineStart[i] = uint64_t(lines[i].data() - glued.text.data());
+    std::size_t line = 0;
     for (std::size_t i = 0; i < record.changes.size(); ++i) {
         Change& change = record.changes[i];
-        auto line = std::size_t(std::ranges::upper_bound(lineStart, offsets[i]) - lineStart.begin());
-        line = line > 0 ? line - 1 : 0;
+        // The decisions come in the text's order: the next line is found by walking on.
+        if (line >= lineStart.size() || lineStart[line] > offsets[i]) {
+            line = std::size_t(std::ranges::upper_bound(lineStart, offsets[i]) - lineStart.begin());
+            line = line > 0 ? line - 1 : 0;
+        }
+        while (line + 1 < lineStart.size() && lineStart[line + 1] <= offsets[i])
+            ++line;
         if (line >= lines.size()) {  // an empty text
             change.paraNo = 1;
             change.column = 1;
@@ -334,7 +370,12 @@ void GlueRecorder::Place(const GluedText& glued)
         change.length = int32_t(std::clamp(int64_t(change.length), int64_t(0), size - column));
     }
     offsets.clear();
-    std::ranges::stable_sort(record.changes, ByPlace);
+    // The decisions are in the order of the text already; the rules' replacements go in
+    // among them.
+    auto& changes = record.changes;
+    const auto rulesStart = changes.begin() + std::ptrdiff_t(std::min(resolved, changes.size()));
+    std::stable_sort(rulesStart, changes.end(), ByPlace);
+    std::inplace_merge(changes.begin(), rulesStart, changes.end(), ByPlace);
 }
 
 std::vector<ParaPos> FindReplacements(TextEditor& editor, const ReplacementRule& rule)
@@ -356,6 +397,8 @@ std::vector<ParaPos> FindReplacements(TextEditor& editor, const ReplacementRule&
 void InPlaceRuleApplied(GlueRecord& record, int32_t ruleIndex, const ReplacementRule& rule,
                         std::span<const ParaPos> at)
 {
+    if (at.empty())
+        return;
     auto& changes = record.changes;
     const auto searchLength = int32_t(std::min(rule.search.size(), std::size_t(255)));
     const auto replacementLength = int32_t(std::min(rule.replacement.size(), std::size_t(255)));

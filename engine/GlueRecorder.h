@@ -34,14 +34,21 @@ public:
     void Resolve(const LineList& list);
     // After a line-break rule: `at` holds where each replacement starts in the new text.
     void RuleApplied(int32_t ruleIndex, const ReplacementRule& rule, std::span<const std::size_t> at);
+    // After all the rules ran line by line: `places` in the result (WriteOutWithRules), the rule
+    // of each an index into `rules`, whose indexes in the AutoReplace list are `ruleIndexes`.
+    void RulesApplied(std::span<const int32_t> ruleIndexes, const std::vector<ReplacementRule>& rules,
+                      std::span<const RulePlace> places);
     // The offsets become paragraphs and columns of the text the write-back inserts.
     void Place(const GluedText& glued);
 
 private:
+    void AddReplacements(int32_t ruleIndex, const ReplacementRule& rule, std::span<const std::size_t> at);
+
     GlueRecord& record;
     LineViews original;
     std::optional<Layout> layout;  // the smart glue's, analysed again
     std::vector<uint64_t> offsets;  // one per change, until Place
+    std::size_t resolved = 0;       // changes before the rules', in the text's order
 };
 
 // The second replacement pass, one in-place rule: finds where the editor's replace-all will
