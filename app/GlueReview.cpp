@@ -38,6 +38,11 @@ void TLepotexFrm::CreateChangesPanel()
     miChanges = pnlZmeny->toggleViewAction();
     miChanges->setText(QStringLiteral("Změny"));
     miChanges->setStatusTip(QStringLiteral("Ukázat, co lepení změnilo"));
+    // Opened from the menu, the list takes the keys; Esc gives them back to the text.
+    connect(miChanges, &QAction::triggered, this, [this](bool checked) {
+        if (checked)
+            pnlZmeny->List()->setFocus();
+    });
     ShowGlueRecord();
 }
 
