@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <array>
 #include <map>
 #include <stdexcept>
 
@@ -15,16 +16,30 @@
 namespace lepotex::cli {
 namespace {
 
+// Each byte's UTF-8 form, escaped for the table: a book's worth of texts goes through here.
+const std::array<std::string, 256>& EscapedBytes()
+{
+    static const std::array<std::string, 256> table = [] {
+        std::array<std::string, 256> forms;
+        for (int b = 0; b < 256; ++b)
+            forms[std::size_t(b)] = Windows1250ToUtf8(std::string(1, char(b)));
+        forms['\\'] = "\\\\";
+        forms['\t'] = "\\t";
+        forms['\r'] = "\\r";
+        forms['\n'] = "\\n";
+        return forms;
+    }();
+    return table;
+}
+
 void AppendEscaped(std::string& out, std::string_view windows1250)
 {
-    for (const char c : Windows1250ToUtf8(windows1250)) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        default: out += c;
-        }
+    const auto& forms = EscapedBytes();
+    for (const char c : windows1250) {
+        if (uint8_t(c) < 0x80 && c != '\\' && c != '\t' && c != '\r' && c != '\n')
+            out += c;
+        else
+            out += forms[uint8_t(c)];
     }
 }
 
@@ -53,6 +68,7 @@ mode_t NewFileMode()
 std::string ChangesTable(const GlueRecord& record)
 {
     std::string out = "kind\tparagraph\tcolumn\told\tnew\treason\tdoubtful\n";
+    out.reserve(record.changes.size() * 64);
     for (const Change& change : record.changes) {
         out += ChangeKindId(change.kind);
         out += '\t' + std::to_string(change.paraNo) + '\t' + std::to_string(change.column) + '\t';
