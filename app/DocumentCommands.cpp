@@ -87,6 +87,7 @@ void TLepotexFrm::FileNew1Execute()
     if (!MayDropText())
         return;
     Editor().Clear();
+    ForgetGlue();
     Editor().SetModified(false);
     Editor().SetFileFormat({});  // a new document is Windows-1250 with CR LF
     unfaithfulLoad = false;
@@ -115,6 +116,7 @@ void TLepotexFrm::OpenDocument(const QString& fileName)
         BusyCursorGuard cursor(*this);
         // A failed load leaves the editor's text as it was, and the name and caption with it.
         Editor().LoadFromFile(FileSystemName(fileName));
+        ForgetGlue();
         SetDocumentName(fileName);
         memoText->setFocus();
         Editor().SetModified(false);

@@ -58,6 +58,9 @@ inline const QString SSaveUnderNewName =
 inline const QString SLinesCutAtNul = QStringLiteral("\n- řádky useknuté u znaku NUL: %1");
 inline const QString SBytesAfterEndMark = QStringLiteral("\n- bajty za značkou konce souboru (Ctrl+Z): %1");
 
+// Behind the glue's closing message, and the panel of what it decided.
+inline const QString SGlueUndoable = QStringLiteral(" Celý text před lepením vrátí příkaz „Vrátit lepení“ v nabídce Úpravy.");
+
 inline const QString SCloseRefused = QStringLiteral("Počkejte, až příkaz doběhne.");
 inline const QString SCannotOpenAtStart = QStringLiteral("Soubor %1 nelze otevřít: %2");
 inline const QString SNotAFile =

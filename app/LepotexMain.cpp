@@ -69,6 +69,7 @@ TLepotexFrm::TLepotexFrm(std::unique_ptr<SettingsStore> settingsStore, std::uniq
     setCentralWidget(client);
 
     CreateActions();
+    CreateChangesPanel();
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
@@ -230,7 +231,8 @@ void TLepotexFrm::CreateMenus()
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Úpr&avy"));
     edit->menuAction()->setStatusTip(QStringLiteral("Povely editoru"));
-    edit->addActions({Slepit, actPrimaRec, actSlepitChytre});
+    edit->addActions({Slepit, actPrimaRec, actSlepitChytre, actVratitLepeni, miChanges, actNextChange,
+                      actPreviousChange});
     edit->addSeparator();
     edit->addActions({EditCut1, EditCopy1, EditPaste1});
     edit->addAction(MenuItem(actUndo, QStringLiteral("Undo")));
@@ -325,6 +327,10 @@ void TLepotexFrm::RunGlueCommand(Command&& command)
         // Also when the command ends in an error: the engine has put word wrap back on.
         ~CheckMark() { window.miWordWarp->setChecked(window.Editor().WordWrap()); }
     } checkMark{*this};
+    struct Review {
+        TLepotexFrm& window;
+        ~Review() { window.ShowGlueRecord(); }
+    } review{*this};
     command();
     memoText->RepaintNow();
     memoRXChange();
@@ -332,19 +338,19 @@ void TLepotexFrm::RunGlueCommand(Command&& command)
 
 void TLepotexFrm::SlepitExecute()
 {
-    RunGlueCommand([this] { (void)lepotex::SlepitExecute(Editor(), settings, *this); });
+    RunGlueCommand([this] { (void)lepotex::SlepitExecute(Editor(), settings, *this, &glueRecord); });
 }
 
 void TLepotexFrm::actPrimaRecExecute()
 {
-    RunGlueCommand([this] { (void)lepotex::actPrimaRecExecute(Editor(), *this); });
+    RunGlueCommand([this] { (void)lepotex::actPrimaRecExecute(Editor(), *this, &glueRecord); });
 }
 
 // Reads the page layout whatever the Smart setting says, so a reader can try it on one book
 // without changing how "Slepit" works for the rest.
 void TLepotexFrm::actSlepitChytreExecute()
 {
-    RunGlueCommand([this] { (void)lepotex::SlepitChytreExecute(Editor(), settings, *this); });
+    RunGlueCommand([this] { (void)lepotex::SlepitChytreExecute(Editor(), settings, *this, &glueRecord); });
 }
 
 // ---- Small editor commands ------------------------------------------------------------------

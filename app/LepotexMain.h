@@ -4,7 +4,8 @@
 // report through this window as their ProgressReporter. Its code lives in one file for each
 // concern: LepotexMain.cpp the window, its actions and the glue commands; DocumentCommands.cpp
 // new, open, save and close; FindReplace.cpp find and replace; StatusDisplay.cpp the status
-// panels and the progress bar. The view reaches the window only through its signals.
+// panels and the progress bar; GlueReview.cpp the panel "Změny" and "Vrátit lepení". The view
+// reaches the window only through its signals.
 //
 // No error may leave a Qt event handler, so every handler runs inside Guarded, which shows an
 // error in the general error report (a message box titled "Lepotex") and lets the program
@@ -21,6 +22,7 @@
 
 #include "app/MessageBoxes.h"
 #include "editor/SearchOptions.h"
+#include "engine/GlueRecord.h"
 #include "engine/ProgressReporter.h"
 #include "settings/Settings.h"
 #include "settings/SettingsStore.h"
@@ -35,6 +37,7 @@ namespace lepotex {
 
 class EditorView;
 class TAboutBox;
+class TChangesPanel;
 class TFindDialog;
 class THelpForm;
 class TReplaceDialog;
@@ -99,6 +102,7 @@ public:
     QMenu* mnuBookmark = nullptr;
     TAboutBox* AboutBox = nullptr;
     THelpForm* HelpForm = nullptr;
+    TChangesPanel* pnlZmeny = nullptr;  // what the last glue decided
 
     QAction* FileNew1 = nullptr;
     QAction* FileOpen1 = nullptr;
@@ -118,6 +122,10 @@ public:
     QAction* actRedo = nullptr;
     QAction* actPrimaRec = nullptr;
     QAction* actSlepitChytre = nullptr;
+    QAction* actVratitLepeni = nullptr;   // the text before the last glue back
+    QAction* actNextChange = nullptr;     // F8: the next place in "Změny"
+    QAction* actPreviousChange = nullptr;  // F7 (Shift+F8 is bookmark 8's)
+    QAction* miChanges = nullptr;          // shows or hides "Změny"
     QAction* miWordWarp = nullptr;
     QAction* miSetupConfig = nullptr;
     std::array<QAction*, 9> miAddBookmark{};   // bookmarks 1 to 9
@@ -132,6 +140,10 @@ public:
     void SlepitExecute();
     void actPrimaRecExecute();
     void actSlepitChytreExecute();
+    void actVratitLepeniExecute();
+    void actNextChangeExecute();
+    void actPreviousChangeExecute();
+    const GlueRecord& LastGlue() const { return glueRecord; }
     void actFindExecute();
     void actFindNextExecute();
     void actReplaceExecute();
@@ -179,6 +191,12 @@ private:
     void Guarded(Handler&& handler);
     template <typename Command>
     void RunGlueCommand(Command&& command);
+    void CreateChangesPanel();
+    // After a glue: the panel shows its record, and "Vrátit lepení" can bring the old text back.
+    void ShowGlueRecord();
+    // A new or opened document: the last glue's record and old text go.
+    void ForgetGlue();
+    void SelectPlace(int32_t paraNo, int32_t column, int32_t length);
 
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<UserPrompts> prompts;
@@ -195,6 +213,7 @@ private:
     int64_t progressPosition = 0;
     int32_t progressStep = 1;
     int progressShift = 0;  // the bar counts in units of 2^shift when a maximum exceeds int
+    GlueRecord glueRecord;   // of the last glue, until the next one or a new document
 };
 
 template <typename Handler>

@@ -14,6 +14,7 @@
 #include "editor/TextEditor.h"
 #include "editor/Windows1250.h"
 #include "editor/view/EditorView.h"
+#include "engine/EngineMessages.h"
 
 namespace lepotex {
 
@@ -139,7 +140,18 @@ void TLepotexFrm::ShowBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCur
 
 void TLepotexFrm::RestoreCursor() { QApplication::restoreOverrideCursor(); }
 
-void TLepotexFrm::ShowMessage(std::string_view text) { prompts->Plain(this, FromBytes(text)); }
+void TLepotexFrm::ShowMessage(std::string_view text)
+{
+    QString shown = FromBytes(text);
+    // A glue that finished keeps the old text: the reader is told how to get it back, and what
+    // the smart glue read of the layout.
+    if (commandRunning && !glueRecord.before.Empty() && text == messages::GlueFinished()) {
+        shown += consts::SGlueUndoable;
+        if (glueRecord.layout.known)
+            shown += QLatin1Char('\n') + QString::fromStdString(DescribeLayout(glueRecord.layout));
+    }
+    prompts->Plain(this, shown);
+}
 
 void TLepotexFrm::ShowWordWrapState(bool wordWrap) { miWordWarp->setChecked(wordWrap); }
 

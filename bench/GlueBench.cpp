@@ -251,6 +251,8 @@ void BM_SlepitExecute(benchmark::State& state)
 {
     const Kind kind = Kind(state.range(0));
     const bool smart = state.range(1) != 0;
+    GlueRecord record;
+    GlueRecord* const recording = state.range(2) != 0 ? &record : nullptr;
     const std::string file = (std::filesystem::temp_directory_path() / "lepotex-gluebench.txt").string();
     std::ofstream(file, std::ios::binary) << Text(kind);
     Settings settings = Settings::Defaults();
@@ -263,17 +265,21 @@ void BM_SlepitExecute(benchmark::State& state)
         editor->SetWordWrap(false);
         editor->LoadFromFile(file);
         state.ResumeTiming();
-        if (SlepitExecute(*editor, settings, quiet).outcome != GlueOutcome::Done)
+        if (SlepitExecute(*editor, settings, quiet, recording).outcome != GlueOutcome::Done)
             state.SkipWithError("refused");
     }
     std::filesystem::remove(file);
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Text(kind).size()));
+    if (recording)
+        state.counters["changes"] = double(record.changes.size());
 }
-// smart:1 is the smart glue of the same text.
+// smart:1 is the smart glue of the same text; record:1 keeps what the glue decided.
 BENCHMARK(BM_SlepitExecute)
-    ->ArgNames({"kind", "smart"})
-    ->Args({int(Kind::Normal), 0})
-    ->Args({int(Kind::Normal), 1})
+    ->ArgNames({"kind", "smart", "record"})
+    ->Args({int(Kind::Normal), 0, 0})
+    ->Args({int(Kind::Normal), 1, 0})
+    ->Args({int(Kind::Normal), 0, 1})
+    ->Args({int(Kind::Normal), 1, 1})
     ->Unit(benchmark::kMillisecond);
 
 void BM_PrimaRecExecute(benchmark::State& state)

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "cli/Arguments.h"
+#include "cli/ChangesFile.h"
 #include "cli/Commands.h"
 #include "cli/FileIo.h"
 #include "cli/Printable.h"
@@ -45,7 +46,10 @@ const std::vector<OptionSpec> kSpeechOptions = {
     {{"output-encoding"}, "KÓD",
      "kódování výsledků: same (výchozí: jako vstup), cp1250,\n"
      "utf-8, utf-8-bom, utf-16, iso-8859-2, cp852"},
-    {{"v", "verbose"}, "", "vypisuje kódování každého souboru a fáze lepení"},
+    {{"v", "verbose"}, "", "vypisuje kódování každého souboru, fáze lepení a počty změn"},
+    {{"changes"}, "SOUBOR",
+     "zapíše každé rozhodnutí lepení jako řádek TSV v UTF-8 (druh,\n"
+     "odstavec, sloupec, starý text, nový text, důvod, ? u sporných)"},
 };
 
 const std::vector<OptionSpec> kGlueOptions = [] {
@@ -119,6 +123,7 @@ struct Options {
     std::optional<std::string> noGlueFile;
     std::optional<std::string> rulesFile;
     bool verbose = false;
+    std::optional<std::string> changesFile;
     std::optional<TextEncoding> encoding;        // of the inputs; found from the bytes when not given
     std::optional<TextEncoding> outputEncoding;  // of the outputs; the input's when not given
     bool inPlace = false;
@@ -171,6 +176,7 @@ Options ParseOptions(Command command, const Arguments& args)
             throw UsageError("-j potřebuje počet od 1 do 1024");
     }
     o.verbose = args.Has("verbose");
+    o.changesFile = args.Value("changes");
     if (const auto name = args.Value("encoding"))
         o.encoding = ParseEncodingOption("--encoding", *name, false);
     if (const auto name = args.Value("output-encoding"))
@@ -211,6 +217,11 @@ Options ParseOptions(Command command, const Arguments& args)
     if ((output && output->empty()) || (outputDir && outputDir->empty()) ||
         std::find(inputs.begin(), inputs.end(), std::string()) != inputs.end())
         throw UsageError("prázdné jméno souboru");
+    if (o.changesFile && (outputDir || inPlace || inputs.size() != 1))
+        throw UsageError("--changes patří k jednomu vstupnímu souboru");
+    if (o.changesFile && (o.changesFile->empty() || (*o.changesFile == "-" && output.value_or("-") == "-")))
+        throw UsageError(o.changesFile->empty() ? "prázdné jméno souboru"
+                                                : "--changes - potřebuje výsledek v souboru (-o)");
     if (!outputDir && !inPlace) {
         // Like sed: one book, and without -o its result goes to standard output.
         if (inputs.size() != 1)
@@ -394,9 +405,11 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     StreamReporter verbose(stages);
     ProgressReporter& reporter = o.verbose ? static_cast<ProgressReporter&>(verbose) : silent;
     GlueResult result;
+    GlueRecord record;
+    GlueRecord* const recording = o.changesFile || o.verbose ? &record : nullptr;
     try {
-        result = o.command == Command::Glue ? SlepitExecute(editor, settings, reporter)
-                                            : actPrimaRecExecute(editor, reporter);
+        result = o.command == Command::Glue ? SlepitExecute(editor, settings, reporter, recording)
+                                            : actPrimaRecExecute(editor, reporter, recording);
     } catch (const std::exception& error) {
         messages << stages.str() << shown << ": " << EditorFailureText(error) << '\n';
         return kExitEditor;
@@ -429,8 +442,17 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     if (!FileStep(job.out, true, messages, [&] { SaveFrom(editor, job.out); }))
         return kExitFile;
     ReportSaveReplacements(editor, job.out, messages);
+    if (o.changesFile) {
+        try {
+            WriteChangesFile(record, *o.changesFile);
+        } catch (const std::exception& error) {
+            messages << error.what() << '\n';
+            return kExitFile;
+        }
+    }
     if (o.verbose)
-        messages << shown << ": " << Windows1250ToUtf8(result.message) << '\n';
+        messages << ChangeSummary(record, shown + ": ") << shown << ": " << Windows1250ToUtf8(result.message) << '
+';
     return kExitOk;
 }
 

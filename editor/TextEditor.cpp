@@ -228,6 +228,29 @@ void TextEditor::Clear()
     ResetView();
 }
 
+TextEditor::KeptText::KeptText() = default;
+TextEditor::KeptText::~KeptText() = default;
+TextEditor::KeptText::KeptText(KeptText&&) noexcept = default;
+TextEditor::KeptText& TextEditor::KeptText::operator=(KeptText&&) noexcept = default;
+
+TextEditor::KeptText TextEditor::ClearKeeping()
+{
+    KeptText kept;
+    kept.buffer = std::exchange(buffer, std::make_unique<Buffer>(undoBufferSize));
+    ResetView();
+    return kept;
+}
+
+void TextEditor::Restore(KeptText kept)
+{
+    if (kept.Empty())
+        return;
+    buffer = std::move(kept.buffer);
+    ResetView();
+    RewrapAll();
+    ChangedText();
+}
+
 void TextEditor::BeginUpdate() { ++updateCount; }
 
 void TextEditor::EndUpdate()

@@ -122,8 +122,18 @@ public:
     int32_t TabSize() const { return tabSize; }
     void SetTabSize(int32_t size);
 
+    // The whole text with its undo history, bookmarks and modified state, out of the editor,
+    // so that a command that rebuilds the text can be undone in one step.
+    class KeptText;
+
     // Whole-buffer operations.
     void Clear();
+    // As Clear, but the text goes into the keeping instead of away.
+    [[nodiscard]] KeptText ClearKeeping();
+    // Puts a kept text back in place of the present one, laid out anew; the caret goes to the
+    // start and the text counts as modified, since the file may hold the rebuilt one. An empty
+    // keeping changes nothing.
+    void Restore(KeptText kept);
     void BeginUpdate();
     void EndUpdate();
     bool Updating() const { return updateCount > 0; }
@@ -368,6 +378,19 @@ private:
     std::string name;
     int fd = -1;
     std::unique_ptr<Registration> registration;
+};
+
+class TextEditor::KeptText {
+public:
+    KeptText();
+    ~KeptText();
+    KeptText(KeptText&&) noexcept;
+    KeptText& operator=(KeptText&&) noexcept;
+    bool Empty() const { return !buffer; }
+
+private:
+    friend class TextEditor;
+    std::unique_ptr<Buffer> buffer;
 };
 
 // Holds BeginUpdate for its lifetime, so an exception cannot leave the editor frozen.

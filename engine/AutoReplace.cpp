@@ -42,12 +42,14 @@ void GrowBy(int64_t& size, int64_t delta, int64_t maxBytes)
 
 // Replaces each occurrence once, left to right, going on behind each inserted text.
 void ReplaceOnce(std::string_view text, std::string_view search, std::string_view replacement, TextBuffer& out,
-                 int64_t& size, int64_t maxBytes)
+                 int64_t& size, int64_t maxBytes, std::vector<std::size_t>* places)
 {
     std::size_t from = 0;
     for (std::size_t at; (at = text.find(search, from)) != std::string_view::npos; from = at + search.size()) {
         GrowBy(size, int64_t(replacement.size()) - int64_t(search.size()), maxBytes);
         out.Append(text.substr(from, at - from));
+        if (places)
+            places->push_back(out.size());
         out.Append(replacement);
     }
     out.Append(text.substr(from));
@@ -102,14 +104,14 @@ std::string ExpandParagraphMarks(std::string_view replacement)
 }
 
 void ReplaceRepeatedly(std::string_view text, std::string_view search, std::string_view replacement,
-                       TextBuffer& out, int64_t& size, int64_t maxBytes)
+                       TextBuffer& out, int64_t& size, int64_t maxBytes, std::vector<std::size_t>* places)
 {
     if (search.empty()) {
         out.Append(text);
         return;
     }
     if (replacement.find(search) != std::string_view::npos) {
-        ReplaceOnce(text, search, replacement, out, size, maxBytes);
+        ReplaceOnce(text, search, replacement, out, size, maxBytes, places);
         return;
     }
 
@@ -156,6 +158,8 @@ void ReplaceRepeatedly(std::string_view text, std::string_view search, std::stri
             out.Truncate(out.size() - m);
         }
         GrowBy(size, int64_t(replacement.size()) - int64_t(m), maxBytes);
+        if (places)
+            places->push_back(out.size());
         pending.append(replacement.rbegin(), replacement.rend());
         state = 0;
         for (std::size_t k = out.size() - std::min(out.size(), m - 1); k < out.size(); ++k)
@@ -164,14 +168,14 @@ void ReplaceRepeatedly(std::string_view text, std::string_view search, std::stri
     out.Append(text.substr(std::min(next, text.size())));
 }
 
-void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t maxBytes)
+void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t maxBytes, std::vector<std::size_t>* at)
 {
     const std::string replacement = ExpandParagraphMarks(rule.replacement);
     const std::string_view text = glued.text.View();
     if (!rule.search.empty() && text.find(rule.search) != std::string_view::npos) {
         int64_t size = int64_t(text.size());
         TextBuffer out(text.size() + text.size() / 8 + replacement.size() + 64);
-        ReplaceRepeatedly(text, rule.search, replacement, out, size, maxBytes);
+        ReplaceRepeatedly(text, rule.search, replacement, out, size, maxBytes, at);
         glued.text = std::move(out);
         glued.lineEndsKnown = false;
         // Breaks are even unless a CR or LF of the rule itself took part.
@@ -204,8 +208,45 @@ GluedText ApplyRulesOneByOne(const LineList& list, const std::vector<Replacement
 
 }  // namespace
 
+bool RunsLineByLine(const LineList& list, const std::vector<ReplacementRule>& rules)
+{
+    return !rules.empty() && RulesStayWithinLines(rules) && !list.lineBreaks;
+}
+
+void MapThroughReplacements(std::span<uint64_t> places, std::span<const std::size_t> at, std::string_view search,
+                            std::string_view replacement)
+{
+    if (at.empty())
+        return;
+    const auto searchLength = int64_t(search.size());
+    const auto replacementLength = int64_t(replacement.size());
+    const int64_t delta = replacementLength - searchLength;
+    int64_t shared = 0;
+    while (shared < std::min(searchLength, replacementLength) &&
+           search[std::size_t(searchLength - 1 - shared)] == replacement[std::size_t(replacementLength - 1 - shared)])
+        ++shared;
+    // Where each replacement stood in the text before the rule, and where it ended there.
+    std::vector<int64_t> before(at.size());
+    std::vector<int64_t> ends(at.size());
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        before[k] = int64_t(at[k]) - int64_t(k) * delta;
+        ends[k] = before[k] + searchLength;
+    }
+    for (uint64_t& place : places) {
+        const auto x = int64_t(place);
+        const auto k = std::size_t(std::ranges::upper_bound(ends, x) - ends.begin());
+        if (k < at.size() && before[k] <= x) {
+            const int64_t into = x - before[k];
+            place = uint64_t(int64_t(at[k]) + (into >= searchLength - shared ? replacementLength - (searchLength - into)
+                                                                             : std::min(into, replacementLength)));
+        } else {
+            place = uint64_t(x + int64_t(k) * delta);
+        }
+    }
+}
+
 GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementRule>& rules, int64_t maxBytes,
-                            const std::function<void(const ReplacementRule&)>& applied)
+                            const std::function<void(const ReplacementRule&)>& applied, std::vector<RulePlace>* places)
 {
     std::vector<std::string> replacements;
     std::string firstBytes;  // a line holding none of them is left alone by every rule
@@ -224,6 +265,9 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
     bool tooLarge = false;
     int64_t unchangedSize = 0;  // the text before any rule
     std::size_t failsAt = rules.size();  // a rule under which one line alone passed the limit
+    // The replacements in the line being rewritten, each rule's moved by the rules after it.
+    std::vector<std::vector<std::size_t>> inLine(places ? rules.size() : 0);
+    std::vector<uint64_t> moved;
     GluedText glued = WriteOut(list, [&](TextBuffer& out, std::size_t lineStart) {
         const std::string_view line = out.View().substr(lineStart);
         unchangedSize += int64_t(line.size()) + 2;
@@ -234,6 +278,8 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
         current.Clear();
         current.Append(line);
         bool changed = false;
+        for (auto& rulePlaces : inLine)
+            rulePlaces.clear();
         for (std::size_t k = 0; k < std::min(rules.size(), failsAt); ++k) {
             if (rules[k].search.empty() || current.View().find(rules[k].search) == std::string_view::npos)
                 continue;
@@ -244,11 +290,17 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
             // it under that rule (or an earlier one), one by one too.
             int64_t lineSize = int64_t(current.size());
             try {
-                ReplaceRepeatedly(current.View(), rules[k].search, replacements[k], next, lineSize, maxBytes);
+                ReplaceRepeatedly(current.View(), rules[k].search, replacements[k], next, lineSize, maxBytes,
+                                  places ? &inLine[k] : nullptr);
             } catch (const EEditorError&) {
                 failsAt = k;
                 tooLarge = true;
                 break;
+            }
+            for (std::size_t j = 0; places && j < k; ++j) {
+                moved.assign(inLine[j].begin(), inLine[j].end());
+                MapThroughReplacements(moved, inLine[k], rules[k].search, replacements[k]);
+                inLine[j].assign(moved.begin(), moved.end());
             }
             grown[k] += int64_t(next.size()) - int64_t(current.size());
             std::swap(current, next);
@@ -258,6 +310,9 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
             return false;
         // Past the limit the text is no longer kept, only what each rule adds: the sizes
         // below tell whether the rules one by one fail, as they nearly always then do.
+        for (std::size_t k = 0; !tooLarge && k < inLine.size(); ++k)
+            for (const std::size_t at : inLine[k])
+                places->push_back({lineStart + at, k});
         out.Truncate(lineStart);
         if (!tooLarge)
             out.Append(current.View());
@@ -283,6 +338,8 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
     // A later rule made the text small again: the text is made once more, rule by rule.
     if (tooLarge) {
         glued = GluedText();
+        if (places)
+            places->clear();
         return ApplyRulesOneByOne(list, rules, maxBytes, applied);
     }
     return glued;

@@ -5,6 +5,7 @@
 // editor's own replace-all, with the options RuleSearchOptions gives.
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,19 +44,38 @@ struct ReplacementRule {
 // the text plus the bytes the replacements insert. Appends the result to `out`. Throws
 // EEditorError (the editor's "text too large" message) when the text would grow past
 // `maxBytes`; `size` is the text's size as counted against that limit and is kept up to date.
+// `at`, when given, gets where each replacement starts in `out`.
 void ReplaceRepeatedly(std::string_view text, std::string_view search, std::string_view replacement,
-                       TextBuffer& out, int64_t& size, int64_t maxBytes);
+                       TextBuffer& out, int64_t& size, int64_t maxBytes, std::vector<std::size_t>* at = nullptr);
 
 // Applies one line-break rule to the working list written out as text; the lines it makes
 // are those of the text cut at CR LF, CR and LF, as EvenBreaks leaves them.
-void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t maxBytes);
+void ApplyLineBreakRule(GluedText& glued, const ReplacementRule& rule, int64_t maxBytes,
+                        std::vector<std::size_t>* at = nullptr);
 
 // Writes the list out (WriteOut) and applies the line-break rules to it in order, calling
 // `applied` after each rule. The result, and the EEditorError when the text would grow past
 // `maxBytes`, are those of applying one rule after the other to the whole text; but where
 // no rule can act across a line break, the rules run on each line as it is written, which
 // spares a pass over the book per rule.
+//
+// `places`, when given and the rules run line by line (RunsLineByLine), gets where each
+// replacement stands in the result: the rule's index in `rules` and its start.
+struct RulePlace {
+    std::size_t at = 0;
+    std::size_t rule = 0;
+};
 GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementRule>& rules, int64_t maxBytes,
-                            const std::function<void(const ReplacementRule&)>& applied);
+                            const std::function<void(const ReplacementRule&)>& applied,
+                            std::vector<RulePlace>* places = nullptr);
+// Whether WriteOutWithRules runs the rules on each line as it is written.
+[[nodiscard]] bool RunsLineByLine(const LineList& list, const std::vector<ReplacementRule>& rules);
+
+// Places in a text before a rule replaced at `at` (where each replacement starts in the text
+// after it, left to right) become places in the text after it. A place inside a replaced text
+// keeps to the end the search text and the replacement share ("“ „" and "“^p„" share the „),
+// else to its start.
+void MapThroughReplacements(std::span<uint64_t> places, std::span<const std::size_t> at, std::string_view search,
+                            std::string_view replacement);
 
 }  // namespace lepotex

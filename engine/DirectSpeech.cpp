@@ -1,5 +1,7 @@
 #include "engine/DirectSpeech.h"
 
+#include "engine/GlueRecorder.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -53,7 +55,7 @@ std::size_t JoinSpan(Text& out, std::size_t from)
 // - The final byte, the CR of the last paragraph, is never examined, so the text always ends
 //   with its last paragraph break.
 template <typename Text>
-int64_t JoinSpeechSpans(Text& collected)
+int64_t JoinSpeechSpans(Text& collected, std::vector<SpeechSpan>* spans)
 {
     if (collected.empty())
         return 0;
@@ -66,6 +68,7 @@ int64_t JoinSpeechSpans(Text& collected)
     out.reserve(length);
     bool inSpeech = false;
     std::size_t spanStart = 0;  // in `out`, just behind the most recent „
+    std::size_t opened = 0;     // in `collected`, the most recent „
     int64_t deleted = 0;
     // Only the quotes matter; the bytes between them go over in one piece. The next „ and “
     // are each looked for once and kept until passed, so no byte is scanned twice.
@@ -86,9 +89,12 @@ int64_t JoinSpeechSpans(Text& collected)
             break;
         if (text[stop] == kOpeningQuote) {
             spanStart = out.size() + 1;
+            opened = stop;
             inSpeech = true;
         } else {
             deleted += int64_t(JoinSpan(out, spanStart));
+            if (spans && std::memchr(text + opened, '\r', stop - opened))
+                spans->push_back({spanStart - 1, out.size(), std::string(text + opened, stop + 1 - opened)});
             inSpeech = false;
         }
         out += text[stop];
@@ -99,7 +105,7 @@ int64_t JoinSpeechSpans(Text& collected)
     return int64_t(length) - 1 + deleted;
 }
 
-template int64_t JoinSpeechSpans(std::string& collected);
-template int64_t JoinSpeechSpans(SpeechText& collected);
+template int64_t JoinSpeechSpans(std::string& collected, std::vector<SpeechSpan>* spans);
+template int64_t JoinSpeechSpans(SpeechText& collected, std::vector<SpeechSpan>* spans);
 
 }  // namespace lepotex

@@ -4,6 +4,7 @@
 // „ and the “ become single spaces.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "editor/TextBlock.h"
 
@@ -22,9 +23,12 @@ inline constexpr char kClosingQuote = '\x93';
 // The collected text of a book: in storage that may grow to a book's size.
 using SpeechText = std::basic_string<char, std::char_traits<char>, LargeAllocator<char>>;
 
+struct SpeechSpan;
+
+// `spans`, when given, gets every span joined, placed in the text after the scan.
 template <typename Text>
-int64_t JoinSpeechSpans(Text& collected);
-extern template int64_t JoinSpeechSpans(std::string& collected);
-extern template int64_t JoinSpeechSpans(SpeechText& collected);
+int64_t JoinSpeechSpans(Text& collected, std::vector<SpeechSpan>* spans = nullptr);
+extern template int64_t JoinSpeechSpans(std::string& collected, std::vector<SpeechSpan>* spans);
+extern template int64_t JoinSpeechSpans(SpeechText& collected, std::vector<SpeechSpan>* spans);
 
 }  // namespace lepotex

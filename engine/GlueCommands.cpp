@@ -7,6 +7,7 @@
 #include "engine/AutoReplace.h"
 #include "engine/DirectSpeech.h"
 #include "engine/EngineMessages.h"
+#include "engine/GlueRecorder.h"
 #include "engine/GlueStages.h"
 #include "engine/SmartGlue.h"
 
@@ -85,28 +86,37 @@ std::optional<std::string> FindTooLong(std::span<const std::string_view> paragra
     return std::nullopt;
 }
 
-// Clear, then the paragraphs in one block.
-void WriteBack(TextEditor& editor, TextBlock block, std::span<const std::string_view> paragraphs)
+// Clear, then the paragraphs in one block. A record keeps the old text instead of freeing it.
+void WriteBack(TextEditor& editor, TextBlock block, std::span<const std::string_view> paragraphs, GlueRecord* record)
 {
-    editor.Clear();
+    if (record)
+        record->before = editor.ClearKeeping();
+    else
+        editor.Clear();
     // Lengths were checked before the text was cleared; any other refusal must not
     // silently drop the book.
     if (const int code = editor.InsertParagraphs(std::move(block), paragraphs); code != kErrNone)
         RaiseEditorError(code);
 }
 
-void ApplyInPlaceRules(TextEditor& editor, const Settings& settings, ProgressReporter& reporter)
+void ApplyInPlaceRules(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,
+                       GlueRecord* record)
 {
     if (settings.autoReplace.empty())
         return;
     StartRulePass(reporter, settings);
-    for (const std::string& text : settings.autoReplace) {
-        const ReplacementRule rule = ParseRule(text);
+    for (std::size_t index = 0; index < settings.autoReplace.size(); ++index) {
+        const ReplacementRule rule = ParseRule(settings.autoReplace[index]);
         if (rule.kind != RuleKind::InPlace)
             continue;
         reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Later);
+        std::vector<ParaPos> places;
+        if (record)
+            places = FindReplacements(editor, rule);
         // The count is of no interest: a rule that finds nothing is no error.
         (void)editor.Replace(rule.search, rule.replacement, RuleSearchOptions(rule));
+        if (record)
+            InPlaceRuleApplied(*record, int32_t(index), rule, places);
         reporter.RepaintStatus();
         reporter.StepProgress(1);
     }
@@ -130,10 +140,58 @@ LineList GatherLines(const TextEditor& editor)
     return list;
 }
 
+// The line-break rules one after the other, each telling where it replaced: what
+// WriteOutWithRules gives, without its shortcut of running them line by line.
+GluedText RecordedRules(const LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes,
+                        GlueRecorder& recorder)
+{
+    recorder.Resolve(list);
+    if (!settings.autoReplace.empty())
+        StartRulePass(reporter, settings);
+    std::vector<ReplacementRule> rules;
+    std::vector<int32_t> ruleIndexes;
+    for (std::size_t index = 0; index < settings.autoReplace.size(); ++index)
+        if (ReplacementRule rule = ParseRule(settings.autoReplace[index]); rule.kind == RuleKind::LineBreak) {
+            rules.push_back(std::move(rule));
+            ruleIndexes.push_back(int32_t(index));
+        }
+    if (RunsLineByLine(list, rules)) {
+        std::vector<RulePlace> rulePlaces;
+        GluedText glued = WriteOutWithRules(
+            list, rules, maxBytes,
+            [&](const ReplacementRule& rule) {
+                reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Now);
+                reporter.StepProgress(1);
+            },
+            &rulePlaces);
+        recorder.RulesApplied(ruleIndexes, rules, rulePlaces);
+        recorder.Place(glued);
+        return glued;
+    }
+    GluedText glued = WriteOut(list);
+    std::vector<std::size_t> places;
+    for (std::size_t index = 0; index < settings.autoReplace.size(); ++index) {
+        const ReplacementRule rule = ParseRule(settings.autoReplace[index]);
+        if (rule.kind != RuleKind::LineBreak)
+            continue;
+        places.clear();
+        ApplyLineBreakRule(glued, rule, maxBytes, &places);
+        recorder.RuleApplied(int32_t(index), rule, places);
+        reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Now);
+        reporter.StepProgress(1);
+    }
+    recorder.Place(glued);
+    return glued;
+}
+
 }  // namespace
 
-GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes)
+GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes,
+                    GlueRecord* record)
 {
+    std::optional<GlueRecorder> recorder;
+    if (record)
+        recorder.emplace(*record, list, settings);
     if (settings.smart) {
         StartStage(reporter, messages::StageLayout(), list.size());
         reporter.StepProgress(GlueByLayout(list, settings));
@@ -152,6 +210,8 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
         StartStage(reporter, messages::StageReindent(), list.size());
         reporter.StepProgress(Reindent(list, indent));
     }
+    if (recorder)
+        return RecordedRules(list, settings, reporter, maxBytes, *recorder);
     if (settings.autoReplace.empty())
         return WriteOut(list);
     StartRulePass(reporter, settings);
@@ -178,14 +238,15 @@ namespace {
 
 // "Slepit" from the busy cursor to the close. Returns the refusal of a paragraph over the
 // limit, found before the editor is emptied.
-std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, ProgressReporter& reporter)
+std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,
+                                GlueRecord* record)
 {
     BusyCursorGuard cursor(reporter);
     StartCommand(editor, reporter);
     LineList list = GatherLines(editor);
 
     CloseGuard close(editor, reporter);
-    GluedText glued = GlueLines(list, settings, reporter, editor.ByteLimit());
+    GluedText glued = GlueLines(list, settings, reporter, editor.ByteLimit(), record);
     reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
     // In the working list's storage: it has room for as many lines, and its pages are had.
     LineViews lines = std::move(list.pieces);
@@ -200,13 +261,13 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
         RaiseEditorError(kErrTextTooLarge);
     UpdateGuard update(editor);
     list = LineList();  // its views into the old text are about to dangle
-    WriteBack(editor, glued.text.Release(), lines);
-    ApplyInPlaceRules(editor, settings, reporter);
+    WriteBack(editor, glued.text.Release(), lines, record);
+    ApplyInPlaceRules(editor, settings, reporter, record);
     return std::nullopt;
 }
 
 // "Slepit „přímou řeč“" from the busy cursor to the close, with the same refusal.
-std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& reporter)
+std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& reporter, GlueRecord* record)
 {
     BusyCursorGuard cursor(reporter);
     StartCommand(editor, reporter);
@@ -228,7 +289,10 @@ std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& repo
     reporter.SetProgressStep(1);
     reporter.ShowProgress();
     reporter.ShowStage(messages::StageSpeech(), Repaint::Now);
-    reporter.StepProgress(JoinSpeechSpans(collected));
+    std::vector<SpeechSpan> spans;
+    reporter.StepProgress(JoinSpeechSpans(collected, record ? &spans : nullptr));
+    if (record)
+        RecordSpeech(*record, collected, spans);
     reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
     // The pieces between the CRs, each with the CR LF the write-back inserts behind it. A
     // loaded paragraph may hold a lone LF, which InsertText would break the paragraph at, so
@@ -246,17 +310,21 @@ std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& repo
     if (std::optional<std::string> refusal = FindTooLong(pieces, editor.ParaLengthLimit()))
         return refusal;
     UpdateGuard update(editor);
-    WriteBack(editor, text.Release(), pieces);
+    WriteBack(editor, text.Release(), pieces, record);
     return std::nullopt;
 }
 
 template <typename Command>
-GlueResult RunCommand(TextEditor& editor, ProgressReporter& reporter, Command command)
+GlueResult RunCommand(TextEditor& editor, ProgressReporter& reporter, GlueRecord* record, Command command)
 {
+    if (record)
+        record->Clear();
     std::optional<std::string> refusal = Refusal(editor);
     if (!refusal)
         refusal = command();
     if (refusal) {
+        if (record)
+            record->Clear();
         reporter.ShowMessage(*refusal);
         return {GlueOutcome::Refused, std::move(*refusal)};
     }
@@ -267,21 +335,22 @@ GlueResult RunCommand(TextEditor& editor, ProgressReporter& reporter, Command co
 
 }  // namespace
 
-GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter)
+GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter, GlueRecord* record)
 {
-    return RunCommand(editor, reporter, [&] { return Glue(editor, settings, reporter); });
+    return RunCommand(editor, reporter, record, [&] { return Glue(editor, settings, reporter, record); });
 }
 
-GlueResult SlepitChytreExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter)
+GlueResult SlepitChytreExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,
+                               GlueRecord* record)
 {
     Settings smart = settings;
     smart.smart = true;
-    return SlepitExecute(editor, smart, reporter);
+    return SlepitExecute(editor, smart, reporter, record);
 }
 
-GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter)
+GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter, GlueRecord* record)
 {
-    return RunCommand(editor, reporter, [&] { return GlueSpeech(editor, reporter); });
+    return RunCommand(editor, reporter, record, [&] { return GlueSpeech(editor, reporter, record); });
 }
 
 }  // namespace lepotex

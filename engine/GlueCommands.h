@@ -6,6 +6,7 @@
 #include <string>
 
 #include "editor/TextEditor.h"
+#include "engine/GlueRecord.h"
 #include "engine/GluedText.h"
 #include "engine/LineTests.h"
 #include "engine/ProgressReporter.h"
@@ -24,20 +25,23 @@ struct [[nodiscard]] GlueResult {
 // read-only, and, before the editor is emptied, when a glued paragraph would be longer than
 // the editor allows; the text is then as before, except that word wrap is on. With the Smart
 // setting, stages 1 to 4 are the smart glue's (SmartGlue.h); without it the bytes are the
-// plain glue's, as always.
-GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter);
+// plain glue's, as always. `record`, when given, gets what the command decided (emptied when
+// it refuses); the text it gives is the same either way.
+GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,
+                         GlueRecord* record = nullptr);
 
 // "Slepit chytře": "Slepit" with the smart glue, whatever the Smart setting says.
-GlueResult SlepitChytreExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter);
+GlueResult SlepitChytreExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,
+                               GlueRecord* record = nullptr);
 
 // The same refusals; uses none of the settings.
-GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter);
+GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter, GlueRecord* record = nullptr);
 
 // The working-list part of "Slepit": stages 1 to 5 and the first replacement pass, with their
 // stage texts and progress; the list is given back as the text the write-back inserts.
 // Throws EEditorError when a line-break rule would make the text larger than `maxBytes`.
 GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter,
-                    int64_t maxBytes = TextEditor::kMaxLimit);
+                    int64_t maxBytes = TextEditor::kMaxLimit, GlueRecord* record = nullptr);
 // The same over a list of strings, which becomes the lines the write-back would insert.
 void GlueWorkingList(WorkingList& list, const Settings& settings, ProgressReporter& reporter,
                      int64_t maxBytes = TextEditor::kMaxLimit);

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # The window in a real X server, driven by keyboard as a reader would drive it: open a broken
 # book, "Slepit" from the menu (Alt+A, Enter), close the closing message, save with Ctrl+S,
-# and compare the saved bytes with what lepotex-cli glue makes of the same book.
+# and compare the saved bytes with what lepotex-cli glue makes of the same book. Then F8 goes
+# to the first doubtful place of the panel "Změny" (the first rule replacement), a typed "@"
+# takes the place of what it selected, and the saved book must have it exactly where the record
+# of lepotex-cli glue --changes says; "Vrátit lepení" (Alt+A, L) and Ctrl+S give back the
+# bytes of the original book.
 #
 # Usage: end-to-end.sh BUILD_DIR        (runs itself again inside xvfb-run when needed)
 set -euo pipefail
@@ -24,7 +28,18 @@ trap cleanup EXIT
 export XDG_CONFIG_HOME=$work/config  # defaults, and never the user's settings
 book=$work/mlyn.txt
 cp "$root/samples/mlyn.txt" "$book"
-"$build/cli/lepotex-cli" glue --defaults "$root/samples/mlyn.txt" -o "$work/expected.txt"
+"$build/cli/lepotex-cli" glue --defaults "$root/samples/mlyn.txt" -o "$work/expected.txt" --changes "$work/changes.tsv"
+# The glued book with its first rule replacement's first byte as "@": where F8 must select.
+python3 - "$work/expected.txt" "$work/changes.tsv" "$work/expected-f8.txt" <<'PYTHON'
+import sys
+glued, table, out = sys.argv[1:]
+rows = [line.split("\t") for line in open(table, encoding="utf-8").read().splitlines()[1:]]
+paragraph, column = next((int(r[1]), int(r[2])) for r in rows if r[0] == "rule")
+lines = open(glued, "rb").read().split(b"\r\n")
+line = lines[paragraph - 1]
+lines[paragraph - 1] = line[:column - 1] + b"@" + line[column:]
+open(out, "wb").write(b"\r\n".join(lines))
+PYTHON
 
 fail() { echo "end-to-end: $*" >&2; exit 1; }
 # Waits until a window of exactly this name is mapped and prints its id.
@@ -70,7 +85,27 @@ done
 if ! cmp "$book" "$work/expected.txt"; then
   fail "the saved book differs from lepotex-cli glue"
 fi
+
+saved() {  # file: waits until the book is saved with exactly these bytes
+  for _ in $(seq 100); do
+    cmp -s "$book" "$1" && return 0
+    sleep 0.1
+  done
+  cmp "$book" "$1"
+}
+keys "$main" F8
+sleep 0.3
+xdotool type --delay 50 "@"
+keys "$main" ctrl+s
+saved "$work/expected-f8.txt" || fail "F8 did not select the first rule replacement"
+keys "$main" alt+a
+sleep 0.3
+xdotool key l
+sleep 0.3
+keys "$main" ctrl+s
+saved "$root/samples/mlyn.txt" || fail "after \"Vrátit lepení\" the saved book differs from the original"
 kill "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true
 pid=""
-echo "end-to-end: the book glued in the window and saved with Ctrl+S equals lepotex-cli glue"
+echo "end-to-end: the book glued in the window and saved with Ctrl+S equals lepotex-cli glue;" \
+  "F8 selects its first rule replacement; \"Vrátit lepení\" gives the original bytes back"

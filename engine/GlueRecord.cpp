@@ -1,0 +1,151 @@
+#include "engine/GlueRecord.h"
+
+#include "editor/Windows1250.h"
+
+namespace lepotex {
+
+void GlueRecord::Clear()
+{
+    changes.clear();
+    bytes.clear();
+    layout = LayoutFound();
+    smart = false;
+    before = TextEditor::KeptText();
+}
+
+Change& GlueRecord::Add(Change change, std::string_view first, std::string_view second)
+{
+    change.bytes = bytes.size();
+    change.firstLength = uint32_t(first.size());
+    change.secondLength = uint32_t(second.size());
+    bytes.insert(bytes.end(), first.begin(), first.end());
+    bytes.insert(bytes.end(), second.begin(), second.end());
+    return changes.emplace_back(change);
+}
+
+void GlueRecord::Reserve(std::size_t moreChanges, std::size_t moreBytes)
+{
+    changes.reserve(changes.size() + moreChanges);
+    bytes.reserve(bytes.size() + moreBytes);
+}
+
+std::string GlueRecord::OldText(const Change& change) const
+{
+    const std::string_view first = First(change);
+    const std::string_view second = Second(change);
+    switch (change.kind) {
+    case ChangeKind::PageLine:
+    case ChangeKind::Rule:
+    case ChangeKind::Speech:
+        return std::string(first);
+    case ChangeKind::HyphenRemoved:
+    case ChangeKind::HyphenKept:
+    case ChangeKind::LineGlued:
+    case ChangeKind::ParagraphKept:
+        break;
+    }
+    return std::string(first) + '\n' + std::string(second);
+}
+
+std::string GlueRecord::NewText(const Change& change) const
+{
+    const std::string_view first = First(change);
+    const std::string_view second = Second(change);
+    switch (change.kind) {
+    case ChangeKind::PageLine:
+        return {};
+    case ChangeKind::Rule:
+    case ChangeKind::Speech:
+        return std::string(second);
+    case ChangeKind::HyphenRemoved:
+        return std::string(first.substr(0, first.size() - 1)) + std::string(second);
+    case ChangeKind::HyphenKept:
+        return std::string(first) + std::string(second);
+    case ChangeKind::LineGlued:
+        return std::string(first) + ' ' + std::string(second);
+    case ChangeKind::ParagraphKept:
+        break;
+    }
+    return OldText(change);
+}
+
+std::array<int64_t, kChangeKindCount> GlueRecord::Counts() const
+{
+    std::array<int64_t, kChangeKindCount> counts{};
+    for (const Change& change : changes)
+        ++counts[std::size_t(change.kind)];
+    return counts;
+}
+
+std::string_view ChangeKindId(ChangeKind kind)
+{
+    static constexpr std::array<std::string_view, kChangeKindCount> ids = {
+        "page-line", "hyphen-removed", "hyphen-kept", "line-glued", "paragraph-kept", "rule", "speech"};
+    return ids[std::size_t(kind)];
+}
+
+std::string_view BreakReasonId(BreakReason reason)
+{
+    static constexpr std::array<std::string_view, 6> ids = {"", "line-tests", "short-line", "full-line",
+                                                            "indent", "blank-line"};
+    return ids[std::size_t(reason)];
+}
+
+std::string_view ChangeKindCaption(ChangeKind kind)
+{
+    static constexpr std::array<std::string_view, kChangeKindCount> captions = {
+        "Odstraněné řádky stránek", "Odstraněná dělení slov", "Ponechaná dělení slov", "Slepené zlomy řádek",
+        "Ponechané odstavce",       "Automatické náhrady",    "Slepená přímá řeč"};
+    return captions[std::size_t(kind)];
+}
+
+std::string_view BreakReasonCaption(BreakReason reason)
+{
+    static constexpr std::array<std::string_view, 6> captions = {
+        "", "řádkové testy", "krátký řádek", "plný řádek", "odsazení", "prázdný řádek"};
+    return captions[std::size_t(reason)];
+}
+
+namespace {
+
+// "1 řádek", "3 řádky", "5 řádků".
+std::string Counted(int64_t count, const char* one, const char* few, const char* many)
+{
+    return std::to_string(count) + ' ' + (count == 1 ? one : count >= 2 && count <= 4 ? few : many);
+}
+
+}  // namespace
+
+std::string DescribeLayout(const LayoutFound& layout)
+{
+    if (!layout.known)
+        return {};
+    std::string text = "Rozvržení: ";
+    text += layout.width > 0 ? "šířka řádku " + std::to_string(layout.width) + " znaků"
+                             : "řádky nejsou zalomené na jednu šířku";
+    switch (layout.mark) {
+    case ParagraphMark::Indent:
+        text += ", odstavce začínají odsazením o " + Counted(layout.indent, "mezeru", "mezery", "mezer");
+        break;
+    case ParagraphMark::Blank:
+        text += ", odstavce odděluje prázdný řádek";
+        break;
+    case ParagraphMark::Neither:
+        text += ", odstavce nejsou nijak označené";
+        break;
+    }
+    if (layout.pageLines == 0)
+        return text + ", řádky stránek žádné.";
+    text += ", řádky stránek";
+    for (std::size_t i = 0; i < layout.furniture.size() && i < 3; ++i)
+        text += std::string(i == 0 ? " " : ", ") + "„" + Windows1250ToUtf8(layout.furniture[i].shape) + "“ (" +
+                std::to_string(layout.furniture[i].lines) + "×)";
+    if (layout.furniture.size() > 3)
+        text += " a další";
+    text += "; odstraněno řádků: " + std::to_string(layout.pageLines);
+    if (layout.pageBlanks > 0)
+        text += ", prázdných kolem nich: " + std::to_string(layout.pageBlanks);
+    return text + ".";
+}
+
+}  // namespace lepotex
