@@ -451,8 +451,7 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
         }
     }
     if (o.verbose)
-        messages << ChangeSummary(record, shown + ": ") << shown << ": " << Windows1250ToUtf8(result.message) << '
-';
+        messages << ChangeSummary(record, shown + ": ") << shown << ": " << Windows1250ToUtf8(result.message) << '\n';
     return kExitOk;
 }
 

@@ -333,6 +333,7 @@ TEST_F(FileTest, AMappedBookReadsAsReadAndSurvivesAnotherProcessCuttingIt)
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     EXPECT_GT(errors, 0);
+}
 
 // A save must not undo unasked what another program did to the file since it was loaded.
 TEST_F(FileTest, ASaveOverAFileChangedSinceTheLoadIsRefused)
