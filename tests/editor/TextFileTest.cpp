@@ -324,11 +324,13 @@ TEST_F(FileTest, AMappedBookReadsAsReadAndSurvivesAnotherProcessCuttingIt)
             ++errors;
             continue;
         }
-        // The lines of the book as far as the file went, the last perhaps cut short.
+        // The lines of the book as far as the file went, the last perhaps cut short; the text
+        // borrows from the file, so a cut after the load shows in it, and is known.
         const Paras got = Paragraphs(racer);
-        ASSERT_LE(got.size(), lines.size() + 1);
-        for (size_t i = 0; i + 1 < got.size(); ++i)
-            ASSERT_TRUE(i + 2 == got.size() ? lines[i].starts_with(got[i]) : got[i] == lines[i]) << "line " << i;
+        bool asRead = got.size() <= lines.size() + 1;
+        for (size_t i = 0; asRead && i + 1 < got.size(); ++i)
+            asRead = i + 2 == got.size() ? lines[i].starts_with(got[i]) : got[i] == lines[i];
+        EXPECT_TRUE(asRead || racer.SourceChanged()) << "round " << round;
     }
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
