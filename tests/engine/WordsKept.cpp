@@ -20,8 +20,9 @@ bool IsHyphen(char c)
     return c == '-' || c == '\x96' || c == '\x97' || c == '\xAC' || c == '\xAD';
 }
 
-// A lone CR or LF inside a line parts words as a line end would (the glue may make it one).
-bool Parts(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// A lone CR or LF inside a line parts words as a line end would (the glue may make it one); a
+// form feed marks a page's start, and the glue takes it away with the page's furniture.
+bool Parts(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
 void AddWords(std::string_view line, std::vector<Word>& words)
 {
@@ -53,9 +54,11 @@ bool Joined(const std::vector<Word>& words, std::size_t i, std::string_view out,
         return true;
     }
     if (words[i].breakable) {
-        if (rest.starts_with(word) && Joined(words, i + 1, out, pos + word.size(), failed, next))
-            return true;
         const std::string_view stem = word.substr(0, word.size() - 1);
+        // A kept hyphen may be written as a plain one: OCR's negation sign is no letter of the word.
+        const bool keptAsHyphen = rest.size() > stem.size() && rest.starts_with(stem) && rest[stem.size()] == '-';
+        if ((rest.starts_with(word) || keptAsHyphen) && Joined(words, i + 1, out, pos + word.size(), failed, next))
+            return true;
         if (rest.size() > stem.size() && rest.starts_with(stem) &&
             Joined(words, i + 1, out, pos + stem.size(), failed, next))
             return true;
