@@ -6,6 +6,7 @@
 #include <QTreeView>
 
 #include "app/ChangesPanel.h"
+#include "app/LepotexConst.h"
 #include "app/LepotexMain.h"
 #include "editor/TextEditor.h"
 #include "editor/view/EditorView.h"
@@ -84,6 +85,9 @@ void TLepotexFrm::SelectPlace(int32_t paraNo, int32_t column, int32_t length)
 void TLepotexFrm::actVratitLepeniExecute()
 {
     if (glueRecord.before.Empty())
+        return;
+    // The glue leaves no undo history: anything to undo was typed since, and would go unasked.
+    if (Editor().CanUndo() && prompts->Confirm(this, consts::SGlueEditedSince) != Answer::Yes)
         return;
     Editor().Restore(std::move(glueRecord.before));
     ForgetGlue();

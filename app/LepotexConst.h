@@ -59,6 +59,8 @@ inline const QString SLinesCutAtNul = QStringLiteral("\n- řádky useknuté u zn
 inline const QString SBytesAfterEndMark = QStringLiteral("\n- bajty za značkou konce souboru (Ctrl+Z): %1");
 
 // Behind the glue's closing message, and the panel of what it decided.
+inline const QString SGlueEditedSince =
+    QStringLiteral("Text se od lepení změnil. Vrátit přesto text, jaký byl před lepením? Úpravy od lepení se ztratí.");
 inline const QString SGlueUndoable = QStringLiteral(" Celý text před lepením vrátí příkaz „Vrátit lepení“ v nabídce Úpravy.");
 
 inline const QString SCloseRefused = QStringLiteral("Počkejte, až příkaz doběhne.");

@@ -50,8 +50,14 @@ TEST(GlueReview, ThePanelStepsThroughTheDecisionsAndTheGlueComesUndoneWhole)
     QTest::keyClick(list, Qt::Key_Escape);
     EXPECT_FALSE(w->pnlZmeny->isVisible());
 
-    // "Vrátit lepení": the bytes as loaded, and saving gives the file back.
+    // "Vrátit lepení": edits made since are not dropped unasked; then the bytes as loaded, and
+    // saving gives the file back.
     w.Type("!");
+    w.prompts->answers.push_back(Answer::No);
+    w->actVratitLepeni->trigger();
+    EXPECT_NE(w.Editor().Text(), glued);
+    EXPECT_TRUE(w->actVratitLepeni->isEnabled());
+    w.prompts->answers.push_back(Answer::Yes);
     w->actVratitLepeni->trigger();
     EXPECT_EQ(w.Editor().Text(), loaded);
     EXPECT_FALSE(w->actVratitLepeni->isEnabled());
