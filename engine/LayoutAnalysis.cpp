@@ -624,19 +624,27 @@ void ShareBlankLines(LineRoles& roles, const std::vector<bool>& inside)
     });
 }
 
-// The largest length that many lines have: greedy wrapping fills lines up to the width, so
-// lengths pile up just below it; a few longer lines (an unbreakable word) do not count.
-int32_t FindWidth(const LineShapes& shapes, const LineRoles& roles)
+// How many text lines have each length; longer lines count as kLongest.
+constexpr std::size_t kLongest = 1024;
+std::vector<uint32_t> LengthHistogram(const LineShapes& shapes, const LineRoles& roles, std::size_t& total)
 {
-    constexpr std::size_t kLongest = 1024;
     std::vector<uint32_t> histogram(kLongest + 1, 0);
-    std::size_t total = 0;
+    total = 0;
     for (std::size_t i = 0; i < shapes.size(); ++i) {
         if (roles[i] != LineRole::Text)
             continue;
         ++histogram[std::min<std::size_t>(shapes[i].length, kLongest)];
         ++total;
     }
+    return histogram;
+}
+
+// The largest length that many lines have: greedy wrapping fills lines up to the width, so
+// lengths pile up just below it; a few longer lines (an unbreakable word) do not count.
+int32_t FindWidth(const LineShapes& shapes, const LineRoles& roles)
+{
+    std::size_t total = 0;
+    const std::vector<uint32_t> histogram = LengthHistogram(shapes, roles, total);
     if (total < 10)
         return 0;
     const std::size_t enough = std::max<std::size_t>(3, total / 200);
@@ -667,15 +675,8 @@ int32_t FindWidth(const LineShapes& shapes, const LineRoles& roles)
 // when most lines do not gather around one length.
 std::pair<int32_t, int32_t> FindSpreadWidth(const LineShapes& shapes, const LineRoles& roles)
 {
-    constexpr std::size_t kLongest = 1024;
-    std::vector<uint32_t> histogram(kLongest + 1, 0);
     std::size_t total = 0;
-    for (std::size_t i = 0; i < shapes.size(); ++i) {
-        if (roles[i] != LineRole::Text)
-            continue;
-        ++histogram[std::min<std::size_t>(shapes[i].length, kLongest)];
-        ++total;
-    }
+    const std::vector<uint32_t> histogram = LengthHistogram(shapes, roles, total);
     if (total < 50)
         return {};
     // The length below which a share of the lines stays.

@@ -16,20 +16,6 @@
 
 using namespace lepotex;
 
-namespace {
-
-std::vector<std::string> Lines(TextEditor& editor)
-{
-    editor.SetWordWrap(false);
-    std::vector<std::string> lines;
-    for (int32_t n = 1; n <= editor.LineCount(); ++n)
-        lines.push_back(editor.GetLine(n));
-    editor.SetWordWrap(true);
-    return lines;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::Input in(data, size);
@@ -51,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int32_t linesBefore = editor.LineCount();
 
     // The literal form, built in a second editor.
-    std::vector<std::string> list = Lines(editor);
+    std::vector<std::string> list = fuzz::UnwrappedLines(editor);
     TextEditor expected;
     bool expectedFailed = false;
     bool referenceSkipped = false;

@@ -15,19 +15,6 @@
 
 using namespace lepotex;
 
-namespace {
-
-std::vector<std::string> Lines(TextEditor& editor)
-{
-    editor.SetWordWrap(false);
-    std::vector<std::string> lines;
-    for (int32_t n = 1; n <= editor.LineCount(); ++n)
-        lines.push_back(editor.GetLine(n));
-    return lines;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::Input in(data, size);
@@ -42,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)editor.InsertText(in.Rest());
     editor.SetCaret(ParaPos{1, 1});
     const std::vector<std::string> paragraphs = fuzz::Paragraphs(editor);
-    const std::vector<std::string> before = Lines(editor);
+    const std::vector<std::string> before = fuzz::UnwrappedLines(editor);
 
     SilentReporter quiet;
     GlueOutcome outcome = GlueOutcome::Refused;
@@ -57,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(fuzz::Paragraphs(editor) == paragraphs);
         return 0;
     }
-    const std::string problem = testing::WordsLostOrChanged(before, Lines(editor));
+    const std::string problem = testing::WordsLostOrChanged(before, fuzz::UnwrappedLines(editor));
     if (!problem.empty())
         std::fprintf(stderr, "%s\n", problem.c_str());
     FUZZ_CHECK(problem.empty());

@@ -296,7 +296,7 @@ TEST(SmartGlue, SlepitChytreRestoresAWrappedBookWithPagesAndHyphens)
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 30 + 1);  // and the write-back's last empty paragraph
 }
 
-TEST(SmartGlue, AWordBrokenAtAHyphenGoesOnAfterBlankLinesAndAKeptHyphenJoinsWithoutSpace)
+TEST(SmartGlue, LineEndHyphensJoinAfterBlankLinesAndKeptOnesJoinWithoutSpace)
 {
     Settings settings = Settings::Defaults();
     settings.autoReplace.clear();
@@ -308,18 +308,10 @@ TEST(SmartGlue, AWordBrokenAtAHyphenGoesOnAfterBlankLinesAndAKeptHyphenJoinsWith
                         Utf8ToWindows1250("německá a je-"), Utf8ToWindows1250("li. Česko-německá!")};
     GlueWorkingList(list, settings, reporter);
     EXPECT_EQ(list, WorkingList{Utf8ToWindows1250("Byla to vzdálenost veliká, česko-německá a je-li. Česko-německá!")});
-}
 
-TEST(SmartGlue, NotSignsSoftHyphensAndWordsInCapitalsBreakLikeHyphens)
-{
-    Settings settings = Settings::Defaults();
-    settings.autoReplace.clear();
-    settings.indent = false;
-    settings.smart = true;
-    SilentReporter reporter;
     // "¬" is a hyphen as a scanner read it, and stays as one where a hyphen would; a soft
     // hyphen always goes; a word in capitals is hyphenated like any other.
-    WorkingList list = {Utf8ToWindows1250("Byla to vzdále¬"), Utf8ToWindows1250("nost a česko¬"),
+    list = {Utf8ToWindows1250("Byla to vzdále¬"), Utf8ToWindows1250("nost a česko¬"),
                         Utf8ToWindows1250("německá, Frýdek¬"), Utf8ToWindows1250("Místek a vzdále\u00AD"),
                         Utf8ToWindows1250("nost. ČLO-"), Utf8ToWindows1250("VĚK")};
     GlueWorkingList(list, settings, reporter);
