@@ -403,6 +403,131 @@ void KeepTitles(std::span<const std::string_view> lines, const LineShapes& shape
     }
 }
 
+// Whether OCR may have read the page number `expected` as `read`: one digit wrong, or one
+// lost ("4" for "41").
+bool OneDigitOff(int64_t read, int64_t expected)
+{
+    if (read < 0 || read == expected)
+        return false;
+    const std::string a = std::to_string(read);
+    const std::string b = std::to_string(expected);
+    if (a.size() == b.size()) {
+        std::size_t differ = 0;
+        for (std::size_t k = 0; k < a.size(); ++k)
+            differ += a[k] != b[k] ? 1 : 0;
+        return differ == 1;
+    }
+    if (a.size() + 1 != b.size())
+        return false;
+    for (std::size_t k = 0; k < b.size(); ++k)
+        if (b.substr(0, k) + b.substr(k + 1) == a)
+            return true;
+    return false;
+}
+
+// The pages between two numbered page lines whose numbers skip some: their furniture did not
+// repeat (a running head naming a chapter one or two pages long, a number OCR misread), but
+// their numbers stand where the pages around them say, at the start or the end of a short
+// line. Each line is looked at for the pages around it only, so the search stays linear.
+void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes& shapes, LineRoles& roles)
+{
+    struct Numbered {
+        uint32_t line;
+        uint32_t ordinal;  // counted in non-blank lines
+        int64_t value;
+    };
+    std::vector<Numbered> numbered;
+    std::size_t longest = 0;
+    uint32_t ordinal = 0;
+    for (std::size_t i = 0; i < roles.size(); ++i) {
+        if (roles[i] == LineRole::Blank)
+            continue;
+        ++ordinal;
+        if (roles[i] != LineRole::PageLine)
+            continue;
+        const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
+        longest = std::max<std::size_t>(longest, shapes[i].length - shapes[i].lead);
+        if (key.digits)
+            numbered.push_back({uint32_t(i), ordinal, key.value});
+    }
+    std::vector<double> perPage;
+    for (std::size_t k = 1; k < numbered.size(); ++k)
+        if (const int64_t pages = numbered[k].value - numbered[k - 1].value; pages >= 1 && pages <= 3)
+            perPage.push_back(double(numbered[k].ordinal - numbered[k - 1].ordinal) / double(pages));
+    if (perPage.size() < 2)
+        return;
+    std::nth_element(perPage.begin(), perPage.begin() + std::ptrdiff_t(perPage.size() / 2), perPage.end());
+    const double period = perPage[perPage.size() / 2];
+    const double tolerance = std::max(3.0, 0.25 * period);
+    struct Candidate {
+        uint32_t line;
+        uint32_t ordinal;
+        int64_t first;
+        int64_t last;
+    };
+    // The short lines after line `from` (of ordinal `o`) and before line `to` that start or end
+    // with a number; the book's first line is none.
+    std::vector<Candidate> between;
+    const auto collect = [&](std::size_t from, uint32_t o, std::size_t to) {
+        between.clear();
+        for (std::size_t i = from; i < to; ++i) {
+            if (roles[i] == LineRole::Blank)
+                continue;
+            ++o;
+            if (roles[i] != LineRole::Text || o == 1 || shapes[i].length - shapes[i].lead > longest + 3)
+                continue;
+            const auto [first, last] = PageNumberOf(shapes[i].Trimmed(lines[i]));
+            if (first >= 0 || last >= 0)
+                between.push_back({uint32_t(i), o, first, last});
+        }
+    };
+    // Marks the line of page `v` found where its page begins: from `fromA` or `fromB` (counted
+    // from either side: a short page, a chapter's end, on one side moves one count only).
+    const auto mark = [&](int64_t v, double fromA, double fromB) {
+        const double low = std::min(fromA, fromB) - tolerance;
+        const double high = std::max(fromA, fromB) + tolerance;
+        const double expected = (fromA + fromB) / 2;
+        const auto distance = [&](const Candidate& c) { return std::abs(double(c.ordinal) - expected); };
+        const Candidate* best = nullptr;
+        bool bestExact = false;
+        std::size_t misread = 0;
+        for (const Candidate& c : between) {
+            if (double(c.ordinal) < low || double(c.ordinal) > high || roles[c.line] != LineRole::Text)
+                continue;
+            const bool exact = c.first == v || c.last == v;
+            if (!exact && !OneDigitOff(c.first, v) && !OneDigitOff(c.last, v))
+                continue;
+            misread += exact ? 0 : 1;
+            if (!best || (exact && !bestExact) || (exact == bestExact && distance(c) < distance(*best))) {
+                best = &c;
+                bestExact = exact;
+            }
+        }
+        // Of two numbers a digit off ("12" for 72 over a chapter's "32"), nothing tells which.
+        if (best && (bestExact || misread == 1))
+            roles[best->line] = LineRole::PageLine;
+    };
+    for (std::size_t k = 1; k < numbered.size(); ++k) {
+        const Numbered& a = numbered[k - 1];
+        const Numbered& b = numbered[k];
+        if (b.value - a.value < 2 || b.value - a.value > 4)
+            continue;
+        collect(a.line + 1, a.ordinal, b.line);
+        for (int64_t v = a.value + 1; v < b.value; ++v)
+            mark(v, double(a.ordinal) + double(v - a.value) * period, double(b.ordinal) - double(b.value - v) * period);
+    }
+    // The page before the first numbered one and the page after the last, where a number
+    // should stand but the book's furniture did not.
+    const Numbered& first = numbered.front();
+    const Numbered& last = numbered.back();
+    collect(0, 0, first.line);
+    const double before = double(first.ordinal) - period;
+    mark(first.value - 1, before, before);
+    collect(last.line + 1, last.ordinal, roles.size());
+    const double after = double(last.ordinal) + period;
+    mark(last.value + 1, after, after);
+}
+
 // Marks the page lines: repeated shapes in a page rhythm, and the numbers between dashes that
 // the plain glue always removes.
 // `inside` tells of each repeated line whether it stands inside a paragraph.
@@ -539,6 +664,7 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
         for (const uint32_t line : rhythm.members)
             roles[line] = LineRole::PageLine;
     }
+    FindSkippedPages(lines, shapes, roles);
     KeepTitles(lines, shapes, inside, roles);
     dashedNumbers();
 }
