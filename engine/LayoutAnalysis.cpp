@@ -6,6 +6,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "engine/CharSets.h"
 #include "engine/LineTests.h"
 
 namespace lepotex {
@@ -867,6 +868,26 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
     }
 }
 
+// OCR now and then splits a paragraph with a blank line: a full line that ends inside a
+// sentence, a blank line, and the sentence going on in lowercase. That blank line is none of
+// the text's; a line that ends short, or a sentence's end, keeps it.
+void DropBlanksInsideParagraphs(const LineShapes& shapes, Layout& layout)
+{
+    if (layout.width == 0)
+        return;
+    LineRoles& roles = layout.roles;
+    for (std::size_t i = 1; i + 1 < roles.size(); ++i) {
+        if (roles[i] != LineRole::Blank || roles[i - 1] != LineRole::Text || roles[i + 1] != LineRole::Text)
+            continue;
+        const LineShape& up = shapes[i - 1];
+        const LineShape& low = shapes[i + 1];
+        const bool full = layout.fullFrom > 0 ? up.length >= uint32_t(layout.width)
+                                              : up.length + 1 + uint32_t(low.firstWord) > uint32_t(layout.width);
+        if (full && !IsSentenceEnd(char(up.last)) && IsLowercase(char(low.first)))
+            roles[i] = LineRole::PageBlank;
+    }
+}
+
 }  // namespace
 
 LineShape ShapeOfLine(std::string_view line) noexcept
@@ -916,6 +937,7 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
         std::tie(layout.width, layout.fullFrom) = FindSpreadWidth(shapes, layout.roles);
     }
     FindParagraphMark(shapes, layout);
+    DropBlanksInsideParagraphs(shapes, layout);
     return layout;
 }
 

@@ -26,7 +26,7 @@ enum class LineRole : uint8_t {
     Text,
     Blank,      // a blank line that stays: a real paragraph break
     PageLine,   // page furniture: goes
-    PageBlank,  // a blank line that came with page furniture: goes
+    PageBlank,  // a blank line that goes: it came with page furniture, or OCR put it inside a sentence
 };
 
 // What the passes over a book need of each line, read once: the lines are spread over the

@@ -223,6 +223,28 @@ TEST(LayoutAnalysis, TitlesThatReadLikeTheRunningHeaderStay)
     }
 }
 
+TEST(LayoutAnalysis, ABlankLineInsideASentenceGoesAndTheParagraphBreaksStay)
+{
+    // Blank-marked paragraphs, wrapped to one width and justified; after some full lines
+    // inside a paragraph (the sentence going on in lowercase) OCR put a blank line.
+    for (const unsigned jitter : {0u, 12u}) {
+        const Lines text = Wrap(60, 60, 0, true, 9, jitter);
+        Lines book;
+        LineRoles expected;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            book.push_back(text[i]);
+            expected.push_back(text[i].empty() ? LineRole::Blank : LineRole::Text);
+            if (i % 5 == 0 && i + 1 < text.size() && text[i].size() >= 54 && !text[i + 1].empty()) {
+                book.emplace_back();
+                expected.push_back(LineRole::PageBlank);
+            }
+        }
+        const Layout layout = Analyse(book);
+        EXPECT_EQ(layout.fullFrom > 0, jitter > 0);
+        EXPECT_EQ(layout.roles, expected) << jitter;
+    }
+}
+
 TEST(LayoutAnalysis, OcrPagesWhoseHeadNamesAShortChapterOrIsMisreadGoToo)
 {
     // OCR's pages: "12 Jan Novák: Zahrada" on the even ones, the chapter's name and the number
