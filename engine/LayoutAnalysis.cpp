@@ -147,18 +147,21 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     std::vector<uint32_t> count(m, 1);
     std::vector<double> cost(m, 0);
     std::vector<int64_t> previous(m, -1);
+    // A number tells how many pages went by without the line (a chapter's first page often has
+    // no head: four pages for a head of every other page); without one, only a few may.
+    const int64_t mostPages = g.digits ? 6 : 3;
     for (std::size_t j = 1; j < m; ++j) {
         int looked = 0;
         for (std::size_t i = j; i-- > 0 && looked < 64; ++looked) {
             const double gap = double(g.ordinals[j] - g.ordinals[i]);
-            if (gap > 3.5 * period + tolerance)
+            if (gap > (double(mostPages) + 0.5) * period + tolerance)
                 break;
             int64_t pages = 0;
             if (g.digits)
                 pages = g.values[j] - g.values[i];
             else
                 pages = std::max<int64_t>(1, std::llround(gap / period));
-            if (pages < 1 || pages > 3)
+            if (pages < 1 || pages > mostPages)
                 continue;
             const double deviation = std::abs(gap - double(pages) * period);
             // A page may end early (a chapter ends on it), never much later; a number tells
@@ -440,17 +443,32 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     std::vector<Numbered> numbered;
     std::size_t longest = 0;
     uint32_t ordinal = 0;
+    // Whether a line has a blank line before it and after it, as two bits.
+    const auto sides = [&](std::size_t i) {
+        return (i > 0 && roles[i - 1] == LineRole::Blank ? 1 : 0) +
+               (i + 1 < roles.size() && roles[i + 1] == LineRole::Blank ? 2 : 0);
+    };
+    std::array<std::size_t, 4> bySides{};
+    std::size_t lastText = 0;
     for (std::size_t i = 0; i < roles.size(); ++i) {
         if (roles[i] == LineRole::Blank)
             continue;
         ++ordinal;
+        lastText = i;
         if (roles[i] != LineRole::PageLine)
             continue;
         const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
         longest = std::max<std::size_t>(longest, shapes[i].length - shapes[i].lead);
-        if (key.digits)
+        if (key.digits) {
             numbered.push_back({uint32_t(i), ordinal, key.value});
+            ++bySides[std::size_t(sides(i))];
+        }
     }
+    // A number a digit off must also stand as the book's page numbers do: OCR keeps a head at
+    // the top apart from the page below it and a number at the foot from the page above, where
+    // a chapter's number or title has blank lines on both sides.
+    const auto usualSides = std::max_element(bySides.begin(), bySides.end());
+    const int pageSides = 10 * *usualSides >= 7 * numbered.size() ? int(usualSides - bySides.begin()) : -1;
     std::vector<double> perPage;
     for (std::size_t k = 1; k < numbered.size(); ++k)
         if (const int64_t pages = numbered[k].value - numbered[k - 1].value; pages >= 1 && pages <= 3)
@@ -496,7 +514,10 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
             if (double(c.ordinal) < low || double(c.ordinal) > high || roles[c.line] != LineRole::Text)
                 continue;
             const bool exact = c.first == v || c.last == v;
-            if (!exact && !OneDigitOff(c.first, v) && !OneDigitOff(c.last, v))
+            // The book's last line has no side below it.
+            const int mask = c.line >= lastText ? 1 : 3;
+            if (!exact && (pageSides < 0 || (sides(c.line) & mask) != (pageSides & mask) ||
+                           (!OneDigitOff(c.first, v) && !OneDigitOff(c.last, v))))
                 continue;
             misread += exact ? 0 : 1;
             if (!best || (exact && !bestExact) || (exact == bestExact && distance(c) < distance(*best))) {
