@@ -501,8 +501,11 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
         }
     };
     // Marks the line of page `v` found where its page begins: from `fromA` or `fromB` (counted
-    // from either side: a short page, a chapter's end, on one side moves one count only).
-    const auto mark = [&](int64_t v, double fromA, double fromB) {
+    // from either side: a short page, a chapter's end, on one side moves one count only). The
+    // numbers read right are taken first, so that none of them is taken for a misread one.
+    const auto mark = [&](int64_t v, double fromA, double fromB, bool misreadToo) {
+        if (v < 0)  // before a page 0: -1 stands for no number
+            return;
         const double low = std::min(fromA, fromB) - tolerance;
         const double high = std::max(fromA, fromB) + tolerance;
         const double expected = (fromA + fromB) / 2;
@@ -516,7 +519,7 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
             const bool exact = c.first == v || c.last == v;
             // The book's last line has no side below it.
             const int mask = c.line >= lastText ? 1 : 3;
-            if (!exact && (pageSides < 0 || (sides(c.line) & mask) != (pageSides & mask) ||
+            if (!exact && (!misreadToo || pageSides < 0 || (sides(c.line) & mask) != (pageSides & mask) ||
                            (!OneDigitOff(c.first, v) && !OneDigitOff(c.last, v))))
                 continue;
             misread += exact ? 0 : 1;
@@ -535,8 +538,10 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
         if (b.value - a.value < 2 || b.value - a.value > 4)
             continue;
         collect(a.line + 1, a.ordinal, b.line);
-        for (int64_t v = a.value + 1; v < b.value; ++v)
-            mark(v, double(a.ordinal) + double(v - a.value) * period, double(b.ordinal) - double(b.value - v) * period);
+        for (const bool misreadToo : {false, true})
+            for (int64_t v = a.value + 1; v < b.value; ++v)
+                mark(v, double(a.ordinal) + double(v - a.value) * period,
+                     double(b.ordinal) - double(b.value - v) * period, misreadToo);
     }
     // The page before the first numbered one and the page after the last, where a number
     // should stand but the book's furniture did not.
@@ -544,10 +549,10 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     const Numbered& last = numbered.back();
     collect(0, 0, first.line);
     const double before = double(first.ordinal) - period;
-    mark(first.value - 1, before, before);
+    mark(first.value - 1, before, before, true);
     collect(last.line + 1, last.ordinal, roles.size());
     const double after = double(last.ordinal) + period;
-    mark(last.value + 1, after, after);
+    mark(last.value + 1, after, after, true);
 }
 
 // Marks the page lines: repeated shapes in a page rhythm, and the numbers between dashes that
