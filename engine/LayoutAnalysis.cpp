@@ -118,6 +118,7 @@ struct Rhythm {
                                      // without a number that stands on every other page
     bool numbered = false;
     std::vector<uint32_t> members;   // lines of the group that are page furniture
+    std::vector<uint32_t> ordinals;  // theirs, counted in non-blank lines
 };
 
 // The longest run of the group's lines that keeps a page rhythm: steady steps of non-blank
@@ -240,8 +241,10 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     // chapter title happens to read the same.
     if (!g.digits && double(rhythm.members.size()) < 0.8 * double(m))
         return {};
-    for (uint32_t& member : rhythm.members)
+    for (uint32_t& member : rhythm.members) {
+        rhythm.ordinals.push_back(g.ordinals[member]);
         member = g.lines[member];
+    }
     return rhythm;
 }
 
@@ -407,6 +410,23 @@ void KeepTitles(std::span<const std::string_view> lines, const LineShapes& shape
     }
 }
 
+// Whether a line has a blank line before it and after it, as two bits. OCR keeps a head at the
+// top apart from the page below it and a number at the foot from the page above, where a
+// chapter's number or title has blank lines on both sides.
+int BlankSides(const LineRoles& roles, std::size_t i)
+{
+    return (i > 0 && roles[i - 1] == LineRole::Blank ? 1 : 0) +
+           (i + 1 < roles.size() && roles[i + 1] == LineRole::Blank ? 2 : 0);
+}
+
+// The blank sides of most of the lines counted, or -1 where fewer than 70% share theirs.
+int UsualSides(const std::array<std::size_t, 4>& bySides)
+{
+    const auto usual = std::max_element(bySides.begin(), bySides.end());
+    const std::size_t total = bySides[0] + bySides[1] + bySides[2] + bySides[3];
+    return total > 0 && 10 * *usual >= 7 * total ? int(usual - bySides.begin()) : -1;
+}
+
 // Whether OCR may have read the page number `expected` as `read`: one digit wrong, or one
 // lost ("4" for "41").
 bool OneDigitOff(int64_t read, int64_t expected)
@@ -443,11 +463,7 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     std::vector<Numbered> numbered;
     std::size_t longest = 0;
     uint32_t ordinal = 0;
-    // Whether a line has a blank line before it and after it, as two bits.
-    const auto sides = [&](std::size_t i) {
-        return (i > 0 && roles[i - 1] == LineRole::Blank ? 1 : 0) +
-               (i + 1 < roles.size() && roles[i + 1] == LineRole::Blank ? 2 : 0);
-    };
+    const auto sides = [&](std::size_t i) { return BlankSides(roles, i); };
     std::array<std::size_t, 4> bySides{};
     std::size_t lastText = 0;
     for (std::size_t i = 0; i < roles.size(); ++i) {
@@ -464,11 +480,8 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
             ++bySides[std::size_t(sides(i))];
         }
     }
-    // A number a digit off must also stand as the book's page numbers do: OCR keeps a head at
-    // the top apart from the page below it and a number at the foot from the page above, where
-    // a chapter's number or title has blank lines on both sides.
-    const auto usualSides = std::max_element(bySides.begin(), bySides.end());
-    const int pageSides = 10 * *usualSides >= 7 * numbered.size() ? int(usualSides - bySides.begin()) : -1;
+    // A number a digit off must also stand as the book's page numbers do.
+    const int pageSides = UsualSides(bySides);
     std::vector<double> perPage;
     for (std::size_t k = 1; k < numbered.size(); ++k)
         if (const int64_t pages = numbered[k].value - numbered[k - 1].value; pages >= 1 && pages <= 3)
@@ -553,6 +566,79 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     collect(last.line + 1, last.ordinal, roles.size());
     const double after = double(last.ordinal) + period;
     mark(last.value + 1, after, after, true);
+}
+
+// Whether OCR may have read the running head `head` as `line`: spaces aside, a character or
+// two changed, lost or added (one in a short head; a head of a few letters must read right).
+bool NearlyEqual(std::string_view head, std::string_view line)
+{
+    std::string a;
+    std::string b;
+    for (const char c : head)
+        if (c != ' ')
+            a += c;
+    for (const char c : line)
+        if (c != ' ')
+            b += c;
+    const std::size_t allowed = a.size() >= 10 ? 2 : a.size() >= 6 ? 1 : 0;
+    if (allowed == 0 || a == b || b.size() + allowed < a.size() || b.size() > a.size() + allowed)
+        return false;
+    // Edit distance, row by row.
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        std::size_t best = row[0];
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+            best = std::min(best, row[j]);
+        }
+        if (best > allowed)
+            return false;
+    }
+    return row[b.size()] <= allowed;
+}
+
+// A running head without a number that OCR misread on a page or two is no longer of its
+// shape, and its run skips those pages: where the run says it stands, a line that reads
+// nearly like it and has blank lines on the sides its run has them is it. Only the lines of
+// the pages skipped are looked at.
+void FindMisreadHeads(std::span<const std::string_view> lines, const LineShapes& shapes, const Rhythm& rhythm,
+                      LineRoles& roles)
+{
+    std::array<std::size_t, 4> bySides{};
+    for (const uint32_t line : rhythm.members)
+        ++bySides[std::size_t(BlankSides(roles, line))];
+    const int headSides = UsualSides(bySides);
+    if (headSides < 0)
+        return;
+    const std::string_view head = shapes[rhythm.members.front()].Trimmed(lines[rhythm.members.front()]);
+    const double tolerance = std::max(2.0, 0.25 * rhythm.period);
+    for (std::size_t k = 1; k < rhythm.members.size(); ++k) {
+        const double gap = double(rhythm.ordinals[k] - rhythm.ordinals[k - 1]);
+        const int64_t pages = std::llround(gap / rhythm.period);
+        if (pages < 2)
+            continue;
+        uint32_t ordinal = rhythm.ordinals[k - 1];
+        for (std::size_t i = rhythm.members[k - 1] + 1; i < rhythm.members[k]; ++i) {
+            if (roles[i] == LineRole::Blank)
+                continue;
+            ++ordinal;
+            // The nearest skipped page's place, counted from the run's line before.
+            const double place = std::round((double(ordinal) - double(rhythm.ordinals[k - 1])) / rhythm.period);
+            const double expected = double(rhythm.ordinals[k - 1]) + place * rhythm.period;
+            if (place < 1 || place >= double(pages) || std::abs(double(ordinal) - expected) > tolerance ||
+                roles[i] != LineRole::Text || BlankSides(roles, i) != headSides)
+                continue;
+            const std::string_view line = shapes[i].Trimmed(lines[i]);
+            if (line.size() + 4 >= head.size() && line.size() <= head.size() + 4 && NearlyEqual(head, line))
+                roles[i] = LineRole::PageLine;
+        }
+    }
 }
 
 // Marks the page lines: repeated shapes in a page rhythm, and the numbers between dashes that
@@ -682,6 +768,7 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
         return a.members.size() > b.members.size() ||
                (a.members.size() == b.members.size() && a.members.front() < b.members.front());
     });
+    int heads = 0;  // running heads without a number looked at for misreadings: two at most
     for (const Rhythm& rhythm : found) {
         const double ratio = rhythm.period / found.front().period;
         const bool steady = std::abs(ratio - 1) < 0.25 || (!rhythm.numbered && std::abs(ratio - 2) < 0.4) ||
@@ -690,6 +777,8 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
             continue;
         for (const uint32_t line : rhythm.members)
             roles[line] = LineRole::PageLine;
+        if (!rhythm.numbered && heads++ < 2)
+            FindMisreadHeads(lines, shapes, rhythm, roles);
     }
     FindSkippedPages(lines, shapes, roles);
     KeepTitles(lines, shapes, inside, roles);

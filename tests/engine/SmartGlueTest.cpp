@@ -223,6 +223,24 @@ TEST(LayoutAnalysis, TitlesThatReadLikeTheRunningHeaderStay)
     }
 }
 
+TEST(LayoutAnalysis, ARunningHeadOcrMisreadGoesAndATitleNearlyLikeItStays)
+{
+    // The head on every page, misread by OCR on two; on a page without a head a chapter
+    // begins, titled nearly like it, between blank lines.
+    Lines book = Wrap(80, 48, 3, false);
+    std::vector<std::size_t> pages = AddPages(book, 14, [](int n) {
+        return Utf8ToWindows1250(n == 7 ? "Jan Novak: Zahrada" : n == 12 ? "Jan Novák: Zahiada" : "Jan Novák: Zahrada");
+    });
+    const std::size_t title = pages[14];  // page 17's
+    book[title] = Utf8ToWindows1250("Jan Novák: Zahrady");
+    book.insert(book.begin() + std::ptrdiff_t(title) + 1, "");
+    book.insert(book.begin() + std::ptrdiff_t(title), "");
+    pages.erase(pages.begin() + 14);
+    for (std::size_t k = 14; k < pages.size(); ++k)
+        pages[k] += 2;
+    EXPECT_EQ(PageLinesOf(book), pages);
+}
+
 TEST(LayoutAnalysis, ABlankLineInsideASentenceGoesAndTheParagraphBreaksStay)
 {
     // Blank-marked paragraphs, wrapped to one width and justified; after some full lines
