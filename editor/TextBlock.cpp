@@ -125,7 +125,8 @@ TextBlock MapFileBlock(int fd, std::size_t size)
     void* mapping = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     char* const start = mapping == MAP_FAILED ? nullptr : static_cast<char*>(mapping) + page;
     const int kept = start ? ::fcntl(fd, F_DUPFD_CLOEXEC, 3) : -1;
-    if (kept < 0 || ::mmap(start, length - page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED, fd, 0) == MAP_FAILED) {
+    // Read-only: no page of it is ever the process's own, so any of them may be let go.
+    if (kept < 0 || ::mmap(start, length - page, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0) == MAP_FAILED) {
         if (kept >= 0)
             ::close(kept);
         if (start)
@@ -163,6 +164,26 @@ bool MappedFileChanged(const char* block) noexcept
 #else
     (void)block;
     return false;
+#endif
+}
+
+void ReleaseMappedPages(const char* from, const char* to) noexcept
+{
+#ifdef __linux__
+    const auto begin = reinterpret_cast<std::uintptr_t>(from);
+    const auto end = reinterpret_cast<std::uintptr_t>(to);
+    if (begin >= end)
+        return;
+    for (const MappedSlot& slot : mappedSlots) {
+        const std::uintptr_t start = slot.begin.load();
+        if (start > 1 && begin >= start && end <= slot.end) {
+            ReleasePages(const_cast<char*>(from), const_cast<char*>(to));
+            return;
+        }
+    }
+#else
+    (void)from;
+    (void)to;
 #endif
 }
 
@@ -219,6 +240,20 @@ TextBlock AllocateTextBlock(std::size_t size)
     char* const start = static_cast<char*>(memory) + sizeof(BlockHeader);
     *HeaderOf(start) = BlockHeader{nullptr, 0};
     return TextBlock(start);
+}
+
+void ReleasePages(void* begin, void* end) noexcept
+{
+#ifdef __linux__
+    const auto page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) & ~(page - 1);
+    const std::uintptr_t to = reinterpret_cast<std::uintptr_t>(end) & ~(page - 1);
+    if (from < to)
+        ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+#else
+    (void)begin;
+    (void)end;
+#endif
 }
 
 void FreeLarge(void* block) noexcept

@@ -730,6 +730,7 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
         int error = kErrNone;
         // inBlock: the bytes lie in the block being read, which the buffer then keeps.
         bool usedSinceNewBlock = false;
+        bool mappedBlock = false;  // that block is the file's pages, which are never written
         auto append = [&](std::string_view text, bool inBlock) {
             if (error != kErrNone)
                 return;
@@ -768,7 +769,8 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                     error = kErrTextTooLarge;
                 } else if (inBlock) {
                     usedSinceNewBlock = true;
-                    fresh->AppendLoaded(Paragraph(ParaText::Borrowed(piece)), width, tabSize);
+                    fresh->AppendLoaded(Paragraph(mappedBlock ? ParaText::ReadOnly(piece) : ParaText::Borrowed(piece)),
+                                        width, tabSize);
                 } else {
                     fresh->AppendLoaded(Paragraph(piece), width, tabSize);
                 }
@@ -815,6 +817,7 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
         }
 
         if (streamed && mapped) {
+            mappedBlock = true;
             report.format = FileFormat{};
             reserve(first, int64_t(fileSize), LineEnd::CrLf);
             LineReader reader(LineEnd::CrLf);
