@@ -20,6 +20,11 @@ using TextBlock = std::unique_ptr<char, FreeBlock>;
 // Throws std::bad_alloc.
 TextBlock AllocateTextBlock(std::size_t size);
 
+// `block` (of AllocateTextBlock) made at least `size` bytes long, its first `used` bytes kept.
+// A block mapped by itself grows by moving its pages, not by copying them: a text growing
+// towards the editor's limit then never holds its old and its new block at once.
+TextBlock GrowTextBlock(TextBlock block, std::size_t used, std::size_t size);
+
 // The first `size` bytes of the regular file open at `fd` (size > 0), mapped privately and
 // read-only: the block shares the pages the system already holds for the file, so nothing is
 // filled. nullptr when the file cannot be mapped.

@@ -25,10 +25,7 @@ void TextBuffer::Reserve(std::size_t capacity)
 {
     if (capacity <= room)
         return;
-    TextBlock bigger = AllocateTextBlock(capacity);
-    if (length > 0)
-        std::memcpy(bigger.get(), block.get(), length);
-    block = std::move(bigger);
+    block = GrowTextBlock(std::move(block), length, capacity);
     room = capacity;
 }
 
