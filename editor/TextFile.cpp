@@ -70,7 +70,6 @@ struct FileHandle {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 constexpr char kCtrlZ = 0x1A;
-constexpr std::ptrdiff_t kLookAhead = 4096;  // bytes a pass over a book asks for ahead of itself
 constexpr size_t kMaxLine = 32767;  // no paragraph is ever longer
 
 // Splits a byte stream into lines by the file format's rules, whatever the read sizes. With
@@ -93,10 +92,7 @@ public:
                 state = State::InLine;
                 [[fallthrough]];
             case State::InLine: {
-                // A mapped book's pages are the file's, 4 KiB each, and the processor's own
-                // look-ahead stops at every one: asking for the bytes a page ahead keeps the
-                // pass from waiting for memory at each of them.
-                __builtin_prefetch(p + kLookAhead);
+                ReadAhead(p);
                 const char* brk = static_cast<const char*>(std::memchr(p, endByte, size_t(end - p)));
                 const char* spanEnd = brk ? brk : end;
                 const char* z = static_cast<const char*>(std::memchr(p, kCtrlZ, size_t(spanEnd - p)));
@@ -533,7 +529,7 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
         const std::string_view text = editor.ParaText(p);
         if (p == count && text.empty())
             break;
-        __builtin_prefetch(text.data() + kLookAhead);  // see LineReader
+        ReadAhead(text.data());
         assert(text.size() <= kMaxLine);
         if (staged + text.size() + 2 > kStage) {
             flush();

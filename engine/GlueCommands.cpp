@@ -140,10 +140,6 @@ LineList GatherLines(const TextEditor& editor)
     return list;
 }
 
-// A book's lines lie one after the other, a mapped book's in pages of 4 KiB, at each of
-// which the processor's own look-ahead stops: a pass asks for the bytes this far ahead.
-constexpr std::ptrdiff_t kLookAhead = 4096;
-
 // The same, the editor's text drained into the list: what does not stay where it is (a
 // paragraph of its own storage) is copied.
 LineList DrainLines(TextEditor& editor)
@@ -153,7 +149,7 @@ LineList DrainLines(TextEditor& editor)
     const int32_t tabSize = editor.TabSize();
     editor.DrainText([&](const ParaText& text) {
         const std::string_view raw = text;
-        __builtin_prefetch(raw.data() + kLookAhead);
+        ReadAhead(raw.data());
         if (raw.find('\t') != std::string_view::npos)
             list.AddCopy(TextEditor::ExpandTabs(raw, tabSize));
         else if (text.IsBorrowed())

@@ -65,9 +65,7 @@ GluedText WriteOut(const LineList& list, const LineHook& onLine)
     const char* passed = list.pieces.empty() ? nullptr : list.pieces.front().data();
     std::size_t sinceRelease = 0;
     for (std::size_t i = 0; i < list.pieces.size(); ++i) {
-        // The pieces lie one after the other, a mapped book's in pages of 4 KiB, at each of
-        // which the processor's own look-ahead stops: the bytes a page ahead are asked for.
-        __builtin_prefetch(list.pieces[i].data() + 4096);
+        ReadAhead(list.pieces[i].data());  // the pieces lie one after the other
         sinceRelease += list.pieces[i].size();
         if (sinceRelease >= kReleaseStep) {
             ReleaseMappedPages(passed, list.pieces[i].data());
