@@ -408,7 +408,8 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     GlueRecord record;
     GlueRecord* const recording = o.changesFile || o.verbose ? &record : nullptr;
     try {
-        result = o.command == Command::Glue ? SlepitExecute(editor, settings, reporter, recording)
+        // Only the result is saved: the book need not stay beside it.
+        result = o.command == Command::Glue ? SlepitExecute(editor, settings, reporter, recording, OldText::Released)
                                             : actPrimaRecExecute(editor, reporter, recording);
     } catch (const std::exception& error) {
         messages << stages.str() << shown << ": " << EditorFailureText(error) << '\n';

@@ -74,6 +74,36 @@ public:
         lengthBody -= count;
     }
 
+    // Hands every element, first to last, to `take` and leaves the vector empty. The memory
+    // the walk has passed goes back to the system on the way, so that what `take` builds of
+    // the elements takes its place rather than adding to it.
+    template <typename Take>
+    void Drain(Take&& take)
+    {
+        GapTo(lengthBody);
+        constexpr std::ptrdiff_t kStep = std::max<std::ptrdiff_t>((std::ptrdiff_t(2) << 20) / std::ptrdiff_t(sizeof(T)), 1);
+        std::ptrdiff_t released = 0;
+        std::ptrdiff_t i = 0;
+        try {
+            for (; i < lengthBody; ++i) {
+                T element(std::move(body[i]));
+                body[i].~T();
+                take(std::move(element));
+                if (i + 1 - released >= kStep) {
+                    ReleasePages(body + released, body + i + 1);
+                    released = i + 1;
+                }
+            }
+        } catch (...) {
+            std::destroy(body + i + 1, body + lengthBody);
+            lengthBody = part1Length = 0;
+            Clear();
+            throw;
+        }
+        lengthBody = part1Length = 0;
+        Clear();
+    }
+
     // Adds delta to the elements in [start, end); used by the partitioning's lazy step.
     template <typename D>
     void RangeAddDelta(std::ptrdiff_t start, std::ptrdiff_t end, D delta)

@@ -125,7 +125,8 @@ TextBlock MapFileBlock(int fd, std::size_t size)
     void* mapping = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     char* const start = mapping == MAP_FAILED ? nullptr : static_cast<char*>(mapping) + page;
     const int kept = start ? ::fcntl(fd, F_DUPFD_CLOEXEC, 3) : -1;
-    if (kept < 0 || ::mmap(start, length - page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED, fd, 0) == MAP_FAILED) {
+    // Read-only: no page of it is ever the process's own, so any of them may be let go.
+    if (kept < 0 || ::mmap(start, length - page, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0) == MAP_FAILED) {
         if (kept >= 0)
             ::close(kept);
         if (start)
@@ -163,6 +164,26 @@ bool MappedFileChanged(const char* block) noexcept
 #else
     (void)block;
     return false;
+#endif
+}
+
+void ReleaseMappedPages(const char* from, const char* to) noexcept
+{
+#ifdef __linux__
+    const auto begin = reinterpret_cast<std::uintptr_t>(from);
+    const auto end = reinterpret_cast<std::uintptr_t>(to);
+    if (begin >= end)
+        return;
+    for (const MappedSlot& slot : mappedSlots) {
+        const std::uintptr_t start = slot.begin.load();
+        if (start > 1 && begin >= start && end <= slot.end) {
+            ReleasePages(const_cast<char*>(from), const_cast<char*>(to));
+            return;
+        }
+    }
+#else
+    (void)from;
+    (void)to;
 #endif
 }
 
@@ -207,7 +228,8 @@ TextBlock AllocateTextBlock(std::size_t size)
             char* const end = start + rounded;
             if (end < base + length)
                 ::munmap(end, std::size_t(base + length - end));
-            ::madvise(start, rounded, MADV_HUGEPAGE);
+            // The header's page too, so that the block stays one mapping, which can move whole.
+            ::madvise(keep, std::size_t(end - keep), MADV_HUGEPAGE);
             *HeaderOf(start) = BlockHeader{keep, std::size_t(end - keep)};
             return TextBlock(start);
         }
@@ -219,6 +241,59 @@ TextBlock AllocateTextBlock(std::size_t size)
     char* const start = static_cast<char*>(memory) + sizeof(BlockHeader);
     *HeaderOf(start) = BlockHeader{nullptr, 0};
     return TextBlock(start);
+}
+
+void ReleasePages(void* begin, void* end) noexcept
+{
+#ifdef __linux__
+    const auto page = std::uintptr_t(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) & ~(page - 1);
+    const std::uintptr_t to = reinterpret_cast<std::uintptr_t>(end) & ~(page - 1);
+    if (from < to)
+        ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+#else
+    (void)begin;
+    (void)end;
+#endif
+}
+
+TextBlock GrowTextBlock(TextBlock block, std::size_t used, std::size_t size)
+{
+#ifdef __linux__
+    constexpr std::size_t kHuge = std::size_t(2) << 20;
+    const BlockHeader header = block ? *HeaderOf(block.get()) : BlockHeader{};
+    if (header.mapping && !SlotOf(block.get()) && size >= kHuge / 4) {
+        const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
+        const std::size_t rounded = (size + kHuge - 1) & ~(kHuge - 1);
+        // A new place on a huge-page boundary, with the header's page before it, as
+        // AllocateTextBlock makes it; the pages move there.
+        const std::size_t length = rounded + kHuge + page;
+        void* room = ::mmap(nullptr, length, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (room != MAP_FAILED) {
+            char* const base = static_cast<char*>(room);
+            char* const start =
+                reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(base) + page + kHuge - 1) & ~(kHuge - 1));
+            char* const keep = start - page;
+            void* moved = ::mremap(header.mapping, header.length, rounded + page, MREMAP_MAYMOVE | MREMAP_FIXED, keep);
+            if (moved != MAP_FAILED) {
+                (void)block.release();  // its pages are the new block's now
+                if (keep > base)
+                    ::munmap(base, std::size_t(keep - base));
+                char* const end = start + rounded;
+                if (end < base + length)
+                    ::munmap(end, std::size_t(base + length - end));
+                ::madvise(keep, rounded + page, MADV_HUGEPAGE);
+                *HeaderOf(start) = BlockHeader{keep, rounded + page};
+                return TextBlock(start);
+            }
+            ::munmap(room, length);
+        }
+    }
+#endif
+    TextBlock bigger = AllocateTextBlock(size);
+    if (used > 0)
+        std::memcpy(bigger.get(), block.get(), used);
+    return bigger;
 }
 
 void FreeLarge(void* block) noexcept

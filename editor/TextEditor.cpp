@@ -106,14 +106,18 @@ std::string TextEditor::GetLine(int32_t displayLine) const
     const Paragraph& para = Para(paraNo);
     const int32_t line = displayLine - FirstLineOfPara(paraNo);
     const int32_t start = para.LineStart(line);
-    const std::string_view text = para.text.substr(size_t(start), size_t(para.LineEnd(line) - start));
+    return ExpandTabs(para.text.substr(size_t(start), size_t(para.LineEnd(line) - start)), tabSize);
+}
+
+std::string TextEditor::ExpandTabs(std::string_view text, int32_t tabWidth)
+{
     if (text.find('\t') == std::string_view::npos)
         return std::string(text);
     std::string expanded;
     expanded.reserve(text.size() + 8);
     for (const char c : text) {
         if (c == '\t')
-            expanded.append(size_t(tabSize - int32_t(expanded.size()) % tabSize), ' ');
+            expanded.append(size_t(tabWidth - int32_t(expanded.size()) % tabWidth), ' ');
         else
             expanded.push_back(c);
     }
@@ -226,6 +230,16 @@ void TextEditor::Clear()
         sourceChanged = sourceChanged || MappedFileChanged(block.get());
     buffer = std::make_unique<Buffer>(undoBufferSize);
     ResetView();
+}
+
+void TextEditor::DrainText(const std::function<void(const lepotex::ParaText& text)>& take)
+{
+    const std::unique_ptr<Buffer> old = std::exchange(buffer, std::make_unique<Buffer>(undoBufferSize));
+    // The blocks stay, and with them the borrowed texts; Clear frees them, after it has
+    // looked whether a mapped one changed.
+    buffer->blocks = std::move(old->blocks);
+    ResetView();
+    old->paras.Drain([&](Paragraph para) { take(para.text); });
 }
 
 TextEditor::KeptText::KeptText() = default;

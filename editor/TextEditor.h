@@ -59,6 +59,8 @@ private:
     // otherwise wraps[0] is the number of further lines and wraps[1..] their start offsets.
     std::unique_ptr<uint16_t[]> wraps;
 };
+// A book has a paragraph a line: each byte here is a megabyte of a book of short lines.
+static_assert(sizeof(void*) != 8 || sizeof(Paragraph) == 16);
 
 struct UpdateGuard;
 
@@ -130,6 +132,15 @@ public:
     void Clear();
     // As Clear, but the text goes into the keeping instead of away.
     [[nodiscard]] KeptText ClearKeeping();
+    // As Clear, but each paragraph's text goes to `take` first, in order. A borrowed text
+    // (ParaText::IsBorrowed) stays where it is until the next Clear or load; any other is gone
+    // when `take` returns. The paragraph table's memory goes back to the system as the walk
+    // passes it, so that a book's table and what the caller makes of its paragraphs are not
+    // both held at once. For a caller that keeps nothing of the text but what it made of it.
+    void DrainText(const std::function<void(const lepotex::ParaText& text)>& take);
+    // A paragraph's bytes with each tab expanded to the next multiple of `tabWidth`, as GetLine
+    // shows them.
+    static std::string ExpandTabs(std::string_view text, int32_t tabWidth);
     // Puts a kept text back in place of the present one, laid out anew; the caret goes to the
     // start and the text counts as modified, since the file may hold the rebuilt one. An empty
     // keeping changes nothing.

@@ -92,6 +92,7 @@ public:
                 state = State::InLine;
                 [[fallthrough]];
             case State::InLine: {
+                ReadAhead(p);
                 const char* brk = static_cast<const char*>(std::memchr(p, endByte, size_t(end - p)));
                 const char* spanEnd = brk ? brk : end;
                 const char* z = static_cast<const char*>(std::memchr(p, kCtrlZ, size_t(spanEnd - p)));
@@ -528,6 +529,7 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
         const std::string_view text = editor.ParaText(p);
         if (p == count && text.empty())
             break;
+        ReadAhead(text.data());
         assert(text.size() <= kMaxLine);
         if (staged + text.size() + 2 > kStage) {
             flush();
@@ -730,6 +732,7 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
         int error = kErrNone;
         // inBlock: the bytes lie in the block being read, which the buffer then keeps.
         bool usedSinceNewBlock = false;
+        bool mappedBlock = false;  // that block is the file's pages, which are never written
         auto append = [&](std::string_view text, bool inBlock) {
             if (error != kErrNone)
                 return;
@@ -768,7 +771,8 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                     error = kErrTextTooLarge;
                 } else if (inBlock) {
                     usedSinceNewBlock = true;
-                    fresh->AppendLoaded(Paragraph(ParaText::Borrowed(piece)), width, tabSize);
+                    fresh->AppendLoaded(Paragraph(mappedBlock ? ParaText::ReadOnly(piece) : ParaText::Borrowed(piece)),
+                                        width, tabSize);
                 } else {
                     fresh->AppendLoaded(Paragraph(piece), width, tabSize);
                 }
@@ -815,6 +819,7 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
         }
 
         if (streamed && mapped) {
+            mappedBlock = true;
             report.format = FileFormat{};
             reserve(first, int64_t(fileSize), LineEnd::CrLf);
             LineReader reader(LineEnd::CrLf);

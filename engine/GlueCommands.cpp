@@ -140,6 +140,26 @@ LineList GatherLines(const TextEditor& editor)
     return list;
 }
 
+// The same, the editor's text drained into the list: what does not stay where it is (a
+// paragraph of its own storage) is copied.
+LineList DrainLines(TextEditor& editor)
+{
+    LineList list;
+    list.pieces.reserve(std::size_t(editor.ParaCount()));
+    const int32_t tabSize = editor.TabSize();
+    editor.DrainText([&](const ParaText& text) {
+        const std::string_view raw = text;
+        ReadAhead(raw.data());
+        if (raw.find('\t') != std::string_view::npos)
+            list.AddCopy(TextEditor::ExpandTabs(raw, tabSize));
+        else if (text.IsBorrowed())
+            list.AddView(raw, raw.find('\r') != std::string_view::npos || raw.find('\n') != std::string_view::npos);
+        else
+            list.AddCopy(raw);
+    });
+    return list;
+}
+
 // The line-break rules one after the other, each telling where it replaced: what
 // WriteOutWithRules gives, without its shortcut of running them line by line.
 GluedText RecordedRules(const LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes,
@@ -239,11 +259,11 @@ namespace {
 // "Slepit" from the busy cursor to the close. Returns the refusal of a paragraph over the
 // limit, found before the editor is emptied.
 std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,
-                                GlueRecord* record)
+                                GlueRecord* record, OldText oldText)
 {
     BusyCursorGuard cursor(reporter);
     StartCommand(editor, reporter);
-    LineList list = GatherLines(editor);
+    LineList list = oldText == OldText::Released && !record ? DrainLines(editor) : GatherLines(editor);
 
     CloseGuard close(editor, reporter);
     GluedText glued = GlueLines(list, settings, reporter, editor.ByteLimit(), record);
@@ -335,9 +355,10 @@ GlueResult RunCommand(TextEditor& editor, ProgressReporter& reporter, GlueRecord
 
 }  // namespace
 
-GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter, GlueRecord* record)
+GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter, GlueRecord* record,
+                         OldText oldText)
 {
-    return RunCommand(editor, reporter, record, [&] { return Glue(editor, settings, reporter, record); });
+    return RunCommand(editor, reporter, record, [&] { return Glue(editor, settings, reporter, record, oldText); });
 }
 
 GlueResult SlepitChytreExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,

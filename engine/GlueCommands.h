@@ -27,8 +27,13 @@ struct [[nodiscard]] GlueResult {
 // setting, stages 1 to 4 are the smart glue's (SmartGlue.h); without it the bytes are the
 // plain glue's, as always. `record`, when given, gets what the command decided (emptied when
 // it refuses); the text it gives is the same either way.
+//
+// `oldText` Released lets the text go as the working list takes it in, so that a book is not
+// held twice over; a refusal or an error after that leaves the editor empty. For a caller
+// that only saves the result (the batch tool). With a record the text is kept all the same.
+enum class OldText { Kept, Released };
 GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,
-                         GlueRecord* record = nullptr);
+                         GlueRecord* record = nullptr, OldText oldText = OldText::Kept);
 
 // "Slepit chytře": "Slepit" with the smart glue, whatever the Smart setting says.
 GlueResult SlepitChytreExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,

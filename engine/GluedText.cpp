@@ -25,10 +25,7 @@ void TextBuffer::Reserve(std::size_t capacity)
 {
     if (capacity <= room)
         return;
-    TextBlock bigger = AllocateTextBlock(capacity);
-    if (length > 0)
-        std::memcpy(bigger.get(), block.get(), length);
-    block = std::move(bigger);
+    block = GrowTextBlock(std::move(block), length, capacity);
     room = capacity;
 }
 
@@ -62,7 +59,19 @@ GluedText WriteOut(const LineList& list, const LineHook& onLine)
     if (glued.lineEndsKnown)
         glued.lineEnds.reserve(list.size());
     std::size_t lineStart = 0;
+    // The pages of a mapped book that the write-out has passed leave the process as it goes:
+    // the text it writes then takes their place rather than adding to them.
+    constexpr std::size_t kReleaseStep = std::size_t(4) << 20;
+    const char* passed = list.pieces.empty() ? nullptr : list.pieces.front().data();
+    std::size_t sinceRelease = 0;
     for (std::size_t i = 0; i < list.pieces.size(); ++i) {
+        ReadAhead(list.pieces[i].data());  // the pieces lie one after the other
+        sinceRelease += list.pieces[i].size();
+        if (sinceRelease >= kReleaseStep) {
+            ReleaseMappedPages(passed, list.pieces[i].data());
+            passed = list.pieces[i].data();
+            sinceRelease = 0;
+        }
         const uint8_t flag = list.Flags(i);
         if (flag & LineList::kIndented)
             out.Append(list.indent);

@@ -32,10 +32,11 @@ enum class LineRole : uint8_t {
 // What the passes over a book need of each line, read once: the lines are spread over the
 // whole text, and reading each of them again in every pass costs more than the passes.
 struct LineShape {
+    // In this order 12 bytes, where a book has one for every line.
     uint32_t length = 0;     // without trailing spaces, leading ones included
     uint16_t lead = 0;       // leading spaces, and the form feed before them
-    uint8_t feed = 0;        // 1 when the line starts with a form feed: a new page of a PDF's text
     uint16_t firstWord = 0;  // the length of the first word (at most 65535)
+    uint8_t feed = 0;        // 1 when the line starts with a form feed: a new page of a PDF's text
     uint8_t first = 0;       // the first byte after the leading spaces
     uint8_t beforeLast = 0;  // the byte before the last one, when the line has two
     uint8_t last = 0;        // the last byte before the trailing spaces

@@ -32,6 +32,31 @@ TEST(TextEditorWrap, WrapsAt105ColumnsOnBlanksHyphensOrHard)
     }
 }
 
+// The display lines of each paragraph, found from its first line and back, as random edits
+// make paragraphs wrap and stop wrapping, with word wrap turned on and off and undone.
+TEST(TextEditorWrap, DisplayLinesFollowEveryEditWrappedOrNot)
+{
+    std::mt19937 rng(7);
+    TextEditor editor;
+    editor.SetWrapColumn(12);
+    for (int step = 0; step < 3000; ++step) {
+        const ParaPos end = editor.EndOfText();
+        editor.SetCaret({int32_t(rng() % uint32_t(end.paraNo)) + 1, int32_t(rng() % 30) + 1});
+        switch (rng() % 8) {
+        case 0: editor.BreakParagraph(); break;
+        case 1: editor.Backspace(); break;
+        case 2: editor.DeleteForward(); break;
+        case 3: editor.SetWordWrap(!editor.WordWrap()); break;
+        case 4:
+            if (editor.CanUndo())
+                editor.Undo();
+            break;
+        default: ASSERT_EQ(editor.InsertText(rng() % 2 ? "slovo " : "x"), 0); break;
+        }
+        ASSERT_NO_FATAL_FAILURE(ExpectCountsConsistent(editor)) << "step " << step;
+    }
+}
+
 TEST(TextEditorInsert, SegmentsLineEndsAndSplits)
 {
     TextEditor editor;

@@ -31,6 +31,8 @@ inline void ExpectCountsConsistent(const TextEditor& editor)
     int64_t bytes = 2 * (int64_t(editor.ParaCount()) - 1), lines = 0;
     for (int32_t p = 1; p <= editor.ParaCount(); ++p) {
         bytes += int64_t(editor.ParaText(p).size());
+        ASSERT_EQ(editor.FirstLineOfPara(p), lines + 1) << "paragraph " << p;
+        ASSERT_EQ(editor.ParaOfLine(int32_t(lines) + 1), p) << "paragraph " << p;
         lines += editor.ParaLineCount(p);
     }
     ASSERT_EQ(bytes, editor.ByteCount());

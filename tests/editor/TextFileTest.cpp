@@ -282,6 +282,17 @@ TEST_F(FileTest, AMappedBookReadsAsReadAndSurvivesAnotherProcessCuttingIt)
         ExpectCountsConsistent(mapped);
     }
 
+    // A change of a mapped paragraph, even one that shrinks it, is the editor's own.
+    const std::string whole = Write("whole.txt", book);
+    TextEditor edited;
+    edited.SetMapFiles(true);
+    edited.LoadFromFile(whole);
+    edited.SetCaret({2, 1});
+    edited.DeleteForward();
+    EXPECT_EQ(edited.ParaText(2), lines[1].substr(1));
+    EXPECT_EQ(edited.ParaText(3), lines[2]);
+    EXPECT_TRUE(ReadFile(whole) == book);
+
     // Written over in place, the file must not change under the paragraphs being written.
     const std::string linked = Write("linked.txt", book);
     fs::create_hard_link(linked, Path("other.txt"));
