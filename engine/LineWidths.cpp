@@ -136,9 +136,12 @@ void Count(std::string_view text, Counts& counts)
         counts.firstWordEnd = uint16_t(std::min<std::size_t>(text.size(), 65535));
 }
 
-float Width(std::string_view text, const std::array<float, 256>& widths)
+// Widths in whole parts of the measure: a sum of integers is one step per byte.
+constexpr double kUnitsPerMeasure = double(1 << 20);
+
+uint64_t Width(std::string_view text, const std::array<uint32_t, 256>& widths)
 {
-    float sum = 0;
+    uint64_t sum = 0;
     for (const char c : text)
         sum += widths[uint8_t(c)];
     return sum;
@@ -222,6 +225,17 @@ WidthModel::LowerStart WidthModel::StartOf(const LineShape& lower)
     return kOtherStart;
 }
 
+float WidthModel::FullRoom(float room, float next) const
+{
+    const auto step = [](float r) { return std::clamp(int((r - kRoomFrom) / kRoomStep), 0, kRoomSteps - 1); };
+    const float tolerance = 0.5f * fullSpread;
+    const float limit = next + tolerance;
+    float density = std::log(roomDensity[std::size_t(step(room))]) - std::log(roomsUpTo[std::size_t(step(limit))]);
+    if (room > limit)
+        density -= 0.5f * ((room - limit) / tolerance) * ((room - limit) / tolerance);
+    return density;
+}
+
 namespace {
 
 // The odds of each look of a break, from the breaks the widths decide surely: a paragraph
@@ -235,6 +249,7 @@ void LearnEndOdds(const Layout& layout, WidthModel& model)
     double endCount = 0;
     double onCount = 0;
     double breaks = 0;
+    double nextSum = 0;
     std::size_t previous = n;
     for (std::size_t i = 0; i < n; ++i) {
         const LineRole role = layout.roles[i];
@@ -249,6 +264,7 @@ void LearnEndOdds(const Layout& layout, WidthModel& model)
             const WidthModel::UpperEnd end = WidthModel::EndOf(layout.shapes[previous]);
             const WidthModel::LowerStart start = WidthModel::StartOf(low);
             ++breaks;
+            nextSum += model.lines[i].firstWord + model.space;
             if (room - model.lines[i].firstWord - model.space > kSureEnd) {
                 ++ends[end][start];
                 ++endCount;
@@ -261,9 +277,13 @@ void LearnEndOdds(const Layout& layout, WidthModel& model)
     }
     if (breaks == 0)
         return;
-    constexpr double kLooks = double(WidthModel::kUpperEnds) * WidthModel::kLowerStarts;
+    constexpr double kLooks = double(WidthModel::kUpperEnds) * double(WidthModel::kLowerStarts);
     constexpr double kPseudo = 0.5;
-    const double base = std::log((endCount + 1) / (breaks - endCount + 1));
+    // A last line's room is anything up to all of the measure: those that left room for the
+    // next word and more are the share of all ends the rest leaves.
+    const double share = std::clamp(1.0 - kSureEnd - nextSum / breaks, 0.3, 1.0);
+    const double allEnds = std::min(endCount / share, 0.9 * breaks);
+    const double base = std::log((allEnds + 1) / (breaks - allEnds + 1));
     for (int e = 0; e < WidthModel::kUpperEnds; ++e)
         for (int s = 0; s < WidthModel::kLowerStarts; ++s)
             model.endOdds[e][s] = float(base + std::log((ends[e][s] + kPseudo) / (endCount + kPseudo * kLooks)) -
@@ -284,7 +304,8 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
         if (roles[i] != LineRole::Text || roles[i - 1] != LineRole::Text || roles[i + 1] != LineRole::Text)
             continue;
         const LineShape& s = shapes[i];
-        const bool fromAbove = StartsLowercase(s.first) && shapes[i - 1].last != '.';
+        const uint8_t above = shapes[i - 1].last;
+        const bool fromAbove = IsLetterByte(above) || above == ',' || above == '-';
         const bool below = StartsLowercase(shapes[i + 1].first) || (s.last == '-' && IsLetterByte(s.beforeLast));
         if (fromAbove && below && s.length - s.lead >= 20)
             inside.push_back(uint32_t(i));
@@ -365,10 +386,10 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
     if (widths[K - 1] <= 0)
         return model;
 
-    std::array<float, 256> byteWidths{};
+    std::array<uint32_t, 256> byteWidths{};
     for (std::size_t b = 0; b < 256; ++b)
-        byteWidths[b] = kClassOf[b] == kNoClass ? 0.0f : float(std::max(0.0, widths[kClassOf[b]]));
-    byteWidths[' '] = 0;
+        if (kClassOf[b] != kNoClass)
+            byteWidths[b] = uint32_t(std::lround(std::clamp(widths[kClassOf[b]], 0.0, 1.0) * kUnitsPerMeasure));
     model.space = float(widths[K - 1]);
     model.lines.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -376,11 +397,10 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
             continue;
         const std::string_view text = shapes[i].Trimmed(lines[i]);
         LineWidth& w = model.lines[i];
-        std::size_t firstEnd = 0;
-        while (firstEnd < text.size() && text[firstEnd] != ' ')
-            ++firstEnd;
-        w.firstWord = Width(text.substr(0, firstEnd), byteWidths);
-        w.glyphs = w.firstWord + Width(text.substr(firstEnd), byteWidths);
+        const std::size_t firstEnd = std::min<std::size_t>(shapes[i].firstWord, text.size());
+        const uint64_t first = Width(text.substr(0, firstEnd), byteWidths);
+        w.firstWord = float(double(first) / kUnitsPerMeasure);
+        w.glyphs = float(double(first + Width(text.substr(firstEnd), byteWidths)) / kUnitsPerMeasure);
         uint32_t gaps = 0;
         for (std::size_t k = firstEnd; k < text.size(); ++k)
             gaps += text[k] == ' ' && text[k - 1] != ' ' ? 1 : 0;
@@ -393,6 +413,27 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
     const double high = Quantile(slack, 0.95);
     model.fullCentre = float((low + high) / 2);
     model.fullSpread = float(std::max(1e-3, (high - low) / 3.29));  // as a normal spread would lie
+    // The density, smoothed over a few steps either side, and a little of it everywhere: a
+    // line now and then that the widths miss.
+    constexpr int S = WidthModel::kRoomSteps;
+    std::vector<float> rooms(S, 0.0f);
+    for (const float r : slack)
+        rooms[std::size_t(std::clamp(int((r - WidthModel::kRoomFrom) / WidthModel::kRoomStep), 0, S - 1))] += 1;
+    model.roomDensity.assign(S, 0.0f);
+    // (As wide as a normal spread of so many lines would want.)
+    const double bandwidth = 0.9 * model.fullSpread * std::pow(double(slack.size()), -0.2);
+    const int reach = std::max(1, int(bandwidth / WidthModel::kRoomStep));
+    for (int b = 0; b < S; ++b) {
+        float sum = 0;
+        for (int d = -reach; d <= reach; ++d)
+            sum += b + d >= 0 && b + d < S ? rooms[std::size_t(b + d)] : 0.0f;
+        model.roomDensity[std::size_t(b)] =
+            0.99f * sum / float(2 * reach + 1) / float(slack.size()) / WidthModel::kRoomStep + 0.01f;
+    }
+    model.roomsUpTo.assign(S, 0.0f);
+    float upTo = 0;
+    for (int b = 0; b < S; ++b)
+        model.roomsUpTo[std::size_t(b)] = upTo += model.roomDensity[std::size_t(b)] * WidthModel::kRoomStep;
 
     // The first lines of paragraphs that surely ended above (their last line left room for
     // the next word and more) or after a blank line, where the lines are full: the line goes

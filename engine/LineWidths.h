@@ -32,6 +32,16 @@ struct WidthModel {
     // shrank), around `fullCentre` with a spread of about `fullSpread`.
     float fullCentre = 0;
     float fullSpread = 0;
+    // How the rooms of full lines spread, in the book's own lines: a density over rooms from
+    // kRoomFrom in steps of kRoomStep, and its sum up to each room.
+    static constexpr float kRoomFrom = -0.25f;
+    static constexpr float kRoomStep = 0.0025f;
+    static constexpr int kRoomSteps = 400;
+    std::vector<float> roomDensity;
+    std::vector<float> roomsUpTo;
+    // The density (log) of a full line's room where the next word did not fit: full lines
+    // leave no room for it, but for what the widths miss and the spaces shrink.
+    float FullRoom(float room, float next) const;
     // What a paragraph's first line leaves beyond that, where the indent it stands for is no
     // space of the text (trimmed, or lost in the extraction); 0 where first lines are full.
     float firstLine = 0;

@@ -20,10 +20,10 @@ namespace {
 
 // Where the lines are measured, the odds (log) added to what the book's breaks show: a break
 // that is no blank line nor indent ends a paragraph somewhat more often than the breaks the
-// widths decide surely tell (nearly full last lines are among the unsure ones), and hardly ever
-// where the book marks its paragraphs with an indent. And how much the lower line's room may
-// tell of a lost indent, at most.
-constexpr float kEndOdds = 1.5f;
+// widths decide surely tell (a last line whose spaces shrank counts among the full ones there),
+// and hardly ever where the book marks its paragraphs with an indent. And how much the lower
+// line's room may tell of a lost indent, at most.
+constexpr float kEndOdds = 0.5f;
 constexpr float kIndentOdds = -4.0f;
 constexpr float kFirstLineWeight = 3.0f;
 
@@ -264,7 +264,7 @@ bool EndsByWidth(std::size_t upper, const LineShape& up, std::size_t lower, cons
     // a full line's room lies around the usual, and now and then anywhere (a line the
     // widths miss).
     const float last = room < -spread ? normal(room, -spread) : 0.0f;
-    const float full = std::log(0.99f * std::exp(normal(room, widths.fullCentre)) / (spread * 2.5066f) + 0.01f);
+    const float full = widths.FullRoom(room, widths.lines[lower].firstWord + widths.space);
     float odds = widths.endOdds[WidthModel::EndOf(up)][WidthModel::StartOf(low)] + last - full + endOdds;
     // A lower line that leaves more room than a first line would is a last line itself, and
     // tells nothing of an indent.
