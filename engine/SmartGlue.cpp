@@ -198,7 +198,7 @@ bool CompoundAdjective(std::string_view fragment, std::string_view tail)
 {
     // The hard declension only: the soft one ends nouns as well ("pesko-váním").
     static constexpr std::string_view kEndings[] = {"\xFD",   "\xE1",   "\xE9",    "\xE9m",  "\xFDm",
-                                                    "\xFDch", "\xFDmi", "\xE9ho", "\xE9mu"};
+                                                    "\xFD" "ch", "\xFDmi", "\xE9ho", "\xE9mu"};
     if (fragment.size() < 4 || tail.size() < 5)
         return false;
     const std::string first = Lowered(fragment.substr(fragment.size() - 3));

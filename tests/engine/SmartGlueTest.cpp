@@ -265,6 +265,7 @@ TEST(SmartGlue, AHyphenGoesOnlyAtALegalCzechBreakUnlessTheBookSaysOtherwise)
     EXPECT_TRUE(HyphenKept(w("přijde-"), w("li, tak"), hyphenator, none));
     EXPECT_TRUE(HyphenKept(w("byrokraticko-"), w("aristokratický"), hyphenator, none));
     EXPECT_TRUE(HyphenKept(w("česko-"), w("německého"), hyphenator, none));
+    EXPECT_TRUE(HyphenKept(w("česko-"), w("německých"), hyphenator, none));
     EXPECT_FALSE(HyphenKept(w("česko-"), w("německého"), hyphenator, {3, 0, 0}));  // the book joins it
     EXPECT_FALSE(HyphenKept(w("pesko-"), w("váním"), hyphenator, none));          // a noun
 }
