@@ -99,7 +99,7 @@ constexpr std::array<float, kClasses + 1> kPrior = [] {
 
 // The least squares are set up from this many lines at most: a book's face shows itself in a
 // few chapters.
-constexpr std::size_t kLearningLines = 12'000;
+constexpr std::size_t kLearningLines = 4'000;
 // How many lines of evidence the face's usual width of a character weighs.
 constexpr double kPriorWeight = 30;
 // Room beyond the next word that no full line leaves, in parts of the measure.
@@ -139,7 +139,9 @@ void Count(std::string_view text, Counts& counts)
 // Widths in whole parts of the measure: a sum of integers is one step per byte.
 constexpr double kUnitsPerMeasure = double(1 << 20);
 
-uint64_t Width(std::string_view text, const std::array<uint32_t, 256>& widths)
+// Each byte's width, and a space counted above kSpaceBit: one sum gives both.
+constexpr int kSpaceBit = 40;
+uint64_t Width(std::string_view text, const std::array<uint64_t, 256>& widths)
 {
     uint64_t sum = 0;
     for (const char c : text)
@@ -386,10 +388,12 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
     if (widths[K - 1] <= 0)
         return model;
 
-    std::array<uint32_t, 256> byteWidths{};
+    std::array<uint64_t, 256> byteWidths{};
     for (std::size_t b = 0; b < 256; ++b)
         if (kClassOf[b] != kNoClass)
-            byteWidths[b] = uint32_t(std::lround(std::clamp(widths[kClassOf[b]], 0.0, 1.0) * kUnitsPerMeasure));
+            byteWidths[b] = uint64_t(std::lround(std::clamp(widths[kClassOf[b]], 0.0, 1.0) * kUnitsPerMeasure));
+    byteWidths[' '] = uint64_t(1) << kSpaceBit;
+    constexpr uint64_t kWidthMask = (uint64_t(1) << kSpaceBit) - 1;
     model.space = float(widths[K - 1]);
     model.lines.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -399,12 +403,14 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
         LineWidth& w = model.lines[i];
         const std::size_t firstEnd = std::min<std::size_t>(shapes[i].firstWord, text.size());
         const uint64_t first = Width(text.substr(0, firstEnd), byteWidths);
-        w.firstWord = float(double(first) / kUnitsPerMeasure);
-        w.glyphs = float(double(first + Width(text.substr(firstEnd), byteWidths)) / kUnitsPerMeasure);
-        uint32_t gaps = 0;
-        for (std::size_t k = firstEnd; k < text.size(); ++k)
-            gaps += text[k] == ' ' && text[k - 1] != ' ' ? 1 : 0;
-        w.gaps = uint16_t(std::min<uint32_t>(gaps, 65535));
+        const uint64_t all = first + Width(text.substr(firstEnd), byteWidths);
+        w.firstWord = float(double(first & kWidthMask) / kUnitsPerMeasure);
+        w.glyphs = float(double(all & kWidthMask) / kUnitsPerMeasure);
+        // A gap of several spaces is one: each space that follows another counts off.
+        uint64_t gaps = all >> kSpaceBit;
+        for (std::size_t k = 1; k < text.size(); ++k)
+            gaps -= uint64_t((text[k] == ' ') & (text[k - 1] == ' '));
+        w.gaps = uint16_t(std::min<uint64_t>(gaps, 65535));
     }
     std::vector<float> slack;
     for (const uint32_t line : inside)
