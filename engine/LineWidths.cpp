@@ -111,29 +111,21 @@ constexpr double kIndentShown = 0.8;
 struct Counts {
     std::array<uint16_t, kClasses + 1> n{};
     uint16_t gaps = 0;
-    uint16_t firstWordEnd = 0;  // bytes of the first word
 };
 
 void Count(std::string_view text, Counts& counts)
 {
     bool inGap = false;
-    bool firstWord = true;
-    for (std::size_t k = 0; k < text.size(); ++k) {
-        const uint8_t byte = uint8_t(text[k]);
+    for (const char c : text) {
+        const uint8_t byte = uint8_t(c);
         if (byte == ' ') {
-            if (!inGap)
-                ++counts.gaps;
+            counts.gaps += inGap ? 0 : 1;
             inGap = true;
-            if (firstWord)
-                counts.firstWordEnd = uint16_t(std::min<std::size_t>(k, 65535));
-            firstWord = false;
             continue;
         }
         inGap = false;
         ++counts.n[kClassOf[byte]];
     }
-    if (firstWord)
-        counts.firstWordEnd = uint16_t(std::min<std::size_t>(text.size(), 65535));
 }
 
 // Widths in whole parts of the measure: a sum of integers is one step per byte.
@@ -385,7 +377,7 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
         for (std::size_t k = 0; k < inside.size(); ++k)
             used[k] = misfit[k] <= limit;
     }
-    if (widths[K - 1] <= 0)
+    if (!(widths[K - 1] > 0) || !std::ranges::all_of(widths, [](double w) { return std::isfinite(w); }))
         return model;
 
     std::array<uint64_t, 256> byteWidths{};
