@@ -123,6 +123,8 @@ std::string DescribeLayout(const LayoutFound& layout)
     std::string text = "Rozvržení: ";
     text += layout.width > 0 ? "šířka řádku " + std::to_string(layout.width) + " znaků"
                              : "řádky nejsou zalomené na jednu šířku";
+    if (layout.measured)
+        text += ", řádky zarovnané do bloku (šířky písmen změřené z knihy)";
     switch (layout.mark) {
     case ParagraphMark::Indent:
         text += ", odstavce začínají odsazením o " + Counted(layout.indent, "mezeru", "mezery", "mezer");

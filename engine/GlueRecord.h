@@ -62,6 +62,7 @@ struct LayoutFound {
     int32_t width = 0;  // 0: the lines were not wrapped to one width
     ParagraphMark mark = ParagraphMark::Neither;
     int32_t indent = 0;
+    bool measured = false;  // justified in a proportional face: the lines' widths were measured
     struct Form {
         std::string shape;  // a page line with every run of digits as "#"
         int64_t lines = 0;

@@ -7,6 +7,7 @@
 #include "editor/TextEditor.h"
 #include "engine/Hyphenation.h"
 #include "engine/LineTests.h"
+#include "engine/LineWidths.h"
 
 namespace lepotex {
 namespace {
@@ -53,10 +54,13 @@ std::string FurnitureShape(std::string_view line)
 
 // Why the smart glue went as it did at a break between two text lines. It asks in the order
 // the glue decides: the indent, the width, the paragraph mark, and the line tests last.
-BreakReason ExplainBreak(const Layout& layout, const LineShape& upper, const LineShape& lower, bool kept)
+BreakReason ExplainBreak(const Layout& layout, const LineShape& upper, const LineShape& lower, bool kept,
+                         bool measured)
 {
     if (layout.mark == ParagraphMark::Indent && lower.lead > 0)
         return BreakReason::Indent;
+    if (measured)  // the room the line leaves decided, with how the break looks
+        return kept ? BreakReason::ShortLine : BreakReason::FullLine;
     if (layout.width > 0 && lower.firstWord > 0 && upper.length + 1 + uint32_t(lower.firstWord) <= uint32_t(layout.width))
         return BreakReason::ShortLine;
     switch (layout.mark) {
@@ -115,8 +119,10 @@ GlueRecorder::GlueRecorder(GlueRecord& record, const LineList& list, const Setti
 {
     record.Clear();
     record.smart = settings.smart;
-    if (settings.smart)
+    if (settings.smart) {
         layout = AnalyseLayout(original);
+        measured = layout->fullFrom > 0 && MeasureLines(original, *layout).Known();
+    }
 }
 
 void GlueRecorder::Resolve(const LineList& list)
@@ -137,6 +143,7 @@ void GlueRecorder::Resolve(const LineList& list)
         found.width = layout->width;
         found.mark = layout->mark;
         found.indent = layout->indent;
+        found.measured = measured;
         std::map<std::string, int64_t> forms;
         std::vector<uint32_t> blanks;
         std::size_t lastText = n;
@@ -214,7 +221,7 @@ void GlueRecorder::Resolve(const LineList& list)
             return kept ? BreakReason::LineTests : BreakReason::None;
         if (!mapped)
             return BreakReason::None;
-        return ExplainBreak(*layout, layout->shapes[source[upper]], layout->shapes[source[lower]], kept);
+        return ExplainBreak(*layout, layout->shapes[source[upper]], layout->shapes[source[lower]], kept, measured);
     };
     auto oldLine = [&](std::size_t k) { return mapped ? int32_t(source[k]) + 1 : 0; };
     std::unique_ptr<Hyphenator> hyphenator;

@@ -47,6 +47,7 @@ private:
     GlueRecord& record;
     LineViews original;
     std::optional<Layout> layout;  // the smart glue's, analysed again
+    bool measured = false;         // the smart glue measured its lines' widths
     std::vector<uint64_t> offsets;  // one per change, until Place
     std::size_t resolved = 0;       // changes before the rules', in the text's order
 };

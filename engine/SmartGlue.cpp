@@ -1,7 +1,9 @@
 #include "engine/SmartGlue.h"
 
+#include <algorithm>
 #include <array>
 #include <bitset>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -11,9 +13,19 @@
 #include "engine/CharSets.h"
 #include "engine/Hyphenation.h"
 #include "engine/LineTests.h"
+#include "engine/LineWidths.h"
 
 namespace lepotex {
 namespace {
+
+// Where the lines are measured, the odds (log) added to what the book's breaks show: a break
+// that is no blank line nor indent ends a paragraph somewhat more often than the breaks the
+// widths decide surely tell (a last line whose spaces shrank counts among the full ones there),
+// and hardly ever where the book marks its paragraphs with an indent. And how much the lower
+// line's room may tell of a lost indent, at most.
+constexpr float kEndOdds = 0.5f;
+constexpr float kIndentOdds = -4.0f;
+constexpr float kFirstLineWeight = 3.0f;
 
 // How much of a text is read for the words it writes joined.
 constexpr std::size_t kEvidenceBytes = std::size_t(4) << 20;
@@ -238,12 +250,43 @@ bool KeptApart(std::string_view line, const NoGlueMatcher& noGlue, const Setting
 
 namespace {
 
+// Where the lines are measured: whether the upper one ends its paragraph, by how the break
+// looks, how well the line's room fits a paragraph's last line rather than a full one, and the
+// lower one a first line. `upperStarts`: the upper line begins a paragraph, so its room holds
+// the indent the book's first lines leave.
+bool EndsByWidth(std::size_t upper, const LineShape& up, std::size_t lower, const LineShape& low, bool upperStarts,
+                 float endOdds, const WidthModel& widths)
+{
+    const float spread = widths.fullSpread;
+    const float room = widths.Slack(upper) - (upperStarts ? widths.firstLine : 0.0f);
+    const auto normal = [&](float x, float mean) { return -0.5f * ((x - mean) / spread) * ((x - mean) / spread); };
+    // A last line leaves any room from none (a little less where its spaces shrank) to all;
+    // a full line's room lies around the usual, and now and then anywhere (a line the
+    // widths miss).
+    const float last = room < -spread ? normal(room, -spread) : 0.0f;
+    const float full = widths.FullRoom(room, widths.lines[lower].firstWord + widths.space);
+    float odds = widths.endOdds[WidthModel::EndOf(up)][WidthModel::StartOf(low)] + last - full + endOdds;
+    // A lower line that leaves more room than a first line would is a last line itself, and
+    // tells nothing of an indent.
+    if (const float below = widths.Slack(lower);
+        widths.firstLine > 0 && below < widths.fullCentre + widths.firstLine + 2 * spread) {
+        odds += std::clamp(normal(below, widths.fullCentre + widths.firstLine) - normal(below, widths.fullCentre),
+                           -kFirstLineWeight, kFirstLineWeight);
+    }
+    return odds > 0;
+}
+
 // DecideBreak over the lines' shapes: the bytes of the lines themselves are read only where the
 // layout does not decide.
 BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_view lower, const LineShape& low,
-                     const Layout& layout, const Settings& settings, const NoGlueMatcher& noGlue)
+                     const Layout& layout, const Settings& settings, const NoGlueMatcher& noGlue,
+                     const WidthModel* widths = nullptr, std::size_t upIndex = 0, std::size_t lowIndex = 0,
+                     bool upperStarts = false)
 {
-    if (layout.mark == ParagraphMark::Indent && low.Indent() > 0)
+    // In a measured book's text a line may start with a space or two where its first letter
+    // stood a little further right: much less than the book's indent is none.
+    const bool measured = widths != nullptr && widths->Known();
+    if (layout.mark == ParagraphMark::Indent && low.Indent() > 0 && (!measured || 2 * low.Indent() >= layout.indent))
         return BreakDecision::Paragraph;
     if (up.length - up.lead >= 2 && IsLineEndHyphen(up.last) && up.beforeLast != ' ' && up.beforeLast != '-') {
         const uint8_t before = up.beforeLast;
@@ -258,6 +301,16 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
         if ((IsLetterByte(before) || (before >= '0' && before <= '9')) &&
             (IsLetterByte(first) || (first >= '0' && first <= '9')))
             return BreakDecision::Adjoin;
+    }
+    if (measured) {
+        const std::string_view upText = up.Trimmed(upper);
+        const std::string_view lowText = low.Trimmed(lower);
+        if (layout.mark == ParagraphMark::Neither &&
+            (KeptApart(upText, noGlue, settings) || KeptApart(lowText, noGlue, settings)))
+            return BreakDecision::Paragraph;
+        const float odds = layout.mark == ParagraphMark::Indent ? kIndentOdds : kEndOdds;
+        return EndsByWidth(upIndex, up, lowIndex, low, upperStarts, odds, *widths) ? BreakDecision::Paragraph
+                                                                                   : BreakDecision::Join;
     }
     // A greedy wrapper would have put the next word on this line had it fitted.
     if (layout.width > 0 && low.firstWord > 0 && up.length + 1 + uint32_t(low.firstWord) <= uint32_t(layout.width))
@@ -311,6 +364,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     const std::size_t n = list.pieces.size();
     const Layout layout = AnalyseLayout(list.pieces);
     const NoGlueMatcher noGlue(settings.noGlue);
+    const WidthModel widths = layout.fullFrom > 0 ? MeasureLines(list.pieces, layout) : WidthModel();
 
     // The list is rewritten in place: a kept line never moves down, and the views of the two
     // lines a decision looks at are kept aside before their places are overwritten.
@@ -323,6 +377,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     std::size_t previous = 0;  // the last text line
     std::string_view previousLine;  // as the book has it
     bool afterText = false;    // there is a last text line
+    bool upperStarts = true;   // it begins a paragraph
     std::size_t blanks = 0;    // blank lines since it, not yet written
     for (std::size_t i = 0; i < n; ++i) {
         const std::string_view line = pieces[i];
@@ -338,8 +393,9 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         }
         BreakDecision decision = BreakDecision::Paragraph;
         if (afterText)
-            decision =
-                Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings, noGlue);
+            decision = Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings, noGlue,
+                              &widths, previous, i, upperStarts);
+        upperStarts = !afterText || blanks > 0 || decision == BreakDecision::Paragraph;
         // A word broken at a hyphen goes on after blank lines too, as in the plain glue: a
         // page ended there with blank lines on one side only.
         if (blanks > 0 && decision != BreakDecision::Hyphen) {

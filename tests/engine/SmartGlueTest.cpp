@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <functional>
 #include <random>
@@ -394,6 +395,74 @@ TEST(SmartGlue, LineEndHyphensJoinAfterBlankLinesAndKeptOnesJoinWithoutSpace)
     GlueWorkingList(list, settings, reporter);
     EXPECT_EQ(list, WorkingList{Utf8ToWindows1250(
                         "Byla to vzdálenost a česko-německá, Frýdek-Místek a vzdálenost. ČLOVĚK")});
+}
+
+TEST(SmartGlue, JustifiedLinesOfAProportionalFaceEndTheirParagraphsWhereTheirRoomSays)
+{
+    // Block paragraphs set in a face of its own widths (an "m" three "i"s) from words of narrow
+    // and of wide letters, so that full lines differ in characters by a third; the spaces of a
+    // full line shrink to two thirds at most, a last line keeps them. Many full lines end a
+    // sentence, and the next begins with a capital.
+    static const char* const words[] = {"lilie", "list", "tiji", "fiala", "liti", "mimo", "mamut", "wombat",
+                                        "domov", "hromada", "okno", "voda", "les", "cesta", "ticho", "i", "a"};
+    std::mt19937 rng(5);
+    std::array<int, 256> width{};
+    for (int c = 'a'; c <= 'z'; ++c)
+        width[c] = (std::string_view("ilfjtr").find(char(c)) != std::string_view::npos ? 280 : 540) +
+                   (c == 'm' || c == 'w' ? 300 : 0) + int(rng() % 60);
+    for (int c = 'A'; c <= 'Z'; ++c)
+        width[c] = width[c - 'A' + 'a'] + 200;
+    width['.'] = 280;
+    const auto widthOf = [&](std::string_view text) {
+        int w = 0;
+        for (const char c : text)
+            w += width[uint8_t(c)];
+        return w;
+    };
+    constexpr int kMeasure = 30'000, kSpace = 330, kShrunk = 220;
+    Lines book;
+    std::vector<bool> ends;  // per line: its paragraph ends there
+    for (int p = 0; p < 400; ++p) {
+        std::string line;
+        int glyphs = 0;
+        for (int s = 1 + int(rng() % 4); s > 0; --s)
+            for (int w = 4 + int(rng() % 9); w > 0; --w) {
+                std::string word = words[rng() % std::size(words)];
+                if (line.empty() || line.back() == '.')
+                    word[0] = char(word[0] - 'a' + 'A');
+                word += w == 1 ? "." : "";
+                if (!line.empty() && glyphs + widthOf(word) + int(std::ranges::count(line, ' ') + 1) * kShrunk > kMeasure) {
+                    book.push_back(line);
+                    ends.push_back(false);
+                    line.clear();
+                    glyphs = 0;
+                }
+                line += (line.empty() ? "" : " ") + word;
+                glyphs += widthOf(word);
+            }
+        book.push_back(line);
+        ends.push_back(true);
+    }
+    LineList list(WorkingList(book.begin(), book.end()));
+    GlueByLayout(list, Settings::Defaults());
+    ASSERT_EQ(list.pieces.size(), book.size());
+    // Every paragraph whose last line had room for the next word is found, and hardly a full
+    // line is taken for a last one; a last line too full for the next word may go either way.
+    std::size_t fitting = 0, missed = 0, full = 0, split = 0;
+    for (std::size_t i = 0; i + 1 < book.size(); ++i) {
+        const bool joined = list.flags[i] & LineList::kJoinsNext;
+        const std::string_view next = std::string_view(book[i + 1]).substr(0, book[i + 1].find(' '));
+        const int room = kMeasure - widthOf(book[i]) - int(std::ranges::count(book[i], ' ')) * kSpace;
+        if (ends[i] && room >= widthOf(next) + kSpace) {
+            ++fitting;
+            missed += joined ? 1 : 0;
+        } else if (!ends[i]) {
+            ++full;
+            split += joined ? 0 : 1;
+        }
+    }
+    EXPECT_LE(missed, fitting / 100) << fitting;
+    EXPECT_LE(split, full * 3 / 100) << full;
 }
 
 TEST(LayoutAnalysis, ChapterNumbersCountingUpAtASteadyPaceStay)

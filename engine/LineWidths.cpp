@@ -1,0 +1,462 @@
+#include "engine/LineWidths.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+
+namespace lepotex {
+namespace {
+
+// Characters of one width in any usual roman: a letter and its accented forms, digits,
+// kinds of punctuation.
+enum : uint8_t {
+    kNoClass = 0,
+    kLower = 1,         // a .. z
+    kUpper = kLower + 26,  // A .. Z
+    kDigit = kUpper + 26,
+    kStop,        // . ,
+    kColon,       // : ; !
+    kQuestion,    // ?
+    kHyphen,      // -
+    kEnDash,
+    kEmDash,
+    kQuote,       // quotation marks and apostrophes
+    kBracket,     // ( ) [ ]
+    kOther,
+    kClasses
+};
+
+// The base letter of each Windows-1250 letter, in lower case; 0 for none.
+constexpr std::array<char, 256> kBaseLetters = [] {
+    std::array<char, 256> base{};
+    for (int b = 'a'; b <= 'z'; ++b)
+        base[std::size_t(b)] = base[std::size_t(b - 'a' + 'A')] = char(b);
+    // 0xC0 .. 0xDE and their lower-case forms 0x20 higher: Ŕ Á Â Ă Ä Ĺ Ć Ç Č É Ę Ë Ě Í Î Ď Đ Ń Ň Ó
+    // Ô Ő Ö × Ř Ů Ú Ű Ü Ý Ţ.
+    constexpr std::string_view kHigh = "raaaalccceeeeiiddnnoooo*ruuuuyt";
+    for (std::size_t k = 0; k < kHigh.size(); ++k)
+        if (kHigh[k] != '*')
+            base[0xC0 + k] = base[0xE0 + k] = kHigh[k];
+    base[0xDF] = 's';  // ß
+    for (const auto& [byte, letter] : {std::pair{0x8A, 's'}, {0x8C, 's'}, {0x8D, 't'}, {0x8E, 'z'}, {0x8F, 'z'},
+                                       {0x9A, 's'}, {0x9C, 's'}, {0x9D, 't'}, {0x9E, 'z'}, {0x9F, 'z'},
+                                       {0xA3, 'l'}, {0xA5, 'a'}, {0xAA, 's'}, {0xAF, 'z'}, {0xB3, 'l'},
+                                       {0xB9, 'a'}, {0xBA, 's'}, {0xBC, 'l'}, {0xBE, 'l'}, {0xBF, 'z'}})
+        base[std::size_t(byte)] = letter;
+    return base;
+}();
+
+constexpr std::array<uint8_t, 256> kClassOf = [] {
+    std::array<uint8_t, 256> classes{};
+    for (int b = 0x21; b < 256; ++b)
+        classes[std::size_t(b)] = kOther;
+    for (int b = 0; b < 256; ++b) {
+        const char letter = kBaseLetters[std::size_t(b)];
+        if (letter == 0)
+            continue;
+        const bool upper = (b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE) ||
+                           b == 0x8A || b == 0x8C || b == 0x8D || b == 0x8E || b == 0x8F || b == 0xA3 ||
+                           b == 0xA5 || b == 0xAA || b == 0xAF || b == 0xBC;
+        classes[std::size_t(b)] = uint8_t((upper ? kUpper : kLower) + (letter - 'a'));
+    }
+    for (int b = '0'; b <= '9'; ++b)
+        classes[std::size_t(b)] = kDigit;
+    for (const auto& [byte, c] :
+         {std::pair{'.', kStop}, {',', kStop}, {':', kColon}, {';', kColon}, {'!', kColon}, {'?', kQuestion},
+          {'-', kHyphen}, {'\x96', kEnDash}, {'\x97', kEmDash}, {'\x84', kQuote}, {'\x93', kQuote},
+          {'\x94', kQuote}, {'\x82', kQuote}, {'\x91', kQuote}, {'\x92', kQuote}, {'\'', kQuote}, {'"', kQuote},
+          {'\x8B', kQuote}, {'\x9B', kQuote}, {'\xAB', kQuote}, {'\xBB', kQuote}, {'(', kBracket}, {')', kBracket},
+          {'[', kBracket}, {']', kBracket}})
+        classes[uint8_t(byte)] = uint8_t(c);
+    return classes;
+}();
+
+// What a usual book face starts from, in thousandths of its size: the learning moves the
+// widths a book uses often, the rare ones keep these.
+constexpr std::array<float, kClasses + 1> kPrior = [] {
+    std::array<float, kClasses + 1> w{};
+    constexpr std::array<float, 26> lower = {500, 556, 444, 556, 444, 306, 500, 556, 278, 306, 528, 278, 833,
+                                             556, 500, 556, 528, 392, 394, 389, 556, 528, 722, 528, 528, 444};
+    constexpr std::array<float, 26> upper = {750, 708, 722, 764, 681, 653, 785, 750, 361, 514, 778, 625, 917,
+                                             750, 778, 681, 778, 736, 556, 722, 750, 750, 1028, 750, 750, 611};
+    for (std::size_t k = 0; k < 26; ++k) {
+        w[kLower + k] = lower[k];
+        w[kUpper + k] = upper[k];
+    }
+    w[kDigit] = 500;
+    w[kStop] = w[kColon] = 278;
+    w[kQuestion] = 472;
+    w[kHyphen] = 333;
+    w[kEnDash] = 500;
+    w[kEmDash] = 1000;
+    w[kQuote] = 500;
+    w[kBracket] = 389;
+    w[kOther] = 500;
+    w[kClasses] = 333;  // the space
+    return w;
+}();
+
+// The least squares are set up from this many lines at most: a book's face shows itself in a
+// few chapters.
+constexpr std::size_t kLearningLines = 4'000;
+// How many lines of evidence the face's usual width of a character weighs.
+constexpr double kPriorWeight = 30;
+// Room beyond the next word that no full line leaves, in parts of the measure.
+constexpr float kSureEnd = 0.15f;
+// How far first lines must leave more room than the others, in spreads, to show an indent.
+constexpr double kIndentShown = 0.8;
+
+// The characters of a line, counted per class, and its gaps.
+struct Counts {
+    std::array<uint16_t, kClasses + 1> n{};
+    uint16_t gaps = 0;
+};
+
+void Count(std::string_view text, Counts& counts)
+{
+    bool inGap = false;
+    for (const char c : text) {
+        const uint8_t byte = uint8_t(c);
+        if (byte == ' ') {
+            counts.gaps += inGap ? 0 : 1;
+            inGap = true;
+            continue;
+        }
+        inGap = false;
+        ++counts.n[kClassOf[byte]];
+    }
+}
+
+// Widths in whole parts of the measure: a sum of integers is one step per byte.
+constexpr double kUnitsPerMeasure = double(1 << 20);
+
+// Each byte's width, and a space counted above kSpaceBit: one sum gives both.
+constexpr int kSpaceBit = 40;
+uint64_t Width(std::string_view text, const std::array<uint64_t, 256>& widths)
+{
+    uint64_t sum = 0;
+    for (const char c : text)
+        sum += widths[uint8_t(c)];
+    return sum;
+}
+
+// Solves the symmetric positive definite system in place (Cholesky); false if it is not one.
+template <std::size_t N>
+bool Solve(std::array<std::array<double, N>, N>& a, std::array<double, N>& b)
+{
+    for (std::size_t j = 0; j < N; ++j) {
+        double d = a[j][j];
+        for (std::size_t k = 0; k < j; ++k)
+            d -= a[j][k] * a[j][k];
+        if (d <= 0)
+            return false;
+        a[j][j] = std::sqrt(d);
+        for (std::size_t i = j + 1; i < N; ++i) {
+            double s = a[i][j];
+            for (std::size_t k = 0; k < j; ++k)
+                s -= a[i][k] * a[j][k];
+            a[i][j] = s / a[j][j];
+        }
+    }
+    for (std::size_t i = 0; i < N; ++i) {
+        double s = b[i];
+        for (std::size_t k = 0; k < i; ++k)
+            s -= a[i][k] * b[k];
+        b[i] = s / a[i][i];
+    }
+    for (std::size_t i = N; i-- > 0;) {
+        double s = b[i];
+        for (std::size_t k = i + 1; k < N; ++k)
+            s -= a[k][i] * b[k];
+        b[i] = s / a[i][i];
+    }
+    return true;
+}
+
+bool StartsLowercase(uint8_t byte)
+{
+    const uint8_t c = kClassOf[byte];
+    return c >= kLower && c < kUpper;
+}
+
+double Quantile(std::vector<float> values, double share)
+{
+    const auto at = std::ptrdiff_t(share * double(values.size() - 1));
+    std::nth_element(values.begin(), values.begin() + at, values.end());
+    return values[std::size_t(at)];
+}
+
+}  // namespace
+
+WidthModel::UpperEnd WidthModel::EndOf(const LineShape& upper)
+{
+    switch (upper.last) {
+    case 0x93: case 0x94: case '"': case 0xBB: case 0xAB: case 0x92:
+        return upper.beforeLast == '.' || upper.beforeLast == '!' || upper.beforeLast == '?' ? kQuotedStop : kQuoted;
+    case '.': return kStop;
+    case '!': return kExclamation;
+    case '?': return kQuestion;
+    case ':': return kColon;
+    case ',': case ';': return kPause;
+    case 0x96: case 0x97: return kEndDash;
+    default: return kWord;
+    }
+}
+
+WidthModel::LowerStart WidthModel::StartOf(const LineShape& lower)
+{
+    const uint8_t c = lower.first;
+    if (c == 0x84 || c == '"' || c == 0xBB || c == 0xAB || c == 0x82)
+        return kQuote;
+    if (c == 0x96 || c == 0x97)
+        return kDash;
+    const uint8_t k = kClassOf[c];
+    if ((k >= kUpper && k < kDigit) || k == kDigit)
+        return kCapital;
+    if (k >= kLower && k < kUpper)
+        return kSmall;
+    return kOtherStart;
+}
+
+float WidthModel::FullRoom(float room, float next) const
+{
+    const auto step = [](float r) { return std::clamp(int((r - kRoomFrom) / kRoomStep), 0, kRoomSteps - 1); };
+    const float tolerance = 0.5f * fullSpread;
+    const float limit = next + tolerance;
+    float density = std::log(roomDensity[std::size_t(step(room))]) - std::log(roomsUpTo[std::size_t(step(limit))]);
+    if (room > limit)
+        density -= 0.5f * ((room - limit) / tolerance) * ((room - limit) / tolerance);
+    return density;
+}
+
+namespace {
+
+// The odds of each look of a break, from the breaks the widths decide surely: a paragraph
+// ended where the line left room for the next word and more; it went on where the line's
+// spaces shrank. Each look counts for itself against how the book's breaks go as a whole.
+void LearnEndOdds(const Layout& layout, WidthModel& model)
+{
+    const std::size_t n = layout.roles.size();
+    double ends[WidthModel::kUpperEnds][WidthModel::kLowerStarts] = {};
+    double goesOn[WidthModel::kUpperEnds][WidthModel::kLowerStarts] = {};
+    double endCount = 0;
+    double onCount = 0;
+    double breaks = 0;
+    double nextSum = 0;
+    std::size_t previous = n;
+    for (std::size_t i = 0; i < n; ++i) {
+        const LineRole role = layout.roles[i];
+        if (role == LineRole::Blank)
+            previous = n;
+        if (role != LineRole::Text)
+            continue;
+        const LineShape& low = layout.shapes[i];
+        if (previous < n && layout.shapes[previous].last != '-' &&
+            !(layout.mark == ParagraphMark::Indent && low.Indent() > 0)) {
+            const float room = model.Slack(previous);
+            const WidthModel::UpperEnd end = WidthModel::EndOf(layout.shapes[previous]);
+            const WidthModel::LowerStart start = WidthModel::StartOf(low);
+            ++breaks;
+            nextSum += model.lines[i].firstWord + model.space;
+            if (room - model.lines[i].firstWord - model.space > kSureEnd) {
+                ++ends[end][start];
+                ++endCount;
+            } else if (room < model.fullCentre - 0.5f * model.fullSpread) {
+                ++goesOn[end][start];
+                ++onCount;
+            }
+        }
+        previous = i;
+    }
+    if (breaks == 0)
+        return;
+    constexpr double kLooks = double(WidthModel::kUpperEnds) * double(WidthModel::kLowerStarts);
+    constexpr double kPseudo = 0.5;
+    // A last line's room is anything up to all of the measure: those that left room for the
+    // next word and more are the share of all ends the rest leaves.
+    const double share = std::clamp(1.0 - kSureEnd - nextSum / breaks, 0.3, 1.0);
+    const double allEnds = std::min(endCount / share, 0.9 * breaks);
+    const double base = std::log((allEnds + 1) / (breaks - allEnds + 1));
+    for (int e = 0; e < WidthModel::kUpperEnds; ++e)
+        for (int s = 0; s < WidthModel::kLowerStarts; ++s)
+            model.endOdds[e][s] = float(base + std::log((ends[e][s] + kPseudo) / (endCount + kPseudo * kLooks)) -
+                                        std::log((goesOn[e][s] + kPseudo) / (onCount + kPseudo * kLooks)));
+}
+
+}  // namespace
+
+WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& layout)
+{
+    const LineShapes& shapes = layout.shapes;
+    const LineRoles& roles = layout.roles;
+    // Lines that surely stand inside a paragraph: they go on from the line above, which ran to
+    // its end, and go on in the line below. Their spaces filled the measure.
+    const std::size_t n = lines.size();
+    std::vector<uint32_t> inside;
+    for (std::size_t i = 1; i + 1 < n && inside.size() < kLearningLines; ++i) {
+        if (roles[i] != LineRole::Text || roles[i - 1] != LineRole::Text || roles[i + 1] != LineRole::Text)
+            continue;
+        const LineShape& s = shapes[i];
+        const uint8_t above = shapes[i - 1].last;
+        const bool fromAbove = IsLetterByte(above) || above == ',' || above == '-';
+        const bool below = StartsLowercase(shapes[i + 1].first) || (s.last == '-' && IsLetterByte(s.beforeLast));
+        if (fromAbove && below && s.length - s.lead >= 20)
+            inside.push_back(uint32_t(i));
+    }
+    WidthModel model;
+    if (inside.size() < 50)
+        return model;
+
+    constexpr std::size_t K = kClasses + 1;  // the classes but none, and the space
+    std::vector<Counts> counts(inside.size());
+    std::vector<double> natural(inside.size());
+    for (std::size_t k = 0; k < inside.size(); ++k) {
+        Count(shapes[inside[k]].Trimmed(lines[inside[k]]), counts[k]);
+        double w = kPrior[K - 1] * counts[k].gaps;
+        for (std::size_t c = 1; c < kClasses; ++c)
+            w += kPrior[c] * counts[k].n[c];
+        natural[k] = w;
+    }
+    std::vector<double> sorted = natural;
+    std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2), sorted.end());
+    const double scale = sorted[sorted.size() / 2];  // the measure in the face's units, roughly
+
+    std::array<double, K> widths{};
+    for (std::size_t c = 1; c < kClasses; ++c)
+        widths[c] = kPrior[c] / scale;
+    widths[K - 1] = kPrior[kClasses] / scale;
+    std::vector<double> target(inside.size());
+    for (std::size_t k = 0; k < inside.size(); ++k)
+        target[k] = WidthModel::Lines(float(natural[k] / scale));
+    const auto predicted = [&](const Counts& cn) {
+        double w = widths[K - 1] * cn.gaps;
+        for (std::size_t c = 1; c < kClasses; ++c)
+            w += widths[c] * cn.n[c];
+        return w;
+    };
+    // Twice: the second time without the lines the first fit explains worst (a page number
+    // glued to a line, a word set in another face).
+    std::vector<bool> used(inside.size(), true);
+    for (int round = 0; round < 2; ++round) {
+        std::array<std::array<double, K>, K> a{};
+        std::array<double, K> b{};
+        std::array<uint8_t, K> present{};
+        for (std::size_t k = 0; k < inside.size(); ++k) {
+            if (!used[k])
+                continue;
+            std::array<double, K> x{};
+            std::size_t m = 0;
+            for (std::size_t c = 1; c < kClasses; ++c)
+                if (counts[k].n[c] > 0) {
+                    present[m] = uint8_t(c);
+                    x[m++] = counts[k].n[c];
+                }
+            present[m] = uint8_t(K - 1);
+            x[m++] = counts[k].gaps;
+            for (std::size_t p = 0; p < m; ++p) {
+                b[present[p]] += x[p] * target[k];
+                for (std::size_t q = 0; q < m; ++q)
+                    a[present[p]][present[q]] += x[p] * x[q];
+            }
+        }
+        a[0][0] = 1;  // no class 0
+        for (std::size_t c = 1; c < K; ++c) {
+            const double prior = (c == K - 1 ? kPrior[kClasses] : kPrior[c]) / scale;
+            a[c][c] += kPriorWeight;
+            b[c] += kPriorWeight * prior;
+        }
+        if (!Solve(a, b))
+            return model;
+        for (std::size_t c = 1; c < K; ++c)
+            widths[c] = b[c];
+        std::vector<float> misfit;
+        for (std::size_t k = 0; k < inside.size(); ++k)
+            misfit.push_back(float(std::abs(target[k] - predicted(counts[k]))));
+        const double limit = 4 * Quantile(misfit, 0.5) + 1e-6;
+        for (std::size_t k = 0; k < inside.size(); ++k)
+            used[k] = misfit[k] <= limit;
+    }
+    if (!(widths[K - 1] > 0) || !std::ranges::all_of(widths, [](double w) { return std::isfinite(w); }))
+        return model;
+
+    std::array<uint64_t, 256> byteWidths{};
+    for (std::size_t b = 0; b < 256; ++b)
+        if (kClassOf[b] != kNoClass)
+            byteWidths[b] = uint64_t(std::lround(std::clamp(widths[kClassOf[b]], 0.0, 1.0) * kUnitsPerMeasure));
+    byteWidths[' '] = uint64_t(1) << kSpaceBit;
+    constexpr uint64_t kWidthMask = (uint64_t(1) << kSpaceBit) - 1;
+    model.space = float(widths[K - 1]);
+    model.lines.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (roles[i] != LineRole::Text)
+            continue;
+        const std::string_view text = shapes[i].Trimmed(lines[i]);
+        LineWidth& w = model.lines[i];
+        const std::size_t firstEnd = std::min<std::size_t>(shapes[i].firstWord, text.size());
+        const uint64_t first = Width(text.substr(0, firstEnd), byteWidths);
+        const uint64_t all = first + Width(text.substr(firstEnd), byteWidths);
+        w.firstWord = float(double(first & kWidthMask) / kUnitsPerMeasure);
+        w.glyphs = float(double(all & kWidthMask) / kUnitsPerMeasure);
+        // A gap of several spaces is one: each space that follows another counts off.
+        uint64_t gaps = all >> kSpaceBit;
+        for (std::size_t k = 1; k < text.size(); ++k)
+            gaps -= uint64_t((text[k] == ' ') & (text[k - 1] == ' '));
+        w.gaps = uint16_t(std::min<uint64_t>(gaps, 65535));
+    }
+    std::vector<float> slack;
+    for (const uint32_t line : inside)
+        slack.push_back(model.Slack(line));
+    const double low = Quantile(slack, 0.05);
+    const double high = Quantile(slack, 0.95);
+    model.fullCentre = float((low + high) / 2);
+    model.fullSpread = float(std::max(1e-3, (high - low) / 3.29));  // as a normal spread would lie
+    // The density, smoothed over a few steps either side, and a little of it everywhere: a
+    // line now and then that the widths miss.
+    constexpr int S = WidthModel::kRoomSteps;
+    std::vector<float> rooms(S, 0.0f);
+    for (const float r : slack)
+        rooms[std::size_t(std::clamp(int((r - WidthModel::kRoomFrom) / WidthModel::kRoomStep), 0, S - 1))] += 1;
+    model.roomDensity.assign(S, 0.0f);
+    // (As wide as a normal spread of so many lines would want.)
+    const double bandwidth = 0.9 * model.fullSpread * std::pow(double(slack.size()), -0.2);
+    const int reach = std::max(1, int(bandwidth / WidthModel::kRoomStep));
+    for (int b = 0; b < S; ++b) {
+        float sum = 0;
+        for (int d = -reach; d <= reach; ++d)
+            sum += b + d >= 0 && b + d < S ? rooms[std::size_t(b + d)] : 0.0f;
+        model.roomDensity[std::size_t(b)] =
+            0.99f * sum / float(2 * reach + 1) / float(slack.size()) / WidthModel::kRoomStep + 0.01f;
+    }
+    model.roomsUpTo.assign(S, 0.0f);
+    float upTo = 0;
+    for (int b = 0; b < S; ++b)
+        model.roomsUpTo[std::size_t(b)] = upTo += model.roomDensity[std::size_t(b)] * WidthModel::kRoomStep;
+
+    // The first lines of paragraphs that surely ended above (their last line left room for
+    // the next word and more) or after a blank line, where the lines are full: the line goes
+    // on below.
+    std::vector<float> first;
+    for (std::size_t b = 1; b + 1 < n; ++b) {
+        const std::size_t a = b - 1;
+        const std::size_t c = b + 1;
+        if (roles[b] != LineRole::Text || roles[c] != LineRole::Text || StartsLowercase(shapes[b].first))
+            continue;
+        const bool ended = roles[a] == LineRole::Blank ||
+                           (roles[a] == LineRole::Text && shapes[a].last != '-' &&
+                            model.Slack(a) - model.lines[b].firstWord - model.space > kSureEnd);
+        const bool full = model.Slack(b) < model.lines[c].firstWord + model.space &&
+                          (StartsLowercase(shapes[c].first) || shapes[b].last == '-');
+        if (ended && full)
+            first.push_back(model.Slack(b) - model.fullCentre);
+    }
+    if (first.size() >= 10) {
+        const double shift = Quantile(first, 0.5);
+        if (shift > kIndentShown * model.fullSpread)
+            model.firstLine = float(shift);
+    }
+    LearnEndOdds(layout, model);
+    return model;
+}
+
+}  // namespace lepotex

@@ -1,0 +1,78 @@
+#pragma once
+// How wide each line of a typeset book is on the page, where the text came out of a justified
+// PDF: the characters of a proportional font differ in width (an "m" takes three "i"s), so
+// a line's length in characters says little of how full it is. The widths are learnt from the
+// book itself: the lines inside a paragraph are full, each filling the same measure with its
+// characters and its stretched or shrunk spaces.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "editor/TextBlock.h"
+#include "engine/LayoutAnalysis.h"
+
+namespace lepotex {
+
+// One line's width in parts of the measure.
+struct LineWidth {
+    float glyphs = 0;     // the characters without the spaces
+    float firstWord = 0;  // the characters of the first word
+    uint16_t gaps = 0;    // the spaces between words
+};
+using LineWidthList = std::vector<LineWidth, LargeAllocator<LineWidth>>;
+
+struct WidthModel {
+    // The lines are measured; empty when the book shows no measure.
+    LineWidthList lines;
+    float space = 0;  // a space at its natural width, in parts of the measure
+    // What a full line leaves of the measure at natural spaces (negative where its spaces
+    // shrank), around `fullCentre` with a spread of about `fullSpread`.
+    float fullCentre = 0;
+    float fullSpread = 0;
+    // How the rooms of full lines spread, in the book's own lines: a density over rooms from
+    // kRoomFrom in steps of kRoomStep, and its sum up to each room.
+    static constexpr float kRoomFrom = -0.25f;
+    static constexpr float kRoomStep = 0.0025f;
+    static constexpr int kRoomSteps = 400;
+    std::vector<float> roomDensity;
+    std::vector<float> roomsUpTo;
+    // The density (log) of a full line's room where the next word did not fit: full lines
+    // leave no room for it, but for what the widths miss and the spaces shrink.
+    float FullRoom(float room, float next) const;
+    // What a paragraph's first line leaves beyond that, where the indent it stands for is no
+    // space of the text (trimmed, or lost in the extraction); 0 where first lines are full.
+    float firstLine = 0;
+
+    // How a break between two text lines looks at the break: the end of the upper line and
+    // the start of the lower one.
+    enum UpperEnd : uint8_t { kQuotedStop, kQuoted, kStop, kExclamation, kQuestion, kColon, kPause, kEndDash, kWord, kUpperEnds };
+    enum LowerStart : uint8_t { kQuote, kDash, kCapital, kSmall, kOtherStart, kLowerStarts };
+    static UpperEnd EndOf(const LineShape& upper);
+    static LowerStart StartOf(const LineShape& lower);
+    // The odds (log) that a paragraph ends at a break that looks so, against the odds of going
+    // on, in the book's own full lines and sure ends.
+    float endOdds[kUpperEnds][kLowerStarts] = {};
+
+    bool Known() const { return !lines.empty(); }
+    // The room a line leaves at natural spaces. A line far longer than the measure holds two
+    // lines or more, run together where the extraction took out a hyphen: the room is that of
+    // its last one.
+    float Slack(std::size_t line) const
+    {
+        const float natural = lines[line].glyphs + float(lines[line].gaps) * space;
+        return Lines(natural) - natural;
+    }
+    // How many measures a line of this natural width fills.
+    static float Lines(float natural) { return std::max(1.0f, std::ceil(natural - kOverfull)); }
+    // How far beyond the measure shrunk spaces take a line, at most, with what the widths miss.
+    static constexpr float kOverfull = 0.12f;
+};
+
+// Learns the character widths from the book's lines inside paragraphs and measures every
+// line; nothing when too few lines tell.
+WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& layout);
+
+}  // namespace lepotex
