@@ -786,11 +786,12 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
 }
 
 // The blank lines on both sides of a page line that the two sides have in common came with
-// it; in a book that puts them on one side of nearly all its page lines (a blank line before
-// each page number, none after it), or a number of them on each side, those the side usually
-// has. A blank line left over is a
-// paragraph break of the text. Blank lines between two page lines go with them.
-void ShareBlankLines(LineRoles& roles, const std::vector<bool>& inside)
+// it; in a book that puts them before nearly all its page lines and none after, all those
+// before it (a page that ends short leaves more above its foot); after only, or a number of
+// them on each side, those the side usually has. A blank line left over is a paragraph break
+// of the text. Blank lines between two page lines go with them, and so do those between a
+// page line and the next page's feed.
+void ShareBlankLines(const LineShapes& shapes, LineRoles& roles, const std::vector<bool>& inside)
 {
     const std::size_t n = roles.size();
     // Calls visit(first, last, before, after) for each run of page lines (first .. last, with
@@ -853,12 +854,15 @@ void ShareBlankLines(LineRoles& roles, const std::vector<bool>& inside)
             if (roles[j] == LineRole::Blank)
                 roles[j] = LineRole::PageBlank;
         const std::size_t common = std::min(before, after);
-        std::size_t goBefore = onlyBefore ? std::min(before, usualBefore) : onlyAfter ? 0 : common;
+        std::size_t goBefore = onlyBefore ? before : onlyAfter ? 0 : common;
         std::size_t goAfter = onlyAfter ? std::min(after, usualAfter) : onlyBefore ? 0 : common;
         if (usualBefore > 0 && usualAfter > 0) {  // both sides, as many as the book has there
             goBefore = std::min(before, usualBefore);
             goAfter = std::min(after, usualAfter);
         }
+        // Blank lines between a foot line and the next page's feed end that page.
+        if (last + 1 + after < n && shapes[last + 1 + after].feed)
+            goAfter = after;
         for (std::size_t k = 1; k <= goBefore; ++k)
             roles[first - k] = LineRole::PageBlank;
         for (std::size_t k = 1; k <= goAfter; ++k)
@@ -1046,7 +1050,7 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
         FindPageLines(lines, shapes, FindWidth(shapes, layout.roles), layout.roles, inside);
     else
         inside.assign(lines.size(), false);
-    ShareBlankLines(layout.roles, inside);
+    ShareBlankLines(shapes, layout.roles, inside);
     layout.width = FindWidth(shapes, layout.roles);
     if (layout.width == 0) {
         std::tie(layout.width, layout.fullFrom) = FindSpreadWidth(shapes, layout.roles);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -246,6 +247,86 @@ bool KeptApart(std::string_view line, const NoGlueMatcher& noGlue, const Setting
     return noGlue.StartsAnyOf(line) || (settings.noCaps && IsAllCapitals(line));
 }
 
+// OCR reads a stray mark between paragraphs as a line of its own: "6", "1“", ":4", "v",
+// "» ? »". Such a line stands between blank lines, is a few bytes with no two letters in a
+// row, and is no scene break (marks only), no roman numeral. A bare number is a chapter's
+// where it counts on from the last one taken, or a later one counts on from it before it
+// comes again; one that repeats without counting is a speck. A speck goes with the paragraph
+// before it: it makes no paragraph, and the next one still starts as the book has it.
+constexpr std::size_t kSpeckBytes = 8;
+constexpr std::size_t kCountAhead = 64;  // bare numbers looked ahead for one counting on
+
+std::vector<bool> FindSpecks(std::span<const std::string_view> lines, const Layout& layout)
+{
+    const std::size_t n = lines.size();
+    std::vector<bool> specks(n, false);
+    const auto alone = [&](std::size_t i) {
+        std::size_t a = i;
+        while (a > 0 && (layout.roles[a - 1] == LineRole::PageLine || layout.roles[a - 1] == LineRole::PageBlank))
+            --a;
+        std::size_t b = i + 1;
+        while (b < n && (layout.roles[b] == LineRole::PageLine || layout.roles[b] == LineRole::PageBlank))
+            ++b;
+        return (a == 0 || layout.roles[a - 1] == LineRole::Blank) && (b == n || layout.roles[b] == LineRole::Blank);
+    };
+    struct Number {
+        std::size_t line;
+        int64_t value;
+    };
+    std::vector<Number> numbers;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (layout.roles[i] != LineRole::Text)
+            continue;
+        const std::string_view text = layout.shapes[i].Trimmed(lines[i]);
+        if (text.size() > kSpeckBytes || !alone(i))
+            continue;
+        bool twoLetters = false;
+        bool marksOnly = true;
+        bool roman = true;
+        bool bare = true;  // digits, and a full stop after them
+        bool digits = false;
+        bool capitals = false;
+        int64_t value = 0;
+        for (std::size_t k = 0; k < text.size(); ++k) {
+            const uint8_t c = uint8_t(text[k]);
+            twoLetters = twoLetters || (k > 0 && IsLetterByte(c) && IsLetterByte(uint8_t(text[k - 1])));
+            marksOnly = marksOnly && std::strchr(" *#~+=_-.\x95\x96\x97\xa7\xb7", c) != nullptr && c != 0;
+            roman = roman && c != 0 && std::strchr("IVXLCDM.", c) != nullptr;
+            const bool digit = c >= '0' && c <= '9';
+            digits = digits || digit;
+            capitals = capitals || IsUppercaseLetter(c);
+            if (digit && value < 1'000'000)
+                value = value * 10 + (c - '0');
+            bare = bare && (digit || (c == '.' && k + 1 == text.size() && k > 0));
+        }
+        if (twoLetters || marksOnly || roman || (capitals && !digits))
+            continue;
+        if (bare)
+            numbers.push_back({i, value});
+        else
+            specks[i] = true;
+    }
+    const auto countsOn = [](int64_t from, int64_t to) { return to > from && to <= from + 2; };
+    // A count starts where a later number counts on before this one comes again.
+    const auto starts = [&](std::size_t k) {
+        for (std::size_t j = k + 1; j < numbers.size() && j <= k + kCountAhead; ++j) {
+            if (numbers[j].value == numbers[k].value)
+                return false;
+            if (countsOn(numbers[k].value, numbers[j].value))
+                return true;
+        }
+        return false;
+    };
+    std::optional<int64_t> chapter;
+    for (std::size_t k = 0; k < numbers.size(); ++k) {
+        if ((chapter && countsOn(*chapter, numbers[k].value)) || starts(k))
+            chapter = numbers[k].value;
+        else
+            specks[numbers[k].line] = true;
+    }
+    return specks;
+}
+
 }  // namespace
 
 namespace {
@@ -365,6 +446,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     const Layout layout = AnalyseLayout(list.pieces);
     const NoGlueMatcher noGlue(settings.noGlue);
     const WidthModel widths = layout.fullFrom > 0 ? MeasureLines(list.pieces, layout) : WidthModel();
+    const std::vector<bool> specks = FindSpecks(list.pieces, layout);
 
     // The list is rewritten in place: a kept line never moves down, and the views of the two
     // lines a decision looks at are kept aside before their places are overwritten.
@@ -391,10 +473,15 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         case LineRole::Text:
             break;
         }
+        const bool speck = afterText && specks[i];
         BreakDecision decision = BreakDecision::Paragraph;
-        if (afterText)
+        if (speck)
+            decision = BreakDecision::Join;
+        else if (afterText)
             decision = Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings, noGlue,
                               &widths, previous, i, upperStarts);
+        if (speck)
+            blanks = 0;
         upperStarts = !afterText || blanks > 0 || decision == BreakDecision::Paragraph;
         // A word broken at a hyphen goes on after blank lines too, as in the plain glue: a
         // page ended there with blank lines on one side only.

@@ -184,6 +184,32 @@ TEST(LayoutAnalysis, ABlankLineOnOneSideOfEveryPageLineGoesWithIt)
     }
 }
 
+TEST(LayoutAnalysis, TheBlankLinesAroundAPdfsFootNumberGoWithItWhereItsParagraphsHaveNone)
+{
+    // pdftotext's pages end with the number, a blank line or none before it and one after it
+    // before the next page's feed; in its layout mode two to four before it and none after.
+    // The paragraphs are marked by no blank line, so every blank line is the pages'.
+    const Lines text = Wrap(60, 66, 0, false, 7, 14);
+    for (const bool layoutMode : {false, true}) {
+        std::mt19937 rng(3);
+        Lines book;
+        for (std::size_t i = 0, page = 5; i < text.size(); ++page) {
+            if (i > 0) {
+                const std::size_t before = layoutMode ? 2 + rng() % 3 : rng() % 2;
+                book.insert(book.end(), before, "");
+                book.push_back(std::to_string(page));
+                if (!layoutMode)
+                    book.emplace_back();
+                book.push_back("\f" + text[i++]);
+            }
+            for (std::size_t end = std::min(text.size(), i + 29); i < end; ++i)
+                book.push_back(text[i]);
+        }
+        const Layout layout = Analyse(book);
+        EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::Blank), 0) << layoutMode;
+    }
+}
+
 TEST(LayoutAnalysis, APdfsPagesShowTheirFurnitureAtTheTopAndTheFootAndTheWidthSpreads)
 {
     // pdftotext's pages: a form feed, then the running head with its number at the outer end
@@ -374,12 +400,19 @@ TEST(SmartGlue, SlepitChytreRestoresAWrappedBookWithPagesAndHyphens)
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 30 + 1);  // and the write-back's last empty paragraph
 }
 
-TEST(SmartGlue, LineEndHyphensJoinAfterBlankLinesAndKeptOnesJoinWithoutSpace)
+// "Slepit chytře" with no replacement rule and no indent written.
+Settings SmartWithoutRules()
 {
     Settings settings = Settings::Defaults();
     settings.autoReplace.clear();
     settings.indent = false;
     settings.smart = true;
+    return settings;
+}
+
+TEST(SmartGlue, LineEndHyphensJoinAfterBlankLinesAndKeptOnesJoinWithoutSpace)
+{
+    const Settings settings = SmartWithoutRules();
     SilentReporter reporter;
     // The patterns would allow "česko|německá"; the book writes it with its hyphen elsewhere.
     WorkingList list = {Utf8ToWindows1250("Byla to vzdále-"), "", Utf8ToWindows1250("nost veliká, česko-"),
@@ -395,6 +428,47 @@ TEST(SmartGlue, LineEndHyphensJoinAfterBlankLinesAndKeptOnesJoinWithoutSpace)
     GlueWorkingList(list, settings, reporter);
     EXPECT_EQ(list, WorkingList{Utf8ToWindows1250(
                         "Byla to vzdálenost a česko-německá, Frýdek-Místek a vzdálenost. ČLOVĚK")});
+}
+
+TEST(SmartGlue, OcrSpecksBetweenParagraphsGoWithTheParagraphBeforeAndOneLineParagraphsStay)
+{
+    const Settings settings = SmartWithoutRules();
+    SilentReporter reporter;
+    // A blank-marked book; between its paragraphs stray marks and the one-line paragraphs a
+    // book has: chapter numbers counting on (with a speck of the same form between them),
+    // a scene break, a reply, a roman numeral.
+    const Lines text = Wrap(14, 48, 0, true);
+    Lines paragraphs(1);
+    for (const std::string& line : text)
+        if (line.empty())
+            paragraphs.emplace_back();
+        else
+            paragraphs.back() += (paragraphs.back().empty() ? "" : " ") + line;
+    const std::vector<std::pair<std::string, bool>> between = {
+        {"1", false}, {"6", true}, {"v", true}, {"6", true}, {"2", false}, {"* * *", false},
+        {Utf8ToWindows1250("1“"), true}, {Utf8ToWindows1250("„Ano.“"), false}, {"6", true}, {"XIV", false},
+        {Utf8ToWindows1250("» ? »"), true}, {":4", true}, {"3", false}};
+    WorkingList expected;
+    for (std::size_t p = 0; p < paragraphs.size(); ++p) {
+        expected.push_back(paragraphs[p]);
+        if (p < between.size()) {
+            const auto& [line, speck] = between[p];
+            if (speck)
+                expected.back() += " " + line;
+            else
+                expected.insert(expected.end(), {"", line});
+            expected.emplace_back();
+        }
+    }
+    WorkingList book;
+    std::size_t p = 0;
+    for (const std::string& line : text) {
+        if (line.empty() && p < between.size())
+            book.insert(book.end(), {"", between[p++].first});
+        book.push_back(line);
+    }
+    GlueWorkingList(book, settings, reporter);
+    EXPECT_EQ(book, expected);
 }
 
 TEST(SmartGlue, JustifiedLinesOfAProportionalFaceEndTheirParagraphsWhereTheirRoomSays)
