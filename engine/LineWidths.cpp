@@ -320,14 +320,20 @@ void LearnEndOdds(const Layout& layout, WidthModel& model)
 
 }  // namespace
 
-WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& layout)
+namespace {
+
+constexpr std::size_t K = kClasses + 1;  // the classes but none, and the space
+
+// The width of each class, in parts of the measure, from the lines `inside` paragraphs it
+// finds; false when too few lines tell or the fit came out unsound.
+bool FitWidths(std::span<const std::string_view> lines, const Layout& layout, std::vector<uint32_t>& inside,
+               std::array<double, K>& widths)
 {
     const LineShapes& shapes = layout.shapes;
     const LineRoles& roles = layout.roles;
     // Lines that surely stand inside a paragraph: they go on from the line above, which ran to
     // its end, and go on in the line below. Their spaces filled the measure.
     const std::size_t n = lines.size();
-    std::vector<uint32_t> inside;
     for (std::size_t i = 1; i + 1 < n && inside.size() < kLearningLines; ++i) {
         if (roles[i] != LineRole::Text || roles[i - 1] != LineRole::Text || roles[i + 1] != LineRole::Text)
             continue;
@@ -338,11 +344,9 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
         if (fromAbove && below && s.length - s.lead >= 20)
             inside.push_back(uint32_t(i));
     }
-    WidthModel model;
     if (inside.size() < 50)
-        return model;
+        return false;
 
-    constexpr std::size_t K = kClasses + 1;  // the classes but none, and the space
     std::vector<Counts> counts(inside.size());
     std::vector<double> natural(inside.size());
     for (std::size_t k = 0; k < inside.size(); ++k) {
@@ -356,7 +360,7 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
     std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2), sorted.end());
     const double scale = sorted[sorted.size() / 2];  // the measure in the face's units, roughly
 
-    std::array<double, K> widths{};
+    widths = {};
     for (std::size_t c = 1; c < kClasses; ++c)
         widths[c] = kPrior[c] / scale;
     widths[K - 1] = kPrior[kClasses] / scale;
@@ -401,7 +405,7 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
             b[c] += kPriorWeight * prior;
         }
         if (!Solve(a, b))
-            return model;
+            return false;
         for (std::size_t c = 1; c < K; ++c)
             widths[c] = b[c];
         std::vector<float> misfit;
@@ -411,7 +415,27 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
         for (std::size_t k = 0; k < inside.size(); ++k)
             used[k] = misfit[k] <= limit;
     }
-    if (!(widths[K - 1] > 0) || !std::ranges::all_of(widths, [](double w) { return std::isfinite(w); }))
+    return widths[K - 1] > 0 && std::ranges::all_of(widths, [](double w) { return std::isfinite(w); });
+}
+
+}  // namespace
+
+bool LinesMeasurable(std::span<const std::string_view> lines, const Layout& layout)
+{
+    std::vector<uint32_t> inside;
+    std::array<double, K> widths;
+    return FitWidths(lines, layout, inside, widths);
+}
+
+WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& layout)
+{
+    const LineShapes& shapes = layout.shapes;
+    const LineRoles& roles = layout.roles;
+    const std::size_t n = lines.size();
+    std::vector<uint32_t> inside;
+    std::array<double, K> widths;
+    WidthModel model;
+    if (!FitWidths(lines, layout, inside, widths))
         return model;
 
     ByteWidths byteWidths{};

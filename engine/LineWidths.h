@@ -75,5 +75,7 @@ struct WidthModel {
 // Learns the character widths from the book's lines inside paragraphs and measures every
 // line; nothing when too few lines tell.
 WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& layout);
+// Whether MeasureLines knows the widths, without measuring every line.
+bool LinesMeasurable(std::span<const std::string_view> lines, const Layout& layout);
 
 }  // namespace lepotex
