@@ -121,7 +121,7 @@ GlueRecorder::GlueRecorder(GlueRecord& record, const LineList& list, const Setti
     record.smart = settings.smart;
     if (settings.smart) {
         layout = AnalyseLayout(original);
-        measured = layout->fullFrom > 0 && MeasureLines(original, *layout).Known();
+        measured = layout->fullFrom > 0 && LinesMeasurable(original, *layout);
     }
 }
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <bit>
 #include <cstdlib>
+#include <cstring>
 
 namespace lepotex {
 namespace {
@@ -131,15 +133,47 @@ void Count(std::string_view text, Counts& counts)
 // Widths in whole parts of the measure: a sum of integers is one step per byte.
 constexpr double kUnitsPerMeasure = double(1 << 20);
 
-// Each byte's width, and a space counted above kSpaceBit: one sum gives both.
+// Each byte's width, and a space counted above kSpaceBit where it starts a gap: one sum gives
+// both. The table is looked up by a byte and the one before it, two bytes read at once, so a
+// gap of several spaces counts once without a second look at the line and a byte costs no
+// more than its lookup.
 constexpr int kSpaceBit = 40;
-uint64_t Width(std::string_view text, const std::array<uint64_t, 256>& widths)
-{
-    uint64_t sum = 0;
-    for (const char c : text)
-        sum += widths[uint8_t(c)];
-    return sum;
-}
+using ByteWidths = std::array<uint64_t, 256>;
+
+class PairWidths {
+public:
+    explicit PairWidths(const ByteWidths& widths) : pairs(std::size_t(1) << 16)
+    {
+        for (std::size_t before = 0; before < 256; ++before)
+            for (std::size_t byte = 0; byte < 256; ++byte)
+                pairs[Index(uint8_t(before), uint8_t(byte))] = before == ' ' && byte == ' ' ? 0 : widths[byte];
+    }
+    // The bytes from `from` to `to`, each after the one before it (which must be there).
+    uint64_t Sum(const uint8_t* from, const uint8_t* to) const
+    {
+        uint64_t sums[4] = {};
+        for (; to - from >= 4; from += 4)
+            for (int k = 0; k < 4; ++k)
+                sums[k] += pairs[Pair(from + k - 1)];
+        for (; from < to; ++from)
+            sums[0] += pairs[Pair(from - 1)];
+        return sums[0] + sums[1] + sums[2] + sums[3];
+    }
+
+private:
+    static std::size_t Index(uint8_t before, uint8_t byte)
+    {
+        return std::endian::native == std::endian::little ? before | std::size_t(byte) << 8
+                                                          : std::size_t(before) << 8 | byte;
+    }
+    static uint16_t Pair(const uint8_t* at)
+    {
+        uint16_t pair;
+        std::memcpy(&pair, at, 2);
+        return pair;
+    }
+    std::vector<uint64_t> pairs;
+};
 
 // Solves the symmetric positive definite system in place (Cholesky); false if it is not one.
 template <std::size_t N>
@@ -286,14 +320,20 @@ void LearnEndOdds(const Layout& layout, WidthModel& model)
 
 }  // namespace
 
-WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& layout)
+namespace {
+
+constexpr std::size_t K = kClasses + 1;  // the classes but none, and the space
+
+// The width of each class, in parts of the measure, from the lines `inside` paragraphs it
+// finds; false when too few lines tell or the fit came out unsound.
+bool FitWidths(std::span<const std::string_view> lines, const Layout& layout, std::vector<uint32_t>& inside,
+               std::array<double, K>& widths)
 {
     const LineShapes& shapes = layout.shapes;
     const LineRoles& roles = layout.roles;
     // Lines that surely stand inside a paragraph: they go on from the line above, which ran to
     // its end, and go on in the line below. Their spaces filled the measure.
     const std::size_t n = lines.size();
-    std::vector<uint32_t> inside;
     for (std::size_t i = 1; i + 1 < n && inside.size() < kLearningLines; ++i) {
         if (roles[i] != LineRole::Text || roles[i - 1] != LineRole::Text || roles[i + 1] != LineRole::Text)
             continue;
@@ -304,11 +344,9 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
         if (fromAbove && below && s.length - s.lead >= 20)
             inside.push_back(uint32_t(i));
     }
-    WidthModel model;
     if (inside.size() < 50)
-        return model;
+        return false;
 
-    constexpr std::size_t K = kClasses + 1;  // the classes but none, and the space
     std::vector<Counts> counts(inside.size());
     std::vector<double> natural(inside.size());
     for (std::size_t k = 0; k < inside.size(); ++k) {
@@ -322,7 +360,7 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
     std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2), sorted.end());
     const double scale = sorted[sorted.size() / 2];  // the measure in the face's units, roughly
 
-    std::array<double, K> widths{};
+    widths = {};
     for (std::size_t c = 1; c < kClasses; ++c)
         widths[c] = kPrior[c] / scale;
     widths[K - 1] = kPrior[kClasses] / scale;
@@ -367,7 +405,7 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
             b[c] += kPriorWeight * prior;
         }
         if (!Solve(a, b))
-            return model;
+            return false;
         for (std::size_t c = 1; c < K; ++c)
             widths[c] = b[c];
         std::vector<float> misfit;
@@ -377,32 +415,53 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
         for (std::size_t k = 0; k < inside.size(); ++k)
             used[k] = misfit[k] <= limit;
     }
-    if (!(widths[K - 1] > 0) || !std::ranges::all_of(widths, [](double w) { return std::isfinite(w); }))
+    return widths[K - 1] > 0 && std::ranges::all_of(widths, [](double w) { return std::isfinite(w); });
+}
+
+}  // namespace
+
+bool LinesMeasurable(std::span<const std::string_view> lines, const Layout& layout)
+{
+    std::vector<uint32_t> inside;
+    std::array<double, K> widths;
+    return FitWidths(lines, layout, inside, widths);
+}
+
+WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& layout)
+{
+    const LineShapes& shapes = layout.shapes;
+    const LineRoles& roles = layout.roles;
+    const std::size_t n = lines.size();
+    std::vector<uint32_t> inside;
+    std::array<double, K> widths;
+    WidthModel model;
+    if (!FitWidths(lines, layout, inside, widths))
         return model;
 
-    std::array<uint64_t, 256> byteWidths{};
+    ByteWidths byteWidths{};
     for (std::size_t b = 0; b < 256; ++b)
         if (kClassOf[b] != kNoClass)
             byteWidths[b] = uint64_t(std::lround(std::clamp(widths[kClassOf[b]], 0.0, 1.0) * kUnitsPerMeasure));
     byteWidths[' '] = uint64_t(1) << kSpaceBit;
+    const PairWidths pairWidths(byteWidths);
     constexpr uint64_t kWidthMask = (uint64_t(1) << kSpaceBit) - 1;
     model.space = float(widths[K - 1]);
-    model.lines.resize(n);
+    // A line without characters leaves all the measure.
+    model.lines.assign(n, {WidthModel::SlackOf(0, 0, model.space), 0});
     for (std::size_t i = 0; i < n; ++i) {
-        if (roles[i] != LineRole::Text)
-            continue;
         const std::string_view text = shapes[i].Trimmed(lines[i]);
-        LineWidth& w = model.lines[i];
+        if (roles[i] != LineRole::Text || text.empty())
+            continue;
+        const auto* begin = reinterpret_cast<const uint8_t*>(text.data());
         const std::size_t firstEnd = std::min<std::size_t>(shapes[i].firstWord, text.size());
-        const uint64_t first = Width(text.substr(0, firstEnd), byteWidths);
-        const uint64_t all = first + Width(text.substr(firstEnd), byteWidths);
-        w.firstWord = float(double(first & kWidthMask) / kUnitsPerMeasure);
-        w.glyphs = float(double(all & kWidthMask) / kUnitsPerMeasure);
-        // A gap of several spaces is one: each space that follows another counts off.
-        uint64_t gaps = all >> kSpaceBit;
-        for (std::size_t k = 1; k < text.size(); ++k)
-            gaps -= uint64_t((text[k] == ' ') & (text[k - 1] == ' '));
-        w.gaps = uint16_t(std::min<uint64_t>(gaps, 65535));
+        const auto* split = begin + std::max<std::size_t>(firstEnd, 1);
+        const uint64_t head = byteWidths[*begin] + pairWidths.Sum(begin + 1, split);
+        const uint64_t first = firstEnd == 0 ? 0 : head;
+        const uint64_t all = head + pairWidths.Sum(split, begin + text.size());
+        const float glyphs = float(double(all & kWidthMask) / kUnitsPerMeasure);
+        const auto gaps = uint16_t(std::min<uint64_t>(all >> kSpaceBit, 65535));
+        model.lines[i] = {WidthModel::SlackOf(glyphs, gaps, model.space),
+                          float(double(first & kWidthMask) / kUnitsPerMeasure)};
     }
     std::vector<float> slack;
     for (const uint32_t line : inside)

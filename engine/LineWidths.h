@@ -16,11 +16,10 @@
 
 namespace lepotex {
 
-// One line's width in parts of the measure.
+// One line's width in parts of the measure, as the decisions read it.
 struct LineWidth {
-    float glyphs = 0;     // the characters without the spaces
+    float slack = 0;      // the room it leaves at natural spaces (WidthModel::Slack)
     float firstWord = 0;  // the characters of the first word
-    uint16_t gaps = 0;    // the spaces between words
 };
 using LineWidthList = std::vector<LineWidth, LargeAllocator<LineWidth>>;
 
@@ -60,9 +59,11 @@ struct WidthModel {
     // The room a line leaves at natural spaces. A line far longer than the measure holds two
     // lines or more, run together where the extraction took out a hyphen: the room is that of
     // its last one.
-    float Slack(std::size_t line) const
+    float Slack(std::size_t line) const { return lines[line].slack; }
+    // The same of a line whose characters but the spaces take `glyphs`, with `gaps` gaps.
+    static float SlackOf(float glyphs, uint16_t gaps, float space)
     {
-        const float natural = lines[line].glyphs + float(lines[line].gaps) * space;
+        const float natural = glyphs + float(gaps) * space;
         return Lines(natural) - natural;
     }
     // How many measures a line of this natural width fills.
@@ -74,5 +75,7 @@ struct WidthModel {
 // Learns the character widths from the book's lines inside paragraphs and measures every
 // line; nothing when too few lines tell.
 WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& layout);
+// Whether MeasureLines knows the widths, without measuring every line.
+bool LinesMeasurable(std::span<const std::string_view> lines, const Layout& layout);
 
 }  // namespace lepotex
