@@ -702,6 +702,8 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
             continue;
         Group& g = group->second;
         g.digits = key.digits;
+        if (ordinal == 1)  // a page line ends a page of text: the book's first line is none
+            continue;
         g.lines.push_back(uint32_t(i));
         g.ordinals.push_back(ordinal);
         g.values.push_back(key.value);
@@ -741,12 +743,7 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
     const auto interrupts = [&](std::size_t line) { return bool(inside[line]); };
     std::vector<Rhythm> found;
     for (auto& [hash, g] : groups) {
-        // A page line ends a page of text: the book's first line is none.
-        while (!g.lines.empty() && g.ordinals.front() == 1) {
-            g.lines.erase(g.lines.begin());
-            g.ordinals.erase(g.ordinals.begin());
-            g.values.erase(g.values.begin());
-        }
+        g.inside.reserve(g.lines.size());
         for (const uint32_t line : g.lines)
             g.inside.push_back(width > 0 && interrupts(line));
         Rhythm rhythm = FindRhythm(g, ordinal);
