@@ -202,9 +202,11 @@ TEST(GlueRecord, SmartGlueTellsWhyAndTheLayoutItFound)
     EXPECT_EQ(counts[std::size_t(ChangeKind::LineGlued)] + 1 + paragraphs,
               int64_t(book.size()) - 3 * pages);
     ExpectEachAtItsPlace(editor, record, book);
-    for (const Change& change : record.changes)
-        if (change.kind == ChangeKind::ParagraphKept)
+    for (const Change& change : record.changes) {
+        if (change.kind == ChangeKind::ParagraphKept) {
             EXPECT_EQ(change.reason, BreakReason::Indent);
+        }
+    }
     EXPECT_NE(DescribeLayout(record.layout).find("šířka řádku 40 znaků"), std::string::npos);
 }
 
