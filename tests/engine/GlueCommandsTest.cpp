@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "EditorLines.h"
 #include "LiteralReference.h"
 #include "RandomText.h"
 #include "editor/Windows1250.h"
@@ -174,17 +175,6 @@ void LoadRandomText(TextEditor& editor, std::mt19937& rng, int round)
     }
 }
 
-// What the commands read: every line with word wrap off, as GetLine gives it.
-std::vector<std::string> EditorLines(TextEditor& editor)
-{
-    editor.SetWordWrap(false);
-    std::vector<std::string> lines;
-    for (int32_t n = 1; n <= editor.LineCount(); ++n)
-        lines.push_back(editor.GetLine(n));
-    editor.SetWordWrap(true);
-    return lines;
-}
-
 // The batch tool's way: a mapped book, let go as the glue reads it, gives what a book kept
 // gives; cut short by another process meanwhile, it gives nothing that could be saved.
 TEST(SlepitExecute, AReleasedMappedBookGluesAsAKeptOneAndIsNotSavedWhenCut)
@@ -229,12 +219,12 @@ TEST(SlepitExecute, BothCommandsMatchTheirLiteralFormOnRandomTexts)
             std::erase_if(s.autoReplace, [](const std::string& rule) { return ParseRule(rule).kind == RuleKind::LineBreak; });
         TextEditor editor;
         LoadRandomText(editor, rng, round);
-        std::vector<std::string> list = EditorLines(editor);
+        std::vector<std::string> list = testing::UnwrappedLines(editor);
 
         TextEditor speech;
         LoadRandomText(speech, rng, round);
         std::string collected;
-        for (const std::string& line : EditorLines(speech))
+        for (const std::string& line : testing::UnwrappedLines(speech))
             collected += line + "\r";
 
         literal::Glue(list, s);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "EditorLines.h"
 #include "WordsKept.h"
 #include "editor/TextEditor.h"
 #include "editor/Windows1250.h"
@@ -89,15 +90,6 @@ Lines RandomBook(std::mt19937& rng)
     return lines;
 }
 
-Lines EditorLines(TextEditor& editor)
-{
-    editor.SetWordWrap(false);
-    Lines lines;
-    for (int32_t n = 1; n <= editor.LineCount(); ++n)
-        lines.push_back(editor.GetLine(n));
-    return lines;
-}
-
 TEST(SmartGlueWords, NoWordIsLostOnAnyLayout)
 {
     std::mt19937 rng(2026);
@@ -110,10 +102,10 @@ TEST(SmartGlueWords, NoWordIsLostOnAnyLayout)
         TextEditor editor;
         for (const std::string& line : lines)
             ASSERT_EQ(editor.InsertText(line + "\r\n"), kErrNone);
-        const Lines before = EditorLines(editor);
+        const Lines before = testing::UnwrappedLines(editor);
         SilentReporter quiet;
         ASSERT_EQ(SlepitChytreExecute(editor, settings, quiet).outcome, GlueOutcome::Done);
-        Lines after = EditorLines(editor);
+        Lines after = testing::UnwrappedLines(editor);
         ASSERT_EQ(testing::WordsLostOrChanged(before, after), "") << "book " << book;
         // The check itself sees a word go, and two words run together.
         std::string& first = after[0];
