@@ -178,6 +178,41 @@ uint8_t ToWindows1250(char32_t cp) noexcept
     return HasWindows1250Byte(cp) ? UnicodeToWindows1250(cp) : 0;
 }
 
+// Text taken from PDFs whose fonts lack a letter, or written on some systems, spells "ř" as
+// "r" and a combining caron. Windows-1250 has no combining marks, but it has the letter they
+// make with the one before: every such letter of the code page is an ASCII letter and one mark.
+struct Composition {
+    char32_t mark;
+    const char* bases;
+    const char32_t* letters;
+};
+constexpr Composition kCompositions[] = {
+    {0x301, "SZszRALCEINOUYralceinouy", U"ŚŹśźŔÁĹĆÉÍŃÓÚÝŕáĺćéíńóúý"},
+    {0x302, "AIOaio", U"ÂÎÔâîô"},
+    {0x306, "Aa", U"Ăă"},
+    {0x307, "Zz", U"Żż"},
+    {0x308, "AEOUaeou", U"ÄËÖÜäëöü"},
+    {0x30A, "Uu", U"Ůů"},
+    {0x30B, "OUou", U"ŐŰőű"},
+    {0x30C, "STZstzLlCEDNRcednr", U"ŠŤŽšťžĽľČĚĎŇŘčěďňř"},
+    {0x327, "SCTsct", U"ŞÇŢşçţ"},
+    {0x328, "AEae", U"ĄĘąę"},
+};
+
+// The Windows-1250 letter a combining mark makes with the byte before it, 0 where none.
+uint8_t Composed(char base, char32_t mark) noexcept
+{
+    if (mark < 0x300 || mark > 0x36F || base == '\0')
+        return 0;
+    for (const Composition& c : kCompositions) {
+        if (c.mark != mark)
+            continue;
+        const char* at = std::strchr(c.bases, base);
+        return at ? UnicodeToWindows1250(c.letters[at - c.bases]) : 0;
+    }
+    return 0;
+}
+
 void Replace(char* out, size_t at, char32_t cp, Replacements& replaced)
 {
     out[at] = '?';
@@ -189,9 +224,11 @@ void Replace(char* out, size_t at, char32_t cp, Replacements& replaced)
 
 // Converts UTF-8 at `p` to Windows-1250 at `out`. Strict, it stops at the first byte that
 // is no UTF-8 and returns nullopt; otherwise such a byte becomes '?'. It copies eight bytes
-// at a time, so `out` may not overlap the input.
+// at a time, so `out` may not overlap the input. The `before` bytes ahead of `out` are text
+// already converted, which a combining mark at the start may still change.
 template <bool strict>
-std::optional<size_t> Utf8Run(const uint8_t* p, const uint8_t* end, char* out, Replacements& replaced)
+std::optional<size_t> Utf8Run(const uint8_t* p, const uint8_t* end, char* out, Replacements& replaced,
+                              size_t before = 0)
 {
     const std::array<uint8_t, 0x800>& small = SmallCodePoints();
     size_t n = 0;
@@ -226,6 +263,8 @@ std::optional<size_t> Utf8Run(const uint8_t* p, const uint8_t* end, char* out, R
         const uint8_t byte = cp < 0x800 ? small[cp] : ToWindows1250(cp);
         if (byte)
             out[n++] = char(byte);
+        else if (const uint8_t letter = n + before > 0 ? Composed(out[ptrdiff_t(n) - 1], cp) : 0)
+            out[n - 1] = char(letter);
         else
             Replace(out, n++, cp, replaced);
     }
@@ -255,6 +294,8 @@ size_t Utf16ToCp1250(std::string_view bytes, bool bigEndian, char* out, Replacem
         } else if (u < 0x800) {
             if (const uint8_t byte = small[u])
                 out[n++] = char(byte);
+            else if (const uint8_t letter = n > 0 ? Composed(out[n - 1], u) : 0)
+                out[n - 1] = char(letter);
             else
                 Replace(out, n++, u, replaced);
         } else if (u >= 0xD800 && u <= 0xDBFF && p < end && unit(p) >= 0xDC00 && unit(p) <= 0xDFFF) {
@@ -499,7 +540,7 @@ std::optional<size_t> ConvertIfUtf8(std::string_view bytes, TextBlock& out, Repl
         return std::nullopt;
     out = AllocateTextBlock(bytes.size() + 1);
     std::memcpy(out.get(), p, ascii);
-    const std::optional<size_t> rest = Utf8Run<true>(p + ascii, end, out.get() + ascii, replaced);
+    const std::optional<size_t> rest = Utf8Run<true>(p + ascii, end, out.get() + ascii, replaced, ascii);
     if (!rest || Windows1250AfterAll(bytes, replaced.count)) {
         out.reset();
         replaced = {};

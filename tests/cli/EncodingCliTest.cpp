@@ -1,10 +1,13 @@
 // The batch tool on files that are not Windows-1250 with CR LF: converted and written back as
 // they came, nothing lost without a word, and never written over when the load was not faithful.
+#include <QString>
+
 #include <random>
 #include <sstream>
 #include <vector>
 
 #include "CliFixture.h"
+#include "editor/Windows1250.h"
 
 namespace lepotex::clitest {
 namespace {
@@ -89,6 +92,38 @@ TEST_F(EncodingCli, ListsAndEncodingsGivenByName)
     const CliRun run = Cli("glue --encoding latin1 book.txt -o x.txt");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("ne „latin1“"), std::string::npos) << run.err;
+}
+
+TEST_F(EncodingCli, LettersSpeltWithCombiningMarksAreReadAsTheLettersTheyMake)
+{
+    // Every character of the code page, decomposed as Unicode decomposes it (Qt's normaliser
+    // is the reference), as PDF extracts spell the letters their fonts lack.
+    std::string cp1250;
+    for (int b = 0x20; b < 0x100; ++b)
+        if (b != 0x7F && b != 0x81 && b != 0x83 && b != 0x88 && b != 0x90 && b != 0x98)
+            cp1250 += char(b);
+    const QString all = QString::fromStdU16String(DecodeWindows1250(cp1250));
+    const QByteArray nfd = all.normalized(QString::NormalizationForm_D).toUtf8();
+    ASSERT_GT(nfd.size(), all.toUtf8().size()) << "the reference decomposes";
+    // A mark that makes no letter of the code page is replaced as any other character is.
+    Write("nfd.txt", nfd.toStdString() + "\nq\u030C.\n");
+    CliRun run = Cli("copy nfd.txt -o out.txt");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(File("out.txt"), all.toUtf8().toStdString() + "\nq?.\n");
+    EXPECT_NE(run.err.find("(počet: 1"), std::string::npos) << run.err;
+
+    // The same in UTF-16, and where the mark follows the text's first letter.
+    const std::u16string words = QString::fromUtf8("Řekl: čeřen, Ůvaly.").normalized(QString::NormalizationForm_D).toStdU16String();
+    std::string utf16 = "\xFF\xFE";
+    for (const char16_t u : words)
+        utf16 += {char(u & 0xFF), char(u >> 8)};
+    Write("u16.txt", utf16);
+    Write("first.txt", QString::fromUtf8("Řekl").normalized(QString::NormalizationForm_D).toUtf8().toStdString());
+    EXPECT_EQ(Cli("copy --output-encoding utf-8 u16.txt").out, "Řekl: čeřen, Ůvaly.\r\n");
+    EXPECT_EQ(Cli("copy first.txt").out, "Řekl\r\n");
+    run = Cli("glue --defaults --no-indent first.txt");
+    EXPECT_EQ(run.out, "Řekl\r\n\r\n");
+    EXPECT_EQ(run.err, "");
 }
 
 }  // namespace
