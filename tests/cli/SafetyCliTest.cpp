@@ -62,7 +62,7 @@ TEST_F(SafetyCli, ABookChangedMeanwhileOrTornByAKilledSaveIsLeftAsItIs)
     Write("torn.txt", "Napůl zap");
     fs::create_hard_link(dir / "torn.txt", dir / "other.txt");
     Write(".torn.txt.lepotex-old~1", "Starý text\r\n");
-    for (const std::string& args : {"glue --defaults --in-place torn.txt", "copy in.txt -o torn.txt"}) {
+    for (const std::string args : {"glue --defaults --in-place torn.txt", "copy in.txt -o torn.txt"}) {
         Write("in.txt", "a\r\n");
         const std::string summary = "Hotovo (souborů 1): slepeno 0, odmítnuto 0, chyby souboru 1, chyby editoru 0.\n";
         ExpectFailure(args, 2,
