@@ -267,13 +267,13 @@ float WidthModel::FullRoom(float room, float next) const
 float WidthModel::FirstLineOdds(float room, float measures) const
 {
     const auto density = [&](float r) {
-        return std::log(roomDensity[std::size_t(std::clamp(int((r - kRoomFrom) / kRoomStep), 0, kRoomSteps - 1))]);
+        return roomDensity[std::size_t(std::clamp(int((r - kRoomFrom) / kRoomStep), 0, kRoomSteps - 1))];
     };
     // Lines run together leave the rooms of all of them: their sum spreads as many times wider
     // as the square root of their number says, and the indent counts once.
-    const float scale = std::sqrt(std::max(1.0f, measures));
+    const float scale = measures > 1 ? std::sqrt(measures) : 1.0f;
     const float usual = fullCentre + (room - measures * fullCentre) / scale;
-    return density(usual - firstLine / scale) - density(usual);
+    return std::log(density(usual - firstLine / scale) / density(usual));
 }
 
 namespace {
