@@ -264,6 +264,18 @@ float WidthModel::FullRoom(float room, float next) const
     return density;
 }
 
+float WidthModel::FirstLineOdds(float room, float measures) const
+{
+    const auto density = [&](float r) {
+        return roomDensity[std::size_t(std::clamp(int((r - kRoomFrom) / kRoomStep), 0, kRoomSteps - 1))];
+    };
+    // Lines run together leave the rooms of all of them: their sum spreads as many times wider
+    // as the square root of their number says, and the indent counts once.
+    const float scale = measures > 1 ? std::sqrt(measures) : 1.0f;
+    const float usual = fullCentre + (room - measures * fullCentre) / scale;
+    return std::log(density(usual - firstLine / scale) / density(usual));
+}
+
 namespace {
 
 // The odds of each look of a break, from the breaks the widths decide surely: a paragraph
@@ -504,13 +516,14 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
         const bool ended = roles[a] == LineRole::Blank ||
                            (roles[a] == LineRole::Text && shapes[a].last != '-' &&
                             model.Slack(a) - model.lines[b].firstWord - model.space > kSureEnd);
-        const bool full = model.Slack(b) < model.lines[c].firstWord + model.space &&
-                          (StartsLowercase(shapes[c].first) || shapes[b].last == '-');
-        if (ended && full)
-            first.push_back(model.Slack(b) - model.fullCentre);
+        // A lower line going on in lower case says the line is no last one; its room is not
+        // asked, since an upper bound on it would cut off the first lines that left the most.
+        const bool goesOn = StartsLowercase(shapes[c].first) || shapes[b].last == '-';
+        if (ended && goesOn)
+            first.push_back(model.Slack(b));
     }
     if (first.size() >= 10) {
-        const double shift = Quantile(first, 0.5);
+        const double shift = Quantile(first, 0.5) - Quantile(slack, 0.5);
         if (shift > kIndentShown * model.fullSpread)
             model.firstLine = float(shift);
     }

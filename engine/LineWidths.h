@@ -41,6 +41,10 @@ struct WidthModel {
     // The density (log) of a full line's room where the next word did not fit: full lines
     // leave no room for it, but for what the widths miss and the spaces shrink.
     float FullRoom(float room, float next) const;
+    // The odds (log) that a line filling `measures` measures (more than one where the
+    // extraction ran lines together) leaves this room as a paragraph's first line, whose spaces
+    // filled the measure less `firstLine`, against as any other full line.
+    float FirstLineOdds(float room, float measures) const;
     // What a paragraph's first line leaves beyond that, where the indent it stands for is no
     // space of the text (trimmed, or lost in the extraction); 0 where first lines are full.
     float firstLine = 0;

@@ -334,9 +334,9 @@ namespace {
 // Where the lines are measured: whether the upper one ends its paragraph, by how the break
 // looks, how well the line's room fits a paragraph's last line rather than a full one, and the
 // lower one a first line. `upperStarts`: the upper line begins a paragraph, so its room holds
-// the indent the book's first lines leave.
+// the indent the book's first lines leave; `lowerMeasures`: how many measures the lower one fills.
 bool EndsByWidth(std::size_t upper, const LineShape& up, std::size_t lower, const LineShape& low, bool upperStarts,
-                 float endOdds, const WidthModel& widths)
+                 float endOdds, const WidthModel& widths, float lowerMeasures)
 {
     const float spread = widths.fullSpread;
     const float room = widths.Slack(upper) - (upperStarts ? widths.firstLine : 0.0f);
@@ -351,8 +351,7 @@ bool EndsByWidth(std::size_t upper, const LineShape& up, std::size_t lower, cons
     // tells nothing of an indent.
     if (const float below = widths.Slack(lower);
         widths.firstLine > 0 && below < widths.fullCentre + widths.firstLine + 2 * spread) {
-        odds += std::clamp(normal(below, widths.fullCentre + widths.firstLine) - normal(below, widths.fullCentre),
-                           -kFirstLineWeight, kFirstLineWeight);
+        odds += std::clamp(widths.FirstLineOdds(below, lowerMeasures), -kFirstLineWeight, kFirstLineWeight);
     }
     return odds > 0;
 }
@@ -390,8 +389,11 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
             (KeptApart(upText, noGlue, settings) || KeptApart(lowText, noGlue, settings)))
             return BreakDecision::Paragraph;
         const float odds = layout.mark == ParagraphMark::Indent ? kIndentOdds : kEndOdds;
-        return EndsByWidth(upIndex, up, lowIndex, low, upperStarts, odds, *widths) ? BreakDecision::Paragraph
-                                                                                   : BreakDecision::Join;
+        // How many lines the extraction ran together in the lower one, by its characters.
+        const float lowerMeasures = std::max(1.0f, std::round(float(low.length - low.lead) / float(layout.fullFrom)));
+        return EndsByWidth(upIndex, up, lowIndex, low, upperStarts, odds, *widths, lowerMeasures)
+                   ? BreakDecision::Paragraph
+                   : BreakDecision::Join;
     }
     // A greedy wrapper would have put the next word on this line had it fitted.
     if (layout.width > 0 && low.firstWord > 0 && up.length + 1 + uint32_t(low.firstWord) <= uint32_t(layout.width))

@@ -14,6 +14,7 @@
 #include "editor/Windows1250.h"
 #include "engine/GlueCommands.h"
 #include "engine/Hyphenation.h"
+#include "engine/LineWidths.h"
 
 namespace lepotex {
 namespace {
@@ -537,6 +538,84 @@ TEST(SmartGlue, JustifiedLinesOfAProportionalFaceEndTheirParagraphsWhereTheirRoo
     }
     EXPECT_LE(missed, fitting / 100) << fitting;
     EXPECT_LE(split, full * 3 / 100) << full;
+}
+
+TEST(SmartGlue, AFirstLineWhoseIndentTheExtractionLostShowsByTheRoomItLeaves)
+{
+    // Indented paragraphs set justified in a face of its own widths, taken out without the
+    // indent: a first line fills the measure less the indent. Many full lines end a sentence,
+    // so only the room of the line below tells a paragraph's start. Now and then a paragraph's
+    // first line is run together with the next, as where the extraction took out a hyphen.
+    static const char* const words[] = {"lilie", "list", "tiji", "fiala", "mimo", "mamut", "wombat", "domov",
+                                        "hromada", "okno", "voda", "les", "cesta", "ticho", "i", "a"};
+    std::mt19937 rng(11);
+    std::array<int, 256> width{};
+    for (int c = 'a'; c <= 'z'; ++c)
+        width[c] = (std::string_view("ilfjtr").find(char(c)) != std::string_view::npos ? 280 : 540) +
+                   (c == 'm' || c == 'w' ? 300 : 0);
+    for (int c = 'A'; c <= 'Z'; ++c)
+        width[c] = width[c - 'A' + 'a'] + 200;
+    width['.'] = 280;
+    const auto widthOf = [&](std::string_view text) {
+        int w = 0;
+        for (const char c : text)
+            w += c == ' ' ? 0 : width[uint8_t(c)];
+        return w;
+    };
+    constexpr int kMeasure = 30'000, kIndent = 1'500, kShrunk = 220;
+    Lines book;
+    std::vector<bool> starts;  // per line: a paragraph starts there
+    std::vector<bool> runTogether;  // and it holds two lines
+    for (int p = 0; p < 500; ++p) {
+        Lines lines(1);
+        bool capital = true;
+        for (int w = 10 + int(rng() % 30); w > 0; --w) {
+            std::string word = words[rng() % std::size(words)];
+            if (capital)
+                word[0] = char(word[0] - 'a' + 'A');
+            capital = w == 1 || rng() % 6 == 0;
+            word += capital ? "." : "";
+            const int measure = kMeasure - (lines.size() == 1 ? kIndent : 0);
+            const std::string& line = lines.back();
+            if (!line.empty() && widthOf(line) + widthOf(word) + int(std::ranges::count(line, ' ') + 1) * kShrunk > measure)
+                lines.emplace_back();
+            lines.back() += (lines.back().empty() ? "" : " ") + word;
+        }
+        if (p % 5 == 0 && lines.size() > 2) {
+            lines[0] += lines[1];
+            lines.erase(lines.begin() + 1);
+        }
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            book.push_back(lines[k]);
+            starts.push_back(k == 0);
+            runTogether.push_back(k == 0 && p % 5 == 0 && lines.size() > 1);
+        }
+    }
+    const std::vector<std::string_view> views(book.begin(), book.end());
+    const Layout layout = AnalyseLayout(views);
+    const WidthModel model = MeasureLines(views, layout);
+    ASSERT_TRUE(model.Known());
+    // The indent is learnt whole, the first lines that left the most room counted too.
+    EXPECT_NEAR(model.firstLine, float(kIndent) / kMeasure, 0.2f * float(kIndent) / kMeasure);
+
+    LineList list(WorkingList(book.begin(), book.end()));
+    GlueByLayout(list, Settings::Defaults());
+    ASSERT_EQ(list.pieces.size(), book.size());
+    std::size_t found = 0, paragraphs = 0, split = 0, run = 0, runFound = 0;
+    for (std::size_t i = 1; i < book.size(); ++i) {
+        const bool apart = !(list.flags[i - 1] & LineList::kJoinsNext);
+        if (starts[i]) {
+            ++paragraphs;
+            found += apart ? 1 : 0;
+            run += runTogether[i] ? 1 : 0;
+            runFound += runTogether[i] && apart ? 1 : 0;
+        } else {
+            split += apart ? 1 : 0;
+        }
+    }
+    EXPECT_GE(found, paragraphs * 95 / 100) << paragraphs;
+    EXPECT_GE(runFound, run * 90 / 100) << run;
+    EXPECT_LE(split, (book.size() - paragraphs) * 6 / 100) << book.size() - paragraphs;
 }
 
 TEST(LayoutAnalysis, ChapterNumbersCountingUpAtASteadyPaceStay)
