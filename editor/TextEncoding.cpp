@@ -213,6 +213,34 @@ uint8_t Composed(char base, char32_t mark) noexcept
     return 0;
 }
 
+// Characters Windows-1250 lacks that are only another form of what it has: the ligatures,
+// hyphens and spaces a PDF's text is full of. They are read as what they stand for; an
+// empty form (a zero-width space) is read as nothing.
+std::optional<std::string_view> SpeltOut(char32_t cp) noexcept
+{
+    switch (cp) {
+    case 0xFB00: return "ff";
+    case 0xFB01: return "fi";
+    case 0xFB02: return "fl";
+    case 0xFB03: return "ffi";
+    case 0xFB04: return "ffl";
+    case 0xFB05:
+    case 0xFB06: return "st";
+    case 0x2010:
+    case 0x2011:
+    case 0x2012:
+    case 0x2015: return "-";
+    case 0x2212: return "\x96";  // the minus as long as the en dash it is typed as
+    case 0x202F: return "\xA0";  // the narrow space that does not break, as the one that does not
+    case 0x2002: case 0x2003: case 0x2004: case 0x2005: case 0x2006: case 0x2008:
+    case 0x2009: case 0x200A: case 0x205F: return " ";
+    case 0x200B:
+    case 0x2060:
+    case 0xFEFF: return "";
+    default: return std::nullopt;
+    }
+}
+
 void Replace(char* out, size_t at, char32_t cp, Replacements& replaced)
 {
     out[at] = '?';
@@ -265,6 +293,8 @@ std::optional<size_t> Utf8Run(const uint8_t* p, const uint8_t* end, char* out, R
             out[n++] = char(byte);
         else if (const uint8_t letter = n + before > 0 ? Composed(out[ptrdiff_t(n) - 1], cp) : 0)
             out[n - 1] = char(letter);
+        else if (const auto form = SpeltOut(cp))  // never longer than the sequence it stands for
+            n += form->copy(out + n, form->size());
         else
             Replace(out, n++, cp, replaced);
     }
@@ -280,6 +310,7 @@ size_t Utf8ToCp1250(std::string_view bytes, char* out, Replacements& replaced)
 size_t Utf16ToCp1250(std::string_view bytes, bool bigEndian, char* out, Replacements& replaced)
 {
     const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    const uint8_t* const begin = p;
     const uint8_t* end = p + (bytes.size() & ~size_t(1));
     auto unit = [bigEndian](const uint8_t* q) -> char32_t {
         return bigEndian ? char32_t(q[0] << 8 | q[1]) : char32_t(q[1] << 8 | q[0]);
@@ -305,6 +336,9 @@ size_t Utf16ToCp1250(std::string_view bytes, bool bigEndian, char* out, Replacem
             Replace(out, n++, U'\uFFFD', replaced);
         } else if (const uint8_t byte = ToWindows1250(u)) {
             out[n++] = char(byte);
+        } else if (const auto form = SpeltOut(u); form && n + form->size() <= size_t(p - begin)) {
+            // Only as far as the text read so far has room: it may be converted where it lies.
+            n += form->copy(out + n, form->size());
         } else {
             Replace(out, n++, u, replaced);
         }

@@ -94,7 +94,7 @@ TEST_F(EncodingCli, ListsAndEncodingsGivenByName)
     EXPECT_NE(run.err.find("ne „latin1“"), std::string::npos) << run.err;
 }
 
-TEST_F(EncodingCli, LettersSpeltWithCombiningMarksAreReadAsTheLettersTheyMake)
+TEST_F(EncodingCli, CombiningMarksLigaturesAndTypesettersSpacesAreReadAsWhatTheyStandFor)
 {
     // Every character of the code page, decomposed as Unicode decomposes it (Qt's normaliser
     // is the reference), as PDF extracts spell the letters their fonts lack.
@@ -124,6 +124,18 @@ TEST_F(EncodingCli, LettersSpeltWithCombiningMarksAreReadAsTheLettersTheyMake)
     run = Cli("glue --defaults --no-indent first.txt");
     EXPECT_EQ(run.out, "Řekl\r\n\r\n");
     EXPECT_EQ(run.err, "");
+
+    // The ligatures, hyphens and spaces of typesetting are read as what they stand for.
+    Write("forms.txt", "ﬁnále ﬂétna ﬀ ﬃ ﬄ e‐mail e‑mail 5−3 1‒2 ―\u2009a\u202Fkm a\u200Bb\n");
+    run = Cli("copy forms.txt -o forms-out.txt");
+    EXPECT_EQ(File("forms-out.txt"), "finále flétna ff ffi ffl e-mail e-mail 5–3 1-2 - a\u00A0km ab\n");
+    EXPECT_EQ(run.err, "");
+    std::string forms16 = "\xFF\xFE";
+    for (const char16_t u : std::u16string(u"ﬃ ﬃ\u200B."))
+        forms16 += {char(u & 0xFF), char(u >> 8)};
+    Write("forms16.txt", forms16);
+    run = Cli("copy --output-encoding utf-8 forms16.txt");
+    EXPECT_EQ(run.out, "? ffi.\r\n") << "converted where it lies, the first has no room for its three letters";
 }
 
 }  // namespace
