@@ -292,7 +292,7 @@ std::optional<size_t> Utf8Run(const uint8_t* p, const uint8_t* end, char* out, R
         if (byte)
             out[n++] = char(byte);
         else if (const uint8_t letter = n + before > 0 ? Composed(out[ptrdiff_t(n) - 1], cp) : 0)
-            out[n - 1] = char(letter);
+            out[ptrdiff_t(n) - 1] = char(letter);
         else if (const auto form = SpeltOut(cp))  // never longer than the sequence it stands for
             n += form->copy(out + n, form->size());
         else
