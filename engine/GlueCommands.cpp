@@ -114,8 +114,11 @@ void ApplyInPlaceRules(TextEditor& editor, const Settings& settings, ProgressRep
         std::vector<ParaPos> places;
         if (record)
             places = FindReplacements(editor, rule);
-        // The count is of no interest: a rule that finds nothing is no error.
-        (void)editor.Replace(rule.search, rule.replacement, RuleSearchOptions(rule));
+        // The count is of no interest: a rule that finds nothing is no error. Where the search
+        // for the record found nothing, the replace would find nothing either, and change
+        // nothing, undo history included: the second pass over the book is spared.
+        if (!record || !places.empty())
+            (void)editor.Replace(rule.search, rule.replacement, RuleSearchOptions(rule));
         if (record)
             InPlaceRuleApplied(*record, int32_t(index), rule, places);
         reporter.RepaintStatus();
