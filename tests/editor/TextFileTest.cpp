@@ -88,8 +88,11 @@ TEST_F(FileTest, LineEndsAndSpecialBytesLoadAndSaveByTheFormatRules)
         EXPECT_TRUE(editor.KnownPlain());
         ASSERT_EQ(editor.InsertText("\t"), 0);
         EXPECT_FALSE(editor.KnownPlain());
-        editor.LoadFromFile(Write("tab.txt", std::string(40, 'a') + "\r\n" + std::string(30, 'b') + "\tc\r\n"));
-        EXPECT_FALSE(editor.KnownPlain());
+        // A tab sixteen bytes or more before the line end, and one within the last sixteen.
+        for (const std::size_t before : {20, 30}) {
+            editor.LoadFromFile(Write("tab.txt", std::string(40, 'a') + "\r\n" + std::string(before, 'b') + "\tc\r\n"));
+            EXPECT_FALSE(editor.KnownPlain()) << before;
+        }
     }
 
     // What the rules leave out is reported; a final Ctrl+Z is the old way to end a file, not a loss.
