@@ -30,6 +30,8 @@ struct TextEditor::Buffer {
     Partitioning lines;            // partition i: the display lines of paragraph i + 1
     int64_t textBytes = 0;         // sum of the paragraph lengths
     bool modified = false;
+    // No paragraph holds a tab, CR or LF: known from the load, forgotten at the first change.
+    bool plainText = false;
     std::array<ParaPos, 10> bookmarks;  // {0, 0}: unset
     // While a replace-all, an undo or a redo runs, the paragraph they keep changing is
     // re-wrapped once when they move on, not after every change: each re-wrap walks the whole

@@ -283,6 +283,8 @@ void TextEditor::Repaint()
 
 bool TextEditor::Modified() const { return buffer->modified; }
 
+bool TextEditor::KnownPlain() const { return buffer->plainText; }
+
 void TextEditor::SetModified(bool modified)
 {
     if (modified == buffer->modified)
@@ -296,6 +298,7 @@ void TextEditor::SetModified(bool modified)
 void TextEditor::ChangedText()
 {
     buffer->modified = true;
+    buffer->plainText = false;
     Repaint();
 }
 

@@ -138,6 +138,9 @@ public:
     // passes it, so that a book's table and what the caller makes of its paragraphs are not
     // both held at once. For a caller that keeps nothing of the text but what it made of it.
     void DrainText(const std::function<void(const lepotex::ParaText& text)>& take);
+    // Whether no paragraph holds a tab, CR or LF, as the load found them and no change has
+    // touched since; false when that is not known.
+    bool KnownPlain() const;
     // A paragraph's bytes with each tab expanded to the next multiple of `tabWidth`, as GetLine
     // shows them.
     static std::string ExpandTabs(std::string_view text, int32_t tabWidth);

@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "editor/ByteScan.h"
 #include "editor/EditorBuffer.h"
 #include "editor/EditorErrors.h"
 
@@ -75,7 +76,8 @@ constexpr size_t kMaxLine = 32767;  // no paragraph is ever longer
 // Splits a byte stream into lines by the file format's rules, whatever the read sizes. With
 // CR line ends a line ends at a CR (an LF right behind it belongs to it, a lone LF is a
 // character of the line); with LF line ends at an LF, and a CR is a character. A line of any
-// length is handed out whole: the caller splits what is too long for one paragraph.
+// length is handed out whole: the caller splits what is too long for one paragraph. The caller
+// is told whether a line may hold a NUL.
 class LineReader {
 public:
     explicit LineReader(LineEnd lineEnd) : endByte(lineEnd == LineEnd::Lf ? '\n' : '\r') {}
@@ -93,11 +95,15 @@ public:
                 [[fallthrough]];
             case State::InLine: {
                 ReadAhead(p);
-                const char* brk = static_cast<const char*>(std::memchr(p, endByte, size_t(end - p)));
-                const char* spanEnd = brk ? brk : end;
-                const char* z = static_cast<const char*>(std::memchr(p, kCtrlZ, size_t(spanEnd - p)));
-                if (z)
-                    spanEnd = z;
+                // The line end or a Ctrl+Z ends the line; a NUL is only noted, for the caller.
+                const char* spanEnd = p;
+                for (;;) {
+                    spanEnd = FindAnyOfNoting(spanEnd, end, endByte, kCtrlZ, '\0', controls);
+                    if (spanEnd == end || *spanEnd != '\0')
+                        break;
+                    lineHasNul = true;
+                    ++spanEnd;
+                }
                 if (spanEnd == end) {
                     line.append(p, size_t(spanEnd - p));  // the line goes on in the next block
                     p = spanEnd;
@@ -116,7 +122,7 @@ public:
                 else
                     state = State::LineStart;  // an LF, or a Ctrl+Z, consumed: it ends the line
                 ++p;
-                emit(text, inBlock);
+                emit(text, inBlock, std::exchange(lineHasNul, false));
                 line.clear();
                 break;
             }
@@ -134,7 +140,7 @@ public:
     void Finish(Emit&& emit)
     {
         if (state == State::InLine) {
-            emit(std::string_view(line), false);
+            emit(std::string_view(line), false, std::exchange(lineHasNul, false));
             line.clear();
         }
         state = State::LineStart;
@@ -145,6 +151,11 @@ private:
     State state = State::LineStart;
     char endByte;
     std::string line;
+    bool lineHasNul = false;  // the line read so far holds a NUL
+
+public:
+    // Whether a line may hold a tab, CR or LF: false when none of them has been read within one.
+    bool controls = false;
 };
 
 // LF is the line end of a text that has LFs and no CR LF, unless lone CRs outnumber its LFs
@@ -733,10 +744,10 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
         // inBlock: the bytes lie in the block being read, which the buffer then keeps.
         bool usedSinceNewBlock = false;
         bool mappedBlock = false;  // that block is the file's pages, which are never written
-        auto append = [&](std::string_view text, bool inBlock) {
+        auto append = [&](std::string_view text, bool inBlock, bool mayHoldNul) {
             if (error != kErrNone)
                 return;
-            if (const char* nul = static_cast<const char*>(std::memchr(text.data(), '\0', text.size()))) {
+            if (const char* nul = mayHoldNul ? static_cast<const char*>(std::memchr(text.data(), '\0', text.size())) : nullptr) {
                 text = text.substr(0, size_t(nul - text.data()));
                 ++report.linesCutAtNul;
             }
@@ -833,6 +844,7 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                 throw EInOutError(0, kFileCutWhileRead);
             if (usedSinceNewBlock)
                 fresh->blocks.push_back(std::move(block));
+            fresh->plainText = !reader.controls;
         } else if (streamed) {
             report.format = FileFormat{};
             LineReader reader(LineEnd::CrLf);
@@ -877,6 +889,7 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
             }
             if (block && usedSinceNewBlock)
                 fresh->blocks.push_back(std::move(block));
+            fresh->plainText = !reader.controls;
         } else {
             // The whole file in one block.
             size_t capacity = sized ? fileSize + 1 : blockSize;
@@ -945,6 +958,7 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                 reader.Finish(append);
             if (usedSinceNewBlock)
                 fresh->blocks.push_back(converted ? std::move(converted) : std::move(block));
+            fresh->plainText = !reader.controls;
         }
         if (error != kErrNone)
             RaiseEditorError(error);

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "editor/ByteScan.h"
 #include "engine/AutoReplace.h"
 #include "engine/DirectSpeech.h"
 #include "engine/EngineMessages.h"
@@ -113,13 +114,32 @@ void ApplyInPlaceRules(TextEditor& editor, const Settings& settings, ProgressRep
         std::vector<ParaPos> places;
         if (record)
             places = FindReplacements(editor, rule);
-        // The count is of no interest: a rule that finds nothing is no error.
-        (void)editor.Replace(rule.search, rule.replacement, RuleSearchOptions(rule));
+        // The count is of no interest: a rule that finds nothing is no error. Where the search
+        // for the record found nothing, the replace would find nothing either, and change
+        // nothing, undo history included: the second pass over the book is spared.
+        if (!record || !places.empty())
+            (void)editor.Replace(rule.search, rule.replacement, RuleSearchOptions(rule));
         if (record)
             InPlaceRuleApplied(*record, int32_t(index), rule, places);
         reporter.RepaintStatus();
         reporter.StepProgress(1);
     }
+}
+
+// Whether a paragraph holds a tab, and a CR or LF, found in one pass for the usual paragraph
+// that holds neither.
+struct Controls {
+    bool tab = false;
+    bool lineBreak = false;
+};
+Controls ControlsOf(std::string_view raw)
+{
+    const char* const end = raw.data() + raw.size();
+    const char* const first = FindAnyOf(raw.data(), end, '\t', '\r', '\n');
+    if (first == end)
+        return {};
+    const std::string_view rest(first, std::size_t(end - first));
+    return {rest.find('\t') != std::string_view::npos, HasAnyOf(rest, '\r', '\n', '\r')};
 }
 
 // The editor's lines while word wrap is off, that is its paragraphs, with their tabs
@@ -130,12 +150,14 @@ LineList GatherLines(const TextEditor& editor)
     LineList list;
     const int32_t lineCount = editor.LineCount();
     list.pieces.reserve(std::size_t(lineCount));
+    const bool plain = editor.KnownPlain();
     for (int32_t n = 1; n <= lineCount; ++n) {
         const std::string_view raw = editor.ParaText(n);
-        if (raw.find('\t') != std::string_view::npos)
+        const Controls controls = plain ? Controls{} : ControlsOf(raw);
+        if (controls.tab)
             list.AddCopy(editor.GetLine(n));
         else
-            list.AddView(raw, raw.find('\r') != std::string_view::npos || raw.find('\n') != std::string_view::npos);
+            list.AddView(raw, controls.lineBreak);
     }
     return list;
 }
@@ -147,13 +169,16 @@ LineList DrainLines(TextEditor& editor)
     LineList list;
     list.pieces.reserve(std::size_t(editor.ParaCount()));
     const int32_t tabSize = editor.TabSize();
+    const bool plain = editor.KnownPlain();
     editor.DrainText([&](const ParaText& text) {
         const std::string_view raw = text;
-        ReadAhead(raw.data());
-        if (raw.find('\t') != std::string_view::npos)
+        if (!plain)
+            ReadAhead(raw.data());
+        const Controls controls = plain ? Controls{} : ControlsOf(raw);
+        if (controls.tab)
             list.AddCopy(TextEditor::ExpandTabs(raw, tabSize));
         else if (text.IsBorrowed())
-            list.AddView(raw, raw.find('\r') != std::string_view::npos || raw.find('\n') != std::string_view::npos);
+            list.AddView(raw, controls.lineBreak);
         else
             list.AddCopy(raw);
     });
@@ -216,10 +241,12 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
         StartStage(reporter, messages::StageLayout(), list.size());
         reporter.StepProgress(GlueByLayout(list, settings));
     } else {
-        StartStage(reporter, messages::StageIndentation(), list.size());
-        reporter.StepProgress(RemoveIndentation(list));
-        StartStage(reporter, messages::StagePageNumbers(), list.size());
-        reporter.StepProgress(RemovePageNumbers(list));
+        const std::size_t lineCount = list.size();
+        StartStage(reporter, messages::StageIndentation(), lineCount);
+        const int64_t steps = RemoveIndentationAndPageNumbers(list);
+        reporter.StepProgress(steps);
+        StartStage(reporter, messages::StagePageNumbers(), lineCount);
+        reporter.StepProgress(steps);
         StartStage(reporter, messages::StageHyphenation(), list.size());
         reporter.StepProgress(JoinHyphenatedWords(list));
         StartStage(reporter, messages::StageLineBreaks(), list.size());
@@ -228,7 +255,7 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
     if (settings.indent) {
         const std::string indent = MakeIndentString(settings.indentSize);
         StartStage(reporter, messages::StageReindent(), list.size());
-        reporter.StepProgress(Reindent(list, indent));
+        reporter.StepProgress(Reindent(list, indent, !settings.smart));
     }
     if (recorder)
         return RecordedRules(list, settings, reporter, maxBytes, *recorder);

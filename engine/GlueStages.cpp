@@ -36,6 +36,21 @@ int64_t RemovePageNumbers(LineList& list)
     return steps;
 }
 
+int64_t RemoveIndentationAndPageNumbers(LineList& list)
+{
+    assert(list.flags.empty());
+    LineViews& lines = list.pieces;
+    const auto steps = int64_t(lines.size());
+    std::size_t kept = 0;
+    for (std::string_view line : lines) {
+        line.remove_prefix(LeadingSpaces(line));
+        if (!IsPageNumberLine(line))
+            lines[kept++] = line;
+    }
+    lines.resize(kept);
+    return steps;
+}
+
 int64_t JoinHyphenatedWords(LineList& list)
 {
     assert(list.flags.empty());
@@ -210,7 +225,7 @@ int64_t GlueLineBreaks(LineList& list, const Settings& settings)
     return steps;
 }
 
-int64_t Reindent(LineList& list, std::string_view indent)
+int64_t Reindent(LineList& list, std::string_view indent, bool unindented)
 {
     if (list.flags.empty())
         list.flags.assign(list.pieces.size(), 0);
@@ -225,7 +240,7 @@ int64_t Reindent(LineList& list, std::string_view indent)
             first = last;
             continue;
         }
-        const std::size_t spaces = LeadingSpaces(head);
+        const std::size_t spaces = unindented ? 0 : LeadingSpaces(head);
         if (spaces == head.size() && last != first) {
             // The joining space and what follows it would be leading spaces too: make the
             // line one piece. Never so after stage 1, which leaves no line starting blank.

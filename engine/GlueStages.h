@@ -23,6 +23,10 @@ namespace lepotex {
 int64_t RemoveIndentation(LineList& list);
 // Stage 2: page-number lines go. One step per line.
 int64_t RemovePageNumbers(LineList& list);
+// Stages 1 and 2 in one pass over the lines, which a book's size makes worth it: each pass
+// reads every line's first bytes from memory again. Returns the steps of each, which are the
+// same.
+int64_t RemoveIndentationAndPageNumbers(LineList& list);
 // Stage 3: a line ending in a hyphen-broken word takes the next non-empty line that
 // continues it, without the hyphen; the empty lines between go. Returns the progress steps
 // the stage takes: one for every non-empty line that has any line after it, joined or not
@@ -32,7 +36,9 @@ int64_t JoinHyphenatedWords(LineList& list);
 // space. One step per pair of non-empty neighbours.
 int64_t GlueLineBreaks(LineList& list, const Settings& settings);
 // Stage 5: every non-empty line starts with `indent`. One step per non-empty line.
-int64_t Reindent(LineList& list, std::string_view indent);
+// `unindented`: no line starts with a space (stages 1 to 4 made the list), so the lines'
+// bytes need not be read.
+int64_t Reindent(LineList& list, std::string_view indent, bool unindented = false);
 
 // Indent size 1 to 14 gives size - 1 spaces; 0 and sizes above 14 give 14.
 std::string MakeIndentString(uint8_t indentSize);

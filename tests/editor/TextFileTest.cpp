@@ -76,6 +76,23 @@ TEST_F(FileTest, LineEndsAndSpecialBytesLoadAndSaveByTheFormatRules)
     for (const auto& [bytes, loaded] : rows) {
         const std::string saved = LoadAndSave(editor, bytes);
         EXPECT_EQ(std::make_pair(Paragraphs(editor), saved), loaded) << testing::PrintToString(bytes);
+        // The glue skips looking for tabs and line breaks in a text the load found without them.
+        const Paras paras = Paragraphs(editor);
+        EXPECT_TRUE(!editor.KnownPlain() || std::none_of(paras.begin(), paras.end(), [](const std::string& para) {
+            return para.find_first_of("\t\r\n") != std::string::npos;
+        })) << testing::PrintToString(bytes);
+    }
+    for (const bool mapped : {false, true}) {
+        editor.SetMapFiles(mapped);
+        editor.LoadFromFile(Write("plain.txt", std::string(70, 'a') + " b\r\n\r\n" + std::string(50, 'c')));
+        EXPECT_TRUE(editor.KnownPlain());
+        ASSERT_EQ(editor.InsertText("\t"), 0);
+        EXPECT_FALSE(editor.KnownPlain());
+        // A tab sixteen bytes or more before the line end, and one within the last sixteen.
+        for (const std::size_t before : {20, 30}) {
+            editor.LoadFromFile(Write("tab.txt", std::string(40, 'a') + "\r\n" + std::string(before, 'b') + "\tc\r\n"));
+            EXPECT_FALSE(editor.KnownPlain()) << before;
+        }
     }
 
     // What the rules leave out is reported; a final Ctrl+Z is the old way to end a file, not a loss.
