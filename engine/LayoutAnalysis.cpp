@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <tuple>
 #include <unordered_map>
 
@@ -31,6 +33,22 @@ constexpr double kPageVariation = 0.3;
 constexpr std::size_t kDetectionLines = 12'000;
 
 bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+// A line and its place in the page rhythm, counted in non-blank lines.
+struct Ordinal {
+    uint32_t line;
+    uint32_t ordinal;
+};
+
+// Lines far apart in a book each wait for memory when read one after the other: a pass over
+// such lines asks for the one this many turns ahead before it reads its own.
+constexpr std::size_t kAhead = 16;
+void AskAhead(std::span<const std::string_view> lines, const LineShapes& shapes, std::span<const Ordinal> pass,
+              std::size_t k) noexcept
+{
+    if (k + kAhead < pass.size())
+        __builtin_prefetch(lines[pass[k + kAhead].line].data() + shapes[pass[k + kAhead].line].lead);
+}
 
 // How often each shape occurs: open addressing over the shapes' hashes, which are never 0.
 class ShapeCounts {
@@ -466,17 +484,22 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     const auto sides = [&](std::size_t i) { return BlankSides(roles, i); };
     std::array<std::size_t, 4> bySides{};
     std::size_t lastText = 0;
+    std::vector<Ordinal> pageLines;
     for (std::size_t i = 0; i < roles.size(); ++i) {
         if (roles[i] == LineRole::Blank)
             continue;
         ++ordinal;
         lastText = i;
-        if (roles[i] != LineRole::PageLine)
-            continue;
+        if (roles[i] == LineRole::PageLine)
+            pageLines.push_back({uint32_t(i), ordinal});
+    }
+    for (std::size_t k = 0; k < pageLines.size(); ++k) {
+        AskAhead(lines, shapes, pageLines, k);
+        const auto [i, o] = pageLines[k];
         const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
         longest = std::max<std::size_t>(longest, shapes[i].length - shapes[i].lead);
         if (key.digits) {
-            numbered.push_back({uint32_t(i), ordinal, key.value});
+            numbered.push_back({i, o, key.value});
             ++bySides[std::size_t(sides(i))];
         }
     }
@@ -687,6 +710,9 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
     // Page numbers further on may have more digits.
     shortest = shortest > 3 ? shortest - 3 : 0;
     longest += 3;
+    // The lines of a likely shape first, then their keys: they lie far apart in the book, and
+    // each is asked for a few turns ahead of its own.
+    std::vector<Ordinal> looked;
     uint32_t ordinal = 0;
     for (std::size_t i = 0; i < n; ++i) {
         if (roles[i] != LineRole::Text)
@@ -696,16 +722,21 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
         if (size < shortest || size > longest ||
             !firstBytes[IsDigit(char(shapes[i].first)) ? uint8_t('0') : shapes[i].first])
             continue;
+        looked.push_back({uint32_t(i), ordinal});
+    }
+    for (std::size_t k = 0; k < looked.size(); ++k) {
+        AskAhead(lines, shapes, looked, k);
+        const auto [i, o] = looked[k];
         const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
         const auto group = groups.find(key.hash);
         if (group == groups.end())
             continue;
         Group& g = group->second;
         g.digits = key.digits;
-        if (ordinal == 1)  // a page line ends a page of text: the book's first line is none
+        if (o == 1)  // a page line ends a page of text: the book's first line is none
             continue;
-        g.lines.push_back(uint32_t(i));
-        g.ordinals.push_back(ordinal);
+        g.lines.push_back(i);
+        g.ordinals.push_back(o);
         g.values.push_back(key.value);
     }
     // Page furniture falls where the page ends, mostly inside a paragraph: the line before it
@@ -1015,6 +1046,19 @@ LineShape ShapeOfLine(std::string_view line) noexcept
     if (lead > 65535 || length > UINT32_MAX)  // no line of a book: taken as text
         lead = 0;
     std::size_t word = lead;
+    // Eight bytes at a time: the first space is the lowest byte that a space turns to zero.
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr uint64_t kOnes = 0x0101010101010101ull;
+        for (; word + 8 <= length; word += 8) {
+            uint64_t bytes;
+            std::memcpy(&bytes, line.data() + word, 8);
+            const uint64_t x = bytes ^ (kOnes * ' ');
+            if (const uint64_t zero = (x - kOnes) & ~x & (kOnes * 0x80); zero != 0) {
+                word += std::size_t(std::countr_zero(zero)) / 8;
+                break;
+            }
+        }
+    }
     while (word < length && line[word] != ' ')
         ++word;
     shape.length = uint32_t(std::min<std::size_t>(length, UINT32_MAX));
