@@ -5,6 +5,8 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <string>
 #include <tuple>
 #include <unordered_map>
 
@@ -306,10 +308,110 @@ std::pair<int64_t, int64_t> PageNumberOf(std::string_view trimmed) noexcept
     return {ReadNumber(trimmed.substr(0, firstSpace)), ReadNumber(trimmed.substr(trimmed.rfind(' ') + 1))};
 }
 
+// pdftotext now and then sets a page's foot number on the page's last line of text ("...Ar– 46
+// –", "...text 46"), a head number on its first; where it stood right against a word, the
+// hyphen that broke the word was taken out with the line end. Such a number goes where the
+// book's page numbers stand alone in one form, the page has no page line of its own, and the
+// line ends (or starts) with that form and the very number the page's place gives: the rest of
+// the line stays, with the hyphen back. A running head or foot that repeats stays furniture.
+void CutGluedNumbers(std::span<const std::string_view> lines, const LineShapes& shapes,
+                     const std::vector<std::size_t>& starts, int64_t offset, LineRoles& roles,
+                     std::vector<LineCut>& cuts)
+{
+    const std::size_t pages = starts.size() - 1;
+    // The form of the page lines that are the page's number alone: what stands around it.
+    std::map<std::pair<std::string, std::string>, std::size_t> forms;
+    std::size_t numbers = 0;
+    std::size_t atTop = 0;
+    for (std::size_t p = 0; p < pages; ++p)
+        for (std::size_t i = starts[p]; i < starts[p + 1]; ++i) {
+            if (roles[i] != LineRole::PageLine)
+                continue;
+            const std::string_view text = shapes[i].Trimmed(lines[i]);
+            const std::size_t digits = text.find_first_of("0123456789");
+            if (digits == std::string_view::npos)
+                continue;
+            ++numbers;
+            std::size_t end = digits;
+            while (end < text.size() && IsDigit(text[end]))
+                ++end;
+            const std::string_view number = text.substr(digits, end - digits);
+            if (number.size() > 6 || std::stoll(std::string(number)) != int64_t(p) + offset ||
+                text.find_first_of("0123456789", end) != std::string_view::npos ||
+                std::ranges::any_of(text, [](char c) { return IsLetterByte(uint8_t(c)); }))
+                continue;
+            ++forms[{std::string(text.substr(0, digits)), std::string(text.substr(end))}];
+            atTop += i == starts[p] || std::all_of(roles.begin() + std::ptrdiff_t(starts[p]),
+                                                   roles.begin() + std::ptrdiff_t(i),
+                                                   [](LineRole r) { return r != LineRole::Text; });
+        }
+    const auto usual = std::max_element(forms.begin(), forms.end(),
+                                        [](const auto& a, const auto& b) { return a.second < b.second; });
+    if (usual == forms.end() || usual->second < 3 || 10 * usual->second < 7 * numbers)
+        return;
+    const auto& [prefix, suffix] = usual->first;
+    std::unordered_map<uint64_t, std::size_t> shapesOfPageLines;
+    for (std::size_t i = 0; i < roles.size(); ++i)
+        if (roles[i] == LineRole::PageLine)
+            ++shapesOfPageLines[KeyOf(shapes[i].Trimmed(lines[i])).hash];
+    const bool top = 2 * atTop > usual->second;
+    const auto hasLetter = [](std::string_view text) {
+        return std::ranges::any_of(text, [](char c) { return IsLetterByte(uint8_t(c)); });
+    };
+    for (std::size_t p = 0; p < pages; ++p) {
+        // The page's first or last line that is not blank, and the page lines besides it.
+        std::size_t line = SIZE_MAX;
+        std::size_t others = 0;
+        for (std::size_t i = starts[p]; i < starts[p + 1]; ++i) {
+            if (roles[i] == LineRole::Blank)
+                continue;
+            if (line == SIZE_MAX || !top)
+                line = i;
+        }
+        if (line == SIZE_MAX)
+            continue;
+        for (std::size_t i = starts[p]; i < starts[p + 1]; ++i)
+            others += i != line && roles[i] == LineRole::PageLine ? 1 : 0;
+        const std::string_view text = shapes[line].Trimmed(lines[line]);
+        const std::string form = prefix + std::to_string(int64_t(p) + offset) + suffix;
+        if (others > 0 || text.size() <= form.size() + 1)
+            continue;
+        // A line taken for furniture by a number at its end holds more than a running foot
+        // would, and its shape stands on no other page.
+        if (roles[line] == LineRole::PageLine && shapesOfPageLines[KeyOf(text).hash] > 1)
+            continue;
+        const std::string lead(lines[line].substr(0, shapes[line].lead));
+        std::string kept;
+        if (top) {
+            if (!text.starts_with(form) || text[form.size()] != ' ')
+                continue;
+            kept = lead + std::string(text.substr(form.size() + 1 + LeadingSpaceCount(text.substr(form.size() + 1))));
+        } else {
+            if (!text.ends_with(form))
+                continue;
+            const std::string_view rest = text.substr(0, text.size() - form.size());
+            const uint8_t before = uint8_t(rest.back());
+            if (before == ' ')
+                kept = lead + std::string(TrimTrailingSpaces(rest));
+            else if (IsLetterByte(before))
+                kept = lead + std::string(rest) + "-";  // the word goes on on the next page
+            else if (before == '-')
+                kept = lead + std::string(rest);
+            else
+                continue;
+        }
+        if (!hasLetter(kept))
+            continue;
+        roles[line] = LineRole::Text;
+        cuts.push_back({uint32_t(line), std::move(kept)});
+    }
+}
+
 // A PDF's text marks where each page begins with a form feed: page furniture is then what
 // stands at the top or the foot of the pages, a number counting up with them, or a line that
 // many pages carry in the same place. Nothing else is, then: a chapter's number counts up too.
-bool FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineShapes& shapes, LineRoles& roles)
+bool FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineShapes& shapes, LineRoles& roles,
+                          std::vector<LineCut>& cuts)
 {
     const std::size_t n = lines.size();
     std::vector<std::size_t> starts;  // the first line of every page
@@ -389,7 +491,9 @@ bool FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineSha
         if (places[k].top && places[k - 1].top && places[k].page == places[k - 1].page &&
             roles[places[k].line] == LineRole::PageLine && (places[k].number >= 0 || places[k].last >= 0))
             roles[places[k - 1].line] = LineRole::PageLine;
-    return found;
+    if (numbered)
+        CutGluedNumbers(lines, shapes, starts, offset, roles, cuts);
+    return found || !cuts.empty();
 }
 
 // A page line ends a page: a line without a number, between paragraphs, that follows only a
@@ -1087,10 +1191,12 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
             layout.roles[i] = LineRole::Blank;
     // The width first from all lines: the few page lines do not move it.
     std::vector<bool> inside;
-    if (!FindPageLinesByFeeds(lines, shapes, layout.roles))
+    if (!FindPageLinesByFeeds(lines, shapes, layout.roles, layout.cuts))
         FindPageLines(lines, shapes, FindWidth(shapes, layout.roles), layout.roles, inside);
     else
         inside.assign(lines.size(), false);
+    for (const LineCut& cut : layout.cuts)
+        layout.shapes[cut.line] = ShapeOfLine(cut.text);
     ShareBlankLines(shapes, layout.roles, inside);
     layout.width = FindWidth(shapes, layout.roles);
     if (layout.width == 0) {

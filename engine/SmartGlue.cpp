@@ -447,6 +447,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
 {
     const std::size_t n = list.pieces.size();
     const Layout layout = AnalyseLayout(list.pieces);
+    for (const LineCut& cut : layout.cuts)
+        list.pieces[cut.line] = list.arena.Store(cut.text);
     const NoGlueMatcher noGlue(settings.noGlue);
     const WidthModel widths = layout.fullFrom > 0 ? MeasureLines(list.pieces, layout) : WidthModel();
     const std::vector<bool> specks = FindSpecks(list.pieces, layout);

@@ -234,6 +234,57 @@ TEST(LayoutAnalysis, APdfsPagesShowTheirFurnitureAtTheTopAndTheFootAndTheWidthSp
     EXPECT_TRUE(layout.width >= 45 && layout.width < 60 && layout.fullFrom >= layout.width) << layout.width << " " << layout.fullFrom;
 }
 
+TEST(LayoutAnalysis, APageNumberPdftotextSetOnThePagesLastLineGoesAndTheLineStays)
+{
+    // Pages of pdftotext's text with "– N –" at the foot; on three pages it stands on the last
+    // line: after a space, against a word whose hyphen went with it, and on a page that has its
+    // own number too, where the line's number (one off) belongs to the text.
+    const Lines text = Wrap(90, 66, 0, false, 7, 14);
+    Lines book;
+    std::vector<std::size_t> glued;
+    for (std::size_t i = 0, page = 5; i < text.size(); ++page) {
+        for (std::size_t end = std::min(text.size(), i + 30); i < end; ++i)
+            book.push_back((book.empty() || i % 30 ? "" : "\f") + text[i]);
+        const std::string number = "\x96 " + std::to_string(page) + " \x96";
+        if (page == 7 || page == 9) {
+            glued.push_back(book.size() - 1);
+            book.back() += page == 7 ? " " + number : " zah" + number;
+        } else {
+            if (page == 11)
+                book.back() += " \x96 " + std::to_string(page + 1) + " \x96";
+            book.insert(book.end(), {"", number, ""});
+        }
+    }
+    Layout layout = Analyse(book);
+    ASSERT_EQ(layout.cuts.size(), 2u);
+    EXPECT_EQ(layout.cuts[0].line, glued[0]);
+    EXPECT_EQ(layout.cuts[0].text, text[89]);
+    EXPECT_EQ(layout.cuts[1].line, glued[1]);
+    EXPECT_EQ(layout.cuts[1].text, text[149] + " zah-");
+    EXPECT_EQ(layout.shapes[glued[1]].last, '-');
+    EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::Text), std::ptrdiff_t(text.size()));
+
+    // The glue reads the line as cut: the word goes on on the next page.
+    book[glued[1] + 1].insert(1, "rada ");
+    TextEditor editor;
+    for (const std::string& line : book)
+        ASSERT_EQ(editor.InsertText(line + "\r\n"), 0);
+    Settings settings = Settings::Defaults();
+    settings.autoReplace.clear();
+    SilentReporter reporter;
+    ASSERT_EQ(SlepitChytreExecute(editor, settings, reporter).outcome, GlueOutcome::Done);
+    const std::string glue = editor.Text();
+    EXPECT_NE(glue.find(" zahrada "), std::string::npos);
+    EXPECT_EQ(glue.find(" 7 "), std::string::npos);
+    EXPECT_NE(glue.find("\x96 12 \x96"), std::string::npos);
+
+    // Where the book's numbers do not stand alone, nothing is cut.
+    for (std::string& line : book)
+        if (line.size() > 2 && uint8_t(line[0]) == 0x96)
+            line = "Zahrada  " + line;
+    EXPECT_TRUE(Analyse(book).cuts.empty());
+}
+
 TEST(LayoutAnalysis, TitlesThatReadLikeTheRunningHeaderStay)
 {
     // The book's title, or its author and title, read as the running headers do.
