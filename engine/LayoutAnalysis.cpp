@@ -571,6 +571,37 @@ bool OneDigitOff(int64_t read, int64_t expected)
     return false;
 }
 
+// A book's first line is a page line only where the rest of the book says so: a text that
+// starts in the middle of a book (some pages of it) starts with the page's head. Its shape is
+// that of the next page line of the shape, and its number is that one's less the pages between:
+// a chapter's title or number at the top of a book reads otherwise.
+void FindFirstPageLine(std::span<const std::string_view> lines, const LineShapes& shapes, double period,
+                       double tolerance, std::size_t longest, LineRoles& roles)
+{
+    const auto first = std::size_t(std::find(roles.begin(), roles.end(), LineRole::Text) - roles.begin());
+    if (first == roles.size() || shapes[first].length - shapes[first].lead > longest + 3)
+        return;
+    const FurnitureKey key = KeyOf(shapes[first].Trimmed(lines[first]));
+    if (!key.digits)
+        return;
+    uint32_t ordinal = 1;
+    for (std::size_t i = first + 1; i < roles.size(); ++i) {
+        if (roles[i] == LineRole::Blank)
+            continue;
+        ++ordinal;
+        if (roles[i] != LineRole::PageLine)
+            continue;
+        const FurnitureKey same = KeyOf(shapes[i].Trimmed(lines[i]));
+        if (same.hash != key.hash)
+            continue;
+        const int64_t pages = std::llround(double(ordinal - 1) / period);
+        if (pages >= 1 && pages <= 2 && std::abs(double(ordinal - 1) - double(pages) * period) <= tolerance &&
+            key.value == same.value - pages)
+            roles[first] = LineRole::PageLine;
+        return;
+    }
+}
+
 // The pages between two numbered page lines whose numbers skip some: their furniture did not
 // repeat (a running head naming a chapter one or two pages long, a number OCR misread), but
 // their numbers stand where the pages around them say, at the start or the end of a short
@@ -693,6 +724,7 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     collect(last.line + 1, last.ordinal, roles.size());
     const double after = double(last.ordinal) + period;
     mark(last.value + 1, after, after, true);
+    FindFirstPageLine(lines, shapes, period, tolerance, longest, roles);
 }
 
 // Whether OCR may have read the running head `head` as `line`: spaces aside, a character or

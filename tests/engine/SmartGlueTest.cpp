@@ -377,6 +377,32 @@ TEST(LayoutAnalysis, OcrPagesWhoseHeadNamesAShortChapterOrIsMisreadGoToo)
     EXPECT_EQ(PageLinesOf(book), pages);
 }
 
+TEST(LayoutAnalysis, ABooksFirstLineIsAPageLineOnlyWhereTheBooksPagesSaySo)
+{
+    // Some OCR'd pages from the middle of a book: the first line is the head of the page before
+    // the next even one, "2 Jan Novák: Zahrada" two pages before "4 Jan Novák: Zahrada". A
+    // chapter's number, or a line like the head whose number does not count on, stays.
+    const Lines text = Wrap(40, 48, 0, true);
+    const auto bookStartingWith = [&](const std::string& first) {
+        Lines book = {Utf8ToWindows1250(first), ""};
+        int count = 0;
+        for (const std::string& line : text) {
+            book.push_back(line);
+            if (line.empty() || ++count % 14 != 0)
+                continue;
+            const int page = 2 + count / 14;
+            book.push_back(page % 2 ? "Sad " + std::to_string(page) : std::to_string(page) + Utf8ToWindows1250(" Jan Novák: Zahrada"));
+            book.emplace_back();
+        }
+        return book;
+    };
+    const std::vector<std::size_t> found = PageLinesOf(bookStartingWith("2 Jan Novák: Zahrada"));
+    ASSERT_FALSE(found.empty());
+    EXPECT_EQ(found.front(), 0u);
+    for (const char* first : {"1", "3 Jan Novák: Zahrada", "Sad 1"})
+        EXPECT_NE(PageLinesOf(bookStartingWith(first)).front(), 0u) << first;
+}
+
 TEST(SmartGlue, ABreakWhereTheNextWordWouldHaveFittedEndsTheParagraph)
 {
     Layout layout;
