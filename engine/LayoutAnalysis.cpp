@@ -36,21 +36,43 @@ constexpr std::size_t kDetectionLines = 12'000;
 
 bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
-// A line and its place in the page rhythm, counted in non-blank lines.
-struct Ordinal {
-    uint32_t line;
-    uint32_t ordinal;
-};
-
 // Lines far apart in a book each wait for memory when read one after the other: a pass over
-// such lines asks for the one this many turns ahead before it reads its own.
-constexpr std::size_t kAhead = 16;
-void AskAhead(std::span<const std::string_view> lines, const LineShapes& shapes, std::span<const Ordinal> pass,
-              std::size_t k) noexcept
-{
-    if (k + kAhead < pass.size())
-        __builtin_prefetch(lines[pass[k + kAhead].line].data() + shapes[pass[k + kAhead].line].lead);
-}
+// such lines takes them a few thousand at a time (so that a book of nothing else costs no
+// more), and asks for each line's bytes this many turns ahead of its own.
+class LinesAhead {
+public:
+    LinesAhead(std::span<const std::string_view> lines, const LineShapes& shapes) : lines(lines), shapes(shapes) {}
+    // Calls visit(line, ordinal) for each line added, in their order, before Add returns or at
+    // the latest in Finish.
+    template <typename Visit>
+    void Add(uint32_t line, uint32_t ordinal, Visit&& visit)
+    {
+        batch.push_back({line, ordinal});
+        if (batch.size() == kBatch)
+            Finish(visit);
+    }
+    template <typename Visit>
+    void Finish(Visit&& visit)
+    {
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            if (k + kAhead < batch.size())
+                __builtin_prefetch(lines[batch[k + kAhead].line].data() + shapes[batch[k + kAhead].line].lead);
+            visit(batch[k].line, batch[k].ordinal);
+        }
+        batch.clear();
+    }
+
+private:
+    static constexpr std::size_t kAhead = 16;
+    static constexpr std::size_t kBatch = 4096;
+    struct Ordinal {
+        uint32_t line;
+        uint32_t ordinal;  // counted in non-blank lines
+    };
+    std::span<const std::string_view> lines;
+    const LineShapes& shapes;
+    std::vector<Ordinal> batch;
+};
 
 // How often each shape occurs: open addressing over the shapes' hashes, which are never 0.
 class ShapeCounts {
@@ -619,25 +641,24 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     const auto sides = [&](std::size_t i) { return BlankSides(roles, i); };
     std::array<std::size_t, 4> bySides{};
     std::size_t lastText = 0;
-    std::vector<Ordinal> pageLines;
-    for (std::size_t i = 0; i < roles.size(); ++i) {
-        if (roles[i] == LineRole::Blank)
-            continue;
-        ++ordinal;
-        lastText = i;
-        if (roles[i] == LineRole::PageLine)
-            pageLines.push_back({uint32_t(i), ordinal});
-    }
-    for (std::size_t k = 0; k < pageLines.size(); ++k) {
-        AskAhead(lines, shapes, pageLines, k);
-        const auto [i, o] = pageLines[k];
+    const auto visit = [&](uint32_t i, uint32_t o) {
         const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
         longest = std::max<std::size_t>(longest, shapes[i].length - shapes[i].lead);
         if (key.digits) {
             numbered.push_back({i, o, key.value});
             ++bySides[std::size_t(sides(i))];
         }
+    };
+    LinesAhead pageLines(lines, shapes);
+    for (std::size_t i = 0; i < roles.size(); ++i) {
+        if (roles[i] == LineRole::Blank)
+            continue;
+        ++ordinal;
+        lastText = i;
+        if (roles[i] == LineRole::PageLine)
+            pageLines.Add(uint32_t(i), ordinal, visit);
     }
+    pageLines.Finish(visit);
     // A number a digit off must also stand as the book's page numbers do.
     const int pageSides = UsualSides(bySides);
     std::vector<double> perPage;
@@ -846,9 +867,20 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
     // Page numbers further on may have more digits.
     shortest = shortest > 3 ? shortest - 3 : 0;
     longest += 3;
-    // The lines of a likely shape first, then their keys: they lie far apart in the book, and
-    // each is asked for a few turns ahead of its own.
-    std::vector<Ordinal> looked;
+    const auto visit = [&](uint32_t i, uint32_t o) {
+        const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
+        const auto group = groups.find(key.hash);
+        if (group == groups.end())
+            return;
+        Group& g = group->second;
+        g.digits = key.digits;
+        if (o == 1)  // a page line ends a page of text: the book's first line is none
+            return;
+        g.lines.push_back(i);
+        g.ordinals.push_back(o);
+        g.values.push_back(key.value);
+    };
+    LinesAhead looked(lines, shapes);
     uint32_t ordinal = 0;
     for (std::size_t i = 0; i < n; ++i) {
         if (roles[i] != LineRole::Text)
@@ -858,23 +890,9 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
         if (size < shortest || size > longest ||
             !firstBytes[IsDigit(char(shapes[i].first)) ? uint8_t('0') : shapes[i].first])
             continue;
-        looked.push_back({uint32_t(i), ordinal});
+        looked.Add(uint32_t(i), ordinal, visit);
     }
-    for (std::size_t k = 0; k < looked.size(); ++k) {
-        AskAhead(lines, shapes, looked, k);
-        const auto [i, o] = looked[k];
-        const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
-        const auto group = groups.find(key.hash);
-        if (group == groups.end())
-            continue;
-        Group& g = group->second;
-        g.digits = key.digits;
-        if (o == 1)  // a page line ends a page of text: the book's first line is none
-            continue;
-        g.lines.push_back(i);
-        g.ordinals.push_back(o);
-        g.values.push_back(key.value);
-    }
+    looked.Finish(visit);
     // Page furniture falls where the page ends, mostly inside a paragraph: the line before it
     // is full and the text goes on after it. A heading, a scene break or a refrain stands
     // between paragraphs, after a line that ends short.
