@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstring>
+#include <map>
+#include <string>
 #include <tuple>
 #include <unordered_map>
 
@@ -31,6 +35,44 @@ constexpr double kPageVariation = 0.3;
 constexpr std::size_t kDetectionLines = 12'000;
 
 bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+// Lines far apart in a book each wait for memory when read one after the other: a pass over
+// such lines takes them a few thousand at a time (so that a book of nothing else costs no
+// more), and asks for each line's bytes this many turns ahead of its own.
+class LinesAhead {
+public:
+    LinesAhead(std::span<const std::string_view> lines, const LineShapes& shapes) : lines(lines), shapes(shapes) {}
+    // Calls visit(line, ordinal) for each line added, in their order, before Add returns or at
+    // the latest in Finish.
+    template <typename Visit>
+    void Add(uint32_t line, uint32_t ordinal, Visit&& visit)
+    {
+        batch.push_back({line, ordinal});
+        if (batch.size() == kBatch)
+            Finish(visit);
+    }
+    template <typename Visit>
+    void Finish(Visit&& visit)
+    {
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            if (k + kAhead < batch.size())
+                __builtin_prefetch(lines[batch[k + kAhead].line].data() + shapes[batch[k + kAhead].line].lead);
+            visit(batch[k].line, batch[k].ordinal);
+        }
+        batch.clear();
+    }
+
+private:
+    static constexpr std::size_t kAhead = 16;
+    static constexpr std::size_t kBatch = 4096;
+    struct Ordinal {
+        uint32_t line;
+        uint32_t ordinal;  // counted in non-blank lines
+    };
+    std::span<const std::string_view> lines;
+    const LineShapes& shapes;
+    std::vector<Ordinal> batch;
+};
 
 // How often each shape occurs: open addressing over the shapes' hashes, which are never 0.
 class ShapeCounts {
@@ -288,10 +330,110 @@ std::pair<int64_t, int64_t> PageNumberOf(std::string_view trimmed) noexcept
     return {ReadNumber(trimmed.substr(0, firstSpace)), ReadNumber(trimmed.substr(trimmed.rfind(' ') + 1))};
 }
 
+// pdftotext now and then sets a page's foot number on the page's last line of text ("...Ar– 46
+// –", "...text 46"), a head number on its first; where it stood right against a word, the
+// hyphen that broke the word was taken out with the line end. Such a number goes where the
+// book's page numbers stand alone in one form, the page has no page line of its own, and the
+// line ends (or starts) with that form and the very number the page's place gives: the rest of
+// the line stays, with the hyphen back. A running head or foot that repeats stays furniture.
+void CutGluedNumbers(std::span<const std::string_view> lines, const LineShapes& shapes,
+                     const std::vector<std::size_t>& starts, int64_t offset, LineRoles& roles,
+                     std::vector<LineCut>& cuts)
+{
+    const std::size_t pages = starts.size() - 1;
+    // The form of the page lines that are the page's number alone: what stands around it.
+    std::map<std::pair<std::string, std::string>, std::size_t> forms;
+    std::size_t numbers = 0;
+    std::size_t atTop = 0;
+    for (std::size_t p = 0; p < pages; ++p)
+        for (std::size_t i = starts[p]; i < starts[p + 1]; ++i) {
+            if (roles[i] != LineRole::PageLine)
+                continue;
+            const std::string_view text = shapes[i].Trimmed(lines[i]);
+            const std::size_t digits = text.find_first_of("0123456789");
+            if (digits == std::string_view::npos)
+                continue;
+            ++numbers;
+            std::size_t end = digits;
+            while (end < text.size() && IsDigit(text[end]))
+                ++end;
+            const std::string_view number = text.substr(digits, end - digits);
+            if (number.size() > 6 || std::stoll(std::string(number)) != int64_t(p) + offset ||
+                text.find_first_of("0123456789", end) != std::string_view::npos ||
+                std::ranges::any_of(text, [](char c) { return IsLetterByte(uint8_t(c)); }))
+                continue;
+            ++forms[{std::string(text.substr(0, digits)), std::string(text.substr(end))}];
+            atTop += i == starts[p] || std::all_of(roles.begin() + std::ptrdiff_t(starts[p]),
+                                                   roles.begin() + std::ptrdiff_t(i),
+                                                   [](LineRole r) { return r != LineRole::Text; });
+        }
+    const auto usual = std::max_element(forms.begin(), forms.end(),
+                                        [](const auto& a, const auto& b) { return a.second < b.second; });
+    if (usual == forms.end() || usual->second < 3 || 10 * usual->second < 7 * numbers)
+        return;
+    const auto& [prefix, suffix] = usual->first;
+    std::unordered_map<uint64_t, std::size_t> shapesOfPageLines;
+    for (std::size_t i = 0; i < roles.size(); ++i)
+        if (roles[i] == LineRole::PageLine)
+            ++shapesOfPageLines[KeyOf(shapes[i].Trimmed(lines[i])).hash];
+    const bool top = 2 * atTop > usual->second;
+    const auto hasLetter = [](std::string_view text) {
+        return std::ranges::any_of(text, [](char c) { return IsLetterByte(uint8_t(c)); });
+    };
+    for (std::size_t p = 0; p < pages; ++p) {
+        // The page's first or last line that is not blank, and the page lines besides it.
+        std::size_t line = SIZE_MAX;
+        std::size_t others = 0;
+        for (std::size_t i = starts[p]; i < starts[p + 1]; ++i) {
+            if (roles[i] == LineRole::Blank)
+                continue;
+            if (line == SIZE_MAX || !top)
+                line = i;
+        }
+        if (line == SIZE_MAX)
+            continue;
+        for (std::size_t i = starts[p]; i < starts[p + 1]; ++i)
+            others += i != line && roles[i] == LineRole::PageLine ? 1 : 0;
+        const std::string_view text = shapes[line].Trimmed(lines[line]);
+        const std::string form = prefix + std::to_string(int64_t(p) + offset) + suffix;
+        if (others > 0 || text.size() <= form.size() + 1)
+            continue;
+        // A line taken for furniture by a number at its end holds more than a running foot
+        // would, and its shape stands on no other page.
+        if (roles[line] == LineRole::PageLine && shapesOfPageLines[KeyOf(text).hash] > 1)
+            continue;
+        const std::string lead(lines[line].substr(0, shapes[line].lead));
+        std::string kept;
+        if (top) {
+            if (!text.starts_with(form) || text[form.size()] != ' ')
+                continue;
+            kept = lead + std::string(text.substr(form.size() + 1 + LeadingSpaceCount(text.substr(form.size() + 1))));
+        } else {
+            if (!text.ends_with(form))
+                continue;
+            const std::string_view rest = text.substr(0, text.size() - form.size());
+            const uint8_t before = uint8_t(rest.back());
+            if (before == ' ')
+                kept = lead + std::string(TrimTrailingSpaces(rest));
+            else if (IsLetterByte(before))
+                kept = lead + std::string(rest) + "-";  // the word goes on on the next page
+            else if (before == '-')
+                kept = lead + std::string(rest);
+            else
+                continue;
+        }
+        if (!hasLetter(kept))
+            continue;
+        roles[line] = LineRole::Text;
+        cuts.push_back({uint32_t(line), std::move(kept)});
+    }
+}
+
 // A PDF's text marks where each page begins with a form feed: page furniture is then what
 // stands at the top or the foot of the pages, a number counting up with them, or a line that
 // many pages carry in the same place. Nothing else is, then: a chapter's number counts up too.
-bool FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineShapes& shapes, LineRoles& roles)
+bool FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineShapes& shapes, LineRoles& roles,
+                          std::vector<LineCut>& cuts)
 {
     const std::size_t n = lines.size();
     std::vector<std::size_t> starts;  // the first line of every page
@@ -371,7 +513,9 @@ bool FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineSha
         if (places[k].top && places[k - 1].top && places[k].page == places[k - 1].page &&
             roles[places[k].line] == LineRole::PageLine && (places[k].number >= 0 || places[k].last >= 0))
             roles[places[k - 1].line] = LineRole::PageLine;
-    return found;
+    if (numbered)
+        CutGluedNumbers(lines, shapes, starts, offset, roles, cuts);
+    return found || !cuts.empty();
 }
 
 // A page line ends a page: a line without a number, between paragraphs, that follows only a
@@ -449,6 +593,37 @@ bool OneDigitOff(int64_t read, int64_t expected)
     return false;
 }
 
+// A book's first line is a page line only where the rest of the book says so: a text that
+// starts in the middle of a book (some pages of it) starts with the page's head. Its shape is
+// that of the next page line of the shape, and its number is that one's less the pages between:
+// a chapter's title or number at the top of a book reads otherwise.
+void FindFirstPageLine(std::span<const std::string_view> lines, const LineShapes& shapes, double period,
+                       double tolerance, std::size_t longest, LineRoles& roles)
+{
+    const auto first = std::size_t(std::find(roles.begin(), roles.end(), LineRole::Text) - roles.begin());
+    if (first == roles.size() || shapes[first].length - shapes[first].lead > longest + 3)
+        return;
+    const FurnitureKey key = KeyOf(shapes[first].Trimmed(lines[first]));
+    if (!key.digits)
+        return;
+    uint32_t ordinal = 1;
+    for (std::size_t i = first + 1; i < roles.size(); ++i) {
+        if (roles[i] == LineRole::Blank)
+            continue;
+        ++ordinal;
+        if (roles[i] != LineRole::PageLine)
+            continue;
+        const FurnitureKey same = KeyOf(shapes[i].Trimmed(lines[i]));
+        if (same.hash != key.hash)
+            continue;
+        const int64_t pages = std::llround(double(ordinal - 1) / period);
+        if (pages >= 1 && pages <= 2 && std::abs(double(ordinal - 1) - double(pages) * period) <= tolerance &&
+            key.value == same.value - pages)
+            roles[first] = LineRole::PageLine;
+        return;
+    }
+}
+
 // The pages between two numbered page lines whose numbers skip some: their furniture did not
 // repeat (a running head naming a chapter one or two pages long, a number OCR misread), but
 // their numbers stand where the pages around them say, at the start or the end of a short
@@ -466,20 +641,24 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     const auto sides = [&](std::size_t i) { return BlankSides(roles, i); };
     std::array<std::size_t, 4> bySides{};
     std::size_t lastText = 0;
+    const auto visit = [&](uint32_t i, uint32_t o) {
+        const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
+        longest = std::max<std::size_t>(longest, shapes[i].length - shapes[i].lead);
+        if (key.digits) {
+            numbered.push_back({i, o, key.value});
+            ++bySides[std::size_t(sides(i))];
+        }
+    };
+    LinesAhead pageLines(lines, shapes);
     for (std::size_t i = 0; i < roles.size(); ++i) {
         if (roles[i] == LineRole::Blank)
             continue;
         ++ordinal;
         lastText = i;
-        if (roles[i] != LineRole::PageLine)
-            continue;
-        const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
-        longest = std::max<std::size_t>(longest, shapes[i].length - shapes[i].lead);
-        if (key.digits) {
-            numbered.push_back({uint32_t(i), ordinal, key.value});
-            ++bySides[std::size_t(sides(i))];
-        }
+        if (roles[i] == LineRole::PageLine)
+            pageLines.Add(uint32_t(i), ordinal, visit);
     }
+    pageLines.Finish(visit);
     // A number a digit off must also stand as the book's page numbers do.
     const int pageSides = UsualSides(bySides);
     std::vector<double> perPage;
@@ -566,6 +745,7 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     collect(last.line + 1, last.ordinal, roles.size());
     const double after = double(last.ordinal) + period;
     mark(last.value + 1, after, after, true);
+    FindFirstPageLine(lines, shapes, period, tolerance, longest, roles);
 }
 
 // Whether OCR may have read the running head `head` as `line`: spaces aside, a character or
@@ -687,6 +867,20 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
     // Page numbers further on may have more digits.
     shortest = shortest > 3 ? shortest - 3 : 0;
     longest += 3;
+    const auto visit = [&](uint32_t i, uint32_t o) {
+        const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
+        const auto group = groups.find(key.hash);
+        if (group == groups.end())
+            return;
+        Group& g = group->second;
+        g.digits = key.digits;
+        if (o == 1)  // a page line ends a page of text: the book's first line is none
+            return;
+        g.lines.push_back(i);
+        g.ordinals.push_back(o);
+        g.values.push_back(key.value);
+    };
+    LinesAhead looked(lines, shapes);
     uint32_t ordinal = 0;
     for (std::size_t i = 0; i < n; ++i) {
         if (roles[i] != LineRole::Text)
@@ -696,18 +890,9 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
         if (size < shortest || size > longest ||
             !firstBytes[IsDigit(char(shapes[i].first)) ? uint8_t('0') : shapes[i].first])
             continue;
-        const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
-        const auto group = groups.find(key.hash);
-        if (group == groups.end())
-            continue;
-        Group& g = group->second;
-        g.digits = key.digits;
-        if (ordinal == 1)  // a page line ends a page of text: the book's first line is none
-            continue;
-        g.lines.push_back(uint32_t(i));
-        g.ordinals.push_back(ordinal);
-        g.values.push_back(key.value);
+        looked.Add(uint32_t(i), ordinal, visit);
     }
+    looked.Finish(visit);
     // Page furniture falls where the page ends, mostly inside a paragraph: the line before it
     // is full and the text goes on after it. A heading, a scene break or a refrain stands
     // between paragraphs, after a line that ends short.
@@ -1015,6 +1200,19 @@ LineShape ShapeOfLine(std::string_view line) noexcept
     if (lead > 65535 || length > UINT32_MAX)  // no line of a book: taken as text
         lead = 0;
     std::size_t word = lead;
+    // Eight bytes at a time: the first space is the lowest byte that a space turns to zero.
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr uint64_t kOnes = 0x0101010101010101ull;
+        for (; word + 8 <= length; word += 8) {
+            uint64_t bytes;
+            std::memcpy(&bytes, line.data() + word, 8);
+            const uint64_t x = bytes ^ (kOnes * ' ');
+            if (const uint64_t zero = (x - kOnes) & ~x & (kOnes * 0x80); zero != 0) {
+                word += std::size_t(std::countr_zero(zero)) / 8;
+                break;
+            }
+        }
+    }
     while (word < length && line[word] != ' ')
         ++word;
     shape.length = uint32_t(std::min<std::size_t>(length, UINT32_MAX));
@@ -1043,10 +1241,12 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
             layout.roles[i] = LineRole::Blank;
     // The width first from all lines: the few page lines do not move it.
     std::vector<bool> inside;
-    if (!FindPageLinesByFeeds(lines, shapes, layout.roles))
+    if (!FindPageLinesByFeeds(lines, shapes, layout.roles, layout.cuts))
         FindPageLines(lines, shapes, FindWidth(shapes, layout.roles), layout.roles, inside);
     else
         inside.assign(lines.size(), false);
+    for (const LineCut& cut : layout.cuts)
+        layout.shapes[cut.line] = ShapeOfLine(cut.text);
     ShareBlankLines(shapes, layout.roles, inside);
     layout.width = FindWidth(shapes, layout.roles);
     if (layout.width == 0) {

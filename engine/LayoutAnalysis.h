@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -53,6 +54,12 @@ struct LineShape {
 using LineRoles = std::vector<LineRole, LargeAllocator<LineRole>>;
 using LineShapes = std::vector<LineShape, LargeAllocator<LineShape>>;
 
+// A line the glue reads otherwise than the book has it: a page number pdftotext set on it went.
+struct LineCut {
+    uint32_t line;
+    std::string text;  // the whole line as it stays, its leading spaces included
+};
+
 struct Layout {
     // The length of a full line, first-line indent included; 0 when the lines were not
     // wrapped to one width.
@@ -64,7 +71,8 @@ struct Layout {
     ParagraphMark mark = ParagraphMark::Neither;
     int32_t indent = 0;  // the usual indent of a paragraph's first line, when mark is Indent
     LineRoles roles;    // one per line
-    LineShapes shapes;  // one per line
+    LineShapes shapes;  // one per line, of the line as cut where it is
+    std::vector<LineCut> cuts;  // in the order of the lines
 };
 
 Layout AnalyseLayout(std::span<const std::string_view> lines);

@@ -258,7 +258,7 @@ float WidthModel::FullRoom(float room, float next) const
     const auto step = [](float r) { return std::clamp(int((r - kRoomFrom) / kRoomStep), 0, kRoomSteps - 1); };
     const float tolerance = 0.5f * fullSpread;
     const float limit = next + tolerance;
-    float density = std::log(roomDensity[std::size_t(step(room))]) - std::log(roomsUpTo[std::size_t(step(limit))]);
+    float density = logDensity[std::size_t(step(room))] - logUpTo[std::size_t(step(limit))];
     if (room > limit)
         density -= 0.5f * ((room - limit) / tolerance) * ((room - limit) / tolerance);
     return density;
@@ -503,6 +503,10 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
     float upTo = 0;
     for (int b = 0; b < S; ++b)
         model.roomsUpTo[std::size_t(b)] = upTo += model.roomDensity[std::size_t(b)] * WidthModel::kRoomStep;
+    for (int b = 0; b < S; ++b) {
+        model.logDensity[std::size_t(b)] = std::log(model.roomDensity[std::size_t(b)]);
+        model.logUpTo[std::size_t(b)] = std::log(model.roomsUpTo[std::size_t(b)]);
+    }
 
     // The first lines of paragraphs that surely ended above (their last line left room for
     // the next word and more) or after a blank line, where the lines are full: the line goes

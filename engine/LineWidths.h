@@ -5,6 +5,7 @@
 // book itself: the lines inside a paragraph are full, each filling the same measure with its
 // characters and its stretched or shrunk spaces.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <span>
@@ -38,6 +39,9 @@ struct WidthModel {
     static constexpr int kRoomSteps = 400;
     std::vector<float> roomDensity;
     std::vector<float> roomsUpTo;
+    // Their logarithms, which every break looks up twice.
+    std::array<float, kRoomSteps> logDensity{};
+    std::array<float, kRoomSteps> logUpTo{};
     // The density (log) of a full line's room where the next word did not fit: full lines
     // leave no room for it, but for what the widths miss and the spaces shrink.
     float FullRoom(float room, float next) const;

@@ -30,6 +30,9 @@ constexpr float kFirstLineWeight = 3.0f;
 
 // How much of a text is read for the words it writes joined.
 constexpr std::size_t kEvidenceBytes = std::size_t(4) << 20;
+// A pass over lines far apart in the book (the words broken at a line end) asks for the bytes
+// of the line this many turns ahead: each would wait for memory otherwise.
+constexpr std::size_t kAhead = 16;
 
 std::string_view Content(std::string_view line) noexcept
 {
@@ -446,6 +449,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
 {
     const std::size_t n = list.pieces.size();
     const Layout layout = AnalyseLayout(list.pieces);
+    for (const LineCut& cut : layout.cuts)
+        list.pieces[cut.line] = list.arena.Store(cut.text);
     const NoGlueMatcher noGlue(settings.noGlue);
     const WidthModel widths = layout.fullFrom > 0 ? MeasureLines(list.pieces, layout) : WidthModel();
     const std::vector<bool> specks = FindSpecks(list.pieces, layout);
@@ -543,10 +548,17 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     std::vector<Word> words;
     std::unordered_map<std::string, uint32_t, TransparentHash, std::equal_to<>> wordOf;
     std::vector<uint32_t> wordOfBreak(hyphens.size());
+    std::vector<uint8_t> hyphenBytes(hyphens.size());  // which kind of hyphen ends the upper line
     std::string key;
     for (std::size_t k = 0; k < hyphens.size(); ++k) {
+        if (k + kAhead < hyphens.size()) {
+            const std::string_view ahead = pieces[hyphens[k + kAhead]];
+            __builtin_prefetch(ahead.data() + ahead.size() - 1);
+            __builtin_prefetch(pieces[hyphens[k + kAhead] + 1].data());
+        }
         const std::string_view upper = pieces[hyphens[k]];
         const std::string_view lower = pieces[hyphens[k] + 1];
+        hyphenBytes[k] = uint8_t(upper.back());
         const std::string_view fragment = Fragment(upper);
         const std::string_view tail = Tail(lower);
         key.assign(fragment).append(1, '-').append(tail);
@@ -607,11 +619,10 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         w.kept = KeepHyphen(w.fragment, w.tail, w.legal, evidence, w.spelled);
     }
     for (std::size_t k = 0; k < hyphens.size(); ++k) {
-        std::string_view& upper = pieces[hyphens[k]];
-        if (!words[wordOfBreak[k]].kept || uint8_t(upper.back()) == kSoftHyphen) {
+        if (!words[wordOfBreak[k]].kept || hyphenBytes[k] == kSoftHyphen) {
             list.flags[hyphens[k]] = LineList::kHyphenNext;
-        } else if (uint8_t(upper.back()) == kNotSign) {
-            upper = WithHyphen(upper, list.arena);
+        } else if (hyphenBytes[k] == kNotSign) {
+            pieces[hyphens[k]] = WithHyphen(pieces[hyphens[k]], list.arena);
         }
     }
     return int64_t(n);

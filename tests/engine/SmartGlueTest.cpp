@@ -235,6 +235,57 @@ TEST(LayoutAnalysis, APdfsPagesShowTheirFurnitureAtTheTopAndTheFootAndTheWidthSp
     EXPECT_TRUE(layout.width >= 45 && layout.width < 60 && layout.fullFrom >= layout.width) << layout.width << " " << layout.fullFrom;
 }
 
+TEST(LayoutAnalysis, APageNumberPdftotextSetOnThePagesLastLineGoesAndTheLineStays)
+{
+    // Pages of pdftotext's text with "– N –" at the foot; on three pages it stands on the last
+    // line: after a space, against a word whose hyphen went with it, and on a page that has its
+    // own number too, where the line's number (one off) belongs to the text.
+    const Lines text = Wrap(90, 66, 0, false, 7, 14);
+    Lines book;
+    std::vector<std::size_t> glued;
+    for (std::size_t i = 0, page = 5; i < text.size(); ++page) {
+        for (std::size_t end = std::min(text.size(), i + 30); i < end; ++i)
+            book.push_back((book.empty() || i % 30 ? "" : "\f") + text[i]);
+        const std::string number = "\x96 " + std::to_string(page) + " \x96";
+        if (page == 7 || page == 9) {
+            glued.push_back(book.size() - 1);
+            book.back() += page == 7 ? " " + number : " zah" + number;
+        } else {
+            if (page == 11)
+                book.back() += " \x96 " + std::to_string(page + 1) + " \x96";
+            book.insert(book.end(), {"", number, ""});
+        }
+    }
+    Layout layout = Analyse(book);
+    ASSERT_EQ(layout.cuts.size(), 2u);
+    EXPECT_EQ(layout.cuts[0].line, glued[0]);
+    EXPECT_EQ(layout.cuts[0].text, text[89]);
+    EXPECT_EQ(layout.cuts[1].line, glued[1]);
+    EXPECT_EQ(layout.cuts[1].text, text[149] + " zah-");
+    EXPECT_EQ(layout.shapes[glued[1]].last, '-');
+    EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::Text), std::ptrdiff_t(text.size()));
+
+    // The glue reads the line as cut: the word goes on on the next page.
+    book[glued[1] + 1].insert(1, "rada ");
+    TextEditor editor;
+    for (const std::string& line : book)
+        ASSERT_EQ(editor.InsertText(line + "\r\n"), 0);
+    Settings settings = Settings::Defaults();
+    settings.autoReplace.clear();
+    SilentReporter reporter;
+    ASSERT_EQ(SlepitChytreExecute(editor, settings, reporter).outcome, GlueOutcome::Done);
+    const std::string glue = editor.Text();
+    EXPECT_NE(glue.find(" zahrada "), std::string::npos);
+    EXPECT_EQ(glue.find(" 7 "), std::string::npos);
+    EXPECT_NE(glue.find("\x96 12 \x96"), std::string::npos);
+
+    // Where the book's numbers do not stand alone, nothing is cut.
+    for (std::string& line : book)
+        if (line.size() > 2 && uint8_t(line[0]) == 0x96)
+            line = "Zahrada  " + line;
+    EXPECT_TRUE(Analyse(book).cuts.empty());
+}
+
 TEST(LayoutAnalysis, TitlesThatReadLikeTheRunningHeaderStay)
 {
     // The book's title, or its author and title, read as the running headers do.
@@ -325,6 +376,32 @@ TEST(LayoutAnalysis, OcrPagesWhoseHeadNamesAShortChapterOrIsMisreadGoToo)
         book.emplace_back();  // as OCR keeps the head apart from the page below it
     }
     EXPECT_EQ(PageLinesOf(book), pages);
+}
+
+TEST(LayoutAnalysis, ABooksFirstLineIsAPageLineOnlyWhereTheBooksPagesSaySo)
+{
+    // Some OCR'd pages from the middle of a book: the first line is the head of the page before
+    // the next even one, "2 Jan Novák: Zahrada" two pages before "4 Jan Novák: Zahrada". A
+    // chapter's number, or a line like the head whose number does not count on, stays.
+    const Lines text = Wrap(40, 48, 0, true);
+    const auto bookStartingWith = [&](const std::string& first) {
+        Lines book = {Utf8ToWindows1250(first), ""};
+        int count = 0;
+        for (const std::string& line : text) {
+            book.push_back(line);
+            if (line.empty() || ++count % 14 != 0)
+                continue;
+            const int page = 2 + count / 14;
+            book.push_back(page % 2 ? "Sad " + std::to_string(page) : std::to_string(page) + Utf8ToWindows1250(" Jan Novák: Zahrada"));
+            book.emplace_back();
+        }
+        return book;
+    };
+    const std::vector<std::size_t> found = PageLinesOf(bookStartingWith("2 Jan Novák: Zahrada"));
+    ASSERT_FALSE(found.empty());
+    EXPECT_EQ(found.front(), 0u);
+    for (const char* first : {"1", "3 Jan Novák: Zahrada", "Sad 1"})
+        EXPECT_NE(PageLinesOf(bookStartingWith(first)).front(), 0u) << first;
 }
 
 TEST(SmartGlue, ABreakWhereTheNextWordWouldHaveFittedEndsTheParagraph)

@@ -82,11 +82,14 @@ std::string WordsLostOrChanged(const std::vector<std::string>& before, const std
     const std::vector<std::string_view> lines(before.begin(), before.end());
     const Layout layout = AnalyseLayout(lines);
     std::vector<Word> expected;
+    auto cut = layout.cuts.begin();  // a page number the layout cut off a line is furniture too
     for (std::size_t n = 0; n < lines.size(); ++n) {
         if (layout.roles[n] != LineRole::Text)
             continue;
         const std::size_t first = expected.size();
-        AddWords(lines[n], expected);
+        const bool isCut = cut != layout.cuts.end() && cut->line == n;
+        AddWords(isCut ? std::string_view(cut->text) : lines[n], expected);
+        cut += isCut ? 1 : 0;
         if (expected.size() > first && IsHyphen(expected.back().text.back()) && expected.back().text.size() > 1)
             expected.back().breakable = true;
     }
