@@ -26,6 +26,8 @@ struct TextEditor::Buffer {
     // The blocks a loaded file was read into; paragraphs point into them until first changed,
     // so they are declared first and freed last.
     std::vector<TextBlock> blocks;
+    // The NULs a mapped block showed when it was read (the block, the offset in the file).
+    std::vector<std::pair<const char*, std::size_t>> mappedNuls;
     SplitVector<Paragraph> paras;  // invariant: never empty
     Partitioning lines;            // partition i: the display lines of paragraph i + 1
     int64_t textBytes = 0;         // sum of the paragraph lengths

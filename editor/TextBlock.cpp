@@ -167,6 +167,24 @@ bool MappedFileChanged(const char* block) noexcept
 #endif
 }
 
+bool MappedFileHoldsNul(const char* block, std::size_t offset) noexcept
+{
+#ifdef __linux__
+    const MappedSlot* slot = block ? SlotOf(block) : nullptr;
+    if (!slot)
+        return true;
+    char byte = 1;
+    ssize_t got;
+    while ((got = ::pread(slot->fd, &byte, 1, off_t(offset))) < 0 && errno == EINTR) {
+    }
+    return got == 1 && byte == '\0';
+#else
+    (void)block;
+    (void)offset;
+    return true;
+#endif
+}
+
 void ReleaseMappedPages(const char* from, const char* to) noexcept
 {
 #ifdef __linux__

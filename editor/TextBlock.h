@@ -35,6 +35,10 @@ TextBlock GrowTextBlock(TextBlock block, std::size_t used, std::size_t size);
 // mapping when it maps the file with this device and inode, else 0.
 TextBlock MapFileBlock(int fd, std::size_t size);
 bool MappedFileChanged(const char* block) noexcept;
+// Whether the file mapped as `block` still holds a NUL at `offset` (true for a block that maps
+// no file any more). A NUL the load took from the mapping is checked again with it: a file being
+// written by another process may show zeros the write has not reached yet.
+bool MappedFileHoldsNul(const char* block, std::size_t offset) noexcept;
 // Lets the pages of a mapped file's block that lie wholly within [from, to) leave the process:
 // a read brings them back from the system's cache of the file. For a pass over a book that is
 // done with the part behind it, so that what it makes does not add to the book. Nothing

@@ -73,6 +73,16 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 constexpr char kCtrlZ = 0x1A;
 constexpr size_t kMaxLine = 32767;  // no paragraph is ever longer
 
+// Whether the file holds a NUL at `offset`: read past its end, it does not.
+bool NulInFile(int fd, off_t offset)
+{
+    char byte = 1;
+    ssize_t got;
+    while ((got = ::pread(fd, &byte, 1, offset)) < 0 && errno == EINTR) {
+    }
+    return got == 1 && byte == '\0';
+}
+
 // Splits a byte stream into lines by the file format's rules, whatever the read sizes. With
 // CR line ends a line ends at a CR (an LF right behind it belongs to it, a lone LF is a
 // character of the line); with LF line ends at an LF, and a CR is a character. A line of any
@@ -744,10 +754,22 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
         // inBlock: the bytes lie in the block being read, which the buffer then keeps.
         bool usedSinceNewBlock = false;
         bool mappedBlock = false;  // that block is the file's pages, which are never written
+        const char* mappedStart = nullptr;
+        size_t mappedSize = 0;
         auto append = [&](std::string_view text, bool inBlock, bool mayHoldNul) {
             if (error != kErrNone)
                 return;
             if (const char* nul = mayHoldNul ? static_cast<const char*>(std::memchr(text.data(), '\0', text.size())) : nullptr) {
+                // A mapped page of a file another process cut short reads as NULs past the cut,
+                // with no fault; if the file is made whole again within one tick of its clock,
+                // its size and time tell nothing. The file itself says whether the NUL is its own.
+                // (Of a mapped book, only the last line, with no line end, is handed out copied.)
+                if (mappedBlock) {
+                    const size_t offset = inBlock ? size_t(nul - mappedStart) : mappedSize - text.size() + size_t(nul - text.data());
+                    if (!NulInFile(file.fd, off_t(offset)))
+                        throw EInOutError(0, kFileCutWhileRead);
+                    fresh->mappedNuls.emplace_back(mappedStart, offset);
+                }
                 text = text.substr(0, size_t(nul - text.data()));
                 ++report.linesCutAtNul;
             }
@@ -831,6 +853,8 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
 
         if (streamed && mapped) {
             mappedBlock = true;
+            mappedStart = block.get();
+            mappedSize = fileSize;
             report.format = FileFormat{};
             reserve(first, int64_t(fileSize), LineEnd::CrLf);
             LineReader reader(LineEnd::CrLf);
@@ -984,8 +1008,11 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
 
 bool TextEditor::SourceChanged() const
 {
-    return sourceChanged || std::any_of(buffer->blocks.begin(), buffer->blocks.end(),
-                                    [](const TextBlock& block) { return MappedFileChanged(block.get()); });
+    return sourceChanged ||
+           std::any_of(buffer->blocks.begin(), buffer->blocks.end(),
+                       [](const TextBlock& block) { return MappedFileChanged(block.get()); }) ||
+           std::any_of(buffer->mappedNuls.begin(), buffer->mappedNuls.end(),
+                       [](const auto& nul) { return !MappedFileHoldsNul(nul.first, nul.second); });
 }
 
 void TextEditor::PrepareSave(unsigned long long device, unsigned long long inode)

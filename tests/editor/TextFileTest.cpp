@@ -326,6 +326,21 @@ TEST_F(FileTest, AMappedBookReadsAsReadAndSurvivesAnotherProcessCuttingIt)
     EXPECT_THAT([&] { editor.SaveToFile(Path("saved.txt")); }, ThrowsMessage<EInOutError>(StrEq(changed)));
     EXPECT_FALSE(fs::exists(Path("saved.txt")));
 
+    // Written over where the load saw a NUL, with the size and the time left as they were.
+    const std::string nul = Write("nul.txt", book.substr(0, 4000) + "a\0b\r\n"s + book.substr(0, 4000));
+    TextEditor withNul;
+    withNul.SetMapFiles(true);
+    withNul.LoadFromFile(nul);
+    EXPECT_FALSE(withNul.SourceChanged());
+    struct stat before {};
+    ASSERT_EQ(::stat(nul.c_str(), &before), 0);
+    const int fd = ::open(nul.c_str(), O_WRONLY);
+    ASSERT_EQ(::pwrite(fd, "x", 1, 4001), 1);
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::futimens(fd, times), 0);
+    ::close(fd);
+    EXPECT_TRUE(withNul.SourceChanged());
+
     // Cut and made whole again while it is read.
     const std::string racing = Write("racing.txt", book);
     const pid_t child = ::fork();
@@ -339,9 +354,14 @@ TEST_F(FileTest, AMappedBookReadsAsReadAndSurvivesAnotherProcessCuttingIt)
                 // the time as they were, and the cut page's tail read as zeros is then not known.
                 ::usleep(2000);
             }
-            const int fd = ::open(racing.c_str(), O_WRONLY);
+            // Made whole as a new file under the name: a write over the mapped file itself shows
+            // its zeros to a reader until it gets there, and within one tick of the file clock it
+            // leaves the size and the time as they were.
+            const std::string whole = racing + ".whole";
+            const int fd = ::open(whole.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             (void)::pwrite(fd, book.data(), book.size(), 0);
             ::close(fd);
+            (void)::rename(whole.c_str(), racing.c_str());
         }
     }
     int errors = 0;
