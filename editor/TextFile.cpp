@@ -73,16 +73,6 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 constexpr char kCtrlZ = 0x1A;
 constexpr size_t kMaxLine = 32767;  // no paragraph is ever longer
 
-// Whether the file holds a NUL at `offset`: read past its end, it does not.
-bool NulInFile(int fd, off_t offset)
-{
-    char byte = 1;
-    ssize_t got;
-    while ((got = ::pread(fd, &byte, 1, offset)) < 0 && errno == EINTR) {
-    }
-    return got == 1 && byte == '\0';
-}
-
 // Splits a byte stream into lines by the file format's rules, whatever the read sizes. With
 // CR line ends a line ends at a CR (an LF right behind it belongs to it, a lone LF is a
 // character of the line); with LF line ends at an LF, and a CR is a character. A line of any
@@ -766,7 +756,7 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                 // (Of a mapped book, only the last line, with no line end, is handed out copied.)
                 if (mappedBlock) {
                     const size_t offset = inBlock ? size_t(nul - mappedStart) : mappedSize - text.size() + size_t(nul - text.data());
-                    if (!NulInFile(file.fd, off_t(offset)))
+                    if (!MappedFileHoldsNul(mappedStart, offset))
                         throw EInOutError(0, kFileCutWhileRead);
                     fresh->mappedNuls.emplace_back(mappedStart, offset);
                 }

@@ -49,6 +49,29 @@ Lines Wrap(int paragraphs, std::size_t width, std::size_t indent, bool blank, un
     return lines;
 }
 
+// A proportional face: narrow and wide letters, "m" and "w" wider still, capitals wider than
+// their small letters; each letter a little off its class when `jitter` is given. A space is
+// no glyph: it has no width of its own.
+struct Face {
+    explicit Face(std::mt19937* jitter)
+    {
+        for (int c = 'a'; c <= 'z'; ++c)
+            width[c] = (std::string_view("ilfjtr").find(char(c)) != std::string_view::npos ? 280 : 540) +
+                       (c == 'm' || c == 'w' ? 300 : 0) + (jitter ? int((*jitter)() % 60) : 0);
+        for (int c = 'A'; c <= 'Z'; ++c)
+            width[c] = width[c - 'A' + 'a'] + 200;
+        width['.'] = 280;
+    }
+    int WidthOf(std::string_view text) const
+    {
+        int w = 0;
+        for (const char c : text)
+            w += width[uint8_t(c)];
+        return w;
+    }
+    std::array<int, 256> width{};
+};
+
 Layout Analyse(const Lines& lines)
 {
     const std::vector<std::string_view> views(lines.begin(), lines.end());
@@ -558,19 +581,8 @@ TEST(SmartGlue, JustifiedLinesOfAProportionalFaceEndTheirParagraphsWhereTheirRoo
     static const char* const words[] = {"lilie", "list", "tiji", "fiala", "liti", "mimo", "mamut", "wombat",
                                         "domov", "hromada", "okno", "voda", "les", "cesta", "ticho", "i", "a"};
     std::mt19937 rng(5);
-    std::array<int, 256> width{};
-    for (int c = 'a'; c <= 'z'; ++c)
-        width[c] = (std::string_view("ilfjtr").find(char(c)) != std::string_view::npos ? 280 : 540) +
-                   (c == 'm' || c == 'w' ? 300 : 0) + int(rng() % 60);
-    for (int c = 'A'; c <= 'Z'; ++c)
-        width[c] = width[c - 'A' + 'a'] + 200;
-    width['.'] = 280;
-    const auto widthOf = [&](std::string_view text) {
-        int w = 0;
-        for (const char c : text)
-            w += width[uint8_t(c)];
-        return w;
-    };
+    const Face face(&rng);
+    const auto widthOf = [&](std::string_view text) { return face.WidthOf(text); };
     constexpr int kMeasure = 30'000, kSpace = 330, kShrunk = 220;
     Lines book;
     std::vector<bool> ends;  // per line: its paragraph ends there
@@ -626,19 +638,8 @@ TEST(SmartGlue, AFirstLineWhoseIndentTheExtractionLostShowsByTheRoomItLeaves)
     static const char* const words[] = {"lilie", "list", "tiji", "fiala", "mimo", "mamut", "wombat", "domov",
                                         "hromada", "okno", "voda", "les", "cesta", "ticho", "i", "a"};
     std::mt19937 rng(11);
-    std::array<int, 256> width{};
-    for (int c = 'a'; c <= 'z'; ++c)
-        width[c] = (std::string_view("ilfjtr").find(char(c)) != std::string_view::npos ? 280 : 540) +
-                   (c == 'm' || c == 'w' ? 300 : 0);
-    for (int c = 'A'; c <= 'Z'; ++c)
-        width[c] = width[c - 'A' + 'a'] + 200;
-    width['.'] = 280;
-    const auto widthOf = [&](std::string_view text) {
-        int w = 0;
-        for (const char c : text)
-            w += c == ' ' ? 0 : width[uint8_t(c)];
-        return w;
-    };
+    const Face face(nullptr);
+    const auto widthOf = [&](std::string_view text) { return face.WidthOf(text); };
     constexpr int kMeasure = 30'000, kIndent = 1'500, kShrunk = 220;
     Lines book;
     std::vector<bool> starts;  // per line: a paragraph starts there
