@@ -126,7 +126,7 @@ TextBlock MapFileBlock(int fd, std::size_t size)
     char* const start = mapping == MAP_FAILED ? nullptr : static_cast<char*>(mapping) + page;
     const int kept = start ? ::fcntl(fd, F_DUPFD_CLOEXEC, 3) : -1;
     // Read-only: no page of it is ever the process's own, so any of them may be let go.
-    if (kept < 0 || ::mmap(start, length - page, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0) == MAP_FAILED) {
+    if (kept < 0 || ::mmap(start, length - page, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd, 0) == MAP_FAILED) {
         if (kept >= 0)
             ::close(kept);
         if (start)

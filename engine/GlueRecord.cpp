@@ -136,7 +136,7 @@ std::string DescribeLayout(const LayoutFound& layout)
         text += ", odstavce nejsou nijak označené";
         break;
     }
-    if (layout.pageLines == 0)
+    if (layout.pageLines == 0 && layout.numbersCut == 0)
         return text + ", řádky stránek žádné.";
     text += ", řádky stránek";
     for (std::size_t i = 0; i < layout.furniture.size() && i < 3; ++i)
@@ -147,6 +147,8 @@ std::string DescribeLayout(const LayoutFound& layout)
     text += "; odstraněno řádků: " + std::to_string(layout.pageLines);
     if (layout.pageBlanks > 0)
         text += ", prázdných kolem nich: " + std::to_string(layout.pageBlanks);
+    if (layout.numbersCut > 0)
+        text += "; čísel stránek odříznutých z řádků textu: " + std::to_string(layout.numbersCut);
     return text + ".";
 }
 

@@ -70,6 +70,7 @@ struct LayoutFound {
     std::vector<Form> furniture;  // the commonest first
     int64_t pageLines = 0;        // lines removed as furniture
     int64_t pageBlanks = 0;       // blank lines that went with them
+    int64_t numbersCut = 0;       // page numbers cut off a line of text they stood on
 };
 
 class GlueRecord {

@@ -171,6 +171,7 @@ void GlueRecorder::Resolve(const LineList& list)
         }
         source.insert(source.end(), blanks.begin(), blanks.end());
         found.pageLines = int64_t(pageLines.size());
+        found.numbersCut = int64_t(layout->cuts.size());
         for (auto& [shape, lines] : forms)
             found.furniture.push_back({shape, lines});
         std::ranges::stable_sort(found.furniture, [](const auto& a, const auto& b) { return a.lines > b.lines; });
@@ -210,8 +211,9 @@ void GlueRecorder::Resolve(const LineList& list)
     start[n] = at;
 
     // About a change per piece, told by two short words: one allocation, not a growing series.
-    record.Reserve(n + pageLines.size(), (n + pageLines.size()) * 16);
-    offsets.reserve(n + pageLines.size());
+    const std::size_t removed = pageLines.size() + (layout ? layout->cuts.size() : 0);
+    record.Reserve(n + removed, (n + removed) * 16);
+    offsets.reserve(n + removed);
     auto add = [&](Change change, uint64_t offset, std::string_view first, std::string_view second) {
         record.Add(change, first, second);
         offsets.push_back(offset);
@@ -232,15 +234,31 @@ void GlueRecorder::Resolve(const LineList& list)
             add({.kind = ChangeKind::PageLine, .oldLine = int32_t(line) + 1}, offset, Trimmed(original[line]), {});
         }
     };
+    // What of a piece stands in the new text: a hyphen it ends with may go.
+    auto content = [&](std::size_t piece) {
+        return pieces[piece].substr(0, pieces[piece].size() - ((list.Flags(piece) & LineList::kHyphenNext) ? 1 : 0));
+    };
+    // A page number cut off a line of text went too, where it stood: before the line's text or
+    // behind it, and so behind a word it broke.
+    std::span<const LineCut> cuts;
+    if (layout && mapped)
+        cuts = layout->cuts;
+    std::size_t nextCut = 0;
+    auto addCut = [&](std::size_t k, bool atStart) {
+        if (nextCut < cuts.size() && cuts[nextCut].line == source[k] && cuts[nextCut].atStart == atStart) {
+            const LineCut& cut = cuts[nextCut++];
+            add({.kind = ChangeKind::PageLine, .oldLine = int32_t(cut.line) + 1},
+                atStart ? start[k] : start[k] + content(k).size(), cut.removed, {});
+        }
+    };
     for (std::size_t k = 0; k < n; ++k) {
         if (mapped)
             addPageLines(source[k], start[k]);
+        while (nextCut < cuts.size() && cuts[nextCut].line < source[k])
+            ++nextCut;
+        addCut(k, true);
         const uint8_t flags = list.Flags(k);
         const std::string_view upper = pieces[k];
-        // What of a piece stands in the new text: a hyphen it ends with may go.
-        auto content = [&](std::size_t piece) {
-            return pieces[piece].substr(0, pieces[piece].size() - ((list.Flags(piece) & LineList::kHyphenNext) ? 1 : 0));
-        };
         if (flags & LineList::kContinues) {
             const std::string_view lower = content(k + 1);
             const std::string_view first = LastWord(upper);
@@ -261,8 +279,10 @@ void GlueRecorder::Resolve(const LineList& list)
                 change.doubtful = layout && change.reason == BreakReason::LineTests;
             }
             add(change, offset, first, second);
+            addCut(k, false);
             continue;
         }
+        addCut(k, false);
         if (upper.empty())
             continue;
         std::size_t next = k + 1;

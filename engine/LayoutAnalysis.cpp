@@ -425,7 +425,7 @@ void CutGluedNumbers(std::span<const std::string_view> lines, const LineShapes& 
         if (!hasLetter(kept))
             continue;
         roles[line] = LineRole::Text;
-        cuts.push_back({uint32_t(line), std::move(kept)});
+        cuts.push_back({uint32_t(line), std::move(kept), form, top});
     }
 }
 

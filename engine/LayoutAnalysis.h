@@ -57,7 +57,9 @@ using LineShapes = std::vector<LineShape, LargeAllocator<LineShape>>;
 // A line the glue reads otherwise than the book has it: a page number pdftotext set on it went.
 struct LineCut {
     uint32_t line;
-    std::string text;  // the whole line as it stays, its leading spaces included
+    std::string text;     // the whole line as it stays, its leading spaces included
+    std::string removed;  // the page number cut off it, as the line had it
+    bool atStart = false;  // the number stood before the text, not after it
 };
 
 struct Layout {

@@ -296,11 +296,21 @@ TEST(LayoutAnalysis, APageNumberPdftotextSetOnThePagesLastLineGoesAndTheLineStay
     Settings settings = Settings::Defaults();
     settings.autoReplace.clear();
     SilentReporter reporter;
-    ASSERT_EQ(SlepitChytreExecute(editor, settings, reporter).outcome, GlueOutcome::Done);
+    GlueRecord record;
+    ASSERT_EQ(SlepitChytreExecute(editor, settings, reporter, &record).outcome, GlueOutcome::Done);
     const std::string glue = editor.Text();
     EXPECT_NE(glue.find(" zahrada "), std::string::npos);
     EXPECT_EQ(glue.find(" 7 "), std::string::npos);
     EXPECT_NE(glue.find("\x96 12 \x96"), std::string::npos);
+    // A reader checking the glue is shown each cut number where it stood: behind the line's
+    // text, and so inside the word it broke.
+    std::vector<std::string> before;
+    for (const Change& change : record.changes)
+        if (change.kind == ChangeKind::PageLine && record.First(change).find(" 9 ") != std::string_view::npos)
+            before.emplace_back(editor.ParaText(change.paraNo).substr(0, std::size_t(change.column - 1)));
+    ASSERT_EQ(before.size(), 1u);
+    EXPECT_TRUE(before[0].ends_with(" zah")) << before[0];
+    EXPECT_NE(DescribeLayout(record.layout).find("z řádků textu: 2"), std::string::npos);
 
     // Where the book's numbers do not stand alone, nothing is cut.
     for (std::string& line : book)
