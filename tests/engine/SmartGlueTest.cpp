@@ -473,34 +473,6 @@ TEST(SmartGlue, AHyphenGoesOnlyAtALegalCzechBreakUnlessTheBookSaysOtherwise)
     EXPECT_FALSE(HyphenKept(w("pesko-"), w("váním"), hyphenator, none));          // a noun
 }
 
-TEST(SmartGlue, SlepitChytreRestoresAWrappedBookWithPagesAndHyphens)
-{
-    // The book as its author wrote it, then broken at 40 columns with hyphens, an indent of 2
-    // and a running header with blank lines around it.
-    Lines book = Wrap(30, 40, 2, false, 11);
-    std::size_t broken = 0;
-    while (book[broken + 1].starts_with(' ') || book[broken].size() > 34)
-        ++broken;
-    book[broken] += " sou-";
-    book[broken + 1] = Utf8ToWindows1250("sedé ") + book[broken + 1];
-    AddPages(book, 12, [](int n) { return "          Jan Novák: Zahrada, " + std::to_string(n); }, true);
-    TextEditor editor;
-    for (const std::string& line : book)
-        ASSERT_EQ(editor.InsertText(line + "\r\n"), 0);
-    Settings settings = Settings::Defaults();
-    settings.autoReplace.clear();
-    settings.indent = false;
-    SilentReporter reporter;
-    ASSERT_EQ(SlepitChytreExecute(editor, settings, reporter).outcome, GlueOutcome::Done);
-
-    // The joined "sousedé" stands where the hyphen broke it.
-    const std::string text = editor.Text();
-    EXPECT_NE(text.find(Utf8ToWindows1250("sousedé")), std::string::npos);
-    EXPECT_EQ(text.find("Zahrada,"), std::string::npos);
-    EXPECT_EQ(text.find("- "), std::string::npos);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 30 + 1);  // and the write-back's last empty paragraph
-}
-
 // "Slepit chytře" with no replacement rule and no indent written.
 Settings SmartWithoutRules()
 {
