@@ -17,17 +17,6 @@ inline std::vector<std::string> Paragraphs(const TextEditor& editor)
     return paras;
 }
 
-// The text's lines as GetLine gives them without word wrap, which is left on afterwards.
-inline std::vector<std::string> UnwrappedLines(TextEditor& editor)
-{
-    editor.SetWordWrap(false);
-    std::vector<std::string> lines;
-    for (int32_t n = 1; n <= editor.LineCount(); ++n)
-        lines.push_back(editor.GetLine(n));
-    editor.SetWordWrap(true);
-    return lines;
-}
-
 // The counts agree with the paragraphs, no paragraph holds a NUL or exceeds the length limit,
 // the caret and the bookmarks lie inside the text.
 inline void CheckEditor(const TextEditor& editor)

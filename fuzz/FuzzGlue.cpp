@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "EditorLines.h"
 #include "FuzzEditorChecks.h"
 #include "FuzzInput.h"
 #include "LiteralReference.h"
@@ -37,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int32_t linesBefore = editor.LineCount();
 
     // The literal form, built in a second editor.
-    std::vector<std::string> list = fuzz::UnwrappedLines(editor);
+    std::vector<std::string> list = testing::UnwrappedLines(editor);
     TextEditor expected;
     bool expectedFailed = false;
     bool referenceSkipped = false;

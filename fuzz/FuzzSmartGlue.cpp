@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "EditorLines.h"
 #include "FuzzEditorChecks.h"
 #include "FuzzInput.h"
 #include "WordsKept.h"
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)editor.InsertText(in.Rest());
     editor.SetCaret(ParaPos{1, 1});
     const std::vector<std::string> paragraphs = fuzz::Paragraphs(editor);
-    const std::vector<std::string> before = fuzz::UnwrappedLines(editor);
+    const std::vector<std::string> before = testing::UnwrappedLines(editor);
 
     SilentReporter quiet;
     GlueOutcome outcome = GlueOutcome::Refused;
@@ -44,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(fuzz::Paragraphs(editor) == paragraphs);
         return 0;
     }
-    const std::string problem = testing::WordsLostOrChanged(before, fuzz::UnwrappedLines(editor));
+    const std::string problem = testing::WordsLostOrChanged(before, testing::UnwrappedLines(editor));
     if (!problem.empty())
         std::fprintf(stderr, "%s\n", problem.c_str());
     FUZZ_CHECK(problem.empty());

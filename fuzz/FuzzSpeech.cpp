@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "EditorLines.h"
 #include "FuzzEditorChecks.h"
 #include "FuzzInput.h"
 #include "LiteralReference.h"
@@ -29,11 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TextEditor editor;
     (void)editor.InsertText(text);
     const std::vector<std::string> before = fuzz::Paragraphs(editor);
-    editor.SetWordWrap(false);
     std::string collected;
-    for (int32_t n = 1; n <= editor.LineCount(); ++n)
-        collected += editor.GetLine(n) + "\r";
-    editor.SetWordWrap(true);
+    for (const std::string& line : testing::UnwrappedLines(editor))
+        collected += line + "\r";
     literal::JoinSpeechSpans(collected);
     TextEditor expected;
     bool expectedFailed = false;

@@ -1,25 +1,16 @@
 #pragma once
 // Runs the lepotex-cli binary from a shell in a folder of its own per test, with a settings
 // folder of its own, so that the user's files and settings are never touched.
-#include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
+
+#include "../editor/TestUtil.h"
 
 namespace lepotex::clitest {
 
 namespace fs = std::filesystem;
-
-inline std::string ReadFile(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
+using test::ReadFile;
 
 inline void WriteFile(const fs::path& path, const std::string& bytes)
 {
@@ -33,18 +24,13 @@ struct CliRun {
     std::string err;
 };
 
-class CliTest : public ::testing::Test {
+class CliTest : public test::FileTest {
 protected:
     void SetUp() override
     {
-        // A name of its own on every run, so that two runs on one machine cannot meet.
-        std::string name = (fs::temp_directory_path() / "lepotex-cli-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(name.data()), nullptr);
-        dir = name;
+        FileTest::SetUp();
         fs::create_directories(dir / "config");
     }
-    void TearDown() override { fs::remove_all(dir); }
-
     // Runs shell lines in the test folder, $CLI being the binary; their standard output and
     // error are taken unless they redirect them themselves, and standard input is empty.
     CliRun Run(const std::string& lines)
@@ -69,10 +55,9 @@ protected:
     }
 
     std::string File(const std::string& name) const { return ReadFile(dir / name); }
-    void Write(const std::string& name, const std::string& bytes) const { WriteFile(dir / name, bytes); }
     fs::path ConfPath() const { return dir / "config" / "Zuvra" / "Lepotex 1.2.conf"; }
 
-    fs::path dir;
+    const fs::path& dir = folder;
 };
 
 }  // namespace lepotex::clitest

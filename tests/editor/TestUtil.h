@@ -82,6 +82,7 @@ protected:
     std::string Path(const std::string& name) const { return (folder / name).string(); }
     std::string Write(const std::string& name, const std::string& bytes) const
     {
+        fs::create_directories(fs::path(Path(name)).parent_path());
         std::ofstream(Path(name), std::ios::binary) << bytes;
         return Path(name);
     }

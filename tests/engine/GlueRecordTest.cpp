@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "LiteralReference.h"
 #include "RandomText.h"
 #include "editor/TextEditor.h"
 #include "editor/Windows1250.h"
@@ -210,41 +211,22 @@ TEST(GlueRecord, SmartGlueTellsWhyAndTheLayoutItFound)
     EXPECT_NE(DescribeLayout(record.layout).find("šířka řádku 40 znaků"), std::string::npos);
 }
 
-// The plain glue written out as its stages read, one removal or join at a time, counting.
+// The plain glue's counts from its literal stages, the rules counted one replacement at a time.
 Counts CountLiterally(std::vector<std::string> lines, const Settings& settings)
 {
     Counts counts{};
     auto& [pages, hyphens, kept, glued, paragraphs, rules, speech] = counts;
-    for (std::string& line : lines)
-        line.erase(0, std::min(line.find_first_not_of(' '), line.size()));
-    pages = std::erase_if(lines, [](const std::string& line) { return IsPageNumberLine(line); });
-    for (std::size_t i = lines.size(); i-- > 0;) {
-        std::size_t partner = i + 1;
-        while (partner < lines.size() && lines[partner].empty())
-            ++partner;
-        if (lines[i].empty() || partner == lines.size() || !IsHyphenatedBreak(lines[i], lines[partner]))
-            continue;
-        lines[i].pop_back();
-        lines[i] += lines[partner];
-        lines.erase(lines.begin() + std::ptrdiff_t(i) + 1, lines.begin() + std::ptrdiff_t(partner) + 1);
-        ++hyphens;
-    }
-    for (std::size_t i = lines.size(); i-- > 1;) {
-        if (lines[i - 1].empty() || lines[i].empty() || !CanGlueLines(lines[i - 1], lines[i], settings))
-            continue;
-        lines[i - 1] += ' ' + lines[i];
-        lines.erase(lines.begin() + std::ptrdiff_t(i));
-        ++glued;
-    }
-    std::string previous;
-    for (const std::string& line : lines) {
-        paragraphs += !line.empty() && !previous.empty();
-        if (!line.empty())
-            previous = line;
-    }
+    Settings noRules = settings;
+    noRules.autoReplace.clear();
+    int64_t removed[3] = {};
+    literal::Glue(lines, noRules, &removed);
+    std::tie(pages, hyphens, glued) = std::tie(removed[0], removed[1], removed[2]);
     std::string text;
-    for (const std::string& line : lines)
-        text += (line.empty() || !settings.indent ? "" : MakeIndentString(settings.indentSize)) + line + "\r\n";
+    for (bool previous = false; const std::string& line : lines) {
+        paragraphs += !line.empty() && previous;
+        previous = previous || !line.empty();
+        text += line + "\r\n";
+    }
     TextEditor editor;
     std::vector<ReplacementRule> inPlace;
     for (const std::string& entry : settings.autoReplace) {

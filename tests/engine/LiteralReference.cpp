@@ -59,15 +59,18 @@ void ApplyLineBreakRule(WorkingList& list, const std::string& search, const std:
     list = TextToLines(text);
 }
 
-std::vector<int64_t> Glue(WorkingList& list, const Settings& settings)
+std::vector<int64_t> Glue(WorkingList& list, const Settings& settings, int64_t (*removals)[3])
 {
     std::vector<int64_t> steps(4, 0);
+    int64_t ignored[3] = {};
+    int64_t (&removed)[3] = removals ? *removals : ignored;
     for (std::size_t i = list.size(); i-- > 0; ++steps[0])
         list[i] = StripLeadingSpaces(list[i]);
     for (std::size_t i = list.size(); i-- > 0; ++steps[1])
         if (IsPageNumberLine(list[i])) {
             Spend(list.size() - i);
             DeleteLine(list, i);
+            ++removed[0];
         }
     for (std::size_t i = list.size() < 2 ? 0 : list.size() - 1; i-- > 0;) {
         if (list[i].empty())
@@ -78,6 +81,7 @@ std::vector<int64_t> Glue(WorkingList& list, const Settings& settings)
         if (partner < list.size() && IsHyphenatedBreak(list[i], list[partner])) {
             Spend(list.size() - i);
             JoinHyphenatedLines(list, i);
+            ++removed[1];
         }
         ++steps[2];
     }
@@ -87,6 +91,7 @@ std::vector<int64_t> Glue(WorkingList& list, const Settings& settings)
         if (CanGlueLines(list[i], list[i + 1], settings)) {
             Spend(list.size() - i);
             JoinLines(list, i);
+            ++removed[2];
         }
         ++steps[3];
     }

@@ -15,8 +15,9 @@ namespace lepotex::literal {
 struct OverBudget {};
 void SetBudget(int64_t steps);
 
-// Stages 1 to 5 and the first replacement pass; returns the progress steps of each stage.
-std::vector<int64_t> Glue(WorkingList& list, const Settings& settings);
+// Stages 1 to 5 and the first replacement pass; returns the progress steps of each stage, and
+// counts the page lines deleted, the hyphenated and the plain joins into `removals`.
+std::vector<int64_t> Glue(WorkingList& list, const Settings& settings, int64_t (*removals)[3] = nullptr);
 // One line-break rule: replace the first occurrence and search again from the start.
 void ApplyLineBreakRule(WorkingList& list, const std::string& search, const std::string& replacement);
 // The speech scan over the collected text; returns its progress steps.

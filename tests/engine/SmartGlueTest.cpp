@@ -88,23 +88,23 @@ std::vector<std::size_t> PageLinesOf(const Lines& lines)
     return found;
 }
 
-// Puts `page(n)` after every `every` non-blank lines, n counting from 3; returns their indices.
-std::vector<std::size_t> AddPages(Lines& lines, int every, const std::function<std::string(int)>& page,
-                                  bool blanks = false)
+// Puts `page(n)` after every `every` non-blank lines, n counting from 3, each "\n" before or
+// after its text a blank line there; returns the indices of the lines of text.
+std::vector<std::size_t> AddPages(Lines& lines, int every, const std::function<std::string(int)>& page)
 {
     Lines out;
     std::vector<std::size_t> pageLines;
     int count = 0;
     for (const std::string& line : lines) {
         out.push_back(line);
-        if (!line.empty() && ++count % every == 0) {
-            if (blanks)
-                out.emplace_back();
-            pageLines.push_back(out.size());
-            out.push_back(page(2 + count / every));
-            if (blanks)
-                out.emplace_back();
-        }
+        if (line.empty() || ++count % every != 0)
+            continue;
+        const std::string furniture = page(2 + count / every);
+        const std::size_t from = furniture.find_first_not_of('\n'), to = furniture.find('\n', from);
+        out.insert(out.end(), from, "");
+        pageLines.push_back(out.size());
+        out.push_back(furniture.substr(from, to - from));
+        out.insert(out.end(), to == std::string::npos ? 0 : furniture.size() - to, "");
     }
     lines = out;
     return pageLines;
@@ -188,23 +188,14 @@ TEST(LayoutAnalysis, ABlankLineOnOneSideOfEveryPageLineGoesWithIt)
     // Blank-marked paragraphs, a blank line before every page number (or after it) and none
     // on the other side: only where a paragraph ends at the page does a blank line stay.
     for (const bool before : {true, false}) {
-        const Lines text = Wrap(50, 48, 0, true);
-        Lines book;
-        int count = 0;
-        std::size_t breaks = 0;  // paragraph breaks the book has
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            book.push_back(text[i]);
-            breaks += text[i].empty() ? 1 : 0;
-            if (!text[i].empty() && ++count % 14 == 0) {
-                const std::string number = std::to_string(2 + count / 14);
-                const Lines page = before ? Lines{"", number} : Lines{number, ""};
-                book.insert(book.end(), page.begin(), page.end());
-            }
-        }
+        Lines book = Wrap(50, 48, 0, true);
+        const std::ptrdiff_t breaks = std::count(book.begin(), book.end(), "");  // paragraph breaks the book has
+        const std::size_t pages = AddPages(book, 14, [&](int n) {
+            return before ? "\n" + std::to_string(n) : std::to_string(n) + "\n";
+        }).size();
         const Layout layout = Analyse(book);
-        EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::Blank), std::ptrdiff_t(breaks))
-            << before;
-        EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::PageLine), std::ptrdiff_t(count / 14));
+        EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::Blank), breaks) << before;
+        EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::PageLine), std::ptrdiff_t(pages));
     }
 }
 
@@ -416,18 +407,12 @@ TEST(LayoutAnalysis, ABooksFirstLineIsAPageLineOnlyWhereTheBooksPagesSaySo)
     // Some OCR'd pages from the middle of a book: the first line is the head of the page before
     // the next even one, "2 Jan Novák: Zahrada" two pages before "4 Jan Novák: Zahrada". A
     // chapter's number, or a line like the head whose number does not count on, stays.
-    const Lines text = Wrap(40, 48, 0, true);
-    const auto bookStartingWith = [&](const std::string& first) {
-        Lines book = {Utf8ToWindows1250(first), ""};
-        int count = 0;
-        for (const std::string& line : text) {
-            book.push_back(line);
-            if (line.empty() || ++count % 14 != 0)
-                continue;
-            const int page = 2 + count / 14;
-            book.push_back(page % 2 ? "Sad " + std::to_string(page) : std::to_string(page) + Utf8ToWindows1250(" Jan Novák: Zahrada"));
-            book.emplace_back();
-        }
+    const auto bookStartingWith = [](const std::string& first) {
+        Lines book = Wrap(40, 48, 0, true);
+        AddPages(book, 14, [](int page) {
+            return (page % 2 ? "Sad " + std::to_string(page) : std::to_string(page) + Utf8ToWindows1250(" Jan Novák: Zahrada")) + "\n";
+        });
+        book.insert(book.begin(), {Utf8ToWindows1250(first), ""});
         return book;
     };
     const std::vector<std::size_t> found = PageLinesOf(bookStartingWith("2 Jan Novák: Zahrada"));
@@ -481,34 +466,6 @@ TEST(SmartGlue, AHyphenGoesOnlyAtALegalCzechBreakUnlessTheBookSaysOtherwise)
     EXPECT_TRUE(HyphenKept(w("česko-"), w("německých"), hyphenator, none));
     EXPECT_FALSE(HyphenKept(w("česko-"), w("německého"), hyphenator, {3, 0, 0}));  // the book joins it
     EXPECT_FALSE(HyphenKept(w("pesko-"), w("váním"), hyphenator, none));          // a noun
-}
-
-TEST(SmartGlue, SlepitChytreRestoresAWrappedBookWithPagesAndHyphens)
-{
-    // The book as its author wrote it, then broken at 40 columns with hyphens, an indent of 2
-    // and a running header with blank lines around it.
-    Lines book = Wrap(30, 40, 2, false, 11);
-    std::size_t broken = 0;
-    while (book[broken + 1].starts_with(' ') || book[broken].size() > 34)
-        ++broken;
-    book[broken] += " sou-";
-    book[broken + 1] = Utf8ToWindows1250("sedé ") + book[broken + 1];
-    AddPages(book, 12, [](int n) { return "          Jan Novák: Zahrada, " + std::to_string(n); }, true);
-    TextEditor editor;
-    for (const std::string& line : book)
-        ASSERT_EQ(editor.InsertText(line + "\r\n"), 0);
-    Settings settings = Settings::Defaults();
-    settings.autoReplace.clear();
-    settings.indent = false;
-    SilentReporter reporter;
-    ASSERT_EQ(SlepitChytreExecute(editor, settings, reporter).outcome, GlueOutcome::Done);
-
-    // The joined "sousedé" stands where the hyphen broke it.
-    const std::string text = editor.Text();
-    EXPECT_NE(text.find(Utf8ToWindows1250("sousedé")), std::string::npos);
-    EXPECT_EQ(text.find("Zahrada,"), std::string::npos);
-    EXPECT_EQ(text.find("- "), std::string::npos);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 30 + 1);  // and the write-back's last empty paragraph
 }
 
 // "Slepit chytře" with no replacement rule and no indent written.

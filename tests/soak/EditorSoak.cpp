@@ -15,6 +15,7 @@
 #include <random>
 #include <string>
 
+#include "FuzzEditorChecks.h"
 #include "editor/TextEditor.h"
 
 using namespace lepotex;
@@ -36,22 +37,6 @@ int64_t PeakRssBytes()
 }
 
 int64_t HeapInUse() { return int64_t(mallinfo2().uordblks); }
-
-// The counts against the paragraphs, and caret and marks inside the text: O(text).
-void CheckWhole(const TextEditor& editor, int64_t op)
-{
-    int64_t bytes = 0, lines = 0;
-    for (int32_t p = 1; p <= editor.ParaCount(); ++p) {
-        const std::string_view text = editor.ParaText(p);
-        SOAK_CHECK(text.find('\0') == std::string_view::npos);
-        SOAK_CHECK(int64_t(text.size()) <= editor.ParaLengthLimit());
-        bytes += int64_t(text.size());
-        lines += editor.ParaLineCount(p);
-    }
-    SOAK_CHECK(bytes + 2 * (int64_t(editor.ParaCount()) - 1) == editor.ByteCount());
-    SOAK_CHECK(lines == editor.LineCount());
-    SOAK_CHECK(editor.WordWrap() || editor.LineCount() == editor.ParaCount());
-}
 
 // What stays cheap enough for every operation.
 void CheckQuick(const TextEditor& editor, int64_t op)
@@ -153,12 +138,12 @@ int main(int argc, char** argv)
             maxBytes = std::max<int64_t>(maxBytes, editor.ByteCount());
 
             if (op % 997 == 0) {
-                CheckWhole(editor, op);
+                fuzz::CheckEditor(editor);
                 // One step back and forth leaves the text as it was.
                 if (editor.CanUndo()) {
                     const std::string now = editor.Text();
                     editor.Undo();
-                    CheckWhole(editor, op);
+                    fuzz::CheckEditor(editor);
                     SOAK_CHECK(editor.CanRedo());
                     editor.Redo();
                     SOAK_CHECK(editor.Text() == now);
@@ -171,11 +156,11 @@ int main(int argc, char** argv)
                 editor.LoadFromFile(file);
                 SOAK_CHECK(editor.LastLoadReport().Faithful() && editor.LastLoadReport().longLinesSplit == 0);
                 SOAK_CHECK(editor.Text() == expected);
-                CheckWhole(editor, op);
+                fuzz::CheckEditor(editor);
                 ++saves;
             }
         }
-        CheckWhole(editor, op);
+        fuzz::CheckEditor(editor);
         editor.SaveToFile(file);
     }
     std::filesystem::remove(file);
