@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "engine/CharSets.h"
+#include "engine/InHalves.h"
 #include "engine/LineTests.h"
 
 namespace lepotex {
@@ -1199,22 +1200,7 @@ LineShape ShapeOfLine(std::string_view line) noexcept
     std::size_t lead = std::min(feed + LeadingSpaceCount(line.substr(feed)), length);
     if (lead > 65535 || length > UINT32_MAX)  // no line of a book: taken as text
         lead = 0;
-    std::size_t word = lead;
-    // Eight bytes at a time: the first space is the lowest byte that a space turns to zero.
-    if constexpr (std::endian::native == std::endian::little) {
-        constexpr uint64_t kOnes = 0x0101010101010101ull;
-        for (; word + 8 <= length; word += 8) {
-            uint64_t bytes;
-            std::memcpy(&bytes, line.data() + word, 8);
-            const uint64_t x = bytes ^ (kOnes * ' ');
-            if (const uint64_t zero = (x - kOnes) & ~x & (kOnes * 0x80); zero != 0) {
-                word += std::size_t(std::countr_zero(zero)) / 8;
-                break;
-            }
-        }
-    }
-    while (word < length && line[word] != ' ')
-        ++word;
+    const auto word = std::size_t(NextSpace(line.data() + lead, line.data() + length) - line.data());
     shape.length = uint32_t(std::min<std::size_t>(length, UINT32_MAX));
     shape.lead = uint16_t(lead);
     shape.feed = uint8_t(lead >= feed ? feed : 0);
@@ -1232,13 +1218,15 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
 {
     Layout layout;
     layout.shapes.resize(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        layout.shapes[i] = ShapeOfLine(lines[i]);
-    const LineShapes& shapes = layout.shapes;
     layout.roles.resize(lines.size(), LineRole::Text);
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        if (shapes[i].Blank())
-            layout.roles[i] = LineRole::Blank;
+    InHalves(lines.size(), [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            layout.shapes[i] = ShapeOfLine(lines[i]);
+            if (layout.shapes[i].Blank())
+                layout.roles[i] = LineRole::Blank;
+        }
+    });
+    const LineShapes& shapes = layout.shapes;
     // The width first from all lines: the few page lines do not move it.
     std::vector<bool> inside;
     if (!FindPageLinesByFeeds(lines, shapes, layout.roles, layout.cuts))
