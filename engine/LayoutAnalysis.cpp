@@ -1055,25 +1055,27 @@ void ShareBlankLines(const LineShapes& shapes, LineRoles& roles, const std::vect
 
 // How many text lines have each length; longer lines count as kLongest.
 constexpr std::size_t kLongest = 1024;
-std::vector<uint32_t> LengthHistogram(const LineShapes& shapes, const LineRoles& roles, std::size_t& total)
+struct LineLengths {
+    std::vector<uint32_t> histogram;
+    std::size_t total = 0;  // text lines
+};
+LineLengths LengthHistogram(const LineShapes& shapes, const LineRoles& roles)
 {
-    std::vector<uint32_t> histogram(kLongest + 1, 0);
-    total = 0;
+    LineLengths lengths{std::vector<uint32_t>(kLongest + 1, 0)};
     for (std::size_t i = 0; i < shapes.size(); ++i) {
         if (roles[i] != LineRole::Text)
             continue;
-        ++histogram[std::min<std::size_t>(shapes[i].length, kLongest)];
-        ++total;
+        ++lengths.histogram[std::min<std::size_t>(shapes[i].length, kLongest)];
+        ++lengths.total;
     }
-    return histogram;
+    return lengths;
 }
 
 // The largest length that many lines have: greedy wrapping fills lines up to the width, so
 // lengths pile up just below it; a few longer lines (an unbreakable word) do not count.
-int32_t FindWidth(const LineShapes& shapes, const LineRoles& roles)
+int32_t FindWidth(const LineLengths& lengths)
 {
-    std::size_t total = 0;
-    const std::vector<uint32_t> histogram = LengthHistogram(shapes, roles, total);
+    const auto& [histogram, total] = lengths;
     if (total < 10)
         return 0;
     const std::size_t enough = std::max<std::size_t>(3, total / 200);
@@ -1102,10 +1104,9 @@ int32_t FindWidth(const LineShapes& shapes, const LineRoles& roles)
 // shortest length of a usual full line (a line that ends shorter than that with room for the
 // next word was ended on purpose), and the length from which on a line is surely full. Zeros
 // when most lines do not gather around one length.
-std::pair<int32_t, int32_t> FindSpreadWidth(const LineShapes& shapes, const LineRoles& roles)
+std::pair<int32_t, int32_t> FindSpreadWidth(const LineLengths& lengths)
 {
-    std::size_t total = 0;
-    const std::vector<uint32_t> histogram = LengthHistogram(shapes, roles, total);
+    const auto& [histogram, total] = lengths;
     if (total < 50)
         return {};
     // The length below which a share of the lines stays.
@@ -1230,15 +1231,16 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
     // The width first from all lines: the few page lines do not move it.
     std::vector<bool> inside;
     if (!FindPageLinesByFeeds(lines, shapes, layout.roles, layout.cuts))
-        FindPageLines(lines, shapes, FindWidth(shapes, layout.roles), layout.roles, inside);
+        FindPageLines(lines, shapes, FindWidth(LengthHistogram(shapes, layout.roles)), layout.roles, inside);
     else
         inside.assign(lines.size(), false);
     for (const LineCut& cut : layout.cuts)
         layout.shapes[cut.line] = ShapeOfLine(cut.text);
     ShareBlankLines(shapes, layout.roles, inside);
-    layout.width = FindWidth(shapes, layout.roles);
+    const LineLengths lengths = LengthHistogram(shapes, layout.roles);
+    layout.width = FindWidth(lengths);
     if (layout.width == 0) {
-        std::tie(layout.width, layout.fullFrom) = FindSpreadWidth(shapes, layout.roles);
+        std::tie(layout.width, layout.fullFrom) = FindSpreadWidth(lengths);
     }
     FindParagraphMark(shapes, layout);
     DropBlanksInsideParagraphs(shapes, layout);
