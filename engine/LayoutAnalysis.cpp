@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "engine/CharSets.h"
+#include "engine/InHalves.h"
 #include "engine/LineTests.h"
 
 namespace lepotex {
@@ -1054,25 +1055,27 @@ void ShareBlankLines(const LineShapes& shapes, LineRoles& roles, const std::vect
 
 // How many text lines have each length; longer lines count as kLongest.
 constexpr std::size_t kLongest = 1024;
-std::vector<uint32_t> LengthHistogram(const LineShapes& shapes, const LineRoles& roles, std::size_t& total)
+struct LineLengths {
+    std::vector<uint32_t> histogram;
+    std::size_t total = 0;  // text lines
+};
+LineLengths LengthHistogram(const LineShapes& shapes, const LineRoles& roles)
 {
-    std::vector<uint32_t> histogram(kLongest + 1, 0);
-    total = 0;
+    LineLengths lengths{std::vector<uint32_t>(kLongest + 1, 0)};
     for (std::size_t i = 0; i < shapes.size(); ++i) {
         if (roles[i] != LineRole::Text)
             continue;
-        ++histogram[std::min<std::size_t>(shapes[i].length, kLongest)];
-        ++total;
+        ++lengths.histogram[std::min<std::size_t>(shapes[i].length, kLongest)];
+        ++lengths.total;
     }
-    return histogram;
+    return lengths;
 }
 
 // The largest length that many lines have: greedy wrapping fills lines up to the width, so
 // lengths pile up just below it; a few longer lines (an unbreakable word) do not count.
-int32_t FindWidth(const LineShapes& shapes, const LineRoles& roles)
+int32_t FindWidth(const LineLengths& lengths)
 {
-    std::size_t total = 0;
-    const std::vector<uint32_t> histogram = LengthHistogram(shapes, roles, total);
+    const auto& [histogram, total] = lengths;
     if (total < 10)
         return 0;
     const std::size_t enough = std::max<std::size_t>(3, total / 200);
@@ -1101,10 +1104,9 @@ int32_t FindWidth(const LineShapes& shapes, const LineRoles& roles)
 // shortest length of a usual full line (a line that ends shorter than that with room for the
 // next word was ended on purpose), and the length from which on a line is surely full. Zeros
 // when most lines do not gather around one length.
-std::pair<int32_t, int32_t> FindSpreadWidth(const LineShapes& shapes, const LineRoles& roles)
+std::pair<int32_t, int32_t> FindSpreadWidth(const LineLengths& lengths)
 {
-    std::size_t total = 0;
-    const std::vector<uint32_t> histogram = LengthHistogram(shapes, roles, total);
+    const auto& [histogram, total] = lengths;
     if (total < 50)
         return {};
     // The length below which a share of the lines stays.
@@ -1199,22 +1201,7 @@ LineShape ShapeOfLine(std::string_view line) noexcept
     std::size_t lead = std::min(feed + LeadingSpaceCount(line.substr(feed)), length);
     if (lead > 65535 || length > UINT32_MAX)  // no line of a book: taken as text
         lead = 0;
-    std::size_t word = lead;
-    // Eight bytes at a time: the first space is the lowest byte that a space turns to zero.
-    if constexpr (std::endian::native == std::endian::little) {
-        constexpr uint64_t kOnes = 0x0101010101010101ull;
-        for (; word + 8 <= length; word += 8) {
-            uint64_t bytes;
-            std::memcpy(&bytes, line.data() + word, 8);
-            const uint64_t x = bytes ^ (kOnes * ' ');
-            if (const uint64_t zero = (x - kOnes) & ~x & (kOnes * 0x80); zero != 0) {
-                word += std::size_t(std::countr_zero(zero)) / 8;
-                break;
-            }
-        }
-    }
-    while (word < length && line[word] != ' ')
-        ++word;
+    const auto word = std::size_t(NextSpace(line.data() + lead, line.data() + length) - line.data());
     shape.length = uint32_t(std::min<std::size_t>(length, UINT32_MAX));
     shape.lead = uint16_t(lead);
     shape.feed = uint8_t(lead >= feed ? feed : 0);
@@ -1232,25 +1219,28 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
 {
     Layout layout;
     layout.shapes.resize(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        layout.shapes[i] = ShapeOfLine(lines[i]);
-    const LineShapes& shapes = layout.shapes;
     layout.roles.resize(lines.size(), LineRole::Text);
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        if (shapes[i].Blank())
-            layout.roles[i] = LineRole::Blank;
+    InHalves(lines.size(), [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            layout.shapes[i] = ShapeOfLine(lines[i]);
+            if (layout.shapes[i].Blank())
+                layout.roles[i] = LineRole::Blank;
+        }
+    });
+    const LineShapes& shapes = layout.shapes;
     // The width first from all lines: the few page lines do not move it.
     std::vector<bool> inside;
     if (!FindPageLinesByFeeds(lines, shapes, layout.roles, layout.cuts))
-        FindPageLines(lines, shapes, FindWidth(shapes, layout.roles), layout.roles, inside);
+        FindPageLines(lines, shapes, FindWidth(LengthHistogram(shapes, layout.roles)), layout.roles, inside);
     else
         inside.assign(lines.size(), false);
     for (const LineCut& cut : layout.cuts)
         layout.shapes[cut.line] = ShapeOfLine(cut.text);
     ShareBlankLines(shapes, layout.roles, inside);
-    layout.width = FindWidth(shapes, layout.roles);
+    const LineLengths lengths = LengthHistogram(shapes, layout.roles);
+    layout.width = FindWidth(lengths);
     if (layout.width == 0) {
-        std::tie(layout.width, layout.fullFrom) = FindSpreadWidth(shapes, layout.roles);
+        std::tie(layout.width, layout.fullFrom) = FindSpreadWidth(lengths);
     }
     FindParagraphMark(shapes, layout);
     DropBlanksInsideParagraphs(shapes, layout);

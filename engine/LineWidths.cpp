@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/InHalves.h"
+
 namespace lepotex {
 namespace {
 
@@ -108,6 +110,8 @@ constexpr double kPriorWeight = 30;
 constexpr float kSureEnd = 0.15f;
 // How far first lines must leave more room than the others, in spreads, to show an indent.
 constexpr double kIndentShown = 0.8;
+// A book of fewer lines learns the odds of its breaks after its first lines, on one thread.
+constexpr std::size_t kBesideLines = std::size_t(1) << 15;
 
 // The characters of a line, counted per class, and its gaps.
 struct Counts {
@@ -460,21 +464,23 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
     model.space = float(widths[K - 1]);
     // A line without characters leaves all the measure.
     model.lines.assign(n, {WidthModel::SlackOf(0, 0, model.space), 0});
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::string_view text = shapes[i].Trimmed(lines[i]);
-        if (roles[i] != LineRole::Text || text.empty())
-            continue;
-        const auto* begin = reinterpret_cast<const uint8_t*>(text.data());
-        const std::size_t firstEnd = std::min<std::size_t>(shapes[i].firstWord, text.size());
-        const auto* split = begin + std::max<std::size_t>(firstEnd, 1);
-        const uint64_t head = byteWidths[*begin] + pairWidths.Sum(begin + 1, split);
-        const uint64_t first = firstEnd == 0 ? 0 : head;
-        const uint64_t all = head + pairWidths.Sum(split, begin + text.size());
-        const float glyphs = float(double(all & kWidthMask) / kUnitsPerMeasure);
-        const auto gaps = uint16_t(std::min<uint64_t>(all >> kSpaceBit, 65535));
-        model.lines[i] = {WidthModel::SlackOf(glyphs, gaps, model.space),
-                          float(double(first & kWidthMask) / kUnitsPerMeasure)};
-    }
+    InHalves(n, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const std::string_view text = shapes[i].Trimmed(lines[i]);
+            if (roles[i] != LineRole::Text || text.empty())
+                continue;
+            const auto* begin = reinterpret_cast<const uint8_t*>(text.data());
+            const std::size_t firstEnd = std::min<std::size_t>(shapes[i].firstWord, text.size());
+            const auto* split = begin + std::max<std::size_t>(firstEnd, 1);
+            const uint64_t head = byteWidths[*begin] + pairWidths.Sum(begin + 1, split);
+            const uint64_t first = firstEnd == 0 ? 0 : head;
+            const uint64_t all = head + pairWidths.Sum(split, begin + text.size());
+            const float glyphs = float(double(all & kWidthMask) / kUnitsPerMeasure);
+            const auto gaps = uint16_t(std::min<uint64_t>(all >> kSpaceBit, 65535));
+            model.lines[i] = {WidthModel::SlackOf(glyphs, gaps, model.space),
+                              float(double(first & kWidthMask) / kUnitsPerMeasure)};
+        }
+    });
     std::vector<float> slack;
     for (const uint32_t line : inside)
         slack.push_back(model.Slack(line));
@@ -482,56 +488,62 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
     const double high = Quantile(slack, 0.95);
     model.fullCentre = float((low + high) / 2);
     model.fullSpread = float(std::max(1e-3, (high - low) / 3.29));  // as a normal spread would lie
-    // The density, smoothed over a few steps either side, and a little of it everywhere: a
-    // line now and then that the widths miss.
-    constexpr int S = WidthModel::kRoomSteps;
-    std::vector<float> rooms(S, 0.0f);
-    for (const float r : slack)
-        rooms[std::size_t(std::clamp(int((r - WidthModel::kRoomFrom) / WidthModel::kRoomStep), 0, S - 1))] += 1;
-    model.roomDensity.assign(S, 0.0f);
-    // (As wide as a normal spread of so many lines would want.)
-    const double bandwidth = 0.9 * model.fullSpread * std::pow(double(slack.size()), -0.2);
-    const int reach = std::max(1, int(bandwidth / WidthModel::kRoomStep));
-    for (int b = 0; b < S; ++b) {
-        float sum = 0;
-        for (int d = -reach; d <= reach; ++d)
-            sum += b + d >= 0 && b + d < S ? rooms[std::size_t(b + d)] : 0.0f;
-        model.roomDensity[std::size_t(b)] =
-            0.99f * sum / float(2 * reach + 1) / float(slack.size()) / WidthModel::kRoomStep + 0.01f;
-    }
-    model.roomsUpTo.assign(S, 0.0f);
-    float upTo = 0;
-    for (int b = 0; b < S; ++b)
-        model.roomsUpTo[std::size_t(b)] = upTo += model.roomDensity[std::size_t(b)] * WidthModel::kRoomStep;
-    for (int b = 0; b < S; ++b) {
-        model.logDensity[std::size_t(b)] = std::log(model.roomDensity[std::size_t(b)]);
-        model.logUpTo[std::size_t(b)] = std::log(model.roomsUpTo[std::size_t(b)]);
-    }
+    // How the breaks look where the widths decide them surely asks nothing of what follows: it is
+    // learnt beside it.
+    SideBySide(
+        n >= kBesideLines,
+        [&] {
+            // The density, smoothed over a few steps either side, and a little of it everywhere: a
+            // line now and then that the widths miss.
+            constexpr int S = WidthModel::kRoomSteps;
+            std::vector<float> rooms(S, 0.0f);
+            for (const float r : slack)
+                rooms[std::size_t(std::clamp(int((r - WidthModel::kRoomFrom) / WidthModel::kRoomStep), 0, S - 1))] += 1;
+            model.roomDensity.assign(S, 0.0f);
+            // (As wide as a normal spread of so many lines would want.)
+            const double bandwidth = 0.9 * model.fullSpread * std::pow(double(slack.size()), -0.2);
+            const int reach = std::max(1, int(bandwidth / WidthModel::kRoomStep));
+            for (int b = 0; b < S; ++b) {
+                float sum = 0;
+                for (int d = -reach; d <= reach; ++d)
+                    sum += b + d >= 0 && b + d < S ? rooms[std::size_t(b + d)] : 0.0f;
+                model.roomDensity[std::size_t(b)] =
+                    0.99f * sum / float(2 * reach + 1) / float(slack.size()) / WidthModel::kRoomStep + 0.01f;
+            }
+            model.roomsUpTo.assign(S, 0.0f);
+            float upTo = 0;
+            for (int b = 0; b < S; ++b)
+                model.roomsUpTo[std::size_t(b)] = upTo += model.roomDensity[std::size_t(b)] * WidthModel::kRoomStep;
+            for (int b = 0; b < S; ++b) {
+                model.logDensity[std::size_t(b)] = std::log(model.roomDensity[std::size_t(b)]);
+                model.logUpTo[std::size_t(b)] = std::log(model.roomsUpTo[std::size_t(b)]);
+            }
 
-    // The first lines of paragraphs that surely ended above (their last line left room for
-    // the next word and more) or after a blank line, where the lines are full: the line goes
-    // on below.
-    std::vector<float> first;
-    for (std::size_t b = 1; b + 1 < n; ++b) {
-        const std::size_t a = b - 1;
-        const std::size_t c = b + 1;
-        if (roles[b] != LineRole::Text || roles[c] != LineRole::Text || StartsLowercase(shapes[b].first))
-            continue;
-        const bool ended = roles[a] == LineRole::Blank ||
-                           (roles[a] == LineRole::Text && shapes[a].last != '-' &&
-                            model.Slack(a) - model.lines[b].firstWord - model.space > kSureEnd);
-        // A lower line going on in lower case says the line is no last one; its room is not
-        // asked, since an upper bound on it would cut off the first lines that left the most.
-        const bool goesOn = StartsLowercase(shapes[c].first) || shapes[b].last == '-';
-        if (ended && goesOn)
-            first.push_back(model.Slack(b));
-    }
-    if (first.size() >= 10) {
-        const double shift = Quantile(first, 0.5) - Quantile(slack, 0.5);
-        if (shift > kIndentShown * model.fullSpread)
-            model.firstLine = float(shift);
-    }
-    LearnEndOdds(layout, model);
+            // The first lines of paragraphs that surely ended above (their last line left room for
+            // the next word and more) or after a blank line, where the lines are full: the line goes
+            // on below.
+            std::vector<float> first;
+            for (std::size_t b = 1; b + 1 < n; ++b) {
+                const std::size_t a = b - 1;
+                const std::size_t c = b + 1;
+                if (roles[b] != LineRole::Text || roles[c] != LineRole::Text || StartsLowercase(shapes[b].first))
+                    continue;
+                const bool ended = roles[a] == LineRole::Blank ||
+                                   (roles[a] == LineRole::Text && shapes[a].last != '-' &&
+                                    model.Slack(a) - model.lines[b].firstWord - model.space > kSureEnd);
+                // A lower line going on in lower case says the line is no last one; its room is not
+                // asked, since an upper bound on it would cut off the first lines that left the most.
+                const bool goesOn = StartsLowercase(shapes[c].first) || shapes[b].last == '-';
+                if (ended && goesOn)
+                    first.push_back(model.Slack(b));
+            }
+            if (first.size() >= 10) {
+                const double shift = Quantile(first, 0.5) - Quantile(slack, 0.5);
+                if (shift > kIndentShown * model.fullSpread)
+                    model.firstLine = float(shift);
+            }
+        },
+        [&] { LearnEndOdds(layout, model); });
     return model;
 }
 

@@ -89,7 +89,8 @@ struct TransparentHash {
 };
 
 // How often chosen words stand in the book, in lower case. A book is read in one pass; a word
-// is looked up only when its first letter and length could make it one of those chosen.
+// is looked up only when its first and last letters and its length could make it one of those
+// chosen.
 class WordCounter {
 public:
     static constexpr uint32_t kNone = UINT32_MAX;
@@ -97,10 +98,10 @@ public:
     // The slot that counts the word; kNone for a word too long to be looked for.
     uint32_t Want(std::string_view word)
     {
-        if (word.empty() || word.size() >= lengths.size())
+        if (word.empty() || word.size() >= kLongest)
             return kNone;
-        firstBytes[uint8_t(word[0])] = true;
-        lengths[word.size()] = true;
+        firstBytes[uint8_t(word[0])][word.size()] = true;
+        lastBytes[uint8_t(word.back())][word.size()] = true;
         const auto [entry, added] = slots.try_emplace(std::string(word), uint32_t(counts.size()));
         if (added)
             counts.push_back(0);
@@ -117,14 +118,12 @@ public:
         const char* p = line.data();
         const char* const end = p + line.size();
         if (skipFirst)
-            while (p < end && *p != ' ')
-                ++p;
+            p = NextSpace(p, end);
         while (p < end) {
             while (p < end && *p == ' ')
                 ++p;
             const char* first = p;
-            while (p < end && *p != ' ')
-                ++p;
+            p = NextSpace(p, end);
             const char* last = p;
             if (last == end && first < last && IsLineEndHyphen(uint8_t(last[-1])))
                 break;
@@ -167,7 +166,8 @@ private:
     void Look(const char* first, const char* last)
     {
         const auto size = std::size_t(last - first);
-        if (size == 0 || size >= lengths.size() || !lengths[size] || !firstBytes[lower[uint8_t(*first)]])
+        if (size == 0 || size >= kLongest || !firstBytes[lower[uint8_t(*first)]][size] ||
+            !lastBytes[lower[uint8_t(last[-1])]][size])
             return;
         buffer.assign(first, size);
         for (char& c : buffer)
@@ -176,9 +176,12 @@ private:
             ++counts[found->second];
     }
 
+    static constexpr std::size_t kLongest = 64;
     const std::array<uint8_t, 256>& lower = LowerCaseTable();
-    std::array<bool, 256> firstBytes{};
-    std::bitset<64> lengths;
+    // The lengths of the words wanted, by their first and by their last byte: most words of a
+    // book are none of them, and these two looks tell it before a hash is taken.
+    std::array<std::bitset<kLongest>, 256> firstBytes{};
+    std::array<std::bitset<kLongest>, 256> lastBytes{};
     std::unordered_map<std::string, uint32_t, TransparentHash, std::equal_to<>> slots;
     std::vector<uint32_t> counts;
     std::string buffer;
@@ -337,9 +340,9 @@ namespace {
 // Where the lines are measured: whether the upper one ends its paragraph, by how the break
 // looks, how well the line's room fits a paragraph's last line rather than a full one, and the
 // lower one a first line. `upperStarts`: the upper line begins a paragraph, so its room holds
-// the indent the book's first lines leave; `lowerMeasures`: how many measures the lower one fills.
+// the indent the book's first lines leave; `fullFrom`: the length from which on a line is full.
 bool EndsByWidth(std::size_t upper, const LineShape& up, std::size_t lower, const LineShape& low, bool upperStarts,
-                 float endOdds, const WidthModel& widths, float lowerMeasures)
+                 float endOdds, const WidthModel& widths, int32_t fullFrom)
 {
     const float spread = widths.fullSpread;
     const float room = widths.Slack(upper) - (upperStarts ? widths.firstLine : 0.0f);
@@ -354,6 +357,8 @@ bool EndsByWidth(std::size_t upper, const LineShape& up, std::size_t lower, cons
     // tells nothing of an indent.
     if (const float below = widths.Slack(lower);
         widths.firstLine > 0 && below < widths.fullCentre + widths.firstLine + 2 * spread) {
+        // How many lines the extraction ran together in the lower one, by its characters.
+        const float lowerMeasures = std::max(1.0f, std::round(float(low.length - low.lead) / float(fullFrom)));
         odds += std::clamp(widths.FirstLineOdds(below, lowerMeasures), -kFirstLineWeight, kFirstLineWeight);
     }
     return odds > 0;
@@ -392,9 +397,7 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
             (KeptApart(upText, noGlue, settings) || KeptApart(lowText, noGlue, settings)))
             return BreakDecision::Paragraph;
         const float odds = layout.mark == ParagraphMark::Indent ? kIndentOdds : kEndOdds;
-        // How many lines the extraction ran together in the lower one, by its characters.
-        const float lowerMeasures = std::max(1.0f, std::round(float(low.length - low.lead) / float(layout.fullFrom)));
-        return EndsByWidth(upIndex, up, lowIndex, low, upperStarts, odds, *widths, lowerMeasures)
+        return EndsByWidth(upIndex, up, lowIndex, low, upperStarts, odds, *widths, layout.fullFrom)
                    ? BreakDecision::Paragraph
                    : BreakDecision::Join;
     }

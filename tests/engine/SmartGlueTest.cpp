@@ -596,21 +596,26 @@ TEST(SmartGlue, JustifiedLinesOfAProportionalFaceEndTheirParagraphsWhereTheirRoo
     EXPECT_LE(split, full * 3 / 100) << full;
 }
 
-TEST(SmartGlue, AFirstLineWhoseIndentTheExtractionLostShowsByTheRoomItLeaves)
+// Indented paragraphs set justified in a face of its own widths, taken out without the
+// indent: a first line fills the measure less the indent. Many full lines end a sentence,
+// so only the room of the line below tells a paragraph's start. Now and then a paragraph's
+// first line is run together with the next, as where the extraction took out a hyphen.
+struct IndentLostBook {
+    static constexpr int kMeasure = 30'000, kIndent = 1'500;
+    Lines book;
+    std::vector<bool> starts;       // per line: a paragraph starts there
+    std::vector<bool> runTogether;  // and it holds two lines
+};
+IndentLostBook MakeIndentLostBook()
 {
-    // Indented paragraphs set justified in a face of its own widths, taken out without the
-    // indent: a first line fills the measure less the indent. Many full lines end a sentence,
-    // so only the room of the line below tells a paragraph's start. Now and then a paragraph's
-    // first line is run together with the next, as where the extraction took out a hyphen.
     static const char* const words[] = {"lilie", "list", "tiji", "fiala", "mimo", "mamut", "wombat", "domov",
                                         "hromada", "okno", "voda", "les", "cesta", "ticho", "i", "a"};
     std::mt19937 rng(11);
     const Face face(nullptr);
     const auto widthOf = [&](std::string_view text) { return face.WidthOf(text); };
-    constexpr int kMeasure = 30'000, kIndent = 1'500, kShrunk = 220;
-    Lines book;
-    std::vector<bool> starts;  // per line: a paragraph starts there
-    std::vector<bool> runTogether;  // and it holds two lines
+    constexpr int kMeasure = IndentLostBook::kMeasure, kIndent = IndentLostBook::kIndent, kShrunk = 220;
+    IndentLostBook made;
+    auto& [book, starts, runTogether] = made;
     for (int p = 0; p < 500; ++p) {
         Lines lines(1);
         bool capital = true;
@@ -636,6 +641,13 @@ TEST(SmartGlue, AFirstLineWhoseIndentTheExtractionLostShowsByTheRoomItLeaves)
             runTogether.push_back(k == 0 && p % 5 == 0 && lines.size() > 1);
         }
     }
+    return made;
+}
+
+TEST(SmartGlue, AFirstLineWhoseIndentTheExtractionLostShowsByTheRoomItLeaves)
+{
+    constexpr int kMeasure = IndentLostBook::kMeasure, kIndent = IndentLostBook::kIndent;
+    const auto [book, starts, runTogether] = MakeIndentLostBook();
     const std::vector<std::string_view> views(book.begin(), book.end());
     const Layout layout = AnalyseLayout(views);
     const WidthModel model = MeasureLines(views, layout);
@@ -661,6 +673,30 @@ TEST(SmartGlue, AFirstLineWhoseIndentTheExtractionLostShowsByTheRoomItLeaves)
     EXPECT_GE(found, paragraphs * 95 / 100) << paragraphs;
     EXPECT_GE(runFound, run * 90 / 100) << run;
     EXPECT_LE(split, (book.size() - paragraphs) * 6 / 100) << book.size() - paragraphs;
+}
+
+TEST(SmartGlue, ALongBookGluesEveryCopyOfARepeatedChapterAlike)
+{
+    // A book long enough to be read on two threads, one chapter over and over between blank
+    // lines: whatever half of the book a copy falls into, and where the halves meet, its lines
+    // are shaped, measured and joined as those of every other copy.
+    const Lines chapter = MakeIndentLostBook().book;
+    Lines book;
+    std::size_t copies = 0;
+    for (; book.size() < 50'000; ++copies) {
+        book.insert(book.end(), chapter.begin(), chapter.end());
+        book.emplace_back();
+    }
+    const std::vector<std::string_view> views(book.begin(), book.end());
+    const Layout layout = AnalyseLayout(views);
+    ASSERT_TRUE(MeasureLines(views, layout).Known());
+    LineList list(WorkingList(book.begin(), book.end()));
+    GlueByLayout(list, Settings::Defaults());
+    ASSERT_EQ(list.pieces.size(), book.size());
+    const std::size_t step = chapter.size() + 1;
+    for (std::size_t c = 1; c < copies; ++c)
+        for (std::size_t k = 0; k < step; ++k)
+            ASSERT_EQ(list.flags[c * step + k], list.flags[k]) << "copy " << c << ", line " << k;
 }
 
 TEST(LayoutAnalysis, ChapterNumbersCountingUpAtASteadyPaceStay)

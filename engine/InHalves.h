@@ -1,0 +1,48 @@
+#pragma once
+// Passes over the lines of a book that do not depend on each other run on two cores: the
+// lines of a long book are many, and a second thread costs less than a few thousand of them.
+#include <cstddef>
+#include <system_error>
+#include <thread>
+
+namespace lepotex {
+
+// Calls here() on this thread and there() on a second one where `worth` it and a thread is to
+// be had, else one after the other. there() must not throw and must touch nothing here() does
+// but to read it.
+template <typename Here, typename There>
+void SideBySide(bool worth, Here&& here, There&& there)
+{
+    static const bool cores = std::thread::hardware_concurrency() > 1;
+    std::thread second;
+    if (worth && cores) {
+        try {
+            second = std::thread([&] { there(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: both run here.
+        }
+    }
+    try {
+        here();
+    } catch (...) {
+        if (second.joinable())
+            second.join();
+        throw;
+    }
+    if (second.joinable())
+        second.join();
+    else
+        there();
+}
+
+// Calls pass(from, to) over 0 .. n in two halves, the second one on a second thread where the
+// book is long enough; each line is written by one half only. The pass must not throw.
+template <typename Pass>
+void InHalves(std::size_t n, Pass&& pass)
+{
+    constexpr std::size_t kWorthASecondThread = std::size_t(1) << 15;
+    SideBySide(
+        n >= kWorthASecondThread, [&] { pass(std::size_t(0), n / 2); }, [&] { pass(n / 2, n); });
+}
+
+}  // namespace lepotex
