@@ -523,6 +523,8 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
     const off_t start = regular ? ::lseek(fd, 0, SEEK_CUR) : 0;
     // Writes what is staged, converted to the file's encoding where that is not Windows-1250.
     auto flush = [&] {
+        // Once over the whole stage: the line ends and the bytes set below lie outside the range.
+        MapControlBytes(stage.get(), staged);
         between();
         // Bytes of a mapped book cut short meanwhile read as NULs: never written as its text.
         if (editor.SourceChanged())
@@ -558,7 +560,6 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
         }
         if (!text.empty())
             std::memcpy(stage.get() + staged, text.data(), text.size());
-        MapControlBytes(stage.get() + staged, text.size());
         // A Ctrl+Z at a line start ends the file for the loader, and all behind it would be
         // lost on the next load; anywhere else it only ends its line. It is written as a space,
         // as the other control bytes are, so the file reads back whole.
