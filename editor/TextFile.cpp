@@ -14,6 +14,8 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -72,6 +74,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 constexpr char kCtrlZ = 0x1A;
 constexpr size_t kMaxLine = 32767;  // no paragraph is ever longer
+constexpr size_t kTouchAheadFrom = size_t(4) << 20;  // a book's size from which a thread pays
 
 // Splits a byte stream into lines by the file format's rules, whatever the read sizes. With
 // CR line ends a line ends at a CR (an LF right behind it belongs to it, a lone LF is a
@@ -520,6 +523,8 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
     const off_t start = regular ? ::lseek(fd, 0, SEEK_CUR) : 0;
     // Writes what is staged, converted to the file's encoding where that is not Windows-1250.
     auto flush = [&] {
+        // Once over the whole stage: the line ends and the bytes set below lie outside the range.
+        MapControlBytes(stage.get(), staged);
         between();
         // Bytes of a mapped book cut short meanwhile read as NULs: never written as its text.
         if (editor.SourceChanged())
@@ -555,7 +560,6 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
         }
         if (!text.empty())
             std::memcpy(stage.get() + staged, text.data(), text.size());
-        MapControlBytes(stage.get() + staged, text.size());
         // A Ctrl+Z at a line start ends the file for the loader, and all behind it would be
         // lost on the next load; anywhere else it only ends its line. It is written as a space,
         // as the other control bytes are, so the file reads back whole.
@@ -849,7 +853,24 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
             reserve(first, int64_t(fileSize), LineEnd::CrLf);
             LineReader reader(LineEnd::CrLf);
             const char* end = block.get() + fileSize;
+            // Each page of the mapping costs a fault at its first read, and the scan would
+            // wait for every one: a second thread reads one byte of each page ahead of it, so
+            // the scan finds them mapped. Only reads: a page of a file cut meanwhile faults
+            // there as it would in the scan, and the check after the scan tells.
+            std::jthread toucher;
+            if (fileSize >= kTouchAheadFrom) {
+                try {
+                    toucher = std::jthread([from = block.get() + kReadSize, end](std::stop_token stop) {
+                        for (const char* page = from; page < end && !stop.stop_requested(); page += 4096)
+                            (void)*static_cast<const volatile char*>(page);
+                    });
+                } catch (const std::system_error&) {
+                    // No thread to be had: the scan faults the pages in itself.
+                }
+            }
             const char* stop = reader.Feed(block.get(), end, append);
+            if (toucher.joinable())
+                toucher.join();
             if (stop != end)
                 report.bytesAfterEndMark = (end - stop) - 1;
             else

@@ -1,5 +1,6 @@
 #include "engine/DirectSpeech.h"
 
+#include "editor/ByteScan.h"
 #include "engine/GlueRecorder.h"
 
 #include <algorithm>
@@ -21,27 +22,56 @@ namespace {
 //   first and the third are joined. It is kept because the command must give the texts it
 //   always gave; it loses no text, only a break survives, and an empty line inside a
 //   quotation may be a pause the book meant.
+// The runs between the breaks go over in one piece: a span may run over many paragraphs.
+// Returns the end of the joined bytes.
+std::size_t JoinRun(char* text, std::size_t from, std::size_t end)
+{
+    std::size_t read = from;
+    std::size_t write = from;
+    while (read < end) {
+        const void* found = std::memchr(text + read, '\r', end - read);
+        const std::size_t cr = found ? std::size_t(static_cast<const char*>(found) - text) : end;
+        if (write != read)
+            std::memmove(text + write, text + read, cr - read);
+        write += cr - read;
+        read = cr;
+        if (read == end)
+            break;
+        text[write++] = ' ';
+        ++read;
+        if (read < end && text[read] == '\n')
+            ++read;
+        while (read < end && text[read] == ' ')
+            ++read;
+        // The character after the removed run is passed over whatever it is.
+        if (read < end)
+            text[write++] = text[read++];
+    }
+    return write;
+}
+
 template <typename Text>
 std::size_t JoinSpan(Text& out, std::size_t from)
 {
     const std::size_t end = out.size();
-    std::size_t read = from;
-    std::size_t write = from;
-    while (read < end) {
-        if (out[read] == '\r') {
-            out[write++] = ' ';
-            ++read;
-            if (read < end && out[read] == '\n')
-                ++read;
-            while (read < end && out[read] == ' ')
-                ++read;
-        }
-        // The character after the removed run is passed over whatever it is.
-        if (read < end)
-            out[write++] = out[read++];
-    }
+    const std::size_t write = JoinRun(out.data(), from, end);
     out.resize(write);
     return end - write;
+}
+
+// The same in the write-back's text, whose breaks are CR LF: the LF goes with its CR as the
+// spaces behind it do, and a break that stays keeps its LF, being passed over or copied. The
+// line ends noted within the span go, and those the join leaves are noted again.
+void JoinSpan(GluedText& glued, std::size_t from)
+{
+    auto& ends = glued.lineEnds;
+    while (!ends.empty() && ends.back() >= from)
+        ends.pop_back();
+    TextBuffer& text = glued.text;
+    text.Truncate(JoinRun(text.data(), from, text.size()));
+    for (const char* at = text.data() + from; (at = static_cast<const char*>(std::memchr(at, '\n', std::size_t(text.data() + text.size() - at))));
+         ++at)
+        ends.push_back(std::size_t(at - text.data()) - 1);
 }
 
 }  // namespace
@@ -103,6 +133,54 @@ int64_t JoinSpeechSpans(Text& collected, std::vector<SpeechSpan>* spans)
     out += collected.back();
     collected = std::move(out);
     return int64_t(length) - 1 + deleted;
+}
+
+JoinedSpeech JoinPlainSpeech(const TextEditor& editor)
+{
+    JoinedSpeech joined;
+    GluedText& glued = joined.glued;
+    TextBuffer& out = glued.text;
+    const int32_t count = editor.ParaCount();
+    // Every paragraph and its CR LF: the join only ever takes bytes away.
+    out.Reserve(std::size_t(editor.ByteCount()) + 2);
+    glued.lineEndsKnown = true;
+    glued.lineEnds.reserve(std::size_t(count));
+    std::size_t length = 0;  // of the collected text, every paragraph and its CR
+    bool inSpeech = false;
+    std::size_t spanStart = 0;  // in `out`, just behind the most recent „
+    for (int32_t n = 1; n <= count; ++n) {
+        const std::string_view paragraph = editor.ParaText(n);
+        ReadAhead(paragraph.data());  // the paragraphs of a mapped book lie one after the other
+        length += paragraph.size() + 1;
+        const char* from = paragraph.data();
+        const char* const end = from + paragraph.size();
+        while (from < end) {
+            const char* stop = end;
+            if (inSpeech)
+                stop = FindAnyOf(from, end, kOpeningQuote, kClosingQuote, kOpeningQuote);
+            else if (const void* at = std::memchr(from, kOpeningQuote, std::size_t(end - from)))
+                stop = static_cast<const char*>(at);
+            out.Append(std::string_view(from, std::size_t(stop - from)));
+            if (stop == end)
+                break;
+            if (*stop == kOpeningQuote) {
+                spanStart = out.size() + 1;
+                inSpeech = true;
+            } else {
+                JoinSpan(glued, spanStart);
+                inSpeech = false;
+            }
+            out.Append(*stop);
+            from = stop + 1;
+        }
+        glued.lineEnds.push_back(out.size());
+        out.Append("\r\n");
+    }
+    // The collected text would be the result with a CR alone behind each paragraph; its
+    // length less the bytes the scan deleted.
+    const std::size_t left = out.size() - glued.lineEnds.size();
+    joined.steps = length == 0 ? 0 : int64_t(length) - 1 + int64_t(length - left);
+    return joined;
 }
 
 template int64_t JoinSpeechSpans(std::string& collected, std::vector<SpeechSpan>* spans);

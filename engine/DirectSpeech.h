@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "editor/TextBlock.h"
+#include "editor/TextEditor.h"
+#include "engine/GluedText.h"
 
 namespace lepotex {
 
@@ -30,5 +32,16 @@ template <typename Text>
 int64_t JoinSpeechSpans(Text& collected, std::vector<SpeechSpan>* spans = nullptr);
 extern template int64_t JoinSpeechSpans(std::string& collected, std::vector<SpeechSpan>* spans);
 extern template int64_t JoinSpeechSpans(SpeechText& collected, std::vector<SpeechSpan>* spans);
+
+// The same scan straight from the editor's paragraphs to the text the write-back takes:
+// every paragraph of the result followed by CR LF, its line ends noted, and the progress
+// steps JoinSpeechSpans gives for the collected text. For a loaded book known to be plain (no
+// CR, LF or tab in a paragraph), whose collected text would be its paragraphs and their CRs
+// alone: the book is then read where it lies and written once, with no collected copy.
+struct JoinedSpeech {
+    GluedText glued;
+    int64_t steps = 0;
+};
+JoinedSpeech JoinPlainSpeech(const TextEditor& editor);
 
 }  // namespace lepotex

@@ -19,6 +19,7 @@ public:
     explicit TextBuffer(std::size_t capacity) { Reserve(capacity); }
 
     const char* data() const { return block.get(); }
+    char* data() { return block.get(); }
     std::size_t size() const { return length; }
     bool empty() const { return length == 0; }
     std::string_view View() const { return {block.get(), length}; }

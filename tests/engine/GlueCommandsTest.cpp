@@ -257,3 +257,48 @@ TEST(SlepitExecute, BothCommandsMatchTheirLiteralFormOnRandomTexts)
 
 }  // namespace
 }  // namespace lepotex
+
+namespace lepotex {
+namespace {
+
+// Records the progress as the window's bar would show it.
+class ProgressLog : public RecordingReporter {
+public:
+    void SetProgressMaximum(int64_t maximum) override { calls.push_back("max " + std::to_string(maximum)); }
+    void StepProgress(int64_t count) override { calls.push_back("step " + std::to_string(count)); }
+};
+
+// A plain book is joined straight from its paragraphs unless a record is asked for: both ways
+// give the same text, progress and refusals, on books of quotes, breaks and indented lines.
+TEST(actPrimaRecExecute, APlainBookJoinsAsTheCollectedTextDoes)
+{
+    std::mt19937 rng(20261207);
+    const std::vector<std::string> pieces = {"\x84", "\x93", "slovo ", "a", " ", "   ", "\r\n", "\r\n", "\r\n  ", "\x84Tak", "ne.\x93"};
+    const std::string path = ::testing::TempDir() + "lepotex-plain-" + std::to_string(::getpid());
+    for (int round = 0; round < 300; ++round) {
+        std::string file;
+        for (std::size_t n = rng() % 200; n > 0; --n)
+            file += pieces[rng() % pieces.size()];
+        std::ofstream(path, std::ios::binary) << file;
+        TextEditor direct, collected;
+        direct.LoadFromFile(path);
+        collected.LoadFromFile(path);
+        ASSERT_TRUE(direct.KnownPlain());
+        if (round % 4 == 3) {
+            direct.SetParaLengthLimit(40);
+            collected.SetParaLengthLimit(40);
+        }
+        ProgressLog directLog, collectedLog;
+        GlueRecord record;
+        const GlueResult directResult = actPrimaRecExecute(direct, directLog);
+        const GlueResult collectedResult = actPrimaRecExecute(collected, collectedLog, &record);
+        ASSERT_EQ(directResult.message, collectedResult.message) << "round " << round;
+        ASSERT_TRUE(direct.Text() == collected.Text()) << "round " << round;
+        ASSERT_EQ(direct.Caret(), collected.Caret()) << "round " << round;
+        ASSERT_EQ(directLog.calls, collectedLog.calls) << "round " << round;
+    }
+    std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace lepotex
