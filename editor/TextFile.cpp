@@ -869,6 +869,8 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                 }
             }
             const char* stop = reader.Feed(block.get(), end, append);
+            // A scan that stopped at an end mark reads no further, and nor need the pages.
+            toucher.request_stop();
             if (toucher.joinable())
                 toucher.join();
             if (stop != end)
