@@ -10,6 +10,7 @@
 #include "engine/EngineMessages.h"
 #include "engine/GlueRecorder.h"
 #include "engine/GlueStages.h"
+#include "engine/SplitCarons.h"
 #include "engine/SmartGlue.h"
 
 namespace lepotex {
@@ -234,6 +235,8 @@ GluedText RecordedRules(const LineList& list, const Settings& settings, Progress
 GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes,
                     GlueRecord* record)
 {
+    // Before the layout is read: a mended letter is one character of the line's width.
+    const int64_t carons = settings.smart ? MendSplitCarons(list) : 0;
     std::optional<GlueRecorder> recorder;
     if (record)
         recorder.emplace(*record, list, settings);
@@ -257,8 +260,11 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
         StartStage(reporter, messages::StageReindent(), list.size());
         reporter.StepProgress(Reindent(list, indent, !settings.smart));
     }
-    if (recorder)
-        return RecordedRules(list, settings, reporter, maxBytes, *recorder);
+    if (recorder) {
+        GluedText glued = RecordedRules(list, settings, reporter, maxBytes, *recorder);
+        record->layout.caronsMended = carons;
+        return glued;
+    }
     if (settings.autoReplace.empty())
         return WriteOut(list);
     StartRulePass(reporter, settings);

@@ -136,8 +136,13 @@ std::string DescribeLayout(const LayoutFound& layout)
         text += ", odstavce nejsou nijak označené";
         break;
     }
+    // Letters the PDF's face built of two glyphs, told last: they are no matter of the layout.
+    const std::string carons =
+        layout.caronsMended > 0
+            ? "; písmen s háčkem čtených jako písmeno a apostrof (t’ → ť): " + std::to_string(layout.caronsMended)
+            : "";
     if (layout.pageLines == 0 && layout.numbersCut == 0)
-        return text + ", řádky stránek žádné.";
+        return text + ", řádky stránek žádné" + carons + ".";
     text += ", řádky stránek";
     for (std::size_t i = 0; i < layout.furniture.size() && i < 3; ++i)
         text += std::string(i == 0 ? " " : ", ") + "„" + Windows1250ToUtf8(layout.furniture[i].shape) + "“ (" +
@@ -149,7 +154,7 @@ std::string DescribeLayout(const LayoutFound& layout)
         text += ", prázdných kolem nich: " + std::to_string(layout.pageBlanks);
     if (layout.numbersCut > 0)
         text += "; čísel stránek odříznutých z řádků textu: " + std::to_string(layout.numbersCut);
-    return text + ".";
+    return text + carons + ".";
 }
 
 }  // namespace lepotex

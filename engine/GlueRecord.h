@@ -71,6 +71,7 @@ struct LayoutFound {
     int64_t pageLines = 0;        // lines removed as furniture
     int64_t pageBlanks = 0;       // blank lines that went with them
     int64_t numbersCut = 0;       // page numbers cut off a line of text they stood on
+    int64_t caronsMended = 0;     // "t’" read as the "ť" a PDF's face built of the two
 };
 
 class GlueRecord {

@@ -1,0 +1,69 @@
+#include "engine/SplitCarons.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "editor/TextEditor.h"
+#include "editor/Windows1250.h"
+#include "engine/GlueCommands.h"
+#include "engine/GlueRecord.h"
+
+namespace lepotex {
+namespace {
+
+struct Glued {
+    std::string text;  // UTF-8, a paragraph per line
+    std::string layout;
+};
+
+Glued Glue(const std::string& utf8Lines, bool smart)
+{
+    TextEditor editor;
+    EXPECT_EQ(editor.InsertText(Utf8ToWindows1250(utf8Lines)), 0);
+    Settings settings = Settings::Defaults();
+    settings.autoReplace.clear();
+    settings.indent = false;
+    SilentReporter reporter;
+    GlueRecord record;
+    const GlueResult result = smart ? SlepitChytreExecute(editor, settings, reporter, &record)
+                                    : SlepitExecute(editor, settings, reporter, &record);
+    EXPECT_EQ(result.outcome, GlueOutcome::Done);
+    return {Windows1250ToUtf8(editor.Text()), smart ? DescribeLayout(record.layout) : ""};
+}
+
+// A page of a Czech book as a PDF set in Times gives it back: "ť" and "ď" in two pieces.
+std::string Page(const std::string& speech)
+{
+    std::string page = speech + "\r\n";
+    for (int k = 0; k < 5; ++k)
+        page += "Děti spaly, večer byl tichý a na návsi svítila lucerna až do rána.\r\n"
+                "Přišel domů, řekl ženě, že už je pozdě, a šel spát.\r\n";
+    return page;
+}
+
+TEST(SplitCaronsTest, PairsBecomeLettersWhereTheBookSpellsThemSo)
+{
+    // The book never has the letters whole: the pairs are them, in the word and at its end.
+    const std::string book = Page("Řekl, at’ si sedne; ted’ už je pozdě. Čtvrt’ spala a d’ábel také.");
+    const Glued smart = Glue(book, true);
+    EXPECT_EQ(smart.text.find("’"), std::string::npos) << smart.text;
+    EXPECT_TRUE(smart.text.starts_with("Řekl, ať si sedne; teď už je pozdě. Čtvrť spala a ďábel také.\r\n"))
+        << smart.text;
+    EXPECT_NE(smart.layout.find("(t’ → ť): 4."), std::string::npos) << smart.layout;
+    // The plain glue keeps the book's bytes.
+    EXPECT_NE(Glue(book, false).text.find("at’ si"), std::string::npos);
+
+    // A book that has the letters whole writes the pair for something else, and so does one
+    // that is no Czech: an apostrophe stays.
+    const Glued whole = Glue(Page("Řekl, at’ si sedne, ať si lehne, at’ si dá pozor, ať jde, at’ zůstane."), true);
+    EXPECT_NE(whole.text.find("at’ si sedne"), std::string::npos);
+    EXPECT_EQ(whole.layout.find("t’ → ť"), std::string::npos);
+    std::string english;
+    for (int k = 0; k < 20; ++k)
+        english += "It’s late, and I’d say that’ll do.\r\nShe went home.\r\n";
+    EXPECT_NE(Glue(english, true).text.find("It’s late, and I’d say that’ll do."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lepotex
