@@ -1106,7 +1106,8 @@ int32_t FindWidth(const LineLengths& lengths)
 // when most lines do not gather around one length.
 std::pair<int32_t, int32_t> FindSpreadWidth(const LineLengths& lengths)
 {
-    const auto& [histogram, total] = lengths;
+    const std::vector<uint32_t>& histogram = lengths.histogram;
+    const std::size_t total = lengths.total;
     if (total < 50)
         return {};
     // The length below which a share of the lines stays.
