@@ -97,7 +97,7 @@ std::string Usage(Command command)
                OptionsHelp(kGlueOptions) +
                "\n"
                "Nastavení se čtou z uložených nastavení uživatele a nikdy se nezapisují.\n" +
-               kStatusHelp;
+               kEncodingHelp + kStatusHelp;
     return "Použití: lepotex-cli speech [VOLBY] IN [-o OUT]\n"
            "        lepotex-cli speech [VOLBY] --in-place SOUBOR...\n"
            "        lepotex-cli speech [VOLBY] --output-dir SLOŽKA SOUBOR...\n"
@@ -105,7 +105,7 @@ std::string Usage(Command command)
            "„Slepit „přímou řeč““ a uloží ho jako program; bez -o ho vypíše na standardní\n"
            "výstup.\n"
            "\n" +
-           OptionsHelp(kSpeechOptions) + "\n" + kStatusHelp;
+           OptionsHelp(kSpeechOptions) + "\n" + kEncodingHelp + kStatusHelp;
 }
 
 struct Job {
