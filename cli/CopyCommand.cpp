@@ -79,6 +79,7 @@ int RunCopy(const std::vector<std::string>& argList, std::ostream& out, std::ost
         err << "lepotex-cli copy: " << PrintableName(error.what()) << '\n' << TryHelpLine("copy");
         return kExitUsage;
     }
+    const OldOutputRelease release(output, in);
     TextEditor editor;
     editor.SetWordWrap(false);  // layout is of no use here, and costs time on a large book
     try {

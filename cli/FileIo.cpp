@@ -343,6 +343,27 @@ std::string UnfaithfulLoadText(const TextEditor& editor)
            "nebo --output-dir.";
 }
 
+OldOutputRelease::OldOutputRelease(const std::string& output, const std::string& input)
+{
+    // Below a few megabytes there is nothing to win, and a thread costs.
+    constexpr off_t kWorthIt = off_t(4) << 20;
+    struct stat old {};
+    if (output == "-" || ::stat(output.c_str(), &old) != 0 || !S_ISREG(old.st_mode) || old.st_size < kWorthIt)
+        return;
+    // Writing a file over itself: its pages are the book about to be read.
+    if (struct stat in {}; input != "-" && ::stat(input.c_str(), &in) == 0 && in.st_dev == old.st_dev &&
+                           in.st_ino == old.st_ino)
+        return;
+    thread = std::jthread([output] {
+        // Only what is already on the disk goes (a page not yet written is left), and nothing
+        // of the file itself changes.
+        if (const int fd = ::open(output.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+            ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+            ::close(fd);
+        }
+    });
+}
+
 void SaveFrom(TextEditor& editor, const std::string& name)
 {
     if (name != "-") {

@@ -4,6 +4,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "editor/TextEncoding.h"
@@ -51,6 +52,18 @@ std::string OldTextCopyText(const std::string& copy);
 // Saves as the program saves; "-" writes the same bytes to standard output. A file beside
 // which a torn save left its old text is not written.
 void SaveFrom(TextEditor& editor, const std::string& name);
+
+// While it lives, the pages the system keeps of the file `output` (one a save will replace,
+// other than `input`) are let go on a second thread. Otherwise the rename that drops the old
+// file lets them go at the very end, one by one, and on a large book that costs as much as
+// writing it.
+class OldOutputRelease {
+public:
+    OldOutputRelease(const std::string& output, const std::string& input);
+
+private:
+    std::jthread thread;
+};
 
 // Tells on `err` of each stored settings value that did not read as what its key holds, and
 // what it was read as: "lepotex-cli glue: upozornění: nastavení „Indent size“ …".

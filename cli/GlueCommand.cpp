@@ -381,6 +381,7 @@ bool FileStep(const std::string& name, bool saving, std::ostream& messages, Step
 int ProcessFile(const Job& job, const Options& o, const Settings& settings, std::ostream& messages)
 {
     const std::string shown = PrintableName(job.in);
+    const OldOutputRelease release(job.out, job.in);
     TextEditor editor;
     // Loading and saving need no layout; word wrap goes on only where the refusal test of
     // the command counts display lines, for a text of a single paragraph.
