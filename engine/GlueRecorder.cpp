@@ -16,9 +16,12 @@ namespace {
 constexpr std::size_t kWordBytes = 24;
 constexpr std::size_t kShapeBytes = 40;
 
+// A page line as a reader knows it: without the form feed a PDF's text starts a page with, and
+// the spaces that stood it in its place.
 std::string_view Trimmed(std::string_view line)
 {
-    line.remove_prefix(LeadingSpaceCount(line));
+    while (!line.empty() && (line.front() == '\f' || line.front() == ' '))
+        line.remove_prefix(1);
     return TrimTrailingSpaces(line);
 }
 
