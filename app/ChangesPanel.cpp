@@ -14,9 +14,9 @@ namespace {
 constexpr quintptr kGroupRow = 0;
 
 // The kinds in the order a reader checks them: what could have changed the words first.
-constexpr ChangeKind kGroupOrder[] = {ChangeKind::Rule,          ChangeKind::HyphenKept, ChangeKind::PageLine,
-                                      ChangeKind::HyphenRemoved, ChangeKind::Speech,     ChangeKind::ParagraphKept,
-                                      ChangeKind::LineGlued};
+constexpr ChangeKind kGroupOrder[] = {ChangeKind::Rule,          ChangeKind::HyphenKept,   ChangeKind::PageLine,
+                                      ChangeKind::HyphenRemoved, ChangeKind::LetterMended, ChangeKind::Speech,
+                                      ChangeKind::ParagraphKept, ChangeKind::LineGlued};
 
 QString Shown(std::string_view windows1250)
 {

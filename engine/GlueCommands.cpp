@@ -236,10 +236,13 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
                     GlueRecord* record)
 {
     // Before the layout is read: a mended letter is one character of the line's width.
-    const int64_t carons = settings.smart ? MendSplitCarons(list) : 0;
+    std::vector<CaronMend> mended;
+    const int64_t carons = settings.smart ? MendSplitCarons(list, record ? &mended : nullptr) : 0;
     std::optional<GlueRecorder> recorder;
-    if (record)
+    if (record) {
         recorder.emplace(*record, list, settings);
+        recorder->LettersMended(std::move(mended));
+    }
     if (settings.smart) {
         StartStage(reporter, messages::StageLayout(), list.size());
         reporter.StepProgress(GlueByLayout(list, settings));

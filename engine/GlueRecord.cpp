@@ -37,6 +37,7 @@ std::string GlueRecord::OldText(const Change& change) const
     case ChangeKind::PageLine:
     case ChangeKind::Rule:
     case ChangeKind::Speech:
+    case ChangeKind::LetterMended:
         return std::string(first);
     case ChangeKind::HyphenRemoved:
     case ChangeKind::HyphenKept:
@@ -56,6 +57,7 @@ std::string GlueRecord::NewText(const Change& change) const
         return {};
     case ChangeKind::Rule:
     case ChangeKind::Speech:
+    case ChangeKind::LetterMended:
         return std::string(second);
     case ChangeKind::HyphenRemoved:
         return std::string(first.substr(0, first.size() - 1)) + std::string(second);
@@ -80,7 +82,7 @@ std::array<int64_t, kChangeKindCount> GlueRecord::Counts() const
 std::string_view ChangeKindId(ChangeKind kind)
 {
     static constexpr std::array<std::string_view, kChangeKindCount> ids = {
-        "page-line", "hyphen-removed", "hyphen-kept", "line-glued", "paragraph-kept", "rule", "speech"};
+        "page-line", "hyphen-removed", "hyphen-kept", "line-glued", "paragraph-kept", "rule", "speech", "letter-mended"};
     return ids[std::size_t(kind)];
 }
 
@@ -95,7 +97,7 @@ std::string_view ChangeKindCaption(ChangeKind kind)
 {
     static constexpr std::array<std::string_view, kChangeKindCount> captions = {
         "Odstraněné řádky stránek", "Odstraněná dělení slov", "Ponechaná dělení slov", "Slepené zlomy řádek",
-        "Ponechané odstavce",       "Automatické náhrady",    "Slepená přímá řeč"};
+        "Ponechané odstavce",       "Automatické náhrady",    "Slepená přímá řeč",     "Opravená písmena"};
     return captions[std::size_t(kind)];
 }
 

@@ -25,8 +25,9 @@ enum class ChangeKind : uint8_t {
     ParagraphKept,  // a line break between two text lines stayed
     Rule,           // an automatic replacement
     Speech,         // direct speech joined over paragraphs
+    LetterMended,   // a letter a PDF's face built of two glyphs read as one ("at’" became "ať")
 };
-inline constexpr std::size_t kChangeKindCount = 7;
+inline constexpr std::size_t kChangeKindCount = 8;
 
 // Why a line break went as it went. The plain glue decides every break by its line tests;
 // the smart glue by what the layout shows, and by the line tests where it shows nothing.

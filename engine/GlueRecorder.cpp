@@ -254,6 +254,29 @@ void GlueRecorder::Resolve(const LineList& list)
                 atStart ? start[k] : start[k] + content(k).size(), cut.removed, {});
         }
     };
+    // The words whose letters were mended, where they stand in the new text, up to `before`. A
+    // line cut or given its hyphen anew was copied elsewhere: its words are not placed.
+    std::size_t nextMend = 0;
+    auto addMends = [&](std::size_t k, uint64_t before) {
+        if (!mapped)
+            return;
+        const std::string_view line = original[source[k]];
+        const auto lead = uintptr_t(pieces[k].data()) - uintptr_t(line.data());
+        const bool within = uintptr_t(pieces[k].data()) >= uintptr_t(line.data()) && lead <= line.size();
+        while (nextMend < mended.size() && mended[nextMend].line < source[k])
+            ++nextMend;
+        for (; nextMend < mended.size() && mended[nextMend].line == source[k]; ++nextMend) {
+            const CaronMend& word = mended[nextMend];
+            if (!within || word.at < lead || word.at - lead >= pieces[k].size())
+                continue;
+            const uint64_t offset = start[k] + (word.at - lead);
+            if (offset >= before)
+                return;
+            add({.kind = ChangeKind::LetterMended, .length = int32_t(word.after.size()), .oldLine = oldLine(k)}, offset,
+                word.before, word.after);
+        }
+    };
+    constexpr uint64_t kLineEnd = UINT64_MAX;
     for (std::size_t k = 0; k < n; ++k) {
         if (mapped)
             addPageLines(source[k], start[k]);
@@ -281,10 +304,13 @@ void GlueRecorder::Resolve(const LineList& list)
                 change.reason = reason(k, k + 1, false);
                 change.doubtful = layout && change.reason == BreakReason::LineTests;
             }
+            addMends(k, offset);
             add(change, offset, first, second);
+            addMends(k, kLineEnd);
             addCut(k, false);
             continue;
         }
+        addMends(k, kLineEnd);
         addCut(k, false);
         if (upper.empty())
             continue;

@@ -17,6 +17,7 @@
 #include "engine/GluedText.h"
 #include "engine/LayoutAnalysis.h"
 #include "engine/LineList.h"
+#include "engine/SplitCarons.h"
 #include "settings/Settings.h"
 
 namespace lepotex {
@@ -30,6 +31,8 @@ public:
     GlueRecorder(const GlueRecorder&) = delete;
     GlueRecorder& operator=(const GlueRecorder&) = delete;
 
+    // Before the smart glue: the words whose letters were mended in the lines kept.
+    void LettersMended(std::vector<CaronMend> words) { mended = std::move(words); }
     // After stage 5: every decision, placed in the text WriteOut makes of the list.
     void Resolve(const LineList& list);
     // After a line-break rule: `at` holds where each replacement starts in the new text.
@@ -48,6 +51,7 @@ private:
     LineViews original;
     std::optional<Layout> layout;  // the smart glue's, analysed again
     bool measured = false;         // the smart glue measured its lines' widths
+    std::vector<CaronMend> mended;
     std::vector<uint64_t> offsets;  // one per change, until Place
     std::size_t resolved = 0;       // changes before the rules', in the text's order
 };

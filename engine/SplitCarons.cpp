@@ -1,6 +1,8 @@
 #include "engine/SplitCarons.h"
 
+#include <algorithm>
 #include <array>
+#include <vector>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -46,6 +48,8 @@ bool IsAccentedLetter(uint8_t byte)
     }
 }
 
+bool IsBreakHyphen(uint8_t byte) { return byte == '-' || byte == 0xAC || byte == 0xAD; }
+
 int CaronOf(char base)
 {
     for (std::size_t k = 0; k < kCarons.size(); ++k)
@@ -71,7 +75,7 @@ void EachApostrophe(std::string_view line, Each&& each)
 
 }  // namespace
 
-int64_t MendSplitCarons(LineList& list)
+int64_t MendSplitCarons(LineList& list, std::vector<CaronMend>* mends)
 {
     LineViews& pieces = list.pieces;
     // Most books have no apostrophe after these letters: one quick look for the byte decides.
@@ -112,24 +116,53 @@ int64_t MendSplitCarons(LineList& list)
 
     int64_t mended = 0;
     std::string line;
-    for (std::string_view& piece : pieces) {
+    struct Letter {
+        std::size_t at;  // in the new line
+        char base;
+    };
+    std::vector<Letter> letters;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const std::string_view piece = pieces[i];
         std::size_t from = 0;
-        bool changed = false;
+        letters.clear();
         EachApostrophe(piece, [&](std::size_t pos) {
             const int k = pos > 0 ? CaronOf(piece[pos - 1]) : -1;
             if (k < 0 || !mend[std::size_t(k)])
                 return;
-            if (!changed)
+            if (letters.empty())
                 line.clear();
-            changed = true;
             line.append(piece.substr(from, pos - 1 - from));
+            letters.push_back({line.size(), kCarons[std::size_t(k)].base});
             line.push_back(char(kCarons[std::size_t(k)].letter));
             from = pos + 1;
-            ++mended;
         });
-        if (changed) {
-            line.append(piece.substr(from));
-            piece = list.arena.Store(line);
+        if (letters.empty())
+            continue;
+        line.append(piece.substr(from));
+        pieces[i] = list.arena.Store(line);
+        mended += int64_t(letters.size());
+        if (!mends)
+            continue;
+        // One entry a word, told by the word as it was and as it is.
+        for (std::size_t k = 0; k < letters.size();) {
+            const std::size_t space = line.rfind(' ', letters[k].at);
+            const std::size_t start = space == std::string::npos ? 0 : space + 1;
+            std::size_t end = std::min(line.find(' ', letters[k].at), line.size());
+            // A word broken at the line's end: its hyphen is the join's to tell of.
+            if (end == line.size() && end - 1 > letters[k].at && IsBreakHyphen(uint8_t(line[end - 1])))
+                --end;
+            CaronMend& word = mends->emplace_back();
+            word.line = uint32_t(i);
+            word.at = uint32_t(start);
+            word.after = line.substr(start, end - start);
+            for (std::size_t at = start; at < end; ++at) {
+                if (k < letters.size() && letters[k].at == at) {
+                    word.before += letters[k++].base;
+                    word.before += char(kApostrophe);
+                } else {
+                    word.before += line[at];
+                }
+            }
         }
     }
     return mended;

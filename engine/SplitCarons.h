@@ -3,14 +3,25 @@
 // as the letter and an apostrophe, "at’", "ted’": the face builds those letters of the two
 // glyphs, and the extraction reads them back one by one.
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace lepotex {
 
 class LineList;
 
+// A word mended, for the record of the glue.
+struct CaronMend {
+    uint32_t line = 0;  // of the list as it was handed in
+    uint32_t at = 0;    // where the word starts in the mended line
+    std::string before;  // the word as the book has it
+    std::string after;
+};
+
 // Reads such pairs as the one letter, where the book shows it does that: the pair is common,
 // the letter itself is rare, and the book is Czech or Slovak (an English one has "it’s" and
-// "I’d", and no "ť" either). Gives how many pairs became letters.
-int64_t MendSplitCarons(LineList& list);
+// "I’d", and no "ť" either). Gives how many pairs became letters; `mends`, where given, gets each
+// word they were in, in the order of the text.
+int64_t MendSplitCarons(LineList& list, std::vector<CaronMend>* mends = nullptr);
 
 }  // namespace lepotex

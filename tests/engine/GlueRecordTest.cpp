@@ -77,6 +77,7 @@ void ExpectEachAtItsPlace(const TextEditor& editor, const GlueRecord& record, co
             break;
         case ChangeKind::Rule:
         case ChangeKind::Speech:
+        case ChangeKind::LetterMended:
             EXPECT_EQ(AtPlace(editor, change), newText.substr(0, newText.find('\n')));
             break;
         }
@@ -217,7 +218,7 @@ TEST(GlueRecord, SmartGlueTellsWhyAndTheLayoutItFound)
 Counts CountLiterally(std::vector<std::string> lines, const Settings& settings)
 {
     Counts counts{};
-    auto& [pages, hyphens, kept, glued, paragraphs, rules, speech] = counts;
+    auto& [pages, hyphens, kept, glued, paragraphs, rules, speech, letters] = counts;
     Settings noRules = settings;
     noRules.autoReplace.clear();
     int64_t removed[3] = {};
@@ -246,6 +247,7 @@ Counts CountLiterally(std::vector<std::string> lines, const Settings& settings)
         rules += std::max(0, editor.Replace(rule.search, rule.replacement, RuleSearchOptions(rule)));
     (void)kept;
     (void)speech;
+    (void)letters;
     return counts;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "editor/TextEditor.h"
 #include "editor/Windows1250.h"
@@ -15,6 +16,7 @@ namespace {
 struct Glued {
     std::string text;  // UTF-8, a paragraph per line
     std::string layout;
+    std::vector<std::string> mended;  // "before>after@the text at the place"
 };
 
 Glued Glue(const std::string& utf8Lines, bool smart)
@@ -29,7 +31,14 @@ Glued Glue(const std::string& utf8Lines, bool smart)
     const GlueResult result = smart ? SlepitChytreExecute(editor, settings, reporter, &record)
                                     : SlepitExecute(editor, settings, reporter, &record);
     EXPECT_EQ(result.outcome, GlueOutcome::Done);
-    return {Windows1250ToUtf8(editor.Text()), smart ? DescribeLayout(record.layout) : ""};
+    Glued glued{Windows1250ToUtf8(editor.Text()), smart ? DescribeLayout(record.layout) : "", {}};
+    for (const Change& change : record.changes) {
+        if (change.kind != ChangeKind::LetterMended)
+            continue;
+        const std::string at(editor.ParaText(change.paraNo).substr(std::size_t(change.column - 1), std::size_t(change.length)));
+        glued.mended.push_back(Windows1250ToUtf8(record.OldText(change) + ">" + record.NewText(change) + "@" + at));
+    }
+    return glued;
 }
 
 // A page of a Czech book as a PDF set in Times gives it back: "ť" and "ď" in two pieces.
@@ -51,6 +60,9 @@ TEST(SplitCaronsTest, PairsBecomeLettersWhereTheBookSpellsThemSo)
     EXPECT_TRUE(smart.text.starts_with("Řekl, ať si sedne; teď už je pozdě. Čtvrť spala a ďábel také.\r\n"))
         << smart.text;
     EXPECT_NE(smart.layout.find("(t’ → ť): 4."), std::string::npos) << smart.layout;
+    // A reader checking the glue finds each word where it now stands.
+    EXPECT_EQ(smart.mended, (std::vector<std::string>{"at’>ať@ať", "ted’>teď@teď", "Čtvrt’>Čtvrť@Čtvrť",
+                                                      "d’ábel>ďábel@ďábel"}));
     // The plain glue keeps the book's bytes.
     EXPECT_NE(Glue(book, false).text.find("at’ si"), std::string::npos);
 
