@@ -50,66 +50,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const uint8_t op = in.Byte();
         try {
             switch (op % 20) {
-            case 0:
-            case 1:
-            case 2:
-                editor.TypeChar(char(in.Byte()));
-                break;
-            case 3:
-                editor.Backspace();
-                break;
-            case 4:
-                editor.DeleteForward();
-                break;
-            case 5:
-                editor.BreakParagraph();
-                break;
-            case 6:
-                editor.SetCaret(ParaPos{1 + in.Below(editor.ParaCount()), 1 + in.Below(300)});
-                break;
+            case 0: case 1: case 2: editor.TypeChar(char(in.Byte())); break;
+            case 3: editor.Backspace(); break;
+            case 4: editor.DeleteForward(); break;
+            case 5: editor.BreakParagraph(); break;
+            case 6: editor.SetCaret(ParaPos{1 + in.Below(editor.ParaCount()), 1 + in.Below(300)}); break;
             case 7: {
                 const ParaPos anchor{1 + in.Below(editor.ParaCount()), 1 + in.Below(300)};
-                const ParaPos caret{1 + in.Below(editor.ParaCount()), 1 + in.Below(300)};
-                editor.SetSelection(anchor, caret);
+                editor.SetSelection(anchor, ParaPos{1 + in.Below(editor.ParaCount()), 1 + in.Below(300)});
                 break;
             }
-            case 8:
-                editor.Paste(in.Text(64));
-                break;
-            case 9:
-                (void)editor.Cut();
-                break;
-            case 10:
-            case 11:
-                editor.Undo();
-                break;
-            case 12:
-                editor.Redo();
-                break;
-            case 13:
-                editor.SetBookmark(in.Below(11));
-                break;
-            case 14:
-                editor.GotoBookmark(in.Below(11));
-                break;
-            case 15:
-                if (in.Flag())
-                    editor.SetWordWrap(!editor.WordWrap());
-                else
-                    editor.SetWrapColumn(1 + in.Below(120));
-                break;
-            case 16:
-                editor.SetInsertMode(!editor.InsertMode());
-                break;
+            case 8: editor.Paste(in.Text(64)); break;
+            case 9: (void)editor.Cut(); break;
+            case 10: case 11: editor.Undo(); break;
+            case 12: editor.Redo(); break;
+            case 13: editor.SetBookmark(in.Below(11)); break;
+            case 14: editor.GotoBookmark(in.Below(11)); break;
+            case 15: in.Flag() ? editor.SetWordWrap(!editor.WordWrap()) : editor.SetWrapColumn(1 + in.Below(120)); break;
+            case 16: editor.SetInsertMode(!editor.InsertMode()); break;
             case 17: {
                 const std::string s(in.Text(8));
                 const std::string r(in.Text(8));
                 (void)editor.Replace(s, r, SearchOptions::FromFlags(in.Byte()));
                 break;
             }
-            case 18:
-                (void)editor.InsertText(in.Text(64));
-                break;
+            case 18: (void)editor.InsertText(in.Text(64)); break;
             case 19:
                 if (in.Flag()) {
                     markedSaved = markedSaved || editor.Modified();

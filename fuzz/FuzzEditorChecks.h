@@ -1,5 +1,6 @@
 #pragma once
 // The invariants of an editor that every edit must keep, checked from the text itself.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,6 +16,17 @@ inline std::vector<std::string> Paragraphs(const TextEditor& editor)
     for (int32_t p = 1; p <= editor.ParaCount(); ++p)
         paras.emplace_back(editor.ParaText(p));
     return paras;
+}
+
+// A paragraph as a save writes it and a load reads it back: bytes 1 to 9 become spaces, and
+// the line loses the blanks at its end (and a CR there, when LF ends the lines).
+inline std::string AsSaved(std::string_view para, bool lf = false)
+{
+    std::string line(para);
+    std::replace_if(line.begin(), line.end(), [](char c) { return c >= 0x01 && c <= 0x09; }, ' ');
+    while (!line.empty() && (line.back() == ' ' || (lf && line.back() == '\r')))
+        line.pop_back();
+    return line;
 }
 
 // The counts agree with the paragraphs, no paragraph holds a NUL or exceeds the length limit,

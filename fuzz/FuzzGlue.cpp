@@ -11,7 +11,6 @@
 #include "FuzzInput.h"
 #include "LiteralReference.h"
 #include "editor/TextEditor.h"
-#include "engine/AutoReplace.h"
 #include "engine/GlueCommands.h"
 #include "engine/ProgressReporter.h"
 
@@ -37,22 +36,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<std::string> before = fuzz::Paragraphs(editor);
     const int32_t linesBefore = editor.LineCount();
 
-    // The literal form, built in a second editor.
-    std::vector<std::string> list = testing::UnwrappedLines(editor);
+    // The literal form, built in a second editor. It is quadratic, cubic for a rule whose
+    // replacements make new occurrences: an input it cannot do in a second or so is skipped,
+    // not a finding.
     TextEditor expected;
     bool expectedFailed = false;
     bool referenceSkipped = false;
-    // The literal form is quadratic, cubic for a rule whose replacements make new
-    // occurrences: an input it cannot do in a second or so is skipped, not a finding.
     literal::SetBudget(int64_t(1) << 28);
     try {
-        literal::Glue(list, settings);
-        for (const std::string& line : list)
-            if (expected.InsertText(line + "\r\n") != kErrNone)
-                expectedFailed = true;
-        for (const std::string& text : settings.autoReplace)
-            if (const ReplacementRule rule = ParseRule(text); rule.kind == RuleKind::InPlace && !expectedFailed)
-                (void)expected.Replace(rule.search, rule.replacement, RuleSearchOptions(rule));
+        expectedFailed = !literal::GlueIntoEditor(testing::UnwrappedLines(editor), settings, expected);
     } catch (const EEditorError&) {
         expectedFailed = true;
     } catch (const literal::OverBudget&) {

@@ -49,33 +49,22 @@ struct Reference {
     int32_t ReplaceAll(std::vector<std::string>& paras) const
     {
         int32_t count = 0;
-        auto replaceAt = [&](std::string& text, size_t at) {
-            text.replace(at, s.size(), r);
-            ++count;
-        };
-        if (!options.backward) {
-            for (std::string& text : paras)
-                for (size_t at = 0; at + s.size() <= text.size();)
+        for (size_t i = 0; i < paras.size(); ++i) {
+            std::string& text = paras[options.backward ? paras.size() - 1 - i : i];
+            if (!options.backward) {
+                for (size_t at = 0; at + s.size() <= text.size(); ++at)
                     if (MatchesAt(text, at)) {
-                        replaceAt(text, at);
-                        at += r.size();
-                    } else {
-                        ++at;
+                        text.replace(at, s.size(), r);
+                        ++count;
+                        at += r.size() - 1;  // the loop's step makes it r.size()
                     }
-        } else {
-            for (auto para = paras.rbegin(); para != paras.rend(); ++para) {
-                std::string& text = *para;
-                for (size_t end = text.size(); end >= s.size();) {
-                    const size_t at = end - s.size();
-                    if (MatchesAt(text, at)) {
-                        replaceAt(text, at);
-                        end = at;
-                    } else if (at == 0) {
-                        break;
-                    } else {
-                        --end;
+            } else {
+                for (size_t end = text.size(); end >= s.size(); --end)
+                    if (const size_t at = end - s.size(); MatchesAt(text, at)) {
+                        text.replace(at, s.size(), r);
+                        ++count;
+                        end = at + 1;  // the loop's step makes it at
                     }
-                }
             }
         }
         return count;

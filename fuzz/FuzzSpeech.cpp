@@ -30,15 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TextEditor editor;
     (void)editor.InsertText(text);
     const std::vector<std::string> before = fuzz::Paragraphs(editor);
-    std::string collected;
-    for (const std::string& line : testing::UnwrappedLines(editor))
-        collected += line + "\r";
-    literal::JoinSpeechSpans(collected);
     TextEditor expected;
-    bool expectedFailed = false;
-    for (size_t cr; (cr = collected.find('\r')) != std::string::npos; collected.erase(0, cr + 1))
-        if (expected.InsertText(collected.substr(0, cr) + "\r\n") != kErrNone)
-            expectedFailed = true;
+    const bool expectedFailed = !literal::SpeechIntoEditor(testing::UnwrappedLines(editor), expected);
 
     SilentReporter quiet;
     GlueOutcome outcome = GlueOutcome::Refused;

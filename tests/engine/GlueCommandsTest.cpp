@@ -217,23 +217,11 @@ TEST(SlepitExecute, BothCommandsMatchTheirLiteralFormOnRandomTexts)
         s.indent = round % 3 != 0;
         if (round % 2 == 0)  // only in-place rules: lines keep their lone CRs and LFs
             std::erase_if(s.autoReplace, [](const std::string& rule) { return ParseRule(rule).kind == RuleKind::LineBreak; });
-        TextEditor editor;
+        TextEditor editor, speech, expected, expectedSpeech;
         LoadRandomText(editor, rng, round);
-        std::vector<std::string> list = testing::UnwrappedLines(editor);
-
-        TextEditor speech;
         LoadRandomText(speech, rng, round);
-        std::string collected;
-        for (const std::string& line : testing::UnwrappedLines(speech))
-            collected += line + "\r";
-
-        literal::Glue(list, s);
-        TextEditor expected;
-        for (const std::string& line : list)
-            ASSERT_EQ(expected.InsertText(line + "\r\n"), 0);
-        for (const std::string& text : s.autoReplace)
-            if (const ReplacementRule rule = ParseRule(text); rule.kind == RuleKind::InPlace)
-                (void)expected.Replace(rule.search, rule.replacement, RuleSearchOptions(rule));
+        ASSERT_TRUE(literal::GlueIntoEditor(testing::UnwrappedLines(editor), s, expected));
+        ASSERT_TRUE(literal::SpeechIntoEditor(testing::UnwrappedLines(speech), expectedSpeech));
         SilentReporter quiet;
         if (editor.LineCount() >= 2) {  // else refused: the text stays
             const OldText oldText = round % 4 == 1 ? OldText::Released : OldText::Kept;
@@ -243,10 +231,6 @@ TEST(SlepitExecute, BothCommandsMatchTheirLiteralFormOnRandomTexts)
             ASSERT_EQ(editor.Caret(), expected.Caret()) << "round " << round;
         }
 
-        literal::JoinSpeechSpans(collected);
-        TextEditor expectedSpeech;
-        for (std::size_t cr; (cr = collected.find('\r')) != std::string::npos; collected.erase(0, cr + 1))
-            ASSERT_EQ(expectedSpeech.InsertText(collected.substr(0, cr) + "\r\n"), 0);
         if (speech.LineCount() >= 2) {
             ASSERT_EQ(actPrimaRecExecute(speech, quiet).outcome, GlueOutcome::Done);
             ASSERT_TRUE(speech.Text() == expectedSpeech.Text()) << "round " << round;

@@ -136,4 +136,28 @@ int64_t JoinSpeechSpans(std::string& t)
     return steps;
 }
 
+bool GlueIntoEditor(WorkingList lines, const Settings& settings, TextEditor& out)
+{
+    Glue(lines, settings);
+    bool inserted = true;
+    for (const std::string& line : lines)
+        inserted = out.InsertText(line + "\r\n") == kErrNone && inserted;
+    for (const std::string& text : settings.autoReplace)
+        if (const ReplacementRule rule = ParseRule(text); inserted && rule.kind == RuleKind::InPlace)
+            (void)out.Replace(rule.search, rule.replacement, RuleSearchOptions(rule));
+    return inserted;
+}
+
+bool SpeechIntoEditor(const std::vector<std::string>& lines, TextEditor& out)
+{
+    std::string collected;
+    for (const std::string& line : lines)
+        collected += line + "\r";
+    JoinSpeechSpans(collected);
+    bool inserted = true;
+    for (std::size_t cr; (cr = collected.find('\r')) != std::string::npos; collected.erase(0, cr + 1))
+        inserted = out.InsertText(collected.substr(0, cr) + "\r\n") == kErrNone && inserted;
+    return inserted;
+}
+
 }  // namespace lepotex::literal

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/TextEditor.h"
 #include "engine/LineTests.h"
 #include "settings/Settings.h"
 
@@ -22,5 +23,11 @@ std::vector<int64_t> Glue(WorkingList& list, const Settings& settings, int64_t (
 void ApplyLineBreakRule(WorkingList& list, const std::string& search, const std::string& replacement);
 // The speech scan over the collected text; returns its progress steps.
 int64_t JoinSpeechSpans(std::string& collected);
+
+// The two commands literally, into an empty editor: the lines glued (or collected with a CR
+// after each and scanned), each result line inserted with CR LF, then the in-place rules
+// through the editor's replace-all. False when an insertion was refused.
+bool GlueIntoEditor(WorkingList lines, const Settings& settings, TextEditor& out);
+bool SpeechIntoEditor(const std::vector<std::string>& lines, TextEditor& out);
 
 }  // namespace lepotex::literal

@@ -52,21 +52,13 @@ void CheckQuick(const TextEditor& editor, int64_t op)
         SOAK_CHECK(editor.Bookmark(n).paraNo == 0 || inText(editor.Bookmark(n)));
 }
 
-// The text as a save writes it and a load reads it back: bytes 1 to 9 become spaces, a line
-// loses the blanks at its end, and a last paragraph that is not empty gets its line end (and
-// so an empty paragraph behind it).
+// The text as a save writes it and a load reads it back, a last paragraph that is not empty
+// with its line end (and so an empty paragraph behind it).
 std::string AsSaved(const TextEditor& editor)
 {
     std::string all;
-    for (int32_t p = 1; p <= editor.ParaCount(); ++p) {
-        std::string line(editor.ParaText(p));
-        std::replace_if(line.begin(), line.end(), [](char c) { return c >= 0x01 && c <= 0x09; }, ' ');
-        while (!line.empty() && line.back() == ' ')
-            line.pop_back();
-        if (p > 1)
-            all += "\r\n";
-        all += line;
-    }
+    for (int32_t p = 1; p <= editor.ParaCount(); ++p)
+        all += (p > 1 ? "\r\n" : "") + fuzz::AsSaved(editor.ParaText(p));
     if (!editor.ParaText(editor.ParaCount()).empty())
         all += "\r\n";
     return all;
