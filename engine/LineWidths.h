@@ -66,6 +66,8 @@ struct WidthModel {
     // end among all breaks.
     using LookCounts = double[kUpperEnds][kLowerStarts];
     void WeighLooks(const LookCounts& ends, const LookCounts& goesOn, double base);
+    // They were weighed so by how the book's breaks came out, not only by the sure ones.
+    bool looksByBreaks = false;
 
     bool Known() const { return !lines.empty(); }
     // The room a line leaves at natural spaces. A line far longer than the measure holds two
