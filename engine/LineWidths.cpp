@@ -280,6 +280,23 @@ float WidthModel::FirstLineOdds(float room, float measures) const
     return std::log(density(usual - firstLine / scale) / density(usual));
 }
 
+void WidthModel::WeighLooks(const LookCounts& ends, const LookCounts& goesOn, double base)
+{
+    constexpr double kLooks = double(kUpperEnds) * double(kLowerStarts);
+    constexpr double kPseudo = 0.5;
+    double endCount = 0;
+    double onCount = 0;
+    for (int e = 0; e < kUpperEnds; ++e)
+        for (int s = 0; s < kLowerStarts; ++s) {
+            endCount += ends[e][s];
+            onCount += goesOn[e][s];
+        }
+    for (int e = 0; e < kUpperEnds; ++e)
+        for (int s = 0; s < kLowerStarts; ++s)
+            endOdds[e][s] = float(base + std::log((ends[e][s] + kPseudo) / (endCount + kPseudo * kLooks)) -
+                                  std::log((goesOn[e][s] + kPseudo) / (onCount + kPseudo * kLooks)));
+}
+
 namespace {
 
 // The odds of each look of a break, from the breaks the widths decide surely: a paragraph
@@ -291,7 +308,6 @@ void LearnEndOdds(const Layout& layout, WidthModel& model)
     double ends[WidthModel::kUpperEnds][WidthModel::kLowerStarts] = {};
     double goesOn[WidthModel::kUpperEnds][WidthModel::kLowerStarts] = {};
     double endCount = 0;
-    double onCount = 0;
     double breaks = 0;
     double nextSum = 0;
     std::size_t previous = n;
@@ -314,24 +330,17 @@ void LearnEndOdds(const Layout& layout, WidthModel& model)
                 ++endCount;
             } else if (room < model.fullCentre - 0.5f * model.fullSpread) {
                 ++goesOn[end][start];
-                ++onCount;
             }
         }
         previous = i;
     }
     if (breaks == 0)
         return;
-    constexpr double kLooks = double(WidthModel::kUpperEnds) * double(WidthModel::kLowerStarts);
-    constexpr double kPseudo = 0.5;
     // A last line's room is anything up to all of the measure: those that left room for the
     // next word and more are the share of all ends the rest leaves.
     const double share = std::clamp(1.0 - kSureEnd - nextSum / breaks, 0.3, 1.0);
     const double allEnds = std::min(endCount / share, 0.9 * breaks);
-    const double base = std::log((allEnds + 1) / (breaks - allEnds + 1));
-    for (int e = 0; e < WidthModel::kUpperEnds; ++e)
-        for (int s = 0; s < WidthModel::kLowerStarts; ++s)
-            model.endOdds[e][s] = float(base + std::log((ends[e][s] + kPseudo) / (endCount + kPseudo * kLooks)) -
-                                        std::log((goesOn[e][s] + kPseudo) / (onCount + kPseudo * kLooks)));
+    model.WeighLooks(ends, goesOn, std::log((allEnds + 1) / (breaks - allEnds + 1)));
 }
 
 }  // namespace

@@ -62,6 +62,12 @@ struct WidthModel {
     // The odds (log) that a paragraph ends at a break that looks so, against the odds of going
     // on, in the book's own full lines and sure ends.
     float endOdds[kUpperEnds][kLowerStarts] = {};
+    // Sets them from how often each look ends a paragraph and goes on, and the odds (log) of an
+    // end among all breaks.
+    using LookCounts = double[kUpperEnds][kLowerStarts];
+    void WeighLooks(const LookCounts& ends, const LookCounts& goesOn, double base);
+    // They were weighed so by how the book's breaks came out, not only by the sure ones.
+    bool looksByBreaks = false;
 
     bool Known() const { return !lines.empty(); }
     // The room a line leaves at natural spaces. A line far longer than the measure holds two

@@ -22,9 +22,11 @@ namespace {
 // Where the lines are measured, the odds (log) added to what the book's breaks show: a break
 // that is no blank line nor indent ends a paragraph somewhat more often than the breaks the
 // widths decide surely tell (a last line whose spaces shrank counts among the full ones there),
-// and hardly ever where the book marks its paragraphs with an indent. And how much the lower
-// line's room may tell of a lost indent, at most.
+// less so once the looks are weighed by how the breaks came out (the ends missed then still
+// count as going on), and hardly ever where the book marks its paragraphs with an indent. And
+// how much the lower line's room may tell of a lost indent, at most.
 constexpr float kEndOdds = 0.5f;
+constexpr float kWeighedEndOdds = 0.25f;
 constexpr float kIndentOdds = -4.0f;
 constexpr float kFirstLineWeight = 3.0f;
 
@@ -369,7 +371,7 @@ bool EndsByWidth(std::size_t upper, const LineShape& up, std::size_t lower, cons
 BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_view lower, const LineShape& low,
                      const Layout& layout, const Settings& settings, const NoGlueMatcher& noGlue,
                      const WidthModel* widths = nullptr, std::size_t upIndex = 0, std::size_t lowIndex = 0,
-                     bool upperStarts = false)
+                     bool upperStarts = false, bool* byWidth = nullptr)
 {
     // In a measured book's text a line may start with a space or two where its first letter
     // stood a little further right: much less than the book's indent is none.
@@ -396,7 +398,11 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
         if (layout.mark == ParagraphMark::Neither &&
             (KeptApart(upText, noGlue, settings) || KeptApart(lowText, noGlue, settings)))
             return BreakDecision::Paragraph;
-        const float odds = layout.mark == ParagraphMark::Indent ? kIndentOdds : kEndOdds;
+        const float odds = layout.mark == ParagraphMark::Indent ? kIndentOdds
+                           : widths->looksByBreaks                  ? kWeighedEndOdds
+                                                                    : kEndOdds;
+        if (byWidth != nullptr)
+            *byWidth = true;
         return EndsByWidth(upIndex, up, lowIndex, low, upperStarts, odds, *widths, layout.fullFrom)
                    ? BreakDecision::Paragraph
                    : BreakDecision::Join;
@@ -429,6 +435,61 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
                                                                                    : BreakDecision::Paragraph;
 }
 
+// The odds of each look of a break once more, from how the book's breaks come out decided by
+// the first ones: learnt where the widths decide surely, they take the paragraphs' nearly full
+// last lines whose spaces measure as shrunk for lines that go on, and so weigh the looks that
+// nearly always end a paragraph (a closed quotation above an opening one) too lightly. The
+// lines are walked as GlueByLayout walks them, as far as a long book's breaks go: a longer
+// text, a collection of books, shows its looks in them too.
+constexpr double kLookBreaks = 1 << 15;
+
+void WeighLooksByBreaks(std::span<const std::string_view> lines, const Layout& layout, const Settings& settings,
+                        const NoGlueMatcher& noGlue, const std::vector<bool>& specks, WidthModel& widths)
+{
+    WidthModel::LookCounts ends{};
+    WidthModel::LookCounts goesOn{};
+    double endCount = 0;
+    double breaks = 0;
+    std::size_t previous = 0;
+    bool afterText = false;
+    bool upperStarts = true;
+    std::size_t blanks = 0;
+    for (std::size_t i = 0; i < lines.size() && breaks < kLookBreaks; ++i) {
+        switch (layout.roles[i]) {
+        case LineRole::PageLine:
+        case LineRole::PageBlank:
+            continue;
+        case LineRole::Blank:
+            ++blanks;
+            continue;
+        case LineRole::Text:
+            break;
+        }
+        const bool speck = afterText && specks[i];
+        BreakDecision decision = speck ? BreakDecision::Join : BreakDecision::Paragraph;
+        bool byWidth = false;
+        if (afterText && !speck)
+            decision = Decide(lines[previous], layout.shapes[previous], lines[i], layout.shapes[i], layout, settings,
+                              noGlue, &widths, previous, i, upperStarts, &byWidth);
+        if (speck)
+            blanks = 0;
+        if (byWidth && blanks == 0) {
+            const bool end = decision == BreakDecision::Paragraph;
+            ++(end ? ends : goesOn)[WidthModel::EndOf(layout.shapes[previous])][WidthModel::StartOf(layout.shapes[i])];
+            endCount += end ? 1 : 0;
+            ++breaks;
+        }
+        upperStarts = !afterText || blanks > 0 || decision == BreakDecision::Paragraph;
+        blanks = 0;
+        previous = i;
+        afterText = true;
+    }
+    if (breaks > 0) {
+        widths.WeighLooks(ends, goesOn, std::log((endCount + 1) / (breaks - endCount + 1)));
+        widths.looksByBreaks = true;
+    }
+}
+
 }  // namespace
 
 BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const Layout& layout,
@@ -455,8 +516,10 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     for (const LineCut& cut : layout.cuts)
         list.pieces[cut.line] = list.arena.Store(cut.text);
     const NoGlueMatcher noGlue(settings.noGlue);
-    const WidthModel widths = layout.fullFrom > 0 ? MeasureLines(list.pieces, layout) : WidthModel();
+    WidthModel widths = layout.fullFrom > 0 ? MeasureLines(list.pieces, layout) : WidthModel();
     const std::vector<bool> specks = FindSpecks(list.pieces, layout);
+    if (widths.Known())
+        WeighLooksByBreaks(list.pieces, layout, settings, noGlue, specks, widths);
 
     // The list is rewritten in place: a kept line never moves down, and the views of the two
     // lines a decision looks at are kept aside before their places are overwritten.
