@@ -13,6 +13,7 @@
 
 #include "engine/CharSets.h"
 #include "engine/Hyphenation.h"
+#include "engine/InHalves.h"
 #include "engine/LineTests.h"
 #include "engine/LineWidths.h"
 
@@ -451,6 +452,15 @@ bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyph
 int64_t GlueByLayout(LineList& list, const Settings& settings)
 {
     const std::size_t n = list.pieces.size();
+    // The hyphenation patterns take longer to load than most passes over a long book: they load
+    // beside the reading of its layout.
+    const Beforehand patterns(n >= kWorthASecondThread, [] {
+        try {
+            const Hyphenator warm;
+        } catch (...) {
+            // Not loaded now: loaded when asked.
+        }
+    });
     const Layout layout = AnalyseLayout(list.pieces);
     for (const LineCut& cut : layout.cuts)
         list.pieces[cut.line] = list.arena.Store(cut.text);
