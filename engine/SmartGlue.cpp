@@ -468,9 +468,33 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     const WidthModel widths = layout.fullFrom > 0 ? MeasureLines(list.pieces, layout) : WidthModel();
     const std::vector<bool> specks = FindSpecks(list.pieces, layout);
 
+    // Where no decision asks how the one before it went (the room a paragraph's first line
+    // leaves is not weighed), the breaks of a long book are decided on two cores before the
+    // walk below, each from the text line above it.
+    LineViews& pieces = list.pieces;
+    std::vector<BreakDecision, LargeAllocator<BreakDecision>> decided;
+    if (n >= kWorthASecondThread && !(widths.Known() && widths.firstLine != 0)) {
+        decided.resize(n, BreakDecision::Paragraph);
+        InHalves(n, [&](std::size_t from, std::size_t to) {
+            std::size_t previous = from;
+            while (previous > 0 && layout.roles[previous - 1] != LineRole::Text)
+                --previous;
+            bool afterText = previous > 0;
+            previous = afterText ? previous - 1 : 0;
+            for (std::size_t i = from; i < to; ++i) {
+                if (layout.roles[i] != LineRole::Text)
+                    continue;
+                if (afterText)
+                    decided[i] = Decide(pieces[previous], layout.shapes[previous], pieces[i], layout.shapes[i], layout,
+                                        settings, noGlue, &widths, previous, i);
+                previous = i;
+                afterText = true;
+            }
+        });
+    }
+
     // The list is rewritten in place: a kept line never moves down, and the views of the two
     // lines a decision looks at are kept aside before their places are overwritten.
-    LineViews& pieces = list.pieces;
     list.flags.assign(n, 0);
     list.joins = 0;
     // Words broken at a hyphen: the upper line's piece, the lower one follows it.
@@ -497,6 +521,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         BreakDecision decision = BreakDecision::Paragraph;
         if (speck)
             decision = BreakDecision::Join;
+        else if (afterText && !decided.empty())
+            decision = decided[i];
         else if (afterText)
             decision = Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings, noGlue,
                               &widths, previous, i, upperStarts);
