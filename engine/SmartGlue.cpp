@@ -110,6 +110,12 @@ public:
     }
     bool Empty() const { return slots.empty(); }
     uint32_t Count(uint32_t slot) const { return slot == kNone ? 0 : counts[slot]; }
+    // What a copy of this counter, made before either counted anything, counted of other lines.
+    void Add(const WordCounter& copy)
+    {
+        for (std::size_t slot = 0; slot < counts.size(); ++slot)
+            counts[slot] += copy.counts[slot];
+    }
 
     // Every word of the line, a word being what stands between spaces less the punctuation
     // around it. `skipFirst`: the line continues a word broken at the line above, so its first
@@ -185,7 +191,7 @@ private:
     std::array<std::bitset<kLongest>, 256> lastBytes{};
     std::unordered_map<std::string, uint32_t, TransparentHash, std::equal_to<>> slots;
     std::vector<uint32_t> counts;
-    std::string buffer;
+    std::string buffer = std::string(kLongest, ' ');  // room for any word looked up: counting never allocates
 };
 
 // The word broken at a line end is spelled with hyphens anyway: the fragment already holds one
@@ -651,7 +657,19 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         std::vector<bool> continues(kept, false);
         for (const uint32_t piece : hyphens)
             continues[piece + 1] = true;
-        eachPiece([&](std::size_t k) { joined.CountWords(pieces[k], continues[k]); });
+        // The words of a long book's first pieces are counted in two halves, on two cores.
+        std::size_t read = 0;
+        for (std::size_t bytes = 0; read < kept && bytes < kEvidenceBytes; ++read)
+            bytes += pieces[read].size() + 1;
+        WordCounter second = joined;
+        const auto countWords = [&](WordCounter& counter, std::size_t from, std::size_t to) {
+            for (std::size_t k = from; k < to; ++k)
+                counter.CountWords(pieces[k], continues[k]);
+        };
+        SideBySide(
+            n >= kWorthASecondThread, [&] { countWords(joined, 0, read / 2); },
+            [&] { countWords(second, read / 2, read); });
+        joined.Add(second);
     }
     for (Word& w : words) {
         const WordEvidence evidence{joined.Count(w.joined), hyphenated.Count(w.hyphenated), joined.Count(w.tailSlot)};
