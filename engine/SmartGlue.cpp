@@ -471,8 +471,26 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     for (const LineCut& cut : layout.cuts)
         list.pieces[cut.line] = list.arena.Store(cut.text);
     const NoGlueMatcher noGlue(settings.noGlue);
-    const WidthModel widths = layout.fullFrom > 0 ? MeasureLines(list.pieces, layout) : WidthModel();
-    const std::vector<bool> specks = FindSpecks(list.pieces, layout);
+    // The specks are found beside the measuring, which starts with a long look at a few lines.
+    WidthModel widths;
+    std::vector<bool> specks;
+    bool specksFound = false;
+    SideBySide(
+        n >= kWorthASecondThread && layout.fullFrom > 0,
+        [&] {
+            if (layout.fullFrom > 0)
+                widths = MeasureLines(list.pieces, layout);
+        },
+        [&] {
+            try {
+                specks = FindSpecks(list.pieces, layout);
+                specksFound = true;
+            } catch (...) {
+                // Memory ran out: found again below, where the failure is reported.
+            }
+        });
+    if (!specksFound)
+        specks = FindSpecks(list.pieces, layout);
 
     // Where no decision asks how the one before it went (the room a paragraph's first line
     // leaves is not weighed), the breaks of a long book are decided on two cores before the
