@@ -39,12 +39,12 @@ int main(int argc, char** argv)
     using namespace lepotex::cli;
     KeepStandardStreamsOpen();
 #ifdef __GLIBC__
-    // The glue's passes make and free arrays of some hundred KiB one after the other. malloc
-    // would map each afresh and give it back when freed, and on the virtual machines we run on a
-    // fresh page costs more than the work done on it: the memory freed is kept for the next
-    // array instead. From half a huge page up an array has mappings of its own anyway
-    // (AllocateLarge), which go back at once.
-    mallopt(M_MMAP_THRESHOLD, 512 << 10);
+    // The glue's passes make and free arrays of up to some MiB one after the other. malloc
+    // would map the larger ones afresh and give them back when freed, and on the virtual
+    // machines we run on a fresh page costs more than the work done on it: the memory freed
+    // is kept for the next array instead. (Arrays with an element per line of a long book have
+    // huge pages of their own, AllocateLarge, which go back at once.)
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
 #endif
     std::vector<std::string> args(argv + 1, argv + argc);
