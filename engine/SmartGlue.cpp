@@ -494,10 +494,11 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
 
     // Where no decision asks how the one before it went (the room a paragraph's first line
     // leaves is not weighed), the breaks of a long book are decided on two cores before the
-    // walk below, each from the text line above it.
+    // walk below, each from the text line above it. Only where the lines were wrapped to a
+    // width: lines of a few bytes cost more to walk twice than to decide.
     LineViews& pieces = list.pieces;
     std::vector<BreakDecision, LargeAllocator<BreakDecision>> decided;
-    if (n >= kWorthASecondThread && !(widths.Known() && widths.firstLine != 0)) {
+    if (n >= kWorthASecondThread && layout.width > 0 && !(widths.Known() && widths.firstLine != 0)) {
         decided.resize(n, BreakDecision::Paragraph);
         InHalves(n, [&](std::size_t from, std::size_t to) {
             std::size_t previous = from;
