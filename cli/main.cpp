@@ -3,6 +3,10 @@
 #include <string>
 #include <vector>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/FileIo.h"
@@ -34,6 +38,15 @@ int main(int argc, char** argv)
 {
     using namespace lepotex::cli;
     KeepStandardStreamsOpen();
+#ifdef __GLIBC__
+    // The glue's passes make and free arrays of up to some MiB one after the other. malloc
+    // would map the larger ones afresh and give them back when freed, and on the virtual
+    // machines we run on a fresh page costs more than the work done on it: the memory freed
+    // is kept for the next array instead. (Arrays with an element per line of a long book have
+    // huge pages of their own, AllocateLarge, which go back at once.)
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+#endif
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::cerr << "lepotex-cli: chybí příkaz\n" << TryHelpLine("");

@@ -4,8 +4,12 @@
 #include <cstddef>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace lepotex {
+
+// From this many lines on, a pass is worth a second thread.
+constexpr std::size_t kWorthASecondThread = std::size_t(1) << 15;
 
 // Calls here() on this thread and there() on a second one where `worth` it and a thread is to
 // be had, else one after the other. there() must not throw and must touch nothing here() does
@@ -35,12 +39,40 @@ void SideBySide(bool worth, Here&& here, There&& there)
         there();
 }
 
+// Runs work() on a second thread from here until the object goes, where `worth` it and a thread
+// is to be had, else not at all: for work that only makes what comes later faster, such as
+// loading what a later step will ask for. work() must not throw.
+class Beforehand {
+public:
+    template <typename Work>
+    Beforehand(bool worth, Work&& work)
+    {
+        static const bool cores = std::thread::hardware_concurrency() > 1;
+        if (worth && cores) {
+            try {
+                thread = std::thread(std::forward<Work>(work));
+            } catch (const std::system_error&) {
+                // No thread to be had: the later step does the work itself.
+            }
+        }
+    }
+    ~Beforehand()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+    Beforehand(const Beforehand&) = delete;
+    Beforehand& operator=(const Beforehand&) = delete;
+
+private:
+    std::thread thread;
+};
+
 // Calls pass(from, to) over 0 .. n in two halves, the second one on a second thread where the
 // book is long enough; each line is written by one half only. The pass must not throw.
 template <typename Pass>
 void InHalves(std::size_t n, Pass&& pass)
 {
-    constexpr std::size_t kWorthASecondThread = std::size_t(1) << 15;
     SideBySide(
         n >= kWorthASecondThread, [&] { pass(std::size_t(0), n / 2); }, [&] { pass(n / 2, n); });
 }

@@ -13,6 +13,7 @@
 
 #include "engine/CharSets.h"
 #include "engine/Hyphenation.h"
+#include "engine/InHalves.h"
 #include "engine/LineTests.h"
 #include "engine/LineWidths.h"
 
@@ -111,6 +112,12 @@ public:
     }
     bool Empty() const { return slots.empty(); }
     uint32_t Count(uint32_t slot) const { return slot == kNone ? 0 : counts[slot]; }
+    // What a copy of this counter, made before either counted anything, counted of other lines.
+    void Add(const WordCounter& copy)
+    {
+        for (std::size_t slot = 0; slot < counts.size(); ++slot)
+            counts[slot] += copy.counts[slot];
+    }
 
     // Every word of the line, a word being what stands between spaces less the punctuation
     // around it. `skipFirst`: the line continues a word broken at the line above, so its first
@@ -186,7 +193,7 @@ private:
     std::array<std::bitset<kLongest>, 256> lastBytes{};
     std::unordered_map<std::string, uint32_t, TransparentHash, std::equal_to<>> slots;
     std::vector<uint32_t> counts;
-    std::string buffer;
+    std::string buffer = std::string(kLongest, ' ');  // room for any word looked up: counting never allocates
 };
 
 // The word broken at a line end is spelled with hyphens anyway: the fragment already holds one
@@ -512,18 +519,70 @@ bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyph
 int64_t GlueByLayout(LineList& list, const Settings& settings)
 {
     const std::size_t n = list.pieces.size();
+    // The hyphenation patterns take longer to load than most passes over a long book: they load
+    // beside the reading of its layout.
+    const Beforehand patterns(n >= kWorthASecondThread, [] {
+        try {
+            const Hyphenator warm;
+        } catch (...) {
+            // Not loaded now: loaded when asked.
+        }
+    });
     const Layout layout = AnalyseLayout(list.pieces);
     for (const LineCut& cut : layout.cuts)
         list.pieces[cut.line] = list.arena.Store(cut.text);
     const NoGlueMatcher noGlue(settings.noGlue);
-    WidthModel widths = layout.fullFrom > 0 ? MeasureLines(list.pieces, layout) : WidthModel();
-    const std::vector<bool> specks = FindSpecks(list.pieces, layout);
+    // The specks are found beside the measuring, which starts with a long look at a few lines.
+    WidthModel widths;
+    std::vector<bool> specks;
+    bool specksFound = false;
+    SideBySide(
+        n >= kWorthASecondThread && layout.fullFrom > 0,
+        [&] {
+            if (layout.fullFrom > 0)
+                widths = MeasureLines(list.pieces, layout);
+        },
+        [&] {
+            try {
+                specks = FindSpecks(list.pieces, layout);
+                specksFound = true;
+            } catch (...) {
+                // Memory ran out: found again below, where the failure is reported.
+            }
+        });
+    if (!specksFound)
+        specks = FindSpecks(list.pieces, layout);
     if (widths.Known())
         WeighLooksByBreaks(list.pieces, layout, settings, noGlue, specks, widths);
 
+    // Where no decision asks how the one before it went (the room a paragraph's first line
+    // leaves is not weighed), the breaks of a long book are decided on two cores before the
+    // walk below, each from the text line above it. Only where the lines were wrapped to a
+    // width: lines of a few bytes cost more to walk twice than to decide.
+    LineViews& pieces = list.pieces;
+    std::vector<BreakDecision, LargeAllocator<BreakDecision>> decided;
+    if (n >= kWorthASecondThread && layout.width > 0 && !(widths.Known() && widths.firstLine != 0)) {
+        decided.resize(n, BreakDecision::Paragraph);
+        InHalves(n, [&](std::size_t from, std::size_t to) {
+            std::size_t previous = from;
+            while (previous > 0 && layout.roles[previous - 1] != LineRole::Text)
+                --previous;
+            bool afterText = previous > 0;
+            previous = afterText ? previous - 1 : 0;
+            for (std::size_t i = from; i < to; ++i) {
+                if (layout.roles[i] != LineRole::Text)
+                    continue;
+                if (afterText)
+                    decided[i] = Decide(pieces[previous], layout.shapes[previous], pieces[i], layout.shapes[i], layout,
+                                        settings, noGlue, &widths, previous, i);
+                previous = i;
+                afterText = true;
+            }
+        });
+    }
+
     // The list is rewritten in place: a kept line never moves down, and the views of the two
     // lines a decision looks at are kept aside before their places are overwritten.
-    LineViews& pieces = list.pieces;
     list.flags.assign(n, 0);
     list.joins = 0;
     // Words broken at a hyphen: the upper line's piece, the lower one follows it.
@@ -550,6 +609,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         BreakDecision decision = BreakDecision::Paragraph;
         if (speck)
             decision = BreakDecision::Join;
+        else if (afterText && !decided.empty())
+            decision = decided[i];
         else if (afterText)
             decision = Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings, noGlue,
                               &widths, previous, i, upperStarts);
@@ -678,7 +739,19 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         std::vector<bool> continues(kept, false);
         for (const uint32_t piece : hyphens)
             continues[piece + 1] = true;
-        eachPiece([&](std::size_t k) { joined.CountWords(pieces[k], continues[k]); });
+        // The words of a long book's first pieces are counted in two halves, on two cores.
+        std::size_t read = 0;
+        for (std::size_t bytes = 0; read < kept && bytes < kEvidenceBytes; ++read)
+            bytes += pieces[read].size() + 1;
+        WordCounter second = joined;
+        const auto countWords = [&](WordCounter& counter, std::size_t from, std::size_t to) {
+            for (std::size_t k = from; k < to; ++k)
+                counter.CountWords(pieces[k], continues[k]);
+        };
+        SideBySide(
+            n >= kWorthASecondThread, [&] { countWords(joined, 0, read / 2); },
+            [&] { countWords(second, read / 2, read); });
+        joined.Add(second);
     }
     for (Word& w : words) {
         const WordEvidence evidence{joined.Count(w.joined), hyphenated.Count(w.hyphenated), joined.Count(w.tailSlot)};
