@@ -145,9 +145,11 @@ int64_t MendSplitCarons(LineList& list, std::vector<CaronMend>* mends)
             continue;
         // One entry a word, told by the word as it was and as it is.
         for (std::size_t k = 0; k < letters.size();) {
-            const std::size_t space = line.rfind(' ', letters[k].at);
+            // A form feed starts a page of PDF text: no letter of the word.
+            constexpr const char* kParts = " \t\f\r\n";
+            const std::size_t space = line.find_last_of(kParts, letters[k].at);
             const std::size_t start = space == std::string::npos ? 0 : space + 1;
-            std::size_t end = std::min(line.find(' ', letters[k].at), line.size());
+            std::size_t end = std::min(line.find_first_of(kParts, letters[k].at), line.size());
             // A word broken at the line's end: its hyphen is the join's to tell of.
             if (end == line.size() && end - 1 > letters[k].at && IsBreakHyphen(uint8_t(line[end - 1])))
                 --end;
