@@ -258,7 +258,7 @@ void GlueRecorder::Resolve(const LineList& list)
     // line cut or given its hyphen anew was copied elsewhere: its words are not placed.
     std::size_t nextMend = 0;
     auto addMends = [&](std::size_t k, uint64_t before) {
-        if (!mapped)
+        if (!mapped || nextMend == mended.size())
             return;
         const std::string_view line = original[source[k]];
         const auto lead = uintptr_t(pieces[k].data()) - uintptr_t(line.data());

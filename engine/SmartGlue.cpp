@@ -442,6 +442,23 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
                                                                                    : BreakDecision::Paragraph;
 }
 
+// Whether a line is one of the text's, as the glue walks them: furniture is passed over, and
+// a blank line is counted among those that stand before the next text line.
+bool IsTextLine(LineRole role, std::size_t& blanks)
+{
+    switch (role) {
+    case LineRole::PageLine:
+    case LineRole::PageBlank:
+        return false;
+    case LineRole::Blank:
+        ++blanks;
+        return false;
+    case LineRole::Text:
+        break;
+    }
+    return true;
+}
+
 // The odds of each look of a break once more, from how the book's breaks come out decided by
 // the first ones: learnt where the widths decide surely, they take the paragraphs' nearly full
 // last lines whose spaces measure as shrunk for lines that go on, and so weigh the looks that
@@ -462,16 +479,8 @@ void WeighLooksByBreaks(std::span<const std::string_view> lines, const Layout& l
     bool upperStarts = true;
     std::size_t blanks = 0;
     for (std::size_t i = 0; i < lines.size() && breaks < kLookBreaks; ++i) {
-        switch (layout.roles[i]) {
-        case LineRole::PageLine:
-        case LineRole::PageBlank:
+        if (!IsTextLine(layout.roles[i], blanks))
             continue;
-        case LineRole::Blank:
-            ++blanks;
-            continue;
-        case LineRole::Text:
-            break;
-        }
         const bool speck = afterText && specks[i];
         BreakDecision decision = speck ? BreakDecision::Join : BreakDecision::Paragraph;
         bool byWidth = false;
@@ -595,16 +604,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     std::size_t blanks = 0;    // blank lines since it, not yet written
     for (std::size_t i = 0; i < n; ++i) {
         const std::string_view line = pieces[i];
-        switch (layout.roles[i]) {
-        case LineRole::PageLine:
-        case LineRole::PageBlank:
+        if (!IsTextLine(layout.roles[i], blanks))
             continue;
-        case LineRole::Blank:
-            ++blanks;
-            continue;
-        case LineRole::Text:
-            break;
-        }
         const bool speck = afterText && specks[i];
         BreakDecision decision = BreakDecision::Paragraph;
         if (speck)
