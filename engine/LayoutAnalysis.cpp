@@ -597,16 +597,26 @@ bool OneDigitOff(int64_t read, int64_t expected)
 // A book's first line is a page line only where the rest of the book says so: a text that
 // starts in the middle of a book (some pages of it) starts with the page's head. Its shape is
 // that of the next page line of the shape, and its number is that one's less the pages between:
-// a chapter's title or number at the top of a book reads otherwise.
+// a chapter's title or number at the top of a book reads otherwise. A head whose words OCR
+// lost but its number ("27" for "XVII 27") has a shape of its own: a number alone is taken
+// where the very next page line counts on from it, whatever that one's shape. Not a "1": the
+// first chapter's number above page 2 reads so.
 void FindFirstPageLine(std::span<const std::string_view> lines, const LineShapes& shapes, double period,
                        double tolerance, std::size_t longest, LineRoles& roles)
 {
     const auto first = std::size_t(std::find(roles.begin(), roles.end(), LineRole::Text) - roles.begin());
     if (first == roles.size() || shapes[first].length - shapes[first].lead > longest + 3)
         return;
-    const FurnitureKey key = KeyOf(shapes[first].Trimmed(lines[first]));
+    const std::string_view text = shapes[first].Trimmed(lines[first]);
+    const FurnitureKey key = KeyOf(text);
     if (!key.digits)
         return;
+    bool nextOnly = ReadNumber(text) >= 2;
+    const auto countsOn = [&](uint32_t ordinal, int64_t value) {
+        const int64_t pages = std::llround(double(ordinal - 1) / period);
+        return pages >= 1 && pages <= 2 && std::abs(double(ordinal - 1) - double(pages) * period) <= tolerance &&
+               key.value == value - pages;
+    };
     uint32_t ordinal = 1;
     for (std::size_t i = first + 1; i < roles.size(); ++i) {
         if (roles[i] == LineRole::Blank)
@@ -614,14 +624,21 @@ void FindFirstPageLine(std::span<const std::string_view> lines, const LineShapes
         ++ordinal;
         if (roles[i] != LineRole::PageLine)
             continue;
-        const FurnitureKey same = KeyOf(shapes[i].Trimmed(lines[i]));
-        if (same.hash != key.hash)
-            continue;
-        const int64_t pages = std::llround(double(ordinal - 1) / period);
-        if (pages >= 1 && pages <= 2 && std::abs(double(ordinal - 1) - double(pages) * period) <= tolerance &&
-            key.value == same.value - pages)
-            roles[first] = LineRole::PageLine;
-        return;
+        const std::string_view other = shapes[i].Trimmed(lines[i]);
+        const FurnitureKey same = KeyOf(other);
+        if (same.hash == key.hash) {
+            if (countsOn(ordinal, same.value))
+                roles[first] = LineRole::PageLine;
+            return;
+        }
+        if (nextOnly) {
+            const auto [head, foot] = PageNumberOf(other);
+            if (countsOn(ordinal, head) || countsOn(ordinal, foot)) {
+                roles[first] = LineRole::PageLine;
+                return;
+            }
+            nextOnly = false;
+        }
     }
 }
 
