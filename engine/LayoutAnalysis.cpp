@@ -1116,6 +1116,26 @@ int32_t FindWidth(const LineLengths& lengths)
     return int32_t(width);
 }
 
+// A wrapper never leaves room for the next word, so inside a paragraph (a line ending in a
+// letter or a comma, the next one starting in lower case) the next word does not fit. Where
+// it does in many such breaks, the lines only look wrapped: justified text in a proportional
+// face whose lengths gather closely, or a text wrapped by its bytes in another encoding.
+bool WrappedAt(const LineShapes& shapes, const LineRoles& roles, int32_t width)
+{
+    std::size_t inside = 0;
+    std::size_t fitting = 0;
+    for (std::size_t i = 1; i < shapes.size(); ++i) {
+        if (roles[i] != LineRole::Text || roles[i - 1] != LineRole::Text)
+            continue;
+        const LineShape& up = shapes[i - 1];
+        if (!(IsLetterByte(up.last) || up.last == ',') || !IsLowercase(char(shapes[i].first)))
+            continue;
+        ++inside;
+        fitting += up.length + 1 + shapes[i].firstWord <= uint32_t(width) ? 1 : 0;
+    }
+    return inside < 50 || fitting * 5 < inside;
+}
+
 // Justified text in a proportional font (a PDF's text) has no one width in characters: its
 // full lines spread some 15% around their usual length. What the book shows is then the
 // shortest length of a usual full line (a line that ends shorter than that with room for the
@@ -1257,6 +1277,8 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
     ShareBlankLines(shapes, layout.roles, inside);
     const LineLengths lengths = LengthHistogram(shapes, layout.roles);
     layout.width = FindWidth(lengths);
+    if (layout.width > 0 && !WrappedAt(shapes, layout.roles, layout.width))
+        layout.width = 0;
     if (layout.width == 0) {
         std::tie(layout.width, layout.fullFrom) = FindSpreadWidth(lengths);
     }

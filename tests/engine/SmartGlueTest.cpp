@@ -120,6 +120,8 @@ TEST(LayoutAnalysis, WidthAndParagraphMarkAreWhatTheLinesShow)
         EXPECT_TRUE(layout.mark == ParagraphMark::Indent && layout.indent == int32_t(indent)) << indent;
     }
     EXPECT_EQ(Analyse(Wrap(60, SIZE_MAX, 0, false, 3)).width, 0);  // unwrapped
+    // Lines that gather against one length but leave room for the next word are no wrapper's.
+    EXPECT_GT(Analyse(Wrap(60, 52, 0, false, 7, 6)).fullFrom, 0);
     EXPECT_EQ(Analyse(Wrap(60, 60, 0, true)).mark, ParagraphMark::Blank);
     EXPECT_EQ(Analyse(Wrap(60, 60, 0, false)).mark, ParagraphMark::Neither);
 }
