@@ -334,9 +334,10 @@ std::pair<int64_t, int64_t> PageNumberOf(std::string_view trimmed) noexcept
 // pdftotext now and then sets a page's foot number on the page's last line of text ("...Ar– 46
 // –", "...text 46"), a head number on its first; where it stood right against a word, the
 // hyphen that broke the word was taken out with the line end. Such a number goes where the
-// book's page numbers stand alone in one form, the page has no page line of its own, and the
-// line ends (or starts) with that form and the very number the page's place gives: the rest of
-// the line stays, with the hyphen back. A running head or foot that repeats stays furniture.
+// book's page numbers stand alone in one form, the page has no numbered page line of its own,
+// and the line ends (or starts) with that form and the very number the page's place gives: the
+// rest of the line stays, with the hyphen back. A running head or foot that repeats stays
+// furniture.
 void CutGluedNumbers(std::span<const std::string_view> lines, const LineShapes& shapes,
                      const std::vector<std::size_t>& starts, int64_t offset, LineRoles& roles,
                      std::vector<LineCut>& cuts)
@@ -393,8 +394,12 @@ void CutGluedNumbers(std::span<const std::string_view> lines, const LineShapes& 
         }
         if (line == SIZE_MAX)
             continue;
+        // A running head without a number is no number of the page's own.
         for (std::size_t i = starts[p]; i < starts[p + 1]; ++i)
-            others += i != line && roles[i] == LineRole::PageLine ? 1 : 0;
+            others += i != line && roles[i] == LineRole::PageLine &&
+                              shapes[i].Trimmed(lines[i]).find_first_of("0123456789") != std::string_view::npos
+                          ? 1
+                          : 0;
         const std::string_view text = shapes[line].Trimmed(lines[line]);
         const std::string form = prefix + std::to_string(int64_t(p) + offset) + suffix;
         if (others > 0 || text.size() <= form.size() + 1)

@@ -280,6 +280,14 @@ TEST(LayoutAnalysis, APageNumberPdftotextSetOnThePagesLastLineGoesAndTheLineStay
     EXPECT_EQ(layout.cuts[1].text, text[149] + " zah-");
     EXPECT_EQ(layout.shapes[glued[1]].last, '-');
     EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::Text), std::ptrdiff_t(text.size()));
+    // A running head without a number on every page is no number of the page's own.
+    Lines headed;
+    for (const std::string& line : book)
+        if (line.starts_with('\f'))
+            headed.insert(headed.end(), {Utf8ToWindows1250("\fJan Novák: Zahrada"), "", line.substr(1)});
+        else
+            headed.push_back(line);
+    EXPECT_EQ(Analyse(headed).cuts.size(), 2u);
 
     // The glue reads the line as cut: the word goes on on the next page.
     book[glued[1] + 1].insert(1, "rada ");
