@@ -255,23 +255,33 @@ void GlueRecorder::Resolve(const LineList& list)
         }
     };
     // The words whose letters were mended, where they stand in the new text, up to `before`. A
-    // line cut or given its hyphen anew was copied elsewhere: its words are not placed.
+    // line cut or given its hyphen anew was copied elsewhere: its words are found in the copy,
+    // one after the other.
     std::size_t nextMend = 0;
+    std::size_t copiedPiece = SIZE_MAX;
+    std::size_t copiedFrom = 0;  // where the copy's last word placed ends
     auto addMends = [&](std::size_t k, uint64_t before) {
         if (!mapped || nextMend == mended.size())
             return;
         const std::string_view line = original[source[k]];
         const auto lead = uintptr_t(pieces[k].data()) - uintptr_t(line.data());
         const bool within = uintptr_t(pieces[k].data()) >= uintptr_t(line.data()) && lead <= line.size();
+        if (!within && copiedPiece != k) {
+            copiedPiece = k;
+            copiedFrom = 0;
+        }
         while (nextMend < mended.size() && mended[nextMend].line < source[k])
             ++nextMend;
         for (; nextMend < mended.size() && mended[nextMend].line == source[k]; ++nextMend) {
             const CaronMend& word = mended[nextMend];
-            if (!within || word.at < lead || word.at - lead >= pieces[k].size())
+            const std::size_t at = within ? word.at - lead : pieces[k].find(word.after, copiedFrom);
+            if (within ? word.at < lead || at >= pieces[k].size() : at == std::string_view::npos)
                 continue;
-            const uint64_t offset = start[k] + (word.at - lead);
+            const uint64_t offset = start[k] + at;
             if (offset >= before)
                 return;
+            if (!within)
+                copiedFrom = at + word.after.size();
             add({.kind = ChangeKind::LetterMended, .length = int32_t(word.after.size()), .oldLine = oldLine(k)}, offset,
                 word.before, word.after);
         }
