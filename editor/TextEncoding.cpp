@@ -529,10 +529,41 @@ TextEncoding DetectCodePage(std::string_view bytes)
     return czech ? found : TextEncoding::Windows1250;
 }
 
+std::optional<TextEncoding> Utf16WithoutMark(std::string_view bytes) noexcept
+{
+    const std::string_view sample = bytes.substr(0, std::min(kDetectionSample, bytes.size()) & ~size_t(1));
+    const std::size_t units = sample.size() / 2;
+    if (units < 8)
+        return std::nullopt;
+    std::size_t zeros[2] = {};
+    for (std::size_t k = 0; k < sample.size(); ++k)
+        zeros[k % 2] += sample[k] == '\0' ? 1 : 0;
+    // The high bytes of a Latin text are mostly zero (its ASCII), the low ones almost never.
+    const int high = zeros[1] > zeros[0] ? 1 : 0;
+    if (zeros[high] * 2 < units || zeros[1 - high] * 50 > units)
+        return std::nullopt;
+    const auto unit = [&](std::size_t k) {
+        const auto lo = uint8_t(sample[2 * k + std::size_t(1 - high)]);
+        const auto hi = uint8_t(sample[2 * k + std::size_t(high)]);
+        return char32_t(hi << 8 | lo);
+    };
+    std::size_t text = 0;
+    for (std::size_t k = 0; k < units; ++k) {
+        const char32_t u = unit(k);
+        const bool control = u < 0x20 && u != '\t' && u != '\n' && u != '\r' && u != '\f';
+        text += !control && (u < 0x250 || (u >= 0x2000 && u < 0x2070) || (u >= 0xFB00 && u < 0xFB07)) ? 1 : 0;
+    }
+    if (text * 100 < units * 98)
+        return std::nullopt;
+    return high == 1 ? TextEncoding::Utf16Le : TextEncoding::Utf16Be;
+}
+
 TextEncoding DetectEncoding(std::string_view bytes)
 {
     if (const auto marked = EncodingOfMark(bytes))
         return *marked;
+    if (const auto unmarked = Utf16WithoutMark(bytes))
+        return *unmarked;
     // A sequence cut by the end is a UTF-8 file cut short, as the loader takes it.
     const Utf8Scan scan = ScanUtf8(bytes, false);
     if (scan.valid && scan.multiByte) {
@@ -601,7 +632,9 @@ std::string TextToWindows1250(std::string_view bytes, std::optional<TextEncoding
                               Replacements& replaced)
 {
     found = ResolveEncoding(bytes, encoding);
-    if (found != TextEncoding::Windows1250 && EncodingOfMark(bytes) == found)
+    // UTF-16's mark reads as nothing, and gives a ligature it starts with room to be spelt out.
+    const bool sixteen = found == TextEncoding::Utf16Le || found == TextEncoding::Utf16Be;
+    if (found != TextEncoding::Windows1250 && !sixteen && EncodingOfMark(bytes) == found)
         bytes.remove_prefix(MarkLength(found));
     std::string text(bytes.size(), '\0');
     text.resize(ConvertToWindows1250(found, bytes, text.data(), replaced));

@@ -57,6 +57,9 @@ struct Utf8Scan {
 // The encoding of a whole file: `encoding` when given, else DetectEncoding; a mark that is
 // there decides the form (UTF-8 with or without it, the byte order of UTF-16).
 [[nodiscard]] TextEncoding ResolveEncoding(std::string_view bytes, std::optional<TextEncoding> encoding);
+// UTF-16 without its mark, as some tools write it: nearly every other byte is zero, and what
+// the pairs read is text (letters of Latin scripts, punctuation, line ends). Else nothing.
+[[nodiscard]] std::optional<TextEncoding> Utf16WithoutMark(std::string_view bytes) noexcept;
 // For a text that is not UTF-8 and has no mark: ISO-8859-2, CP852 or Windows-1250.
 [[nodiscard]] TextEncoding DetectCodePage(std::string_view bytes);
 

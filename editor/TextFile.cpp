@@ -836,7 +836,8 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
         if (!encoding || *encoding == TextEncoding::Windows1250) {
             const bool windows1250 = encoding || (!EncodingOfMark(first) && !ScanUtf8(first, false).valid &&
                                                   DetectCodePage(first) == TextEncoding::Windows1250);
-            streamed = windows1250 && std::string_view(first).find("\r\n") != std::string_view::npos;
+            streamed = windows1250 && std::string_view(first).find("\r\n") != std::string_view::npos &&
+                       (encoding || !Utf16WithoutMark(first));
         }
 
         if (mapped && !streamed) {
@@ -952,7 +953,10 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
             std::string_view text = bytes;
             Replacements replaced;
             TextEncoding found = TextEncoding::Windows1250;
-            if (!encoding && !EncodingOfMark(bytes)) {
+            const auto unmarked = encoding || EncodingOfMark(bytes) ? std::nullopt : Utf16WithoutMark(bytes);
+            if (unmarked) {
+                found = *unmarked;
+            } else if (!encoding && !EncodingOfMark(bytes)) {
                 // Tried as UTF-8 first, converting as it goes; what is no UTF-8 is a code page.
                 if (const auto length = ConvertIfUtf8(bytes, converted, replaced)) {
                     found = TextEncoding::Utf8;
@@ -970,8 +974,10 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                 // Converted on the way.
             } else if (found == TextEncoding::Utf16Le || found == TextEncoding::Utf16Be) {
                 // Half as long as Windows-1250: converted where it lies, with no second block
-                // of the book's size to fill.
-                text = std::string_view(block.get(), ConvertToWindows1250(found, bytes, block.get(), replaced));
+                // of the book's size to fill. The mark goes with it (it reads as nothing), so
+                // that a ligature the text starts with has the mark's room to be spelt out in.
+                const std::string_view marked(block.get(), size_t(bytes.data() + bytes.size() - block.get()));
+                text = std::string_view(block.get(), ConvertToWindows1250(found, marked, block.get(), replaced));
             } else if (found != TextEncoding::Windows1250) {
                 converted = AllocateTextBlock(bytes.size() + 1);
                 text = std::string_view(converted.get(), ConvertToWindows1250(found, bytes, converted.get(), replaced));

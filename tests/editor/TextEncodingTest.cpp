@@ -105,6 +105,14 @@ TEST_F(FileTest, CharactersWindows1250LacksAreReplacedCountedAndReported)
     EXPECT_EQ(Paragraphs(editor), (Paras{Utf8ToWindows1250("Řádek"), "?", ""}));
     editor.LoadFromFile(Write("odd.txt", std::string("\xFF\xFE" "a\0\n\0b", 7)));
     EXPECT_EQ(Paragraphs(editor), (Paras{"a", "?", ""}));
+    // UTF-16 converted where it lies: a ligature at its very start is spelt out in the mark's
+    // room; a file without the mark is UTF-16 all the same, not lines cut at its zero bytes.
+    editor.LoadFromFile(Write("ffi.txt", "\xFF\xFE" + Iconv("ﬃ a ﬁ\r\nŘádek dva\r\n", "UTF-8", "UTF-16LE")));
+    EXPECT_EQ(Paragraphs(editor), (Paras{"ffi a fi", Utf8ToWindows1250("Řádek dva"), ""}));
+    EXPECT_TRUE(editor.LastLoadReport().Faithful());
+    editor.LoadFromFile(Write("unmarked.txt", Iconv("Řádek jedna\r\nŘádek dva\r\n", "UTF-8", "UTF-16BE")));
+    EXPECT_EQ(Paragraphs(editor), (Paras{Utf8ToWindows1250("Řádek jedna"), Utf8ToWindows1250("Řádek dva"), ""}));
+    EXPECT_EQ(editor.LastLoadReport().format.encoding, TextEncoding::Utf16Be);
 
     // Saving in a code page that lacks a character writes it as near as it can, and says so.
     editor.LoadFromFile(Write("quotes.txt", "„Ano“ — řekl…\n"));
@@ -225,6 +233,8 @@ TEST(EncodingDetection, BooksInEveryEncodingAndRandomWindows1250Texts)
             {"\xEF\xBB\xBF" + Iconv(text, "CP1250", "UTF-8"), TextEncoding::Utf8Bom},
             {"\xFF\xFE" + Iconv(text, "CP1250", "UTF-16LE"), TextEncoding::Utf16Le},
             {"\xFE\xFF" + Iconv(text, "CP1250", "UTF-16BE"), TextEncoding::Utf16Be},
+            {Iconv(text, "CP1250", "UTF-16LE"), TextEncoding::Utf16Le},  // as some tools write it, unmarked
+            {Iconv(text, "CP1250", "UTF-16BE"), TextEncoding::Utf16Be},
             {Iconv(text, "CP1250", "ISO-8859-2//TRANSLIT"), TextEncoding::Iso8859_2},
             {Iconv(text, "CP1250", "CP852//TRANSLIT"), TextEncoding::Cp852},
         };
