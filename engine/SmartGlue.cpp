@@ -240,7 +240,8 @@ bool KeepHyphen(std::string_view fragment, std::string_view tail, std::optional<
     if (spelled)
         return true;
     // A stammer repeats the start of a word: "roz-rozhrnout", and for two letters, which
-    // begin many a word twice ("ne-nechali"), a word the book knows: "ne-nemohu".
+    // begin many a word twice ("nenechali"), where what follows the repeat is a word the book
+    // knows: "ne-nemohu".
     if (Lowered(tail).starts_with(Lowered(fragment)) && (fragment.size() > 2 || evidence.tail > 0))
         return true;
     if (CompoundAdjective(fragment, tail))
@@ -717,8 +718,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         w.hyphenated = hyphenated.Want(key.assign(w.fragment).append(1, '-').append(w.tail));
         if (!w.legal.value_or(true) || w.stammer || w.spelled || CompoundAdjective(w.fragment, w.tail))
             w.joined = joined.Want(key.assign(w.fragment).append(w.tail));
-        if (w.stammer)
-            w.tailSlot = joined.Want(w.tail);
+        if (w.stammer && w.tail.size() > w.fragment.size())
+            w.tailSlot = joined.Want(w.tail.substr(w.fragment.size()));
     }
     // Every word of a book is read; a longer text, a collection of books, is read as far as a
     // long book goes, so that the smart glue stays nearly as fast as the plain one.

@@ -28,7 +28,8 @@ BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const 
                           const Settings& settings);
 
 // What the book says of one word broken at a hyphen: how often its joined form, its
-// hyphenated form and its second part stand elsewhere in the book, as whole words in any case.
+// hyphenated form and, where the second part starts with the first, the rest of the second
+// part stand elsewhere in the book, as whole words in any case.
 struct WordEvidence {
     uint32_t joined = 0;
     uint32_t hyphenated = 0;
@@ -39,8 +40,8 @@ struct WordEvidence {
 // (which starts with a lowercase letter) continues the word. It stays where fewer than two
 // letters precede the break or fewer than three follow it, whatever else the book says.
 // Otherwise the book's own spelling decides where it writes the word one way more often than
-// the other; then a stammer keeps it (the second part, a word of the book, repeats the first:
-// "ne-nemohu"); else it goes exactly when the break is a legal hyphenation point of the joined
+// the other; then a stammer keeps it (the second part repeats the first, and after two letters
+// goes on with a word of the book: "ne-nemohu"); else it goes exactly when the break is a legal hyphenation point of the joined
 // word.
 bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyphenator, const WordEvidence& evidence);
 

@@ -479,6 +479,16 @@ TEST(SmartGlue, AHyphenGoesOnlyAtALegalCzechBreakUnlessTheBookSaysOtherwise)
     EXPECT_TRUE(HyphenKept(w("česko-"), w("německých"), hyphenator, none));
     EXPECT_FALSE(HyphenKept(w("česko-"), w("německého"), hyphenator, {3, 0, 0}));  // the book joins it
     EXPECT_FALSE(HyphenKept(w("pesko-"), w("váním"), hyphenator, none));          // a noun
+
+    // What the book knows after a repeated "ne": "ne-nemohu" where "mohu" is a word of it, but
+    // "nenechal" where only "nechal" is.
+    Lines book = Wrap(40, 60, 0, false);
+    book.insert(book.begin() + 10, {"a tak to nechal, jak mohu", "vidět, a nic ne-", "nechal jen tak, ani ne-",
+                                     "nemohu s tím nic dělat"});
+    LineList list(WorkingList(book.begin(), book.end()));
+    GlueByLayout(list, Settings::Defaults());
+    EXPECT_TRUE(list.flags[11] & LineList::kHyphenNext);
+    EXPECT_TRUE(list.flags[12] & LineList::kAdjoinsNext);
 }
 
 // "Slepit chytře" with no replacement rule and no indent written.
