@@ -445,6 +445,57 @@ bool FitWidths(std::span<const std::string_view> lines, const Layout& layout, st
 
 }  // namespace
 
+void WeighLooksByWords(std::span<const std::string_view> lines, const Layout& layout, WidthModel& model)
+{
+    // A long book shows its looks in its first lines.
+    constexpr std::size_t kLines = 40'000;
+    const LineShapes& shapes = layout.shapes;
+    const auto width = uint32_t(layout.width);
+    WidthModel::LookCounts ends{};
+    WidthModel::LookCounts within{};
+    double endCount = 0;
+    double fullBreaks = 0;
+    double fitting = 0;  // the next word's share of the width, summed over the ends
+    std::size_t previous = SIZE_MAX;
+    for (std::size_t i = 0; i < shapes.size() && i < kLines; ++i) {
+        if (layout.roles[i] != LineRole::Text) {
+            previous = layout.roles[i] == LineRole::Blank ? SIZE_MAX : previous;
+            continue;
+        }
+        const LineShape& low = shapes[i];
+        if (previous != SIZE_MAX && shapes[previous].last != '-' && low.firstWord > 0) {
+            if (shapes[previous].length + 1 + uint32_t(low.firstWord) <= width) {
+                ++ends[WidthModel::EndOf(shapes[previous])][WidthModel::StartOf(low)];
+                ++endCount;
+                fitting += double(low.firstWord + 1) / double(width);
+            } else {
+                ++fullBreaks;
+            }
+        }
+        previous = i;
+        // Every gap between two words of the line, as it would look broken there.
+        const std::string_view text = low.Trimmed(lines[i]);
+        LineShape upper;
+        for (std::size_t k = 1; k + 1 < text.size(); ++k) {
+            if (text[k] != ' ' || text[k - 1] == ' ' || text[k + 1] == ' ')
+                continue;
+            upper.last = uint8_t(text[k - 1]);
+            upper.beforeLast = k >= 2 ? uint8_t(text[k - 2]) : 0;
+            LineShape lower;
+            lower.first = uint8_t(text[k + 1]);
+            ++within[WidthModel::EndOf(upper)][WidthModel::StartOf(lower)];
+        }
+    }
+    if (endCount < 50 || fullBreaks < 50)
+        return;
+    // A last line is full about as often as the next word is long against the width: so many
+    // ends stand among the full lines, against the lines that go on.
+    const double share = std::clamp(fitting / endCount, 0.02, 0.3);
+    const double fullEnds = std::min(endCount * share / (1 - share), 0.5 * fullBreaks);
+    model.WeighLooks(ends, within, std::log(fullEnds / (fullBreaks - fullEnds)));
+    model.looksByWords = true;
+}
+
 bool LinesMeasurable(std::span<const std::string_view> lines, const Layout& layout)
 {
     std::vector<uint32_t> inside;

@@ -68,6 +68,9 @@ struct WidthModel {
     void WeighLooks(const LookCounts& ends, const LookCounts& goesOn, double base);
     // They were weighed so by how the book's breaks came out, not only by the sure ones.
     bool looksByBreaks = false;
+    // Weighed for a text wrapped to a width with its paragraphs marked by nothing, where the
+    // lines are not measured: a full line ends its paragraph where its break looks so.
+    bool looksByWords = false;
 
     bool Known() const { return !lines.empty(); }
     // The room a line leaves at natural spaces. A line far longer than the measure holds two
@@ -85,6 +88,12 @@ struct WidthModel {
     // How far beyond the measure shrunk spaces take a line, at most, with what the widths miss.
     static constexpr float kOverfull = 0.12f;
 };
+
+// The odds of each look of a break at a full line of a text wrapped to a width whose
+// paragraphs nothing marks: how its paragraphs end is told by the breaks where the next word
+// would have fitted, how it goes on by the words within its lines, since a wrapper breaks
+// between any two of them. Nothing where too few breaks tell.
+void WeighLooksByWords(std::span<const std::string_view> lines, const Layout& layout, WidthModel& model);
 
 // Learns the character widths from the book's lines inside paragraphs and measures every
 // line; nothing when too few lines tell.

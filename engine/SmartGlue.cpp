@@ -438,6 +438,10 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
     // line of justified text, whether a sentence ends there (a number at the break is no sign).
     if (layout.width == 0)
         return BreakAllowsGlue(upText.back(), lowText.front()) ? BreakDecision::Join : BreakDecision::Paragraph;
+    // A full line of a text wrapped to a width: how its break looks, where the text says how.
+    if (layout.fullFrom == 0 && widths != nullptr && widths->looksByWords)
+        return widths->endOdds[WidthModel::EndOf(up)][WidthModel::StartOf(low)] > 0 ? BreakDecision::Paragraph
+                                                                                    : BreakDecision::Join;
     const bool full = up.length >= uint32_t(layout.fullFrom);
     return full || !(IsSentenceEnd(upText.back()) && !IsLowercase(lowText.front())) ? BreakDecision::Join
                                                                                    : BreakDecision::Paragraph;
@@ -564,6 +568,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         specks = FindSpecks(list.pieces, layout);
     if (widths.Known())
         WeighLooksByBreaks(list.pieces, layout, settings, noGlue, specks, widths);
+    else if (layout.width > 0 && layout.fullFrom == 0 && layout.mark == ParagraphMark::Neither)
+        WeighLooksByWords(list.pieces, layout, widths);
 
     // Where no decision asks how the one before it went (the room a paragraph's first line
     // leaves is not weighed), the breaks of a long book are decided on two cores before the

@@ -454,6 +454,55 @@ TEST(SmartGlue, ABreakWhereTheNextWordWouldHaveFittedEndsTheParagraph)
     EXPECT_EQ(DecideBreak("vzdále-", "nost", layout, settings), BreakDecision::Hyphen);
 }
 
+TEST(SmartGlue, AFullLineOfAnUnmarkedWrappedTextEndsItsParagraphWhereItsBreakLooksSo)
+{
+    // Narrative and speech wrapped at 50 characters, the paragraphs marked by nothing: a speech
+    // closing at the end of a full line before one opening on the next ends its paragraph,
+    // where a sentence's end inside a paragraph does not.
+    static const char* const words[] = {"a", "les", "domov", "cesta", "okno", "zahrada", "ticho", "voda", "večer"};
+    std::mt19937 rng(3);
+    Lines book;
+    std::vector<bool> ends;
+    for (int p = 0; p < 600; ++p) {
+        const bool speech = rng() % 2 == 0;
+        std::string text = speech ? "\x84Pak" : "Pak";
+        for (int w = 6 + int(rng() % 30); w > 0; --w)
+            text += std::string(rng() % 7 == 0 ? ". Pak " : " ") + Utf8ToWindows1250(words[rng() % std::size(words)]);
+        text += speech ? ".\x93" : ".";
+        std::string line;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t space = std::min(text.find(' ', at), text.size());
+            const std::string word = text.substr(at, space - at);
+            if (!line.empty() && line.size() + 1 + word.size() > 50) {
+                book.push_back(line);
+                ends.push_back(false);
+                line.clear();
+            }
+            line += (line.empty() ? "" : " ") + word;
+            at = space + 1;
+        }
+        book.push_back(line);
+        ends.push_back(true);
+    }
+    LineList list(WorkingList(book.begin(), book.end()));
+    GlueByLayout(list, Settings::Defaults());
+    std::size_t speechEnds = 0, found = 0, inside = 0, split = 0;
+    for (std::size_t i = 0; i + 1 < book.size(); ++i) {
+        const bool joined = list.flags[i] & LineList::kJoinsNext;
+        const bool full = book[i].size() + 1 + book[i + 1].find(' ') > 50;
+        if (ends[i] && full && book[i].ends_with(".\x93") && book[i + 1].starts_with("\x84")) {
+            ++speechEnds;
+            found += joined ? 0 : 1;
+        } else if (!ends[i]) {
+            ++inside;
+            split += joined ? 0 : 1;
+        }
+    }
+    ASSERT_GE(speechEnds, 20u);
+    EXPECT_GE(found * 10, speechEnds * 9) << speechEnds;
+    EXPECT_LE(split * 100, inside) << inside;
+}
+
 TEST(SmartGlue, AHyphenGoesOnlyAtALegalCzechBreakUnlessTheBookSaysOtherwise)
 {
     Hyphenator hyphenator;
