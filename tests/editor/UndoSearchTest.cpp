@@ -13,13 +13,10 @@ namespace {
 
 using namespace test;
 
-class UndoFile : public FileTest {};
-
-TEST_F(UndoFile, TypingMergesAndTheModifiedFlagFollowsTheSavedState)
+TEST_F(FileTest, TypingMergesAndTheModifiedFlagFollowsTheSavedState)
 {
-    const std::string path = Write("text.txt", "text\r\n");
     TextEditor editor;
-    editor.LoadFromFile(path);
+    editor.LoadFromFile(Write("text.txt", "text\r\n"));
     editor.SetCaret(ParaPos{1, 5});
     for (const char c : std::string("abc"))
         editor.TypeChar(c);
@@ -32,7 +29,7 @@ TEST_F(UndoFile, TypingMergesAndTheModifiedFlagFollowsTheSavedState)
     // Backspaces merge too, and after a save every undo or redo leaves the text modified.
     editor.Backspace();
     editor.Backspace();
-    editor.SaveToFile(path);
+    editor.SaveToFile(Path("text.txt"));
     editor.Undo();
     EXPECT_EQ(editor.ParaText(1), "textabc");
     EXPECT_TRUE(editor.Modified());
