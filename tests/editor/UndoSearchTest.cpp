@@ -107,7 +107,7 @@ TEST(Undo, ParagraphRecordsSurviveTheDropOfTheWholeHistory)
         ASSERT_EQ(join.InsertText("first\r\nsecond\r\nthird"), 0);
         join.SetSelection(ParaPos{1, 3}, ParaPos{3, 2});
         join.DeleteSelection();
-        for (auto [editor, text] : {std::pair{&paste, "a\r\n\r\nb"}, {&join, "fihird"}}) {
+        for (const auto& [editor, text] : {std::pair{&paste, "a\r\n\r\nb"}, {&join, "fihird"}}) {
             ExpectUndoRedoSymmetric(*editor);
             EXPECT_EQ(editor->Text(), text);
         }
