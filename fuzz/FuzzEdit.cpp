@@ -4,8 +4,6 @@
 // undoing everything returns to the start whenever the history cannot have dropped anything;
 // and redoing everything then returns to the furthest state.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <unordered_set>
 
@@ -28,7 +26,6 @@ int64_t RecordBound(int32_t parasBefore, int32_t bytesBefore, const TextEditor& 
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool trace = std::getenv("LEPOTEX_FUZZ_TRACE") != nullptr;
     fuzz::Input in(data, size);
     TextEditor editor;
     const int32_t budget = 15 + in.Below(8192);
@@ -87,10 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         } catch (const EEditorError&) {
             // A limit refused the step; what it did before stays, and the invariants hold.
         }
-        if (trace)
-            std::fprintf(stderr, "step %d op %d%s: [%s] caret %d:%d undo %d redo %d\n", step, op % 20,
-                         readOnly ? " read-only" : "", editor.Text().c_str(), editor.Caret().paraNo,
-                         editor.Caret().column, editor.CanUndo(), editor.CanRedo());
         fuzz::CheckEditor(editor);
         std::string after = editor.Text();
         if (readOnly) {
@@ -114,8 +107,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string end = editor.Text();
     while (editor.CanUndo()) {
         editor.Undo();
-        if (trace)
-            std::fprintf(stderr, "undo: [%s]\n", editor.Text().c_str());
         fuzz::CheckEditor(editor);
         FUZZ_CHECK(seen.count(editor.Text()) != 0);
     }
@@ -125,8 +116,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     while (editor.CanRedo()) {
         editor.Redo();
-        if (trace)
-            std::fprintf(stderr, "redo: [%s]\n", editor.Text().c_str());
         fuzz::CheckEditor(editor);
     }
     FUZZ_CHECK(editor.Text() == end);

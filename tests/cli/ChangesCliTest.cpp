@@ -58,12 +58,10 @@ TEST_F(ChangesCli, TheTableHasARowPerDecisionAndVerboseCountsThem)
     run = Cli("glue --defaults --smart -v '" + samples + "/mlyn.txt' -o smart.out");
     EXPECT_NE(run.err.find("mlyn.txt: Rozvržení: "), std::string::npos) << run.err;
 
-    ExpectFailure("glue --changes c.tsv --in-place path.txt", 1,
-                  "lepotex-cli glue: --changes patří k jednomu vstupnímu souboru\n"
-                  "Zkuste „lepotex-cli glue --help“.\n");
-    ExpectFailure("glue --changes - path.txt", 1,
-                  "lepotex-cli glue: --changes - potřebuje výsledek v souboru (-o)\n"
-                  "Zkuste „lepotex-cli glue --help“.\n");
+    for (const auto& [args, line] : {std::pair{"c.tsv --in-place path.txt", "--changes patří k jednomu vstupnímu souboru"},
+                                     {"- path.txt", "--changes - potřebuje výsledek v souboru (-o)"}})
+        ExpectFailure(std::string("glue --changes ") + args, 1,
+                      std::string("lepotex-cli glue: ") + line + "\nZkuste „lepotex-cli glue --help“.\n");
     ExpectFailure("glue --changes nosuchdir/c.tsv path.txt -o p2.out", 2,
                   "nosuchdir/c.tsv: složka „nosuchdir“ neexistuje\n");
 }

@@ -12,12 +12,6 @@ namespace lepotex::clitest {
 namespace fs = std::filesystem;
 using test::ReadFile;
 
-inline void WriteFile(const fs::path& path, const std::string& bytes)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 struct CliRun {
     int status;
     std::string out;
@@ -35,9 +29,8 @@ protected:
     // error are taken unless they redirect them themselves, and standard input is empty.
     CliRun Run(const std::string& lines)
     {
-        WriteFile(dir / "script.sh", "cd '" + dir.string() + "'\nexport XDG_CONFIG_HOME='" +
-                                         (dir / "config").string() + "' HOME='" + dir.string() +
-                                         "'\nexport CLI='" LEPOTEX_CLI "'\n" + lines + "\n");
+        Write("script.sh", "cd '" + dir.string() + "'\nexport XDG_CONFIG_HOME='" + (dir / "config").string() +
+                               "' HOME='" + dir.string() + "'\nexport CLI='" LEPOTEX_CLI "'\n" + lines + "\n");
         const std::string command = "bash '" + (dir / "script.sh").string() + "' >'" + (dir / "stdout.txt").string() +
                                     "' 2>'" + (dir / "stderr.txt").string() + "' </dev/null";
         const int raw = std::system(command.c_str());
@@ -55,7 +48,8 @@ protected:
     }
 
     std::string File(const std::string& name) const { return ReadFile(dir / name); }
-    fs::path ConfPath() const { return dir / "config" / "Zuvra" / "Lepotex 1.2.conf"; }
+    // The settings file the binary reads, written as the user's own.
+    std::string Conf(const std::string& bytes) const { return Write("config/Zuvra/Lepotex 1.2.conf", bytes); }
 
     const fs::path& dir = folder;
 };

@@ -51,38 +51,33 @@ std::string GrowingBook()
 // - "Mlynář mlčel." holds no quote and stays; the final empty paragraph is kept as well.
 TEST_F(GlueCli, SamplesComeOutByteForByte)
 {
-    const std::string samples = LEPOTEX_SAMPLES;
-    CliRun run = Cli("glue --defaults '" + samples + "/mlyn.txt' -o mlyn.out");
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(File("mlyn.out"), ReadFile(samples + "/mlyn.glued.txt"));
-
-    run = Cli("speech '" + samples + "/poutnik.txt' -o poutnik.out");
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(File("poutnik.out"), ReadFile(samples + "/poutnik.joined.txt"));
-
     // Without --defaults the stored settings are read, and none are written.
-    run = Cli("glue '" + samples + "/mlyn.txt' -o stored.out");
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(File("stored.out"), ReadFile(samples + "/mlyn.glued.txt"));
+    for (const auto& [command, book, expected] : {std::tuple{"glue --defaults", "mlyn.txt", "mlyn.glued.txt"},
+                                                  {"speech", "poutnik.txt", "poutnik.joined.txt"},
+                                                  {"glue", "mlyn.txt", "mlyn.glued.txt"}}) {
+        const CliRun run = Cli(std::string(command) + " '" LEPOTEX_SAMPLES "/" + book + "' -o out.txt");
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(File("out.txt"), ReadFile(fs::path(LEPOTEX_SAMPLES) / expected)) << command;
+    }
     EXPECT_TRUE(fs::is_empty(dir / "config"));
 }
 
 TEST_F(GlueCli, OptionsOverrideSingleSettingsInEveryUsualForm)
 {
     Write("in.txt", "  KAPITOLA\r\nsena text\r\n");
-    EXPECT_EQ(Cli("glue --defaults --glue-caps --indent-size 2 --rules /dev/null --no-glue /dev/null in.txt").out,
-              " KAPITOLA sena text\r\n\r\n");
     Write("noglue.txt", "sena\r\n");
-    EXPECT_EQ(Cli("glue --defaults --no-indent --no-glue=noglue.txt in.txt").out, "KAPITOLA\r\nse na text\r\n\r\n");
-    EXPECT_EQ(Cli("glue --defaults --indent-size=1 -oout.txt -vj1 in.txt").status, 0);
-    EXPECT_EQ(File("out.txt"), "KAPITOLA\r\nse na text\r\n\r\n");
+    for (const auto& [options, out] : {
+             std::pair{"--glue-caps --indent-size 2 --rules /dev/null --no-glue /dev/null in.txt", " KAPITOLA sena text\r\n\r\n"},
+             {"--no-indent --no-glue=noglue.txt in.txt", "KAPITOLA\r\nse na text\r\n\r\n"},
+             {"--indent-size=1 -oout.txt -vj1 in.txt && cat out.txt", "KAPITOLA\r\nse na text\r\n\r\n"}})
+        EXPECT_EQ(Cli(std::string("glue --defaults ") + options).out, out) << options;
 
     // The smart glue keeps the hyphen of a compound the book writes so; --no-smart undoes a
     // stored Smart.
     Write("in.txt", Utf8ToWindows1250("Byl to česko-\r\nněmecký slovník, česko-německý.\r\n"));
     EXPECT_EQ(Cli("glue --defaults --no-indent --smart in.txt").out,
               Utf8ToWindows1250("Byl to česko-německý slovník, česko-německý.\r\n\r\n"));
-    WriteFile(ConfPath(), "[General]\nSmart=1\n");
+    Conf("[General]\nSmart=1\n");
     EXPECT_EQ(Cli("glue --no-indent --no-smart in.txt").out,
               Utf8ToWindows1250("Byl to českoněmecký slovník, česko-německý.\r\n\r\n"));
 }
@@ -257,16 +252,16 @@ TEST_F(SettingsCli, PrintsTheDefaultsOrTheStoredValuesInUtf8WithoutWritingAnythi
     // Stored values as read, control characters escaped.
     const std::string conf =
         "[General]\nNoCaps=0\nIndent%20size=300\nNoGlue=Hlava\\r\\n\\x1b[31m\\r\\n\\r\\n\\tx\\r\\n\nSmart=1\n";
-    WriteFile(ConfPath(), conf);
+    const std::string confPath = Conf(conf);
     run = Cli("settings");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.substr(0, run.out.find("AutoReplace")),
               "NoCaps: 0\nIndent: 1\nIndent size: 44\nNoGlue: 4 položky\n\tHlava\n\t\\x1B[31m\n\t\n\t\tx\n");
-    EXPECT_EQ(ReadFile(ConfPath()), conf);  // shown, not written back
+    EXPECT_EQ(ReadFile(confPath), conf);  // shown, not written back
     // Read as the window reads them, but not without a word.
     EXPECT_EQ(run.err, "lepotex-cli settings: upozornění: nastavení „Indent size“ má hodnotu „300“, která není číslo od 0 "
                        "do 255; platí 44\n");
-    WriteFile(ConfPath(), "[General]\nIndent%20size=abc\nNoCaps=ano\n");
+    Conf("[General]\nIndent%20size=abc\nNoCaps=ano\n");
     Write("in.txt", "a\r\nb\r\n");
     run = Cli("glue in.txt");
     EXPECT_EQ(run.out, "   a b\r\n\r\n");
@@ -275,8 +270,7 @@ TEST_F(SettingsCli, PrintsTheDefaultsOrTheStoredValuesInUtf8WithoutWritingAnythi
                        "255; platí 4\n");
 
     // Settings that cannot be read stop every command that reads them, rather than pass for the defaults.
-    WriteFile(ConfPath(), "[General]\nIndent%20size=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n");
-    Write("in.txt", "a\r\nb\r\n");
+    Conf("[General]\nIndent%20size=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n");
     for (const std::string command : {"settings", "glue in.txt -o out.txt"})
         ExpectFailure(command, 2, "lepotex-cli " + command.substr(0, command.find(' ')) +
                                       ": nastavení nelze přečíst (Invalid data type for 'Indent size')\n");

@@ -8,22 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "FuzzEditorChecks.h"
 #include "editor/TextEditor.h"
 
 namespace lepotex::test {
 
 namespace fs = std::filesystem;
 using Paras = std::vector<std::string>;
+using fuzz::Paragraphs;
 using testing::StrEq;
 using testing::ThrowsMessage;
-
-inline Paras Paragraphs(const TextEditor& editor)
-{
-    Paras out;
-    for (int32_t p = 1; p <= editor.ParaCount(); ++p)
-        out.emplace_back(editor.ParaText(p));
-    return out;
-}
 
 // What the counters must be, computed from the text itself.
 inline void ExpectCountsConsistent(const TextEditor& editor)

@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <clocale>
+#include <optional>
 
 #include <random>
 #include <set>
@@ -97,9 +98,8 @@ TEST_F(FileTest, CharactersWindows1250LacksAreReplacedCountedAndReported)
     // Bytes that are no character at all in a text given as UTF-8, and half a UTF-16 unit.
     editor.LoadFromFile(Write("bad.txt", "ok\r\nx\xC3(\xFFy\r\n"), TextEncoding::Utf8);
     EXPECT_EQ(editor.ParaText(2), "x?(?y");
-    EXPECT_EQ(editor.LastLoadReport().charsReplaced, 2);
-    EXPECT_EQ(editor.LastLoadReport().firstReplaced, U'\uFFFD');
-    EXPECT_EQ(editor.LastLoadReport().firstReplacedLine, 2);
+    const LoadReport& bad = editor.LastLoadReport();
+    EXPECT_EQ(std::tie(bad.charsReplaced, bad.firstReplaced, bad.firstReplacedLine), std::make_tuple(2, U'\uFFFD', 2));
     editor.LoadFromFile(Write("cut.txt", "Řádek\n\xC5"));
     EXPECT_EQ(editor.LastLoadReport().format.encoding, TextEncoding::Utf8) << "a UTF-8 file cut short";
     EXPECT_EQ(Paragraphs(editor), (Paras{Utf8ToWindows1250("Řádek"), "?", ""}));
@@ -174,29 +174,30 @@ TEST(Encodings, EveryCharacterConvertsToTheByteIconvGives)
     ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
     iconv_t cd = iconv_open("CP1250", "UTF-32LE");
     iconv_t translit = iconv_open("CP1250//TRANSLIT", "UTF-32LE");
+    // One code point through `to`: what it wrote of at most `room` bytes, or nothing on a failure.
+    auto convert = [](iconv_t to, char (&in)[4], size_t room) -> std::optional<std::string> {
+        char form[8], *inP = in, *outP = form;
+        size_t inLeft = 4, outLeft = room;
+        const bool done = iconv(to, &inP, &inLeft, &outP, &outLeft) != size_t(-1);
+        iconv(to, nullptr, nullptr, nullptr, nullptr);
+        return done ? std::optional(std::string(form, size_t(outP - form))) : std::nullopt;
+    };
     int mismatches = 0, spelt = 0;
     for (char32_t cp = 1; cp < 0x10000; ++cp) {
         if (cp >= 0xD800 && cp <= 0xDFFF)
             continue;
-        char in[4] = {char(cp & 0xFF), char((cp >> 8) & 0xFF), 0, 0}, byte = 0;
-        char *inP = in, *outP = &byte;
-        size_t inLeft = 4, outLeft = 1;
-        const bool has = iconv(cd, &inP, &inLeft, &outP, &outLeft) != size_t(-1);
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char in[4] = {char(cp & 0xFF), char((cp >> 8) & 0xFF), 0, 0};
+        const std::optional<std::string> byte = convert(cd, in, 1);
         Replacements replaced;
         char out[4] = {};
         const std::string got(out, ConvertToWindows1250(TextEncoding::Utf16Le, std::string_view(in, 2), out, replaced));
         bool right;
         if (Undefined(int(cp))) {  // U+0081 etc. in the editor's own table
             right = got == std::string(1, char(cp));
-        } else if (has) {
-            right = got == std::string(1, byte) && replaced.count == 0;
+        } else if (byte) {
+            right = got == *byte && replaced.count == 0;
         } else if (got != "?") {
-            char form[8];
-            inP = in, outP = form, inLeft = 4, outLeft = sizeof form;
-            iconv(translit, &inP, &inLeft, &outP, &outLeft);
-            iconv(translit, nullptr, nullptr, nullptr, nullptr);
-            right = got == std::string(form, size_t(outP - form)) && replaced.count == 0;
+            right = got == convert(translit, in, 8) && replaced.count == 0;
             ++spelt;
         } else {
             right = replaced.count == 1;

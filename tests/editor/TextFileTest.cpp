@@ -77,8 +77,7 @@ TEST_F(FileTest, LineEndsAndSpecialBytesLoadAndSaveByTheFormatRules)
         const std::string saved = LoadAndSave(editor, bytes);
         EXPECT_EQ(std::make_pair(Paragraphs(editor), saved), loaded) << testing::PrintToString(bytes);
         // The glue skips looking for tabs and line breaks in a text the load found without them.
-        const Paras paras = Paragraphs(editor);
-        EXPECT_TRUE(!editor.KnownPlain() || std::none_of(paras.begin(), paras.end(), [](const std::string& para) {
+        EXPECT_TRUE(!editor.KnownPlain() || std::ranges::none_of(Paragraphs(editor), [](const std::string& para) {
             return para.find_first_of("\t\r\n") != std::string::npos;
         })) << testing::PrintToString(bytes);
     }
@@ -97,9 +96,8 @@ TEST_F(FileTest, LineEndsAndSpecialBytesLoadAndSaveByTheFormatRules)
 
     // What the rules leave out is reported; a final Ctrl+Z is the old way to end a file, not a loss.
     editor.LoadFromFile(Write("loss.txt", "a\0b\r\n"s + std::string(40000, 'q') + "\r\n\x1a" "rest"));
-    EXPECT_EQ(editor.LastLoadReport().longLinesSplit, 1);
-    EXPECT_EQ(editor.LastLoadReport().linesCutAtNul, 1);
-    EXPECT_EQ(editor.LastLoadReport().bytesAfterEndMark, 4);
+    const LoadReport& report = editor.LastLoadReport();
+    EXPECT_EQ(std::tie(report.longLinesSplit, report.linesCutAtNul, report.bytesAfterEndMark), std::make_tuple(1, 1, 4));
     editor.LoadFromFile(Write("dos.txt", "a\r\n\x1a"));
     EXPECT_TRUE(editor.LastLoadReport().Faithful());
 
@@ -164,9 +162,7 @@ TEST_F(FileTest, SaveReplacesTheFileWholeOrNotAtAll)
     editor.SaveToFile(target);
     EXPECT_EQ(ReadFile(target), "new text\r\n");
     EXPECT_FALSE(editor.Modified());
-    struct stat info {};
-    ::stat(target.c_str(), &info);
-    EXPECT_EQ(info.st_mode & 0777, 0640u) << "permissions are kept";
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms(0640)) << "permissions are kept";
     EXPECT_EQ(Entries(folder), Paras{"book.txt"}) << "no temporary file is left behind";
 
     // Through a symbolic link the file it names is written, and the link stays.
@@ -186,8 +182,10 @@ TEST_F(FileTest, SaveReplacesTheFileWholeOrNotAtAll)
 }
 
 // A user who may write the file but not its folder cannot make the new file beside it, and
-// writing over the old one could leave half of each: the save is refused.
-TEST_F(FileTest, SaveRefusesAFolderWithoutRoomForTheNewFile)
+// writing over the old one could leave half of each: the save is refused. In a sticky folder
+// anyone may write, a link of another user is not followed (as the kernel would not), so it
+// cannot lead a save to replace a file of its choosing.
+TEST_F(FileTest, SaveRefusesAFolderWithoutRoomForTheNewFileAndALinkPlantedInAStickyFolder)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to act as another user";
@@ -201,6 +199,17 @@ TEST_F(FileTest, SaveRefusesAFolderWithoutRoomForTheNewFile)
     EXPECT_TRUE(SaveFailsInChild(editor, book, "File access denied",
                                  [] { return ::setgid(65534) == 0 && ::setuid(65534) == 0; }));
     EXPECT_EQ(ReadFile(book), "old text\r\n");
+
+    const std::string secret = Write("secret.txt", "mine\r\n");
+    fs::create_directories(folder / "tmp");
+    ::chmod((folder / "tmp").c_str(), 01777);
+    fs::create_symlink(secret, folder / "tmp" / "planted.txt");
+    ASSERT_EQ(::lchown((folder / "tmp" / "planted.txt").c_str(), 12345, 12345), 0);
+    fs::create_symlink(secret, folder / "tmp" / "own.txt");
+    EXPECT_THAT([&] { editor.SaveToFile(Path("tmp/planted.txt")); }, ThrowsMessage<EInOutError>(StrEq("File access denied")));
+    EXPECT_EQ(ReadFile(secret), "mine\r\n");
+    editor.SaveToFile(Path("tmp/own.txt"));
+    EXPECT_EQ(ReadFile(secret), "new\r\n");
 }
 
 TEST_F(FileTest, AFileWithSeveralNamesIsWrittenInPlaceAndRestoredWhenTheWriteFails)
@@ -435,26 +444,6 @@ TEST_F(FileTest, TheCopyOfATornSaveIsFoundAndPutBack)
     TextEditor::RestoreOldTextCopy(book, copy);
     EXPECT_EQ(ReadFile(Path("other.txt")), "old text\r\n");
     EXPECT_FALSE(fs::exists(copy));
-}
-
-// In a sticky folder anyone may write, a link of another user is not followed (as the
-// kernel would not), so it cannot lead a save to replace a file of its choosing.
-TEST_F(FileTest, ALinkPlantedInAStickyFolderIsNotFollowed)
-{
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to make another user's link";
-    const std::string secret = Write("secret.txt", "mine\r\n");
-    fs::create_directories(folder / "tmp");
-    ::chmod((folder / "tmp").c_str(), 01777);
-    fs::create_symlink(secret, folder / "tmp" / "planted.txt");
-    ASSERT_EQ(::lchown((folder / "tmp" / "planted.txt").c_str(), 12345, 12345), 0);
-    fs::create_symlink(secret, folder / "tmp" / "own.txt");
-    TextEditor editor;
-    ASSERT_EQ(editor.InsertText("new\r\n"), 0);
-    EXPECT_THAT([&] { editor.SaveToFile(Path("tmp/planted.txt")); }, ThrowsMessage<EInOutError>(StrEq("File access denied")));
-    EXPECT_EQ(ReadFile(secret), "mine\r\n");
-    editor.SaveToFile(Path("tmp/own.txt"));
-    EXPECT_EQ(ReadFile(secret), "new\r\n");
 }
 
 }  // namespace

@@ -13,13 +13,10 @@ namespace {
 
 using namespace test;
 
-class UndoFile : public FileTest {};
-
-TEST_F(UndoFile, TypingMergesAndTheModifiedFlagFollowsTheSavedState)
+TEST_F(FileTest, TypingMergesAndTheModifiedFlagFollowsTheSavedState)
 {
-    const std::string path = Write("text.txt", "text\r\n");
     TextEditor editor;
-    editor.LoadFromFile(path);
+    editor.LoadFromFile(Write("text.txt", "text\r\n"));
     editor.SetCaret(ParaPos{1, 5});
     for (const char c : std::string("abc"))
         editor.TypeChar(c);
@@ -32,7 +29,7 @@ TEST_F(UndoFile, TypingMergesAndTheModifiedFlagFollowsTheSavedState)
     // Backspaces merge too, and after a save every undo or redo leaves the text modified.
     editor.Backspace();
     editor.Backspace();
-    editor.SaveToFile(path);
+    editor.SaveToFile(Path("text.txt"));
     editor.Undo();
     EXPECT_EQ(editor.ParaText(1), "textabc");
     EXPECT_TRUE(editor.Modified());
@@ -101,21 +98,19 @@ TEST(Undo, ParagraphRecordsSurviveTheDropOfTheWholeHistory)
     // Under every small budget: CR LF CR pasted, and a join whose lower paragraph the history
     // holds, each undone and redone.
     for (int budget = 15; budget <= 200; ++budget) {
-        TextEditor editor;
-        editor.SetUndoBufferSize(budget);
-        ASSERT_EQ(editor.InsertText("ab"), 0);
-        editor.SetCaret(ParaPos{1, 2});
-        editor.Paste("\r\n\r");
-        ExpectUndoRedoSymmetric(editor);
-        EXPECT_EQ(editor.Text(), "a\r\n\r\nb");
-
-        TextEditor join;
+        TextEditor paste, join;
+        paste.SetUndoBufferSize(budget);
         join.SetUndoBufferSize(budget);
+        ASSERT_EQ(paste.InsertText("ab"), 0);
+        paste.SetCaret(ParaPos{1, 2});
+        paste.Paste("\r\n\r");
         ASSERT_EQ(join.InsertText("first\r\nsecond\r\nthird"), 0);
         join.SetSelection(ParaPos{1, 3}, ParaPos{3, 2});
         join.DeleteSelection();
-        ExpectUndoRedoSymmetric(join);
-        EXPECT_EQ(join.Text(), "fihird");
+        for (const auto& [editor, text] : {std::pair{&paste, "a\r\n\r\nb"}, {&join, "fihird"}}) {
+            ExpectUndoRedoSymmetric(*editor);
+            EXPECT_EQ(editor->Text(), text);
+        }
     }
 }
 
@@ -163,8 +158,7 @@ TEST(Undo, ParagraphsInsertedInOneBlockUndoLikeInsertText)
     }
     for (const int32_t undoSize : {8192, 1000, 200000}) {
         SCOPED_TRACE(undoSize);
-        TextEditor reference;
-        TextEditor bulk;
+        TextEditor reference, bulk;
         reference.SetUndoBufferSize(undoSize);
         bulk.SetUndoBufferSize(undoSize);
         for (const std::string& para : paras)
@@ -182,11 +176,9 @@ TEST(Undo, ParagraphsInsertedInOneBlockUndoLikeInsertText)
             editor->SetCaret(ParaPos{2, 1});
             editor->TypeChar('x');
         }
+        auto state = [](const TextEditor& e) { return std::tuple(Paragraphs(e), e.Caret(), e.Modified(), e.CanUndo()); };
         for (int step = 0;; ++step) {
-            ASSERT_EQ(Paragraphs(bulk), Paragraphs(reference)) << "after " << step << " undos";
-            ASSERT_EQ(bulk.Caret(), reference.Caret());
-            ASSERT_EQ(bulk.Modified(), reference.Modified());
-            ASSERT_EQ(bulk.CanUndo(), reference.CanUndo());
+            ASSERT_EQ(state(bulk), state(reference)) << "after " << step << " undos";
             if (!reference.CanUndo())
                 break;
             reference.Undo();
@@ -213,9 +205,11 @@ TEST(Bookmarks, FollowEditsAndUndoAndGoWithTheirText)
 {
     using Marks = std::vector<std::pair<int, int>>;
     TextEditor editor;
-    auto mark = [&](int n, ParaPos pos) {
-        editor.SetCaret(pos);
-        editor.SetBookmark(n);
+    auto mark = [&](std::initializer_list<std::pair<int, ParaPos>> places) {
+        for (const auto& [n, pos] : places) {
+            editor.SetCaret(pos);
+            editor.SetBookmark(n);
+        }
     };
     auto marks = [&](std::initializer_list<int> numbers) {
         Marks out;
@@ -224,8 +218,7 @@ TEST(Bookmarks, FollowEditsAndUndoAndGoWithTheirText)
         return out;
     };
     ASSERT_EQ(editor.InsertText("0123456789\r\nsecond\r\nthird"), 0);
-    mark(1, {1, 5});
-    mark(9, {3, 2});
+    mark({{1, {1, 5}}, {9, {3, 2}}});
     editor.SetCaret(ParaPos{1, 1});
     ASSERT_EQ(editor.InsertText("xy\r\n"), 0);
     EXPECT_EQ(marks({1, 9}), (Marks{{2, 5}, {4, 2}}));
@@ -242,20 +235,17 @@ TEST(Bookmarks, FollowEditsAndUndoAndGoWithTheirText)
 
     editor.Clear();
     ASSERT_EQ(editor.InsertText("abcdef\r\n\r\nthird\r\nfourth"), 0);
-    mark(1, {1, 3});  // on the first deleted character
-    mark(2, {1, 5});  // right behind the deleted text
-    mark(3, {1, 2});  // in front of it
+    // On the first deleted character, right behind the deleted text, in front of it.
+    mark({{1, {1, 3}}, {2, {1, 5}}, {3, {1, 2}}});
     editor.SetSelection(ParaPos{1, 3}, ParaPos{1, 5});
     editor.DeleteSelection();
     EXPECT_EQ(marks({1, 2, 3}), (Marks{{0, 0}, {1, 3}, {1, 2}}));
     editor.Undo();
     EXPECT_EQ(marks({1, 2, 3}), (Marks{{0, 0}, {1, 5}, {1, 2}}));
 
-    // Whole paragraphs deleted from column 1, an empty one among them.
-    mark(4, {2, 1});
-    mark(5, {3, 1});
-    mark(6, {4, 4});  // in "fourth", which moves up
-    mark(7, {1, 7});
+    // Whole paragraphs deleted from column 1, an empty one among them; mark 6 is in "fourth",
+    // which moves up.
+    mark({{4, {2, 1}}, {5, {3, 1}}, {6, {4, 4}}, {7, {1, 7}}});
     editor.SetSelection(ParaPos{2, 1}, ParaPos{4, 1});
     editor.DeleteSelection();
     EXPECT_EQ(marks({4, 5, 6, 7}), (Marks{{0, 0}, {0, 0}, {2, 4}, {1, 7}}));

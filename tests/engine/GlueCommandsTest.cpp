@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "../editor/TestUtil.h"
 #include "EditorLines.h"
 #include "LiteralReference.h"
 #include "RandomText.h"
@@ -53,20 +52,42 @@ std::string Repeated(std::string_view piece, int count)
     return text;
 }
 
-TEST(SlepitExecute, BothCommandsRefuseAnEditorOfFewerThanTwoLinesOrReadOnly)
+TEST(SlepitExecute, BothCommandsRefuseTooLittleTextAReadOnlyOneOrAParagraphOverTheLimitBeforeClearing)
 {
-    TextEditor editor;
     const std::string noText = "message Před lepením musíte do editoru načíst text ze souboru, nebo vložit ze schránky.";
     const std::string readOnly = "message Text je jen pro čtení; nelze ho slepit.";
-    const std::pair<std::string, std::string> cases[] = {{"", noText}, {"jeden řádek", noText}, {"a\r\nb", readOnly}};
-    for (const auto& [text, message] : cases) {
-        Load(editor, text);
-        editor.SetReadOnly(message == readOnly);
-        RecordingReporter reporter;
-        EXPECT_EQ(SlepitExecute(editor, NoRules(), reporter).outcome, GlueOutcome::Refused);
-        EXPECT_EQ(actPrimaRecExecute(editor, reporter).outcome, GlueOutcome::Refused);
-        EXPECT_EQ(reporter.calls, (std::vector<std::string>{message, message}));
-        EXPECT_EQ(Text(editor), text);
+    auto tooLong = [](int length) {
+        return "message Odstavec č. 1 by po slepení měl " + std::to_string(length) +
+               " znaků; editor jich v odstavci dovolí nejvýše 32767. Text zůstal beze změny.";
+    };
+    // 4000 lines of 11 bytes glue into one of 47999, indented by 3. An empty message: the command
+    // is not run on that text.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"", noText, noText},
+        {"jeden řádek", noText, noText},
+        {"a\r\nb", readOnly, readOnly},
+        {Repeated("slovo slovo\r\n", 4000) + "\r\nkrátký", tooLong(48002), ""},
+        {"„" + Repeated("řeč řeč ř\r\n", 3300) + "“", "", tooLong(33002)},
+    };
+    TextEditor editor;
+    for (const auto& [text, glueMessage, speechMessage] : cases) {
+        for (const bool speech : {false, true}) {
+            const std::string& message = speech ? speechMessage : glueMessage;
+            if (message.empty())
+                continue;
+            editor.SetReadOnly(false);
+            Load(editor, text);
+            editor.SetReadOnly(message == readOnly);
+            const std::string before = editor.Text();
+            RecordingReporter reporter;
+            const GlueResult result = speech ? actPrimaRecExecute(editor, reporter) : SlepitExecute(editor, NoRules(), reporter);
+            EXPECT_EQ(result.outcome, GlueOutcome::Refused);
+            ASSERT_FALSE(reporter.calls.empty());
+            EXPECT_EQ(reporter.calls.back(), message);
+            // Too little text or a read-only one is refused before any stage is shown.
+            EXPECT_TRUE(reporter.calls.size() == 1 || (message != noText && message != readOnly));
+            EXPECT_TRUE(editor.Text() == before);
+        }
     }
     // One paragraph that word wrap shows on three lines is accepted.
     editor.SetReadOnly(false);
@@ -127,67 +148,41 @@ TEST(SlepitExecute, AnEditorErrorOfEitherPassRestoresTheWindow)
     EXPECT_EQ(reporter.calls.back(), "cursor");
 }
 
-TEST(SlepitExecute, BothCommandsRefuseAParagraphOverTheLimitBeforeClearing)
-{
-    TextEditor editor;
-    // 4000 lines of 11 bytes glue into one of 47999, indented by 3.
-    Load(editor, Repeated("slovo slovo\r\n", 4000) + "\r\nkrátký");
-    std::string before = editor.Text();
-    RecordingReporter reporter;
-    EXPECT_EQ(SlepitExecute(editor, NoRules(), reporter).outcome, GlueOutcome::Refused);
-    EXPECT_EQ(reporter.calls.back(), "message Odstavec č. 1 by po slepení měl 48002 znaků; editor jich v odstavci "
-                                     "dovolí nejvýše 32767. Text zůstal beze změny.");
-    EXPECT_TRUE(editor.Text() == before);
-
-    Load(editor, "„" + Repeated("řeč řeč ř\r\n", 3300) + "“");
-    before = editor.Text();
-    EXPECT_EQ(actPrimaRecExecute(editor, reporter).outcome, GlueOutcome::Refused);
-    EXPECT_TRUE(editor.Text() == before);
-    EXPECT_EQ(reporter.calls.back(), "message Odstavec č. 1 by po slepení měl 33002 znaků; editor jich v odstavci "
-                                     "dovolí nejvýše 32767. Text zůstal beze změny.");
-}
-
-// A random editor text as loading and editing make them: lone LFs inside paragraphs (a file
-// line ends at CR only), lone CRs inside and at the end of a paragraph (only editing puts
-// them there), tabs, and the pieces the line tests care about.
-void LoadRandomText(TextEditor& editor, std::mt19937& rng, int round)
-{
-    std::string file;
-    for (std::string line : testing::RandomLines(rng, 25)) {
-        if (rng() % 5 == 0)
-            line.insert(line.size() / 2, "\n");
-        if (round % 4 == 1 && rng() % 3 == 0)
-            line += "\tsena,,\t";
-        file += line + "\r\n";
+class GlueFile : public test::FileTest {
+protected:
+    // A random editor text as loading and editing make them: lone LFs inside paragraphs (a
+    // file line ends at CR only), lone CRs inside and at the end of a paragraph (only editing
+    // puts them there), tabs, and the pieces the line tests care about.
+    void LoadRandomText(TextEditor& editor, std::mt19937& rng, int round) const
+    {
+        std::string file;
+        for (std::string line : testing::RandomLines(rng, 25)) {
+            if (rng() % 5 == 0)
+                line.insert(line.size() / 2, "\n");
+            if (round % 4 == 1 && rng() % 3 == 0)
+                line += "\tsena,,\t";
+            file += line + "\r\n";
+        }
+        editor.LoadFromFile(Write("random.txt", file));
+        editor.SetCaret(ParaPos{1, 1});
+        ASSERT_EQ(editor.InsertText("\x84" "a\rb "), 0);
+        if (round % 5 == 2) {
+            editor.SetCaret(ParaPos{1, int32_t(editor.ParaText(1).size()) + 1});
+            ASSERT_EQ(editor.InsertText("\rz"), 0);
+            editor.Backspace();
+            ASSERT_TRUE(editor.ParaText(1).ends_with('\r'));
+        }
     }
-    // A name of its own per process, so that two runs on one machine cannot meet.
-    const std::string path = ::testing::TempDir() + "lepotex-random-" + std::to_string(::getpid());
-    std::ofstream(path, std::ios::binary) << file;
-    editor.LoadFromFile(path);
-    std::remove(path.c_str());
-    editor.SetCaret(ParaPos{1, 1});
-    ASSERT_EQ(editor.InsertText("\x84" "a\rb "), 0);
-    if (round % 5 == 2) {
-        editor.SetCaret(ParaPos{1, int32_t(editor.ParaText(1).size()) + 1});
-        ASSERT_EQ(editor.InsertText("\rz"), 0);
-        editor.Backspace();
-        ASSERT_TRUE(editor.ParaText(1).ends_with('\r'));
-    }
-}
+};
 
 // The batch tool's way: a mapped book, let go as the glue reads it, gives what a book kept
 // gives; cut short by another process meanwhile, it gives nothing that could be saved.
-TEST(SlepitExecute, AReleasedMappedBookGluesAsAKeptOneAndIsNotSavedWhenCut)
+TEST_F(GlueFile, AReleasedMappedBookGluesAsAKeptOneAndIsNotSavedWhenCut)
 {
     std::string book;
     for (int i = 0; book.size() < 12'000'000; ++i)
         book += i % 20 == 0 ? "\r\n    Kapitola " + std::to_string(i) + "\r\n" : "slovo a dal\x9A\xED slovo sena konec-\r\n";
-    char path[] = "/tmp/lepotex-released-XXXXXX";
-    const int fd = ::mkstemp(path);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::write(fd, book.data(), book.size()), ssize_t(book.size()));
-    ::close(fd);
-    const std::string saved = std::string(path) + ".out";
+    const std::string path = Write("book.txt", book);
     SilentReporter quiet;
     TextEditor kept, released;
     released.SetMapFiles(true);
@@ -198,18 +193,17 @@ TEST(SlepitExecute, AReleasedMappedBookGluesAsAKeptOneAndIsNotSavedWhenCut)
     EXPECT_TRUE(released.Text() == kept.Text());
 
     released.LoadFromFile(path);
-    ASSERT_EQ(::truncate(path, 1000), 0);
+    ASSERT_EQ(::truncate(path.c_str(), 1000), 0);
     ASSERT_EQ(SlepitExecute(released, Settings::Defaults(), quiet, nullptr, OldText::Released).outcome, GlueOutcome::Done);
     EXPECT_TRUE(released.SourceChanged());
-    EXPECT_THROW(released.SaveToFile(saved), EInOutError);
-    EXPECT_NE(::access(saved.c_str(), F_OK), 0);
-    ::unlink(path);
+    EXPECT_THROW(released.SaveToFile(Path("saved.txt")), EInOutError);
+    EXPECT_FALSE(test::fs::exists(Path("saved.txt")));
 }
 
 // Both commands against their literal form: the lines read with GetLine, the literal stages
 // and first pass (or speech scan), then Clear and InsertText of each line with CR LF, and the
 // in-place rules through Replace.
-TEST(SlepitExecute, BothCommandsMatchTheirLiteralFormOnRandomTexts)
+TEST_F(GlueFile, BothCommandsMatchTheirLiteralFormOnRandomTexts)
 {
     std::mt19937 rng(1968);
     for (int round = 0; round < 400; ++round) {
@@ -239,12 +233,6 @@ TEST(SlepitExecute, BothCommandsMatchTheirLiteralFormOnRandomTexts)
     }
 }
 
-}  // namespace
-}  // namespace lepotex
-
-namespace lepotex {
-namespace {
-
 // Records the progress as the window's bar would show it.
 class ProgressLog : public RecordingReporter {
 public:
@@ -254,19 +242,17 @@ public:
 
 // A plain book is joined straight from its paragraphs unless a record is asked for: both ways
 // give the same text, progress and refusals, on books of quotes, breaks and indented lines.
-TEST(actPrimaRecExecute, APlainBookJoinsAsTheCollectedTextDoes)
+TEST_F(GlueFile, APlainBookJoinsAsTheCollectedTextDoes)
 {
     std::mt19937 rng(20261207);
     const std::vector<std::string> pieces = {"\x84", "\x93", "slovo ", "a", " ", "   ", "\r\n", "\r\n", "\r\n  ", "\x84Tak", "ne.\x93"};
-    const std::string path = ::testing::TempDir() + "lepotex-plain-" + std::to_string(::getpid());
     for (int round = 0; round < 300; ++round) {
         std::string file;
         for (std::size_t n = rng() % 200; n > 0; --n)
             file += pieces[rng() % pieces.size()];
-        std::ofstream(path, std::ios::binary) << file;
         TextEditor direct, collected;
-        direct.LoadFromFile(path);
-        collected.LoadFromFile(path);
+        direct.LoadFromFile(Write("plain.txt", file));
+        collected.LoadFromFile(Path("plain.txt"));
         ASSERT_TRUE(direct.KnownPlain());
         if (round % 4 == 3) {
             direct.SetParaLengthLimit(40);
@@ -281,7 +267,6 @@ TEST(actPrimaRecExecute, APlainBookJoinsAsTheCollectedTextDoes)
         ASSERT_EQ(direct.Caret(), collected.Caret()) << "round " << round;
         ASSERT_EQ(directLog.calls, collectedLog.calls) << "round " << round;
     }
-    std::remove(path.c_str());
 }
 
 }  // namespace

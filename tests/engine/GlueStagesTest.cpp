@@ -22,10 +22,8 @@ Settings GlueSettings()
 
 TEST(GlueStages, IndentStringAndNoGlueEntriesOverJoinedLines)
 {
-    EXPECT_EQ(MakeIndentString(1), "");
-    EXPECT_EQ(MakeIndentString(14), std::string(13, ' '));
-    EXPECT_EQ(MakeIndentString(0), std::string(14, ' '));
-    EXPECT_EQ(MakeIndentString(15), std::string(14, ' '));
+    for (const auto& [size, spaces] : {std::pair{1, 0}, {14, 13}, {0, 14}, {15, 14}})
+        EXPECT_EQ(MakeIndentString(uint8_t(size)), std::string(std::size_t(spaces), ' ')) << size;
 
     // Glued from the bottom up, an upper line meets the lower one as already joined: "All"
     // joined with "rights reserved" begins with a no-glue entry, so "text" stays apart; and a
