@@ -444,7 +444,10 @@ void GlueRecorder::Place(const GluedText& glued)
     // among them.
     auto& changes = record.changes;
     const auto rulesStart = changes.begin() + std::ptrdiff_t(std::min(resolved, changes.size()));
-    std::stable_sort(rulesStart, changes.end(), ByPlace);
+    // Rules run line by line give theirs in the text's order already, and a sort would still
+    // ask for a buffer as large as they are.
+    if (!std::is_sorted(rulesStart, changes.end(), ByPlace))
+        std::stable_sort(rulesStart, changes.end(), ByPlace);
     std::inplace_merge(changes.begin(), rulesStart, changes.end(), ByPlace);
 }
 
