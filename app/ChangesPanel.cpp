@@ -36,8 +36,19 @@ void ChangesModel::SetRecord(const GlueRecord* newRecord)
     record = newRecord;
     groups.clear();
     if (record) {
+        // Counted first: a book's record fills the groups with a million entries, which grown
+        // step by step would be copied over and over into fresh pages.
+        std::array<std::size_t, kChangeKindCount> counts{};
+        std::size_t doubtfulCount = 0;
+        for (const Change& change : record->changes) {
+            ++counts[std::size_t(change.kind)];
+            doubtfulCount += change.doubtful ? 1 : 0;
+        }
         Group doubtful{QStringLiteral("K prověření"), {}};
-        std::array<std::vector<uint32_t>, kChangeKindCount> byKind;
+        doubtful.changes.reserve(doubtfulCount);
+        std::array<Indexes, kChangeKindCount> byKind;
+        for (std::size_t kind = 0; kind < kChangeKindCount; ++kind)
+            byKind[kind].reserve(counts[kind]);
         for (std::size_t i = 0; i < record->changes.size(); ++i) {
             const Change& change = record->changes[i];
             if (change.doubtful)

@@ -9,6 +9,8 @@
 #include <QAbstractItemModel>
 #include <QDockWidget>
 
+#include "editor/TextBlock.h"
+
 class QTreeView;
 
 namespace lepotex {
@@ -32,9 +34,10 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
 
 private:
+    using Indexes = std::vector<uint32_t, LargeAllocator<uint32_t>>;
     struct Group {
         QString title;
-        std::vector<uint32_t> changes;  // indexes into the record's changes, in the text's order
+        Indexes changes;  // indexes into the record's changes, in the text's order
     };
     const GlueRecord* record = nullptr;
     std::vector<Group> groups;

@@ -135,7 +135,7 @@ void GlueRecorder::Resolve(const LineList& list)
     // The old line each piece came from, found by the tests that removed the others: page
     // lines, and (plain) the empty lines a hyphen join skipped or (smart) the blank lines
     // dropped before the word's second part, where the upper piece joins on.
-    std::vector<uint32_t> source;
+    std::vector<uint32_t, LargeAllocator<uint32_t>> source;
     std::vector<uint32_t> pageLines;
     source.reserve(n);
     bool mapped = true;
@@ -198,7 +198,7 @@ void GlueRecorder::Resolve(const LineList& list)
     mapped = mapped && source.size() == n;
 
     // Where each piece starts in the written-out text, as WriteOut lays it out.
-    std::vector<uint64_t> start(n + 1);
+    std::vector<uint64_t, LargeAllocator<uint64_t>> start(n + 1);
     uint64_t at = 0;
     for (std::size_t k = 0; k < n; ++k) {
         const uint8_t flags = list.Flags(k);
@@ -214,9 +214,12 @@ void GlueRecorder::Resolve(const LineList& list)
     start[n] = at;
 
     // About a change per piece, told by two short words: one allocation, not a growing series.
+    // The line-break rules' replacements come after them, so there is room for as many again:
+    // room never written costs no memory (these arrays are mapped by themselves), where growing
+    // them would copy a book's record into fresh pages.
     const std::size_t removed = pageLines.size() + (layout ? layout->cuts.size() : 0);
-    record.Reserve(n + removed, (n + removed) * 16);
-    offsets.reserve(n + removed);
+    record.Reserve(2 * (n + removed), (n + removed) * 16);
+    offsets.reserve(2 * (n + removed));
     auto add = [&](Change change, uint64_t offset, std::string_view first, std::string_view second) {
         record.Add(change, first, second);
         offsets.push_back(offset);
@@ -349,7 +352,9 @@ void GlueRecorder::RuleApplied(int32_t ruleIndex, const ReplacementRule& rule, s
         return;
     const std::string replacement = ExpandParagraphMarks(rule.replacement);
     MapThroughReplacements(offsets, at, rule.search, replacement);
-    AddReplacements(ruleIndex, rule, at);
+    const Shown shown = ShownReplacement(replacement);
+    for (const std::size_t offset : at)
+        AddReplacement(ruleIndex, rule, shown, offset);
 }
 
 void GlueRecorder::RulesApplied(std::span<const int32_t> ruleIndexes, const std::vector<ReplacementRule>& rules,
@@ -376,9 +381,16 @@ void GlueRecorder::RulesApplied(std::span<const int32_t> ruleIndexes, const std:
     for (std::size_t k = 0; k < sorted.size(); ++k)
         grownBefore[k + 1] = grownBefore[k] + int64_t(replacements[sorted[k].rule].size()) -
                              int64_t(rules[sorted[k].rule].search.size());
+    std::size_t k = 0;  // the first replacement that ends behind the offset
+    int64_t last = 0;
     for (uint64_t& offset : offsets) {
         const auto x = int64_t(offset);
-        const auto k = std::size_t(std::ranges::upper_bound(ends, x) - ends.begin());
+        // The decisions come in the text's order, so the replacement is found by walking on.
+        if (x < last)
+            k = std::size_t(std::ranges::upper_bound(ends, x) - ends.begin());
+        while (k < ends.size() && ends[k] <= x)
+            ++k;
+        last = x;
         if (k < sorted.size() && before[k] <= x) {
             uint64_t inside = uint64_t(x - before[k]);
             const std::size_t rule = sorted[k].rule;
@@ -389,28 +401,30 @@ void GlueRecorder::RulesApplied(std::span<const int32_t> ruleIndexes, const std:
             offset = uint64_t(x + grownBefore[k]);
         }
     }
-    std::vector<std::size_t> at(1);
-    for (const RulePlace& place : sorted) {
-        at[0] = place.at;
-        AddReplacements(ruleIndexes[place.rule], rules[place.rule], at);
-    }
+    std::vector<Shown> shown;
+    for (const std::string& replacement : replacements)
+        shown.push_back(ShownReplacement(replacement));
+    for (const RulePlace& place : sorted)
+        AddReplacement(ruleIndexes[place.rule], rules[place.rule], shown[place.rule], place.at);
 }
 
-void GlueRecorder::AddReplacements(int32_t ruleIndex, const ReplacementRule& rule, std::span<const std::size_t> at)
+GlueRecorder::Shown GlueRecorder::ShownReplacement(const std::string& replacement)
 {
-    const std::string replacement = ExpandParagraphMarks(rule.replacement);
-    const std::string shown = WithLineFeeds(replacement);
-    const auto length = int32_t(std::min(replacement.find_first_of("\r\n"), replacement.size()));
-    for (const std::size_t offset : at) {
-        record.Add({.kind = ChangeKind::Rule, .doubtful = true, .length = length, .rule = ruleIndex}, rule.search, shown);
-        offsets.push_back(offset);
-    }
+    return {WithLineFeeds(replacement), int32_t(std::min(replacement.find_first_of("\r\n"), replacement.size()))};
+}
+
+void GlueRecorder::AddReplacement(int32_t ruleIndex, const ReplacementRule& rule, const Shown& shown,
+                                  std::size_t offset)
+{
+    record.Add({.kind = ChangeKind::Rule, .doubtful = true, .length = shown.length, .rule = ruleIndex}, rule.search,
+               shown.text);
+    offsets.push_back(offset);
 }
 
 void GlueRecorder::Place(const GluedText& glued)
 {
     const LineViews lines = glued.Lines();
-    std::vector<uint64_t> lineStart(lines.size());
+    std::vector<uint64_t, LargeAllocator<uint64_t>> lineStart(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
         lineStart[i] = uint64_t(lines[i].data() - glued.text.data());
     std::size_t line = 0;
@@ -440,7 +454,10 @@ void GlueRecorder::Place(const GluedText& glued)
     // among them.
     auto& changes = record.changes;
     const auto rulesStart = changes.begin() + std::ptrdiff_t(std::min(resolved, changes.size()));
-    std::stable_sort(rulesStart, changes.end(), ByPlace);
+    // Rules run line by line give theirs in the text's order already, and a sort would still
+    // ask for a buffer as large as they are.
+    if (!std::is_sorted(rulesStart, changes.end(), ByPlace))
+        std::stable_sort(rulesStart, changes.end(), ByPlace);
     std::inplace_merge(changes.begin(), rulesStart, changes.end(), ByPlace);
 }
 

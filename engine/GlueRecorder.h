@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -45,14 +46,20 @@ public:
     void Place(const GluedText& glued);
 
 private:
-    void AddReplacements(int32_t ruleIndex, const ReplacementRule& rule, std::span<const std::size_t> at);
+    // A rule's replacement as the record tells it, and how much of it stands on its first line.
+    struct Shown {
+        std::string text;
+        int32_t length = 0;
+    };
+    static Shown ShownReplacement(const std::string& replacement);
+    void AddReplacement(int32_t ruleIndex, const ReplacementRule& rule, const Shown& shown, std::size_t offset);
 
     GlueRecord& record;
     LineViews original;
     std::optional<Layout> layout;  // the smart glue's, analysed again
     bool measured = false;         // the smart glue measured its lines' widths
     std::vector<CaronMend> mended;
-    std::vector<uint64_t> offsets;  // one per change, until Place
+    std::vector<uint64_t, LargeAllocator<uint64_t>> offsets;  // one per change, until Place
     std::size_t resolved = 0;       // changes before the rules', in the text's order
 };
 
