@@ -953,10 +953,11 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
             std::string_view text = bytes;
             Replacements replaced;
             TextEncoding found = TextEncoding::Windows1250;
-            const auto unmarked = encoding || EncodingOfMark(bytes) ? std::nullopt : Utf16WithoutMark(bytes);
+            const bool detect = !encoding && !EncodingOfMark(bytes);
+            const auto unmarked = detect ? Utf16WithoutMark(bytes) : std::nullopt;
             if (unmarked) {
                 found = *unmarked;
-            } else if (!encoding && !EncodingOfMark(bytes)) {
+            } else if (detect) {
                 // Tried as UTF-8 first, converting as it goes; what is no UTF-8 is a code page.
                 if (const auto length = ConvertIfUtf8(bytes, converted, replaced)) {
                     found = TextEncoding::Utf8;

@@ -64,7 +64,7 @@ BreakReason ExplainBreak(const Layout& layout, const LineShape& upper, const Lin
         return BreakReason::Indent;
     if (measured)  // the room the line leaves decided, with how the break looks
         return kept ? BreakReason::ShortLine : BreakReason::FullLine;
-    if (layout.width > 0 && lower.firstWord > 0 && upper.length + 1 + uint32_t(lower.firstWord) <= uint32_t(layout.width))
+    if (layout.width > 0 && NextWordFits(upper, lower, layout.width))
         return BreakReason::ShortLine;
     switch (layout.mark) {
     case ParagraphMark::Indent:

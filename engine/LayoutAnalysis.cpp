@@ -1136,7 +1136,7 @@ bool WrappedAt(const LineShapes& shapes, const LineRoles& roles, int32_t width)
         if (!(IsLetterByte(up.last) || up.last == ',') || !IsLowercase(char(shapes[i].first)))
             continue;
         ++inside;
-        fitting += up.length + 1 + shapes[i].firstWord <= uint32_t(width) ? 1 : 0;
+        fitting += NextWordFits(up, shapes[i], width) ? 1 : 0;
     }
     return inside < 50 || fitting * 5 < inside;
 }
@@ -1197,8 +1197,7 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
         if (previous != SIZE_MAX) {
             if (blankSince)
                 ++blankBreaks;
-            else if (layout.width > 0 && shapes[previous].last != '-' && shapes[i].firstWord > 0 &&
-                     shapes[previous].length + 1 + shapes[i].firstWord <= uint32_t(layout.width))
+            else if (layout.width > 0 && shapes[previous].last != '-' && NextWordFits(shapes[previous], shapes[i], layout.width))
                 ++fittingBreaks;
         }
         previous = i;

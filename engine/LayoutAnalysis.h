@@ -52,6 +52,13 @@ struct LineShape {
 
 [[nodiscard]] LineShape ShapeOfLine(std::string_view line) noexcept;
 
+// Whether the lower line's first word and a space would still have fitted on the upper one, at
+// this width: a greedy wrapper would have put it there.
+[[nodiscard]] inline bool NextWordFits(const LineShape& upper, const LineShape& lower, int32_t width) noexcept
+{
+    return lower.firstWord > 0 && int64_t(upper.length) + 1 + lower.firstWord <= int64_t(width);
+}
+
 // One per line of a book, so on huge pages where there are any.
 using LineRoles = std::vector<LineRole, LargeAllocator<LineRole>>;
 using LineShapes = std::vector<LineShape, LargeAllocator<LineShape>>;

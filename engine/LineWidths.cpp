@@ -450,7 +450,7 @@ void WeighLooksByWords(std::span<const std::string_view> lines, const Layout& la
     // A long book shows its looks in its first lines.
     constexpr std::size_t kLines = 40'000;
     const LineShapes& shapes = layout.shapes;
-    const auto width = uint32_t(layout.width);
+    const auto width = double(layout.width);
     WidthModel::LookCounts ends{};
     WidthModel::LookCounts within{};
     double endCount = 0;
@@ -464,10 +464,10 @@ void WeighLooksByWords(std::span<const std::string_view> lines, const Layout& la
         }
         const LineShape& low = shapes[i];
         if (previous != SIZE_MAX && shapes[previous].last != '-' && low.firstWord > 0) {
-            if (shapes[previous].length + 1 + uint32_t(low.firstWord) <= width) {
+            if (NextWordFits(shapes[previous], low, layout.width)) {
                 ++ends[WidthModel::EndOf(shapes[previous])][WidthModel::StartOf(low)];
                 ++endCount;
-                fitting += double(low.firstWord + 1) / double(width);
+                fitting += double(low.firstWord + 1) / width;
             } else {
                 ++fullBreaks;
             }

@@ -416,7 +416,7 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
                    : BreakDecision::Join;
     }
     // A greedy wrapper would have put the next word on this line had it fitted.
-    if (layout.width > 0 && low.firstWord > 0 && up.length + 1 + uint32_t(low.firstWord) <= uint32_t(layout.width))
+    if (layout.width > 0 && NextWordFits(up, low, layout.width))
         return BreakDecision::Paragraph;
     switch (layout.mark) {
     case ParagraphMark::Indent:
