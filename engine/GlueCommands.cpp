@@ -10,6 +10,7 @@
 #include "engine/EngineMessages.h"
 #include "engine/GlueRecorder.h"
 #include "engine/GlueStages.h"
+#include "engine/JoinedHyphens.h"
 #include "engine/SplitCarons.h"
 #include "engine/SmartGlue.h"
 
@@ -238,14 +239,21 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
     // Before the layout is read: a mended letter is one character of the line's width.
     std::vector<CaronMend> mended;
     const int64_t carons = settings.smart ? MendSplitCarons(list, record ? &mended : nullptr) : 0;
+
     std::optional<GlueRecorder> recorder;
     if (record) {
         recorder.emplace(*record, list, settings);
         recorder->LettersMended(std::move(mended));
     }
+    int64_t hyphens = 0;
     if (settings.smart) {
         StartStage(reporter, messages::StageLayout(), list.size());
         reporter.StepProgress(GlueByLayout(list, settings));
+        // Once the breaks are decided: the widths were read off the lines as the book had them.
+        std::vector<CaronMend> restored;
+        hyphens = RestoreJoinedHyphens(list, record ? &restored : nullptr);
+        if (recorder)
+            recorder->HyphensRestored(std::move(restored));
     } else {
         const std::size_t lineCount = list.size();
         StartStage(reporter, messages::StageIndentation(), lineCount);
@@ -266,6 +274,7 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
     if (recorder) {
         GluedText glued = RecordedRules(list, settings, reporter, maxBytes, *recorder);
         record->layout.caronsMended = carons;
+        record->layout.hyphensRestored = hyphens;
         return glued;
     }
     if (settings.autoReplace.empty())

@@ -139,10 +139,12 @@ std::string DescribeLayout(const LayoutFound& layout)
         break;
     }
     // Letters the PDF's face built of two glyphs, told last: they are no matter of the layout.
-    const std::string carons =
+    std::string carons =
         layout.caronsMended > 0
             ? "; písmen s háčkem čtených jako písmeno a apostrof (t’ → ť): " + std::to_string(layout.caronsMended)
             : "";
+    if (layout.hyphensRestored > 0)
+        carons += "; spojovníků vrácených do slov spojených na konci řádku: " + std::to_string(layout.hyphensRestored);
     if (layout.pageLines == 0 && layout.numbersCut == 0)
         return text + ", řádky stránek žádné" + carons + ".";
     text += ", řádky stránek";

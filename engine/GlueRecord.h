@@ -25,7 +25,8 @@ enum class ChangeKind : uint8_t {
     ParagraphKept,  // a line break between two text lines stayed
     Rule,           // an automatic replacement
     Speech,         // direct speech joined over paragraphs
-    LetterMended,   // a letter a PDF's face built of two glyphs read as one ("at’" became "ať")
+    LetterMended,   // a letter a PDF's face built of two glyphs read as one ("at’" became "ať"), or
+                    // a hyphen the extraction took out of a word put back (doubtful)
 };
 inline constexpr std::size_t kChangeKindCount = 8;
 
@@ -73,6 +74,7 @@ struct LayoutFound {
     int64_t pageBlanks = 0;       // blank lines that went with them
     int64_t numbersCut = 0;       // page numbers cut off a line of text they stood on
     int64_t caronsMended = 0;     // "t’" read as the "ť" a PDF's face built of the two
+    int64_t hyphensRestored = 0;  // hyphens of words the extraction had joined at a line end
 };
 
 class GlueRecord {

@@ -1,6 +1,7 @@
 #include "engine/GlueRecorder.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <memory>
 
@@ -257,36 +258,49 @@ void GlueRecorder::Resolve(const LineList& list)
                 atStart ? start[k] : start[k] + content(k).size(), cut.removed, {});
         }
     };
-    // The words whose letters were mended, where they stand in the new text, up to `before`. A
-    // line cut or given its hyphen anew was copied elsewhere: its words are found in the copy,
-    // one after the other.
-    std::size_t nextMend = 0;
-    std::size_t copiedPiece = SIZE_MAX;
-    std::size_t copiedFrom = 0;  // where the copy's last word placed ends
+    // The words mended, where they stand in the new text, up to `before`: those whose letters
+    // were mended by the line they came from, those given a hyphen back by their piece. A line
+    // cut or given its hyphen anew was copied elsewhere: its words are found in the copy, one
+    // after the other.
+    struct Mends {
+        const std::vector<CaronMend>& words;
+        bool byPiece;
+        std::size_t next = 0;
+        std::size_t copiedPiece = SIZE_MAX;
+        std::size_t copiedFrom = 0;  // where the copy's last word placed ends
+    };
+    std::array<Mends, 2> mends{Mends{mended, false}, Mends{restored, true}};
     auto addMends = [&](std::size_t k, uint64_t before) {
-        if (!mapped || nextMend == mended.size())
+        if (!mapped)
             return;
         const std::string_view line = original[source[k]];
         const auto lead = uintptr_t(pieces[k].data()) - uintptr_t(line.data());
         const bool within = uintptr_t(pieces[k].data()) >= uintptr_t(line.data()) && lead <= line.size();
-        if (!within && copiedPiece != k) {
-            copiedPiece = k;
-            copiedFrom = 0;
-        }
-        while (nextMend < mended.size() && mended[nextMend].line < source[k])
-            ++nextMend;
-        for (; nextMend < mended.size() && mended[nextMend].line == source[k]; ++nextMend) {
-            const CaronMend& word = mended[nextMend];
-            const std::size_t at = within ? word.at - lead : pieces[k].find(word.after, copiedFrom);
-            if (within ? word.at < lead || at >= pieces[k].size() : at == std::string_view::npos)
-                continue;
-            const uint64_t offset = start[k] + at;
-            if (offset >= before)
-                return;
-            if (!within)
-                copiedFrom = at + word.after.size();
-            add({.kind = ChangeKind::LetterMended, .length = int32_t(word.after.size()), .oldLine = oldLine(k)}, offset,
-                word.before, word.after);
+        for (Mends& m : mends) {
+            const std::size_t key = m.byPiece ? k : source[k];
+            if (!within && m.copiedPiece != k) {
+                m.copiedPiece = k;
+                m.copiedFrom = 0;
+            }
+            while (m.next < m.words.size() && m.words[m.next].line < key)
+                ++m.next;
+            for (; m.next < m.words.size() && m.words[m.next].line == key; ++m.next) {
+                const CaronMend& word = m.words[m.next];
+                const std::size_t at = within ? word.at - lead : pieces[k].find(word.after, m.copiedFrom);
+                if (within ? word.at < lead || at >= pieces[k].size() : at == std::string_view::npos)
+                    continue;
+                const uint64_t offset = start[k] + at;
+                if (offset >= before)
+                    break;
+                if (!within)
+                    m.copiedFrom = at + word.after.size();
+                // A hyphen put back is a guess from the word alone: worth a look.
+                add({.kind = ChangeKind::LetterMended,
+                     .doubtful = word.hyphen,
+                     .length = int32_t(word.after.size()),
+                     .oldLine = oldLine(k)},
+                    offset, word.before, word.after);
+            }
         }
     };
     constexpr uint64_t kLineEnd = UINT64_MAX;

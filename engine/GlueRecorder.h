@@ -34,6 +34,8 @@ public:
 
     // Before the smart glue: the words whose letters were mended in the lines kept.
     void LettersMended(std::vector<CaronMend> words) { mended = std::move(words); }
+    // After it: the words given back a hyphen, their `line` a piece of the list.
+    void HyphensRestored(std::vector<CaronMend> words) { restored = std::move(words); }
     // After stage 5: every decision, placed in the text WriteOut makes of the list.
     void Resolve(const LineList& list);
     // After a line-break rule: `at` holds where each replacement starts in the new text.
@@ -59,6 +61,7 @@ private:
     std::optional<Layout> layout;  // the smart glue's, analysed again
     bool measured = false;         // the smart glue measured its lines' widths
     std::vector<CaronMend> mended;
+    std::vector<CaronMend> restored;
     std::vector<uint64_t, LargeAllocator<uint64_t>> offsets;  // one per change, until Place
     std::size_t resolved = 0;       // changes before the rules', in the text's order
 };

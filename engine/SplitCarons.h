@@ -16,6 +16,7 @@ struct CaronMend {
     uint32_t at = 0;    // where the word starts in the mended line
     std::string before;  // the word as the book has it
     std::string after;
+    bool hyphen = false;  // a hyphen the extraction took out went back (JoinedHyphens.h)
 };
 
 // Reads such pairs as the one letter, where the book shows it does that: the pair is common,

@@ -41,6 +41,19 @@ void AddWords(std::string_view line, std::vector<Word>& words)
     }
 }
 
+// A word pdftotext wrote whole at a line end may get back the hyphen it took out of it.
+bool HyphensPutBack(std::string_view word, std::string_view out)
+{
+    std::size_t w = 0;
+    for (std::size_t o = 0; o < out.size(); ++o) {
+        if (w < word.size() && out[o] == word[w])
+            ++w;
+        else if (out[o] != '-' || o == 0 || o + 1 == out.size())
+            return false;
+    }
+    return w == word.size() && out.size() > word.size();
+}
+
 // Whether `out` from `pos` on is the words from `i` on glued at broken line ends, each join
 // keeping or dropping the hyphen; gives the word after the last one used. `failed` remembers
 // the states already tried, so that a long run of broken words stays linear.
@@ -51,7 +64,7 @@ bool Joined(const std::vector<Word>& words, std::size_t i, std::string_view out,
         return false;
     const std::string_view word = words[i].text;
     const std::string_view rest = out.substr(pos);
-    if (rest == word) {
+    if (rest == word || HyphensPutBack(word, rest)) {
         next = i + 1;
         return true;
     }

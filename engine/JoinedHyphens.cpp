@@ -1,0 +1,289 @@
+#include "engine/JoinedHyphens.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/Hyphenation.h"
+#include "engine/LayoutAnalysis.h"
+#include "engine/LineList.h"
+
+namespace lepotex {
+
+namespace {
+
+// The book's first lines tell its width and whether its lines were run together.
+constexpr std::size_t kSampleLines = 40'000;
+// As far as the words a hyphen's place is checked against are counted.
+constexpr std::size_t kEvidenceBytes = std::size_t(4) << 20;
+// A line of a proportional face holds this many characters more or fewer than the usual one.
+constexpr double kLineSpread = 0.15;
+// No word of Czech is longer: a longer one is words an extraction ran together.
+constexpr std::size_t kLongestWord = 24;
+
+bool IsLower(uint8_t byte) { return IsLetterByte(byte) && ToLowerByte(byte) == byte; }
+bool IsUpper(uint8_t byte) { return IsLetterByte(byte) && ToLowerByte(byte) != byte; }
+
+std::string Lowered(std::string_view word)
+{
+    std::string lower(word);
+    for (char& c : lower)
+        c = char(ToLowerByte(uint8_t(c)));
+    return lower;
+}
+
+std::string_view Trimmed(std::string_view line)
+{
+    while (!line.empty() && line.back() == ' ')
+        line.remove_suffix(1);
+    return line;
+}
+
+// Each word of the line, hyphens inside it included: `each(start, word)`.
+template <typename Each>
+void EachWord(std::string_view line, Each&& each)
+{
+    std::size_t i = 0;
+    while (i < line.size()) {
+        if (!IsLetterByte(uint8_t(line[i]))) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < line.size() &&
+               (IsLetterByte(uint8_t(line[end])) ||
+                (line[end] == '-' && end + 1 < line.size() && IsLetterByte(uint8_t(line[end + 1])))))
+            ++end;
+        each(i, line.substr(i, end - i));
+        i = end;
+    }
+}
+
+// The usual length of a full line, where the book's lines are of one width and pdftotext ran
+// some of them together, having taken the hyphen off the word broken between them; 0 otherwise.
+double RunTogetherWidth(const LineViews& pieces)
+{
+    std::vector<uint32_t> lengths;
+    std::size_t hyphenEnds = 0;
+    for (std::size_t i = 0; i < pieces.size() && lengths.size() < kSampleLines; ++i) {
+        const std::string_view line = Trimmed(pieces[i]);
+        if (line.empty())
+            continue;
+        lengths.push_back(uint32_t(line.size()));
+        hyphenEnds += line.size() >= 2 && line.back() == '-' && IsLetterByte(uint8_t(line[line.size() - 2]));
+    }
+    if (lengths.size() < 100)
+        return 0;
+    std::vector<uint32_t> sorted = lengths;
+    const auto at = sorted.begin() + std::ptrdiff_t(sorted.size() * 4 / 5);
+    std::nth_element(sorted.begin(), at, sorted.end());
+    const double width = *at;
+    if (width < 20)
+        return 0;
+    std::size_t full = 0;
+    std::size_t runTogether = 0;
+    for (const uint32_t length : lengths) {
+        full += length >= 0.75 * width && length <= 1.2 * width;
+        runTogether += length > 1.45 * width;
+    }
+    // Lines of one width, some of them twice as long, and hardly a hyphen left at a line end.
+    if (2 * full < lengths.size() || runTogether < 5 || 200 * runTogether < lengths.size() || hyphenEnds > runTogether)
+        return 0;
+    // Words written without the spaces between them are another extraction's fault.
+    std::size_t words = 0;
+    std::size_t overlong = 0;
+    for (std::size_t i = 0, seen = 0; i < pieces.size() && seen < lengths.size(); ++i) {
+        seen += !Trimmed(pieces[i]).empty();
+        EachWord(pieces[i], [&](std::size_t, std::string_view word) {
+            ++words;
+            overlong += word.size() > kLongestWord;
+        });
+    }
+    return 100 * overlong > words ? 0 : width;
+}
+
+// Where a line of the book may have ended: about one, two or more widths into a line.
+bool MayHaveEnded(std::size_t at, double width)
+{
+    const double lines = std::round(double(at) / width);
+    return lines >= 1 && std::abs(double(at) - lines * width) <= kLineSpread * width * lines;
+}
+
+// The place in `word` (of the line, from `start`) where the hyphen it lost stood, where the word
+// itself shows it: a capital after small letters ("ParkáňNány"), a part said twice beside the
+// same part ("oh-ohoh"), a part that starts with the one before it said again ("ne-nenemohu").
+std::size_t SpelledHyphen(std::string_view word, std::size_t start, double width)
+{
+    std::vector<std::string_view> parts;
+    for (std::size_t from = 0;;) {
+        const std::size_t dash = word.find('-', from);
+        parts.push_back(word.substr(from, dash == std::string_view::npos ? std::string_view::npos : dash - from));
+        if (dash == std::string_view::npos)
+            break;
+        from = dash + 1;
+    }
+    std::size_t offset = start;
+    for (std::size_t k = 0; k < parts.size(); offset += parts[k].size() + 1, ++k) {
+        const std::string_view part = parts[k];
+        for (std::size_t c = 3; c + 1 < part.size(); ++c)
+            if (IsUpper(uint8_t(part[c])) && IsLower(uint8_t(part[c - 1])) && IsLower(uint8_t(part[c + 1])) &&
+                MayHaveEnded(offset + c, width))
+                return offset + c;
+        const std::string lower = Lowered(part);
+        const std::size_t half = lower.size() / 2;
+        if (lower.size() >= 4 && lower.size() % 2 == 0 && lower.compare(0, half, lower, half, half) == 0 &&
+            MayHaveEnded(offset + half, width)) {
+            const bool before = k > 0 && Lowered(parts[k - 1]) == lower.substr(0, half);
+            const bool after = k + 1 < parts.size() && Lowered(parts[k + 1]) == lower.substr(0, half);
+            if (before || after)
+                return offset + half;
+        }
+        if (k > 0) {
+            const std::string said = Lowered(parts[k - 1]);
+            const std::size_t n = said.size();
+            const std::string_view rest(lower);
+            // Laughter says it more often still ("ha-hahaha"), and tells nothing.
+            if (n >= 2 && rest.size() > 2 * n && rest.starts_with(said) && rest.substr(n).starts_with(said) &&
+                !rest.substr(2 * n).starts_with(said) && MayHaveEnded(offset + n, width))
+                return offset + n;
+        }
+    }
+    return std::string_view::npos;
+}
+
+bool EndsInVowel(std::string_view lower)
+{
+    switch (uint8_t(lower.back())) {
+    case 'a': case 'e': case 'i': case 'o': case 'u': case 'y': case 0xEC:  // ě
+        return true;
+    default:
+        return false;
+    }
+}
+
+// "máš|li": the particle after a word of the book, where "mášli" is no word of it and the first
+// part no past tense ("kára|li" is "kárali", of "kárala") nor a noun's ("žid|li" is "židli", of
+// "židle").
+constexpr const char* kOtherForms[] = {"l", "la", "lo", "ly", "le", "l\xED"};
+struct Particle {
+    std::size_t line;
+    std::size_t at;  // of the hyphen, in the line
+    std::string stem;
+    std::string joined;
+};
+
+}  // namespace
+
+int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
+{
+    LineViews& pieces = list.pieces;
+    const double width = RunTogetherWidth(pieces);
+    if (width == 0)
+        return 0;
+
+    std::vector<std::pair<std::size_t, std::size_t>> places;  // line, where the hyphen goes
+    std::vector<Particle> particles;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const std::string_view line = Trimmed(pieces[i]);
+        if (double(line.size()) < (1 - kLineSpread) * width)
+            continue;
+        EachWord(line, [&](std::size_t start, std::string_view word) {
+            if (word.size() > kLongestWord)
+                return;
+            if (const std::size_t at = SpelledHyphen(word, start, width); at != std::string_view::npos) {
+                places.emplace_back(i, at);
+                return;
+            }
+            const std::string lower = Lowered(word);
+            if (lower.size() < 5 || !lower.ends_with("li") || lower.find('-') != std::string::npos)
+                return;
+            const std::string stem = lower.substr(0, lower.size() - 2);
+            const bool pastEnding = stem.size() >= 2 && stem[stem.size() - 2] == 'l' &&
+                                    (stem.back() == 'a' || stem.back() == 'o');
+            if ((EndsInVowel(stem) && !pastEnding) || !MayHaveEnded(start + stem.size(), width))
+                return;
+            particles.push_back({i, start + stem.size(), stem, lower});
+        });
+    }
+
+    if (!particles.empty()) {
+        // The words that tell each particle's case, counted in the book's first megabytes.
+        std::unordered_map<std::string, uint32_t> counts;
+        for (const Particle& p : particles) {
+            counts.emplace(p.stem, 0);
+            counts.emplace(p.joined, 0);
+            for (const char* ending : kOtherForms)
+                counts.emplace(p.stem + ending, 0);
+        }
+        uint32_t particlesWritten = 0;  // "-li" as the book writes it
+        std::string lower;
+        for (std::size_t i = 0, bytes = 0; i < pieces.size() && bytes < kEvidenceBytes; ++i) {
+            bytes += pieces[i].size() + 1;
+            EachWord(pieces[i], [&](std::size_t, std::string_view word) {
+                if (word.size() > kLongestWord)
+                    return;
+                lower = Lowered(word);
+                particlesWritten += lower.ends_with("-li");
+                if (const auto found = counts.find(lower); found != counts.end())
+                    ++found->second;
+            });
+        }
+        std::unordered_map<std::string, uint32_t> sites;
+        for (const Particle& p : particles)
+            ++sites[p.joined];
+        for (const Particle& p : particles) {
+            bool other = false;
+            for (const char* ending : kOtherForms)
+                other = other || counts[p.stem + ending] > 0;
+            if (particlesWritten >= 2 && counts[p.stem] > 0 && counts[p.joined] <= sites[p.joined] && !other)
+                places.emplace_back(p.line, p.at);
+        }
+    }
+    if (places.empty())
+        return 0;
+    std::sort(places.begin(), places.end());
+
+    std::vector<CaronMend> found;
+    std::string line;
+    for (std::size_t k = 0; k < places.size();) {
+        const std::size_t i = places[k].first;
+        const std::string_view old = pieces[i];
+        line.clear();
+        std::size_t from = 0;
+        const std::size_t first = found.size();
+        for (; k < places.size() && places[k].first == i; ++k) {
+            const std::size_t at = places[k].second;
+            line.append(old.substr(from, at - from));
+            line.push_back('-');
+            from = at;
+            if (mends)
+                found.push_back({uint32_t(i), uint32_t(at), {}, {}, true});
+        }
+        line.append(old.substr(from));
+        pieces[i] = list.arena.Store(line);
+        if (!mends)
+            continue;
+        // One entry a word, told by the word as it was and as it is.
+        for (std::size_t m = first, added = 0; m < found.size(); ++m, ++added) {
+            const std::size_t at = found[m].at + added;  // the hyphen, in the new line
+            std::size_t start = at;
+            while (start > 0 && (IsLetterByte(uint8_t(line[start - 1])) || line[start - 1] == '-'))
+                --start;
+            std::size_t end = at + 1;
+            while (end < line.size() && (IsLetterByte(uint8_t(line[end])) || line[end] == '-'))
+                ++end;
+            found[m].at = uint32_t(start);
+            found[m].after = line.substr(start, end - start);
+            found[m].before = found[m].after;
+            found[m].before.erase(at - start, 1);
+        }
+    }
+    if (mends)
+        mends->insert(mends->end(), found.begin(), found.end());
+    return int64_t(places.size());
+}
+
+}  // namespace lepotex
