@@ -201,9 +201,7 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
             if (lower.size() < 5 || !lower.ends_with("li") || lower.find('-') != std::string::npos)
                 return;
             const std::string stem = lower.substr(0, lower.size() - 2);
-            const bool pastEnding = stem.size() >= 2 && stem[stem.size() - 2] == 'l' &&
-                                    (stem.back() == 'a' || stem.back() == 'o');
-            if ((EndsInVowel(stem) && !pastEnding) || !MayHaveEnded(start + stem.size(), width))
+            if (stem.size() < 3 || !MayHaveEnded(start + stem.size(), width))
                 return;
             particles.push_back({i, start + stem.size(), stem, lower});
         });
@@ -214,6 +212,7 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
         std::unordered_map<std::string, uint32_t> counts;
         for (const Particle& p : particles) {
             counts.emplace(p.stem, 0);
+            counts.emplace(p.stem + "-li", 0);
             counts.emplace(p.joined, 0);
             for (const char* ending : kOtherForms)
                 counts.emplace(p.stem + ending, 0);
@@ -235,10 +234,22 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
         for (const Particle& p : particles)
             ++sites[p.joined];
         for (const Particle& p : particles) {
-            bool other = false;
+            if (particlesWritten < 2 || counts[p.joined] > sites[p.joined])
+                continue;
+            // The book writes the word with the particle elsewhere: that tells enough.
+            if (counts[p.stem + "-li"] > 0) {
+                places.emplace_back(p.line, p.at);
+                continue;
+            }
+            // Else the first part must be a word of the book, and read as no other form of the
+            // joined word: a past tense's stem ends in a vowel ("chtě|li"), but for the past
+            // tense itself ("byla|li").
+            const std::string& stem = p.stem;
+            const bool pastEnding = stem[stem.size() - 2] == 'l' && (stem.back() == 'a' || stem.back() == 'o');
+            bool other = EndsInVowel(stem) && !pastEnding;
             for (const char* ending : kOtherForms)
-                other = other || counts[p.stem + ending] > 0;
-            if (particlesWritten >= 2 && counts[p.stem] > 0 && counts[p.joined] <= sites[p.joined] && !other)
+                other = other || counts[stem + ending] > 0;
+            if (counts[stem] > 0 && !other)
                 places.emplace_back(p.line, p.at);
         }
     }
