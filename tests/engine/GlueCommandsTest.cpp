@@ -17,6 +17,8 @@
 namespace lepotex {
 namespace {
 
+using test::Repeated;
+
 // Records what the user reads (stage texts in UTF-8, messages) and the restoring calls.
 class RecordingReporter : public SilentReporter {
 public:
@@ -42,14 +44,6 @@ Settings NoRules()
     Settings s = Settings::Defaults();
     s.autoReplace.clear();
     return s;
-}
-
-std::string Repeated(std::string_view piece, int count)
-{
-    std::string text;
-    while (count-- > 0)
-        text += piece;
-    return text;
 }
 
 TEST(SlepitExecute, BothCommandsRefuseTooLittleTextAReadOnlyOneOrAParagraphOverTheLimitBeforeClearing)
