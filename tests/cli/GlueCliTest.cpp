@@ -11,6 +11,7 @@ namespace {
 
 using GlueCli = CliTest;
 using SettingsCli = CliTest;
+
 // A book whose first paragraph the rule "x\xx" makes longer than the editor allows.
 const std::string kGrowingBook = test::Repeated("x ", 16000) + "\r\nb\r\n";
 
