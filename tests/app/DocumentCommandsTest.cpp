@@ -141,8 +141,7 @@ TEST(DocumentCommands, ChangedFilesFailedSavesAndTornSaves)
     TestWindow w;
     const QString book = w.Path(QStringLiteral("kniha.txt"));
     WriteFile(book, "Kniha\r\n");
-    w.prompts->openNames = {book};
-    w->FileOpen1->trigger();
+    w->OpenAtStart(book);
     w.Type("!");
     WriteFile(book, "Kniha\r\nradek jineho programu\r\n");
     w.prompts->answers = {Answer::No, Answer::Yes};
@@ -165,8 +164,7 @@ TEST(DocumentCommands, ChangedFilesFailedSavesAndTornSaves)
     WriteFile(w.Path(QStringLiteral(".kniha.txt.lepotex-old~1")), "Stary text\r\n");
     w.Editor().SetModified(false);
     w.prompts->answers = {Answer::Yes};
-    w.prompts->openNames = {book};
-    w->FileOpen1->trigger();
+    w->OpenAtStart(book);
     EXPECT_TRUE(w.LastShown().startsWith(QStringLiteral("Vedle souboru ") + book)) << w.LastShown().toStdString();
     EXPECT_EQ(ReadFile(book), "Stary text\r\n");
     EXPECT_EQ(w.Editor().Text(), "Stary text\r\n");

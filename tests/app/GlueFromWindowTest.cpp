@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPaintEvent>
 #include <QProgressBar>
+#include <QSettings>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -101,19 +102,29 @@ TEST(GlueFromWindow, RefusalAndFailureLeaveCheckMarkCursorAndBarRight)
     w->Slepit->trigger();
     EXPECT_EQ(w.LastShown(), Text(messages::NothingToGlue()));
 
-    // Re-indenting makes this text larger than the editor allows: the command ends in an error.
+    // An editor error of either pass: re-indenting makes this text larger than the editor
+    // allows, and it stays as it was; the rule "x\xx" makes a glued paragraph too long.
     w.Type("Jedna věta.\nDruhá věta.\nTřetí věta.");
     const std::string text = w.Editor().Text();
     w.Editor().SetByteLimit(w.Editor().ByteCount());
-    w->miWordWarp->trigger();
-    w->Slepit->trigger();
-    ASSERT_EQ(w.prompts->shown.size(), 2u);
-    EXPECT_EQ(w.prompts->shown[1].kind, Shown::Plain);
+    TestWindow ruled([](const QTemporaryDir& folder) {
+        QSettings(folder.filePath(QStringLiteral("config/Zuvra/Lepotex 1.2.conf")), QSettings::IniFormat)
+            .setValue(QStringLiteral("AutoReplace"), QStringLiteral("x\\xx\r\n"));
+    });
+    ASSERT_EQ(ruled.Editor().InsertText(QByteArray("x ").repeated(16000).toStdString() + "\r\nb"), 0);
+    for (TestWindow* window : {&w, &ruled}) {
+        TestWindow& v = *window;
+        const size_t shown = v.prompts->shown.size();
+        v->miWordWarp->trigger();
+        v->Slepit->trigger();
+        ASSERT_EQ(v.prompts->shown.size(), shown + 1);
+        EXPECT_EQ(v.prompts->shown.back().kind, Shown::Plain);
+        EXPECT_TRUE(v->miWordWarp->isChecked() && v.Editor().WordWrap());
+        EXPECT_FALSE(v->pbarLista->isVisible());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_FALSE(v->CommandRunning());
+    }
     EXPECT_EQ(w.Editor().Text(), text);
-    EXPECT_TRUE(w->miWordWarp->isChecked());
-    EXPECT_FALSE(w->pbarLista->isVisible());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(w->CommandRunning());
 }
 
 }  // namespace

@@ -50,8 +50,8 @@ TEST(GlueReview, ThePanelStepsThroughTheDecisionsAndTheGlueComesUndoneWhole)
     QTest::keyClick(list, Qt::Key_Escape);
     EXPECT_FALSE(w->pnlZmeny->isVisible());
 
-    // "Vrátit lepení": edits made since are not dropped unasked; then the bytes as loaded, and
-    // saving gives the file back.
+    // "Vrátit lepení": edits made since are not dropped unasked; then the bytes as loaded
+    // (that saving them gives the file back the end-to-end test shows).
     w.Type("!");
     w.prompts->answers.push_back(Answer::No);
     w->actVratitLepeni->trigger();
@@ -62,9 +62,6 @@ TEST(GlueReview, ThePanelStepsThroughTheDecisionsAndTheGlueComesUndoneWhole)
     EXPECT_EQ(w.Editor().Text(), loaded);
     EXPECT_FALSE(w->actVratitLepeni->isEnabled());
     EXPECT_FALSE(w->actNextChange->isEnabled());
-    w.prompts->saveNames.push_back(w.Path("back.txt"));
-    w->FileSaveAs1->trigger();
-    EXPECT_EQ(ReadFile(w.Path("back.txt")), ReadFile(SamplePath("mlyn.txt")));
 
     // Glued again, then a new document: nothing of the glue is kept.
     w->Slepit->trigger();

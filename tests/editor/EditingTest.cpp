@@ -102,9 +102,7 @@ TEST(TextEditorInsert, LimitsRefuseWithoutInsertingTheSegment)
 
     // Chunks of over 61440 bytes work, and do not split a CR LF pair.
     editor.Clear();
-    std::string big;
-    while (big.size() < 200000)
-        big += std::string(59, 'e') + "\r\n";
+    const std::string big = Repeated(std::string(59, 'e') + "\r\n", 3300);
     ASSERT_EQ(editor.InsertText(big), 0);
     EXPECT_TRUE(editor.Text() == big);
     ExpectCountsConsistent(editor);

@@ -2,6 +2,7 @@
 // Helpers shared by the editor tests.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <filesystem>
 #include <fstream>
@@ -50,6 +51,31 @@ inline void ExpectUndoRedoSymmetric(TextEditor& editor)
         ASSERT_TRUE(editor.Text() == texts[i - 1]) << "redo " << texts.size() - i;
     }
     EXPECT_FALSE(editor.CanRedo());
+}
+
+// The text converted by the C library's iconv, the reference for the encodings.
+inline std::string Iconv(const std::string& text, const char* from, const char* to)
+{
+    iconv_t cd = iconv_open(to, from);
+    EXPECT_NE(cd, iconv_t(-1)) << from << " -> " << to;
+    std::string out(text.size() * 4 + 16, '\0');
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
+    char* o = out.data();
+    size_t outLeft = out.size();
+    EXPECT_NE(iconv(cd, &in, &inLeft, &o, &outLeft), size_t(-1)) << from << " -> " << to;
+    iconv_close(cd);
+    out.resize(size_t(o - out.data()));
+    return out;
+}
+
+inline std::string Repeated(std::string_view piece, std::size_t count)
+{
+    std::string text;
+    text.reserve(piece.size() * count);
+    while (count-- > 0)
+        text += piece;
+    return text;
 }
 
 inline std::string ReadFile(const fs::path& path)

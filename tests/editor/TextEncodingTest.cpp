@@ -1,7 +1,6 @@
 // Encodings and line ends of text files, and the code page's own conversions, checked
 // against the C library's iconv as the independent reference.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <clocale>
 #include <optional>
@@ -18,21 +17,6 @@ namespace lepotex {
 namespace {
 
 using namespace test;
-
-std::string Iconv(const std::string& text, const char* from, const char* to)
-{
-    iconv_t cd = iconv_open(to, from);
-    EXPECT_NE(cd, iconv_t(-1)) << from << " -> " << to;
-    std::string out(text.size() * 4 + 16, '\0');
-    char* in = const_cast<char*>(text.data());
-    size_t inLeft = text.size();
-    char* o = out.data();
-    size_t outLeft = out.size();
-    EXPECT_NE(iconv(cd, &in, &inLeft, &o, &outLeft), size_t(-1)) << from << " -> " << to;
-    iconv_close(cd);
-    out.resize(size_t(o - out.data()));
-    return out;
-}
 
 // The five bytes Windows-1250 leaves without a character.
 bool Undefined(int b) { return b == 0x81 || b == 0x83 || b == 0x88 || b == 0x90 || b == 0x98; }

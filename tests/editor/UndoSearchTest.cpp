@@ -374,9 +374,7 @@ TEST(Replace, AReadOnlyTextIsSearchedButNeverReplaced)
 // took seconds for a few long paragraphs); the lines are those the text wraps to all the same.
 TEST(Replace, ReplaceAllInLongWrappedParagraphsLeavesTheLinesRight)
 {
-    std::string para;
-    while (para.size() < 32000)
-        para += "ab a-";
+    const std::string para = Repeated("ab a-", 6400);
     TextEditor editor;
     ASSERT_EQ(editor.InsertText(para + "\r\n" + para + "\r\nend a"), 0);
     auto expectLinesAsIfNew = [&] {

@@ -17,6 +17,8 @@
 namespace lepotex {
 namespace {
 
+using test::Repeated;
+
 // Records what the user reads (stage texts in UTF-8, messages) and the restoring calls.
 class RecordingReporter : public SilentReporter {
 public:
@@ -42,14 +44,6 @@ Settings NoRules()
     Settings s = Settings::Defaults();
     s.autoReplace.clear();
     return s;
-}
-
-std::string Repeated(std::string_view piece, int count)
-{
-    std::string text;
-    while (count-- > 0)
-        text += piece;
-    return text;
 }
 
 TEST(SlepitExecute, BothCommandsRefuseTooLittleTextAReadOnlyOneOrAParagraphOverTheLimitBeforeClearing)
@@ -125,27 +119,6 @@ TEST(SlepitExecute, BothCommandsShowEveryStageInOrderAndLineBreakRulesFirst)
     EXPECT_EQ(Text(editor), "„Dobrý den, jak se máte?“\r\nTicho.  x\r\n");
     EXPECT_TRUE(editor.WordWrap());
     EXPECT_EQ(reporter.calls[1], "Lepím rozdělěnou přímou řeč.");
-}
-
-TEST(SlepitExecute, AnEditorErrorOfEitherPassRestoresTheWindow)
-{
-    TextEditor editor;
-    Load(editor, Repeated("x ", 16000) + "\r\nb");
-    Settings settings = NoRules();
-    settings.autoReplace = {"x\\xx"};
-    RecordingReporter reporter;
-    EXPECT_THROW((void)SlepitExecute(editor, settings, reporter), EEditorError);
-    EXPECT_TRUE(editor.WordWrap());
-    const std::vector<std::string> tail(reporter.calls.end() - 3, reporter.calls.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"A je to ...", "hide bar", "cursor"}));
-
-    // A first pass past the text limit stops before the editor changes.
-    Load(editor, "a a a a\r\nb");
-    editor.SetByteLimit(40);  // the glued text would grow to 58 bytes
-    settings.autoReplace = {"a\\aaaaaaaaaa^p"};
-    EXPECT_THROW((void)SlepitExecute(editor, settings, reporter), EEditorError);
-    EXPECT_EQ(Text(editor), "a a a a\r\nb");
-    EXPECT_EQ(reporter.calls.back(), "cursor");
 }
 
 class GlueFile : public test::FileTest {

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "LiteralReference.h"
+#include "../editor/TestUtil.h"
 #include "RandomText.h"
 #include "engine/GlueCommands.h"
 
@@ -106,10 +107,7 @@ TEST(GlueStages, LongNoGlueListsAndEntriesKeepTheGlueLinear)
 
     // An entry that the joined lines almost begin with: read anew at every join, the lines
     // would cost their count times the entry's length.
-    std::string entry;
-    while (entry.size() < 2'000'000)
-        entry += "a ";
-    s.noGlue = {entry + "b"};
+    s.noGlue = {test::Repeated("a ", 1'000'000) + "b"};
     EXPECT_EQ(TimedGlueLineBreaks(WorkingList(1'000'000, "a"), s), 999'999u);
 }
 

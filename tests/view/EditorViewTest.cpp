@@ -47,6 +47,8 @@ protected:
     }
 
     TextEditor& Ed() { return view.Editor(); }
+    // The selection as anchor and caret.
+    std::pair<ParaPos, ParaPos> Sel() { return {Ed().Anchor(), Ed().Caret()}; }
 
     // Puts these Windows-1250 bytes in the editor, the caret at the top.
     void Load(const std::string& bytes, bool wrap = true)
@@ -112,8 +114,7 @@ TEST_F(ViewTest, KeyTableMovesExtendsAndPages)
     };
     for (size_t i = 0; i < std::size(steps); ++i) {
         Key(steps[i].key, steps[i].modifiers);
-        EXPECT_EQ(Ed().Caret(), steps[i].caret) << "step " << i;
-        EXPECT_EQ(Ed().Anchor(), steps[i].anchor) << "step " << i;
+        EXPECT_EQ(Sel(), std::pair(steps[i].anchor, steps[i].caret)) << "step " << i;
     }
 
     // A page is the rows on screen; no scrolling past the end: the last page shows the last
@@ -125,8 +126,7 @@ TEST_F(ViewTest, KeyTableMovesExtendsAndPages)
     EXPECT_EQ(Ed().Caret(), (ParaPos{rows, 3}));
     EXPECT_EQ(Ed().TopLine(), rows);
     Key(Qt::Key_PageUp, kShift);
-    EXPECT_EQ(Ed().Caret(), (ParaPos{1, 3}));
-    EXPECT_EQ(Ed().Anchor(), (ParaPos{rows, 3}));
+    EXPECT_EQ(Sel(), std::pair(ParaPos{rows, 3}, ParaPos{1, 3}));
     Key(Qt::Key_End, kCtrl);
     for (int i = 0; i < 5; ++i)
         Key(Qt::Key_PageDown);
@@ -293,20 +293,16 @@ TEST_F(ViewTest, MouseClickDragDoubleAndTripleClick)
     QWidget* viewport = view.viewport();
     QTest::mouseClick(viewport, Qt::LeftButton, {}, At(3, 1));
     QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, At(1, 0));
-    EXPECT_EQ(Ed().Anchor(), (ParaPos{2, 4}));
-    EXPECT_EQ(Ed().Caret(), (ParaPos{1, 2}));
+    EXPECT_EQ(Sel(), std::pair(ParaPos{2, 4}, ParaPos{1, 2}));
     QTest::mousePress(viewport, Qt::LeftButton, {}, At(2, 0));
     QTest::mouseMove(viewport, At(8, 1));
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, At(8, 1));
-    EXPECT_EQ(Ed().Anchor(), (ParaPos{1, 3}));
-    EXPECT_EQ(Ed().Caret(), (ParaPos{2, 9}));
+    EXPECT_EQ(Sel(), std::pair(ParaPos{1, 3}, ParaPos{2, 9}));
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, At(8, 1));
-    EXPECT_EQ(Ed().SelStart(), (ParaPos{2, 7}));
-    EXPECT_EQ(Ed().SelEnd(), (ParaPos{2, 12}));
+    EXPECT_EQ(Sel(), std::pair(ParaPos{2, 7}, ParaPos{2, 12}));
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, At(8, 1));
     QTest::mouseClick(viewport, Qt::LeftButton, {}, At(8, 1));  // the third click takes the paragraph
-    EXPECT_EQ(Ed().SelStart(), (ParaPos{2, 1}));
-    EXPECT_EQ(Ed().SelEnd(), (ParaPos{2, 12}));
+    EXPECT_EQ(Sel(), std::pair(ParaPos{2, 1}, ParaPos{2, 12}));
     QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(viewport->width() - 10, At(0, 5).y()));  // below and behind
     EXPECT_EQ(Ed().Caret(), Ed().EndOfText());
 }
