@@ -657,8 +657,10 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
         constexpr int S = WidthModel::kShareSteps;
         std::array<double, S> shares{};
         for (const uint32_t line : inside) {
-            const float next = std::max(model.lines[line + 1].firstWord + model.space, WidthModel::kRaggedNoise * model.space);
-            const int step = int(std::floor((model.Slack(line) / next - WidthModel::kShareFrom) / WidthModel::kShareStep));
+            const float next =
+                std::max(model.lines[line + 1].firstWord + model.space, WidthModel::kRaggedNoise * model.space);
+            const auto step =
+                int(std::floor((model.Slack(line) / next - WidthModel::kShareFrom) / WidthModel::kShareStep));
             if (step >= 0 && step < S)
                 shares[std::size_t(step)] += 1;
         }

@@ -80,7 +80,7 @@ struct WidthModel {
     float RaggedRoom(float room, float next) const;
     // What a ragged line's room below none tells against any line (log): the widths miss so much.
     float RaggedShort(float room) const;
-    static constexpr float kRaggedNoise = 1.0f;
+    static constexpr float kRaggedNoise = 1.0f;  // what the widths miss, in spaces
     float earlyBreaks = 0;  // the share of full ragged lines that left room for the next word
     // How the rooms of full ragged lines spread as shares of the next word (log of a density),
     // from kShareFrom in steps of kShareStep, as the book's own lines show it.

@@ -667,10 +667,11 @@ TEST(SmartGlue, JustifiedLinesOfAProportionalFaceEndTheirParagraphsWhereTheirRoo
                         const int room = kMeasure - glyphs - gaps * kSpace;
                         if (room < -gaps * kShrink)
                             break;
-                        const double ratio = room <= 0 ? double(room) / (gaps * kShrink)
+                        const double ratio = room < 0    ? double(room) / (gaps * kShrink)
                                              : gaps > 0 ? double(room) / (gaps * kStretch)
                                                         : 10.0;
-                        const double line = j == n && room >= 0 ? 0 : std::pow(1 + 100 * std::pow(std::abs(ratio), 3), 2);
+                        const double line =
+                            j == n && room >= 0 ? 0 : std::pow(1 + 100 * std::pow(std::abs(ratio), 3), 2);
                         if (cost[i] + line < cost[j]) {
                             cost[j] = cost[i] + line;
                             from[j] = i;
