@@ -126,7 +126,8 @@ std::string DescribeLayout(const LayoutFound& layout)
     text += layout.width > 0 ? "šířka řádku " + std::to_string(layout.width) + " znaků"
                              : "řádky nejsou zalomené na jednu šířku";
     if (layout.measured)
-        text += ", řádky zarovnané do bloku (šířky písmen změřené z knihy)";
+        text += layout.ragged ? ", řádky zarovnané vlevo (šířky písmen změřené z knihy)"
+                              : ", řádky zarovnané do bloku (šířky písmen změřené z knihy)";
     switch (layout.mark) {
     case ParagraphMark::Indent:
         text += ", odstavce začínají odsazením o " + Counted(layout.indent, "mezeru", "mezery", "mezer");

@@ -65,6 +65,7 @@ struct LayoutFound {
     ParagraphMark mark = ParagraphMark::Neither;
     int32_t indent = 0;
     bool measured = false;  // justified in a proportional face: the lines' widths were measured
+    bool ragged = false;    // measured, and set ragged right
     struct Form {
         std::string shape;  // a page line with every run of digits as "#"
         int64_t lines = 0;

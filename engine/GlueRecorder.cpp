@@ -148,6 +148,7 @@ void GlueRecorder::Resolve(const LineList& list)
         found.mark = layout->mark;
         found.indent = layout->indent;
         found.measured = measured;
+        found.ragged = measured && LinesRagged(original, *layout);
         std::map<std::string, int64_t> forms;
         std::vector<uint32_t> blanks;
         std::size_t lastText = n;

@@ -72,6 +72,23 @@ struct WidthModel {
     // lines are not measured: a full line ends its paragraph where its break looks so.
     bool looksByWords = false;
 
+    // The lines are set ragged right: their rooms are measured from the measure the longest
+    // lines reach, and a full line's is anything up to the next line's first word.
+    bool ragged = false;
+    // The density (log) of a ragged full line's room where the next word did not fit: as the
+    // book's full lines leave it of their next words, beyond that the lines broken early.
+    float RaggedRoom(float room, float next) const;
+    // What a ragged line's room below none tells against any line (log): the widths miss so much.
+    float RaggedShort(float room) const;
+    static constexpr float kRaggedNoise = 1.0f;  // what the widths miss, in spaces
+    float earlyBreaks = 0;  // the share of full ragged lines that left room for the next word
+    // How the rooms of full ragged lines spread as shares of the next word (log of a density),
+    // from kShareFrom in steps of kShareStep, as the book's own lines show it.
+    static constexpr float kShareFrom = -0.5f;
+    static constexpr float kShareStep = 0.05f;
+    static constexpr int kShareSteps = 40;
+    std::array<float, kShareSteps> logShare{};
+
     bool Known() const { return !lines.empty(); }
     // The room a line leaves at natural spaces. A line far longer than the measure holds two
     // lines or more, run together where the extraction took out a hyphen: the room is that of
@@ -100,5 +117,7 @@ void WeighLooksByWords(std::span<const std::string_view> lines, const Layout& la
 WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& layout);
 // Whether MeasureLines knows the widths, without measuring every line.
 bool LinesMeasurable(std::span<const std::string_view> lines, const Layout& layout);
+// Whether MeasureLines finds the lines set ragged right, without measuring every line.
+bool LinesRagged(std::span<const std::string_view> lines, const Layout& layout);
 
 }  // namespace lepotex

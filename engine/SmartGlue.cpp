@@ -350,25 +350,45 @@ namespace {
 // Where the lines are measured: whether the upper one ends its paragraph, by how the break
 // looks, how well the line's room fits a paragraph's last line rather than a full one, and the
 // lower one a first line. `upperStarts`: the upper line begins a paragraph, so its room holds
-// the indent the book's first lines leave; `fullFrom`: the length from which on a line is full.
+// the indent the book's first lines leave; `layout`: what each line is, and the length from
+// which on a line is full.
 bool EndsByWidth(std::size_t upper, const LineShape& up, std::size_t lower, const LineShape& low, bool upperStarts,
-                 float endOdds, const WidthModel& widths, int32_t fullFrom)
+                 float endOdds, const WidthModel& widths, const Layout& layout)
 {
     const float spread = widths.fullSpread;
     const float room = widths.Slack(upper) - (upperStarts ? widths.firstLine : 0.0f);
     const auto normal = [&](float x, float mean) { return -0.5f * ((x - mean) / spread) * ((x - mean) / spread); };
     // A last line leaves any room from none (a little less where its spaces shrank) to all;
     // a full line's room lies around the usual, and now and then anywhere (a line the
-    // widths miss).
-    const float last = room < -spread ? normal(room, -spread) : 0.0f;
-    const float full = widths.FullRoom(room, widths.lines[lower].firstWord + widths.space);
+    // widths miss). Ragged lines leave none less than the widths miss, last or full.
+    const float last = widths.ragged ? widths.RaggedShort(room) : room < -spread ? normal(room, -spread) : 0.0f;
+    const float next = widths.lines[lower].firstWord + widths.space;
+    const float full = widths.ragged ? widths.RaggedRoom(room, next) : widths.FullRoom(room, next);
     float odds = widths.endOdds[WidthModel::EndOf(up)][WidthModel::StartOf(low)] + last - full + endOdds;
+    if (widths.firstLine <= 0)
+        return odds > 0;
+    const float below = widths.Slack(lower);
+    if (widths.ragged) {
+        // A ragged first line leaves the indent and up to its next word, any other full line
+        // up to that word; a line before a blank one or the end is a last line itself.
+        std::size_t after = lower + 1;
+        while (after < layout.roles.size() &&
+               (layout.roles[after] == LineRole::PageLine || layout.roles[after] == LineRole::PageBlank))
+            ++after;
+        if (after < layout.roles.size() && layout.roles[after] == LineRole::Text) {
+            const float following = widths.lines[after].firstWord + widths.space;
+            odds += std::clamp(widths.RaggedRoom(below - widths.firstLine, following) -
+                                   widths.RaggedRoom(below, following),
+                               -kFirstLineWeight, kFirstLineWeight);
+        }
+        return odds > 0;
+    }
     // A lower line that leaves more room than a first line would is a last line itself, and
     // tells nothing of an indent.
-    if (const float below = widths.Slack(lower);
-        widths.firstLine > 0 && below < widths.fullCentre + widths.firstLine + 2 * spread) {
+    if (below < widths.fullCentre + widths.firstLine + 2 * spread) {
         // How many lines the extraction ran together in the lower one, by its characters.
-        const float lowerMeasures = std::max(1.0f, std::round(float(low.length - low.lead) / float(fullFrom)));
+        const float lowerMeasures =
+            std::max(1.0f, std::round(float(low.length - low.lead) / float(layout.fullFrom)));
         odds += std::clamp(widths.FirstLineOdds(below, lowerMeasures), -kFirstLineWeight, kFirstLineWeight);
     }
     return odds > 0;
@@ -411,7 +431,7 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
                                                                     : kEndOdds;
         if (byWidth != nullptr)
             *byWidth = true;
-        return EndsByWidth(upIndex, up, lowIndex, low, upperStarts, odds, *widths, layout.fullFrom)
+        return EndsByWidth(upIndex, up, lowIndex, low, upperStarts, odds, *widths, layout)
                    ? BreakDecision::Paragraph
                    : BreakDecision::Join;
     }
