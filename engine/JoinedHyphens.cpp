@@ -1,13 +1,16 @@
 #include "engine/JoinedHyphens.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "engine/Hyphenation.h"
+#include "engine/InHalves.h"
 #include "engine/LayoutAnalysis.h"
 #include "engine/LineList.h"
 
@@ -24,14 +27,17 @@ constexpr double kLineSpread = 0.15;
 // No word of Czech is longer: a longer one is words an extraction ran together.
 constexpr std::size_t kLongestWord = 24;
 
-bool IsLower(uint8_t byte) { return IsLetterByte(byte) && ToLowerByte(byte) == byte; }
-bool IsUpper(uint8_t byte) { return IsLetterByte(byte) && ToLowerByte(byte) != byte; }
+// Looked up once: a word is lowered byte by byte, and most words of such a book are.
+const std::array<uint8_t, 256>& kLowerOf = LowerCaseTable();
+uint8_t Low(uint8_t byte) { return kLowerOf[byte]; }
+bool IsLower(uint8_t byte) { return IsLetterByte(byte) && Low(byte) == byte; }
+bool IsUpper(uint8_t byte) { return IsLetterByte(byte) && Low(byte) != byte; }
 
 std::string Lowered(std::string_view word)
 {
     std::string lower(word);
     for (char& c : lower)
-        c = char(ToLowerByte(uint8_t(c)));
+        c = char(Low(uint8_t(c)));
     return lower;
 }
 
@@ -105,6 +111,32 @@ double RunTogetherWidth(const LineViews& pieces)
     return 100 * overlong > words ? 0 : width;
 }
 
+// Each word of the line that reaches into a place where a line of the book may have ended:
+// `each(start, word)`. Most words of a line stand elsewhere, and are not looked at.
+template <typename Each>
+void EachWordWhereALineEnded(std::string_view line, double width, Each&& each)
+{
+    const auto inWord = [&](std::size_t at) { return IsLetterByte(uint8_t(line[at])) || line[at] == '-'; };
+    std::size_t done = 0;  // the words before it were handed on
+    for (int lines = 1;; ++lines) {
+        const double reach = kLineSpread * width * lines;
+        auto from = std::size_t(std::max(0.0, lines * width - reach));
+        if (from >= line.size())
+            return;
+        // Further on, the places run together: the rest of the line is one.
+        auto to = 2 * reach >= width ? line.size() : std::min(line.size(), std::size_t(lines * width + reach) + 1);
+        while (from > done && inWord(from - 1))
+            --from;
+        from = std::max(from, done);
+        while (to < line.size() && inWord(to))
+            ++to;
+        EachWord(line.substr(from, to - from), [&](std::size_t start, std::string_view word) { each(from + start, word); });
+        done = to;
+        if (to == line.size())
+            return;
+    }
+}
+
 // Where a line of the book may have ended: about one, two or more widths into a line.
 bool MayHaveEnded(std::size_t at, double width)
 {
@@ -117,6 +149,13 @@ bool MayHaveEnded(std::size_t at, double width)
 // same part ("oh-ohoh"), a part that starts with the one before it said again ("ne-nenemohu").
 std::size_t SpelledHyphen(std::string_view word, std::size_t start, double width)
 {
+    if (word.find('-') == std::string_view::npos) {  // nearly every word: no part to repeat
+        for (std::size_t c = 3; c + 1 < word.size(); ++c)
+            if (IsUpper(uint8_t(word[c])) && IsLower(uint8_t(word[c - 1])) && IsLower(uint8_t(word[c + 1])) &&
+                MayHaveEnded(start + c, width))
+                return start + c;
+        return std::string_view::npos;
+    }
     std::vector<std::string_view> parts;
     for (std::size_t from = 0;;) {
         const std::size_t dash = word.find('-', from);
@@ -184,28 +223,45 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
     if (width == 0)
         return 0;
 
-    std::vector<std::pair<std::size_t, std::size_t>> places;  // line, where the hyphen goes
-    std::vector<Particle> particles;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const std::string_view line = Trimmed(pieces[i]);
-        if (double(line.size()) < (1 - kLineSpread) * width)
-            continue;
-        EachWord(line, [&](std::size_t start, std::string_view word) {
-            if (word.size() > kLongestWord)
-                return;
-            if (const std::size_t at = SpelledHyphen(word, start, width); at != std::string_view::npos) {
-                places.emplace_back(i, at);
-                return;
+    // Every line is looked at: in two halves, side by side, in a long book.
+    struct Found {
+        std::vector<std::pair<std::size_t, std::size_t>> places;  // line, where the hyphen goes
+        std::vector<Particle> particles;
+        bool failed = false;  // no memory for them
+    };
+    std::array<Found, 2> halves;
+    InHalves(pieces.size(), [&](std::size_t from, std::size_t to) {
+        Found& found = halves[from == 0 ? 0 : 1];
+        try {
+            for (std::size_t i = from; i < to; ++i) {
+                EachWordWhereALineEnded(Trimmed(pieces[i]), width, [&](std::size_t start, std::string_view word) {
+                    if (word.size() > kLongestWord)
+                        return;
+                    if (const std::size_t at = SpelledHyphen(word, start, width); at != std::string_view::npos) {
+                        found.places.emplace_back(i, at);
+                        return;
+                    }
+                    if (word.size() < 5 || Low(uint8_t(word[word.size() - 2])) != 'l' ||
+                        Low(uint8_t(word.back())) != 'i' || word.find('-') != std::string_view::npos)
+                        return;
+                    const std::string lower = Lowered(word);
+                    const std::string stem = lower.substr(0, lower.size() - 2);
+                    if (stem.size() < 3 || !MayHaveEnded(start + stem.size(), width))
+                        return;
+                    found.particles.push_back({i, start + stem.size(), stem, lower});
+                });
             }
-            const std::string lower = Lowered(word);
-            if (lower.size() < 5 || !lower.ends_with("li") || lower.find('-') != std::string::npos)
-                return;
-            const std::string stem = lower.substr(0, lower.size() - 2);
-            if (stem.size() < 3 || !MayHaveEnded(start + stem.size(), width))
-                return;
-            particles.push_back({i, start + stem.size(), stem, lower});
-        });
-    }
+        } catch (const std::bad_alloc&) {
+            found.failed = true;
+        }
+    });
+    if (halves[0].failed || halves[1].failed)
+        return 0;  // the text stays as it came: no hyphen is put back rather than some
+    std::vector<std::pair<std::size_t, std::size_t>> places = std::move(halves[0].places);
+    places.insert(places.end(), halves[1].places.begin(), halves[1].places.end());
+    std::vector<Particle> particles = std::move(halves[0].particles);
+    particles.insert(particles.end(), std::make_move_iterator(halves[1].particles.begin()),
+                     std::make_move_iterator(halves[1].particles.end()));
 
     if (!particles.empty()) {
         // The words that tell each particle's case, counted in the book's first megabytes.
@@ -217,6 +273,10 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
             for (const char* ending : kOtherForms)
                 counts.emplace(p.stem + ending, 0);
         }
+        // The words counted by their first letter and length: most words of the book are none.
+        std::vector<std::array<bool, kLongestWord + 1>> wanted(256);
+        for (const auto& [word, count] : counts)
+            wanted[uint8_t(word[0])][std::min(word.size(), kLongestWord)] = true;
         uint32_t particlesWritten = 0;  // "-li" as the book writes it
         std::string lower;
         for (std::size_t i = 0, bytes = 0; i < pieces.size() && bytes < kEvidenceBytes; ++i) {
@@ -224,8 +284,14 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
             EachWord(pieces[i], [&](std::size_t, std::string_view word) {
                 if (word.size() > kLongestWord)
                     return;
-                lower = Lowered(word);
-                particlesWritten += lower.ends_with("-li");
+                particlesWritten += word.size() > 3 && word[word.size() - 3] == '-' &&
+                                    Low(uint8_t(word[word.size() - 2])) == 'l' &&
+                                    Low(uint8_t(word.back())) == 'i';
+                if (!wanted[Low(uint8_t(word[0]))][word.size()])
+                    return;
+                lower.assign(word);
+                for (char& c : lower)
+                    c = char(Low(uint8_t(c)));
                 if (const auto found = counts.find(lower); found != counts.end())
                     ++found->second;
             });
