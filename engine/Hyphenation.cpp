@@ -62,6 +62,15 @@ const std::array<uint8_t, 256>& LowerCaseTable() noexcept
     return table;
 }
 
+std::string Lowered(std::string_view word)
+{
+    const std::array<uint8_t, 256>& lower = LowerCaseTable();
+    std::string lowered(word);
+    for (char& c : lowered)
+        c = char(lower[uint8_t(c)]);
+    return lowered;
+}
+
 Hyphenator::Hyphenator() : dictionary(LoadShared())
 {
     if (dictionary && !dictionary->patterns->utf8) {

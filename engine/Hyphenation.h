@@ -44,5 +44,7 @@ private:
 // and one byte.
 const std::array<uint8_t, 256>& LowerCaseTable() noexcept;
 inline uint8_t ToLowerByte(uint8_t byte) noexcept { return LowerCaseTable()[byte]; }
+// The word in lower case.
+std::string Lowered(std::string_view word);
 
 }  // namespace lepotex

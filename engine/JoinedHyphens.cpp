@@ -33,21 +33,6 @@ uint8_t Low(uint8_t byte) { return kLowerOf[byte]; }
 bool IsLower(uint8_t byte) { return IsLetterByte(byte) && Low(byte) == byte; }
 bool IsUpper(uint8_t byte) { return IsLetterByte(byte) && Low(byte) != byte; }
 
-std::string Lowered(std::string_view word)
-{
-    std::string lower(word);
-    for (char& c : lower)
-        c = char(Low(uint8_t(c)));
-    return lower;
-}
-
-std::string_view Trimmed(std::string_view line)
-{
-    while (!line.empty() && line.back() == ' ')
-        line.remove_suffix(1);
-    return line;
-}
-
 // Each word of the line, hyphens inside it included: `each(start, word)`.
 template <typename Each>
 void EachWord(std::string_view line, Each&& each)
@@ -75,7 +60,7 @@ double RunTogetherWidth(const LineViews& pieces)
     std::vector<uint32_t> lengths;
     std::size_t hyphenEnds = 0;
     for (std::size_t i = 0; i < pieces.size() && lengths.size() < kSampleLines; ++i) {
-        const std::string_view line = Trimmed(pieces[i]);
+        const std::string_view line = TrimTrailingSpaces(pieces[i]);
         if (line.empty())
             continue;
         lengths.push_back(uint32_t(line.size()));
@@ -102,7 +87,7 @@ double RunTogetherWidth(const LineViews& pieces)
     std::size_t words = 0;
     std::size_t overlong = 0;
     for (std::size_t i = 0, seen = 0; i < pieces.size() && seen < lengths.size(); ++i) {
-        seen += !Trimmed(pieces[i]).empty();
+        seen += !TrimTrailingSpaces(pieces[i]).empty();
         EachWord(pieces[i], [&](std::size_t, std::string_view word) {
             ++words;
             overlong += word.size() > kLongestWord;
@@ -234,7 +219,7 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
         Found& found = halves[from == 0 ? 0 : 1];
         try {
             for (std::size_t i = from; i < to; ++i) {
-                EachWordWhereALineEnded(Trimmed(pieces[i]), width, [&](std::size_t start, std::string_view word) {
+                EachWordWhereALineEnded(TrimTrailingSpaces(pieces[i]), width, [&](std::size_t start, std::string_view word) {
                     if (word.size() > kLongestWord)
                         return;
                     if (const std::size_t at = SpelledHyphen(word, start, width); at != std::string_view::npos) {

@@ -78,14 +78,6 @@ std::string_view Tail(std::string_view lower) noexcept
     return lower.substr(0, end);
 }
 
-std::string Lowered(std::string_view word)
-{
-    std::string lower(word);
-    for (char& c : lower)
-        c = char(ToLowerByte(uint8_t(c)));
-    return lower;
-}
-
 struct TransparentHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
