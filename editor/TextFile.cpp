@@ -233,9 +233,9 @@ const mode_t processUmask = ReadUmask();
 struct TempSlot {
     static constexpr int kFree = 0, kClaimed = 1, kHeld = 2;
     std::atomic<int> state{kFree};
-    char path[PATH_MAX];
+    char path[PATH_MAX]{};  // initialised, so the slots are set before main without touching a page
 };
-TempSlot tempSlots[64];
+constinit TempSlot tempSlots[64];
 std::atomic<int> inPlaceSaves{0};
 std::atomic<int> pendingSignal{0};
 
