@@ -197,6 +197,7 @@ struct Particle {
     std::size_t at;  // of the hyphen, in the line
     std::string stem;
     std::string joined;
+    bool lowerStart;  // a name may end in "lli" ("Botticelli"), a Czech word does not
 };
 
 }  // namespace
@@ -233,7 +234,7 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
                     const std::string stem = lower.substr(0, lower.size() - 2);
                     if (stem.size() < 3 || !MayHaveEnded(start + stem.size(), width))
                         return;
-                    found.particles.push_back({i, start + stem.size(), stem, lower});
+                    found.particles.push_back({i, start + stem.size(), stem, lower, IsLower(uint8_t(word[0]))});
                 });
             }
         } catch (const std::bad_alloc&) {
@@ -296,8 +297,15 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
             // joined word: a past tense's stem ends in a vowel ("chtě|li"), but for the past
             // tense itself ("byla|li").
             const std::string& stem = p.stem;
+            // "nezaplatil|li": no Czech word ends in "lli", so the past tense needs no evidence.
+            if (stem.back() == 'l' && p.lowerStart) {
+                places.emplace_back(p.line, p.at);
+                continue;
+            }
             const bool pastEnding = stem[stem.size() - 2] == 'l' && (stem.back() == 'a' || stem.back() == 'o');
-            bool other = EndsInVowel(stem) && !pastEnding;
+            // "chcete|li": no past tense ends in "-teli" (and "učiteli" has no word in front).
+            const bool secondPerson = stem[stem.size() - 2] == 't' && stem.back() == 'e';
+            bool other = EndsInVowel(stem) && !pastEnding && !secondPerson;
             for (const char* ending : kOtherForms)
                 other = other || counts[stem + ending] > 0;
             if (counts[stem] > 0 && !other)

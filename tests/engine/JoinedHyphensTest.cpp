@@ -43,7 +43,7 @@ std::string Book(const std::vector<std::string>& words, bool runTogether)
         }
     }
     // Elsewhere, words that tell how the book writes the others.
-    return Utf8ToWindows1250(book + "Chci-li, půjdu; je-li tma, zůstanu. Co máš? Nezaplatil. Žid měl židle.\r\n");
+    return Utf8ToWindows1250(book + "Chci-li, půjdu; je-li tma, zůstanu. Co máš? Nezaplatil. Žid měl židle. Co chcete? Jel domů.\r\n");
 }
 
 struct Glued {
@@ -73,16 +73,19 @@ Glued Glue(const std::string& book)
 TEST(JoinedHyphensTest, HyphensGoBackWhereTheWordShowsThem)
 {
     const std::vector<std::string> words = {"ParkáňNány", "oh-ohoh-oh", "cinkcink-cink", "Ne-nenemohu", "mášli",
-                                            "nezaplatilli", "židli", "kárali", "hahaha-ha", "Ha-hahaha"};
+                                            "nezaplatilli", "chceteli", "nevrátilli", "židli", "kárali", "hahaha-ha", "Ha-hahaha",
+                                            "Botticelli", "jeli"};
     const Glued glued = Glue(Book(words, true));
-    for (const char* now : {"Parkáň-Nány", "oh-oh-oh-oh", "cink-cink-cink", "Ne-ne-nemohu", "máš-li", "nezaplatil-li"})
+    for (const char* now : {"Parkáň-Nány", "oh-oh-oh-oh", "cink-cink-cink", "Ne-ne-nemohu", "máš-li", "nezaplatil-li",
+                            "chcete-li", "nevrátil-li"})
         EXPECT_NE(glued.text.find(now), std::string::npos) << now;
-    // A noun's or a past tense's ending, and laughter, are no hyphen lost.
-    for (const char* same : {"židli", "kárali", "hahaha-ha", "Ha-hahaha"})
+    // A noun's or a past tense's ending, laughter and a name are no hyphen lost.
+    for (const char* same : {"židli", "kárali", "hahaha-ha", "Ha-hahaha", "Botticelli", "jeli"})
         EXPECT_NE(glued.text.find(same), std::string::npos) << same;
     EXPECT_EQ(glued.kept, (std::vector<std::string>{"ParkáňNány>Parkáň-Nány", "oh-ohoh-oh>oh-oh-oh-oh",
                                                      "cinkcink-cink>cink-cink-cink", "Ne-nenemohu>Ne-ne-nemohu",
-                                                     "mášli>máš-li", "nezaplatilli>nezaplatil-li"}));
+                                                     "mášli>máš-li", "nezaplatilli>nezaplatil-li",
+                                                     "chceteli>chcete-li", "nevrátilli>nevrátil-li"}));
 
     // Lines that never ran together had their hyphens at the line ends: nothing was taken out.
     const Glued plain = Glue(Book({}, false) + Utf8ToWindows1250("na konci řádku ParkáňNány a mášli\r\n"));
