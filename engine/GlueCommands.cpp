@@ -11,6 +11,7 @@
 #include "engine/GlueRecorder.h"
 #include "engine/GlueStages.h"
 #include "engine/JoinedHyphens.h"
+#include "engine/LeftMargins.h"
 #include "engine/SplitCarons.h"
 #include "engine/SmartGlue.h"
 
@@ -236,7 +237,9 @@ GluedText RecordedRules(const LineList& list, const Settings& settings, Progress
 GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes,
                     GlueRecord* record)
 {
-    // Before the layout is read: a mended letter is one character of the line's width.
+    // Before the layout is read: a margin is no indent, a mended letter is one character of
+    // the line's width.
+    const LeftMargins margins = settings.smart ? StripLeftMargins(list) : LeftMargins{};
     std::vector<CaronMend> mended;
     const int64_t carons = settings.smart ? MendSplitCarons(list, record ? &mended : nullptr) : 0;
 
@@ -275,6 +278,8 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
         GluedText glued = RecordedRules(list, settings, reporter, maxBytes, *recorder);
         record->layout.caronsMended = carons;
         record->layout.hyphensRestored = hyphens;
+        record->layout.marginLeast = margins.least;
+        record->layout.marginMost = margins.most;
         return glued;
     }
     if (settings.autoReplace.empty())

@@ -125,6 +125,10 @@ std::string DescribeLayout(const LayoutFound& layout)
     std::string text = "Rozvržení: ";
     text += layout.width > 0 ? "šířka řádku " + std::to_string(layout.width) + " znaků"
                              : "řádky nejsou zalomené na jednu šířku";
+    if (layout.marginLeast > 0)
+        text += ", text posunutý od levého okraje o " +
+                (layout.marginMost > layout.marginLeast ? std::to_string(layout.marginLeast) + " až " : std::string()) +
+                Counted(layout.marginMost, "mezeru", "mezery", "mezer");
     if (layout.measured)
         text += layout.ragged ? ", řádky zarovnané vlevo (šířky písmen změřené z knihy)"
                               : ", řádky zarovnané do bloku (šířky písmen změřené z knihy)";

@@ -122,8 +122,13 @@ Lines PdfPages(std::mt19937& rng)
 TEST(SmartGlueWords, NoWordIsLostOnAnyLayout)
 {
     std::mt19937 rng(2026);
-    for (int book = 0; book < 340; ++book) {
-        const Lines lines = book < 300 ? RandomBook(rng) : PdfPages(rng);
+    for (int book = 0; book < 380; ++book) {
+        Lines lines = book < 300 ? RandomBook(rng) : book < 340 ? PdfPages(rng) : RandomBook(rng);
+        // Pages set in from the left edge, left and right pages by margins of their own.
+        if (book >= 340)
+            for (std::size_t i = 0, margins[] = {1 + std::size_t(Pick(rng, 6)), std::size_t(Pick(rng, 4))}; i < lines.size(); ++i)
+                if (!lines[i].empty())
+                    lines[i].insert(0, margins[0] + (i / 30 % 2) * margins[1], ' ');
         Settings settings = Settings::Defaults();
         settings.autoReplace.clear();
         settings.noCaps = book % 3 != 0;

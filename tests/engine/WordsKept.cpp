@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/LayoutAnalysis.h"
+#include "engine/LeftMargins.h"
 #include "engine/LineList.h"
 #include "engine/SplitCarons.h"
 
@@ -94,10 +95,12 @@ std::string Around(const std::vector<Word>& words, std::size_t at)
 
 std::string WordsLostOrChanged(const std::vector<std::string>& before, const std::vector<std::string>& after)
 {
-    // The letters a PDF's face split in two come back whole, before the layout is read.
+    // The margins go and the letters a PDF's face split in two come back whole, before the
+    // layout is read.
     LineList book;
     for (const std::string& line : before)
         book.AddView(line, true);
+    StripLeftMargins(book);
     MendSplitCarons(book);
     const std::vector<std::string_view> lines(book.pieces.begin(), book.pieces.end());
     const Layout layout = AnalyseLayout(lines);

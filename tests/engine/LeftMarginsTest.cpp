@@ -1,0 +1,85 @@
+#include "engine/LeftMargins.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "editor/TextEditor.h"
+#include "engine/GlueCommands.h"
+#include "engine/GlueRecord.h"
+#include "engine/LineList.h"
+
+namespace lepotex {
+namespace {
+
+// A book wrapped at 60 columns, its paragraphs' first lines indented by two spaces, runs of
+// one-line paragraphs (dialogue) and a centred chapter number now and then. `margin` gives
+// each text line its page's margin, from the count of text lines before it.
+template <typename Margin>
+std::vector<std::string> Book(Margin&& margin)
+{
+    static const char* const words[] = {"a", "les", "domov", "cesta", "okno", "zahrada", "dlouho", "ticho",
+                                        "voda", "srdce", "mlynář", "řekl.", "Ano,", "večer"};
+    std::mt19937 rng(11);
+    std::vector<std::string> lines;
+    int textLines = 0;
+    auto push = [&](const std::string& line) { lines.push_back(std::string(margin(textLines++), ' ') + line); };
+    for (int p = 0; p < 160; ++p) {
+        if (p % 40 == 0)
+            push(std::string(26, ' ') + std::to_string(p / 40 + 1));
+        const int length = p % 17 < 8 ? 1 : 2 + int(rng() % 30);  // words, a one-liner in every other paragraph
+        std::string line = "  Pak";
+        for (int w = 0; w < length; ++w) {
+            const std::string word = words[rng() % std::size(words)];
+            if (line.size() + 1 + word.size() > 60) {
+                push(line);
+                line = word;
+            } else {
+                line += ' ' + word;
+            }
+        }
+        push(line + ".");
+    }
+    return lines;
+}
+
+std::string Glued(const std::vector<std::string>& lines, std::string* layout = nullptr)
+{
+    TextEditor editor;
+    for (const std::string& line : lines)
+        EXPECT_EQ(editor.InsertText(line + "\r\n"), 0);
+    Settings settings = Settings::Defaults();
+    settings.autoReplace.clear();
+    SilentReporter reporter;
+    GlueRecord record;
+    EXPECT_EQ(SlepitChytreExecute(editor, settings, reporter, &record).outcome, GlueOutcome::Done);
+    if (layout)
+        *layout = DescribeLayout(record.layout);
+    return editor.Text();
+}
+
+TEST(LeftMarginsTest, AMarginIsNoIndent)
+{
+    const std::string reference = Glued(Book([](int) { return 0; }));
+    std::string layout;
+    // One margin for the whole book, as far as its indent and more; the two pages of a spread
+    // a space apart. (Pages a whole indent apart leave a run of one-line paragraphs at a page's
+    // edge as much on the one page as on the other.)
+    EXPECT_EQ(Glued(Book([](int) { return 4; })), reference);
+    EXPECT_EQ(Glued(Book([](int line) { return line / 32 % 2 ? 5 : 4; }), &layout), reference);
+    EXPECT_NE(layout.find("text posunutý od levého okraje o 4 až 5 mezer"), std::string::npos) << layout;
+
+    // Lines at the left edge, or a hanging indent (first lines further out than the rest),
+    // have no margin to take.
+    for (const auto& margin : {+[](int) { return 0; }, +[](int line) { return line % 5 ? 3 : 0; }}) {
+        LineList list;
+        for (const std::string& line : Book(margin))
+            list.AddCopy(line);
+        EXPECT_EQ(StripLeftMargins(list).lines, 0);
+    }
+}
+
+}  // namespace
+}  // namespace lepotex
