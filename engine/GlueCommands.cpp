@@ -7,6 +7,7 @@
 #include "editor/ByteScan.h"
 #include "engine/AutoReplace.h"
 #include "engine/DirectSpeech.h"
+#include "engine/DoubleSpacing.h"
 #include "engine/EngineMessages.h"
 #include "engine/GlueRecorder.h"
 #include "engine/GlueStages.h"
@@ -237,8 +238,9 @@ GluedText RecordedRules(const LineList& list, const Settings& settings, Progress
 GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes,
                     GlueRecord* record)
 {
-    // Before the layout is read: a margin is no indent, a mended letter is one character of
-    // the line's width.
+    // Before the layout is read: the blank lines of double spacing mark nothing, a margin is no
+    // indent, a mended letter is one character of the line's width.
+    const int64_t spacing = settings.smart ? DropDoubleSpacing(list) : 0;
     const LeftMargins margins = settings.smart ? StripLeftMargins(list) : LeftMargins{};
     std::vector<CaronMend> mended;
     const int64_t carons = settings.smart ? MendSplitCarons(list, record ? &mended : nullptr) : 0;
@@ -280,6 +282,7 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
         record->layout.hyphensRestored = hyphens;
         record->layout.marginLeast = margins.least;
         record->layout.marginMost = margins.most;
+        record->layout.spacingBlanks = spacing;
         return glued;
     }
     if (settings.autoReplace.empty())

@@ -125,6 +125,8 @@ std::string DescribeLayout(const LayoutFound& layout)
     std::string text = "Rozvržení: ";
     text += layout.width > 0 ? "šířka řádku " + std::to_string(layout.width) + " znaků"
                              : "řádky nejsou zalomené na jednu šířku";
+    if (layout.spacingBlanks > 0)
+        text += ", řádky proložené prázdnými řádky (odebráno jich: " + std::to_string(layout.spacingBlanks) + ")";
     if (layout.marginLeast > 0)
         text += ", text posunutý od levého okraje o " +
                 (layout.marginMost > layout.marginLeast ? std::to_string(layout.marginLeast) + " až " : std::string()) +

@@ -78,6 +78,7 @@ struct LayoutFound {
     int64_t hyphensRestored = 0;  // hyphens of words the extraction had joined at a line end
     int32_t marginLeast = 0;      // the left margins taken off the lines (0: none)
     int32_t marginMost = 0;
+    int64_t spacingBlanks = 0;    // blank lines of double spacing taken out
 };
 
 class GlueRecord {

@@ -45,11 +45,7 @@ std::vector<uint8_t> Margins(const std::vector<Lead>& leads, const std::vector<i
     constexpr double kLeft = 4, kRight = 1, kIndentRight = 0.5, kChange = 4;
     const std::size_t states = margins.size();
     std::vector<std::array<uint8_t, kMaxStates>> from(leads.size());
-    // The book starts and ends at the narrowest margin: a run of one-line paragraphs at its
-    // start is as far in as the indent, as one further on is.
     std::array<double, kMaxStates> cost{};
-    for (std::size_t s = 1; s < states; ++s)
-        cost[s] = kChange;
     for (std::size_t i = 0; i < leads.size(); ++i) {
         std::size_t cheapest = 0;
         for (std::size_t t = 1; t < states; ++t)
@@ -69,7 +65,7 @@ std::vector<uint8_t> Margins(const std::vector<Lead>& leads, const std::vector<i
     std::vector<uint8_t> state(leads.size());
     std::size_t s = 0;
     for (std::size_t t = 1; t < states; ++t)
-        if (cost[t] + kChange < cost[s])
+        if (cost[t] < cost[s])
             s = t;
     for (std::size_t i = leads.size(); i-- > 0;) {
         state[i] = uint8_t(s);

@@ -129,6 +129,10 @@ TEST(SmartGlueWords, NoWordIsLostOnAnyLayout)
             for (std::size_t i = 0, margins[] = {1 + std::size_t(Pick(rng, 6)), std::size_t(Pick(rng, 4))}; i < lines.size(); ++i)
                 if (!lines[i].empty())
                     lines[i].insert(0, margins[0] + (i / 30 % 2) * margins[1], ' ');
+        // Double-spaced, as CR CR LF reads.
+        if (book >= 360)
+            for (std::size_t i = lines.size(); i-- > 0;)
+                lines.insert(lines.begin() + std::ptrdiff_t(i) + 1, std::string());
         Settings settings = Settings::Defaults();
         settings.autoReplace.clear();
         settings.noCaps = book % 3 != 0;

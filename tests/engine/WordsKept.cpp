@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/DoubleSpacing.h"
 #include "engine/LayoutAnalysis.h"
 #include "engine/LeftMargins.h"
 #include "engine/LineList.h"
@@ -95,11 +96,12 @@ std::string Around(const std::vector<Word>& words, std::size_t at)
 
 std::string WordsLostOrChanged(const std::vector<std::string>& before, const std::vector<std::string>& after)
 {
-    // The margins go and the letters a PDF's face split in two come back whole, before the
-    // layout is read.
+    // Double spacing and the margins go and the letters a PDF's face split in two come back
+    // whole, before the layout is read.
     LineList book;
     for (const std::string& line : before)
         book.AddView(line, true);
+    DropDoubleSpacing(book);
     StripLeftMargins(book);
     MendSplitCarons(book);
     const std::vector<std::string_view> lines(book.pieces.begin(), book.pieces.end());

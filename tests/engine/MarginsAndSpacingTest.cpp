@@ -1,4 +1,5 @@
 #include "engine/LeftMargins.h"
+#include "engine/DoubleSpacing.h"
 
 #include <gtest/gtest.h>
 
@@ -79,6 +80,28 @@ TEST(LeftMarginsTest, AMarginIsNoIndent)
             list.AddCopy(line);
         EXPECT_EQ(StripLeftMargins(list).lines, 0);
     }
+}
+
+TEST(DoubleSpacingTest, ABlankLineAfterEveryLineIsOnlySpacing)
+{
+    const std::vector<std::string> book = Book([](int) { return 0; });
+    // A CR LF file converted once more reads as CR CR LF: a blank line after each line, three
+    // where the book had one.
+    std::vector<std::string> spaced;
+    for (const std::string& line : book)
+        spaced.insert(spaced.end(), {line, ""});
+    std::string layout;
+    EXPECT_EQ(Glued(spaced, &layout), Glued(book));
+    EXPECT_NE(layout.find("řádky proložené prázdnými řádky"), std::string::npos) << layout;
+
+    // The glued book, its paragraphs a line each with a blank line between: they mark them.
+    LineList glued;
+    const std::string text = Glued(book);
+    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        glued.AddCopy(text.substr(at, end - at));
+        glued.AddCopy("");
+    }
+    EXPECT_EQ(DropDoubleSpacing(glued), 0);
 }
 
 }  // namespace
