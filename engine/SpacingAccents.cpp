@@ -116,15 +116,25 @@ int64_t MendSpacingAccents(LineList& list, std::vector<CaronMend>* mends)
     if (anyPairs < kLeastInBook)
         return 0;
     std::array<int64_t, 256> bytesSeen{};
-    for (std::size_t i = 0; i < evidenceEnd; ++i)
-        for (const char c : pieces[i])
-            ++bytesSeen[uint8_t(c)];
+    int64_t otherQuestions = 0;  // "?" between letters, the second no "u"
+    for (std::size_t i = 0; i < evidenceEnd; ++i) {
+        const std::string_view line = pieces[i];
+        for (std::size_t at = 0; at < line.size(); ++at) {
+            ++bytesSeen[uint8_t(line[at])];
+            otherQuestions += line[at] == '?' && at > 0 && at + 1 < line.size() && IsLetterByte(line[at - 1]) &&
+                              IsLetterByte(line[at + 1]) && (line[at + 1] | 0x20) != 'u';
+        }
+    }
     std::array<bool, kSlots> mend{};
     int64_t mendable = 0;
-    for (std::size_t s = 0; s < kSlots; ++s) {
+    for (std::size_t s = 0; s < kSlots; ++s)
         mend[s] = pairs[s] >= kLeastPairs && bytesSeen[uint8_t(LetterOf(int(s)))] * kPairsPerLetter <= pairs[s];
+    // A text whose conversion lost every letter it lacked to "?" has it before all letters,
+    // not only before "u": there it is no ring.
+    for (std::size_t s = kSlots - 2; s < kSlots; ++s)
+        mend[s] = mend[s] && otherQuestions * kPairsPerLetter <= pairs[s];
+    for (std::size_t s = 0; s < kSlots; ++s)
         mendable += mend[s] ? pairs[s] : 0;
-    }
     if (mendable < kLeastInBook)
         return 0;
 

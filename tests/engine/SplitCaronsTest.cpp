@@ -136,9 +136,14 @@ TEST(SplitCaronsTest, AccentsBeforeTheirLettersBecomeTheLetters)
     EXPECT_NE(std::ranges::find(split.mended, "dom?u,>domů,@domů,"), split.mended.end());
     EXPECT_NE(Glue(Accents(book), false).text.find("ˇRekl"), std::string::npos);
 
-    // A book with its letters whole, and a few accents typed for apostrophes: they stay.
+    // A book with its letters whole, and a few accents typed for apostrophes: they stay; so
+    // does a "?" that a conversion put for every letter it lacked, before "u" or not.
     const std::string typed = "McDonald´s, it´s ˇr, dom?u.";
     EXPECT_NE(Glue(Page(typed), true).text.find(typed), std::string::npos);
+    std::string lost;
+    for (int k = 0; k < 12; ++k)
+        lost += "Vzal si ko?uch, ko?uli a bo?ky, sníh k?upe, kdy? jde.\r\n";
+    EXPECT_EQ(Glue(lost, true).text.find("ů"), std::string::npos);
 }
 
 }  // namespace
