@@ -6,6 +6,7 @@
 
 #include "engine/LayoutAnalysis.h"
 #include "engine/LineList.h"
+#include "engine/SpacingAccents.h"
 #include "engine/SplitCarons.h"
 
 namespace lepotex::testing {
@@ -98,6 +99,7 @@ std::string WordsLostOrChanged(const std::vector<std::string>& before, const std
     LineList book;
     for (const std::string& line : before)
         book.AddView(line, true);
+    MendSpacingAccents(book);
     MendSplitCarons(book);
     const std::vector<std::string_view> lines(book.pieces.begin(), book.pieces.end());
     const Layout layout = AnalyseLayout(lines);
