@@ -15,7 +15,7 @@ class LineList;
 // Reads each accent and the letter after it as the one letter, where the book shows it does
 // that: the pair is common and the letter itself rare. The space before it goes where the
 // letter never starts a Czech word (ě, ů) after a letter, and after an opening quote or
-// bracket. Gives how many letters were mended; `mends`, where given, gets each word they were
+// bracket; before "ň" after a letter where the book shows the tool leaves such spaces. Gives how many letters were mended; `mends`, where given, gets each word they were
 // in, in the order of the text.
 int64_t MendSpacingAccents(LineList& list, std::vector<CaronMend>* mends = nullptr);
 
