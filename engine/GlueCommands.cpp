@@ -13,6 +13,7 @@
 #include "engine/GlueStages.h"
 #include "engine/JoinedHyphens.h"
 #include "engine/LeftMargins.h"
+#include "engine/SpacingAccents.h"
 #include "engine/SplitCarons.h"
 #include "engine/SmartGlue.h"
 
@@ -233,6 +234,43 @@ GluedText RecordedRules(const LineList& list, const Settings& settings, Progress
     return glued;
 }
 
+// The words of the accents' pass, then those of the apostrophes' over its lines, both in the
+// order of the text: the later pass moved the words after its own in a line, and a word
+// mended by both is one word.
+void MergeMends(std::vector<CaronMend>& accents, std::vector<CaronMend> apostrophes)
+{
+    std::vector<CaronMend> merged;
+    merged.reserve(accents.size() + apostrophes.size());
+    std::size_t c = 0;
+    uint32_t line = UINT32_MAX;  // of the apostrophes taken last
+    uint32_t shift = 0;          // the bytes they took out of that line so far
+    auto shiftOn = [&](uint32_t l) { return l == line ? shift : 0u; };
+    auto take = [&](CaronMend& word) {
+        if (apostrophes[c].line != line) {
+            line = apostrophes[c].line;
+            shift = 0;
+        }
+        shift += uint32_t(apostrophes[c].before.size() - apostrophes[c].after.size());
+        word = std::move(apostrophes[c++]);
+    };
+    for (CaronMend& word : accents) {
+        while (c < apostrophes.size() &&
+               (apostrophes[c].line < word.line ||
+                (apostrophes[c].line == word.line && apostrophes[c].at + shiftOn(word.line) < word.at)))
+            take(merged.emplace_back());
+        word.at -= shiftOn(word.line);
+        if (c < apostrophes.size() && apostrophes[c].line == word.line && apostrophes[c].at == word.at) {
+            CaronMend both;
+            take(both);
+            word.after = std::move(both.after);
+        }
+        merged.push_back(std::move(word));
+    }
+    while (c < apostrophes.size())
+        take(merged.emplace_back());
+    accents = std::move(merged);
+}
+
 }  // namespace
 
 GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes,
@@ -243,7 +281,15 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
     const int64_t spacing = settings.smart ? DropDoubleSpacing(list) : 0;
     const LeftMargins margins = settings.smart ? StripLeftMargins(list) : LeftMargins{};
     std::vector<CaronMend> mended;
-    const int64_t carons = settings.smart ? MendSplitCarons(list, record ? &mended : nullptr) : 0;
+    const int64_t accents = settings.smart ? MendSpacingAccents(list, record ? &mended : nullptr) : 0;
+    int64_t carons = 0;
+    if (settings.smart && accents == 0) {
+        carons = MendSplitCarons(list, record ? &mended : nullptr);
+    } else if (settings.smart) {
+        std::vector<CaronMend> apostrophes;
+        carons = MendSplitCarons(list, record ? &apostrophes : nullptr);
+        MergeMends(mended, std::move(apostrophes));
+    }
 
     std::optional<GlueRecorder> recorder;
     if (record) {
@@ -279,6 +325,7 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
     if (recorder) {
         GluedText glued = RecordedRules(list, settings, reporter, maxBytes, *recorder);
         record->layout.caronsMended = carons;
+        record->layout.accentsMended = accents;
         record->layout.hyphensRestored = hyphens;
         record->layout.marginLeast = margins.least;
         record->layout.marginMost = margins.most;

@@ -150,6 +150,8 @@ std::string DescribeLayout(const LayoutFound& layout)
         layout.caronsMended > 0
             ? "; písmen s háčkem čtených jako písmeno a apostrof (t’ → ť): " + std::to_string(layout.caronsMended)
             : "";
+    if (layout.accentsMended > 0)
+        carons += "; písmen čtených jako samostatné znaménko a písmeno (ˇr → ř): " + std::to_string(layout.accentsMended);
     if (layout.hyphensRestored > 0)
         carons += "; spojovníků vrácených do slov spojených na konci řádku: " + std::to_string(layout.hyphensRestored);
     if (layout.pageLines == 0 && layout.numbersCut == 0)

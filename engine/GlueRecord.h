@@ -75,6 +75,7 @@ struct LayoutFound {
     int64_t pageBlanks = 0;       // blank lines that went with them
     int64_t numbersCut = 0;       // page numbers cut off a line of text they stood on
     int64_t caronsMended = 0;     // "t’" read as the "ť" a PDF's face built of the two
+    int64_t accentsMended = 0;    // "ˇr" read as the "ř" a PDF's face built of the two
     int64_t hyphensRestored = 0;  // hyphens of words the extraction had joined at a line end
     int32_t marginLeast = 0;      // the left margins taken off the lines (0: none)
     int32_t marginMost = 0;

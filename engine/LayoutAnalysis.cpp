@@ -1183,6 +1183,7 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
     std::size_t text = 0;
     std::size_t blankBreaks = 0;  // runs of blank lines between text
     std::size_t fittingBreaks = 0;  // breaks between text lines where the next word would have fitted
+    std::size_t sentenceBlanks = 0;  // runs of blank lines a sentence goes on across
     std::size_t previous = SIZE_MAX;  // the last text line
     bool blankSince = false;
     for (std::size_t i = 0; i < shapes.size(); ++i) {
@@ -1195,10 +1196,12 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
         if (const std::size_t lead = shapes[i].Indent(); lead >= 1 && lead <= 16)
             ++indents[lead];
         if (previous != SIZE_MAX) {
-            if (blankSince)
+            if (blankSince) {
                 ++blankBreaks;
-            else if (layout.width > 0 && shapes[previous].last != '-' && NextWordFits(shapes[previous], shapes[i], layout.width))
+                sentenceBlanks += !IsSentenceEnd(char(shapes[previous].last)) && IsLowercase(char(shapes[i].first));
+            } else if (layout.width > 0 && shapes[previous].last != '-' && NextWordFits(shapes[previous], shapes[i], layout.width)) {
                 ++fittingBreaks;
+            }
         }
         previous = i;
         blankSince = false;
@@ -1208,14 +1211,19 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
         layout.mark = ParagraphMark::Indent;
         layout.indent = int32_t(most - indents.begin());
     } else if (blankBreaks >= std::max<std::size_t>(2, text / (layout.fullFrom > 0 ? 20 : 50)) &&
-               fittingBreaks * 4 <= blankBreaks) {
+               fittingBreaks * 4 <= blankBreaks && sentenceBlanks * 10 < blankBreaks) {
+        // A book whose blank lines mark its paragraphs has hardly one inside a sentence; a tool
+        // that leaves one between the blocks it saw on the page has many.
         layout.mark = ParagraphMark::Blank;
     }
 }
 
 // OCR now and then splits a paragraph with a blank line: a full line that ends inside a
 // sentence, a blank line, and the sentence going on in lowercase. That blank line is none of
-// the text's; a line that ends short, or a sentence's end, keeps it.
+// the text's; a line that ends short, or a sentence's end, keeps it. Where blank lines do not
+// mark the book's paragraphs (a tool that leaves one between the blocks it grouped the page's
+// lines into, some of them cut inside a paragraph), one after a full line goes where the
+// sentence goes on, in lowercase or with a name: the widths decide that break as any other.
 void DropBlanksInsideParagraphs(const LineShapes& shapes, Layout& layout)
 {
     if (layout.width == 0)
@@ -1228,7 +1236,10 @@ void DropBlanksInsideParagraphs(const LineShapes& shapes, Layout& layout)
         const LineShape& low = shapes[i + 1];
         const bool full = layout.fullFrom > 0 ? up.length >= uint32_t(layout.width)
                                               : up.length + 1 + uint32_t(low.firstWord) > uint32_t(layout.width);
-        if (full && !IsSentenceEnd(char(up.last)) && IsLowercase(char(low.first)))
+        const bool inSentence = !IsSentenceEnd(char(up.last));
+        const bool goesOn = IsLowercase(char(low.first));
+        if (full && (layout.mark == ParagraphMark::Blank ? inSentence && goesOn
+                                                          : goesOn || (inSentence && IsLetterByte(low.first))))
             roles[i] = LineRole::PageBlank;
     }
 }

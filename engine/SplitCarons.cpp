@@ -75,6 +75,49 @@ void EachApostrophe(std::string_view line, Each&& each)
 
 }  // namespace
 
+namespace {
+
+// One entry a word of `line` (piece `index` of the list) with mended letters.
+void RecordMendedWords(std::string_view line, uint32_t index, const std::vector<MendedLetter>& letters,
+                       std::vector<CaronMend>& mends)
+{
+    // One entry a word, told by the word as it was and as it is.
+    for (std::size_t k = 0; k < letters.size();) {
+        // A form feed starts a page of PDF text: no letter of the word.
+        constexpr const char* kParts = " \t\f\r\n";
+        const std::size_t space = line.find_last_of(kParts, letters[k].at);
+        const std::size_t start = space == std::string::npos ? 0 : space + 1;
+        std::size_t end = std::min(line.find_first_of(kParts, letters[k].at), line.size());
+        // A word broken at the line's end: its hyphen is the join's to tell of.
+        if (end == line.size() && end - 1 > letters[k].at && IsBreakHyphen(uint8_t(line[end - 1])))
+            --end;
+        CaronMend& word = mends.emplace_back();
+        word.line = index;
+        word.at = uint32_t(start);
+        word.after = line.substr(start, end - start);
+        for (std::size_t at = start; at < end; ++at) {
+            if (k < letters.size() && letters[k].at == at)
+                word.before += letters[k++].before;
+            else
+                word.before += line[at];
+        }
+    }
+}
+
+}  // namespace
+
+int64_t StoreMendedLine(LineList& list, std::size_t i, std::string& line, std::size_t from,
+                        const std::vector<MendedLetter>& letters, std::vector<CaronMend>* mends)
+{
+    if (letters.empty())
+        return 0;
+    line.append(list.pieces[i].substr(from));
+    list.pieces[i] = list.arena.Store(line);
+    if (mends)
+        RecordMendedWords(line, uint32_t(i), letters, *mends);
+    return int64_t(letters.size());
+}
+
 int64_t MendSplitCarons(LineList& list, std::vector<CaronMend>* mends)
 {
     LineViews& pieces = list.pieces;
@@ -116,11 +159,7 @@ int64_t MendSplitCarons(LineList& list, std::vector<CaronMend>* mends)
 
     int64_t mended = 0;
     std::string line;
-    struct Letter {
-        std::size_t at;  // in the new line
-        char base;
-    };
-    std::vector<Letter> letters;
+    std::vector<MendedLetter> letters;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const std::string_view piece = pieces[i];
         std::size_t from = 0;
@@ -132,40 +171,11 @@ int64_t MendSplitCarons(LineList& list, std::vector<CaronMend>* mends)
             if (letters.empty())
                 line.clear();
             line.append(piece.substr(from, pos - 1 - from));
-            letters.push_back({line.size(), kCarons[std::size_t(k)].base});
+            letters.push_back({line.size(), {kCarons[std::size_t(k)].base, char(kApostrophe)}});
             line.push_back(char(kCarons[std::size_t(k)].letter));
             from = pos + 1;
         });
-        if (letters.empty())
-            continue;
-        line.append(piece.substr(from));
-        pieces[i] = list.arena.Store(line);
-        mended += int64_t(letters.size());
-        if (!mends)
-            continue;
-        // One entry a word, told by the word as it was and as it is.
-        for (std::size_t k = 0; k < letters.size();) {
-            // A form feed starts a page of PDF text: no letter of the word.
-            constexpr const char* kParts = " \t\f\r\n";
-            const std::size_t space = line.find_last_of(kParts, letters[k].at);
-            const std::size_t start = space == std::string::npos ? 0 : space + 1;
-            std::size_t end = std::min(line.find_first_of(kParts, letters[k].at), line.size());
-            // A word broken at the line's end: its hyphen is the join's to tell of.
-            if (end == line.size() && end - 1 > letters[k].at && IsBreakHyphen(uint8_t(line[end - 1])))
-                --end;
-            CaronMend& word = mends->emplace_back();
-            word.line = uint32_t(i);
-            word.at = uint32_t(start);
-            word.after = line.substr(start, end - start);
-            for (std::size_t at = start; at < end; ++at) {
-                if (k < letters.size() && letters[k].at == at) {
-                    word.before += letters[k++].base;
-                    word.before += char(kApostrophe);
-                } else {
-                    word.before += line[at];
-                }
-            }
-        }
+        mended += StoreMendedLine(list, i, line, from, letters, mends);
     }
     return mended;
 }

@@ -19,6 +19,17 @@ struct CaronMend {
     bool hyphen = false;  // a hyphen the extraction took out went back (JoinedHyphens.h)
 };
 
+// A letter a mending put in a line: where it stands now, and the bytes it was.
+struct MendedLetter {
+    std::size_t at;
+    std::string before;
+};
+// Ends the mending of piece `i`: `line`, its mended start, takes the rest of the piece from
+// `from` and the piece's place, and `mends` the words with the letters. Gives their number
+// (none mended: the piece stays).
+int64_t StoreMendedLine(LineList& list, std::size_t i, std::string& line, std::size_t from,
+                        const std::vector<MendedLetter>& letters, std::vector<CaronMend>* mends);
+
 // Reads such pairs as the one letter, where the book shows it does that: the pair is common,
 // the letter itself is rare, and the book is Czech or Slovak (an English one has "it’s" and
 // "I’d", and no "ť" either). Gives how many pairs became letters; `mends`, where given, gets each

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <functional>
@@ -375,6 +376,39 @@ TEST(LayoutAnalysis, ABlankLineInsideASentenceGoesAndTheParagraphBreaksStay)
         EXPECT_EQ(layout.fullFrom > 0, jitter > 0);
         EXPECT_EQ(layout.roles, expected) << jitter;
     }
+}
+
+TEST(LayoutAnalysis, BlankLinesBetweenAToolsBlocksAreNoParagraphMark)
+{
+    // Justified, no indent, a blank line after every paragraph and, as a tool that groups a
+    // page's lines into blocks leaves them, after some full lines inside one: the sentence
+    // goes on in lowercase, or with a name. Both of those go; the paragraphs' stay.
+    const Lines text = Wrap(60, 60, 0, false, 9, 12);
+    Lines book;
+    LineRoles expected;
+    int inside = 0;
+    bool name = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        book.push_back(text[i]);
+        if (name)
+            book.back()[0] = char(std::toupper(book.back()[0]));
+        expected.push_back(LineRole::Text);
+        if (i + 1 == text.size())
+            break;
+        name = false;
+        if (text[i].back() == '.') {
+            book.emplace_back();
+            expected.push_back(LineRole::Blank);
+        } else if (i % 2 == 0 && text[i].size() >= 54) {
+            book.emplace_back();
+            expected.push_back(LineRole::PageBlank);
+            name = ++inside % 3 == 0;
+        }
+    }
+    ASSERT_GE(inside, 20);
+    const Layout layout = Analyse(book);
+    EXPECT_EQ(layout.mark, ParagraphMark::Neither);
+    EXPECT_EQ(layout.roles, expected);
 }
 
 TEST(LayoutAnalysis, OcrPagesWhoseHeadNamesAShortChapterOrIsMisreadGoToo)

@@ -8,6 +8,7 @@
 #include "engine/LayoutAnalysis.h"
 #include "engine/LeftMargins.h"
 #include "engine/LineList.h"
+#include "engine/SpacingAccents.h"
 #include "engine/SplitCarons.h"
 
 namespace lepotex::testing {
@@ -103,6 +104,7 @@ std::string WordsLostOrChanged(const std::vector<std::string>& before, const std
         book.AddView(line, true);
     DropDoubleSpacing(book);
     StripLeftMargins(book);
+    MendSpacingAccents(book);
     MendSplitCarons(book);
     const std::vector<std::string_view> lines(book.pieces.begin(), book.pieces.end());
     const Layout layout = AnalyseLayout(lines);
