@@ -164,6 +164,8 @@ struct Rhythm {
     std::vector<uint32_t> ordinals;  // theirs, counted in non-blank lines
 };
 
+bool DigitMisread(int64_t read, int64_t expected);
+
 // The longest run of the group's lines that keeps a page rhythm: steady steps of non-blank
 // lines and, for numbers, counting up. A line of the same shape off the beat (a chapter
 // number, a chapter title equal to the running header) falls out of the run.
@@ -191,6 +193,7 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     std::vector<uint32_t> count(m, 1);
     std::vector<double> cost(m, 0);
     std::vector<int64_t> previous(m, -1);
+    std::vector<int64_t> linkPages(m, 0);  // the pages from the previous line of the run
     // A number tells how many pages went by without the line (a chapter's first page often has
     // no head: four pages for a head of every other page); without one, only a few may.
     const int64_t mostPages = g.digits ? 6 : 3;
@@ -201,10 +204,26 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
             if (gap > (double(mostPages) + 0.5) * period + tolerance)
                 break;
             int64_t pages = 0;
+            bool misread = false;
             if (g.digits)
                 pages = g.values[j] - g.values[i];
             else
                 pages = std::max<int64_t>(1, std::llround(gap / period));
+            // A scan's page number that OCR read a digit wrong ("90" for 30, "39" for 33) still
+            // stands closely on the beat: the pages are those the lines between say, and one of
+            // the two numbers is that many pages off the other but for one digit.
+            if (g.digits) {
+                const int64_t counted = std::llround(gap / period);
+                const bool off = pages < 1 || pages > mostPages || pages >= counted + 2 ||
+                                 gap > (double(pages) + 0.5) * period;
+                if (off && counted >= 1 && counted <= mostPages &&
+                    std::abs(gap - double(counted) * period) <=
+                        std::max(2.0, kBetweenParagraphsTolerance * period) * double(counted) &&
+                    (DigitMisread(g.values[j], g.values[i] + counted) || DigitMisread(g.values[i], g.values[j] - counted))) {
+                    pages = counted;
+                    misread = true;
+                }
+            }
             if (pages < 1 || pages > mostPages)
                 continue;
             const double deviation = std::abs(gap - double(pages) * period);
@@ -212,7 +231,7 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
             // how many pages passed. Without one, only the tolerance allows a short page: a
             // line like the header standing off the beat (a chapter title) must not take the
             // header's place, and costs more where it could.
-            const bool shortPage = g.digits && gap < double(pages) * period;
+            const bool shortPage = g.digits && !misread && gap < double(pages) * period;
             const double allowed =
                 g.digits || g.inside[j] ? tolerance : std::max(2.0, kBetweenParagraphsTolerance * period);
             if (deviation > allowed * double(pages) && !shortPage)
@@ -221,11 +240,12 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
             // Of two runs as long, the one whose lines stand inside paragraphs more often.
             const double k = cost[i] + deviation / period + double(pages - 1) * 0.5 +
                              (deviation > tolerance * double(pages) ? 1.0 : 0.0) +
-                             (g.digits || g.inside[j] ? 0.0 : 0.3);
+                             (g.digits || g.inside[j] ? 0.0 : 0.3) + (misread ? 0.5 : 0.0);
             if (c > count[j] || (c == count[j] && k < cost[j])) {
                 count[j] = c;
                 cost[j] = k;
                 previous[j] = int64_t(i);
+                linkPages[j] = pages;
             }
         }
     }
@@ -246,7 +266,7 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     for (std::size_t k = 1; k < rhythm.members.size(); ++k) {
         const std::size_t i = rhythm.members[k - 1];
         const std::size_t j = rhythm.members[k];
-        pages.push_back(g.digits ? g.values[j] - g.values[i]
+        pages.push_back(g.digits ? linkPages[j]
                                  : std::max<int64_t>(1, std::llround(double(g.ordinals[j] - g.ordinals[i]) / period)));
     }
     std::vector<int64_t> sorted = pages;
@@ -599,6 +619,15 @@ bool OneDigitOff(int64_t read, int64_t expected)
     return false;
 }
 
+// Whether a scan's page number `expected` may have been read as `read`: one digit of two or
+// more wrong ("90" for 30), the others right. A digit lost, or a number of one digit, is as
+// likely a chapter's number ("2" over page 12, "3" over page 8).
+bool DigitMisread(int64_t read, int64_t expected)
+{
+    return expected >= 10 && OneDigitOff(read, expected) &&
+           std::to_string(read).size() == std::to_string(expected).size();
+}
+
 // A book's first line is a page line only where the rest of the book says so: a text that
 // starts in the middle of a book (some pages of it) starts with the page's head. Its shape is
 // that of the next page line of the shape, and its number is that one's less the pages between:
@@ -693,6 +722,19 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     std::nth_element(perPage.begin(), perPage.begin() + std::ptrdiff_t(perPage.size() / 2), perPage.end());
     const double period = perPage[perPage.size() / 2];
     const double tolerance = std::max(3.0, 0.25 * period);
+    // A page line taken although OCR read its number a digit wrong counts as the number its
+    // place gives, so that the pages around it are counted from it.
+    for (std::size_t k = 0; k < numbered.size(); ++k) {
+        const Numbered* near = k > 0 ? &numbered[k - 1] : numbered.size() > 1 ? &numbered[1] : nullptr;
+        if (near == nullptr)
+            break;
+        const double gap = double(numbered[k].ordinal) - double(near->ordinal);
+        const int64_t pages = std::llround(gap / period);
+        const int64_t step = numbered[k].value - near->value;
+        if (pages != 0 && (step == 0 || step / pages < 1 || step / pages > 4) &&
+            DigitMisread(numbered[k].value, near->value + pages))
+            numbered[k].value = near->value + pages;
+    }
     struct Candidate {
         uint32_t line;
         uint32_t ordinal;

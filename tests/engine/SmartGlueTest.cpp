@@ -447,6 +447,21 @@ TEST(LayoutAnalysis, OcrPagesWhoseHeadNamesAShortChapterOrIsMisreadGoToo)
     EXPECT_EQ(PageLinesOf(book), pages);
 }
 
+TEST(LayoutAnalysis, ScannedPageNumbersOcrReadADigitWrongGoWithTheOthers)
+{
+    // A scan's foot numbers, 28 to 37, three of them read a digit wrong ("90" for 30, "39" and
+    // "94" for 33 and 34): too many pages for a run that skips them. They stand on the beat.
+    for (const unsigned jitter : {0u, 12u}) {
+        Lines book = Wrap(44, 60, 0, true, 5, jitter);
+        const std::vector<std::size_t> pages = AddPages(book, 14, [](int n) {
+            const int page = n + 25;
+            return "\n" + std::string(page == 30 ? "90" : page == 33 ? "39" : page == 34 ? "94" : std::to_string(page)) + "\n";
+        });
+        ASSERT_GE(pages.size(), 9u);
+        EXPECT_EQ(PageLinesOf(book), pages) << jitter;
+    }
+}
+
 TEST(LayoutAnalysis, ABooksFirstLineIsAPageLineOnlyWhereTheBooksPagesSaySo)
 {
     // Some OCR'd pages from the middle of a book: the first line is the head of the page before
