@@ -273,23 +273,29 @@ void MergeMends(std::vector<CaronMend>& accents, std::vector<CaronMend> apostrop
 
 }  // namespace
 
+LinesPrepared PrepareLinesForLayout(LineList& list, std::vector<CaronMend>* mends)
+{
+    // The blank lines of double spacing mark nothing, a margin is no indent, a mended letter is
+    // one character of the line's width.
+    LinesPrepared prepared;
+    prepared.spacingBlanks = DropDoubleSpacing(list);
+    prepared.margins = StripLeftMargins(list);
+    prepared.accents = MendSpacingAccents(list, mends);
+    if (prepared.accents == 0 || !mends) {
+        prepared.carons = MendSplitCarons(list, mends);
+    } else {
+        std::vector<CaronMend> apostrophes;
+        prepared.carons = MendSplitCarons(list, &apostrophes);
+        MergeMends(*mends, std::move(apostrophes));
+    }
+    return prepared;
+}
+
 GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes,
                     GlueRecord* record)
 {
-    // Before the layout is read: the blank lines of double spacing mark nothing, a margin is no
-    // indent, a mended letter is one character of the line's width.
-    const int64_t spacing = settings.smart ? DropDoubleSpacing(list) : 0;
-    const LeftMargins margins = settings.smart ? StripLeftMargins(list) : LeftMargins{};
     std::vector<CaronMend> mended;
-    const int64_t accents = settings.smart ? MendSpacingAccents(list, record ? &mended : nullptr) : 0;
-    int64_t carons = 0;
-    if (settings.smart && accents == 0) {
-        carons = MendSplitCarons(list, record ? &mended : nullptr);
-    } else if (settings.smart) {
-        std::vector<CaronMend> apostrophes;
-        carons = MendSplitCarons(list, record ? &apostrophes : nullptr);
-        MergeMends(mended, std::move(apostrophes));
-    }
+    const LinesPrepared prepared = settings.smart ? PrepareLinesForLayout(list, record ? &mended : nullptr) : LinesPrepared{};
 
     std::optional<GlueRecorder> recorder;
     if (record) {
@@ -324,12 +330,12 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
     }
     if (recorder) {
         GluedText glued = RecordedRules(list, settings, reporter, maxBytes, *recorder);
-        record->layout.caronsMended = carons;
-        record->layout.accentsMended = accents;
+        record->layout.caronsMended = prepared.carons;
+        record->layout.accentsMended = prepared.accents;
         record->layout.hyphensRestored = hyphens;
-        record->layout.marginLeast = margins.least;
-        record->layout.marginMost = margins.most;
-        record->layout.spacingBlanks = spacing;
+        record->layout.marginLeast = prepared.margins.least;
+        record->layout.marginMost = prepared.margins.most;
+        record->layout.spacingBlanks = prepared.spacingBlanks;
         return glued;
     }
     if (settings.autoReplace.empty())

@@ -4,12 +4,15 @@
 // They report only through the ProgressReporter; an editor error passes out as an exception
 // after the cursor, word wrap and progress bar have been restored.
 #include <string>
+#include <vector>
 
 #include "editor/TextEditor.h"
 #include "engine/GlueRecord.h"
 #include "engine/GluedText.h"
+#include "engine/LeftMargins.h"
 #include "engine/LineTests.h"
 #include "engine/ProgressReporter.h"
+#include "engine/SplitCarons.h"
 #include "settings/Settings.h"
 
 namespace lepotex {
@@ -47,6 +50,16 @@ GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter, Gl
 // Throws EEditorError when a line-break rule would make the text larger than `maxBytes`.
 GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter,
                     int64_t maxBytes = TextEditor::kMaxLimit, GlueRecord* record = nullptr);
+// What the smart glue reads off a book's lines before their layout, in this order: double
+// spacing, the left margins, accents set before their letters, "t’" for "ť". `mends`, where
+// given, gets the words whose letters were mended, in the order of the text.
+struct LinesPrepared {
+    int64_t spacingBlanks = 0;
+    LeftMargins margins;
+    int64_t accents = 0;
+    int64_t carons = 0;
+};
+LinesPrepared PrepareLinesForLayout(LineList& list, std::vector<CaronMend>* mends = nullptr);
 // The same over a list of strings, which becomes the lines the write-back would insert.
 void GlueWorkingList(WorkingList& list, const Settings& settings, ProgressReporter& reporter,
                      int64_t maxBytes = TextEditor::kMaxLimit);

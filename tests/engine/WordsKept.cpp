@@ -4,12 +4,9 @@
 #include <string_view>
 #include <utility>
 
-#include "engine/DoubleSpacing.h"
+#include "engine/GlueCommands.h"
 #include "engine/LayoutAnalysis.h"
-#include "engine/LeftMargins.h"
 #include "engine/LineList.h"
-#include "engine/SpacingAccents.h"
-#include "engine/SplitCarons.h"
 
 namespace lepotex::testing {
 namespace {
@@ -97,15 +94,11 @@ std::string Around(const std::vector<Word>& words, std::size_t at)
 
 std::string WordsLostOrChanged(const std::vector<std::string>& before, const std::vector<std::string>& after)
 {
-    // Double spacing and the margins go and the letters a PDF's face split in two come back
-    // whole, before the layout is read.
+    // The lines as the smart glue reads them before their layout.
     LineList book;
     for (const std::string& line : before)
         book.AddView(line, true);
-    DropDoubleSpacing(book);
-    StripLeftMargins(book);
-    MendSpacingAccents(book);
-    MendSplitCarons(book);
+    PrepareLinesForLayout(book);
     const std::vector<std::string_view> lines(book.pieces.begin(), book.pieces.end());
     const Layout layout = AnalyseLayout(lines);
     std::vector<Word> expected;
