@@ -7,14 +7,41 @@
 # of lepotex-cli glue --changes says; "Vrátit lepení" (Alt+A, L) and Ctrl+S give back the
 # bytes of the original book.
 #
-# Usage: end-to-end.sh BUILD_DIR        (runs itself again inside xvfb-run when needed)
+# Usage: end-to-end.sh BUILD_DIR        (starts its own X server when it is not given one)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=$(cd "${1:?usage: end-to-end.sh BUILD_DIR}" && pwd)
-if [ -z "${LEPOTEX_E2E_INSIDE:-}" ]; then
-  export LEPOTEX_E2E_INSIDE=1
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build"
+xserver=""
+if [ -z "${LEPOTEX_E2E_DISPLAY:-}" ]; then
+  # Xvfb names its display on a pipe only once it takes connections, so nothing below races
+  # a server still starting; xvfb-run gives no such promise on a loaded machine.
+  xlog=$(mktemp "${TMPDIR:-/tmp}/lepotex-xvfb.XXXXXX")
+  xnumber=$(mktemp "${TMPDIR:-/tmp}/lepotex-xvfb.XXXXXX")
+  number=""
+  for attempt in 1 2 3; do
+    : >"$xnumber"
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$xnumber" 2>"$xlog" &
+    xserver=$!
+    for _ in $(seq 300); do
+      grep -q '^[0-9][0-9]*$' "$xnumber" && break
+      kill -0 "$xserver" 2>/dev/null || break
+      sleep 0.1
+    done
+    number=$(grep -m1 '^[0-9][0-9]*$' "$xnumber" || true)
+    if [ -n "$number" ] && kill -0 "$xserver" 2>/dev/null; then break; fi
+    kill "$xserver" 2>/dev/null || true
+    echo "end-to-end: the X server did not start (attempt $attempt):" >&2
+    sed 's/^/  /' "$xlog" >&2
+    xserver=""
+    number=""
+    sleep 1
+  done
+  rm -f "$xlog" "$xnumber"
+  [ -n "$number" ] || { echo "end-to-end: no X server, giving up" >&2; exit 1; }
+  export DISPLAY=":$number"
+else
+  export DISPLAY=$LEPOTEX_E2E_DISPLAY
 fi
 unset QT_QPA_PLATFORM  # a real X server this time
 
@@ -22,6 +49,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/lepotex-e2e.XXXXXX")
 pid=""
 cleanup() {
   [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  if [ -n "$xserver" ]; then kill "$xserver" 2>/dev/null || true; wait "$xserver" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -58,11 +86,7 @@ keys() {  # window, keys...
   xdotool key --clearmodifiers "$@"
 }
 
-# On a busy machine the X server can still be starting when xvfb-run hands over.
-for _ in $(seq 100); do
-  xdotool getdisplaygeometry >/dev/null 2>&1 && break
-  sleep 0.1
-done
+xdotool getdisplaygeometry >/dev/null || fail "the X server $DISPLAY takes no connection"
 (cd "$root/docs" && exec "$build/app/lepotex" "$book") &
 pid=$!
 main=$(wait_window 'Lepotex \[mlyn.txt\]') || fail "the window with the opened book did not appear"
