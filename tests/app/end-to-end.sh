@@ -12,36 +12,12 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=$(cd "${1:?usage: end-to-end.sh BUILD_DIR}" && pwd)
-xserver=""
-if [ -z "${LEPOTEX_E2E_DISPLAY:-}" ]; then
-  # Xvfb names its display on a pipe only once it takes connections, so nothing below races
-  # a server still starting; xvfb-run gives no such promise on a loaded machine.
-  xlog=$(mktemp "${TMPDIR:-/tmp}/lepotex-xvfb.XXXXXX")
-  xnumber=$(mktemp "${TMPDIR:-/tmp}/lepotex-xvfb.XXXXXX")
-  number=""
-  for attempt in 1 2 3; do
-    : >"$xnumber"
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$xnumber" 2>"$xlog" &
-    xserver=$!
-    for _ in $(seq 300); do
-      grep -q '^[0-9][0-9]*$' "$xnumber" && break
-      kill -0 "$xserver" 2>/dev/null || break
-      sleep 0.1
-    done
-    number=$(grep -m1 '^[0-9][0-9]*$' "$xnumber" || true)
-    if [ -n "$number" ] && kill -0 "$xserver" 2>/dev/null; then break; fi
-    kill "$xserver" 2>/dev/null || true
-    echo "end-to-end: the X server did not start (attempt $attempt):" >&2
-    sed 's/^/  /' "$xlog" >&2
-    xserver=""
-    number=""
-    sleep 1
-  done
-  rm -f "$xlog" "$xnumber"
-  [ -n "$number" ] || { echo "end-to-end: no X server, giving up" >&2; exit 1; }
-  export DISPLAY=":$number"
-else
+# shellcheck source=../../scripts/xvfb.sh
+source "$root/scripts/xvfb.sh"
+if [ -n "${LEPOTEX_E2E_DISPLAY:-}" ]; then
   export DISPLAY=$LEPOTEX_E2E_DISPLAY
+else
+  start_xvfb || { echo "end-to-end: no X server, giving up" >&2; exit 1; }
 fi
 unset QT_QPA_PLATFORM  # a real X server this time
 
@@ -49,7 +25,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/lepotex-e2e.XXXXXX")
 pid=""
 cleanup() {
   [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-  if [ -n "$xserver" ]; then kill "$xserver" 2>/dev/null || true; wait "$xserver" 2>/dev/null || true; fi
+  stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
