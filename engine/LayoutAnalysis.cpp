@@ -114,6 +114,35 @@ int OcrDigit(char c) noexcept
     return c == 'l' || c == 'I' ? 1 : c == 'O' || c == 'o' ? 0 : -1;
 }
 
+int64_t ReadNumber(std::string_view word) noexcept;
+
+// A page number between two marks alike, "* 12 *", and the same where the marks are read as
+// digits: a PDF tool that knows no Unicode for the font's dashes gives "3 12 3" for "– 12 –".
+// -1 for any other line.
+int64_t FlankedNumber(std::string_view trimmed) noexcept
+{
+    constexpr std::size_t kMark = 3;
+    if (trimmed.size() > 2 * kMark + 7)
+        return -1;
+    const std::size_t first = trimmed.find(' ');
+    const std::size_t last = trimmed.rfind(' ');
+    if (first == std::string_view::npos || first == 0 || first > kMark)
+        return -1;
+    const std::string_view left = trimmed.substr(0, first);
+    const std::string_view right = trimmed.substr(last + 1);
+    if (left != right)
+        return -1;
+    for (const char c : left)
+        if (IsLetterByte(uint8_t(c)))
+            return -1;
+    std::string_view middle = trimmed.substr(first, last - first);
+    while (!middle.empty() && middle.front() == ' ')
+        middle.remove_prefix(1);
+    while (!middle.empty() && middle.back() == ' ')
+        middle.remove_suffix(1);
+    return ReadNumber(middle);
+}
+
 FurnitureKey KeyOf(std::string_view trimmed) noexcept
 {
     FurnitureKey key;
@@ -142,6 +171,9 @@ FurnitureKey KeyOf(std::string_view trimmed) noexcept
         // Rotate and add: one step per byte, where a multiply would make each wait for the last.
         h = ((h << 7) | (h >> 57)) + uint8_t(c);
     }
+    if (key.digits)
+        if (const int64_t flanked = FlankedNumber(trimmed); flanked >= 0)
+            key.value = flanked;
     h *= 0x9E3779B97F4A7C15ull;  // mixes once what the steps did not
     key.hash = h | 1;  // 0 marks a line not looked at
     return key;
@@ -345,6 +377,8 @@ std::pair<int64_t, int64_t> PageNumberOf(std::string_view trimmed) noexcept
     };
     if (const int64_t whole = ReadNumber(strip(trimmed)); whole >= 0)
         return {whole, whole};
+    if (const int64_t flanked = FlankedNumber(trimmed); flanked >= 0)
+        return {flanked, flanked};
     const std::size_t firstSpace = trimmed.find(' ');
     if (firstSpace == std::string_view::npos)
         return {-1, -1};

@@ -144,6 +144,9 @@ TEST(LayoutAnalysis, PageLinesOfEveryUsualFormGoAndOnlyThey)
                 number[0] = 'l';
             return n % 2 ? "\x97 " + number + "\x97" : "\x96 " + number + " -";
         },
+        // Between marks alike, also where a PDF tool read the font's dashes as digits.
+        [](int n) { return "* " + std::to_string(n) + " *"; },
+        [](int n) { return "3 " + std::to_string(n) + " 3"; },
     };
     for (const auto& form : forms) {
         Lines book = Wrap(80, 48, 3, false);
