@@ -1300,23 +1300,40 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
 // mark the book's paragraphs (a tool that leaves one between the blocks it grouped the page's
 // lines into, some of them cut inside a paragraph), one after a full line goes where the
 // sentence goes on, in lowercase or with a name: the widths decide that break as any other.
+// The same holds for the blank lines a page line leaves over: a page that ends short above its
+// foot (the typesetter kept a paragraph's last lines together on the next page) puts a blank
+// line there in the middle of a sentence.
 void DropBlanksInsideParagraphs(const LineShapes& shapes, Layout& layout)
 {
     if (layout.width == 0)
         return;
     LineRoles& roles = layout.roles;
-    for (std::size_t i = 1; i + 1 < roles.size(); ++i) {
-        if (roles[i] != LineRole::Blank || roles[i - 1] != LineRole::Text || roles[i + 1] != LineRole::Text)
+    const std::size_t n = roles.size();
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+        if (roles[i] != LineRole::Blank || roles[i - 1] != LineRole::Text)
+            continue;
+        // The lines between this text line and the next: one blank line, or blank lines
+        // beside page lines.
+        std::size_t next = i + 1;
+        bool pageLines = false;
+        while (next < n && roles[next] != LineRole::Text) {
+            pageLines = pageLines || roles[next] == LineRole::PageLine;
+            ++next;
+        }
+        if (next == n || (next != i + 1 && !pageLines))
             continue;
         const LineShape& up = shapes[i - 1];
-        const LineShape& low = shapes[i + 1];
+        const LineShape& low = shapes[next];
         const bool full = layout.fullFrom > 0 ? up.length >= uint32_t(layout.width)
                                               : up.length + 1 + uint32_t(low.firstWord) > uint32_t(layout.width);
         const bool inSentence = !IsSentenceEnd(char(up.last));
         const bool goesOn = IsLowercase(char(low.first));
         if (full && (layout.mark == ParagraphMark::Blank ? inSentence && goesOn
                                                           : goesOn || (inSentence && IsLetterByte(low.first))))
-            roles[i] = LineRole::PageBlank;
+            for (std::size_t k = i; k < next; ++k)
+                if (roles[k] == LineRole::Blank)
+                    roles[k] = LineRole::PageBlank;
+        i = next - 1;
     }
 }
 

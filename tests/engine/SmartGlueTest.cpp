@@ -210,14 +210,17 @@ TEST(LayoutAnalysis, TheBlankLinesAroundAPdfsFootNumberGoWithItWhereItsParagraph
 {
     // pdftotext's pages end with the number, a blank line or none before it and one after it
     // before the next page's feed; in its layout mode two to four before it and none after.
-    // The paragraphs are marked by no blank line, so every blank line is the pages'.
-    const Lines text = Wrap(60, 66, 0, false, 7, 14);
-    for (const bool layoutMode : {false, true}) {
+    // The paragraphs are marked by no blank line, so every blank line is the pages'. Where
+    // one before the number is rare, it is a page that ended short: one in the middle of a
+    // sentence goes too, one after a paragraph's end may stay.
+    for (const int design : {0, 1, 2}) {
+        const Lines text = Wrap(design == 2 ? 300 : 60, 66, 0, false, 7, 14);
+        const bool layoutMode = design == 1;
         std::mt19937 rng(3);
         Lines book;
         for (std::size_t i = 0, page = 5; i < text.size(); ++page) {
             if (i > 0) {
-                const std::size_t before = layoutMode ? 2 + rng() % 3 : rng() % 2;
+                const std::size_t before = layoutMode ? 2 + rng() % 3 : design == 0 ? rng() % 2 : rng() % 5 == 0;
                 book.insert(book.end(), before, "");
                 book.push_back(std::to_string(page));
                 if (!layoutMode)
@@ -228,7 +231,11 @@ TEST(LayoutAnalysis, TheBlankLinesAroundAPdfsFootNumberGoWithItWhereItsParagraph
                 book.push_back(text[i]);
         }
         const Layout layout = Analyse(book);
-        EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::Blank), 0) << layoutMode;
+        for (std::size_t i = 1; i < book.size(); ++i) {
+            if (layout.roles[i] == LineRole::Blank) {
+                EXPECT_TRUE(design == 2 && book[i - 1].ends_with('.')) << design << ": " << book[i - 1];
+            }
+        }
     }
 }
 
