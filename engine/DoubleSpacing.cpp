@@ -18,6 +18,10 @@ constexpr std::size_t kLongestCounted = 1024;
 // A page's form feed is no blank: it goes with the page's furniture, never with the spacing.
 bool IsBlank(std::string_view line) { return LeadingSpaceCount(line) == line.size(); }
 
+// A line that is only a page's form feed (as some tools write the break between pages): no
+// text line of its own, so it neither has a blank line after it nor is without one.
+bool IsFeedOnly(std::string_view line) { return !line.empty() && line[0] == '\f' && IsBlank(line.substr(1)); }
+
 struct Gaps {
     std::size_t none = 0, one = 0, more = 0;
     std::size_t Total() const { return none + one + more; }
@@ -34,6 +38,8 @@ Gaps CountGaps(const LineViews& pieces, std::size_t limit)
             ++blanks;
             continue;
         }
+        if (IsFeedOnly(pieces[i]))
+            continue;
         if (text)
             (blanks == 0 ? gaps.none : blanks == 1 ? gaps.one : gaps.more) += 1;
         text = true;

@@ -94,6 +94,21 @@ TEST(DoubleSpacingTest, ABlankLineAfterEveryLineIsOnlySpacing)
     EXPECT_EQ(Glued(spaced, &layout), Glued(book));
     EXPECT_NE(layout.find("řádky proložené prázdnými řádky"), std::string::npos) << layout;
 
+    // A tool that writes each page's form feed on a line of its own, the page's first line
+    // right after it with no blank line between.
+    std::vector<std::string> paged, pagedSpaced;
+    for (std::size_t i = 0; i < book.size(); ++i) {
+        if (i > 0 && i % 20 == 0) {
+            paged.emplace_back("\f");
+            pagedSpaced.emplace_back("\f");
+        }
+        paged.push_back(book[i]);
+        pagedSpaced.insert(pagedSpaced.end(), {book[i], ""});
+    }
+    layout.clear();
+    EXPECT_EQ(Glued(pagedSpaced, &layout), Glued(paged));
+    EXPECT_NE(layout.find("řádky proložené prázdnými řádky"), std::string::npos) << layout;
+
     // The glued book, its paragraphs a line each with a blank line between: they mark them.
     LineList glued;
     const std::string text = Glued(book);
