@@ -8,6 +8,7 @@
 #include "engine/AutoReplace.h"
 #include "engine/DirectSpeech.h"
 #include "engine/DoubleSpacing.h"
+#include "engine/SplitLines.h"
 #include "engine/EngineMessages.h"
 #include "engine/GlueRecorder.h"
 #include "engine/GlueStages.h"
@@ -279,6 +280,7 @@ LinesPrepared PrepareLinesForLayout(LineList& list, std::vector<CaronMend>* mend
     // one character of the line's width.
     LinesPrepared prepared;
     prepared.spacingBlanks = DropDoubleSpacing(list);
+    prepared.wordLines = RejoinLinesCutIntoWords(list);
     prepared.margins = StripLeftMargins(list);
     prepared.accents = MendSpacingAccents(list, mends);
     if (prepared.accents == 0 || !mends) {
@@ -336,6 +338,7 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
         record->layout.marginLeast = prepared.margins.least;
         record->layout.marginMost = prepared.margins.most;
         record->layout.spacingBlanks = prepared.spacingBlanks;
+        record->layout.wordLines = prepared.wordLines;
         return glued;
     }
     if (settings.autoReplace.empty())

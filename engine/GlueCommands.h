@@ -55,6 +55,7 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
 // given, gets the words whose letters were mended, in the order of the text.
 struct LinesPrepared {
     int64_t spacingBlanks = 0;
+    int64_t wordLines = 0;  // breaks between the words of a line a tool cut into its words
     LeftMargins margins;
     int64_t accents = 0;
     int64_t carons = 0;

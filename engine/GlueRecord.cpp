@@ -127,6 +127,8 @@ std::string DescribeLayout(const LayoutFound& layout)
                              : "řádky nejsou zalomené na jednu šířku";
     if (layout.spacingBlanks > 0)
         text += ", řádky proložené prázdnými řádky (odebráno jich: " + std::to_string(layout.spacingBlanks) + ")";
+    if (layout.wordLines > 0)
+        text += ", řádky rozpadlé na slova (spojeno zlomů: " + std::to_string(layout.wordLines) + ")";
     if (layout.marginLeast > 0)
         text += ", text posunutý od levého okraje o " +
                 (layout.marginMost > layout.marginLeast ? std::to_string(layout.marginLeast) + " až " : std::string()) +

@@ -80,6 +80,7 @@ struct LayoutFound {
     int32_t marginLeast = 0;      // the left margins taken off the lines (0: none)
     int32_t marginMost = 0;
     int64_t spacingBlanks = 0;    // blank lines of double spacing taken out
+    int64_t wordLines = 0;        // breaks of lines cut into their words taken out
 };
 
 class GlueRecord {

@@ -1,5 +1,6 @@
 #include "engine/LeftMargins.h"
 #include "engine/DoubleSpacing.h"
+#include "engine/SplitLines.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "editor/TextEditor.h"
+#include "editor/Windows1250.h"
 #include "engine/GlueCommands.h"
 #include "engine/GlueRecord.h"
 #include "engine/LineList.h"
@@ -117,6 +119,48 @@ TEST(DoubleSpacingTest, ABlankLineAfterEveryLineIsOnlySpacing)
         glued.AddCopy("");
     }
     EXPECT_EQ(DropDoubleSpacing(glued), 0);
+}
+
+TEST(SplitLinesTest, ALineATextToolCutIntoItsWordsIsOneLineAgain)
+{
+    // Some of the book's lines inside paragraphs come as a column of their words, the odd one
+    // with a word starting in a capital.
+    const std::vector<std::string> book = Book([](int) { return 0; });
+    std::vector<std::string> cut;
+    int cuts = 0;
+    for (std::size_t i = 0; i < book.size(); ++i) {
+        const bool inside = i > 0 && i + 1 < book.size() && book[i - 1].size() > 40 && book[i].size() > 40 &&
+                            book[i + 1].size() > 40 && book[i].front() != ' ';
+        if (!inside || i % 3 != 0) {
+            cut.push_back(book[i]);
+            continue;
+        }
+        ++cuts;
+        for (std::size_t at = 0, end; at < book[i].size(); at = end + 1) {
+            end = std::min(book[i].find(' ', at), book[i].size());
+            cut.push_back(book[i].substr(at, end - at));
+        }
+    }
+    ASSERT_GE(cuts, 10);
+    std::string layout;
+    EXPECT_EQ(Glued(cut, &layout), Glued(book));
+    EXPECT_NE(layout.find("řádky rozpadlé na slova"), std::string::npos) << layout;
+
+    // What only looks like it: words of speech one after another, names in a list, a table of
+    // contents, verse of a few words a line.
+    const std::vector<std::string> stays = {"„Ano.“", "„Ne.“", "„Proč?“", "Jan", "Petr", "Pavel", "Obsah",
+                                            "I", "II", "III", "Konejšivě, jemně", "budí spáče den.",
+                                            "Sedmihradská země", "smutek konejší."};
+    LineList list;
+    for (std::size_t i = 0; i < book.size(); ++i) {
+        list.AddCopy(book[i]);
+        if (i == 40)
+            for (const std::string& line : stays)
+                list.AddCopy(Utf8ToWindows1250(line));
+    }
+    const std::size_t lines = list.pieces.size();
+    EXPECT_EQ(RejoinLinesCutIntoWords(list), 0);
+    EXPECT_EQ(list.pieces.size(), lines);
 }
 
 }  // namespace
