@@ -44,6 +44,8 @@ inline bool HasInnerSpace(std::string_view line)
     std::size_t from = 0;
     while (from < line.size() && (line[from] == ' ' || line[from] == '\f'))
         ++from;
+    if (from == line.size())
+        return false;
     const auto* space = static_cast<const char*>(std::memchr(line.data() + from, ' ', line.size() - from));
     if (space == nullptr)
         return false;

@@ -77,6 +77,14 @@ bool Joined(const std::vector<Word>& words, std::size_t i, std::string_view out,
         if (rest.size() > stem.size() && rest.starts_with(stem) &&
             Joined(words, i + 1, out, pos + stem.size(), failed, next))
             return true;
+        // The part before the break may get back a hyphen pdftotext took out of it too
+        // ("ParkáňNá-" and "ny": "Parkáň-Nány"), the break's own hyphen kept or dropped.
+        for (std::size_t length = stem.size() + 1; length < rest.size() && length <= 2 * word.size(); ++length) {
+            const std::string_view part = rest.substr(0, length);
+            if ((HyphensPutBack(stem, part) || HyphensPutBack(word, part)) &&
+                Joined(words, i + 1, out, pos + length, failed, next))
+                return true;
+        }
     }
     failed.insert({i, pos});
     return false;
