@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -30,7 +29,7 @@ std::string_view Trimmed(std::string_view line)
 }
 
 // Whether the lines from `i` on are short enough to start a run, by their lengths alone.
-inline bool AllShort(const LineViews& pieces, std::size_t i)
+bool AllShort(const LineViews& pieces, std::size_t i)
 {
     for (std::size_t k = i; k < i + kLeastRun; ++k)
         if (pieces[k].size() > kLongestPiece)
@@ -39,21 +38,7 @@ inline bool AllShort(const LineViews& pieces, std::size_t i)
 }
 
 // Whether a line holds a space between two of its words: the usual line, told in a look.
-inline bool HasInnerSpace(std::string_view line)
-{
-    std::size_t from = 0;
-    while (from < line.size() && (line[from] == ' ' || line[from] == '\f'))
-        ++from;
-    if (from == line.size())
-        return false;
-    const auto* space = static_cast<const char*>(std::memchr(line.data() + from, ' ', line.size() - from));
-    if (space == nullptr)
-        return false;
-    const char* const end = line.data() + line.size();
-    while (space < end && *space == ' ')
-        ++space;
-    return space < end;
-}
+bool HasInnerSpace(std::string_view line) { return Trimmed(line).find(' ') != std::string_view::npos; }
 
 bool IsOpeningQuote(char c) { return c == '\x84' || c == '\x82' || c == '\xbb' || c == '"'; }
 bool IsClosingQuote(char c) { return c == '\x93' || c == '\x91' || c == '\xab' || c == '"'; }

@@ -1,7 +1,8 @@
 #pragma once
 // Some PDF tools (MuPDF's text output among them) read a justified line whose spaces were
 // stretched far, as lines are in a book set without hyphenation, as a column of words: each
-// word on a line of its own (or a few words, which are left: verse looks the same). Read as they come, each of those words ends a paragraph.
+// word on a line of its own (or a few words, which are left: verse looks the same). Read as
+// they come, each of those words ends a paragraph.
 #include <cstdint>
 
 namespace lepotex {
