@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 
 #include <iconv.h>
 #include <uchardet/uchardet.h>
@@ -596,6 +598,57 @@ size_t ConvertToWindows1250(TextEncoding encoding, std::string_view bytes, char*
     return 0;
 }
 
+namespace {
+
+// From this size on a book's conversion is worth a second thread.
+constexpr size_t kConvertInHalvesFrom = size_t(4) << 20;
+
+// Utf8Run<true> on two cores for a large text: the second half is converted into the part of
+// `out` that the first cannot reach (no conversion makes a text longer), then moved down behind
+// the first. The halves meet between two ASCII bytes, where no sequence is cut and no
+// combining mark follows: each half converts as the whole would there. Converting is a few
+// cycles a byte, and filling the fresh pages of `out` costs as much again; both are halved.
+std::optional<size_t> Utf8RunInHalves(const uint8_t* p, const uint8_t* end, char* out, Replacements& replaced,
+                                      size_t before)
+{
+    const size_t size = size_t(end - p);
+    size_t mid = 0;
+    if (size >= kConvertInHalvesFrom && std::thread::hardware_concurrency() > 1) {
+        constexpr size_t kLookFor = size_t(64) << 10;
+        for (size_t at = size / 2; at < size / 2 + kLookFor; ++at)
+            if (p[at - 1] < 0x80 && p[at] < 0x80) {
+                mid = at;
+                break;
+            }
+    }
+    if (mid == 0)
+        return Utf8Run<true>(p, end, out, replaced, before);
+    Replacements secondReplaced;
+    std::optional<size_t> second;
+    char* const secondOut = out + mid;
+    std::thread thread;
+    try {
+        thread = std::thread([&] { second = Utf8Run<true>(p + mid, end, secondOut, secondReplaced); });
+    } catch (const std::system_error&) {
+        return Utf8Run<true>(p, end, out, replaced, before);  // no thread to be had
+    }
+    const std::optional<size_t> first = Utf8Run<true>(p, p + mid, out, replaced, before);
+    thread.join();
+    if (!first || !second)
+        return std::nullopt;
+    std::memmove(out + *first, secondOut, *second);
+    if (secondReplaced.count > 0) {
+        if (replaced.count == 0) {
+            replaced.first = secondReplaced.first;
+            replaced.firstOffset = secondReplaced.firstOffset + int64_t(*first);
+        }
+        replaced.count += secondReplaced.count;
+    }
+    return *first + *second;
+}
+
+}  // namespace
+
 std::optional<size_t> ConvertIfUtf8(std::string_view bytes, TextBlock& out, Replacements& replaced)
 {
     const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
@@ -605,7 +658,7 @@ std::optional<size_t> ConvertIfUtf8(std::string_view bytes, TextBlock& out, Repl
         return std::nullopt;
     out = AllocateTextBlock(bytes.size() + 1);
     std::memcpy(out.get(), p, ascii);
-    const std::optional<size_t> rest = Utf8Run<true>(p + ascii, end, out.get() + ascii, replaced, ascii);
+    const std::optional<size_t> rest = Utf8RunInHalves(p + ascii, end, out.get() + ascii, replaced, ascii);
     if (!rest || Windows1250AfterAll(bytes, replaced.count)) {
         out.reset();
         replaced = {};

@@ -6,14 +6,17 @@
 #include <cassert>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -75,6 +78,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 constexpr char kCtrlZ = 0x1A;
 constexpr size_t kMaxLine = 32767;  // no paragraph is ever longer
 constexpr size_t kTouchAheadFrom = size_t(4) << 20;  // a book's size from which a thread pays
+constexpr size_t kMapToConvertFrom = size_t(4) << 20;  // and from which mapping it for a conversion does
 
 // Splits a byte stream into lines by the file format's rules, whatever the read sizes. With
 // CR line ends a line ends at a CR (an LF right behind it belongs to it, a lone LF is a
@@ -497,49 +501,169 @@ struct Written {
     int64_t replaced = 0;  // characters the file's encoding has no byte for
 };
 
+// Writes the chunks of a save one after the other into `fd`, on a second thread for a large
+// text: the write into the system's cache of the file then goes on while the next chunk is
+// gathered and converted. One chunk at a time is in flight; Write waits for the one before.
+class ChunkWriter {
+public:
+    ChunkWriter(int fd, bool regular, bool threaded) : fd(fd), start(regular ? ::lseek(fd, 0, SEEK_CUR) : -1)
+    {
+        if (!threaded)
+            return;
+        // The thread takes no signal: they go where the save expects them.
+        sigset_t all, previous;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &previous);
+        try {
+            worker = std::thread([this] { Work(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the chunks are written here.
+        }
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    }
+    ChunkWriter(const ChunkWriter&) = delete;
+    ChunkWriter& operator=(const ChunkWriter&) = delete;
+    ~ChunkWriter()
+    {
+        if (!worker.joinable())
+            return;
+        {
+            std::lock_guard lock(mutex);
+            closing = true;
+        }
+        changed.notify_all();
+        worker.join();
+    }
+
+    // `data` must stay as it is until the next Write or Finish returns.
+    void Write(const char* data, size_t size)
+    {
+        if (!worker.joinable()) {
+            WriteNow(data, size);
+            return;
+        }
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return !pending; });
+        if (failure)
+            std::rethrow_exception(std::exchange(failure, nullptr));
+        chunk = {data, size};
+        pending = true;
+        changed.notify_all();
+    }
+
+    void Finish()
+    {
+        if (!worker.joinable())
+            return;
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return !pending; });
+        if (failure)
+            std::rethrow_exception(std::exchange(failure, nullptr));
+    }
+
+private:
+    void WriteNow(const char* data, size_t size)
+    {
+        WriteAll(fd, data, size);
+#ifdef __linux__
+        // Start the disk on what is written while the rest is still being made, so that the
+        // flush at the end has less left to wait for.
+        if (start >= 0)
+            ::sync_file_range(fd, start + written, off_t(size), SYNC_FILE_RANGE_WRITE);
+#endif
+        written += off_t(size);
+    }
+
+    void Work()
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            changed.wait(lock, [this] { return pending || closing; });
+            if (!pending)
+                return;
+            lock.unlock();
+            std::exception_ptr error;
+            try {
+                if (!failure)
+                    WriteNow(chunk.data(), chunk.size());
+            } catch (...) {
+                error = std::current_exception();
+            }
+            lock.lock();
+            if (error)
+                failure = error;
+            pending = false;
+            changed.notify_all();
+        }
+    }
+
+    const int fd;
+    const off_t start;
+    off_t written = 0;
+    std::thread worker;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::string_view chunk;
+    bool pending = false;
+    bool closing = false;
+    std::exception_ptr failure;
+};
+
 // Writes the paragraphs as the file format wants them into `fd`, at its position, in the
 // editor's file format. `between` runs between the large writes.
 template <typename Between>
 Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&& between)
 {
     // Paragraphs are gathered into large writes; the largest paragraph and its line end
-    // always fit behind what a write leaves.
+    // always fit behind what a write leaves. A large text has two stages: one is written
+    // while the other is gathered.
     constexpr size_t kStage = size_t(1) << 20;
+    constexpr int64_t kTwoStagesFrom = int64_t(4) << 20;
     static_assert(kStage >= kMaxLine + 2);
     const FileFormat format = editor.GetFileFormat();
     const bool crLf = format.lineEnd == LineEnd::CrLf;
     const bool converted = format.encoding != TextEncoding::Windows1250;
-    const TextBlock stage = AllocateTextBlock(kStage);
+    const bool twoStages = editor.ByteCount() >= kTwoStagesFrom && std::thread::hardware_concurrency() > 1;
     const std::string_view mark = MarkOf(format.encoding);
-    const TextBlock encoded = converted ? AllocateTextBlock(mark.size() + ConvertedCapacity(format.encoding, kStage)) : nullptr;
+    const size_t encodedSize = mark.size() + ConvertedCapacity(format.encoding, kStage);
+    TextBlock stages[2] = {AllocateTextBlock(kStage), twoStages ? AllocateTextBlock(kStage) : nullptr};
+    TextBlock encodings[2] = {converted ? AllocateTextBlock(encodedSize) : nullptr,
+                              converted && twoStages ? AllocateTextBlock(encodedSize) : nullptr};
+    int current = 0;
+    char* stage = stages[0].get();
     size_t encodedStart = mark.size();
     if (converted && !mark.empty())
-        std::memcpy(encoded.get(), mark.data(), mark.size());
+        std::memcpy(encodings[0].get(), mark.data(), mark.size());
     size_t staged = 0;
     const int32_t count = editor.ParaCount();
     Written result;
     off_t& written = result.bytes;
-    [[maybe_unused]] off_t flushed = 0;
-    const off_t start = regular ? ::lseek(fd, 0, SEEK_CUR) : 0;
-    // Writes what is staged, converted to the file's encoding where that is not Windows-1250.
+    ChunkWriter writer(fd, regular, twoStages);
+    // Hands what is staged to the writer, converted to the file's encoding where that is not
+    // Windows-1250, and goes on in the other stage.
     auto flush = [&] {
         // Once over the whole stage: the line ends and the bytes set below lie outside the range.
-        MapControlBytes(stage.get(), staged);
+        MapControlBytes(stage, staged);
         between();
         // Bytes of a mapped book cut short meanwhile read as NULs: never written as its text.
         if (editor.SourceChanged())
             throw EInOutError(0, kFileCutWhileRead);
         if (!converted) {
-            WriteAll(fd, stage.get(), staged);
+            writer.Write(stage, staged);
             written += off_t(staged);
         } else {
-            const size_t size = encodedStart + ConvertFromWindows1250(format.encoding, std::string_view(stage.get(), staged),
-                                                                      encoded.get() + encodedStart, result.replaced);
-            WriteAll(fd, encoded.get(), size);
+            char* const encoded = encodings[current].get();
+            const size_t size = encodedStart + ConvertFromWindows1250(format.encoding, std::string_view(stage, staged),
+                                                                      encoded + encodedStart, result.replaced);
+            writer.Write(encoded, size);
             written += off_t(size);
             encodedStart = 0;  // the mark only at the start
         }
         staged = 0;
+        if (twoStages) {
+            current ^= 1;
+            stage = stages[current].get();
+        }
     };
     for (int32_t p = 1; p <= count; ++p) {
         const std::string_view text = editor.ParaText(p);
@@ -547,34 +671,26 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
             break;
         ReadAhead(text.data());
         assert(text.size() <= kMaxLine);
-        if (staged + text.size() + 2 > kStage) {
+        if (staged + text.size() + 2 > kStage)
             flush();
-#ifdef __linux__
-            // Start the disk on what is written while the rest is still being made, so
-            // that the flush at the end has less left to wait for.
-            if (regular && start >= 0) {
-                ::sync_file_range(fd, start + flushed, written - flushed, SYNC_FILE_RANGE_WRITE);
-                flushed = written;
-            }
-#endif
-        }
         if (!text.empty())
-            std::memcpy(stage.get() + staged, text.data(), text.size());
+            std::memcpy(stage + staged, text.data(), text.size());
         // A Ctrl+Z at a line start ends the file for the loader, and all behind it would be
         // lost on the next load; anywhere else it only ends its line. It is written as a space,
         // as the other control bytes are, so the file reads back whole.
         if (!text.empty() && text.front() == kCtrlZ)
-            stage.get()[staged] = ' ';
+            stage[staged] = ' ';
         staged += text.size();
         // A CR in front of the LF would make a CR LF of it, and the file one with CR LF line
         // ends: an edit may have left one there, and it is written as a space.
         if (!crLf && !text.empty() && text.back() == '\r')
-            stage.get()[staged - 1] = ' ';
+            stage[staged - 1] = ' ';
         if (crLf)
-            stage.get()[staged++] = '\r';
-        stage.get()[staged++] = '\n';
+            stage[staged++] = '\r';
+        stage[staged++] = '\n';
     }
     flush();
+    writer.Finish();
     return result;
 }
 
@@ -840,10 +956,12 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                        (encoding || !Utf16WithoutMark(first));
         }
 
+        // The mapping spared reading the first step of a book read whole; it may serve the
+        // book's conversion too.
+        TextBlock source;
         if (mapped && !streamed) {
-            // Read as it always was; the mapping only spared reading the first step.
-            block = AllocateTextBlock(blockSize);
-            filled = ReadFully(file.fd, block.get(), std::min(kReadSize, blockSize));
+            source = std::move(block);
+            filled = 0;
         }
 
         if (streamed && mapped) {
@@ -929,60 +1047,90 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                 fresh->blocks.push_back(std::move(block));
             fresh->plainText = !reader.controls;
         } else {
-            // The whole file in one block.
-            size_t capacity = sized ? fileSize + 1 : blockSize;
-            if (capacity > blockSize) {
-                TextBlock whole = AllocateTextBlock(capacity);
-                std::memcpy(whole.get(), block.get(), filled);
-                block = std::move(whole);
-            }
-            for (;;) {
-                if (filled == capacity) {
-                    capacity *= 2;
-                    TextBlock larger = AllocateTextBlock(capacity);
-                    std::memcpy(larger.get(), block.get(), filled);
-                    block = std::move(larger);
-                }
-                const size_t got = ReadFully(file.fd, block.get() + filled, capacity - filled);
-                filled += got;
-                if (got == 0 || filled < capacity)
-                    break;
-            }
-            std::string_view bytes(block.get(), filled);
+            // A book that is converted is converted from the file's pages where they can be
+            // mapped: no copy of the file to fill first. They are let go once converted; a book
+            // kept as it is (or converted where it lies) is read whole into one block.
+            if (!source && !mapped && sized && fileSize >= kMapToConvertFrom)
+                source = MapFileBlock(file.fd, fileSize);
             TextBlock converted;
-            std::string_view text = bytes;
+            std::string_view text;
             Replacements replaced;
             TextEncoding found = TextEncoding::Windows1250;
-            const bool detect = !encoding && !EncodingOfMark(bytes);
-            const auto unmarked = detect ? Utf16WithoutMark(bytes) : std::nullopt;
-            if (unmarked) {
-                found = *unmarked;
-            } else if (detect) {
-                // Tried as UTF-8 first, converting as it goes; what is no UTF-8 is a code page.
-                if (const auto length = ConvertIfUtf8(bytes, converted, replaced)) {
-                    found = TextEncoding::Utf8;
-                    text = std::string_view(converted.get(), *length);
-                    block.reset();
+            // From `bytes` (in `block` when `writable`): the encoding found and the text.
+            auto decode = [&](std::string_view bytes, bool writable) {
+                converted.reset();
+                text = bytes;
+                replaced = {};
+                found = TextEncoding::Windows1250;
+                const bool detect = !encoding && !EncodingOfMark(bytes);
+                const auto unmarked = detect ? Utf16WithoutMark(bytes) : std::nullopt;
+                if (unmarked) {
+                    found = *unmarked;
+                } else if (detect) {
+                    // Tried as UTF-8 first, converting as it goes; what is no UTF-8 is a code page.
+                    if (const auto length = ConvertIfUtf8(bytes, converted, replaced)) {
+                        found = TextEncoding::Utf8;
+                        text = std::string_view(converted.get(), *length);
+                    } else {
+                        found = DetectCodePage(bytes);
+                    }
                 } else {
-                    found = DetectCodePage(bytes);
+                    found = ResolveEncoding(bytes, encoding);
+                    if (found != TextEncoding::Windows1250 && EncodingOfMark(bytes) == found)
+                        bytes.remove_prefix(MarkLength(found));
                 }
-            } else {
-                found = ResolveEncoding(bytes, encoding);
-                if (found != TextEncoding::Windows1250 && EncodingOfMark(bytes) == found)
-                    bytes.remove_prefix(MarkLength(found));
+                if (converted) {
+                    // Converted on the way.
+                } else if (!writable) {
+                    // Kept as it is, or converted where it lies: read into a block of its own.
+                } else if (found == TextEncoding::Utf16Le || found == TextEncoding::Utf16Be) {
+                    // Half as long as Windows-1250: converted where it lies, with no second block
+                    // of the book's size to fill. The mark goes with it (it reads as nothing), so
+                    // that a ligature the text starts with has the mark's room to be spelt out in.
+                    const std::string_view marked(block.get(), size_t(bytes.data() + bytes.size() - block.get()));
+                    text = std::string_view(block.get(), ConvertToWindows1250(found, marked, block.get(), replaced));
+                } else if (found != TextEncoding::Windows1250) {
+                    converted = AllocateTextBlock(bytes.size() + 1);
+                    text = std::string_view(converted.get(), ConvertToWindows1250(found, bytes, converted.get(), replaced));
+                }
+            };
+            bool decoded = false;
+            if (source) {
+                decode(std::string_view(source.get(), fileSize), false);
+                // A NUL in a mapped page may be what is left of a file cut meanwhile: such a
+                // rare book is read instead, as is one that changed while it was converted.
+                decoded = converted && !std::memchr(source.get(), '\0', fileSize) && !MappedFileChanged(source.get());
+                source.reset();
+                if (decoded)
+                    block.reset();  // nor are the first step's bytes needed
             }
-            if (converted) {
-                // Converted on the way.
-            } else if (found == TextEncoding::Utf16Le || found == TextEncoding::Utf16Be) {
-                // Half as long as Windows-1250: converted where it lies, with no second block
-                // of the book's size to fill. The mark goes with it (it reads as nothing), so
-                // that a ligature the text starts with has the mark's room to be spelt out in.
-                const std::string_view marked(block.get(), size_t(bytes.data() + bytes.size() - block.get()));
-                text = std::string_view(block.get(), ConvertToWindows1250(found, marked, block.get(), replaced));
-            } else if (found != TextEncoding::Windows1250) {
-                converted = AllocateTextBlock(bytes.size() + 1);
-                text = std::string_view(converted.get(), ConvertToWindows1250(found, bytes, converted.get(), replaced));
-                block.reset();  // the file's own bytes are no longer needed
+            if (!decoded) {
+                if (!block) {  // mapped, nothing read yet
+                    block = AllocateTextBlock(blockSize);
+                    filled = ReadFully(file.fd, block.get(), std::min(kReadSize, blockSize));
+                }
+                // The whole file in one block.
+                size_t capacity = sized ? fileSize + 1 : blockSize;
+                if (capacity > blockSize) {
+                    TextBlock whole = AllocateTextBlock(capacity);
+                    std::memcpy(whole.get(), block.get(), filled);
+                    block = std::move(whole);
+                }
+                for (;;) {
+                    if (filled == capacity) {
+                        capacity *= 2;
+                        TextBlock larger = AllocateTextBlock(capacity);
+                        std::memcpy(larger.get(), block.get(), filled);
+                        block = std::move(larger);
+                    }
+                    const size_t got = ReadFully(file.fd, block.get() + filled, capacity - filled);
+                    filled += got;
+                    if (got == 0 || filled < capacity)
+                        break;
+                }
+                decode(std::string_view(block.get(), filled), true);
+                if (converted)
+                    block.reset();  // the file's own bytes are no longer needed
             }
             const LineEnd lineEnd = FindLineEnd(text);
             report.format = FileFormat{found, lineEnd};

@@ -42,9 +42,14 @@ TEST_F(FileTest, EveryEncodingAndMarkIsReadAndWrittenBackByteForByte)
         {narrow, "ISO-8859-2", "", TextEncoding::Iso8859_2},
         {narrow, "CP852", "", TextEncoding::Cp852},
     };
-    for (const auto& [crlfText, iconvName, mark, encoding] : cases) {
-        for (const bool lf : {false, true}) {
-            SCOPED_TRACE(std::string(EncodingName(encoding)) + (lf ? " LF" : " CR LF"));
+    // Each also as a book of megabytes: converted from its mapped file on two cores, saved
+    // from two stages in turn.
+    for (const auto& [smallText, iconvName, mark, encoding] : cases) {
+        for (const auto& [lf, large] : {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
+            SCOPED_TRACE(std::string(EncodingName(encoding)) + (lf ? " LF" : " CR LF") + (large ? " large" : ""));
+            std::string crlfText = smallText;
+            while (large && crlfText.size() < 4'500'000)
+                crlfText += smallText;
             std::string text = crlfText;
             if (lf)
                 std::erase(text, '\r');
@@ -78,6 +83,26 @@ TEST_F(FileTest, CharactersWindows1250LacksAreReplacedCountedAndReported)
     EXPECT_FALSE(editor.LastLoadReport().Faithful());
     EXPECT_EQ(editor.ParaText(2), Utf8ToWindows1250("Řádek dva: ??????, ? and ?."));
     EXPECT_EQ(editor.ParaText(3), "?");
+
+    // A book converted in two halves: what only the second half replaces is reported at its
+    // line, and a letter and its combining mark make one letter in either half.
+    std::string book;
+    Paras lines;
+    for (int i = 0; book.size() < 6'000'000; ++i) {
+        const std::string number = std::to_string(i);
+        book += "Řádek " + number + " s háčky: c\u030C e\u030C;" + (i == 150'000 ? " Привет" : "") + "\r\n";
+        lines.push_back(Utf8ToWindows1250("Řádek " + number + " s háčky: č ě;") + (i == 150'000 ? " ??????" : ""));
+    }
+    lines.emplace_back();
+    for (const bool mapped : {false, true}) {
+        TextEditor large;
+        large.SetMapFiles(mapped);
+        large.LoadFromFile(Write("large.txt", book));
+        const LoadReport& report = large.LastLoadReport();
+        EXPECT_EQ(std::tie(report.charsReplaced, report.firstReplaced, report.firstReplacedLine),
+                  std::make_tuple(6, U'П', 150'001));
+        EXPECT_TRUE(Paragraphs(large) == lines);
+    }
 
     // Bytes that are no character at all in a text given as UTF-8, and half a UTF-16 unit.
     editor.LoadFromFile(Write("bad.txt", "ok\r\nx\xC3(\xFFy\r\n"), TextEncoding::Utf8);

@@ -183,6 +183,22 @@ TEST_F(FileTest, SaveReplacesTheFileWholeOrNotAtAll)
     EXPECT_EQ(ReadFile(target), "new text\r\nmore\r\nx\r\n");
     EXPECT_EQ(Entries(folder), (Paras{"book.txt", "link.txt", "second.txt"}));
 
+    // So too for a book large enough to be written from a second thread, either way.
+    TextEditor large;
+    std::string book;
+    for (int i = 0; book.size() < 6'000'000; ++i)
+        book += "Line " + std::to_string(i) + " of a book written while its next part is gathered.\r\n";
+    ASSERT_EQ(large.InsertText(book), 0);
+    const std::string big = Write("big.txt", "old text\r\n");
+    EXPECT_TRUE(SaveFailsInChild(large, big, "Disk full", [] { return FileSizeLimit(3'000'000); }));
+    EXPECT_EQ(ReadFile(big), "old text\r\n");
+    EXPECT_TRUE(SaveFailsInChild(large, target, "Disk full", [] { return FileSizeLimit(3'000'000); }));
+    EXPECT_EQ(ReadFile(Path("second.txt")), "new text\r\nmore\r\nx\r\n");
+    large.SaveToFile(big);
+    EXPECT_TRUE(ReadFile(big) == book);
+    ::unlink(big.c_str());
+    EXPECT_EQ(Entries(folder), (Paras{"book.txt", "link.txt", "second.txt"}));
+
     // A file nobody may write is not replaced, and the text stays modified.
     const std::string readOnly = Write("read-only.txt", "old\r\n");
     ::chmod(readOnly.c_str(), 0444);
