@@ -74,6 +74,22 @@ std::size_t FullLength(const LineViews& pieces)
     return lines >= 20 ? length : 0;
 }
 
+// Whether the text before a run is a line of several words: the line kept last, or at the top
+// of a page the last one of the page before, behind the page's feed, number and blank lines.
+bool AfterALineOfWords(const LineViews& kept, std::size_t count, bool pageBreak)
+{
+    constexpr std::size_t kFurnitureLines = 4;
+    for (std::size_t k = count; k-- > 0 && count - k <= kFurnitureLines + 1;) {
+        const std::string_view line = Trimmed(kept[k]);
+        if (HasInnerSpace(line))
+            return k + 1 == count || pageBreak;
+        pageBreak = pageBreak || kept[k].find('\f') != std::string_view::npos;
+        if (!line.empty() && !std::ranges::all_of(line, [](char c) { return IsDecimalDigit(c); }))
+            return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 int64_t RejoinLinesCutIntoWords(LineList& list)
@@ -94,8 +110,8 @@ int64_t RejoinLinesCutIntoWords(LineList& list)
     };
     for (std::size_t i = 0; i < pieces.size();) {
         // Inside the text: a line of several words before the run, none of its words alone.
-        if (i + kLeastRun > pieces.size() || !AllShort(pieces, i) || HasInnerSpace(pieces[i]) || kept == 0 ||
-            !HasInnerSpace(pieces[kept - 1])) {
+        if (i + kLeastRun > pieces.size() || !AllShort(pieces, i) || HasInnerSpace(pieces[i]) ||
+            !AfterALineOfWords(pieces, kept, pieces[i].starts_with('\f'))) {
             keep(i++);
             continue;
         }

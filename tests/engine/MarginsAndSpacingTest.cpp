@@ -161,6 +161,29 @@ TEST(SplitLinesTest, ALineATextToolCutIntoItsWordsIsOneLineAgain)
     const std::size_t lines = list.pieces.size();
     EXPECT_EQ(RejoinLinesCutIntoWords(list), 0);
     EXPECT_EQ(list.pieces.size(), lines);
+
+    // At the top of a page, behind the number, blank and feed lines of the page before; not
+    // behind a blank line alone, which may end a stanza as well as a paragraph.
+    const std::vector<std::string> words = {"Nezvyklá", "něha,", "nikdy", "předtím", "nepocítěná,", "zalila", "tvrdé"};
+    for (const bool feed : {true, false}) {
+        LineList paged;
+        for (std::size_t i = 0; i < 60; ++i)
+            paged.AddCopy(book[i]);
+        paged.AddCopy("26");
+        paged.AddCopy("");
+        if (feed)
+            paged.AddCopy("\f");
+        for (const std::string& word : words)
+            paged.AddCopy(Utf8ToWindows1250(word));
+        paged.AddCopy(Utf8ToWindows1250("krysařovo srdce. Zatajil dech a seděl bez hnutí, boje se, že"));
+        const std::size_t before = paged.pieces.size();
+        EXPECT_EQ(RejoinLinesCutIntoWords(paged), feed ? int64_t(words.size()) - 1 : 0) << feed;
+        EXPECT_EQ(paged.pieces.size(), feed ? before - words.size() + 1 : before);
+        if (feed) {
+            EXPECT_EQ(paged.pieces[paged.pieces.size() - 2],
+                      Utf8ToWindows1250("Nezvyklá něha, nikdy předtím nepocítěná, zalila tvrdé"));
+        }
+    }
 }
 
 }  // namespace
