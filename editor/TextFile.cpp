@@ -1154,6 +1154,11 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
         }
         if (error != kErrNone)
             RaiseEditorError(error);
+        // A read that another process's cut of the file overtook may have brought back zeros
+        // for the book's bytes, and one that a write overtook half of either text: a file that
+        // changed while it was read is no book to take.
+        if (struct stat after {}; sized && ::fstat(file.fd, &after) == 0 && !SameState(after, info))
+            throw EInOutError(0, kFileCutWhileRead);
         if (::close(file.Release()) != 0)
             RaiseIoError(errno);
         report.oldTextCopy = FindOldTextCopy(name);
