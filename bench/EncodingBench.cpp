@@ -2,10 +2,12 @@
 // editor's own encoding, which needs no conversion.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "editor/TextEditor.h"
 #include "editor/TextEncoding.h"
@@ -67,13 +69,25 @@ void OpenAndSave(benchmark::State& state, const std::string& in, FileFormat expe
     fs::remove(out);
 }
 
+// Each book is opened and saved seven times and the fastest counts, against the fastest of the
+// baseline: a slow spell of the machine would otherwise fall on one of the two.
+double Fastest(const std::vector<double>& times) { return *std::min_element(times.begin(), times.end()); }
+void FastestOfSeven(benchmark::internal::Benchmark* bench)
+{
+    bench->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->Repetitions(7)
+        ->ComputeStatistics("fastest", Fastest)
+        ->ReportAggregatesOnly(true);
+}
+
 void BM_OpenSaveWindows1250Baseline(benchmark::State& state)
 {
     const std::string path = WriteBook("lepotex-bench-enc-cp1250.txt", {});
     OpenAndSave(state, path, {});
     fs::remove(path);
 }
-BENCHMARK(BM_OpenSaveWindows1250Baseline)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_OpenSaveWindows1250Baseline)->Apply(FastestOfSeven);
 
 void BM_OpenSaveUtf8(benchmark::State& state)
 {
@@ -82,7 +96,7 @@ void BM_OpenSaveUtf8(benchmark::State& state)
     OpenAndSave(state, path, format);
     fs::remove(path);
 }
-BENCHMARK(BM_OpenSaveUtf8)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_OpenSaveUtf8)->Apply(FastestOfSeven);
 
 void BM_OpenSaveUtf8Lf(benchmark::State& state)
 {
@@ -91,7 +105,7 @@ void BM_OpenSaveUtf8Lf(benchmark::State& state)
     OpenAndSave(state, path, format);
     fs::remove(path);
 }
-BENCHMARK(BM_OpenSaveUtf8Lf)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_OpenSaveUtf8Lf)->Apply(FastestOfSeven);
 
 void BM_OpenSaveUtf16(benchmark::State& state)
 {
@@ -100,7 +114,7 @@ void BM_OpenSaveUtf16(benchmark::State& state)
     OpenAndSave(state, path, format);
     fs::remove(path);
 }
-BENCHMARK(BM_OpenSaveUtf16)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_OpenSaveUtf16)->Apply(FastestOfSeven);
 
 }  // namespace
 
