@@ -84,6 +84,9 @@ struct Layout {
     LineRoles roles;    // one per line
     LineShapes shapes;  // one per line, of the line as cut where it is
     std::vector<LineCut> cuts;  // in the order of the lines
+    // Lines full whatever their length (LineList::fullLines), in order: no measure is learnt
+    // from them, and they leave the room of a full line.
+    std::vector<uint32_t> fullLines;
 };
 
 Layout AnalyseLayout(std::span<const std::string_view> lines);

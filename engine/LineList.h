@@ -82,6 +82,9 @@ public:
     std::size_t joins = 0;  // pieces with kJoinsNext, kHyphenNext or kAdjoinsNext
     std::string indent;        // what kIndented lines begin with
     bool lineBreaks = false;   // some line may hold a CR or LF
+    // Lines full whatever their length, in order: justified lines a text tool cut into their
+    // words, which the smart glue put together again with single spaces.
+    std::vector<uint32_t> fullLines;
     Arena arena;
 };
 

@@ -384,7 +384,8 @@ bool FitWidths(std::span<const std::string_view> lines, const Layout& layout, st
         const uint8_t above = shapes[i - 1].last;
         const bool fromAbove = IsLetterByte(above) || above == ',' || above == '-';
         const bool below = StartsLowercase(shapes[i + 1].first) || (s.last == '-' && IsLetterByte(s.beforeLast));
-        if (fromAbove && below && s.length - s.lead >= 20)
+        if (fromAbove && below && s.length - s.lead >= 20 &&
+            !std::ranges::binary_search(layout.fullLines, uint32_t(i)))
             inside.push_back(uint32_t(i));
     }
     if (inside.size() < 50)
@@ -675,6 +676,11 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
     const double high = Quantile(slack, 0.95);
     model.fullCentre = float((low + high) / 2);
     model.fullSpread = float(std::max(1e-3, (high - low) / 3.29));  // as a normal spread would lie
+    // A line stretched so far that a text tool cut it into its words was full, however short
+    // its words make it with single spaces.
+    for (const uint32_t line : layout.fullLines)
+        if (line < n)
+            model.lines[line].slack = model.fullCentre;
     // How the breaks look where the widths decide them surely asks nothing of what follows: it is
     // learnt beside it.
     SideBySide(

@@ -554,7 +554,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
             // Not loaded now: loaded when asked.
         }
     });
-    const Layout layout = AnalyseLayout(list.pieces);
+    Layout layout = AnalyseLayout(list.pieces);
+    layout.fullLines = list.fullLines;
     for (const LineCut& cut : layout.cuts)
         list.pieces[cut.line] = list.arena.Store(cut.text);
     const NoGlueMatcher noGlue(settings.noGlue);

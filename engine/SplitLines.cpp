@@ -143,6 +143,7 @@ int64_t RejoinLinesCutIntoWords(LineList& list)
                 line += ' ';
             line += Trimmed(pieces[k]);
         }
+        list.fullLines.push_back(uint32_t(kept));
         pieces[kept++] = list.arena.Store(line);
         rejoined += int64_t(words - 1);
         i = end;

@@ -773,6 +773,35 @@ TEST(SmartGlue, JustifiedLinesOfAProportionalFaceEndTheirParagraphsWhereTheirRoo
         }
         EXPECT_LE(missed, fitting / 100) << fitting;
         EXPECT_LE(split, full * 3 / 100) << full;
+        if (ragged)
+            continue;
+
+        // Lines stretched so far that a text tool cut them into their words, put together again
+        // with single spaces: as short as their words make them, they were full.
+        Lines cut = book;
+        std::vector<uint32_t> stretched;
+        for (std::size_t i = 7; i + 1 < cut.size() && stretched.size() < 100; i += 7) {
+            if (ends[i] || ends[i - 1] || std::ranges::count(cut[i], ' ') < 5)
+                continue;
+            std::size_t at = 0;
+            for (int gap = std::ranges::count(cut[i], ' ') / 2; gap > 0; --gap)
+                at = cut[i].find(' ', at + 1);
+            cut[i].resize(at);
+            stretched.push_back(uint32_t(i));
+        }
+        for (const bool known : {false, true}) {
+            LineList again(WorkingList(cut.begin(), cut.end()));
+            if (known)
+                again.fullLines = stretched;
+            GlueByLayout(again, Settings::Defaults());
+            ASSERT_EQ(again.pieces.size(), cut.size());
+            const auto parted = std::ranges::count_if(
+                stretched, [&](uint32_t line) { return !(again.flags[line] & LineList::kJoinsNext); });
+            if (known)
+                EXPECT_LE(parted, std::ssize(stretched) / 50) << stretched.size();
+            else
+                EXPECT_GE(parted, std::ssize(stretched) / 2) << "short lines alone end paragraphs";
+        }
     }
     LayoutFound found;
     found.known = found.measured = found.ragged = true;
