@@ -109,9 +109,15 @@ int64_t RejoinLinesCutIntoWords(LineList& list)
         ++kept;
     };
     for (std::size_t i = 0; i < pieces.size();) {
-        // Inside the text: a line of several words before the run, none of its words alone.
-        if (i + kLeastRun > pieces.size() || !AllShort(pieces, i) || HasInnerSpace(pieces[i]) ||
-            !AfterALineOfWords(pieces, kept, pieces[i].starts_with('\f'))) {
+        // Inside the text: a line of several words before the run, none of its words alone; or
+        // a paragraph's first line after a blank one (a heading's, say), where the paragraph
+        // goes on in lower case below the run.
+        if (i + kLeastRun > pieces.size() || !AllShort(pieces, i) || HasInnerSpace(pieces[i])) {
+            keep(i++);
+            continue;
+        }
+        const bool afterWords = AfterALineOfWords(pieces, kept, pieces[i].starts_with('\f'));
+        if (!afterWords && (kept == 0 || !Trimmed(pieces[kept - 1]).empty())) {
             keep(i++);
             continue;
         }
@@ -131,7 +137,9 @@ int64_t RejoinLinesCutIntoWords(LineList& list)
             ++end;
         }
         const std::size_t words = end - i;
-        if (words < kLeastRun || lower * 2 < words) {
+        const bool goesOn = afterWords || (end < pieces.size() && HasInnerSpace(pieces[end]) &&
+                                           IsLowercase(Trimmed(pieces[end]).front()));
+        if (words < kLeastRun || lower * 2 < words || !goesOn) {
             keep(i++);
             continue;
         }

@@ -6,6 +6,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "editor/TextEditor.h"
@@ -162,10 +163,13 @@ TEST(SplitLinesTest, ALineATextToolCutIntoItsWordsIsOneLineAgain)
     EXPECT_EQ(RejoinLinesCutIntoWords(list), 0);
     EXPECT_EQ(list.pieces.size(), lines);
 
-    // At the top of a page, behind the number, blank and feed lines of the page before; not
-    // behind a blank line alone, which may end a stanza as well as a paragraph.
+    // At the top of a page, behind the number, blank and feed lines of the page before; behind
+    // a blank line alone (a heading's), where the paragraph goes on below in lower case, not
+    // where a capital follows, as after a stanza.
     const std::vector<std::string> words = {"Nezvyklá", "něha,", "nikdy", "předtím", "nepocítěná,", "zalila", "tvrdé"};
-    for (const bool feed : {true, false}) {
+    for (const auto& [feed, below, joins] : {std::tuple{true, "krysařovo srdce. Zatajil dech a seděl bez hnutí", true},
+                                             {false, "krysařovo srdce. Zatajil dech a seděl bez hnutí", true},
+                                             {false, "Krysař seděl bez hnutí, boje se, že spící probudí", false}}) {
         LineList paged;
         for (std::size_t i = 0; i < 60; ++i)
             paged.AddCopy(book[i]);
@@ -175,11 +179,11 @@ TEST(SplitLinesTest, ALineATextToolCutIntoItsWordsIsOneLineAgain)
             paged.AddCopy("\f");
         for (const std::string& word : words)
             paged.AddCopy(Utf8ToWindows1250(word));
-        paged.AddCopy(Utf8ToWindows1250("krysařovo srdce. Zatajil dech a seděl bez hnutí, boje se, že"));
+        paged.AddCopy(Utf8ToWindows1250(below));
         const std::size_t before = paged.pieces.size();
-        EXPECT_EQ(RejoinLinesCutIntoWords(paged), feed ? int64_t(words.size()) - 1 : 0) << feed;
-        EXPECT_EQ(paged.pieces.size(), feed ? before - words.size() + 1 : before);
-        if (feed) {
+        EXPECT_EQ(RejoinLinesCutIntoWords(paged), joins ? int64_t(words.size()) - 1 : 0) << below;
+        EXPECT_EQ(paged.pieces.size(), joins ? before - words.size() + 1 : before);
+        if (joins) {
             EXPECT_EQ(paged.pieces[paged.pieces.size() - 2],
                       Utf8ToWindows1250("Nezvyklá něha, nikdy předtím nepocítěná, zalila tvrdé"));
         }
