@@ -103,6 +103,12 @@ TEST_F(FileTest, CharactersWindows1250LacksAreReplacedCountedAndReported)
                   std::make_tuple(6, U'П', 150'001));
         EXPECT_TRUE(Paragraphs(large) == lines);
     }
+    // A byte that is no UTF-8 in the second half only makes the whole book no UTF-8, as in one
+    // converted in a single pass.
+    TextEditor mixed;
+    mixed.LoadFromFile(Write("mixed.txt", book + Utf8ToWindows1250("Řádek v kódu 1250\r\n")));
+    EXPECT_EQ(mixed.GetFileFormat().encoding, TextEncoding::Windows1250);
+    EXPECT_EQ(mixed.ParaText(mixed.ParaCount() - 1), Utf8ToWindows1250("Řádek v kódu 1250"));
 
     // Bytes that are no character at all in a text given as UTF-8, and half a UTF-16 unit.
     editor.LoadFromFile(Write("bad.txt", "ok\r\nx\xC3(\xFFy\r\n"), TextEncoding::Utf8);
