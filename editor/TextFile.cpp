@@ -956,11 +956,25 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                        (encoding || !Utf16WithoutMark(first));
         }
 
-        // The mapping spared reading the first step of a book read whole; it may serve the
-        // book's conversion too.
+        // A book read whole that the first step shows converted into a block of its own (UTF-8,
+        // or an encoding given but Windows-1250 and UTF-16, converted where they lie) is
+        // converted from the file's pages, mapped, rather than from a copy of the file.
+        const bool convertedWhole = !streamed && [&] {
+            if (encoding)
+                return *encoding != TextEncoding::Windows1250 && *encoding != TextEncoding::Utf16Le &&
+                       *encoding != TextEncoding::Utf16Be;
+            if (const auto mark = EncodingOfMark(first))
+                return *mark == TextEncoding::Utf8Bom;
+            const Utf8Scan scan = ScanUtf8(first, false);
+            return scan.valid && scan.multiByte;
+        }();
+        // The mapping spared reading the first step of a book read whole, and serves its
+        // conversion where it has one.
         TextBlock source;
         if (mapped && !streamed) {
-            source = std::move(block);
+            if (convertedWhole)
+                source = std::move(block);
+            block.reset();
             filled = 0;
         }
 
@@ -1047,10 +1061,9 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                 fresh->blocks.push_back(std::move(block));
             fresh->plainText = !reader.controls;
         } else {
-            // A book that is converted is converted from the file's pages where they can be
-            // mapped: no copy of the file to fill first. They are let go once converted; a book
-            // kept as it is (or converted where it lies) is read whole into one block.
-            if (!source && !mapped && sized && fileSize >= kMapToConvertFrom)
+            // The file's pages are let go once converted; a book kept as it is (or converted
+            // where it lies, or found to be no UTF-8 after all) is read whole into one block.
+            if (convertedWhole && !mapped && sized && fileSize >= kMapToConvertFrom)
                 source = MapFileBlock(file.fd, fileSize);
             TextBlock converted;
             std::string_view text;
