@@ -40,6 +40,11 @@ bool AllShort(const LineViews& pieces, std::size_t i)
 // Whether a line holds a space between two of its words: the usual line, told in a look.
 bool HasInnerSpace(std::string_view line) { return Trimmed(line).find(' ') != std::string_view::npos; }
 
+bool AllDigits(std::string_view text)
+{
+    return std::ranges::all_of(text, [](char c) { return IsDecimalDigit(c); });
+}
+
 bool IsOpeningQuote(char c) { return c == '\x84' || c == '\x82' || c == '\xbb' || c == '"'; }
 bool IsClosingQuote(char c) { return c == '\x93' || c == '\x91' || c == '\xab' || c == '"'; }
 
@@ -50,7 +55,7 @@ bool IsPiece(std::string_view piece)
 {
     if (piece.empty() || piece.find(' ') != std::string_view::npos || piece.find('\t') != std::string_view::npos)
         return false;
-    if (std::ranges::all_of(piece, [](char c) { return IsDecimalDigit(c); }))
+    if (AllDigits(piece))
         return false;
     return !(piece.size() >= 2 && IsOpeningQuote(piece.front()) && IsClosingQuote(piece.back()));
 }
@@ -84,7 +89,7 @@ bool AfterALineOfWords(const LineViews& kept, std::size_t count, bool pageBreak)
         if (HasInnerSpace(line))
             return k + 1 == count || pageBreak;
         pageBreak = pageBreak || kept[k].find('\f') != std::string_view::npos;
-        if (!line.empty() && !std::ranges::all_of(line, [](char c) { return IsDecimalDigit(c); }))
+        if (!line.empty() && !AllDigits(line))
             return false;
     }
     return false;
