@@ -174,10 +174,29 @@ const std::array<uint8_t, 0x800>& SmallCodePoints()
     return table;
 }
 
+// The same from U+2000 to U+213F: the dashes, quotation marks, ellipsis, euro and trade mark
+// sign of the code page, which a Czech book is full of, each three bytes in UTF-8.
+constexpr char32_t kPunctuationFrom = 0x2000;
+constexpr char32_t kPunctuationCount = 0x140;
+const std::array<uint8_t, kPunctuationCount>& PunctuationCodePoints()
+{
+    static const std::array<uint8_t, kPunctuationCount> table = [] {
+        std::array<uint8_t, kPunctuationCount> t{};
+        for (char32_t i = 0; i < kPunctuationCount; ++i) {
+            const char32_t cp = kPunctuationFrom + i;
+            t[i] = HasWindows1250Byte(cp) ? UnicodeToWindows1250(cp) : 0;
+        }
+        return t;
+    }();
+    return table;
+}
+
 uint8_t ToWindows1250(char32_t cp) noexcept
 {
     if (cp < 0x800)
         return cp == 0 ? 0 : SmallCodePoints()[cp];
+    if (cp - kPunctuationFrom < kPunctuationCount)
+        return PunctuationCodePoints()[cp - kPunctuationFrom];
     return HasWindows1250Byte(cp) ? UnicodeToWindows1250(cp) : 0;
 }
 
@@ -279,6 +298,10 @@ std::optional<size_t> Utf8Run(const uint8_t* p, const uint8_t* end, char* out, R
         if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && IsContinuation(p[1])) {
             cp = char32_t((c & 0x1F) << 6 | (p[1] & 0x3F));
             length = 2;
+        } else if (c == 0xE2 && end - p >= 3 && IsContinuation(p[1]) && IsContinuation(p[2])) {
+            // E2 and any two continuation bytes are a well-formed U+2000 to U+2FFF.
+            cp = char32_t(0x2000 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F));
+            length = 3;
         } else {
             length = DecodeUtf8(p, end, cp);
         }

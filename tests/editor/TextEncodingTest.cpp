@@ -178,8 +178,8 @@ TEST_F(FileTest, ACrAtTheEndOfAnLfLineNeverMakesTheSavedFileCrLf)
 }
 
 // Whole texts of every byte the code page defines go both ways in the test above; here each
-// code point up to U+FFFF that iconv can put in Windows-1250 converts to the same byte, and
-// every other one becomes '?'.
+// code point up to U+FFFF that iconv can put in Windows-1250 converts to the same byte, from
+// UTF-16 and from UTF-8 alike, and every other one becomes '?'.
 TEST(Encodings, EveryCharacterConvertsToTheByteIconvGives)
 {
     // What the code page lacks is '?', but for the typesetting forms of what it has (ligatures,
@@ -206,19 +206,31 @@ TEST(Encodings, EveryCharacterConvertsToTheByteIconvGives)
         Replacements replaced;
         char out[4] = {};
         const std::string got(out, ConvertToWindows1250(TextEncoding::Utf16Le, std::string_view(in, 2), out, replaced));
-        bool right;
-        if (Undefined(int(cp))) {  // U+0081 etc. in the editor's own table
-            right = got == std::string(1, char(cp));
-        } else if (byte) {
-            right = got == *byte && replaced.count == 0;
-        } else if (got != "?") {
-            right = got == convert(translit, in, 8) && replaced.count == 0;
-            ++spelt;
-        } else {
-            right = replaced.count == 1;
-        }
+        // UTF-8 decodes its own sequences, and must agree.
+        std::string utf8;
+        if (cp < 0x80)
+            utf8 = {char(cp)};
+        else if (cp < 0x800)
+            utf8 = {char(0xC0 | cp >> 6), char(0x80 | (cp & 0x3F))};
+        else
+            utf8 = {char(0xE0 | cp >> 12), char(0x80 | ((cp >> 6) & 0x3F)), char(0x80 | (cp & 0x3F))};
+        Replacements replaced8;
+        char out8[4] = {};
+        const std::string got8(out8, ConvertToWindows1250(TextEncoding::Utf8, utf8, out8, replaced8));
+        // (A ligature's spelt-out form may be longer than its UTF-16 unit, never than its UTF-8.)
+        auto expected = [&](const std::string& form, int64_t count) {
+            if (Undefined(int(cp)))  // U+0081 etc. in the editor's own table
+                return form == std::string(1, char(cp));
+            if (byte)
+                return form == *byte && count == 0;
+            if (form != "?")
+                return form == convert(translit, in, 8) && count == 0;
+            return count == 1;
+        };
+        spelt += !Undefined(int(cp)) && !byte && got != "?";
+        const bool right = expected(got, replaced.count) && expected(got8, replaced8.count);
         if (!right)
-            ADD_FAILURE() << "U+" << std::hex << unsigned(cp) << " read as \"" << got << "\"";
+            ADD_FAILURE() << "U+" << std::hex << unsigned(cp) << " read as \"" << got << "\", from UTF-8 \"" << got8 << "\"";
         mismatches += !right;
     }
     iconv_close(translit);
