@@ -12,6 +12,7 @@
 #include "engine/EngineMessages.h"
 #include "engine/GlueRecorder.h"
 #include "engine/GlueStages.h"
+#include "engine/InHalves.h"
 #include "engine/JoinedHyphens.h"
 #include "engine/LeftMargins.h"
 #include "engine/SpacingAccents.h"
@@ -106,8 +107,26 @@ void WriteBack(TextEditor& editor, TextBlock block, std::span<const std::string_
         RaiseEditorError(code);
 }
 
+// Which in-place rules cannot find anything in `text`, the glued text the editor is given:
+// a rule that matches case finds nothing where its search is nowhere in the bytes. Others
+// are not known absent.
+std::vector<char> InPlaceRulesAbsent(const Settings& settings, std::string_view text)
+{
+    std::vector<char> absent(settings.autoReplace.size(), 0);
+    for (std::size_t index = 0; index < settings.autoReplace.size(); ++index) {
+        const ReplacementRule rule = ParseRule(settings.autoReplace[index]);
+        // The editor's search stops at a NUL and at its longest search; such rules just run.
+        if (rule.kind == RuleKind::InPlace && RuleSearchOptions(rule).matchCase && !rule.search.empty() &&
+            rule.search.size() <= 255 && rule.search.find('\0') == std::string::npos)
+            absent[index] = !Occurs(text, rule.search);
+    }
+    return absent;
+}
+
+// `absent`: rules known to find nothing in the text as it was given to the editor, which stay
+// so until a rule changes it.
 void ApplyInPlaceRules(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,
-                       GlueRecord* record)
+                       GlueRecord* record, std::vector<char> absent = {})
 {
     if (settings.autoReplace.empty())
         return;
@@ -122,9 +141,12 @@ void ApplyInPlaceRules(TextEditor& editor, const Settings& settings, ProgressRep
             places = FindReplacements(editor, rule);
         // The count is of no interest: a rule that finds nothing is no error. Where the search
         // for the record found nothing, the replace would find nothing either, and change
-        // nothing, undo history included: the second pass over the book is spared.
-        if (!record || !places.empty())
-            (void)editor.Replace(rule.search, rule.replacement, RuleSearchOptions(rule));
+        // nothing, undo history included: the second pass over the book is spared. So is it
+        // where the rule's search is known absent.
+        const bool known = index < absent.size() && absent[index];
+        if ((!record && !known) || !places.empty())
+            if (editor.Replace(rule.search, rule.replacement, RuleSearchOptions(rule)) > 0)
+                absent.clear();
         if (record)
             InPlaceRuleApplied(*record, int32_t(index), rule, places);
         reporter.RepaintStatus();
@@ -390,8 +412,24 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
         RaiseEditorError(kErrTextTooLarge);
     UpdateGuard update(editor);
     list = LineList();  // its views into the old text are about to dangle
-    WriteBack(editor, glued.text.Release(), lines, record);
-    ApplyInPlaceRules(editor, settings, reporter, record);
+    // While the text goes into the editor, a second core reads it for what the in-place rules
+    // search, which a book mostly does not hold: those rules then spare a pass each.
+    std::vector<char> absent;
+    if (!record && !settings.autoReplace.empty()) {
+        const std::string_view text = glued.text.View();
+        SideBySide(
+            lines.size() >= kWorthASecondThread, [&] { WriteBack(editor, glued.text.Release(), lines, record); },
+            [&]() noexcept {
+                try {
+                    absent = InPlaceRulesAbsent(settings, text);
+                } catch (...) {
+                    absent.clear();  // nothing known: every rule runs
+                }
+            });
+    } else {
+        WriteBack(editor, glued.text.Release(), lines, record);
+    }
+    ApplyInPlaceRules(editor, settings, reporter, record, std::move(absent));
     return std::nullopt;
 }
 
