@@ -383,6 +383,8 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     const std::string shown = PrintableName(job.in);
     const OldOutputRelease release(job.out, job.in);
     TextEditor editor;
+    // Nothing is undone here: the glue keeps no history of the paragraphs it puts back.
+    editor.SetUndoBufferSize(0);
     // Loading and saving need no layout; word wrap goes on only where the refusal test of
     // the command counts display lines, for a text of a single paragraph.
     editor.SetWordWrap(false);

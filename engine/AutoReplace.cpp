@@ -258,70 +258,111 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
     if (rules.empty() || !RulesStayWithinLines(rules) || list.lineBreaks)
         return ApplyRulesOneByOne(list, rules, maxBytes, applied);
 
-    std::vector<int64_t> grown(rules.size(), 0);
-    std::vector<bool> found(rules.size(), false);
-    TextBuffer current;
-    TextBuffer next;
-    bool tooLarge = false;
-    int64_t unchangedSize = 0;  // the text before any rule
-    std::size_t failsAt = rules.size();  // a rule under which one line alone passed the limit
-    // The replacements in the line being rewritten, each rule's moved by the rules after it.
-    std::vector<std::vector<std::size_t>> inLine(places ? rules.size() : 0);
-    std::vector<uint64_t> moved;
-    GluedText glued = WriteOut(list, [&](TextBuffer& out, std::size_t lineStart) {
-        const std::string_view line = out.View().substr(lineStart);
-        unchangedSize += int64_t(line.size()) + 2;
-        if (line.empty() || std::ranges::none_of(firstBytes, [&](char c) {
-                return std::memchr(line.data(), c, line.size()) != nullptr;
-            }))
-            return false;
-        current.Clear();
-        current.Append(line);
-        bool changed = false;
-        for (auto& rulePlaces : inLine)
-            rulePlaces.clear();
-        for (std::size_t k = 0; k < std::min(rules.size(), failsAt); ++k) {
-            if (rules[k].search.empty() || current.View().find(rules[k].search) == std::string_view::npos)
-                continue;
-            found[k] = true;
-            changed = true;
-            next.Clear();
-            // A line that alone grows past the limit under a rule makes the whole text pass
-            // it under that rule (or an earlier one), one by one too.
-            int64_t lineSize = int64_t(current.size());
-            try {
-                ReplaceRepeatedly(current.View(), rules[k].search, replacements[k], next, lineSize, maxBytes,
-                                  places ? &inLine[k] : nullptr);
-            } catch (const EEditorError&) {
-                failsAt = k;
-                tooLarge = true;
-                break;
-            }
-            for (std::size_t j = 0; places && j < k; ++j) {
-                moved.assign(inLine[j].begin(), inLine[j].end());
-                MapThroughReplacements(moved, inLine[k], rules[k].search, replacements[k]);
-                inLine[j].assign(moved.begin(), moved.end());
-            }
-            grown[k] += int64_t(next.size()) - int64_t(current.size());
-            std::swap(current, next);
-            tooLarge = tooLarge || int64_t(lineStart + current.size()) > maxBytes;
+    // What the rules did to the lines of one half of the text (or all of it).
+    struct Rewrites {
+        explicit Rewrites(std::size_t rules, bool placed)
+            : grown(rules, 0), found(rules, false), failsAt(rules), inLine(placed ? rules : 0)
+        {
         }
-        if (!changed)
-            return false;
-        // Past the limit the text is no longer kept, only what each rule adds: the sizes
-        // below tell whether the rules one by one fail, as they nearly always then do.
-        for (std::size_t k = 0; !tooLarge && k < inLine.size(); ++k)
-            for (const std::size_t at : inLine[k])
-                places->push_back({lineStart + at, k});
-        out.Truncate(lineStart);
-        if (!tooLarge)
-            out.Append(current.View());
-        return true;
-    });
+        std::vector<int64_t> grown;
+        std::vector<bool> found;
+        TextBuffer current;
+        TextBuffer next;
+        bool tooLarge = false;
+        int64_t unchangedSize = 0;  // the text before any rule
+        std::size_t failsAt;        // a rule under which one line alone passed the limit
+        std::size_t largestEnd = 0;  // the end of the furthest rewritten line
+        // The replacements in the line being rewritten, each rule's moved by the rules after it.
+        std::vector<std::vector<std::size_t>> inLine;
+        std::vector<uint64_t> moved;
+    };
+    auto hookOf = [&](Rewrites& r) {
+        return [&](TextBuffer& out, std::size_t lineStart) {
+            const std::string_view line = out.View().substr(lineStart);
+            r.unchangedSize += int64_t(line.size()) + 2;
+            if (line.empty() || std::ranges::none_of(firstBytes, [&](char c) {
+                    return std::memchr(line.data(), c, line.size()) != nullptr;
+                }))
+                return false;
+            TextBuffer& current = r.current;
+            TextBuffer& next = r.next;
+            current.Clear();
+            current.Append(line);
+            bool changed = false;
+            for (auto& rulePlaces : r.inLine)
+                rulePlaces.clear();
+            for (std::size_t k = 0; k < std::min(rules.size(), r.failsAt); ++k) {
+                if (rules[k].search.empty() || current.View().find(rules[k].search) == std::string_view::npos)
+                    continue;
+                r.found[k] = true;
+                changed = true;
+                next.Clear();
+                // A line that alone grows past the limit under a rule makes the whole text pass
+                // it under that rule (or an earlier one), one by one too.
+                int64_t lineSize = int64_t(current.size());
+                try {
+                    ReplaceRepeatedly(current.View(), rules[k].search, replacements[k], next, lineSize, maxBytes,
+                                      places ? &r.inLine[k] : nullptr);
+                } catch (const EEditorError&) {
+                    r.failsAt = k;
+                    r.tooLarge = true;
+                    break;
+                }
+                for (std::size_t j = 0; places && j < k; ++j) {
+                    r.moved.assign(r.inLine[j].begin(), r.inLine[j].end());
+                    MapThroughReplacements(r.moved, r.inLine[k], rules[k].search, replacements[k]);
+                    r.inLine[j].assign(r.moved.begin(), r.moved.end());
+                }
+                r.grown[k] += int64_t(next.size()) - int64_t(current.size());
+                std::swap(current, next);
+                r.largestEnd = std::max(r.largestEnd, lineStart + current.size());
+                r.tooLarge = r.tooLarge || int64_t(lineStart + current.size()) > maxBytes;
+            }
+            if (!changed)
+                return false;
+            // Past the limit the text is no longer kept, only what each rule adds: the sizes
+            // below tell whether the rules one by one fail, as they nearly always then do.
+            for (std::size_t k = 0; !r.tooLarge && k < r.inLine.size(); ++k)
+                for (const std::size_t at : r.inLine[k])
+                    places->push_back({lineStart + at, k});
+            out.Truncate(lineStart);
+            if (!r.tooLarge)
+                out.Append(current.View());
+            return true;
+        };
+    };
+    // Without places to note, the halves of a long text are rewritten side by side, each with
+    // its own account, added up after. The second half's lines were measured from its own
+    // start: one that ends past the limit where it really stands makes the text again in one.
+    Rewrites first(rules.size(), places != nullptr);
+    std::size_t secondAt = 0;
+    GluedText glued;
+    {
+        Rewrites second(rules.size(), false);
+        glued = WriteOutInHalves(list, hookOf(first), hookOf(second), secondAt, places == nullptr);
+        const bool halved = secondAt != kNotHalved;
+        if (secondAt == kHalvesOverflowed ||
+            (halved && (second.tooLarge || first.tooLarge ||
+                        (second.largestEnd > 0 && int64_t(secondAt + second.largestEnd) > maxBytes)))) {
+            glued = GluedText();
+            first = Rewrites(rules.size(), false);
+            glued = WriteOutInHalves(list, hookOf(first), nullptr, secondAt, false);
+        } else if (halved) {
+            first.unchangedSize += second.unchangedSize;
+            for (std::size_t k = 0; k < rules.size(); ++k) {
+                first.grown[k] += second.grown[k];
+                first.found[k] = first.found[k] || second.found[k];
+            }
+        }
+    }
+    const std::vector<int64_t>& grown = first.grown;
+    const std::vector<bool>& found = first.found;
+    const bool tooLarge = first.tooLarge;
+    const std::size_t failsAt = first.failsAt;
     // One rule after the other checks the size after each replacement. All replacements of
     // a rule change it by the same amount, so the largest size a rule checks is the one after
     // it if it grows the text, and the one after its first replacement if it shrinks it.
-    int64_t size = unchangedSize;
+    int64_t size = first.unchangedSize;
     for (std::size_t k = 0; k < rules.size(); ++k) {
         const int64_t step = int64_t(replacements[k].size()) - int64_t(rules[k].search.size());
         const int64_t largest = step >= 0 ? size + grown[k] : size + step;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+
+#include "engine/InHalves.h"
 
 namespace lepotex {
 namespace {
@@ -25,7 +28,10 @@ void TextBuffer::Reserve(std::size_t capacity)
 {
     if (capacity <= room)
         return;
+    if (borrowed)
+        throw Full{};
     block = GrowTextBlock(std::move(block), length, capacity);
+    memory = block.get();
     room = capacity;
 }
 
@@ -34,37 +40,39 @@ void TextBuffer::Grow(std::size_t extra)
     Reserve(std::max(length + extra, room + room / 2 + 64));
 }
 
-GluedText WriteOut(const LineList& list, const LineHook& onLine)
+namespace {
+
+using LineEnds = std::vector<std::size_t, LargeAllocator<std::size_t>>;
+
+// What piece `i` adds to the text written out: itself, its CR LF or joining space or nothing,
+// less a hyphen that joins, and its indent.
+std::size_t WrittenSize(const LineList& list, std::size_t i)
 {
-    std::size_t size = 0;
-    for (std::string_view piece : list.pieces)
-        size += piece.size() + 2;  // a joining space counts one of the two
-    for (std::size_t i = 0; i < list.flags.size(); ++i) {
-        if (list.flags[i] & LineList::kJoinsNext)
-            size -= 1;
-        if (list.flags[i] & LineList::kHyphenNext)
-            size -= 3;  // the hyphen and the two
-        if (list.flags[i] & LineList::kAdjoinsNext)
-            size -= 2;
-        if (list.flags[i] & LineList::kIndented)
-            size += list.indent.size();
-    }
-    GluedText glued;
-    TextBuffer& out = glued.text;
-    // Room for what the line hook may add: untouched room costs no memory.
-    out.Reserve(onLine ? size + size / 8 + 4096 : size);
-    // Without breaks inside the lines, every line ends where it is written: noting that here
-    // spares looking for the ends in the whole text again.
-    glued.lineEndsKnown = !list.lineBreaks;
-    if (glued.lineEndsKnown)
-        glued.lineEnds.reserve(list.size());
-    std::size_t lineStart = 0;
+    std::size_t size = list.pieces[i].size() + 2;
+    const uint8_t flag = list.Flags(i);
+    if (flag & LineList::kJoinsNext)
+        size -= 1;
+    if (flag & LineList::kHyphenNext)
+        size -= 3;  // the hyphen and the two
+    if (flag & LineList::kAdjoinsNext)
+        size -= 2;
+    if (flag & LineList::kIndented)
+        size += list.indent.size();
+    return size;
+}
+
+// Writes the pieces [from, to) of the list into `out`, which then holds whole lines, and notes
+// where each line ends in `lineEnds`, when given.
+void WriteRange(const LineList& list, std::size_t from, std::size_t to, const LineHook& onLine, TextBuffer& out,
+                LineEnds* lineEnds)
+{
+    std::size_t lineStart = out.size();
     // The pages of a mapped book that the write-out has passed leave the process as it goes:
     // the text it writes then takes their place rather than adding to them.
     constexpr std::size_t kReleaseStep = std::size_t(4) << 20;
-    const char* passed = list.pieces.empty() ? nullptr : list.pieces.front().data();
+    const char* passed = from < to ? list.pieces[from].data() : nullptr;
     std::size_t sinceRelease = 0;
-    for (std::size_t i = 0; i < list.pieces.size(); ++i) {
+    for (std::size_t i = from; i < to; ++i) {
         ReadAhead(list.pieces[i].data());  // the pieces lie one after the other
         sinceRelease += list.pieces[i].size();
         if (sinceRelease >= kReleaseStep) {
@@ -86,17 +94,116 @@ GluedText WriteOut(const LineList& list, const LineHook& onLine)
             out.Append(' ');
             continue;
         }
-        if (onLine && onLine(out, lineStart) && glued.lineEndsKnown) {
+        if (onLine && onLine(out, lineStart) && lineEnds) {
             const std::string_view rewritten = out.View().substr(lineStart);
             for (std::size_t lf = 0; (lf = rewritten.find('\n', lf)) != std::string_view::npos; ++lf)
-                glued.lineEnds.push_back(lineStart + lf - 1);
+                lineEnds->push_back(lineStart + lf - 1);
         }
-        if (glued.lineEndsKnown)
-            glued.lineEnds.push_back(out.size());
+        if (lineEnds)
+            lineEnds->push_back(out.size());
         out.Append("\r\n");
         lineStart = out.size();
     }
+}
+
+// Room for what a line hook may add: untouched room costs no memory.
+std::size_t WithRoomForHook(std::size_t size, bool hook) { return hook ? size + size / 8 + 4096 : size; }
+
+}  // namespace
+
+GluedText WriteOut(const LineList& list, const LineHook& onLine)
+{
+    // Only a text written without a hook, which keeps no account of its lines, is halved; its
+    // halves are of known size and never outgrow their room.
+    std::size_t secondAt = 0;
+    GluedText glued = WriteOutInHalves(list, onLine, nullptr, secondAt, !onLine);
+    if (secondAt == kHalvesOverflowed)
+        glued = WriteOutInHalves(list, onLine, nullptr, secondAt, false);
+    return glued;
+}
+
+GluedText WriteOutInHalves(const LineList& list, const LineHook& onLine, const LineHook& secondHook,
+                           std::size_t& secondAt, bool halves)
+{
+    const std::size_t n = list.pieces.size();
+    // The second half starts a line: the piece before it ends one.
+    constexpr uint8_t kGoesOn = LineList::kJoinsNext | LineList::kHyphenNext | LineList::kAdjoinsNext;
+    std::size_t mid = 0;
+    if (halves && n >= kWorthASecondThread) {
+        for (std::size_t i = n / 2; i < n / 2 + kWorthASecondThread && i < n; ++i)
+            if (!(list.Flags(i - 1) & kGoesOn)) {
+                mid = i;
+                break;
+            }
+    }
+    std::size_t firstSize = 0, secondSize = 0;
+    for (std::size_t i = 0; i < mid; ++i)
+        firstSize += WrittenSize(list, i);
+    for (std::size_t i = mid; i < n; ++i)
+        secondSize += WrittenSize(list, i);
+    GluedText glued;
+    TextBuffer& out = glued.text;
+    // Without breaks inside the lines, every line ends where it is written: noting that here
+    // spares looking for the ends in the whole text again.
+    glued.lineEndsKnown = !list.lineBreaks;
+    if (glued.lineEndsKnown)
+        glued.lineEnds.reserve(list.size());
+    LineEnds* const lineEnds = glued.lineEndsKnown ? &glued.lineEnds : nullptr;
     glued.unevenBreaks = !onLine && list.lineBreaks;
+    if (mid == 0) {
+        out.Reserve(WithRoomForHook(firstSize + secondSize, bool(onLine)));
+        WriteRange(list, 0, n, onLine, out, lineEnds);
+        secondAt = kNotHalved;
+        return glued;
+    }
+    // Both halves in the one block, the second on a second core behind room for what the
+    // first one's hook may add; then moved down behind the first. Without hooks the sizes are
+    // exact and nothing moves. A half that outgrows its room leaves the text to be made in one.
+    const std::size_t firstRoom = WithRoomForHook(firstSize, bool(onLine));
+    const std::size_t secondRoom = WithRoomForHook(secondSize, bool(secondHook));
+    out.Reserve(firstRoom + secondRoom);
+    TextBuffer first = TextBuffer::Over(out.data(), firstRoom);
+    TextBuffer second = TextBuffer::Over(out.data() + firstRoom, secondRoom);
+    LineEnds secondEnds;
+    std::exception_ptr failure;
+    bool full = false;
+    try {
+        SideBySide(
+            true, [&] { WriteRange(list, 0, mid, onLine, first, lineEnds); },
+            [&]() noexcept {
+                try {
+                    if (lineEnds)
+                        secondEnds.reserve(list.flags.empty()
+                                               ? n - mid
+                                               : std::size_t(std::count_if(list.flags.begin() + std::ptrdiff_t(mid),
+                                                                           list.flags.end(), [](uint8_t flag) {
+                                                                               return !(flag & kGoesOn);
+                                                                           })));
+                    WriteRange(list, mid, n, secondHook, second, lineEnds ? &secondEnds : nullptr);
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+            });
+    } catch (const TextBuffer::Full&) {
+        full = true;
+    }
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const TextBuffer::Full&) {
+            full = true;
+        }
+    }
+    if (full) {
+        secondAt = kHalvesOverflowed;
+        return GluedText();
+    }
+    secondAt = first.size();
+    if (second.data() != out.data() + secondAt)
+        std::memmove(out.data() + secondAt, second.data(), second.size());
+    out.Truncate(secondAt + second.size());
+    for (const std::size_t end : secondEnds)
+        glued.lineEnds.push_back(secondAt + end);
     return glued;
 }
 

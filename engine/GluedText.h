@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "editor/TextBlock.h"
@@ -12,17 +13,39 @@
 
 namespace lepotex {
 
-// A growing text in a TextBlock, so that the block can go to the editor as it is.
+// A growing text in a TextBlock, so that the block can go to the editor as it is; or a text
+// in bytes of another's block, which cannot grow past them (TextBuffer::Over).
 class TextBuffer {
 public:
+    // Thrown where a text over another's bytes would have to grow past them.
+    struct Full {};
+
     TextBuffer() = default;
     explicit TextBuffer(std::size_t capacity) { Reserve(capacity); }
+    static TextBuffer Over(char* bytes, std::size_t room)
+    {
+        TextBuffer over;
+        over.memory = bytes;
+        over.room = room;
+        over.borrowed = true;
+        return over;
+    }
+    TextBuffer(TextBuffer&& other) noexcept { *this = std::move(other); }
+    TextBuffer& operator=(TextBuffer&& other) noexcept
+    {
+        block = std::move(other.block);
+        memory = std::exchange(other.memory, nullptr);
+        length = std::exchange(other.length, 0);
+        room = std::exchange(other.room, 0);
+        borrowed = std::exchange(other.borrowed, false);
+        return *this;
+    }
 
-    const char* data() const { return block.get(); }
-    char* data() { return block.get(); }
+    const char* data() const { return memory; }
+    char* data() { return memory; }
     std::size_t size() const { return length; }
     bool empty() const { return length == 0; }
-    std::string_view View() const { return {block.get(), length}; }
+    std::string_view View() const { return {memory, length}; }
 
     void Reserve(std::size_t capacity);
     void Append(std::string_view bytes)
@@ -30,20 +53,22 @@ public:
         if (bytes.size() > room - length)
             Grow(bytes.size());
         if (!bytes.empty())
-            __builtin_memcpy(block.get() + length, bytes.data(), bytes.size());
+            __builtin_memcpy(memory + length, bytes.data(), bytes.size());
         length += bytes.size();
     }
     void Append(char c)
     {
         if (length == room)
             Grow(1);
-        block.get()[length++] = c;
+        memory[length++] = c;
     }
+    // Also sets the size of a text whose bytes were written from outside, within its room.
     void Truncate(std::size_t newLength) { length = newLength; }
     void Clear() { length = 0; }
     TextBlock Release()
     {
         room = length = 0;
+        memory = nullptr;
         return std::move(block);
     }
 
@@ -51,8 +76,10 @@ private:
     void Grow(std::size_t extra);
 
     TextBlock block;
+    char* memory = nullptr;  // the block's bytes, or the other's
     std::size_t length = 0;
     std::size_t room = 0;
+    bool borrowed = false;
 };
 
 // A text of lines, each ended by CR LF, with what the line-break rules need to know of it.
@@ -78,6 +105,16 @@ struct GluedText {
 // CR or LF (LineList::lineBreaks).
 using LineHook = std::function<bool(TextBuffer& text, std::size_t lineStart)>;
 GluedText WriteOut(const LineList& list, const LineHook& onLine = nullptr);
+// The same, in two halves side by side where `halves` and the list is long enough: the lines
+// of the second half go through `secondHook` rather than `onLine`, each hook seeing only its
+// half's text, from its start. `secondAt` becomes where the second half begins in the text,
+// kNotHalved when the list was written in one, and kHalvesOverflowed when a hook grew a half
+// past the room it had: nothing is written then, and the caller writes the text in one, with
+// hooks that start afresh.
+constexpr std::size_t kNotHalved = std::size_t(-1);
+constexpr std::size_t kHalvesOverflowed = std::size_t(-2);
+GluedText WriteOutInHalves(const LineList& list, const LineHook& onLine, const LineHook& secondHook,
+                           std::size_t& secondAt, bool halves = true);
 
 // Cuts the text into lines as the working list does, at CR LF, a lone CR and a lone LF (a
 // break at the very end makes no empty line after it), and writes each back with CR LF.

@@ -59,11 +59,20 @@ TEST(AutoReplace, RulesMatchTheLiteralRescanOnRandomTexts)
         "\x93\x84\\\x93^p\x84", "\x93 \x84\\\x93^p\x84", "ab\\b^p", "ab\\^pa", "x\\x^px", "a\\^pa", "a\\^p",
         "lo\\l^po", "slo\\^p", "b\\^pbb", "aa\\a^pa", "\r\\^p", "slo\\o^pl"};
     std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
-    for (int round = 0; round < 3000; ++round) {
+    // The last rounds are long enough for the text to be written in two halves side by side,
+    // where a rule may grow a half past its room, or lines of the second half pass the limit.
+    for (int round = 0; round < 3008; ++round) {
         std::vector<ReplacementRule> rules;
         for (int n = round % 4 + 1; n > 0; --n)
             rules.push_back(ParseRule(pool[pick(rng)]));
-        const WorkingList input = testing::RandomLines(rng, 12, round % 5 == 0);
+        WorkingList input = testing::RandomLines(rng, 12, round % 5 == 0);
+        if (round >= 3000) {
+            input.resize(70000);
+            for (std::string& line : input)
+                std::erase(line = testing::RandomLine(rng), '\r');
+        }
+        if (round == 3007)
+            rules = {ParseRule("a\\aaaaaaaaa^pa")};
         int64_t size = TextSize(input);
         const int64_t limit = round % 3 == 0 ? size + 6 : kTextLimit;  // crossed in some rounds
 

@@ -210,6 +210,32 @@ TEST_F(GlueFile, BothCommandsMatchTheirLiteralFormOnRandomTexts)
     }
 }
 
+// A book long enough to be written out in halves on two cores, and searched for the in-place
+// rules while it goes into the editor, gives the literal form's text too: its joins, hyphens
+// and indents on both sides of the middle, and rules that find something only in one half.
+TEST_F(GlueFile, ALongBookGluesInHalvesAsTheLiteralFormDoes)
+{
+    std::mt19937 rng(4096);
+    std::string file;
+    for (int n = 0; n < 40000; ++n) {
+        std::string line = testing::RandomLine(rng);
+        std::erase(line, '\r');
+        if (n == 30000)
+            line += " sena ,,";
+        file += line + "\r\n";
+    }
+    for (const bool indent : {true, false}) {
+        Settings s = Settings::Defaults();
+        s.indent = indent;
+        TextEditor editor, expected;
+        editor.LoadFromFile(Write("long.txt", file));
+        ASSERT_TRUE(literal::GlueIntoEditor(testing::UnwrappedLines(editor), s, expected));
+        SilentReporter quiet;
+        ASSERT_EQ(SlepitExecute(editor, s, quiet, nullptr, OldText::Released).outcome, GlueOutcome::Done);
+        ASSERT_TRUE(editor.Text() == expected.Text());
+    }
+}
+
 // Records the progress as the window's bar would show it.
 class ProgressLog : public RecordingReporter {
 public:
