@@ -136,14 +136,14 @@ void ApplyInPlaceRules(TextEditor& editor, const Settings& settings, ProgressRep
         if (rule.kind != RuleKind::InPlace)
             continue;
         reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Later);
-        std::vector<ParaPos> places;
-        if (record)
-            places = FindReplacements(editor, rule);
         // The count is of no interest: a rule that finds nothing is no error. Where the search
         // for the record found nothing, the replace would find nothing either, and change
-        // nothing, undo history included: the second pass over the book is spared. So is it
-        // where the rule's search is known absent.
+        // nothing, undo history included: the second pass over the book is spared. A rule
+        // whose search is known absent spares both.
         const bool known = index < absent.size() && absent[index];
+        std::vector<ParaPos> places;
+        if (record && !known)
+            places = FindReplacements(editor, rule);
         if ((!record && !known) || !places.empty())
             if (editor.Replace(rule.search, rule.replacement, RuleSearchOptions(rule)) > 0)
                 absent.clear();
@@ -415,7 +415,7 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
     // While the text goes into the editor, a second core reads it for what the in-place rules
     // search, which a book mostly does not hold: those rules then spare a pass each.
     std::vector<char> absent;
-    if (!record && !settings.autoReplace.empty()) {
+    if (!settings.autoReplace.empty()) {
         const std::string_view text = glued.text.View();
         SideBySide(
             lines.size() >= kWorthASecondThread, [&] { WriteBack(editor, glued.text.Release(), lines, record); },
