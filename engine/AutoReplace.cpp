@@ -260,8 +260,8 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
 
     // What the rules did to the lines of one half of the text (or all of it).
     struct Rewrites {
-        explicit Rewrites(std::size_t rules, bool placed)
-            : grown(rules, 0), found(rules, false), failsAt(rules), inLine(placed ? rules : 0)
+        Rewrites(std::size_t rules, std::vector<RulePlace>* places)
+            : grown(rules, 0), found(rules, false), failsAt(rules), inLine(places ? rules : 0), places(places)
         {
         }
         std::vector<int64_t> grown;
@@ -275,6 +275,7 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
         // The replacements in the line being rewritten, each rule's moved by the rules after it.
         std::vector<std::vector<std::size_t>> inLine;
         std::vector<uint64_t> moved;
+        std::vector<RulePlace>* places;  // where the replacements go, from the start of the half
     };
     auto hookOf = [&](Rewrites& r) {
         return [&](TextBuffer& out, std::size_t lineStart) {
@@ -302,13 +303,13 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
                 int64_t lineSize = int64_t(current.size());
                 try {
                     ReplaceRepeatedly(current.View(), rules[k].search, replacements[k], next, lineSize, maxBytes,
-                                      places ? &r.inLine[k] : nullptr);
+                                      r.places ? &r.inLine[k] : nullptr);
                 } catch (const EEditorError&) {
                     r.failsAt = k;
                     r.tooLarge = true;
                     break;
                 }
-                for (std::size_t j = 0; places && j < k; ++j) {
+                for (std::size_t j = 0; r.places && j < k; ++j) {
                     r.moved.assign(r.inLine[j].begin(), r.inLine[j].end());
                     MapThroughReplacements(r.moved, r.inLine[k], rules[k].search, replacements[k]);
                     r.inLine[j].assign(r.moved.begin(), r.moved.end());
@@ -324,30 +325,36 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
             // below tell whether the rules one by one fail, as they nearly always then do.
             for (std::size_t k = 0; !r.tooLarge && k < r.inLine.size(); ++k)
                 for (const std::size_t at : r.inLine[k])
-                    places->push_back({lineStart + at, k});
+                    r.places->push_back({lineStart + at, k});
             out.Truncate(lineStart);
             if (!r.tooLarge)
                 out.Append(current.View());
             return true;
         };
     };
-    // Without places to note, the halves of a long text are rewritten side by side, each with
-    // its own account, added up after. The second half's lines were measured from its own
-    // start: one that ends past the limit where it really stands makes the text again in one.
-    Rewrites first(rules.size(), places != nullptr);
+    // The halves of a long text are rewritten side by side, each with its own account and
+    // places, added up after. The second half's lines were measured from its own start: one
+    // that ends past the limit where it really stands makes the text again in one.
+    Rewrites first(rules.size(), places);
     std::size_t secondAt = 0;
     GluedText glued;
     {
-        Rewrites second(rules.size(), false);
-        glued = WriteOutInHalves(list, hookOf(first), hookOf(second), secondAt, places == nullptr);
+        std::vector<RulePlace> secondPlaces;
+        Rewrites second(rules.size(), places ? &secondPlaces : nullptr);
+        glued = WriteOutInHalves(list, hookOf(first), hookOf(second), secondAt);
         const bool halved = secondAt != kNotHalved;
         if (secondAt == kHalvesOverflowed ||
             (halved && (second.tooLarge || first.tooLarge ||
                         (second.largestEnd > 0 && int64_t(secondAt + second.largestEnd) > maxBytes)))) {
             glued = GluedText();
-            first = Rewrites(rules.size(), false);
+            if (places)
+                places->clear();
+            first = Rewrites(rules.size(), places);
             glued = WriteOutInHalves(list, hookOf(first), nullptr, secondAt, false);
         } else if (halved) {
+            if (places)
+                for (const RulePlace& place : secondPlaces)
+                    places->push_back({secondAt + place.at, place.rule});
             first.unchangedSize += second.unchangedSize;
             for (std::size_t k = 0; k < rules.size(); ++k) {
                 first.grown[k] += second.grown[k];

@@ -61,7 +61,7 @@ TEST(AutoReplace, RulesMatchTheLiteralRescanOnRandomTexts)
     std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
     // The last rounds are long enough for the text to be written in two halves side by side,
     // where a rule may grow a half past its room, or lines of the second half pass the limit.
-    for (int round = 0; round < 3008; ++round) {
+    for (int round = 0; round < 3009; ++round) {
         std::vector<ReplacementRule> rules;
         for (int n = round % 4 + 1; n > 0; --n)
             rules.push_back(ParseRule(pool[pick(rng)]));
@@ -73,6 +73,8 @@ TEST(AutoReplace, RulesMatchTheLiteralRescanOnRandomTexts)
         }
         if (round == 3007)
             rules = {ParseRule("a\\aaaaaaaaa^pa")};
+        if (round == 3008)  // under no limit: written in halves, with places
+            rules = {ParseRule("\x93 \x84\\\x93^p\x84")};
         int64_t size = TextSize(input);
         const int64_t limit = round % 3 == 0 ? size + 6 : kTextLimit;  // crossed in some rounds
 
@@ -102,12 +104,19 @@ TEST(AutoReplace, RulesMatchTheLiteralRescanOnRandomTexts)
         }
 
         std::size_t done = 0;
+        std::vector<RulePlace> places;
         try {
-            const GluedText glued =
-                WriteOutWithRules(LineList(input), rules, limit, [&](const ReplacementRule&) { ++done; });
+            const GluedText glued = WriteOutWithRules(
+                LineList(input), rules, limit, [&](const ReplacementRule&) { ++done; }, round % 2 || round == 3008 ? &places : nullptr);
             ASSERT_FALSE(literalFailed) << "round " << round;
             const LineViews lines = glued.Lines();
             ASSERT_EQ(WorkingList(lines.begin(), lines.end()), literal) << "round " << round;
+            // Where one rule alone replaced, each place shows its replacement, in order.
+            for (std::size_t k = 0; rules.size() == 1 && k < places.size(); ++k) {
+                const std::string replacement = ExpandParagraphMarks(rules[0].replacement);
+                ASSERT_TRUE(k == 0 || places[k - 1].at + replacement.size() <= places[k].at) << "round " << round;
+                ASSERT_EQ(glued.text.View().substr(places[k].at, replacement.size()), replacement) << "round " << round;
+            }
         } catch (const EEditorError&) {
             ASSERT_TRUE(literalFailed) << "round " << round;
         }
