@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "editor/TextBlock.h"
+
 namespace lepotex {
 namespace {
 
@@ -236,6 +238,9 @@ int64_t Reindent(LineList& list, std::string_view indent, bool unindented)
         while (list.flags[last] & LineList::kContinues)
             ++last;
         std::string_view& head = list.pieces[first];
+        // Only the first bytes of each line are read here, a page or more apart in a long book.
+        if (!unindented)
+            ReadAhead(head.data());
         if (head.empty()) {  // an empty line takes no indent; joined lines never start empty
             first = last;
             continue;

@@ -1,6 +1,7 @@
 #include "engine/SmartGlue.h"
 
 #include <algorithm>
+#include <exception>
 #include <array>
 #include <bitset>
 #include <cmath>
@@ -693,36 +694,73 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         uint32_t tailSlot = WordCounter::kNone;
         bool kept = true;
     };
-    std::vector<Word> words;
-    std::unordered_map<std::string, uint32_t, TransparentHash, std::equal_to<>> wordOf;
     std::vector<uint32_t> wordOfBreak(hyphens.size());
     std::vector<uint8_t> hyphenBytes(hyphens.size());  // which kind of hyphen ends the upper line
-    std::string key;
-    for (std::size_t k = 0; k < hyphens.size(); ++k) {
-        if (k + kAhead < hyphens.size()) {
-            const std::string_view ahead = pieces[hyphens[k + kAhead]];
-            __builtin_prefetch(ahead.data() + ahead.size() - 1);
-            __builtin_prefetch(pieces[hyphens[k + kAhead] + 1].data());
+    // The words of the breaks [from, to), each once, in the order they first come, with the
+    // breaks' own slots in `wordOfBreak` indexes into them.
+    struct Words {
+        std::vector<Word> words;
+        std::unordered_map<std::string, uint32_t, TransparentHash, std::equal_to<>> wordOf;
+    };
+    const auto gather = [&](Words& into, std::size_t from, std::size_t to) {
+        std::string key;
+        for (std::size_t k = from; k < to; ++k) {
+            if (k + kAhead < to) {
+                const std::string_view ahead = pieces[hyphens[k + kAhead]];
+                __builtin_prefetch(ahead.data() + ahead.size() - 1);
+                __builtin_prefetch(pieces[hyphens[k + kAhead] + 1].data());
+            }
+            const std::string_view upper = pieces[hyphens[k]];
+            const std::string_view lower = pieces[hyphens[k] + 1];
+            hyphenBytes[k] = uint8_t(upper.back());
+            const std::string_view fragment = Fragment(upper);
+            const std::string_view tail = Tail(lower);
+            key.assign(fragment).append(1, '-').append(tail);
+            for (char& c : key)
+                c = char(ToLowerByte(uint8_t(c)));
+            const bool spelled = SpelledWithHyphens(upper, fragment, lower, tail);
+            key += spelled ? '+' : ' ';
+            const auto [entry, added] = into.wordOf.try_emplace(key, uint32_t(into.words.size()));
+            wordOfBreak[k] = entry->second;
+            if (added) {
+                Word& w = into.words.emplace_back();
+                w.fragment = key.substr(0, fragment.size());
+                w.tail = key.substr(fragment.size() + 1, tail.size());
+                w.spelled = spelled;
+            }
         }
-        const std::string_view upper = pieces[hyphens[k]];
-        const std::string_view lower = pieces[hyphens[k] + 1];
-        hyphenBytes[k] = uint8_t(upper.back());
-        const std::string_view fragment = Fragment(upper);
-        const std::string_view tail = Tail(lower);
-        key.assign(fragment).append(1, '-').append(tail);
-        for (char& c : key)
-            c = char(ToLowerByte(uint8_t(c)));
-        const bool spelled = SpelledWithHyphens(upper, fragment, lower, tail);
-        key += spelled ? '+' : ' ';
-        const auto [entry, added] = wordOf.try_emplace(key, uint32_t(words.size()));
-        wordOfBreak[k] = entry->second;
-        if (added) {
-            Word& w = words.emplace_back();
-            w.fragment = key.substr(0, fragment.size());
-            w.tail = key.substr(fragment.size() + 1, tail.size());
-            w.spelled = spelled;
+    };
+    // A long book's breaks in two halves, on two cores; the second half's words then follow
+    // the first's as they would have come in one pass.
+    Words all, second;
+    const std::size_t half = hyphens.size() / 2;
+    std::exception_ptr failure;
+    SideBySide(
+        hyphens.size() >= kWorthASecondThread / 4, [&] { gather(all, 0, half); },
+        [&]() noexcept {
+            try {
+                gather(second, half, hyphens.size());
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    if (failure)
+        std::rethrow_exception(failure);
+    {
+        std::vector<uint32_t> into(second.words.size());
+        for (std::size_t w = 0; w < second.words.size(); ++w) {
+            Word& word = second.words[w];
+            const std::string key = word.fragment + '-' + word.tail + (word.spelled ? '+' : ' ');
+            const auto [entry, added] = all.wordOf.try_emplace(key, uint32_t(all.words.size()));
+            into[w] = entry->second;
+            if (added)
+                all.words.push_back(std::move(word));
         }
+        for (std::size_t k = half; k < hyphens.size(); ++k)
+            wordOfBreak[k] = into[wordOfBreak[k]];
     }
+    std::vector<Word>& words = all.words;
+    std::string key;
 
     // The patterns first; the book is then asked only what could change their answer: how
     // often it hyphenates a word they would join, and how often it joins one they would not.
