@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "engine/InHalves.h"
 
@@ -323,34 +324,74 @@ namespace {
 void LearnEndOdds(const Layout& layout, WidthModel& model)
 {
     const std::size_t n = layout.roles.size();
-    double ends[WidthModel::kUpperEnds][WidthModel::kLowerStarts] = {};
-    double goesOn[WidthModel::kUpperEnds][WidthModel::kLowerStarts] = {};
-    double endCount = 0;
-    double breaks = 0;
-    double nextSum = 0;
-    std::size_t previous = n;
-    for (std::size_t i = 0; i < n; ++i) {
-        const LineRole role = layout.roles[i];
-        if (role == LineRole::Blank)
-            previous = n;
-        if (role != LineRole::Text)
-            continue;
-        const LineShape& low = layout.shapes[i];
-        if (previous < n && layout.shapes[previous].last != '-' &&
-            !(layout.mark == ParagraphMark::Indent && low.Indent() > 0)) {
-            const float room = model.Slack(previous);
-            const WidthModel::UpperEnd end = WidthModel::EndOf(layout.shapes[previous]);
-            const WidthModel::LowerStart start = WidthModel::StartOf(low);
-            ++breaks;
-            nextSum += model.lines[i].firstWord + model.space;
-            if (room - model.lines[i].firstWord - model.space > kSureEnd) {
-                ++ends[end][start];
-                ++endCount;
-            } else if (room < model.fullCentre - 0.5f * model.fullSpread) {
-                ++goesOn[end][start];
+    // What the breaks of lines [from, to) show, each break with the text line above it.
+    struct Counts {
+        double ends[WidthModel::kUpperEnds][WidthModel::kLowerStarts] = {};
+        double goesOn[WidthModel::kUpperEnds][WidthModel::kLowerStarts] = {};
+        double endCount = 0;
+        double breaks = 0;
+        double nextSum = 0;
+        float leastNext = std::numeric_limits<float>::infinity();
+    };
+    const auto count = [&](Counts& c, std::size_t from, std::size_t to) {
+        // The text line above the first, unless a blank line stands between.
+        std::size_t previous = n;
+        for (std::size_t j = from; j-- > 0;) {
+            if (layout.roles[j] == LineRole::Blank)
+                break;
+            if (layout.roles[j] == LineRole::Text) {
+                previous = j;
+                break;
             }
         }
-        previous = i;
+        for (std::size_t i = from; i < to; ++i) {
+            const LineRole role = layout.roles[i];
+            if (role == LineRole::Blank)
+                previous = n;
+            if (role != LineRole::Text)
+                continue;
+            const LineShape& low = layout.shapes[i];
+            if (previous < n && layout.shapes[previous].last != '-' &&
+                !(layout.mark == ParagraphMark::Indent && low.Indent() > 0)) {
+                const float room = model.Slack(previous);
+                const WidthModel::UpperEnd end = WidthModel::EndOf(layout.shapes[previous]);
+                const WidthModel::LowerStart start = WidthModel::StartOf(low);
+                ++c.breaks;
+                const float next = model.lines[i].firstWord + model.space;
+                c.nextSum += next;
+                c.leastNext = std::min(c.leastNext, next);
+                if (room - model.lines[i].firstWord - model.space > kSureEnd) {
+                    ++c.ends[end][start];
+                    ++c.endCount;
+                } else if (room < model.fullCentre - 0.5f * model.fullSpread) {
+                    ++c.goesOn[end][start];
+                }
+            }
+            previous = i;
+        }
+    };
+    // A long book's lines in two halves, on two cores, added up after. The counts come out the
+    // same in any order; so does the sum of the next words' widths, where every partial sum is
+    // a double without rounding: the words no narrower than 2^-7 of the measure (a float's
+    // last bit then 2^-30 or more) and the sum below 2^21. Otherwise it is added up again in
+    // one pass, as it always was.
+    Counts first, second;
+    InHalves(n, [&](std::size_t from, std::size_t to) { count(from == 0 ? first : second, from, to); });
+    double(&ends)[WidthModel::kUpperEnds][WidthModel::kLowerStarts] = first.ends;
+    double(&goesOn)[WidthModel::kUpperEnds][WidthModel::kLowerStarts] = first.goesOn;
+    for (int e = 0; e < WidthModel::kUpperEnds; ++e)
+        for (int s = 0; s < WidthModel::kLowerStarts; ++s) {
+            ends[e][s] += second.ends[e][s];
+            goesOn[e][s] += second.goesOn[e][s];
+        }
+    const double endCount = first.endCount + second.endCount;
+    const double breaks = first.breaks + second.breaks;
+    double nextSum = first.nextSum + second.nextSum;
+    constexpr float kExactFrom = 1.0f / 128;
+    if (second.breaks > 0 && (std::min(first.leastNext, second.leastNext) < kExactFrom || nextSum >= double(1 << 21))) {
+        Counts whole;
+        count(whole, 0, n);
+        nextSum = whole.nextSum;
     }
     if (breaks == 0)
         return;
