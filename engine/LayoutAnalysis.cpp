@@ -1255,33 +1255,58 @@ std::pair<int32_t, int32_t> FindSpreadWidth(const LineLengths& lengths)
 
 void FindParagraphMark(const LineShapes& shapes, Layout& layout)
 {
-    std::array<std::size_t, 17> indents{};
-    std::size_t text = 0;
-    std::size_t blankBreaks = 0;  // runs of blank lines between text
-    std::size_t fittingBreaks = 0;  // breaks between text lines where the next word would have fitted
-    std::size_t sentenceBlanks = 0;  // runs of blank lines a sentence goes on across
-    std::size_t previous = SIZE_MAX;  // the last text line
-    bool blankSince = false;
-    for (std::size_t i = 0; i < shapes.size(); ++i) {
-        const LineRole role = layout.roles[i];
-        if (role == LineRole::Blank)
-            blankSince = true;
-        if (role != LineRole::Text)
-            continue;
-        ++text;
-        if (const std::size_t lead = shapes[i].Indent(); lead >= 1 && lead <= 16)
-            ++indents[lead];
-        if (previous != SIZE_MAX) {
-            if (blankSince) {
-                ++blankBreaks;
-                sentenceBlanks += !IsSentenceEnd(char(shapes[previous].last)) && IsLowercase(char(shapes[i].first));
-            } else if (layout.width > 0 && shapes[previous].last != '-' && NextWordFits(shapes[previous], shapes[i], layout.width)) {
-                ++fittingBreaks;
+    // What the lines [from, to) show, each break with the text line above it.
+    struct Counts {
+        std::array<std::size_t, 17> indents{};
+        std::size_t text = 0;
+        std::size_t blankBreaks = 0;     // runs of blank lines between text
+        std::size_t fittingBreaks = 0;   // breaks between text lines where the next word would have fitted
+        std::size_t sentenceBlanks = 0;  // runs of blank lines a sentence goes on across
+    };
+    const auto count = [&](Counts& c, std::size_t from, std::size_t to) {
+        std::size_t previous = SIZE_MAX;  // the last text line
+        bool blankSince = false;
+        for (std::size_t j = from; j-- > 0;) {
+            if (layout.roles[j] == LineRole::Blank)
+                blankSince = true;
+            if (layout.roles[j] == LineRole::Text) {
+                previous = j;
+                break;
             }
         }
-        previous = i;
-        blankSince = false;
-    }
+        for (std::size_t i = from; i < to; ++i) {
+            const LineRole role = layout.roles[i];
+            if (role == LineRole::Blank)
+                blankSince = true;
+            if (role != LineRole::Text)
+                continue;
+            ++c.text;
+            if (const std::size_t lead = shapes[i].Indent(); lead >= 1 && lead <= 16)
+                ++c.indents[lead];
+            if (previous != SIZE_MAX) {
+                if (blankSince) {
+                    ++c.blankBreaks;
+                    c.sentenceBlanks +=
+                        !IsSentenceEnd(char(shapes[previous].last)) && IsLowercase(char(shapes[i].first));
+                } else if (layout.width > 0 && shapes[previous].last != '-' &&
+                           NextWordFits(shapes[previous], shapes[i], layout.width)) {
+                    ++c.fittingBreaks;
+                }
+            }
+            previous = i;
+            blankSince = false;
+        }
+    };
+    // Counts, the same in any order: a long book's two halves on two cores.
+    Counts halves[2];
+    InHalves(shapes.size(), [&](std::size_t from, std::size_t to) { count(halves[from == 0 ? 0 : 1], from, to); });
+    std::array<std::size_t, 17>& indents = halves[0].indents;
+    for (std::size_t k = 0; k < indents.size(); ++k)
+        indents[k] += halves[1].indents[k];
+    const std::size_t text = halves[0].text + halves[1].text;
+    const std::size_t blankBreaks = halves[0].blankBreaks + halves[1].blankBreaks;
+    const std::size_t fittingBreaks = halves[0].fittingBreaks + halves[1].fittingBreaks;
+    const std::size_t sentenceBlanks = halves[0].sentenceBlanks + halves[1].sentenceBlanks;
     const auto most = std::max_element(indents.begin() + 1, indents.end());
     if (*most >= std::max<std::size_t>(3, text * 3 / 100)) {
         layout.mark = ParagraphMark::Indent;
