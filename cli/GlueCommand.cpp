@@ -19,6 +19,7 @@
 #include "cli/FileIo.h"
 #include "cli/Printable.h"
 #include "editor/EditorErrors.h"
+#include "editor/TextBlock.h"
 #include "editor/TextEditor.h"
 #include "editor/Windows1250.h"
 #include "engine/EngineMessages.h"
@@ -382,6 +383,9 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
 {
     const std::string shown = PrintableName(job.in);
     const OldOutputRelease release(job.out, job.in);
+    // From the load to the save, what one step frees the next takes (declared first: the
+    // editor's blocks go back to the system with the rest when the book is done).
+    const ReuseFreedBlocks reuse;
     TextEditor editor;
     // Nothing is undone here: the glue keeps no history of the paragraphs it puts back.
     editor.SetUndoBufferSize(0);

@@ -1,5 +1,7 @@
 #include "editor/TextBlock.h"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -7,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <utility>
 
 #ifdef __linux__
 #include <fcntl.h>
@@ -218,6 +221,119 @@ std::size_t MappedFileLength(const char* block, unsigned long long device, unsig
 #endif
 }
 
+#ifdef __linux__
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+
+// Blocks freed while a command runs, kept for the blocks it asks for next: its passes free
+// one per-line array and take the next, and memory the process already holds costs nothing to
+// fill, where every fresh page costs a fault and a page cleared. Given back when the command
+// ends, so that an editor waiting for its user holds nothing it does not use.
+struct Spare {
+    void* mapping = nullptr;  // a block's mapping as its header has it, the header's page first
+    std::size_t length = 0;
+};
+constexpr std::size_t kSpares = 4;
+std::mutex spareLock;
+std::array<Spare, kSpares> spares;
+std::atomic<int> keepingSpares{0};
+
+// Takes the spare that best holds `length` bytes (the smallest that does, else the largest,
+// to be grown); an empty one when there is none. One many times larger stays for a larger block.
+Spare TakeSpare(std::size_t length)
+{
+    if (keepingSpares.load() == 0)
+        return {};
+    std::lock_guard lock(spareLock);
+    Spare* best = nullptr;
+    for (Spare& spare : spares) {
+        if (!spare.mapping || spare.length / 4 > length)
+            continue;
+        const bool holds = spare.length >= length;
+        if (!best || (holds ? best->length < length || spare.length < best->length
+                            : best->length < length && spare.length > best->length))
+            best = &spare;
+    }
+    return best ? std::exchange(*best, Spare{}) : Spare{};
+}
+
+// Keeps a freed block's mapping as a spare; false when it is not to be kept (no command
+// runs), and then its caller unmaps it. A spare pushed out goes back to the system.
+bool KeepSpare(void* mapping, std::size_t length)
+{
+    if (keepingSpares.load() == 0)
+        return false;
+    Spare out;
+    {
+        std::lock_guard lock(spareLock);
+        Spare* place = &spares[0];
+        for (Spare& spare : spares)
+            if (!spare.mapping || spare.length < place->length)
+                place = &spare;
+        if (place->mapping && place->length >= length)
+            return false;  // the spares are all larger: this one goes
+        out = std::exchange(*place, Spare{mapping, length});
+    }
+    if (out.mapping)
+        ::munmap(out.mapping, out.length);
+    return true;
+}
+
+// A block of `rounded` bytes (a whole number of huge pages) on a huge-page boundary, with the
+// header's page before it: the pages of `mapping` (of `length` bytes) moved there, what it
+// lacks of the length fresh. nullptr when the pages cannot be moved; `mapping` is as it was.
+char* MovedToBlock(void* mapping, std::size_t length, std::size_t rounded)
+{
+    const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
+    const std::size_t room = rounded + kHugePage + page;
+    void* reserved = ::mmap(nullptr, room, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (reserved == MAP_FAILED)
+        return nullptr;
+    char* const base = static_cast<char*>(reserved);
+    char* const start =
+        reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(base) + page + kHugePage - 1) & ~(kHugePage - 1));
+    char* const keep = start - page;
+    if (::mremap(mapping, length, rounded + page, MREMAP_MAYMOVE | MREMAP_FIXED, keep) == MAP_FAILED) {
+        ::munmap(reserved, room);
+        return nullptr;
+    }
+    if (keep > base)
+        ::munmap(base, std::size_t(keep - base));
+    char* const end = start + rounded;
+    if (end < base + room)
+        ::munmap(end, std::size_t(base + room - end));
+    ::madvise(keep, rounded + page, MADV_HUGEPAGE);
+    *HeaderOf(start) = BlockHeader{keep, rounded + page};
+    return start;
+}
+
+}  // namespace
+#endif
+
+ReuseFreedBlocks::ReuseFreedBlocks()
+{
+#ifdef __linux__
+    keepingSpares.fetch_add(1);
+#endif
+}
+
+ReuseFreedBlocks::~ReuseFreedBlocks()
+{
+#ifdef __linux__
+    if (keepingSpares.fetch_sub(1) != 1)
+        return;
+    std::array<Spare, kSpares> out;
+    {
+        std::lock_guard lock(spareLock);
+        out = std::exchange(spares, {});
+    }
+    for (const Spare& spare : out)
+        if (spare.mapping)
+            ::munmap(spare.mapping, spare.length);
+#endif
+}
+
 TextBlock AllocateTextBlock(std::size_t size)
 {
     if (size == 0)
@@ -232,6 +348,17 @@ TextBlock AllocateTextBlock(std::size_t size)
     if (size >= kHuge / 4) {
         const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
         const std::size_t rounded = (size + kHuge - 1) & ~(kHuge - 1);
+        // A spare as it is where it holds the block, else moved to where it does, grown.
+        if (const Spare spare = TakeSpare(rounded + page); spare.mapping) {
+            char* start = static_cast<char*>(spare.mapping) + page;
+            if (spare.length < rounded + page)
+                start = MovedToBlock(spare.mapping, spare.length, rounded);
+            if (start) {
+                *HeaderOf(start) = BlockHeader{start - page, std::max(spare.length, rounded + page)};
+                return TextBlock(start);
+            }
+            ::munmap(spare.mapping, spare.length);
+        }
         // Room to put the block on a huge-page boundary with a page for the header before it.
         const std::size_t length = rounded + kHuge + page;
         void* mapping = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -321,11 +448,14 @@ void FreeLarge(void* block) noexcept
     const BlockHeader header = *HeaderOf(block);
 #ifdef __linux__
     if (header.mapping) {
-        if (MappedSlot* slot = SlotOf(static_cast<const char*>(block))) {
+        // A file's pages are read-only and the file's: only memory of the process's own serves again.
+        MappedSlot* const slot = SlotOf(static_cast<const char*>(block));
+        if (slot) {
             ::close(slot->fd);
             slot->begin.store(0);
         }
-        ::munmap(header.mapping, header.length);
+        if (slot || !KeepSpare(header.mapping, header.length))
+            ::munmap(header.mapping, header.length);
         return;
     }
 #endif

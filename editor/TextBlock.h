@@ -21,6 +21,17 @@ using TextBlock = std::unique_ptr<char, FreeBlock>;
 // Throws std::bad_alloc.
 TextBlock AllocateTextBlock(std::size_t size);
 
+// While one lives (on any thread), large blocks freed are kept for the next ones asked for, and
+// may hold what they held; all are given back when the last one goes. Around a command, whose
+// passes free one array a line of the book and take the next.
+class ReuseFreedBlocks {
+public:
+    ReuseFreedBlocks();
+    ~ReuseFreedBlocks();
+    ReuseFreedBlocks(const ReuseFreedBlocks&) = delete;
+    ReuseFreedBlocks& operator=(const ReuseFreedBlocks&) = delete;
+};
+
 // `block` (of AllocateTextBlock) made at least `size` bytes long, its first `used` bytes kept.
 // A block mapped by itself grows by moving its pages, not by copying them: a text growing
 // towards the editor's limit then never holds its old and its new block at once.

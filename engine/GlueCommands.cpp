@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "editor/ByteScan.h"
+#include "editor/TextBlock.h"
 #include "engine/AutoReplace.h"
 #include "engine/DirectSpeech.h"
 #include "engine/DoubleSpacing.h"
@@ -503,6 +504,8 @@ std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& repo
 template <typename Command>
 GlueResult RunCommand(TextEditor& editor, ProgressReporter& reporter, GlueRecord* record, Command command)
 {
+    // Each pass frees the last one's arrays as it takes its own: they serve again.
+    const ReuseFreedBlocks reuse;
     if (record)
         record->Clear();
     std::optional<std::string> refusal = Refusal(editor);

@@ -8,11 +8,15 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <csignal>
+#include <cstring>
 #include <functional>
+#include <thread>
 #include <tuple>
 
 #include "TestUtil.h"
+#include "editor/TextBlock.h"
 #include "editor/Windows1250.h"
 
 namespace lepotex {
@@ -407,6 +411,54 @@ TEST_F(FileTest, AMappedBookReadsAsReadAndSurvivesAnotherProcessCuttingIt)
 }
 
 // A save must not undo unasked what another program did to the file since it was loaded.
+// Within a command, a large block freed serves the next one asked for, as it is or grown, and
+// every byte of it can be written; a mapped file's block never does, its pages being read-only
+// and the file's. Blocks freed and taken on two threads at once come out whole.
+TEST_F(FileTest, FreedBlocksServeAgainWithinACommandButAMappedFileNever)
+{
+    constexpr std::size_t kMiB = std::size_t(1) << 20;
+    const std::string path = Write("mapped.txt", std::string(6 * kMiB, 'm'));
+    const ReuseFreedBlocks reuse;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    TextBlock mapped = MapFileBlock(fd, 6 * kMiB);
+    ::close(fd);
+    ASSERT_TRUE(mapped);
+    mapped.reset();
+    for (const std::size_t size : {5 * kMiB, 6 * kMiB, 3 * kMiB}) {
+        TextBlock block = AllocateTextBlock(size);
+        std::memset(block.get(), 'x', size);  // a read-only page here would end the test
+    }
+    const char* first = nullptr;
+    {
+        TextBlock block = AllocateTextBlock(8 * kMiB);
+        std::memset(block.get(), 'a', 8 * kMiB);
+        first = block.get();
+    }
+    TextBlock again = AllocateTextBlock(7 * kMiB);
+    EXPECT_EQ(again.get(), first) << "the block freed last serves as it is";
+    again.reset();
+    TextBlock grown = AllocateTextBlock(20 * kMiB);
+    std::memset(grown.get(), 'b', 20 * kMiB);
+    grown.reset();
+
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 2; ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 50; ++round) {
+                const std::size_t size = (1 + (round * 7 + t) % 9) * kMiB;
+                TextBlock block = AllocateTextBlock(size);
+                std::memset(block.get(), 'a' + t, size);
+                if (block.get()[size - 1] != char('a' + t) || block.get()[0] != char('a' + t))
+                    ++wrong;
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
 TEST_F(FileTest, ASaveOverAFileChangedSinceTheLoadIsRefused)
 {
     TextEditor editor;
