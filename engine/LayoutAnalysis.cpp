@@ -1,6 +1,7 @@
 #include "engine/LayoutAnalysis.h"
 
 #include <algorithm>
+#include <exception>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -723,28 +724,59 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     };
     std::vector<Numbered> numbered;
     std::size_t longest = 0;
-    uint32_t ordinal = 0;
     const auto sides = [&](std::size_t i) { return BlankSides(roles, i); };
     std::array<std::size_t, 4> bySides{};
     std::size_t lastText = 0;
-    const auto visit = [&](uint32_t i, uint32_t o) {
-        const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
-        longest = std::max<std::size_t>(longest, shapes[i].length - shapes[i].lead);
-        if (key.digits) {
-            numbered.push_back({i, o, key.value});
-            ++bySides[std::size_t(sides(i))];
-        }
+    // The page lines' keys, read in two halves of a long book side by side (each counting the
+    // lines from where the first half's end), then taken in the order of the book.
+    struct Seen {
+        uint32_t line;
+        uint32_t ordinal;
+        FurnitureKey key;
     };
-    LinesAhead pageLines(lines, shapes);
-    for (std::size_t i = 0; i < roles.size(); ++i) {
-        if (roles[i] == LineRole::Blank)
-            continue;
-        ++ordinal;
-        lastText = i;
-        if (roles[i] == LineRole::PageLine)
-            pageLines.Add(uint32_t(i), ordinal, visit);
-    }
-    pageLines.Finish(visit);
+    std::vector<Seen> seen[2];
+    const auto look = [&](std::size_t from, std::size_t to, uint32_t o, std::vector<Seen>& into) {
+        const auto visit = [&](uint32_t i, uint32_t at) { into.push_back({i, at, KeyOf(shapes[i].Trimmed(lines[i]))}); };
+        LinesAhead pageLines(lines, shapes);
+        for (std::size_t i = from; i < to; ++i) {
+            if (roles[i] == LineRole::Blank)
+                continue;
+            ++o;
+            if (roles[i] == LineRole::PageLine)
+                pageLines.Add(uint32_t(i), o, visit);
+        }
+        pageLines.Finish(visit);
+    };
+    const std::size_t n = roles.size();
+    const std::size_t mid = n / 2;
+    std::exception_ptr failure;
+    SideBySide(
+        n >= kWorthASecondThread, [&] { look(0, mid, 0, seen[0]); },
+        [&]() noexcept {
+            try {
+                const auto before = std::count_if(roles.begin(), roles.begin() + std::ptrdiff_t(mid),
+                                                  [](LineRole role) { return role != LineRole::Blank; });
+                look(mid, n, uint32_t(before), seen[1]);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    if (failure)
+        std::rethrow_exception(failure);
+    for (std::size_t i = n; i-- > 0;)
+        if (roles[i] != LineRole::Blank) {
+            lastText = i;
+            break;
+        }
+    for (const std::vector<Seen>& half : seen)
+        for (const Seen& page : half) {
+            const uint32_t i = page.line;
+            longest = std::max<std::size_t>(longest, shapes[i].length - shapes[i].lead);
+            if (page.key.digits) {
+                numbered.push_back({i, page.ordinal, page.key.value});
+                ++bySides[std::size_t(sides(i))];
+            }
+        }
     // A number a digit off must also stand as the book's page numbers do.
     const int pageSides = UsualSides(bySides);
     std::vector<double> perPage;
@@ -966,32 +998,68 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
     // Page numbers further on may have more digits.
     shortest = shortest > 3 ? shortest - 3 : 0;
     longest += 3;
-    const auto visit = [&](uint32_t i, uint32_t o) {
-        const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
-        const auto group = groups.find(key.hash);
-        if (group == groups.end())
-            return;
-        Group& g = group->second;
-        g.digits = key.digits;
-        if (o == 1)  // a page line ends a page of text: the book's first line is none
-            return;
-        g.lines.push_back(i);
-        g.ordinals.push_back(o);
-        g.values.push_back(key.value);
+    // The lines of the groups' shape, found in two halves of a long book side by side (each
+    // counting its text lines from where the first half's end), then put in their groups in
+    // the order of the book.
+    struct Seen {
+        uint32_t line;
+        uint32_t ordinal;
+        FurnitureKey key;
+        Group* group;
     };
-    LinesAhead looked(lines, shapes);
+    std::vector<Seen> seen[2];
+    const auto visitIn = [&](std::vector<Seen>& into) {
+        return [&](uint32_t i, uint32_t o) {
+            const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
+            const auto group = groups.find(key.hash);
+            if (group != groups.end())
+                into.push_back({i, o, key, &group->second});
+        };
+    };
+    const auto look = [&](std::size_t from, std::size_t to, uint32_t ordinal, std::vector<Seen>& into) {
+        LinesAhead looked(lines, shapes);
+        const auto visit = visitIn(into);
+        for (std::size_t i = from; i < to; ++i) {
+            if (roles[i] != LineRole::Text)
+                continue;
+            ++ordinal;
+            const std::size_t size = shapes[i].length - shapes[i].lead;
+            if (size < shortest || size > longest ||
+                !firstBytes[IsDigit(char(shapes[i].first)) ? uint8_t('0') : shapes[i].first])
+                continue;
+            looked.Add(uint32_t(i), ordinal, visit);
+        }
+        looked.Finish(visit);
+        return ordinal;
+    };
+    const std::size_t mid = n / 2;
+    const auto textBefore = [&](std::size_t end) {
+        return uint32_t(std::count(roles.begin(), roles.begin() + std::ptrdiff_t(end), LineRole::Text));
+    };
     uint32_t ordinal = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (roles[i] != LineRole::Text)
-            continue;
-        ++ordinal;
-        const std::size_t size = shapes[i].length - shapes[i].lead;
-        if (size < shortest || size > longest ||
-            !firstBytes[IsDigit(char(shapes[i].first)) ? uint8_t('0') : shapes[i].first])
-            continue;
-        looked.Add(uint32_t(i), ordinal, visit);
-    }
-    looked.Finish(visit);
+    std::exception_ptr failure;
+    SideBySide(
+        n >= kWorthASecondThread, [&] { ordinal = look(0, mid, 0, seen[0]); },
+        [&]() noexcept {
+            try {
+                (void)look(mid, n, textBefore(mid), seen[1]);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    if (failure)
+        std::rethrow_exception(failure);
+    ordinal = textBefore(n);
+    for (const std::vector<Seen>& half : seen)
+        for (const Seen& f : half) {
+            Group& g = *f.group;
+            g.digits = f.key.digits;
+            if (f.ordinal == 1)  // a page line ends a page of text: the book's first line is none
+                continue;
+            g.lines.push_back(f.line);
+            g.ordinals.push_back(f.ordinal);
+            g.values.push_back(f.key.value);
+        }
     // Page furniture falls where the page ends, mostly inside a paragraph: the line before it
     // is full and the text goes on after it. A heading, a scene break or a refrain stands
     // between paragraphs, after a line that ends short.
