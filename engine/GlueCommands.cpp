@@ -351,7 +351,7 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
     if (settings.indent) {
         const std::string indent = MakeIndentString(settings.indentSize);
         StartStage(reporter, messages::StageReindent(), list.size());
-        reporter.StepProgress(Reindent(list, indent, !settings.smart));
+        reporter.StepProgress(Reindent(list, indent, !settings.smart || list.noLeadingSpaces));
     }
     if (recorder) {
         GluedText glued = RecordedRules(list, settings, reporter, maxBytes, *recorder);

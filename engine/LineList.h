@@ -85,6 +85,9 @@ public:
     // Lines full whatever their length, in order: justified lines a text tool cut into their
     // words, which the smart glue put together again with single spaces.
     std::vector<uint32_t> fullLines;
+    // No piece begins with a space: the smart glue's pieces are the lines less their leading
+    // blanks, and re-indenting need not look at them for more.
+    bool noLeadingSpaces = false;
     Arena arena;
 };
 

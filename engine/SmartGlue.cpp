@@ -623,10 +623,12 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     bool afterText = false;    // there is a last text line
     bool upperStarts = true;   // it begins a paragraph
     std::size_t blanks = 0;    // blank lines since it, not yet written
+    bool leadingSpace = false;  // a kept line begins with a space (its lead too long to count)
     for (std::size_t i = 0; i < n; ++i) {
         const std::string_view line = pieces[i];
         if (!IsTextLine(layout.roles[i], blanks))
             continue;
+        leadingSpace = leadingSpace || layout.shapes[i].first == ' ';
         const bool speck = afterText && specks[i];
         BreakDecision decision = BreakDecision::Paragraph;
         if (speck)
@@ -679,6 +681,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         pieces[kept++] = {};
     pieces.resize(kept);
     list.flags.resize(kept);
+    list.noLeadingSpaces = !leadingSpace;
     if (hyphens.empty())
         return int64_t(n);
 
