@@ -615,70 +615,127 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     // lines a decision looks at are kept aside before their places are overwritten.
     list.flags.assign(n, 0);
     list.joins = 0;
-    // Words broken at a hyphen: the upper line's piece, the lower one follows it.
-    std::vector<uint32_t> hyphens;
-    std::size_t kept = 0;
-    std::size_t previous = 0;  // the last text line
-    std::string_view previousLine;  // as the book has it
-    bool afterText = false;    // there is a last text line
-    bool upperStarts = true;   // it begins a paragraph
-    std::size_t blanks = 0;    // blank lines since it, not yet written
-    bool leadingSpace = false;  // a kept line begins with a space (its lead too long to count)
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::string_view line = pieces[i];
-        if (!IsTextLine(layout.roles[i], blanks))
-            continue;
-        leadingSpace = leadingSpace || layout.shapes[i].first == ' ';
-        const bool speck = afterText && specks[i];
-        BreakDecision decision = BreakDecision::Paragraph;
-        if (speck)
-            decision = BreakDecision::Join;
-        else if (afterText && !decided.empty())
-            decision = decided[i];
-        else if (afterText)
-            decision = Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings, noGlue,
-                              &widths, previous, i, upperStarts);
-        if (speck)
+    // What a walk over lines [from, to) made of them, written from piece `kept` on.
+    struct Walked {
+        std::size_t kept = 0;
+        std::size_t joins = 0;
+        std::vector<uint32_t> hyphens;    // words broken at a hyphen: the upper line's piece
+        std::vector<uint32_t> notSigned;  // pieces to be given the hyphen their "¬" stands for
+        bool leadingSpace = false;        // a kept line begins with a space (its lead too long to count)
+    };
+    // `afterText`, `previous`: the walk starts after a text line, that one. `deferred`: the
+    // pieces "¬" ends are noted, to be given their hyphen in the list's arena afterwards.
+    const auto walk = [&](std::size_t from, std::size_t to, std::size_t kept, bool afterText, std::size_t previous,
+                          bool deferred, Walked& w) {
+        std::string_view previousLine;  // as the book has it
+        bool upperStarts = true;        // the last text line begins a paragraph
+        std::size_t blanks = 0;         // blank lines since it, not yet written
+        for (std::size_t i = from; i < to; ++i) {
+            const std::string_view line = pieces[i];
+            if (!IsTextLine(layout.roles[i], blanks))
+                continue;
+            w.leadingSpace = w.leadingSpace || layout.shapes[i].first == ' ';
+            const bool speck = afterText && specks[i];
+            BreakDecision decision = BreakDecision::Paragraph;
+            if (speck)
+                decision = BreakDecision::Join;
+            else if (afterText && !decided.empty())
+                decision = decided[i];
+            else if (afterText)
+                decision = Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings,
+                                  noGlue, &widths, previous, i, upperStarts);
+            if (speck)
+                blanks = 0;
+            upperStarts = !afterText || blanks > 0 || decision == BreakDecision::Paragraph;
+            // A word broken at a hyphen goes on after blank lines too, as in the plain glue: a
+            // page ended there with blank lines on one side only.
+            if (blanks > 0 && decision != BreakDecision::Hyphen) {
+                afterText = false;
+                for (; blanks > 0; --blanks)
+                    pieces[kept++] = {};
+            }
             blanks = 0;
-        upperStarts = !afterText || blanks > 0 || decision == BreakDecision::Paragraph;
-        // A word broken at a hyphen goes on after blank lines too, as in the plain glue: a
-        // page ended there with blank lines on one side only.
-        if (blanks > 0 && decision != BreakDecision::Hyphen) {
-            afterText = false;
+            if (afterText) {
+                uint8_t flag = 0;
+                switch (decision) {
+                case BreakDecision::Paragraph:
+                    break;
+                case BreakDecision::Join:
+                    flag = LineList::kJoinsNext;
+                    break;
+                case BreakDecision::Adjoin:
+                    flag = layout.shapes[previous].last == kSoftHyphen ? LineList::kHyphenNext : LineList::kAdjoinsNext;
+                    if (layout.shapes[previous].last == kNotSign) {
+                        if (deferred)
+                            w.notSigned.push_back(uint32_t(kept - 1));
+                        else
+                            pieces[kept - 1] = WithHyphen(pieces[kept - 1], list.arena);
+                    }
+                    break;
+                case BreakDecision::Hyphen:
+                    flag = LineList::kAdjoinsNext;  // until the book's words are counted
+                    w.hyphens.push_back(uint32_t(kept - 1));
+                    break;
+                }
+                if (flag) {
+                    list.flags[kept - 1] = flag;
+                    ++w.joins;
+                }
+            }
+            pieces[kept++] = layout.shapes[i].Trimmed(line);
+            previous = i;
+            previousLine = line;
+            afterText = true;
+        }
+        if (to == n)
             for (; blanks > 0; --blanks)
                 pieces[kept++] = {};
-        }
-        blanks = 0;
-        if (afterText) {
-            uint8_t flag = 0;
-            switch (decision) {
-            case BreakDecision::Paragraph:
-                break;
-            case BreakDecision::Join:
-                flag = LineList::kJoinsNext;
-                break;
-            case BreakDecision::Adjoin:
-                flag = layout.shapes[previous].last == kSoftHyphen ? LineList::kHyphenNext : LineList::kAdjoinsNext;
-                if (layout.shapes[previous].last == kNotSign)
-                    pieces[kept - 1] = WithHyphen(pieces[kept - 1], list.arena);
-                break;
-            case BreakDecision::Hyphen:
-                flag = LineList::kAdjoinsNext;  // until the book's words are counted
-                hyphens.push_back(uint32_t(kept - 1));
+        w.kept = kept;
+    };
+    // With the breaks decided beforehand, a long book's lines are walked in two halves side by
+    // side. The second starts at a text line right below another that begins a paragraph:
+    // there the walk looks back at nothing, and writes nothing behind its own line. Each half
+    // rewrites its own part of the list; the second's is then moved down behind the first's.
+    std::size_t split = 0;
+    if (!decided.empty())
+        for (std::size_t i = std::max<std::size_t>(n / 2, 1); i < n && i < n / 2 + kWorthASecondThread; ++i)
+            if (layout.roles[i] == LineRole::Text && layout.roles[i - 1] == LineRole::Text && !specks[i] &&
+                decided[i] == BreakDecision::Paragraph) {
+                split = i;
                 break;
             }
-            if (flag) {
-                list.flags[kept - 1] = flag;
-                ++list.joins;
-            }
-        }
-        pieces[kept++] = layout.shapes[i].Trimmed(line);
-        previous = i;
-        previousLine = line;
-        afterText = true;
+    Walked front, back;
+    if (split == 0) {
+        walk(0, n, 0, false, 0, false, front);
+    } else {
+        std::exception_ptr failure;
+        SideBySide(
+            true, [&] { walk(0, split, 0, false, 0, false, front); },
+            [&]() noexcept {
+                try {
+                    walk(split, n, split, true, split - 1, true, back);
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+            });
+        if (failure)
+            std::rethrow_exception(failure);
+        const std::size_t moved = back.kept - split;
+        const std::size_t by = split - front.kept;
+        std::memmove(pieces.data() + front.kept, pieces.data() + split, moved * sizeof(pieces[0]));
+        std::memmove(list.flags.data() + front.kept, list.flags.data() + split, moved * sizeof(list.flags[0]));
+        for (const uint32_t piece : back.hyphens)
+            front.hyphens.push_back(uint32_t(piece - by));
+        for (const uint32_t piece : back.notSigned)
+            pieces[piece - by] = WithHyphen(pieces[piece - by], list.arena);
+        front.kept += moved;
+        front.joins += back.joins;
+        front.leadingSpace = front.leadingSpace || back.leadingSpace;
     }
-    for (; blanks > 0; --blanks)
-        pieces[kept++] = {};
+    const std::size_t kept = front.kept;
+    list.joins = front.joins;
+    std::vector<uint32_t>& hyphens = front.hyphens;
+    const bool leadingSpace = front.leadingSpace;
     pieces.resize(kept);
     list.flags.resize(kept);
     list.noLeadingSpaces = !leadingSpace;
