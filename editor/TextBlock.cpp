@@ -235,6 +235,9 @@ struct Spare {
     std::size_t length = 0;
 };
 constexpr std::size_t kSpares = 4;
+// A larger block is an array of a book of a million lines and more, not the size a later one
+// takes: kept, it would only add to what the command holds at its peak.
+constexpr std::size_t kLargestSpare = std::size_t(32) << 20;
 std::mutex spareLock;
 std::array<Spare, kSpares> spares;
 std::atomic<int> keepingSpares{0};
@@ -262,7 +265,7 @@ Spare TakeSpare(std::size_t length)
 // runs), and then its caller unmaps it. A spare pushed out goes back to the system.
 bool KeepSpare(void* mapping, std::size_t length)
 {
-    if (keepingSpares.load() == 0)
+    if (keepingSpares.load() == 0 || length > kLargestSpare)
         return false;
     Spare out;
     {

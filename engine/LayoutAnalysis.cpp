@@ -35,6 +35,8 @@ constexpr double kPageVariation = 0.3;
 // A book's repeated lines are looked for among its first lines only; further on, only lines
 // shaped like those found are looked at. A page style shows itself long before this.
 constexpr std::size_t kDetectionLines = 12'000;
+// The most furniture lines a second half of a book notes before it leaves them to the first.
+constexpr std::size_t kNotedMost = std::size_t(1) << 16;
 
 bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
@@ -728,17 +730,25 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     std::array<std::size_t, 4> bySides{};
     std::size_t lastText = 0;
     // The page lines' keys, read in two halves of a long book side by side (each counting the
-    // lines from where the first half's end), then taken in the order of the book.
-    struct Seen {
-        uint32_t line;
-        uint32_t ordinal;
-        FurnitureKey key;
+    // lines from where the first half's end), each half's numbers then put behind the first's.
+    struct Taken {
+        std::vector<Numbered> numbered;
+        std::size_t longest = 0;
+        std::array<std::size_t, 4> bySides{};
     };
-    std::vector<Seen> seen[2];
-    const auto look = [&](std::size_t from, std::size_t to, uint32_t o, std::vector<Seen>& into) {
-        const auto visit = [&](uint32_t i, uint32_t at) { into.push_back({i, at, KeyOf(shapes[i].Trimmed(lines[i]))}); };
+    // A book of page lines nearly all gives the second half up, to be read after the first.
+    Taken front, back;
+    const auto look = [&](std::size_t from, std::size_t to, uint32_t o, Taken& t) {
+        const auto visit = [&](uint32_t i, uint32_t at) {
+            const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
+            t.longest = std::max<std::size_t>(t.longest, shapes[i].length - shapes[i].lead);
+            if (key.digits) {
+                t.numbered.push_back({i, at, key.value});
+                ++t.bySides[std::size_t(sides(i))];
+            }
+        };
         LinesAhead pageLines(lines, shapes);
-        for (std::size_t i = from; i < to; ++i) {
+        for (std::size_t i = from; i < to && !(&t == &back && t.numbered.size() > kNotedMost); ++i) {
             if (roles[i] == LineRole::Blank)
                 continue;
             ++o;
@@ -751,31 +761,33 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     const std::size_t mid = n / 2;
     std::exception_ptr failure;
     SideBySide(
-        n >= kWorthASecondThread, [&] { look(0, mid, 0, seen[0]); },
+        n >= kWorthASecondThread, [&] { look(0, mid, 0, front); },
         [&]() noexcept {
             try {
                 const auto before = std::count_if(roles.begin(), roles.begin() + std::ptrdiff_t(mid),
                                                   [](LineRole role) { return role != LineRole::Blank; });
-                look(mid, n, uint32_t(before), seen[1]);
+                look(mid, n, uint32_t(before), back);
             } catch (...) {
                 failure = std::current_exception();
             }
         });
     if (failure)
         std::rethrow_exception(failure);
+    if (back.numbered.size() > kNotedMost) {
+        back = Taken{};
+        look(mid, n, uint32_t(std::count_if(roles.begin(), roles.begin() + std::ptrdiff_t(mid),
+                                            [](LineRole role) { return role != LineRole::Blank; })),
+             front);
+    }
+    numbered = std::move(front.numbered);
+    numbered.insert(numbered.end(), back.numbered.begin(), back.numbered.end());
+    longest = std::max(front.longest, back.longest);
+    for (std::size_t k = 0; k < bySides.size(); ++k)
+        bySides[k] = front.bySides[k] + back.bySides[k];
     for (std::size_t i = n; i-- > 0;)
         if (roles[i] != LineRole::Blank) {
             lastText = i;
             break;
-        }
-    for (const std::vector<Seen>& half : seen)
-        for (const Seen& page : half) {
-            const uint32_t i = page.line;
-            longest = std::max<std::size_t>(longest, shapes[i].length - shapes[i].lead);
-            if (page.key.digits) {
-                numbered.push_back({i, page.ordinal, page.key.value});
-                ++bySides[std::size_t(sides(i))];
-            }
         }
     // A number a digit off must also stand as the book's page numbers do.
     const int pageSides = UsualSides(bySides);
@@ -999,27 +1011,41 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
     shortest = shortest > 3 ? shortest - 3 : 0;
     longest += 3;
     // The lines of the groups' shape, found in two halves of a long book side by side (each
-    // counting its text lines from where the first half's end), then put in their groups in
-    // the order of the book.
-    struct Seen {
-        uint32_t line;
-        uint32_t ordinal;
-        FurnitureKey key;
-        Group* group;
+    // counting its text lines from where the first half's end): the first half puts them in
+    // their groups, the second in groups of its own, which then go behind the first's.
+    const auto add = [](Group& g, uint32_t line, uint32_t o, const FurnitureKey& key) {
+        g.digits = key.digits;
+        if (o == 1)  // a page line ends a page of text: the book's first line is none
+            return;
+        g.lines.push_back(line);
+        g.ordinals.push_back(o);
+        g.values.push_back(key.value);
     };
-    std::vector<Seen> seen[2];
-    const auto visitIn = [&](std::vector<Seen>& into) {
-        return [&](uint32_t i, uint32_t o) {
+    std::vector<std::pair<Group*, Group>> later;  // the second half's, few: one a shape
+    // A book of furniture (every line a number, say) has its lines in the groups nearly all:
+    // the second half gives up then, and is read after the first, as it always was, rather
+    // than hold its lines twice.
+    std::size_t noted = 0;
+    bool abandoned = false;
+    const auto look = [&](std::size_t from, std::size_t to, uint32_t ordinal, bool second) {
+        const auto visit = [&](uint32_t i, uint32_t o) {
             const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
+            // Only found here: no group is added while both halves run.
             const auto group = groups.find(key.hash);
-            if (group != groups.end())
-                into.push_back({i, o, key, &group->second});
+            if (group == groups.end())
+                return;
+            Group* g = &group->second;
+            if (second) {
+                auto own = std::find_if(later.begin(), later.end(), [&](const auto& p) { return p.first == g; });
+                if (own == later.end())
+                    own = later.insert(later.end(), {g, Group{}});
+                g = &own->second;
+                abandoned = abandoned || ++noted > kNotedMost;
+            }
+            add(*g, i, o, key);
         };
-    };
-    const auto look = [&](std::size_t from, std::size_t to, uint32_t ordinal, std::vector<Seen>& into) {
         LinesAhead looked(lines, shapes);
-        const auto visit = visitIn(into);
-        for (std::size_t i = from; i < to; ++i) {
+        for (std::size_t i = from; i < to && !(second && abandoned); ++i) {
             if (roles[i] != LineRole::Text)
                 continue;
             ++ordinal;
@@ -1033,33 +1059,32 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
         return ordinal;
     };
     const std::size_t mid = n / 2;
-    const auto textBefore = [&](std::size_t end) {
-        return uint32_t(std::count(roles.begin(), roles.begin() + std::ptrdiff_t(end), LineRole::Text));
-    };
-    uint32_t ordinal = 0;
     std::exception_ptr failure;
     SideBySide(
-        n >= kWorthASecondThread, [&] { ordinal = look(0, mid, 0, seen[0]); },
+        n >= kWorthASecondThread, [&] { (void)look(0, mid, 0, false); },
         [&]() noexcept {
             try {
-                (void)look(mid, n, textBefore(mid), seen[1]);
+                const auto before = std::count(roles.begin(), roles.begin() + std::ptrdiff_t(mid), LineRole::Text);
+                (void)look(mid, n, uint32_t(before), true);
             } catch (...) {
                 failure = std::current_exception();
             }
         });
     if (failure)
         std::rethrow_exception(failure);
-    ordinal = textBefore(n);
-    for (const std::vector<Seen>& half : seen)
-        for (const Seen& f : half) {
-            Group& g = *f.group;
-            g.digits = f.key.digits;
-            if (f.ordinal == 1)  // a page line ends a page of text: the book's first line is none
-                continue;
-            g.lines.push_back(f.line);
-            g.ordinals.push_back(f.ordinal);
-            g.values.push_back(f.key.value);
-        }
+    if (abandoned) {
+        later.clear();
+        (void)look(mid, n, uint32_t(std::count(roles.begin(), roles.begin() + std::ptrdiff_t(mid), LineRole::Text)),
+                   false);
+    }
+    for (auto& [g, own] : later) {
+        g->digits = own.digits;
+        g->lines.insert(g->lines.end(), own.lines.begin(), own.lines.end());
+        g->ordinals.insert(g->ordinals.end(), own.ordinals.begin(), own.ordinals.end());
+        g->values.insert(g->values.end(), own.values.begin(), own.values.end());
+        own = Group{};
+    }
+    const uint32_t ordinal = uint32_t(std::count(roles.begin(), roles.end(), LineRole::Text));
     // Page furniture falls where the page ends, mostly inside a paragraph: the line before it
     // is full and the text goes on after it. A heading, a scene break or a refrain stands
     // between paragraphs, after a line that ends short.
