@@ -408,33 +408,14 @@ void ReleasePages(void* begin, void* end) noexcept
 TextBlock GrowTextBlock(TextBlock block, std::size_t used, std::size_t size)
 {
 #ifdef __linux__
-    constexpr std::size_t kHuge = std::size_t(2) << 20;
     const BlockHeader header = block ? *HeaderOf(block.get()) : BlockHeader{};
-    if (header.mapping && !SlotOf(block.get()) && size >= kHuge / 4) {
-        const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
-        const std::size_t rounded = (size + kHuge - 1) & ~(kHuge - 1);
+    if (header.mapping && !SlotOf(block.get()) && size >= kHugePage / 4) {
+        const std::size_t rounded = (size + kHugePage - 1) & ~(kHugePage - 1);
         // A new place on a huge-page boundary, with the header's page before it, as
         // AllocateTextBlock makes it; the pages move there.
-        const std::size_t length = rounded + kHuge + page;
-        void* room = ::mmap(nullptr, length, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-        if (room != MAP_FAILED) {
-            char* const base = static_cast<char*>(room);
-            char* const start =
-                reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(base) + page + kHuge - 1) & ~(kHuge - 1));
-            char* const keep = start - page;
-            void* moved = ::mremap(header.mapping, header.length, rounded + page, MREMAP_MAYMOVE | MREMAP_FIXED, keep);
-            if (moved != MAP_FAILED) {
-                (void)block.release();  // its pages are the new block's now
-                if (keep > base)
-                    ::munmap(base, std::size_t(keep - base));
-                char* const end = start + rounded;
-                if (end < base + length)
-                    ::munmap(end, std::size_t(base + length - end));
-                ::madvise(keep, rounded + page, MADV_HUGEPAGE);
-                *HeaderOf(start) = BlockHeader{keep, rounded + page};
-                return TextBlock(start);
-            }
-            ::munmap(room, length);
+        if (char* const start = MovedToBlock(header.mapping, header.length, rounded)) {
+            (void)block.release();  // its pages are the new block's now
+            return TextBlock(start);
         }
     }
 #endif

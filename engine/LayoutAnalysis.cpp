@@ -1357,16 +1357,9 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
         std::size_t sentenceBlanks = 0;  // runs of blank lines a sentence goes on across
     };
     const auto count = [&](Counts& c, std::size_t from, std::size_t to) {
-        std::size_t previous = SIZE_MAX;  // the last text line
-        bool blankSince = false;
-        for (std::size_t j = from; j-- > 0;) {
-            if (layout.roles[j] == LineRole::Blank)
-                blankSince = true;
-            if (layout.roles[j] == LineRole::Text) {
-                previous = j;
-                break;
-            }
-        }
+        const TextLineAbove above = TextLineBefore(layout.roles, from);
+        std::size_t previous = above.line;  // the last text line
+        bool blankSince = above.blankBetween;
         for (std::size_t i = from; i < to; ++i) {
             const LineRole role = layout.roles[i];
             if (role == LineRole::Blank)
@@ -1477,6 +1470,19 @@ LineShape ShapeOfLine(std::string_view line) noexcept
             shape.beforeLast = uint8_t(line[length - 2]);
     }
     return shape;
+}
+
+TextLineAbove TextLineBefore(const LineRoles& roles, std::size_t from) noexcept
+{
+    TextLineAbove above;
+    for (std::size_t j = from; j-- > 0;) {
+        if (roles[j] == LineRole::Text) {
+            above.line = j;
+            break;
+        }
+        above.blankBetween = above.blankBetween || roles[j] == LineRole::Blank;
+    }
+    return above;
 }
 
 Layout AnalyseLayout(std::span<const std::string_view> lines)

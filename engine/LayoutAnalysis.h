@@ -61,6 +61,14 @@ struct LineShape {
 
 // One per line of a book, so on huge pages where there are any.
 using LineRoles = std::vector<LineRole, LargeAllocator<LineRole>>;
+
+// The last text line before line `from` (SIZE_MAX where there is none), and whether a blank
+// line stands between: where a pass over the lines in halves starts its second half.
+struct TextLineAbove {
+    std::size_t line = SIZE_MAX;
+    bool blankBetween = false;
+};
+[[nodiscard]] TextLineAbove TextLineBefore(const LineRoles& roles, std::size_t from) noexcept;
 using LineShapes = std::vector<LineShape, LargeAllocator<LineShape>>;
 
 // A line the glue reads otherwise than the book has it: a page number pdftotext set on it went.

@@ -335,15 +335,8 @@ void LearnEndOdds(const Layout& layout, WidthModel& model)
     };
     const auto count = [&](Counts& c, std::size_t from, std::size_t to) {
         // The text line above the first, unless a blank line stands between.
-        std::size_t previous = n;
-        for (std::size_t j = from; j-- > 0;) {
-            if (layout.roles[j] == LineRole::Blank)
-                break;
-            if (layout.roles[j] == LineRole::Text) {
-                previous = j;
-                break;
-            }
-        }
+        const TextLineAbove above = TextLineBefore(layout.roles, from);
+        std::size_t previous = above.line == SIZE_MAX || above.blankBetween ? n : above.line;
         for (std::size_t i = from; i < to; ++i) {
             const LineRole role = layout.roles[i];
             if (role == LineRole::Blank)
