@@ -586,30 +586,16 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         WeighLooksByWords(list.pieces, layout, widths);
 
     // Where no decision asks how the one before it went (the room a paragraph's first line
-    // leaves is not weighed), the breaks of a long book are decided on two cores before the
-    // walk below, each from the text line above it. Only where the lines were wrapped to a
+    // leaves is not weighed), a long book's lines are walked in two halves side by side, each
+    // deciding its breaks from the text line above. Only where the lines were wrapped to a
     // width: lines of a few bytes cost more to walk twice than to decide.
     LineViews& pieces = list.pieces;
-    std::vector<BreakDecision, LargeAllocator<BreakDecision>> decided;
-    if (n >= kWorthASecondThread && layout.width > 0 && !(widths.Known() && widths.firstLine != 0)) {
-        decided.resize(n, BreakDecision::Paragraph);
-        InHalves(n, [&](std::size_t from, std::size_t to) {
-            std::size_t previous = from;
-            while (previous > 0 && layout.roles[previous - 1] != LineRole::Text)
-                --previous;
-            bool afterText = previous > 0;
-            previous = afterText ? previous - 1 : 0;
-            for (std::size_t i = from; i < to; ++i) {
-                if (layout.roles[i] != LineRole::Text)
-                    continue;
-                if (afterText)
-                    decided[i] = Decide(pieces[previous], layout.shapes[previous], pieces[i], layout.shapes[i], layout,
-                                        settings, noGlue, &widths, previous, i);
-                previous = i;
-                afterText = true;
-            }
-        });
-    }
+    const bool independent =
+        n >= kWorthASecondThread && layout.width > 0 && !(widths.Known() && widths.firstLine != 0);
+    const auto decide = [&](std::string_view upper, std::size_t up, std::size_t low, bool upperStarts) {
+        return Decide(upper, layout.shapes[up], pieces[low], layout.shapes[low], layout, settings, noGlue, &widths,
+                      up, low, upperStarts);
+    };
 
     // The list is rewritten in place: a kept line never moves down, and the views of the two
     // lines a decision looks at are kept aside before their places are overwritten.
@@ -623,13 +609,13 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         std::vector<uint32_t> notSigned;  // pieces to be given the hyphen their "¬" stands for
         bool leadingSpace = false;        // a kept line begins with a space (its lead too long to count)
     };
-    // `afterText`, `previous`: the walk starts after a text line, that one. `deferred`: the
-    // pieces "¬" ends are noted, to be given their hyphen in the list's arena afterwards.
+    // `afterText`, `previous`, `previousLine`: the walk starts after a text line, that one, as
+    // the book has it. `deferred`: the pieces "¬" ends are noted, to be given their hyphen in
+    // the list's arena afterwards.
     const auto walk = [&](std::size_t from, std::size_t to, std::size_t kept, bool afterText, std::size_t previous,
-                          bool deferred, Walked& w) {
-        std::string_view previousLine;  // as the book has it
-        bool upperStarts = true;        // the last text line begins a paragraph
-        std::size_t blanks = 0;         // blank lines since it, not yet written
+                          std::string_view previousLine, bool deferred, Walked& w) {
+        bool upperStarts = true;  // the last text line begins a paragraph
+        std::size_t blanks = 0;   // blank lines since it, not yet written
         for (std::size_t i = from; i < to; ++i) {
             const std::string_view line = pieces[i];
             if (!IsTextLine(layout.roles[i], blanks))
@@ -639,11 +625,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
             BreakDecision decision = BreakDecision::Paragraph;
             if (speck)
                 decision = BreakDecision::Join;
-            else if (afterText && !decided.empty())
-                decision = decided[i];
             else if (afterText)
-                decision = Decide(previousLine, layout.shapes[previous], line, layout.shapes[i], layout, settings,
-                                  noGlue, &widths, previous, i, upperStarts);
+                decision = decide(previousLine, previous, i, upperStarts);
             if (speck)
                 blanks = 0;
             upperStarts = !afterText || blanks > 0 || decision == BreakDecision::Paragraph;
@@ -692,28 +675,29 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
                 pieces[kept++] = {};
         w.kept = kept;
     };
-    // With the breaks decided beforehand, a long book's lines are walked in two halves side by
-    // side. The second starts at a text line right below another that begins a paragraph:
-    // there the walk looks back at nothing, and writes nothing behind its own line. Each half
-    // rewrites its own part of the list; the second's is then moved down behind the first's.
+    // The second half starts at a text line right below another that begins a paragraph: there
+    // the walk writes nothing behind its own line. Each half rewrites its own part of the list;
+    // the second's is then moved down behind the first's.
     std::size_t split = 0;
-    if (!decided.empty())
+    if (independent)
         for (std::size_t i = std::max<std::size_t>(n / 2, 1); i < n && i < n / 2 + kWorthASecondThread; ++i)
             if (layout.roles[i] == LineRole::Text && layout.roles[i - 1] == LineRole::Text && !specks[i] &&
-                decided[i] == BreakDecision::Paragraph) {
+                decide(pieces[i - 1], i - 1, i, false) == BreakDecision::Paragraph) {
                 split = i;
                 break;
             }
     Walked front, back;
     if (split == 0) {
-        walk(0, n, 0, false, 0, false, front);
+        walk(0, n, 0, false, 0, {}, false, front);
     } else {
+        // Read before the first half may write over it.
+        const std::string_view aboveSplit = pieces[split - 1];
         std::exception_ptr failure;
         SideBySide(
-            true, [&] { walk(0, split, 0, false, 0, false, front); },
+            true, [&] { walk(0, split, 0, false, 0, {}, false, front); },
             [&]() noexcept {
                 try {
-                    walk(split, n, split, true, split - 1, true, back);
+                    walk(split, n, split, true, split - 1, aboveSplit, true, back);
                 } catch (...) {
                     failure = std::current_exception();
                 }
