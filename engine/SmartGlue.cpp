@@ -588,7 +588,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     // Where no decision asks how the one before it went (the room a paragraph's first line
     // leaves is not weighed), a long book's lines are walked in two halves side by side, each
     // deciding its breaks from the text line above. Only where the lines were wrapped to a
-    // width: lines of a few bytes cost more to walk twice than to decide.
+    // width: lines of a few bytes cost more to walk in halves, moved together after, than in one.
     LineViews& pieces = list.pieces;
     const bool independent =
         n >= kWorthASecondThread && layout.width > 0 && !(widths.Known() && widths.firstLine != 0);
