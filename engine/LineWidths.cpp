@@ -321,7 +321,10 @@ namespace {
 // The odds of each look of a break, from the breaks the widths decide surely: a paragraph
 // ended where the line left room for the next word and more; it went on where the line's
 // spaces shrank. Each look counts for itself against how the book's breaks go as a whole.
-void LearnEndOdds(const Layout& layout, WidthModel& model)
+// Read on the way: the rooms of the first lines of paragraphs that surely ended above (their
+// last line left room for the next word and more) or after a blank line, where the line goes
+// on below, into `firstRooms`.
+void LearnEndOdds(const Layout& layout, WidthModel& model, std::vector<float>& firstRooms)
 {
     const std::size_t n = layout.roles.size();
     // What the breaks of lines [from, to) show, each break with the text line above it.
@@ -332,6 +335,8 @@ void LearnEndOdds(const Layout& layout, WidthModel& model)
         double breaks = 0;
         double nextSum = 0;
         float leastNext = std::numeric_limits<float>::infinity();
+        bool readFirstLines = true;
+        std::vector<float> firstRooms;
     };
     const auto count = [&](Counts& c, std::size_t from, std::size_t to) {
         // The text line above the first, unless a blank line stands between.
@@ -344,6 +349,18 @@ void LearnEndOdds(const Layout& layout, WidthModel& model)
             if (role != LineRole::Text)
                 continue;
             const LineShape& low = layout.shapes[i];
+            if (c.readFirstLines && i >= 1 && i + 1 < n && layout.roles[i + 1] == LineRole::Text &&
+                !StartsLowercase(low.first)) {
+                const std::size_t above = i - 1;
+                const bool ended = layout.roles[above] == LineRole::Blank ||
+                                   (layout.roles[above] == LineRole::Text && layout.shapes[above].last != '-' &&
+                                    model.Slack(above) - model.lines[i].firstWord - model.space > kSureEnd);
+                // A lower line going on in lower case says the line is no last one; its room is not
+                // asked, since an upper bound on it would cut off the first lines that left the most.
+                const bool goesOn = StartsLowercase(layout.shapes[i + 1].first) || low.last == '-';
+                if (ended && goesOn)
+                    c.firstRooms.push_back(model.Slack(i));
+            }
             if (previous < n && layout.shapes[previous].last != '-' &&
                 !(layout.mark == ParagraphMark::Indent && low.Indent() > 0)) {
                 const float room = model.Slack(previous);
@@ -381,8 +398,11 @@ void LearnEndOdds(const Layout& layout, WidthModel& model)
     const double breaks = first.breaks + second.breaks;
     double nextSum = first.nextSum + second.nextSum;
     constexpr float kExactFrom = 1.0f / 128;
+    firstRooms = std::move(first.firstRooms);
+    firstRooms.insert(firstRooms.end(), second.firstRooms.begin(), second.firstRooms.end());
     if (second.breaks > 0 && (std::min(first.leastNext, second.leastNext) < kExactFrom || nextSum >= double(1 << 21))) {
         Counts whole;
+        whole.readFirstLines = false;
         count(whole, 0, n);
         nextSum = whole.nextSum;
     }
@@ -715,8 +735,9 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
     for (const uint32_t line : layout.fullLines)
         if (line < n)
             model.lines[line].slack = model.fullCentre;
-    // How the breaks look where the widths decide them surely asks nothing of what follows: it is
-    // learnt beside it.
+    // How the breaks look where the widths decide them surely asks nothing of the density of
+    // the rooms: it is learnt beside it.
+    std::vector<float> first;
     SideBySide(
         n >= kBesideLines,
         [&] {
@@ -745,32 +766,13 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
                 model.logDensity[std::size_t(b)] = std::log(model.roomDensity[std::size_t(b)]);
                 model.logUpTo[std::size_t(b)] = std::log(model.roomsUpTo[std::size_t(b)]);
             }
-
-            // The first lines of paragraphs that surely ended above (their last line left room for
-            // the next word and more) or after a blank line, where the lines are full: the line goes
-            // on below.
-            std::vector<float> first;
-            for (std::size_t b = 1; b + 1 < n; ++b) {
-                const std::size_t a = b - 1;
-                const std::size_t c = b + 1;
-                if (roles[b] != LineRole::Text || roles[c] != LineRole::Text || StartsLowercase(shapes[b].first))
-                    continue;
-                const bool ended = roles[a] == LineRole::Blank ||
-                                   (roles[a] == LineRole::Text && shapes[a].last != '-' &&
-                                    model.Slack(a) - model.lines[b].firstWord - model.space > kSureEnd);
-                // A lower line going on in lower case says the line is no last one; its room is not
-                // asked, since an upper bound on it would cut off the first lines that left the most.
-                const bool goesOn = StartsLowercase(shapes[c].first) || shapes[b].last == '-';
-                if (ended && goesOn)
-                    first.push_back(model.Slack(b));
-            }
-            if (first.size() >= 10) {
-                const double shift = Quantile(first, 0.5) - Quantile(slack, 0.5);
-                if (shift > kIndentShown * model.fullSpread)
-                    model.firstLine = float(shift);
-            }
         },
-        [&] { LearnEndOdds(layout, model); });
+        [&] { LearnEndOdds(layout, model, first); });
+    if (first.size() >= 10) {
+        const double shift = Quantile(first, 0.5) - Quantile(slack, 0.5);
+        if (shift > kIndentShown * model.fullSpread)
+            model.firstLine = float(shift);
+    }
     return model;
 }
 
