@@ -953,28 +953,56 @@ TEST(SmartGlue, AFirstLineWhoseIndentTheExtractionLostShowsByTheRoomItLeaves)
     EXPECT_LE(split, (book.size() - paragraphs) * 7 / 100) << book.size() - paragraphs;
 }
 
-TEST(SmartGlue, ALongBookGluesEveryCopyOfARepeatedChapterAlike)
+TEST(SmartGlue, ALongBookGluesTheSameWhereverItsHalvesMeet)
 {
     // A book long enough to be read on two threads, one chapter over and over between blank
     // lines: whatever half of the book a copy falls into, and where the halves meet, its lines
-    // are shaped, measured and joined as those of every other copy.
-    const Lines chapter = MakeIndentLostBook().book;
-    Lines book;
-    std::size_t copies = 0;
-    for (; book.size() < 50'000; ++copies) {
-        book.insert(book.end(), chapter.begin(), chapter.end());
-        book.emplace_back();
-    }
-    const std::vector<std::string_view> views(book.begin(), book.end());
-    const Layout layout = AnalyseLayout(views);
-    ASSERT_TRUE(MeasureLines(views, layout).Known());
-    LineList list(WorkingList(book.begin(), book.end()));
-    GlueByLayout(list, Settings::Defaults());
-    ASSERT_EQ(list.pieces.size(), book.size());
-    const std::size_t step = chapter.size() + 1;
-    for (std::size_t c = 1; c < copies; ++c)
+    // are shaped, measured and joined as those of every other copy. A typeset chapter, whose
+    // first lines lost their indent; and one wrapped to a width, unmarked, whose breaks the
+    // two halves decide as they walk.
+    for (const bool typeset : {true, false}) {
+        const Lines chapter = typeset ? MakeIndentLostBook().book : Wrap(40, 60, 0, false);
+        Lines book;
+        std::size_t copies = 0;
+        for (; book.size() < 50'000; ++copies) {
+            book.insert(book.end(), chapter.begin(), chapter.end());
+            book.emplace_back();
+        }
+        const std::vector<std::string_view> views(book.begin(), book.end());
+        const Layout layout = AnalyseLayout(views);
+        if (typeset)
+            ASSERT_TRUE(MeasureLines(views, layout).Known());
+        else
+            ASSERT_TRUE(layout.width > 0 && layout.fullFrom == 0);
+        LineList list(WorkingList(book.begin(), book.end()));
+        GlueByLayout(list, Settings::Defaults());
+        ASSERT_EQ(list.pieces.size(), book.size());
+        const std::size_t step = chapter.size() + 1;
+        std::size_t joins = 0;
         for (std::size_t k = 0; k < step; ++k)
-            ASSERT_EQ(list.flags[c * step + k], list.flags[k]) << "copy " << c << ", line " << k;
+            joins += list.flags[k] != 0 ? 1 : 0;
+        EXPECT_GT(joins, step / 2) << typeset;
+        for (std::size_t c = 1; c < copies; ++c)
+            for (std::size_t k = 0; k < step; ++k)
+                ASSERT_EQ(list.flags[c * step + k], list.flags[k]) << typeset << ": copy " << c << ", line " << k;
+    }
+    // Page numbers among the lines of such a book: each half leaves them out, and the second
+    // half's lines, moved down behind the first's, come out as those of the book without them.
+    const Lines clean = Wrap(10'000, 60, 0, false);
+    Lines paged;
+    for (std::size_t i = 0; i < clean.size(); ++i) {
+        if (i > 0 && i % 45 == 0)
+            paged.push_back("- " + std::to_string(i / 45) + " -");
+        paged.push_back(clean[i]);
+    }
+    ASSERT_GE(paged.size(), std::size_t(1) << 15);
+    const auto glued = [](const Lines& lines) {
+        LineList list(WorkingList(lines.begin(), lines.end()));
+        GlueByLayout(list, Settings::Defaults());
+        return std::pair{std::vector<std::string>(list.pieces.begin(), list.pieces.end()),
+                         std::vector<uint8_t>(list.flags.begin(), list.flags.end())};
+    };
+    EXPECT_TRUE(glued(paged) == glued(clean));
 }
 
 TEST(LayoutAnalysis, ChapterNumbersCountingUpAtASteadyPaceStay)
