@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "engine/InHalves.h"
 
@@ -337,6 +338,7 @@ void LearnEndOdds(const Layout& layout, WidthModel& model, std::vector<float>& f
         float leastNext = std::numeric_limits<float>::infinity();
         bool readFirstLines = true;
         std::vector<float> firstRooms;
+        bool outOfMemory = false;  // for them: a pass in halves must not throw
     };
     const auto count = [&](Counts& c, std::size_t from, std::size_t to) {
         // The text line above the first, unless a blank line stands between.
@@ -358,8 +360,14 @@ void LearnEndOdds(const Layout& layout, WidthModel& model, std::vector<float>& f
                 // A lower line going on in lower case says the line is no last one; its room is not
                 // asked, since an upper bound on it would cut off the first lines that left the most.
                 const bool goesOn = StartsLowercase(layout.shapes[i + 1].first) || low.last == '-';
-                if (ended && goesOn)
-                    c.firstRooms.push_back(model.Slack(i));
+                if (ended && goesOn) {
+                    try {
+                        c.firstRooms.push_back(model.Slack(i));
+                    } catch (const std::bad_alloc&) {
+                        c.outOfMemory = true;
+                        c.readFirstLines = false;
+                    }
+                }
             }
             if (previous < n && layout.shapes[previous].last != '-' &&
                 !(layout.mark == ParagraphMark::Indent && low.Indent() > 0)) {
@@ -398,6 +406,8 @@ void LearnEndOdds(const Layout& layout, WidthModel& model, std::vector<float>& f
     const double breaks = first.breaks + second.breaks;
     double nextSum = first.nextSum + second.nextSum;
     constexpr float kExactFrom = 1.0f / 128;
+    if (first.outOfMemory || second.outOfMemory)
+        throw std::bad_alloc();
     firstRooms = std::move(first.firstRooms);
     firstRooms.insert(firstRooms.end(), second.firstRooms.begin(), second.firstRooms.end());
     if (second.breaks > 0 && (std::min(first.leastNext, second.leastNext) < kExactFrom || nextSum >= double(1 << 21))) {
