@@ -1485,6 +1485,81 @@ TextLineAbove TextLineBefore(const LineRoles& roles, std::size_t from) noexcept
     return above;
 }
 
+namespace {
+
+// Czech typesetting keeps a one-letter preposition or conjunction ("v", "k", "a"...) off a
+// line's end, tied to the word after it. A book set so never ends a line with one, though as
+// many of its lines go on with one as a book set otherwise ends with one: there the word that
+// did not fit on the line above was the pair, the letter and the word after it. (A text of a
+// paragraph a line has hardly a line going on in lower case, so it shows no ties.)
+constexpr std::string_view kTieable = "ksvzaiou";
+constexpr std::size_t kTieLines = 40'000;  // lines a book shows its ties in
+constexpr int kLeastTiedStarts = 40;       // lines going on with a tied letter, at least
+constexpr int kTiedStartsPerEnd = 20;      // of those per line ending with it, at least
+
+void TieOneLetterWords(std::span<const std::string_view> lines, LineShapes& shapes, const LineRoles& roles)
+{
+    std::array<int, 256> starts{};
+    std::array<int, 256> ends{};
+    std::array<bool, 256> tieable{};
+    for (const char c : kTieable)
+        tieable[uint8_t(c)] = true;
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < shapes.size() && seen < kTieLines; ++i) {
+        if (roles[i] != LineRole::Text)
+            continue;
+        ++seen;
+        const LineShape& s = shapes[i];
+        if (s.length - s.lead < 3)
+            continue;
+        if (s.firstWord == 1 && tieable[s.first])
+            ++starts[s.first];
+        if (s.beforeLast == ' ' && tieable[s.last])
+            ++ends[s.last];
+    }
+    // Each letter that ends hardly a line of those it goes on with; together enough of them to
+    // tell (a book may tie the prepositions only, and let "a" end a line).
+    std::array<bool, 256> tied{};
+    int tiedStarts = 0;
+    for (const char c : kTieable) {
+        const auto k = uint8_t(c);
+        // The capital with its letter: "A", "V" start sentences.
+        // (One line ending with it is let pass: a paragraph may end so, as "… já taky i".)
+        tied[k] = tied[k & ~0x20u] = (ends[k] - 1) * kTiedStartsPerEnd <= starts[k];
+        tiedStarts += tied[k] ? starts[k] : 0;
+    }
+    if (tiedStarts < kLeastTiedStarts)
+        return;
+    InHalves(shapes.size(), [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            LineShape& s = shapes[i];
+            if (roles[i] != LineRole::Text || s.firstWord == 0 || s.firstWord > 2)
+                continue;
+            const std::string_view line = s.Trimmed(lines[i]);
+            // The letter, or the letter after an opening quotation mark or bracket: "„a".
+            const bool opened = s.firstWord == 2 && (s.first == 0x84 || s.first == 0x82 || s.first == '(');
+            if (!(s.firstWord == 1 || opened) || !tied[uint8_t(line[s.firstWord - 1])])
+                continue;
+            // The letters tied one to the next, as far as the first other word ("v a les").
+            std::size_t end = s.firstWord;
+            for (bool letter = true; letter;) {
+                std::size_t from = end;
+                while (from < line.size() && line[from] == ' ')
+                    ++from;
+                if (from == line.size())
+                    break;
+                end = from;
+                while (end < line.size() && line[end] != ' ')
+                    ++end;
+                letter = end == from + 1 && tied[uint8_t(line[from])];
+            }
+            s.firstWord = uint16_t(std::min<std::size_t>(end, 65535));
+        }
+    });
+}
+
+}  // namespace
+
 Layout AnalyseLayout(std::span<const std::string_view> lines)
 {
     Layout layout;
@@ -1514,6 +1589,7 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
     if (layout.width == 0) {
         std::tie(layout.width, layout.fullFrom) = FindSpreadWidth(lengths);
     }
+    TieOneLetterWords(lines, layout.shapes, layout.roles);
     FindParagraphMark(shapes, layout);
     DropBlanksInsideParagraphs(shapes, layout);
     return layout;

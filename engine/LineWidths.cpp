@@ -695,7 +695,9 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
             const float glyphs = float(double(all & kWidthMask) / kUnitsPerMeasure);
             const auto gaps = uint16_t(std::min<uint64_t>(all >> kSpaceBit, 65535));
             model.lines[i] = {WidthModel::SlackOf(glyphs, gaps, model.space),
-                              float(double(first & kWidthMask) / kUnitsPerMeasure)};
+                              // (a first word tied to the next one holds its space)
+                              float(double(first & kWidthMask) / kUnitsPerMeasure) +
+                                  float(first >> kSpaceBit) * model.space};
         }
     });
     std::vector<float> slack;

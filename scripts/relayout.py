@@ -19,6 +19,8 @@ usage: relayout.py CLEAN OUT.txt [options]
                        ("ne-smír-ně"), in the broken book and in its truth alike
   --compounds P        share of paragraphs where an adjective in -ský/-cký becomes a compound
                        with another adjective of the book ("česko-německý"), in both alike
+  --ties               keep a one-letter preposition or conjunction ("v", "k", "a"...) off a
+                       line's end, with the word after it, as Czech typesetting does
   --patterns FILE      libhyphen patterns (the build's engine/hyph_cs_CZ.dic)
 Writes OUT.txt and OUT.json (the truth's page lines and word breaks, for score.py); a copy of
 the clean book goes to OUT-truth.txt with the same .json beside it.
@@ -50,11 +52,20 @@ def is_heading(p):
     return len(p) < 40 and not p.endswith((".", ",", "!", "?", ":", ";", "“", "…", "–")) or p == "* * *"
 
 
-def wrap(par, pno, width, first_indent, hy, chance, rng, events):
+def tied(word):
+    return word.lstrip("„(") in set("KkSsVvZzOoUuAaIi") and len(word.lstrip("„(")) == 1
+
+
+def wrap(par, pno, width, first_indent, hy, chance, rng, events, ties=False):
     lines, line = [], " " * first_indent
-    for wno, word in enumerate(par.split(" ")):
+    words = par.split(" ")
+    for wno, word in enumerate(words):
         sep = "" if line.strip() == "" else " "
-        if len(line) + len(sep) + len(word) <= width:
+        # A tied letter goes to the next line with its word rather than end this one.
+        need, k = len(word), wno
+        while ties and tied(words[k]) and k + 1 < len(words):  # "v a les": tied one to the next
+            need, k = need + 1 + len(words[k + 1]), k + 1
+        if len(line) + len(sep) + need <= width:
             line += sep + word
             continue
         room = width - len(line) - len(sep)
@@ -123,6 +134,7 @@ def main():
     ap.add_argument("--hyphen", type=float, default=0.7)
     ap.add_argument("--spelled", type=float, default=0.0)
     ap.add_argument("--compounds", type=float, default=0.0)
+    ap.add_argument("--ties", action="store_true")
     ap.add_argument("--first-page", type=int, default=5)
     ap.add_argument("--patterns", default="build/engine/hyph_cs_CZ.dic")
     ap.add_argument("--seed", type=int, default=1)
@@ -148,7 +160,7 @@ def main():
         indent = a.indent if a.mark == "indent" else 0
         if a.mark == "blank" and body and body[-1] != "":
             body.append("")
-        body += wrap(par, pno, a.width, indent, hy, a.hyphen, rng, events)
+        body += wrap(par, pno, a.width, indent, hy, a.hyphen, rng, events, a.ties)
     out, furniture, count, page = [], [], 0, a.first_page
     target = a.page_lines + rng.randint(-a.jitter, a.jitter)
     for line in body:

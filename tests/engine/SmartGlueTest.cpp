@@ -953,6 +953,56 @@ TEST(SmartGlue, AFirstLineWhoseIndentTheExtractionLostShowsByTheRoomItLeaves)
     EXPECT_LE(split, (book.size() - paragraphs) * 7 / 100) << book.size() - paragraphs;
 }
 
+TEST(SmartGlue, AOneLetterWordTiedToTheNextComesDownWithItAndEndsNoParagraph)
+{
+    // Paragraphs between blank lines, wrapped greedily at 50 characters the way Czech
+    // typesetting does it: "v", "k", "s", "z", "a" never end a line, they go down with the word
+    // after them, so the line above leaves room for the letter alone. The same paragraphs
+    // wrapped without ties glue as well; so does a book whose paragraphs are a line each.
+    static const char* const words[] = {"v", "k", "s", "z", "a", "les", "domov", "cesta", "zahrada", "dlouho",
+                                        "kámen", "večer", "srdce", "přítel", "hvězda", "mlynář"};
+    const auto tieable = [](const std::string& w) { return w.size() == 1; };
+    for (const bool ties : {true, false}) {
+        std::mt19937 rng(11);
+        Lines book;
+        std::vector<bool> starts;
+        for (int p = 0; p < 150; ++p) {
+            if (p > 0) {
+                book.emplace_back();
+                starts.push_back(false);
+            }
+            std::vector<std::string> text = {"Pak"};
+            // A one-letter word about every eighth, as in Czech prose.
+            for (int w = 20 + int(rng() % 40); w > 0; --w)
+                text.push_back(Utf8ToWindows1250(words[rng() % 8 == 0 ? rng() % 5 : 5 + rng() % (std::size(words) - 5)]));
+            text.back() = "konec.";
+            std::string line;
+            for (std::size_t w = 0; w < text.size(); ++w) {
+                // A tied letter needs room for the letters tied after it and the word they end in.
+                std::size_t need = text[w].size();
+                for (std::size_t k = w; ties && tieable(text[k]) && k + 1 < text.size(); ++k)
+                    need += 1 + text[k + 1].size();
+                if (!line.empty() && line.size() + 1 + need > 50) {
+                    book.push_back(line);
+                    starts.push_back(book.size() == 1 || book[book.size() - 2].empty());
+                    line.clear();
+                }
+                line += (line.empty() ? "" : " ") + text[w];
+            }
+            book.push_back(line);
+            starts.push_back(book.size() == 1 || book[book.size() - 2].empty());
+        }
+        LineList list(WorkingList(book.begin(), book.end()));
+        GlueByLayout(list, Settings::Defaults());
+        ASSERT_EQ(list.pieces.size(), book.size());
+        std::size_t splits = 0;
+        for (std::size_t i = 1; i < book.size(); ++i)
+            if (!book[i].empty() && !book[i - 1].empty() && !(list.flags[i - 1] & LineList::kJoinsNext))
+                ++splits;
+        EXPECT_EQ(splits, 0u) << "ties " << ties;
+    }
+}
+
 TEST(SmartGlue, ALongBookGluesTheSameWhereverItsHalvesMeet)
 {
     // A book long enough to be read on two threads, one chapter over and over between blank
