@@ -603,6 +603,24 @@ void KeepTitles(std::span<const std::string_view> lines, const LineShapes& shape
     std::nth_element(gaps.begin(), gaps.begin() + std::ptrdiff_t(gaps.size() / 2), gaps.end());
     // Several page lines of one page (a header and a number) stand close together.
     const double page = double(std::max<uint32_t>(gaps[gaps.size() / 2], 1));
+    // A bare number there is the first page's only where the next page's counts on from it: a
+    // chapter's "1" above the first page's "5" is the chapter's.
+    const auto countsOn = [&](std::size_t line, uint32_t at, int64_t value) {
+        uint32_t o = at;
+        for (std::size_t j = line + 1; j < roles.size(); ++j) {
+            if (roles[j] == LineRole::Blank)
+                continue;
+            ++o;
+            if (roles[j] != LineRole::PageLine)
+                continue;
+            const FurnitureKey next = KeyOf(shapes[j].Trimmed(lines[j]));
+            if (!next.digits)
+                continue;
+            const int64_t pages = std::max<int64_t>(1, std::llround(double(o - at) / page));
+            return next.value - value >= 1 && next.value - value <= pages + 1;
+        }
+        return true;
+    };
     ordinal = 0;
     for (std::size_t i = 0; i < roles.size(); ++i) {
         if (roles[i] == LineRole::Blank)
@@ -610,8 +628,11 @@ void KeepTitles(std::span<const std::string_view> lines, const LineShapes& shape
         ++ordinal;
         if (roles[i] != LineRole::PageLine)
             continue;
-        if (inside[i] || KeyOf(shapes[i].Trimmed(lines[i])).digits ||
-            double(ordinal - 1) >= (1 - kPageTolerance) * page)
+        if (inside[i] || double(ordinal - 1) >= (1 - kPageTolerance) * page)
+            break;
+        const std::string_view text = shapes[i].Trimmed(lines[i]);
+        if (const FurnitureKey key = KeyOf(text);
+            key.digits && !(std::ranges::all_of(text, IsDigit) && !countsOn(i, ordinal, key.value)))
             break;
         roles[i] = LineRole::Text;
     }

@@ -1003,6 +1003,19 @@ TEST(SmartGlue, AOneLetterWordTiedToTheNextComesDownWithItAndEndsNoParagraph)
     }
 }
 
+TEST(LayoutAnalysis, AChaptersNumberAboveTheBooksFirstPageNumberStays)
+{
+    // "1" under the book's title, a page above the first page's number "5": no page of it.
+    Lines book = {"ČÁST PRVNÍ", "", "", "1", ""};
+    const std::size_t chapter = book.size() - 2;
+    const Lines text = Wrap(400, 60, 3, false);
+    book.insert(book.end(), text.begin(), text.end());
+    const std::vector<std::size_t> pages = AddPages(book, 36, [](int n) { return "\n" + std::to_string(n + 2); });
+    const std::vector<std::size_t> found = PageLinesOf(book);
+    EXPECT_EQ(std::count(found.begin(), found.end(), chapter), 0);
+    EXPECT_EQ(found, pages);
+}
+
 TEST(SmartGlue, ALongBookGluesTheSameWhereverItsHalvesMeet)
 {
     // A book long enough to be read on two threads, one chapter over and over between blank
