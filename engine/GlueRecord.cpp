@@ -147,17 +147,20 @@ std::string DescribeLayout(const LayoutFound& layout)
         text += ", odstavce nejsou nijak označené";
         break;
     }
-    // Letters the PDF's face built of two glyphs, told last: they are no matter of the layout.
-    std::string carons =
+    // What was mended or moved in the text, told last: it is no matter of the layout.
+    std::string mended =
         layout.caronsMended > 0
             ? "; písmen s háčkem čtených jako písmeno a apostrof (t’ → ť): " + std::to_string(layout.caronsMended)
             : "";
     if (layout.accentsMended > 0)
-        carons += "; písmen čtených jako samostatné znaménko a písmeno (ˇr → ř): " + std::to_string(layout.accentsMended);
+        mended += "; písmen čtených jako samostatné znaménko a písmeno (ˇr → ř): " + std::to_string(layout.accentsMended);
+    if (layout.notes > 0)
+        mended += "; poznámek pod čarou přesunutých za odstavec, který stránka přerušila: " +
+                  std::to_string(layout.notes);
     if (layout.hyphensRestored > 0)
-        carons += "; spojovníků vrácených do slov spojených na konci řádku: " + std::to_string(layout.hyphensRestored);
+        mended += "; spojovníků vrácených do slov spojených na konci řádku: " + std::to_string(layout.hyphensRestored);
     if (layout.pageLines == 0 && layout.numbersCut == 0)
-        return text + ", řádky stránek žádné" + carons + ".";
+        return text + ", řádky stránek žádné" + mended + ".";
     text += ", řádky stránek";
     for (std::size_t i = 0; i < layout.furniture.size() && i < 3; ++i)
         text += std::string(i == 0 ? " " : ", ") + "„" + Windows1250ToUtf8(layout.furniture[i].shape) + "“ (" +
@@ -169,7 +172,7 @@ std::string DescribeLayout(const LayoutFound& layout)
         text += ", prázdných kolem nich: " + std::to_string(layout.pageBlanks);
     if (layout.numbersCut > 0)
         text += "; čísel stránek odříznutých z řádků textu: " + std::to_string(layout.numbersCut);
-    return text + carons + ".";
+    return text + mended + ".";
 }
 
 }  // namespace lepotex

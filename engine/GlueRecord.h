@@ -81,6 +81,7 @@ struct LayoutFound {
     int32_t marginMost = 0;
     int64_t spacingBlanks = 0;    // blank lines of double spacing taken out
     int64_t wordLines = 0;        // breaks of lines cut into their words taken out
+    int64_t notes = 0;            // footnotes moved behind the paragraph their page ended in
 };
 
 class GlueRecord {

@@ -151,6 +151,7 @@ void GlueRecorder::Resolve(const LineList& list)
         found.ragged = measured && LinesRagged(original, *layout);
         std::map<std::string, int64_t> forms;
         std::vector<uint32_t> blanks;
+        std::vector<uint32_t> notes;  // footnotes' lines, written behind the paragraph they stood in
         std::size_t lastText = n;
         for (std::size_t i = 0; i < original.size() && mapped; ++i) {
             switch (layout->roles[i]) {
@@ -164,16 +165,29 @@ void GlueRecorder::Resolve(const LineList& list)
             case LineRole::Blank:
                 blanks.push_back(uint32_t(i));
                 break;
-            case LineRole::Text:
-                if (!blanks.empty() && !(lastText < n && (list.Flags(lastText) & LineList::kContinues)))
+            case LineRole::NoteStart:
+                ++found.notes;
+                [[fallthrough]];
+            case LineRole::Note:
+                if (!layout->shapes[i].Blank())
+                    notes.push_back(uint32_t(i));
+                break;
+            case LineRole::Text: {
+                const bool continues = lastText < n && (list.Flags(lastText) & LineList::kContinues);
+                if (!continues) {
+                    source.insert(source.end(), notes.begin(), notes.end());
+                    notes.clear();
                     source.insert(source.end(), blanks.begin(), blanks.end());
+                }
                 blanks.clear();
                 lastText = source.size();
                 source.push_back(uint32_t(i));
                 mapped = source.size() <= n;
                 break;
             }
+            }
         }
+        source.insert(source.end(), notes.begin(), notes.end());
         source.insert(source.end(), blanks.begin(), blanks.end());
         found.pageLines = int64_t(pageLines.size());
         found.numbersCut = int64_t(layout->cuts.size());

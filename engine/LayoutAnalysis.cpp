@@ -5,6 +5,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -1493,6 +1494,165 @@ LineShape ShapeOfLine(std::string_view line) noexcept
     return shape;
 }
 
+namespace {
+
+// How far up from a page's last line its footnotes may start, and how far up from them its
+// text is searched for their marks.
+constexpr std::size_t kNoteLines = 40;
+constexpr std::size_t kPageLines = 160;
+
+
+// The number a footnote starts with, 1 to 999: alone on its line, as pdftotext writes a
+// superscript, or set against the note's first word, a capital or a quotation mark, as other
+// tools do ("1Letí"); 0 where the line starts no note. A number and a space before a text is
+// what a page of any text may begin with.
+int NoteNumber(std::string_view trimmed) noexcept
+{
+    std::size_t digits = 0;
+    while (digits < trimmed.size() && digits < 4 && IsDigit(trimmed[digits]))
+        ++digits;
+    if (digits == 0 || digits > 3 || trimmed[0] == '0')
+        return 0;
+    if (digits < trimmed.size()) {
+        const auto next = uint8_t(trimmed[digits]);
+        if (!(IsCapital(char(next)) || next == 0x84))
+            return 0;
+    }
+    int number = 0;
+    for (std::size_t k = 0; k < digits; ++k)
+        number = number * 10 + (trimmed[k] - '0');
+    return number;
+}
+
+// Whether the line holds the mark of note `number`: its digits set against the word or the
+// punctuation before them, as a superscript comes out of a PDF ("hlavy3", "mužem.“3").
+bool HoldsNoteMark(std::string_view line, int number)
+{
+    char digits[4];
+    const int length = std::snprintf(digits, sizeof digits, "%d", number);
+    const std::string_view mark(digits, std::size_t(length));
+    for (std::size_t at = line.find(mark, 1); at != std::string_view::npos; at = line.find(mark, at + 1)) {
+        const auto before = uint8_t(line[at - 1]);
+        const bool set = IsLetterByte(before) || std::string_view(".,;:!?\"')\x93\x94\x85\xBB").find(char(before)) !=
+                                                     std::string_view::npos;
+        const std::size_t end = at + mark.size();
+        if (set && (end == line.size() || !IsDigit(line[end])))
+            return true;
+    }
+    return false;
+}
+
+// The footnotes at the pages' feet. Where a page ends inside a paragraph, its notes stand
+// between the paragraph's two parts; they are told by their numbers, each of which the page's
+// text above shows set against a word, counting on from the book's last note or starting
+// again at 1, and by what follows the first of them down to the page's end: notes alone.
+void FindNotes(std::span<const std::string_view> lines, const LineShapes& shapes, LineRoles& roles)
+{
+    const std::size_t n = roles.size();
+    const auto pageLine = [&](std::size_t i) { return roles[i] == LineRole::PageLine; };
+    // A page's first line, from a line of it on.
+    const auto pageStart = [&](std::size_t from) {
+        std::size_t i = from;
+        while (i > 0 && from - i < kPageLines && !shapes[i].feed && !pageLine(i - 1))
+            --i;
+        return i;
+    };
+    const auto trimmed = [&](std::size_t i) { return shapes[i].Trimmed(lines[i]); };
+    int lastNote = 0;
+    for (std::size_t end = 0; end < n; ++end) {
+        if (roles[end] != LineRole::Text)
+            continue;
+        // The page's last text line: page lines or a new page's feed follow it, blank lines
+        // between.
+        std::size_t next = end + 1;
+        while (next < n && (roles[next] == LineRole::Blank || roles[next] == LineRole::PageBlank))
+            ++next;
+        if (next == n || !(pageLine(next) || shapes[next].feed))
+            continue;
+        // The notes' first line, the topmost that holds a note's number the page's text marks.
+        std::size_t first = n;
+        int firstNumber = 0;
+        std::size_t top = end;
+        for (std::size_t i = end; i + kNoteLines > end && !shapes[i].feed; --i) {
+            if (roles[i] != LineRole::Text && roles[i] != LineRole::Blank)
+                break;
+            top = i;
+            if (i == 0)
+                break;
+        }
+        for (std::size_t i = top; i <= end; ++i) {
+            if (roles[i] != LineRole::Text || (shapes[i].first < '1' || shapes[i].first > '9'))
+                continue;
+            const int number = NoteNumber(trimmed(i));
+            if (number == 0 || !(number == 1 || (number > lastNote && number <= lastNote + 5)))
+                continue;
+            std::size_t above = i;
+            bool marked = false;
+            for (std::size_t k = i; k > 0 && !marked;) {
+                --k;
+                if (pageLine(k) || i - k > kPageLines)
+                    break;
+                marked = roles[k] == LineRole::Text && HoldsNoteMark(lines[k], number);
+                above = k;
+                if (shapes[k].feed)
+                    break;
+            }
+            if (!marked || above == i)
+                continue;
+            first = i;
+            firstNumber = number;
+            break;
+        }
+        if (first == n)
+            continue;
+        // The text above the notes, where each later note's mark stands too.
+        const std::size_t start = pageStart(first - 1);
+        const auto marked = [&](int number) {
+            for (std::size_t k = start; k < first; ++k)
+                if (roles[k] == LineRole::Text && HoldsNoteMark(lines[k], number))
+                    return true;
+            return false;
+        };
+        // Down to the page's end: each note its number and at least a line of text.
+        std::vector<std::size_t> starts{first};
+        int number = firstNumber;
+        bool bare = std::ranges::all_of(trimmed(first), [](char c) { return IsDigit(c); });
+        bool whole = true;
+        for (std::size_t i = first + 1; i <= end && whole; ++i) {
+            if (roles[i] != LineRole::Text)
+                continue;
+            const std::string_view text = trimmed(i);
+            if (NoteNumber(text) == number + 1 && marked(number + 1)) {
+                whole = !bare;
+                starts.push_back(i);
+                ++number;
+                bare = std::ranges::all_of(text, [](char c) { return IsDigit(c); });
+            } else {
+                bare = false;
+            }
+        }
+        // Notes fill a page's foot, not the page: the text above them is the longer part.
+        std::size_t noteLines = 0;
+        std::size_t textLines = 0;
+        for (std::size_t i = start; i <= end; ++i)
+            if (roles[i] == LineRole::Text)
+                ++(i < first ? textLines : noteLines);
+        if (!whole || bare || noteLines > textLines)
+            continue;
+        for (std::size_t i = first; i <= end; ++i)
+            roles[i] = LineRole::Note;
+        for (const std::size_t i : starts)
+            roles[i] = LineRole::NoteStart;
+        for (std::size_t i = end + 1; i < next; ++i)
+            if (roles[i] == LineRole::Blank)
+                roles[i] = LineRole::Note;
+        lastNote = number;
+        end = next - 1;
+    }
+}
+
+}  // namespace
+
 TextLineAbove TextLineBefore(const LineRoles& roles, std::size_t from) noexcept
 {
     TextLineAbove above;
@@ -1603,6 +1763,7 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
     for (const LineCut& cut : layout.cuts)
         layout.shapes[cut.line] = ShapeOfLine(cut.text);
     ShareBlankLines(shapes, layout.roles, inside);
+    FindNotes(lines, shapes, layout.roles);
     const LineLengths lengths = LengthHistogram(shapes, layout.roles);
     layout.width = FindWidth(lengths);
     if (layout.width > 0 && !WrappedAt(shapes, layout.roles, layout.width))

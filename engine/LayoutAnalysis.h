@@ -30,6 +30,12 @@ enum class LineRole : uint8_t {
     Blank,      // a blank line that stays: a real paragraph break
     PageLine,   // page furniture: goes
     PageBlank,  // a blank line that goes: it came with page furniture, or OCR put it inside a sentence
+    // A footnote at a page's foot, between the text and the furniture: its number ("1", or
+    // "1 Text" where the extract keeps the two on one line), its lines and the blank lines in
+    // and after it. It goes behind the paragraph the page ended in, which then reads on across
+    // the page as the book has it.
+    NoteStart,
+    Note,
 };
 
 // What the passes over a book need of each line, read once: the lines are spread over the

@@ -365,8 +365,8 @@ bool EndsByWidth(std::size_t upper, const LineShape& up, std::size_t lower, cons
         // A ragged first line leaves the indent and up to its next word, any other full line
         // up to that word; a line before a blank one or the end is a last line itself.
         std::size_t after = lower + 1;
-        while (after < layout.roles.size() &&
-               (layout.roles[after] == LineRole::PageLine || layout.roles[after] == LineRole::PageBlank))
+        while (after < layout.roles.size() && layout.roles[after] != LineRole::Text &&
+               layout.roles[after] != LineRole::Blank)
             ++after;
         if (after < layout.roles.size() && layout.roles[after] == LineRole::Text) {
             const float following = widths.lines[after].firstWord + widths.space;
@@ -467,6 +467,8 @@ bool IsTextLine(LineRole role, std::size_t& blanks)
     switch (role) {
     case LineRole::PageLine:
     case LineRole::PageBlank:
+    case LineRole::NoteStart:
+    case LineRole::Note:
         return false;
     case LineRole::Blank:
         ++blanks;
@@ -608,6 +610,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         std::vector<uint32_t> hyphens;    // words broken at a hyphen: the upper line's piece
         std::vector<uint32_t> notSigned;  // pieces to be given the hyphen their "¬" stands for
         bool leadingSpace = false;        // a kept line begins with a space (its lead too long to count)
+        std::vector<uint32_t> notes;      // the lines of the footnotes passed, not yet written
     };
     // `afterText`, `previous`, `previousLine`: the walk starts after a text line, that one, as
     // the book has it. `deferred`: the pieces "¬" ends are noted, to be given their hyphen in
@@ -616,8 +619,35 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
                           std::string_view previousLine, bool deferred, Walked& w) {
         bool upperStarts = true;  // the last text line begins a paragraph
         std::size_t blanks = 0;   // blank lines since it, not yet written
+        // The footnotes passed go behind the paragraph, each a paragraph of its own, its number
+        // and its lines joined. Their lines were passed over, so there is room for them.
+        std::vector<std::string_view> noteLines;
+        const auto writeNotes = [&] {
+            for (std::size_t k = 0; k < w.notes.size(); ++k) {
+                pieces[kept] = noteLines[k];
+                const bool goesOn = k + 1 < w.notes.size() && layout.roles[w.notes[k + 1]] != LineRole::NoteStart;
+                if (goesOn && IsLineEndHyphen(layout.shapes[w.notes[k]].last) &&
+                    IsLowercaseLetter(layout.shapes[w.notes[k + 1]].first)) {
+                    list.flags[kept] = LineList::kAdjoinsNext;
+                    w.hyphens.push_back(uint32_t(kept));
+                } else {
+                    list.flags[kept] = goesOn ? LineList::kJoinsNext : 0;
+                }
+                w.joins += goesOn ? 1 : 0;
+                ++kept;
+            }
+            w.notes.clear();
+            noteLines.clear();
+        };
         for (std::size_t i = from; i < to; ++i) {
             const std::string_view line = pieces[i];
+            if (layout.roles[i] == LineRole::NoteStart || layout.roles[i] == LineRole::Note) {
+                if (!layout.shapes[i].Blank()) {
+                    w.notes.push_back(uint32_t(i));
+                    noteLines.push_back(layout.shapes[i].Trimmed(line));
+                }
+                continue;
+            }
             if (!IsTextLine(layout.roles[i], blanks))
                 continue;
             w.leadingSpace = w.leadingSpace || layout.shapes[i].first == ' ';
@@ -632,6 +662,9 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
             upperStarts = !afterText || blanks > 0 || decision == BreakDecision::Paragraph;
             // A word broken at a hyphen goes on after blank lines too, as in the plain glue: a
             // page ended there with blank lines on one side only.
+            if (!w.notes.empty() && ((blanks > 0 && decision != BreakDecision::Hyphen) ||
+                                     (afterText && decision == BreakDecision::Paragraph)))
+                writeNotes();
             if (blanks > 0 && decision != BreakDecision::Hyphen) {
                 afterText = false;
                 for (; blanks > 0; --blanks)
@@ -670,6 +703,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
             previousLine = line;
             afterText = true;
         }
+        writeNotes();
         if (to == n)
             for (; blanks > 0; --blanks)
                 pieces[kept++] = {};

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "EditorLines.h"
+#include "WordsKept.h"
 #include "editor/TextEditor.h"
 #include "editor/Windows1250.h"
 #include "engine/GlueCommands.h"
@@ -330,6 +332,102 @@ TEST(LayoutAnalysis, APageNumberPdftotextSetOnThePagesLastLineGoesAndTheLineStay
         if (line.size() > 2 && uint8_t(line[0]) == 0x96)
             line = "Zahrada  " + line;
     EXPECT_TRUE(Analyse(book).cuts.empty());
+}
+
+TEST(SmartGlue, AFootnoteGoesBehindTheParagraphThePageEndedInAndThatParagraphReadsOn)
+{
+    // pdftotext's pages with a head, a note's mark set against a word on some of them and the
+    // note at the page's foot: its number alone and a blank line (pdftotext's default), its
+    // number indented with the note's lines after it (-layout), the number set against the
+    // note's first word (other tools), two notes on one page. On two more pages a foot's
+    // lines look like a note but are none: no mark of its number on the page, or a number and
+    // a space, as a line of text may begin.
+    const Lines text = Wrap(60, 66, 3, false, 11, 8);
+    const std::vector<Lines> notes = {
+        {"1", "", "Starší vydání píše na tomto místě mlýn, nikoli mlýnek, jak stojí", "v rukopise."},
+        {"      2", "    Tak se v kraji říkalo každému, kdo přišel z hor a neuměl", "německy."},
+        {"3Míněn je kostel svatého Jakuba.", "4", "", "Rukopis zde končí a další dvě strany"
+                                                   " doplnil", "vydavatel podle prvního tisku."},
+        {"9", "", "Tento řádek patří k textu stránky a žádnou poznámkou není."},
+        {"5 Tento řádek patří také k textu a začíná číslem a mezerou."},
+    };
+    const std::vector<std::vector<int>> marks = {{1}, {2}, {3, 4}, {}, {5}};
+    const auto book = [&](bool withNotes) {
+        Lines lines;
+        std::vector<std::size_t> lastLines;  // of each page with a note
+        std::size_t note = 0;
+        for (std::size_t i = 0, page = 5; i < text.size(); ++page) {
+            if (i > 0)
+                lines.insert(lines.end(), {"\f" + std::to_string(page) + "        Jan Novák", ""});
+            const std::size_t first = lines.size();
+            for (std::size_t end = std::min(text.size(), i + 30); i < end; ++i)
+                lines.push_back(text[i]);
+            if (page % 2 == 0 && note < notes.size() && i < text.size()) {
+                for (std::size_t k = 0; k < marks[note].size(); ++k)
+                    lines[first + 8 + 6 * k] += std::to_string(marks[note][k]);
+                lastLines.push_back(lines.size() - 1);
+                if (withNotes)
+                    for (const std::string& line : notes[note])
+                        lines.push_back(Utf8ToWindows1250(line));
+                ++note;
+            }
+        }
+        return std::pair(lines, lastLines);
+    };
+    const auto glue = [](const Lines& lines, GlueRecord* record = nullptr) {
+        TextEditor editor;
+        for (const std::string& line : lines)
+            EXPECT_EQ(editor.InsertText(line + "\r\n"), 0);
+        Settings settings = Settings::Defaults();
+        settings.autoReplace.clear();
+        settings.indent = false;
+        SilentReporter reporter;
+        EXPECT_EQ(SlepitChytreExecute(editor, settings, reporter, record).outcome, GlueOutcome::Done);
+        return testing::UnwrappedLines(editor);
+    };
+    const auto [noted, lastLines] = book(true);
+    const Layout layout = Analyse(noted);
+    EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::NoteStart), 4);
+
+    GlueRecord record;
+    const Lines before = noted;
+    const Lines out = glue(noted, &record);
+    EXPECT_EQ(testing::WordsLostOrChanged(before, out), "");
+    // Without its notes the glue is that of the book without them: the paragraphs the pages
+    // broke read on.
+    Lines body;
+    std::vector<std::size_t> at;  // the notes' paragraphs
+    for (std::size_t k = 0; k < out.size(); ++k) {
+        const char c = out[k].empty() ? ' ' : out[k][0];
+        if (c >= '1' && c <= '4' && out[k].find("Tento") == std::string::npos)
+            at.push_back(k);
+        else
+            body.push_back(out[k]);
+    }
+    const Lines plain = glue(book(false).first);
+    EXPECT_EQ(body, plain);
+    const std::vector<std::string> joined = {
+        "1 Starší vydání píše na tomto místě mlýn, nikoli mlýnek, jak stojí v rukopise.",
+        "2 Tak se v kraji říkalo každému, kdo přišel z hor a neuměl německy.", "3Míněn je kostel svatého Jakuba.",
+        "4 Rukopis zde končí a další dvě strany doplnil vydavatel podle prvního tisku."};
+    ASSERT_EQ(at.size(), joined.size());
+    for (std::size_t k = 0; k < at.size(); ++k) {
+        EXPECT_EQ(out[at[k]], Utf8ToWindows1250(joined[k]));
+        // Behind the paragraph the page ended in, which holds that page's last line.
+        const std::size_t page = std::min<std::size_t>(k, 2);
+        std::size_t paragraph = at[k] - 1;
+        while (paragraph > 0 && std::ranges::find(at, paragraph) != at.end())
+            --paragraph;
+        EXPECT_NE(out[paragraph].find(noted[lastLines[page]].substr(3)), std::string::npos) << k;
+    }
+    // A reader checking the glue finds each note's paragraph where it came from.
+    int found = 0;
+    for (const Change& change : record.changes)
+        if (change.kind == ChangeKind::ParagraphKept && std::ranges::find(at, std::size_t(change.paraNo - 1)) != at.end())
+            found += std::string_view(noted[std::size_t(change.oldLine - 1)]).find_first_of("1234") !=
+                     std::string_view::npos;
+    EXPECT_EQ(found, 4);
+    EXPECT_NE(DescribeLayout(record.layout).find("přerušila: 4."), std::string::npos) << DescribeLayout(record.layout);
 }
 
 TEST(LayoutAnalysis, TitlesThatReadLikeTheRunningHeaderStay)

@@ -102,10 +102,28 @@ Lines PdfPages(std::mt19937& rng)
             if (!line.empty() && line.find('\f') == std::string::npos)
                 text.push_back(std::move(line));
     const bool dashes = Pick(rng, 2) == 0;
+    const int noteForm = Pick(rng, 4);  // none; the number alone, a blank line; indented; against the text
+    int note = 0;
     Lines pages;
     for (std::size_t i = 0, page = 1 + std::size_t(Pick(rng, 50)); i + 1 < text.size(); ++page) {
+        const std::size_t first = pages.size();
         for (std::size_t end = std::min(text.size() - 1, i + 20 + std::size_t(Pick(rng, 3))); i < end; ++i)
             pages.push_back(text[i]);
+        // A footnote: its mark set against a word of the page, the note at the page's foot.
+        if (noteForm > 0 && Pick(rng, 3) == 0) {
+            const std::string number = std::to_string(++note);
+            std::string& marked = pages[first + std::size_t(Pick(rng, int(pages.size() - first)))];
+            if (!marked.empty() && marked.back() != ' ' && marked.back() != '-')
+                marked += number;
+            const std::string words = Utf8ToWindows1250("Tak se psalo v prvním vydání a v rukopise se to čte "
+                                                        "jinak, než jak stojí zde.");
+            if (noteForm == 1)
+                pages.insert(pages.end(), {number, "", "Tak" + words.substr(3, 30), words.substr(34)});
+            else if (noteForm == 2)
+                pages.insert(pages.end(), {"    " + number, "  " + words.substr(0, 40), words.substr(41)});
+            else
+                pages.insert(pages.end(), {number + words});
+        }
         const std::string number = dashes ? "\x96 " + std::to_string(page) + " \x96" : std::to_string(page);
         std::string& last = pages.back();
         if (Pick(rng, 4) > 0)

@@ -110,33 +110,74 @@ std::string WordsLostOrChanged(const std::vector<std::string>& before, const std
     const std::vector<std::string_view> lines(book.pieces.begin(), book.pieces.end());
     const Layout layout = AnalyseLayout(lines);
     std::vector<Word> expected;
+    // A footnote may come later than it stood, behind the paragraph: its words, whole, and how
+    // many of the text's words stood before it.
+    struct Note {
+        std::size_t after = 0;
+        std::vector<Word> words;
+    };
+    std::vector<Note> notes;
+    const auto breakable = [](std::vector<Word>& words, std::size_t first) {
+        if (words.size() > first && IsHyphen(words.back().text.back()) && words.back().text.size() > 1)
+            words.back().breakable = true;
+    };
     auto cut = layout.cuts.begin();  // a page number the layout cut off a line is furniture too
     for (std::size_t n = 0; n < lines.size(); ++n) {
-        if (layout.roles[n] != LineRole::Text)
+        const LineRole role = layout.roles[n];
+        while (cut != layout.cuts.end() && cut->line < n)
+            ++cut;
+        const bool isCut = cut != layout.cuts.end() && cut->line == n;
+        const std::string_view line = isCut ? std::string_view(cut->text) : lines[n];
+        if (role == LineRole::NoteStart || (role == LineRole::Note && !notes.empty())) {
+            if (role == LineRole::NoteStart) {
+                if (!notes.empty() && !notes.back().words.empty())
+                    notes.back().words.back().breakable = false;
+                notes.push_back({expected.size(), {}});
+            }
+            const std::size_t first = notes.back().words.size();
+            AddWords(line, notes.back().words);
+            breakable(notes.back().words, first);
+            continue;
+        }
+        if (role != LineRole::Text)
             continue;
         const std::size_t first = expected.size();
-        const bool isCut = cut != layout.cuts.end() && cut->line == n;
-        AddWords(isCut ? std::string_view(cut->text) : lines[n], expected);
-        cut += isCut ? 1 : 0;
-        if (expected.size() > first && IsHyphen(expected.back().text.back()) && expected.back().text.size() > 1)
-            expected.back().breakable = true;
+        AddWords(line, expected);
+        breakable(expected, first);
     }
     if (!expected.empty())
         expected.back().breakable = false;  // nothing follows it to join
+    if (!notes.empty() && !notes.back().words.empty())
+        notes.back().words.back().breakable = false;
     std::vector<Word> got;
     for (const std::string& line : after)
         AddWords(line, got);
 
     std::size_t i = 0;
+    std::size_t note = 0;    // the next footnote to come
+    std::size_t inNote = 0;  // its words read so far
     for (std::size_t j = 0; j < got.size(); ++j) {
         std::set<std::pair<std::size_t, std::size_t>> failed;
         std::size_t next = 0;
-        if (!Joined(expected, i, got[j].text, 0, failed, next))
-            return "expected " + Around(expected, i) + "got " + Around(got, j);
-        i = next;
+        const bool noteDue = note < notes.size() && notes[note].after <= i;
+        if (inNote == 0 && Joined(expected, i, got[j].text, 0, failed, next)) {
+            i = next;
+            continue;
+        }
+        failed.clear();
+        if (!noteDue || !Joined(notes[note].words, inNote, got[j].text, 0, failed, next))
+            return "expected " + Around(inNote > 0 ? notes[note].words : expected, inNote > 0 ? inNote : i) + "got " +
+                   Around(got, j);
+        inNote = next;
+        if (inNote == notes[note].words.size()) {
+            ++note;
+            inNote = 0;
+        }
     }
     if (i < expected.size())
         return "lost at the end: " + Around(expected, i);
+    if (note < notes.size())
+        return "a footnote lost: " + Around(notes[note].words, inNote);
     return {};
 }
 
