@@ -88,8 +88,8 @@ std::string_view ChangeKindId(ChangeKind kind)
 
 std::string_view BreakReasonId(BreakReason reason)
 {
-    static constexpr std::array<std::string_view, 6> ids = {"", "line-tests", "short-line", "full-line",
-                                                            "indent", "blank-line"};
+    static constexpr std::array<std::string_view, 7> ids = {"", "line-tests", "short-line", "full-line",
+                                                            "indent", "blank-line", "footnote"};
     return ids[std::size_t(reason)];
 }
 
@@ -103,8 +103,8 @@ std::string_view ChangeKindCaption(ChangeKind kind)
 
 std::string_view BreakReasonCaption(BreakReason reason)
 {
-    static constexpr std::array<std::string_view, 6> captions = {
-        "", "řádkové testy", "krátký řádek", "plný řádek", "odsazení", "prázdný řádek"};
+    static constexpr std::array<std::string_view, 7> captions = {
+        "", "řádkové testy", "krátký řádek", "plný řádek", "odsazení", "prázdný řádek", "poznámka pod čarou"};
     return captions[std::size_t(reason)];
 }
 

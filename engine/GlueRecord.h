@@ -39,6 +39,7 @@ enum class BreakReason : uint8_t {
     FullLine,   // the line is full, so the paragraph goes on
     Indent,     // the next line is indented (or is not, in a book that indents paragraphs)
     BlankLine,  // a blank line stands between (or none, in a book that separates by blank lines)
+    Footnote,   // a footnote's lines joined, or the break before a note put behind its paragraph
 };
 
 struct Change {

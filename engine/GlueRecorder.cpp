@@ -245,6 +245,18 @@ void GlueRecorder::Resolve(const LineList& list)
             return kept ? BreakReason::LineTests : BreakReason::None;
         if (!mapped)
             return BreakReason::None;
+        const auto note = [&](std::size_t piece) {
+            const LineRole role = layout->roles[source[piece]];
+            return role == LineRole::NoteStart || role == LineRole::Note;
+        };
+        if (note(lower))
+            return BreakReason::Footnote;
+        // Behind the notes the break is the one the page's text had, above them.
+        while (note(upper)) {
+            if (upper == 0)
+                return BreakReason::None;
+            --upper;
+        }
         return ExplainBreak(*layout, layout->shapes[source[upper]], layout->shapes[source[lower]], kept, measured);
     };
     auto oldLine = [&](std::size_t k) { return mapped ? int32_t(source[k]) + 1 : 0; };

@@ -425,7 +425,8 @@ TEST(SmartGlue, AFootnoteGoesBehindTheParagraphThePageEndedInAndThatParagraphRea
     for (const Change& change : record.changes)
         if (change.kind == ChangeKind::ParagraphKept && std::ranges::find(at, std::size_t(change.paraNo - 1)) != at.end())
             found += std::string_view(noted[std::size_t(change.oldLine - 1)]).find_first_of("1234") !=
-                     std::string_view::npos;
+                         std::string_view::npos &&
+                     change.reason == BreakReason::Footnote;
     EXPECT_EQ(found, 4);
     EXPECT_NE(DescribeLayout(record.layout).find("přerušila: 4."), std::string::npos) << DescribeLayout(record.layout);
 }
