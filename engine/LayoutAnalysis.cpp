@@ -1533,7 +1533,7 @@ bool HoldsNoteMark(std::string_view line, int number)
     const std::string_view mark(digits, std::size_t(length));
     for (std::size_t at = line.find(mark, 1); at != std::string_view::npos; at = line.find(mark, at + 1)) {
         const auto before = uint8_t(line[at - 1]);
-        const bool set = IsLetterByte(before) || std::string_view(".,;:!?\"')\x93\x94\x85\xBB").find(char(before)) !=
+        const bool set = IsLetterByte(before) || std::string_view(".,;:!?\"')\x93\x94\x85\x96\x97\xBB").find(char(before)) !=
                                                      std::string_view::npos;
         const std::size_t end = at + mark.size();
         if (set && (end == line.size() || !IsDigit(line[end])))

@@ -363,8 +363,9 @@ TEST(SmartGlue, AFootnoteGoesBehindTheParagraphThePageEndedInAndThatParagraphRea
             for (std::size_t end = std::min(text.size(), i + 30); i < end; ++i)
                 lines.push_back(text[i]);
             if (page % 2 == 0 && note < notes.size() && i < text.size()) {
+                // One mark stands behind a dash that ends its sentence.
                 for (std::size_t k = 0; k < marks[note].size(); ++k)
-                    lines[first + 8 + 6 * k] += std::to_string(marks[note][k]);
+                    lines[first + 8 + 6 * k] += (marks[note][k] == 2 ? " \x96" : "") + std::to_string(marks[note][k]);
                 lastLines.push_back(lines.size() - 1);
                 if (withNotes)
                     for (const std::string& line : notes[note])
