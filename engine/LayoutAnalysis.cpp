@@ -1502,41 +1502,64 @@ constexpr std::size_t kNoteLines = 40;
 constexpr std::size_t kPageLines = 160;
 
 
-// The number a footnote starts with, 1 to 999: alone on its line, as pdftotext writes a
-// superscript, or set against the note's first word, a capital or a quotation mark, as other
-// tools do ("1Letí"); 0 where the line starts no note. A number and a space before a text is
-// what a page of any text may begin with.
+// Stars number notes page by page in older books: "*" the first, "**" the second.
+constexpr int kStars = 1000;
+
+// The number a footnote starts with: 1 to 999, or kStars and the count of its stars (up to
+// three), either with a ")" behind it as older books set it. Alone on its line, as pdftotext
+// writes a superscript, or set against the note's first word, a capital or a quotation mark,
+// as other tools do ("1Letí"), or behind a ")" before the text after a space ("1) Viz"); 0
+// where the line starts no note. A bare number and a space before a text is what a page of
+// any text may begin with.
 int NoteNumber(std::string_view trimmed) noexcept
 {
-    std::size_t digits = 0;
-    while (digits < trimmed.size() && digits < 4 && IsDigit(trimmed[digits]))
-        ++digits;
-    if (digits == 0 || digits > 3 || trimmed[0] == '0')
-        return 0;
-    if (digits < trimmed.size()) {
-        const auto next = uint8_t(trimmed[digits]);
-        if (!(IsCapital(char(next)) || next == 0x84))
+    std::size_t n = 0;
+    int number = 0;
+    if (!trimmed.empty() && trimmed[0] == '*') {
+        while (n < trimmed.size() && n < 4 && trimmed[n] == '*')
+            ++n;
+        if (n > 3)
+            return 0;
+        number = kStars + int(n);
+    } else {
+        while (n < trimmed.size() && n < 4 && IsDigit(trimmed[n]))
+            number = number * 10 + (trimmed[n++] - '0');
+        if (n == 0 || n > 3 || trimmed[0] == '0')
             return 0;
     }
-    int number = 0;
-    for (std::size_t k = 0; k < digits; ++k)
-        number = number * 10 + (trimmed[k] - '0');
-    return number;
+    const bool closed = n < trimmed.size() && trimmed[n] == ')';
+    n += closed ? 1 : 0;
+    if (n == trimmed.size())
+        return number;
+    const auto next = uint8_t(trimmed[n]);
+    if (IsCapital(char(next)) || next == 0x84)
+        return number;
+    if (closed && next == ' ' && n + 1 < trimmed.size() && trimmed[n + 1] != ' ')
+        return number;
+    return 0;
 }
 
-// Whether the line holds the mark of note `number`: its digits set against the word or the
-// punctuation before them, as a superscript comes out of a PDF ("hlavy3", "mužem.“3").
+// A note's number alone, its text on the lines below.
+bool BareNoteNumber(std::string_view trimmed) noexcept
+{
+    return NoteNumber(trimmed) > 0 &&
+           std::ranges::all_of(trimmed, [](char c) { return IsDigit(c) || c == '*' || c == ')'; });
+}
+
+// Whether the line holds the mark of note `number`: its digits or stars set against the word
+// or the punctuation before them, as a superscript comes out of a PDF ("hlavy3", "mužem.“3").
 bool HoldsNoteMark(std::string_view line, int number)
 {
     char digits[4];
-    const int length = std::snprintf(digits, sizeof digits, "%d", number);
-    const std::string_view mark(digits, std::size_t(length));
+    const int length = number > kStars ? 0 : std::snprintf(digits, sizeof digits, "%d", number);
+    const std::string_view mark = number > kStars ? std::string_view("***", std::size_t(number - kStars))
+                                                  : std::string_view(digits, std::size_t(length));
     for (std::size_t at = line.find(mark, 1); at != std::string_view::npos; at = line.find(mark, at + 1)) {
         const auto before = uint8_t(line[at - 1]);
-        const bool set = IsLetterByte(before) || std::string_view(".,;:!?\"')\x93\x94\x85\x96\x97\xBB").find(char(before)) !=
-                                                     std::string_view::npos;
+        const bool set = IsLetterByte(before) ||
+                         std::string_view(".,;:!?\"')\x93\x94\x85\x96\x97\xBB").find(char(before)) != std::string_view::npos;
         const std::size_t end = at + mark.size();
-        if (set && (end == line.size() || !IsDigit(line[end])))
+        if (set && (end == line.size() || (!IsDigit(line[end]) && line[end] != '*')))
             return true;
     }
     return false;
@@ -1581,10 +1604,11 @@ void FindNotes(std::span<const std::string_view> lines, const LineShapes& shapes
                 break;
         }
         for (std::size_t i = top; i <= end; ++i) {
-            if (roles[i] != LineRole::Text || (shapes[i].first < '1' || shapes[i].first > '9'))
+            const uint8_t c = shapes[i].first;
+            if (roles[i] != LineRole::Text || ((c < '1' || c > '9') && c != '*'))
                 continue;
             const int number = NoteNumber(trimmed(i));
-            if (number == 0 || !(number == 1 || (number > lastNote && number <= lastNote + 5)))
+            if (number == 0 || !(number % kStars == 1 || (number > lastNote && number <= lastNote + 5)))
                 continue;
             std::size_t above = i;
             bool marked = false;
@@ -1616,7 +1640,7 @@ void FindNotes(std::span<const std::string_view> lines, const LineShapes& shapes
         // Down to the page's end: each note its number and at least a line of text.
         std::vector<std::size_t> starts{first};
         int number = firstNumber;
-        bool bare = std::ranges::all_of(trimmed(first), [](char c) { return IsDigit(c); });
+        bool bare = BareNoteNumber(trimmed(first));
         bool whole = true;
         for (std::size_t i = first + 1; i <= end && whole; ++i) {
             if (roles[i] != LineRole::Text)
@@ -1626,7 +1650,7 @@ void FindNotes(std::span<const std::string_view> lines, const LineShapes& shapes
                 whole = !bare;
                 starts.push_back(i);
                 ++number;
-                bare = std::ranges::all_of(text, [](char c) { return IsDigit(c); });
+                bare = BareNoteNumber(text);
             } else {
                 bare = false;
             }
