@@ -1509,9 +1509,10 @@ constexpr int kStars = 1000;
 // three), either with a ")" behind it as older books set it. Alone on its line, as pdftotext
 // writes a superscript, or set against the note's first word, a capital or a quotation mark,
 // as other tools do ("1Letí"), or behind a ")" before the text after a space ("1) Viz"); 0
-// where the line starts no note. A bare number and a space before a text is what a page of
-// any text may begin with.
-int NoteNumber(std::string_view trimmed) noexcept
+// where the line starts no note. A bare number and a space before a text, as pdftotext writes
+// a note in a small face, is what a line of any text may begin with too: `spaced` tells it,
+// and the text must begin as a sentence does.
+int NoteNumber(std::string_view trimmed, bool* spaced = nullptr) noexcept
 {
     std::size_t n = 0;
     int number = 0;
@@ -1534,8 +1535,14 @@ int NoteNumber(std::string_view trimmed) noexcept
     const auto next = uint8_t(trimmed[n]);
     if (IsCapital(char(next)) || next == 0x84)
         return number;
-    if (closed && next == ' ' && n + 1 < trimmed.size() && trimmed[n + 1] != ' ')
-        return number;
+    if (next == ' ' && n + 1 < trimmed.size() && trimmed[n + 1] != ' ') {
+        if (closed)
+            return number;
+        if (spaced && number < kStars && (IsCapital(trimmed[n + 1]) || uint8_t(trimmed[n + 1]) == 0x84)) {
+            *spaced = true;
+            return number;
+        }
+    }
     return 0;
 }
 
@@ -1581,6 +1588,24 @@ void FindNotes(std::span<const std::string_view> lines, const LineShapes& shapes
         return i;
     };
     const auto trimmed = [&](std::size_t i) { return shapes[i].Trimmed(lines[i]); };
+    // A note that starts with its number and a space is one where the page's text marks that
+    // number once, and no line of it starts so: a text whose tool wrote some mark as a digit
+    // ("„" as "3") has it everywhere.
+    const auto onlyMark = [&](std::size_t noteLine, int number) {
+        if (noteLine == 0)
+            return false;
+        char digits[8];
+        const std::string_view mark(digits, std::size_t(std::snprintf(digits, sizeof digits, "%d ", number)));
+        int marks = 0;
+        for (std::size_t k = pageStart(noteLine - 1); k < noteLine && marks < 2; ++k) {
+            if (roles[k] != LineRole::Text)
+                continue;
+            if (trimmed(k).starts_with(mark))
+                return false;
+            marks += HoldsNoteMark(lines[k], number) ? 1 : 0;
+        }
+        return marks == 1;
+    };
     int lastNote = 0;
     for (std::size_t end = 0; end < n; ++end) {
         if (roles[end] != LineRole::Text)
@@ -1607,8 +1632,11 @@ void FindNotes(std::span<const std::string_view> lines, const LineShapes& shapes
             const uint8_t c = shapes[i].first;
             if (roles[i] != LineRole::Text || ((c < '1' || c > '9') && c != '*'))
                 continue;
-            const int number = NoteNumber(trimmed(i));
+            bool spaced = false;
+            const int number = NoteNumber(trimmed(i), &spaced);
             if (number == 0 || !(number % kStars == 1 || (number > lastNote && number <= lastNote + 5)))
+                continue;
+            if (spaced && !onlyMark(i, number))
                 continue;
             std::size_t above = i;
             bool marked = false;
@@ -1646,7 +1674,8 @@ void FindNotes(std::span<const std::string_view> lines, const LineShapes& shapes
             if (roles[i] != LineRole::Text)
                 continue;
             const std::string_view text = trimmed(i);
-            if (NoteNumber(text) == number + 1 && marked(number + 1)) {
+            bool spaced = false;
+            if (NoteNumber(text, &spaced) == number + 1 && marked(number + 1) && (!spaced || onlyMark(first, number + 1))) {
                 whole = !bare;
                 starts.push_back(i);
                 ++number;
