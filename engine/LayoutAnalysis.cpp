@@ -1501,7 +1501,6 @@ namespace {
 constexpr std::size_t kNoteLines = 40;
 constexpr std::size_t kPageLines = 160;
 
-
 // Stars number notes page by page in older books: "*" the first, "**" the second.
 constexpr int kStars = 1000;
 
