@@ -10,8 +10,9 @@ execute_process(COMMAND "${PERL}" -ne "print if $. > 1" "${PATTERNS}"
 if(failed)
   message(FATAL_ERROR "cannot read ${PATTERNS}")
 endif()
-# Czech typesetting: at least two letters before a break, three after it.
-execute_process(COMMAND "${PERL}" "${SUBSTRINGS}" "${WORK}.in" "${WORK}" "${charset}" 2 3
+# At least two letters before a break and two after it, as word processors break; the
+# Czech typesetting's three after it is asked of each break (Hyphenator::IsBreakPoint).
+execute_process(COMMAND "${PERL}" "${SUBSTRINGS}" "${WORK}.in" "${WORK}" "${charset}" 2 2
                 OUTPUT_QUIET RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "substrings.pl failed on ${PATTERNS}")

@@ -3,6 +3,7 @@
 #include <hyphen.h>
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -86,9 +87,9 @@ Hyphenator::~Hyphenator()
         iconv_close(static_cast<iconv_t>(converter));
 }
 
-bool Hyphenator::IsBreakPoint(std::string_view word, std::size_t at)
+bool Hyphenator::IsBreakPoint(std::string_view word, std::size_t at, std::size_t after)
 {
-    if (!dictionary || at < kLettersBeforeBreak || at + kLettersAfterBreak > word.size())
+    if (!dictionary || at < kLettersBeforeBreak || at + std::max(after, kLettersAfterAnyBreak) > word.size())
         return false;
     std::string lower(word);
     for (char& c : lower)
@@ -129,7 +130,7 @@ bool Hyphenator::IsBreakPoint(std::string_view word, std::size_t at)
             int* pos = nullptr;
             int* cut = nullptr;
             if (hnj_hyphen_hyphenate3(dictionary->patterns, converted.data(), int(converted.size()), hyphens.data(),
-                                      nullptr, &rep, &pos, &cut, int(kLettersBeforeBreak), int(kLettersAfterBreak), 1, 1) == 0) {
+                                      nullptr, &rep, &pos, &cut, int(kLettersBeforeBreak), int(kLettersAfterAnyBreak), 1, 1) == 0) {
                 for (std::size_t k = 0; k < letterEnds.size() && k < points.size(); ++k)
                     if (hyphens[letterEnds[k]] & 1)
                         points[k] = '1';

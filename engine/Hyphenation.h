@@ -12,9 +12,11 @@
 
 namespace lepotex {
 
-// Czech typesetting leaves at least two letters before a break and three after it.
+// Czech typesetting leaves at least two letters before a break and three after it; word
+// processors leave two after it as well.
 inline constexpr std::size_t kLettersBeforeBreak = 2;
 inline constexpr std::size_t kLettersAfterBreak = 3;
+inline constexpr std::size_t kLettersAfterAnyBreak = 2;
 
 class Hyphenator {
 public:
@@ -28,9 +30,10 @@ public:
 
     bool Loaded() const { return dictionary != nullptr; }
     // Whether the word (Windows-1250 letters, any case) may be hyphenated after its first
-    // `at` letters, by the patterns and the Czech rule of at least two letters before a
-    // break and three after it. False when the patterns did not load.
-    bool IsBreakPoint(std::string_view word, std::size_t at);
+    // `at` letters, by the patterns and the rule of at least two letters before a break and
+    // `after` after it (Czech typesetting's three, or kLettersAfterAnyBreak). False when the
+    // patterns did not load.
+    bool IsBreakPoint(std::string_view word, std::size_t at, std::size_t after = kLettersAfterBreak);
 
     struct Dictionary;
 

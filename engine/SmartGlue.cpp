@@ -34,6 +34,10 @@ constexpr float kFirstLineWeight = 3.0f;
 
 // How much of a text is read for the words it writes joined.
 constexpr std::size_t kEvidenceBytes = std::size_t(4) << 20;
+// How many breaks with two letters after them the book's own words must show as a wrapper's,
+// and by how much they must outnumber those it writes with the hyphen.
+constexpr std::size_t kShortBreaksShown = 5;
+constexpr std::size_t kShortBreaksOutnumber = 3;
 // A pass over lines far apart in the book (the words broken at a line end) asks for the bytes
 // of the line this many turns ahead: each would wait for memory otherwise.
 constexpr std::size_t kAhead = 16;
@@ -190,14 +194,16 @@ private:
 };
 
 // The word broken at a line end is spelled with hyphens anyway: the fragment already holds one
-// ("Kře-mi-|čitan"), or the second part goes on with one ("ne-|smír-ně").
+// ("Kře-mi-|čitan"), or the second part goes on with one ("ne-|smír-ně"), but for the
+// particle "-li" ("Nepře-|stane-li").
 bool SpelledWithHyphens(std::string_view upper, std::string_view fragment, std::string_view lower,
                         std::string_view tail) noexcept
 {
     const std::size_t before = upper.size() - 1 - fragment.size();  // where the fragment starts
     const bool upperHolds = before >= 2 && upper[before - 1] == '-' && IsLetterByte(uint8_t(upper[before - 2]));
     const bool lowerHolds = tail.size() + 1 < lower.size() && lower[tail.size()] == '-' &&
-                            IsLetterByte(uint8_t(lower[tail.size() + 1]));
+                            IsLetterByte(uint8_t(lower[tail.size() + 1])) &&
+                            Lowered(Tail(lower.substr(tail.size() + 1))) != "li";
     return upperHolds || lowerHolds;
 }
 
@@ -223,13 +229,19 @@ bool CompoundAdjective(std::string_view fragment, std::string_view tail)
 // The hyphen decision once the patterns have spoken (`legal`, or nothing when they are
 // missing) and the book's words are counted.
 bool KeepHyphen(std::string_view fragment, std::string_view tail, std::optional<bool> legal,
-                const WordEvidence& evidence, bool spelled)
+                const WordEvidence& evidence, bool spelled, bool shortBreaks)
 {
-    // No wrapper of Czech leaves fewer letters on either side: "je-li", "chcete-li".
-    if (fragment.size() < kLettersBeforeBreak || tail.size() < kLettersAfterBreak)
+    // Czech typesetting leaves no fewer letters on either side: "je-li", "chcete-li". A word
+    // processor leaves two after the break, and where the book shows its wrapper did so
+    // (`shortBreaks`), such a break is weighed as any other.
+    if (fragment.size() < kLettersBeforeBreak || tail.size() < kLettersAfterAnyBreak ||
+        (tail.size() < kLettersAfterBreak && !shortBreaks))
         return true;
     if (evidence.hyphenated != evidence.joined)
         return evidence.hyphenated > evidence.joined;
+    // The particle, where the book writes the word neither way elsewhere: "přijde-li".
+    if (tail.size() < kLettersAfterBreak && Lowered(tail) == "li")
+        return true;
     if (spelled)
         return true;
     // A stammer repeats the start of a word: "roz-rozhrnout", and for two letters, which
@@ -246,7 +258,7 @@ std::optional<bool> LegalBreak(Hyphenator& hyphenator, std::string_view fragment
 {
     if (!hyphenator.Loaded())
         return std::nullopt;
-    return hyphenator.IsBreakPoint(std::string(fragment) + std::string(tail), fragment.size());
+    return hyphenator.IsBreakPoint(std::string(fragment) + std::string(tail), fragment.size(), kLettersAfterAnyBreak);
 }
 
 // The line tests that do not look at the break itself: a no-glue entry at the line's start, a
@@ -535,14 +547,15 @@ BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const 
                   NoGlueMatcher(settings.noGlue));
 }
 
-bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyphenator, const WordEvidence& evidence)
+bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyphenator, const WordEvidence& evidence,
+                bool shortBreaks)
 {
     const std::string_view up = Content(upper);
     const std::string_view low = Content(lower);
     const std::string_view fragment = Fragment(up);
     const std::string_view tail = Tail(low);
     return KeepHyphen(fragment, tail, LegalBreak(hyphenator, fragment, tail), evidence,
-                      SpelledWithHyphens(up, fragment, low, tail));
+                      SpelledWithHyphens(up, fragment, low, tail), shortBreaks);
 }
 
 int64_t GlueByLayout(LineList& list, const Settings& settings)
@@ -846,12 +859,13 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     WordCounter hyphenated;
     WordCounter joined;
     for (Word& w : words) {
-        if (w.fragment.size() < kLettersBeforeBreak || w.tail.size() < kLettersAfterBreak)
+        if (w.fragment.size() < kLettersBeforeBreak || w.tail.size() < kLettersAfterAnyBreak)
             continue;
+        const bool shortTail = w.tail.size() < kLettersAfterBreak;
         w.legal = LegalBreak(hyphenator, w.fragment, w.tail);
         w.stammer = w.tail.starts_with(w.fragment);
         w.hyphenated = hyphenated.Want(key.assign(w.fragment).append(1, '-').append(w.tail));
-        if (!w.legal.value_or(true) || w.stammer || w.spelled || CompoundAdjective(w.fragment, w.tail))
+        if (shortTail || !w.legal.value_or(true) || w.stammer || w.spelled || CompoundAdjective(w.fragment, w.tail))
             w.joined = joined.Want(key.assign(w.fragment).append(w.tail));
         if (w.stammer && w.tail.size() > w.fragment.size())
             w.tailSlot = joined.Want(w.tail.substr(w.fragment.size()));
@@ -890,9 +904,25 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
             [&] { countWords(second, read / 2, read); });
         joined.Add(second);
     }
+    // Whether the book's wrapper left two letters after a break: its breaks so that the book
+    // writes joined elsewhere ("kte-|ré" beside "které") outnumber by far those it writes with
+    // the hyphen ("je-|li"). Typesetting that leaves three shows one now and then, where a
+    // word is stammered ("Kili-án" beside "Kilián").
+    std::size_t wrapped = 0;
+    std::size_t written = 0;
+    for (std::size_t k = 0; k < hyphens.size(); ++k) {
+        const Word& w = words[wordOfBreak[k]];
+        if (w.fragment.size() < kLettersBeforeBreak || w.tail.size() != kLettersAfterAnyBreak)
+            continue;
+        const uint32_t joins = joined.Count(w.joined);
+        const uint32_t hyphenations = hyphenated.Count(w.hyphenated);
+        wrapped += joins > hyphenations ? 1 : 0;
+        written += hyphenations > joins ? 1 : 0;
+    }
+    const bool shortBreaks = wrapped >= kShortBreaksShown && wrapped >= kShortBreaksOutnumber * written;
     for (Word& w : words) {
         const WordEvidence evidence{joined.Count(w.joined), hyphenated.Count(w.hyphenated), joined.Count(w.tailSlot)};
-        w.kept = KeepHyphen(w.fragment, w.tail, w.legal, evidence, w.spelled);
+        w.kept = KeepHyphen(w.fragment, w.tail, w.legal, evidence, w.spelled, shortBreaks);
     }
     for (std::size_t k = 0; k < hyphens.size(); ++k) {
         if (!words[wordOfBreak[k]].kept || hyphenBytes[k] == kSoftHyphen) {

@@ -38,12 +38,16 @@ struct WordEvidence {
 
 // Whether the hyphen of `upper` (which ends in a letter and a hyphen) stays when `lower`
 // (which starts with a lowercase letter) continues the word. It stays where fewer than two
-// letters precede the break or fewer than three follow it, whatever else the book says.
+// letters precede the break or fewer than three follow it, whatever else the book says, unless
+// the book's wrapper left two letters after its breaks (`shortBreaks`, as word processors do);
+// then fewer than two, and two only where the book does not write the word joined more often
+// than hyphenated, or where they are the particle "li" that no word of the book decides.
 // Otherwise the book's own spelling decides where it writes the word one way more often than
 // the other; then a stammer keeps it (the second part repeats the first, and after two letters
 // goes on with a word of the book: "ne-nemohu"); else it goes exactly when the break is a legal hyphenation point of the joined
 // word.
-bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyphenator, const WordEvidence& evidence);
+bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyphenator, const WordEvidence& evidence,
+                bool shortBreaks = false);
 
 // The smart stages on a list of whole lines as the editor holds them: page furniture and
 // the blank lines that came with it go, indents go, and the joins are marked in the list's

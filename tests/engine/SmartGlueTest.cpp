@@ -707,6 +707,56 @@ TEST(SmartGlue, AHyphenGoesOnlyAtALegalCzechBreakUnlessTheBookSaysOtherwise)
     EXPECT_TRUE(list.flags[12] & LineList::kAdjoinsNext);
 }
 
+TEST(SmartGlue, TwoLettersAfterABreakGoWhereTheBooksWrapperLeftThem)
+{
+    // A word processor breaks "kte-|ré", where Czech typesetting leaves three letters after a
+    // break; the book shows which it was by the words it writes joined elsewhere.
+    const auto w = [](const char* utf8) { return Utf8ToWindows1250(utf8); };
+    const auto glued = [&](const Lines& inserted) {
+        Lines book = Wrap(60, 60, 0, false);
+        for (const std::string& line : inserted)
+            book.insert(book.begin() + 20 + (&line - inserted.data()), w(line.c_str()));
+        LineList list(WorkingList(book.begin(), book.end()));
+        GlueByLayout(list, Settings::Defaults());
+        std::string out;
+        for (const std::string& line : list.ToStrings())
+            out += Windows1250ToUtf8(line) + "\n";
+        return out;
+    };
+    Lines wrapped;
+    for (const char* word : {"kte-|ré", "své-|ho", "zvu-|ku", "ce-|lé", "do-|mu", "ma-|lé"}) {
+        const std::string split(word);
+        const std::size_t bar = split.find('|');
+        wrapped.push_back("tak to bylo a slovo " + split.substr(0, bar));
+        wrapped.push_back(split.substr(bar + 1) + " tu stojí, jako " + split.substr(0, bar - 1) +
+                          split.substr(bar + 1) + " jinde a dál");
+    }
+    Lines rest = {"a tu smlou-", "vu podepsal, přijde-", "li k nám, a to Nepře-", "stane-li, už Kili-",
+                  "án, Kilián a Kilián spal"};
+    Lines office = wrapped;
+    office.insert(office.end(), rest.begin(), rest.end());
+    const std::string out = glued(office);
+    for (const char* word : {"slovo které tu", "slovo svého tu", "slovo zvuku tu", "slovo celé tu", "slovo domu tu",
+                             "slovo malé tu", "smlouvu", "přijde-li", "Nepřestane-li", "Kilián, Kilián"})
+        EXPECT_NE(out.find(word), std::string::npos) << word << "\n" << out;
+    // A typeset book shows such a break once in a while, of a stammer: it keeps them all.
+    Lines typeset(wrapped.begin(), wrapped.begin() + 4);
+    typeset.insert(typeset.end(), rest.begin(), rest.end());
+    const std::string kept = glued(typeset);
+    for (const char* word : {"slovo kte-ré tu", "slovo své-ho tu", "smlou-vu", "přijde-li", "Nepřestane-li", "Kili-án"})
+        EXPECT_NE(kept.find(word), std::string::npos) << word << "\n" << kept;
+
+    Hyphenator hyphenator;
+    ASSERT_TRUE(hyphenator.Loaded());
+    EXPECT_FALSE(HyphenKept(w("smlou-"), w("vu"), hyphenator, {}, true));
+    EXPECT_TRUE(HyphenKept(w("smlou-"), w("vu"), hyphenator, {}, false));
+    EXPECT_TRUE(HyphenKept(w("jeli-"), w("li"), hyphenator, {}, true));     // the particle
+    EXPECT_TRUE(HyphenKept(w("je-"), w("li"), hyphenator, {0, 2, 0}, true));
+    EXPECT_FALSE(HyphenKept(w("ko-"), w("ně"), hyphenator, {}, true));
+    EXPECT_TRUE(HyphenKept(w("k-"), w("oně"), hyphenator, {}, true));       // one letter before it
+    EXPECT_TRUE(HyphenKept(w("mo-"), w("s"), hyphenator, {}, true));        // one after it
+}
+
 // "Slepit chytře" with no replacement rule and no indent written.
 Settings SmartWithoutRules()
 {
