@@ -239,9 +239,10 @@ bool KeepHyphen(std::string_view fragment, std::string_view tail, std::optional<
         return true;
     if (evidence.hyphenated != evidence.joined)
         return evidence.hyphenated > evidence.joined;
-    // The particle, where the book writes the word neither way elsewhere: "přijde-li".
+    // The particle, where the book writes the word neither way elsewhere: "přijde-li"; but a
+    // verb's past ("vstoupi-|li") where the book knows it as "vstoupil" and no "vstoupi".
     if (tail.size() < kLettersAfterBreak && Lowered(tail) == "li")
-        return true;
+        return evidence.fragment > 0 || evidence.past == 0;
     if (spelled)
         return true;
     // A stammer repeats the start of a word: "roz-rozhrnout", and for two letters, which
@@ -783,6 +784,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         uint32_t hyphenated = WordCounter::kNone;
         uint32_t joined = WordCounter::kNone;
         uint32_t tailSlot = WordCounter::kNone;
+        uint32_t fragmentSlot = WordCounter::kNone;
+        uint32_t pastSlot = WordCounter::kNone;
         bool kept = true;
     };
     std::vector<uint32_t> wordOfBreak(hyphens.size());
@@ -869,6 +872,10 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
             w.joined = joined.Want(key.assign(w.fragment).append(w.tail));
         if (w.stammer && w.tail.size() > w.fragment.size())
             w.tailSlot = joined.Want(w.tail.substr(w.fragment.size()));
+        if (shortTail && w.tail == "li") {
+            w.fragmentSlot = joined.Want(w.fragment);
+            w.pastSlot = joined.Want(key.assign(w.fragment).append(1, 'l'));
+        }
     }
     // Every word of a book is read; a longer text, a collection of books, is read as far as a
     // long book goes, so that the smart glue stays nearly as fast as the plain one.
@@ -921,7 +928,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     }
     const bool shortBreaks = wrapped >= kShortBreaksShown && wrapped >= kShortBreaksOutnumber * written;
     for (Word& w : words) {
-        const WordEvidence evidence{joined.Count(w.joined), hyphenated.Count(w.hyphenated), joined.Count(w.tailSlot)};
+        const WordEvidence evidence{joined.Count(w.joined), hyphenated.Count(w.hyphenated), joined.Count(w.tailSlot),
+                                    joined.Count(w.fragmentSlot), joined.Count(w.pastSlot)};
         w.kept = KeepHyphen(w.fragment, w.tail, w.legal, evidence, w.spelled, shortBreaks);
     }
     for (std::size_t k = 0; k < hyphens.size(); ++k) {

@@ -29,11 +29,14 @@ BreakDecision DecideBreak(std::string_view upper, std::string_view lower, const 
 
 // What the book says of one word broken at a hyphen: how often its joined form, its
 // hyphenated form and, where the second part starts with the first, the rest of the second
-// part stand elsewhere in the book, as whole words in any case.
+// part stand elsewhere in the book, as whole words in any case; before "li", the first part
+// alone and with "l" ("vstoupi", "vstoupil").
 struct WordEvidence {
     uint32_t joined = 0;
     uint32_t hyphenated = 0;
     uint32_t tail = 0;
+    uint32_t fragment = 0;
+    uint32_t past = 0;
 };
 
 // Whether the hyphen of `upper` (which ends in a letter and a hyphen) stays when `lower`
@@ -41,7 +44,8 @@ struct WordEvidence {
 // letters precede the break or fewer than three follow it, whatever else the book says, unless
 // the book's wrapper left two letters after its breaks (`shortBreaks`, as word processors do);
 // then fewer than two, and two only where the book does not write the word joined more often
-// than hyphenated, or where they are the particle "li" that no word of the book decides.
+// than hyphenated, or where they are the particle "li" that no word of the book decides (a
+// verb's past where the book knows the first part with "l" and not alone).
 // Otherwise the book's own spelling decides where it writes the word one way more often than
 // the other; then a stammer keeps it (the second part repeats the first, and after two letters
 // goes on with a word of the book: "ne-nemohu"); else it goes exactly when the break is a legal hyphenation point of the joined

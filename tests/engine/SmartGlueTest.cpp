@@ -732,12 +732,12 @@ TEST(SmartGlue, TwoLettersAfterABreakGoWhereTheBooksWrapperLeftThem)
                           split.substr(bar + 1) + " jinde a dál");
     }
     Lines rest = {"a tu smlou-", "vu podepsal, přijde-", "li k nám, a to Nepře-", "stane-li, už Kili-",
-                  "án, Kilián a Kilián spal"};
+                  "án, Kilián a Kilián spal, když vstoupi-", "li, a vstoupil jen on"};
     Lines office = wrapped;
     office.insert(office.end(), rest.begin(), rest.end());
     const std::string out = glued(office);
     for (const char* word : {"slovo které tu", "slovo svého tu", "slovo zvuku tu", "slovo celé tu", "slovo domu tu",
-                             "slovo malé tu", "smlouvu", "přijde-li", "Nepřestane-li", "Kilián, Kilián"})
+                             "slovo malé tu", "smlouvu", "přijde-li", "Nepřestane-li", "Kilián, Kilián", "vstoupili,"})
         EXPECT_NE(out.find(word), std::string::npos) << word << "\n" << out;
     // A typeset book shows such a break once in a while, of a stammer: it keeps them all.
     Lines typeset(wrapped.begin(), wrapped.begin() + 4);
@@ -752,6 +752,8 @@ TEST(SmartGlue, TwoLettersAfterABreakGoWhereTheBooksWrapperLeftThem)
     EXPECT_TRUE(HyphenKept(w("smlou-"), w("vu"), hyphenator, {}, false));
     EXPECT_TRUE(HyphenKept(w("jeli-"), w("li"), hyphenator, {}, true));     // the particle
     EXPECT_TRUE(HyphenKept(w("je-"), w("li"), hyphenator, {0, 2, 0}, true));
+    EXPECT_FALSE(HyphenKept(w("radi-"), w("li"), hyphenator, {0, 0, 0, 0, 2}, true));  // "radil": a verb's past
+    EXPECT_TRUE(HyphenKept(w("je-"), w("li"), hyphenator, {0, 0, 0, 3, 2}, true));     // "je" and "jel"
     EXPECT_FALSE(HyphenKept(w("ko-"), w("ně"), hyphenator, {}, true));
     EXPECT_TRUE(HyphenKept(w("k-"), w("oně"), hyphenator, {}, true));       // one letter before it
     EXPECT_TRUE(HyphenKept(w("mo-"), w("s"), hyphenator, {}, true));        // one after it
