@@ -275,8 +275,19 @@ bool KeptApart(std::string_view line, const NoGlueMatcher& noGlue, const Setting
 // where it counts on from the last one taken, or a later one counts on from it before it
 // comes again; one that repeats without counting is a speck. A speck goes with the paragraph
 // before it: it makes no paragraph, and the next one still starts as the book has it.
+// Inside a sentence, where the text line above it runs on in the one below it, such a short
+// line is OCR's noise even with two letters in a row, where no two are small ones ("MM",
+// "Z MM 4", "2%: 1"; a line of verse, "hej,", is no noise), and it is no row of marks: the
+// sentence goes on through it, and it stays where it stood.
 constexpr std::size_t kSpeckBytes = 8;
 constexpr std::size_t kCountAhead = 64;  // bare numbers looked ahead for one counting on
+
+// The upper line's sentence goes on in the lower one: it ends in a letter or a comma, and
+// the lower one starts in lower case.
+bool RunsOn(const LineShape& upper, const LineShape& lower) noexcept
+{
+    return (IsLetterByte(upper.last) || upper.last == ',') && IsLowercaseLetter(lower.first);
+}
 
 std::vector<bool> FindSpecks(std::span<const std::string_view> lines, const Layout& layout)
 {
@@ -291,6 +302,16 @@ std::vector<bool> FindSpecks(std::span<const std::string_view> lines, const Layo
             ++b;
         return (a == 0 || layout.roles[a - 1] == LineRole::Blank) && (b == n || layout.roles[b] == LineRole::Blank);
     };
+    // The text lines above and below line i, past blank lines and page furniture, run on.
+    const auto InsideSentence = [&](std::size_t i) {
+        std::size_t a = i;
+        while (a > 0 && layout.roles[a - 1] != LineRole::Text)
+            --a;
+        std::size_t b = i + 1;
+        while (b < n && layout.roles[b] != LineRole::Text)
+            ++b;
+        return a > 0 && b < n && RunsOn(layout.shapes[a - 1], layout.shapes[b]);
+    };
     struct Number {
         std::size_t line;
         int64_t value;
@@ -303,6 +324,7 @@ std::vector<bool> FindSpecks(std::span<const std::string_view> lines, const Layo
         if (text.size() > kSpeckBytes || !alone(i))
             continue;
         bool twoLetters = false;
+        bool twoSmall = false;  // two small letters in a row
         bool marksOnly = true;
         bool roman = true;
         bool bare = true;  // digits, and a full stop after them
@@ -312,6 +334,7 @@ std::vector<bool> FindSpecks(std::span<const std::string_view> lines, const Layo
         for (std::size_t k = 0; k < text.size(); ++k) {
             const uint8_t c = uint8_t(text[k]);
             twoLetters = twoLetters || (k > 0 && IsLetterByte(c) && IsLetterByte(uint8_t(text[k - 1])));
+            twoSmall = twoSmall || (k > 0 && IsLowercaseLetter(c) && IsLowercaseLetter(uint8_t(text[k - 1])));
             marksOnly = marksOnly && std::strchr(" *#~+=_-.\x95\x96\x97\xa7\xb7", c) != nullptr && c != 0;
             roman = roman && c != 0 && std::strchr("IVXLCDM.", c) != nullptr;
             const bool digit = c >= '0' && c <= '9';
@@ -321,8 +344,11 @@ std::vector<bool> FindSpecks(std::span<const std::string_view> lines, const Layo
                 value = value * 10 + (c - '0');
             bare = bare && (digit || (c == '.' && k + 1 == text.size() && k > 0));
         }
-        if (twoLetters || marksOnly || roman || (capitals && !digits))
+        if (twoLetters || marksOnly || roman || (capitals && !digits)) {
+            if (!marksOnly && !twoSmall && InsideSentence(i))
+                specks[i] = true;
             continue;
+        }
         if (bare)
             numbers.push_back({i, value});
         else
@@ -633,6 +659,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
                           std::string_view previousLine, bool deferred, Walked& w) {
         bool upperStarts = true;  // the last text line begins a paragraph
         std::size_t blanks = 0;   // blank lines since it, not yet written
+        std::size_t beforeSpeck = n;  // the text line above the specks just passed, if any
         // The footnotes passed go behind the paragraph, each a paragraph of its own, its number
         // and its lines joined. Their lines were passed over, so there is room for them.
         std::vector<std::string_view> noteLines;
@@ -671,7 +698,13 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
                 decision = BreakDecision::Join;
             else if (afterText)
                 decision = decide(previousLine, previous, i, upperStarts);
-            if (speck)
+            // A speck inside a sentence: the line above it runs on below it, blank lines or not.
+            const bool through = !speck && afterText && beforeSpeck < i && blanks > 0 &&
+                                 RunsOn(layout.shapes[beforeSpeck], layout.shapes[i]);
+            if (through)
+                decision = BreakDecision::Join;
+            beforeSpeck = !speck ? n : beforeSpeck < i ? beforeSpeck : previous;
+            if (speck || through)
                 blanks = 0;
             upperStarts = !afterText || blanks > 0 || decision == BreakDecision::Paragraph;
             // A word broken at a hyphen goes on after blank lines too, as in the plain glue: a

@@ -828,6 +828,31 @@ TEST(SmartGlue, OcrSpecksBetweenParagraphsGoWithTheParagraphBeforeAndOneLinePara
     }
     GlueWorkingList(book, settings, reporter);
     EXPECT_EQ(book, expected);
+
+    // Inside a sentence, where the line above runs on in the line below, OCR's noise between
+    // blank lines goes on with the sentence, capitals in a row as well; a row of marks there
+    // still breaks the scene, and a word of verse stays a line of its own.
+    WorkingList plain(text.begin(), text.end());
+    GlueWorkingList(plain, settings, reporter);
+    for (const auto& [noise, inside] : std::vector<std::pair<std::string, bool>>{
+             {"MM", true}, {"Z MM 4", true}, {"6", true}, {"2%: 1", true}, {"* * *", false}, {"hej,", false}}) {
+        SCOPED_TRACE(noise);
+        WorkingList noisy(text.begin(), text.end());
+        std::size_t at = 1;
+        while (noisy[at - 1].empty() || noisy[at].empty() || noisy[at].starts_with("Pak") ||
+               !IsLetterByte(uint8_t(noisy[at - 1].back())))
+            ++at;
+        noisy.insert(noisy.begin() + std::ptrdiff_t(at), {"", noise, ""});
+        GlueWorkingList(noisy, settings, reporter);
+        const std::string& upper = text[at - 1];
+        const std::string& lower = text[at];
+        const bool through = std::any_of(noisy.begin(), noisy.end(), [&](const std::string& paragraph) {
+            return paragraph.find(upper + " " + noise + " " + lower) != std::string::npos;
+        });
+        EXPECT_EQ(through, inside);
+        if (inside)
+            EXPECT_EQ(noisy.size(), plain.size());
+    }
 }
 
 TEST(SmartGlue, JustifiedLinesOfAProportionalFaceEndTheirParagraphsWhereTheirRoomSays)
