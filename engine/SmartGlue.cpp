@@ -252,6 +252,11 @@ bool KeepHyphen(std::string_view fragment, std::string_view tail, std::optional<
         return true;
     if (CompoundAdjective(fragment, tail))
         return true;
+    // A wrapper that leaves two letters after its breaks hyphenates by patterns of its own, and
+    // breaks now and then where ours would not ("si-|lnici"): such a book's breaks are its
+    // wrapper's unless the word shows otherwise.
+    if (shortBreaks)
+        return false;
     return legal.has_value() && !*legal;  // without patterns, the plain glue's answer
 }
 

@@ -45,7 +45,8 @@ struct WordEvidence {
 // the book's wrapper left two letters after its breaks (`shortBreaks`, as word processors do);
 // then fewer than two, and two only where the book does not write the word joined more often
 // than hyphenated, or where they are the particle "li" that no word of the book decides (a
-// verb's past where the book knows the first part with "l" and not alone).
+// verb's past where the book knows the first part with "l" and not alone). In such a book a
+// break the patterns would not make is its wrapper's too.
 // Otherwise the book's own spelling decides where it writes the word one way more often than
 // the other; then a stammer keeps it (the second part repeats the first, and after two letters
 // goes on with a word of the book: "ne-nemohu"); else it goes exactly when the break is a legal hyphenation point of the joined

@@ -710,7 +710,8 @@ TEST(SmartGlue, AHyphenGoesOnlyAtALegalCzechBreakUnlessTheBookSaysOtherwise)
 TEST(SmartGlue, TwoLettersAfterABreakGoWhereTheBooksWrapperLeftThem)
 {
     // A word processor breaks "kte-|ré", where Czech typesetting leaves three letters after a
-    // break; the book shows which it was by the words it writes joined elsewhere.
+    // break, and now and then where the Czech patterns would not; the book shows which it was
+    // by the words it writes joined elsewhere.
     const auto w = [](const char* utf8) { return Utf8ToWindows1250(utf8); };
     const auto glued = [&](const Lines& inserted) {
         Lines book = Wrap(60, 60, 0, false);
@@ -732,24 +733,26 @@ TEST(SmartGlue, TwoLettersAfterABreakGoWhereTheBooksWrapperLeftThem)
                           split.substr(bar + 1) + " jinde a dál");
     }
     Lines rest = {"a tu smlou-", "vu podepsal, přijde-", "li k nám, a to Nepře-", "stane-li, už Kili-",
-                  "án, Kilián a Kilián spal, když vstoupi-", "li, a vstoupil jen on"};
+                  "án, Kilián a Kilián spal, když vstoupi-", "li, a vstoupil jen on po si-", "lnici"};
     Lines office = wrapped;
     office.insert(office.end(), rest.begin(), rest.end());
     const std::string out = glued(office);
     for (const char* word : {"slovo které tu", "slovo svého tu", "slovo zvuku tu", "slovo celé tu", "slovo domu tu",
-                             "slovo malé tu", "smlouvu", "přijde-li", "Nepřestane-li", "Kilián, Kilián", "vstoupili,"})
+                             "slovo malé tu", "smlouvu", "přijde-li", "Nepřestane-li", "Kilián, Kilián", "vstoupili,", "po silnici"})
         EXPECT_NE(out.find(word), std::string::npos) << word << "\n" << out;
     // A typeset book shows such a break once in a while, of a stammer: it keeps them all.
     Lines typeset(wrapped.begin(), wrapped.begin() + 4);
     typeset.insert(typeset.end(), rest.begin(), rest.end());
     const std::string kept = glued(typeset);
-    for (const char* word : {"slovo kte-ré tu", "slovo své-ho tu", "smlou-vu", "přijde-li", "Nepřestane-li", "Kili-án"})
+    for (const char* word : {"slovo kte-ré tu", "slovo své-ho tu", "smlou-vu", "přijde-li", "Nepřestane-li", "Kili-án", "po si-lnici"})
         EXPECT_NE(kept.find(word), std::string::npos) << word << "\n" << kept;
 
     Hyphenator hyphenator;
     ASSERT_TRUE(hyphenator.Loaded());
     EXPECT_FALSE(HyphenKept(w("smlou-"), w("vu"), hyphenator, {}, true));
     EXPECT_TRUE(HyphenKept(w("smlou-"), w("vu"), hyphenator, {}, false));
+    EXPECT_FALSE(HyphenKept(w("si-"), w("lnici"), hyphenator, {}, true));  // the wrapper's patterns, not ours
+    EXPECT_TRUE(HyphenKept(w("si-"), w("lnici"), hyphenator, {}, false));
     EXPECT_TRUE(HyphenKept(w("jeli-"), w("li"), hyphenator, {}, true));     // the particle
     EXPECT_TRUE(HyphenKept(w("je-"), w("li"), hyphenator, {0, 2, 0}, true));
     EXPECT_FALSE(HyphenKept(w("radi-"), w("li"), hyphenator, {0, 0, 0, 0, 2}, true));  // "radil": a verb's past
