@@ -308,7 +308,7 @@ std::vector<bool> FindSpecks(std::span<const std::string_view> lines, const Layo
         return (a == 0 || layout.roles[a - 1] == LineRole::Blank) && (b == n || layout.roles[b] == LineRole::Blank);
     };
     // The text lines above and below line i, past blank lines and page furniture, run on.
-    const auto InsideSentence = [&](std::size_t i) {
+    const auto insideSentence = [&](std::size_t i) {
         std::size_t a = i;
         while (a > 0 && layout.roles[a - 1] != LineRole::Text)
             --a;
@@ -350,7 +350,7 @@ std::vector<bool> FindSpecks(std::span<const std::string_view> lines, const Layo
             bare = bare && (digit || (c == '.' && k + 1 == text.size() && k > 0));
         }
         if (twoLetters || marksOnly || roman || (capitals && !digits)) {
-            if (!marksOnly && !twoSmall && InsideSentence(i))
+            if (!marksOnly && !twoSmall && insideSentence(i))
                 specks[i] = true;
             continue;
         }
