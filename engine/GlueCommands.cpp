@@ -362,6 +362,7 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
         record->layout.marginMost = prepared.margins.most;
         record->layout.spacingBlanks = prepared.spacingBlanks;
         record->layout.wordLines = prepared.wordLines;
+        record->layout.twoLetterBreaks = list.twoLetterBreaks;
         return glued;
     }
     if (settings.autoReplace.empty())

@@ -147,6 +147,8 @@ std::string DescribeLayout(const LayoutFound& layout)
         text += ", odstavce nejsou nijak označené";
         break;
     }
+    if (layout.twoLetterBreaks)
+        text += ", slova dělená i před posledními dvěma písmeny (jako v textovém editoru)";
     // What was mended or moved in the text, told last: it is no matter of the layout.
     std::string mended =
         layout.caronsMended > 0

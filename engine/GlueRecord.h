@@ -83,6 +83,7 @@ struct LayoutFound {
     int64_t spacingBlanks = 0;    // blank lines of double spacing taken out
     int64_t wordLines = 0;        // breaks of lines cut into their words taken out
     int64_t notes = 0;            // footnotes moved behind the paragraph their page ended in
+    bool twoLetterBreaks = false; // words broken before their last two letters, as word processors do
 };
 
 class GlueRecord {

@@ -88,6 +88,9 @@ public:
     // No piece begins with a space: the smart glue's pieces are the lines less their leading
     // blanks, and re-indenting need not look at them for more.
     bool noLeadingSpaces = false;
+    // The smart glue found that the book's wrapper leaves two letters after a break, as word
+    // processors do ("kte-|ré").
+    bool twoLetterBreaks = false;
     Arena arena;
 };
 

@@ -965,6 +965,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         written += hyphenations > joins ? 1 : 0;
     }
     const bool shortBreaks = wrapped >= kShortBreaksShown && wrapped >= kShortBreaksOutnumber * written;
+    list.twoLetterBreaks = shortBreaks;
     for (Word& w : words) {
         const WordEvidence evidence{joined.Count(w.joined), hyphenated.Count(w.hyphenated), joined.Count(w.tailSlot),
                                     joined.Count(w.fragmentSlot), joined.Count(w.pastSlot)};
