@@ -24,6 +24,8 @@ constexpr std::size_t kSampleLines = 40'000;
 constexpr std::size_t kEvidenceBytes = std::size_t(4) << 20;
 // A line of a proportional face holds this many characters more or fewer than the usual one.
 constexpr double kLineSpread = 0.15;
+// No book's full line is longer.
+constexpr uint32_t kLongestFullLine = 1000;
 // No word of Czech is longer: a longer one is words an extraction ran together.
 constexpr std::size_t kLongestWord = 24;
 
@@ -68,10 +70,28 @@ double RunTogetherWidth(const LineViews& pieces)
     }
     if (lengths.size() < 100)
         return 0;
+    // The usual full line among the lines around the commonest length: a book that breaks
+    // many words (a narrow page, a word processor's two letters after a break) runs a fifth
+    // of its lines together or more, and those would take the place of its full lines.
     std::vector<uint32_t> sorted = lengths;
-    const auto at = sorted.begin() + std::ptrdiff_t(sorted.size() * 4 / 5);
-    std::nth_element(sorted.begin(), at, sorted.end());
-    const double width = *at;
+    std::sort(sorted.begin(), sorted.end());
+    const auto within = [&](double from, double to) {
+        return std::pair(std::lower_bound(sorted.begin(), sorted.end(), uint32_t(std::ceil(from))),
+                         std::upper_bound(sorted.begin(), sorted.end(), uint32_t(std::floor(to))));
+    };
+    uint32_t commonest = sorted.back();
+    std::ptrdiff_t most = 0;
+    for (uint32_t length = 20; length <= std::min(sorted.back(), kLongestFullLine); ++length) {
+        const auto [first, last] = within(0.9 * length, 1.1 * length);
+        if (last - first > most) {
+            most = last - first;
+            commonest = length;
+        }
+    }
+    const auto [first, last] = within(0.8 * commonest, 1.2 * commonest);
+    if (last - first < 20)
+        return 0;
+    const double width = *(first + (last - first) * 4 / 5);
     if (width < 20)
         return 0;
     std::size_t full = 0;

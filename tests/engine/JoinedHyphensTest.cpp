@@ -13,10 +13,10 @@
 namespace lepotex {
 namespace {
 
-// Lines of about sixty characters, as a PDF's reading order gives them: every eighth one ran
-// together with the next, which pdftotext does where it took a line-end hyphen out. `words`
-// (UTF-8) stand where the first of such two lines ended.
-std::string Book(const std::vector<std::string>& words, bool runTogether)
+// Lines of about sixty characters, as a PDF's reading order gives them: every eighth one (every
+// `every`th) ran together with the next, which pdftotext does where it took a line-end hyphen
+// out. `words` (UTF-8) stand where the first of such two lines ended.
+std::string Book(const std::vector<std::string>& words, bool runTogether, int every = 8)
 {
     static const char* const kFiller[] = {"večer", "byl", "tichý", "a", "na", "návsi", "svítila", "lucerna",
                                           "až", "do", "rána", "když", "přišel", "domů", "řekl", "ženě", "psi",
@@ -33,7 +33,7 @@ std::string Book(const std::vector<std::string>& words, bool runTogether)
     std::string book;
     std::size_t special = 0;
     for (int i = 0; i < 160; ++i) {
-        if (i % 8 == 4 && runTogether) {
+        if (i % every == every / 2 && runTogether) {
             std::string text = line(52);
             if (special < words.size())
                 text += " " + words[special++];
@@ -82,10 +82,14 @@ TEST(JoinedHyphensTest, HyphensGoBackWhereTheWordShowsThem)
     // A noun's or a past tense's ending, laughter and a name are no hyphen lost.
     for (const char* same : {"židli", "kárali", "hahaha-ha", "Ha-hahaha", "Botticelli", "jeli"})
         EXPECT_NE(glued.text.find(same), std::string::npos) << same;
-    EXPECT_EQ(glued.kept, (std::vector<std::string>{"ParkáňNány>Parkáň-Nány", "oh-ohoh-oh>oh-oh-oh-oh",
-                                                     "cinkcink-cink>cink-cink-cink", "Ne-nenemohu>Ne-ne-nemohu",
-                                                     "mášli>máš-li", "nezaplatilli>nezaplatil-li",
-                                                     "chceteli>chcete-li", "nevrátilli>nevrátil-li"}));
+    const std::vector<std::string> kept = {"ParkáňNány>Parkáň-Nány", "oh-ohoh-oh>oh-oh-oh-oh",
+                                           "cinkcink-cink>cink-cink-cink", "Ne-nenemohu>Ne-ne-nemohu",
+                                           "mášli>máš-li", "nezaplatilli>nezaplatil-li",
+                                           "chceteli>chcete-li", "nevrátilli>nevrátil-li"};
+    EXPECT_EQ(glued.kept, kept);
+    // A book that breaks many words (a narrow page, a word processor's) runs a third of its
+    // lines together: its full lines are still the usual ones.
+    EXPECT_EQ(Glue(Book(words, true, 3)).kept, kept);
 
     // Lines that never ran together had their hyphens at the line ends: nothing was taken out.
     const Glued plain = Glue(Book({}, false) + Utf8ToWindows1250("na konci řádku ParkáňNány a mášli\r\n"));
