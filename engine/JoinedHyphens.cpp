@@ -73,25 +73,34 @@ double RunTogetherWidth(const LineViews& pieces)
     // The usual full line among the lines around the commonest length: a book that breaks
     // many words (a narrow page, a word processor's two letters after a break) runs a fifth
     // of its lines together or more, and those would take the place of its full lines.
-    std::vector<uint32_t> sorted = lengths;
-    std::sort(sorted.begin(), sorted.end());
-    const auto within = [&](double from, double to) {
-        return std::pair(std::lower_bound(sorted.begin(), sorted.end(), uint32_t(std::ceil(from))),
-                         std::upper_bound(sorted.begin(), sorted.end(), uint32_t(std::floor(to))));
+    // How many lines have each length, and up to each length.
+    std::vector<uint32_t> upTo(kLongestFullLine + 2, 0);
+    for (const uint32_t length : lengths)
+        ++upTo[std::min(length, kLongestFullLine + 1)];
+    for (std::size_t k = 1; k < upTo.size(); ++k)
+        upTo[k] += upTo[k - 1];
+    const auto within = [&](double from, double to) {  // lines of lengths [from, to]
+        const auto low = std::size_t(std::ceil(from));
+        const auto high = std::min(std::size_t(std::floor(to)), std::size_t(kLongestFullLine));
+        return high < low ? 0u : upTo[high] - (low > 0 ? upTo[low - 1] : 0u);
     };
-    uint32_t commonest = sorted.back();
-    std::ptrdiff_t most = 0;
-    for (uint32_t length = 20; length <= std::min(sorted.back(), kLongestFullLine); ++length) {
-        const auto [first, last] = within(0.9 * length, 1.1 * length);
-        if (last - first > most) {
-            most = last - first;
+    uint32_t commonest = 0;
+    uint32_t most = 0;
+    for (uint32_t length = 20; length <= kLongestFullLine; ++length)
+        if (const uint32_t lines = within(0.9 * length, 1.1 * length); lines > most) {
+            most = lines;
             commonest = length;
         }
-    }
-    const auto [first, last] = within(0.8 * commonest, 1.2 * commonest);
-    if (last - first < 20)
+    const uint32_t around = within(0.8 * commonest, 1.2 * commonest);
+    if (around < 20)
         return 0;
-    const double width = *(first + (last - first) * 4 / 5);
+    // The fifth longest of them.
+    const auto from = std::size_t(std::ceil(0.8 * commonest));
+    const uint32_t before = upTo[from - 1];
+    std::size_t at = from;
+    while (upTo[at] - before <= around * 4 / 5)
+        ++at;
+    const double width = double(at);
     if (width < 20)
         return 0;
     std::size_t full = 0;
