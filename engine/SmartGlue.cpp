@@ -709,7 +709,12 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
             if (through)
                 decision = BreakDecision::Join;
             beforeSpeck = !speck ? n : beforeSpeck < i ? beforeSpeck : previous;
-            if (speck || through)
+            // Where blank lines mark no paragraph, one between a line the widths say goes on
+            // and the rest of its sentence is the extraction's: MuPDF sets one before a line
+            // whose spaces were stretched far.
+            const bool torn = !speck && afterText && blanks == 1 && layout.mark != ParagraphMark::Blank &&
+                              decision == BreakDecision::Join && RunsOn(layout.shapes[previous], layout.shapes[i]);
+            if (speck || through || torn)
                 blanks = 0;
             upperStarts = !afterText || blanks > 0 || decision == BreakDecision::Paragraph;
             // A word broken at a hyphen goes on after blank lines too, as in the plain glue: a

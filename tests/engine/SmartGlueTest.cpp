@@ -863,6 +863,36 @@ TEST(SmartGlue, OcrSpecksBetweenParagraphsGoWithTheParagraphBeforeAndOneLinePara
     }
 }
 
+TEST(SmartGlue, ALoneBlankLineInsideASentenceIsTheExtractionsWhereBlankLinesMarkNoParagraph)
+{
+    // MuPDF sets a blank line before a line whose spaces were stretched far. In a book whose
+    // paragraphs are indented, justified lines holding more or fewer characters, one between a
+    // full line and the rest of its sentence goes; two stay.
+    const Settings settings = SmartWithoutRules();
+    SilentReporter reporter;
+    {
+        const Lines text = Wrap(40, 60, 4, false, 7, 9);
+        WorkingList plain(text.begin(), text.end());
+        GlueWorkingList(plain, settings, reporter);
+        WorkingList torn(text.begin(), text.end());
+        std::vector<std::size_t> inside;
+        for (std::size_t i = text.size() - 1; i > 0; --i)
+            if (i % 7 == 0 && IsLetterByte(uint8_t(text[i - 1].back())) && !text[i].starts_with(" ") &&
+                !text[i].starts_with("Pak")) {
+                torn.insert(torn.begin() + std::ptrdiff_t(i), i % 2 ? 1 : 2, std::string());
+                inside.push_back(i % 2);
+            }
+        GlueWorkingList(torn, settings, reporter);
+        std::size_t lone = 0;
+        for (const std::size_t one : inside)
+            lone += one;
+        ASSERT_GE(lone, 3u);
+        // Each pair of blank lines stays a break of its own: its paragraph comes out in two
+        // with the two blank lines between.
+        EXPECT_EQ(torn.size(), plain.size() + 3 * (inside.size() - lone));
+    }
+}
+
 TEST(SmartGlue, JustifiedLinesOfAProportionalFaceEndTheirParagraphsWhereTheirRoomSays)
 {
     // Block paragraphs set in a face of its own widths (an "m" three "i"s) from words of narrow
