@@ -73,6 +73,7 @@ double RunTogetherWidth(const LineViews& pieces)
     // The usual full line among the lines around the commonest length: a book that breaks
     // many words (a narrow page, a word processor's two letters after a break) runs a fifth
     // of its lines together or more, and those would take the place of its full lines.
+    //
     // How many lines have each length, and up to each length.
     std::vector<uint32_t> upTo(kLongestFullLine + 2, 0);
     for (const uint32_t length : lengths)
@@ -94,7 +95,7 @@ double RunTogetherWidth(const LineViews& pieces)
     const uint32_t around = within(0.8 * commonest, 1.2 * commonest);
     if (around < 20)
         return 0;
-    // The fifth longest of them.
+    // The length a fifth of them are longer than.
     const auto from = std::size_t(std::ceil(0.8 * commonest));
     const uint32_t before = upTo[from - 1];
     std::size_t at = from;
