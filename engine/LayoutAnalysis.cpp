@@ -1373,6 +1373,8 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
     // What the lines [from, to) show, each break with the text line above it.
     struct Counts {
         std::array<std::size_t, 17> indents{};
+        // Lines as far in as the one above them, that sentence running on into them.
+        std::array<std::size_t, 17> runOn{};
         std::size_t text = 0;
         std::size_t blankBreaks = 0;     // runs of blank lines between text
         std::size_t fittingBreaks = 0;   // breaks between text lines where the next word would have fitted
@@ -1389,8 +1391,14 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
             if (role != LineRole::Text)
                 continue;
             ++c.text;
-            if (const std::size_t lead = shapes[i].Indent(); lead >= 1 && lead <= 16)
+            const std::size_t lead = shapes[i].Indent();
+            if (lead >= 1 && lead <= 16) {
                 ++c.indents[lead];
+                if (previous != SIZE_MAX && !blankSince && shapes[previous].Indent() == lead &&
+                    (IsLetterByte(shapes[previous].last) || shapes[previous].last == ',') &&
+                    IsLowercase(char(shapes[i].first)))
+                    ++c.runOn[lead];
+            }
             if (previous != SIZE_MAX) {
                 if (blankSince) {
                     ++c.blankBreaks;
@@ -1409,14 +1417,19 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
     Counts halves[2];
     InHalves(shapes.size(), [&](std::size_t from, std::size_t to) { count(halves[from == 0 ? 0 : 1], from, to); });
     std::array<std::size_t, 17>& indents = halves[0].indents;
-    for (std::size_t k = 0; k < indents.size(); ++k)
+    std::array<std::size_t, 17>& runOn = halves[0].runOn;
+    for (std::size_t k = 0; k < indents.size(); ++k) {
         indents[k] += halves[1].indents[k];
+        runOn[k] += halves[1].runOn[k];
+    }
     const std::size_t text = halves[0].text + halves[1].text;
     const std::size_t blankBreaks = halves[0].blankBreaks + halves[1].blankBreaks;
     const std::size_t fittingBreaks = halves[0].fittingBreaks + halves[1].fittingBreaks;
     const std::size_t sentenceBlanks = halves[0].sentenceBlanks + halves[1].sentenceBlanks;
     const auto most = std::max_element(indents.begin() + 1, indents.end());
-    if (*most >= std::max<std::size_t>(3, text * 3 / 100)) {
+    // An indent starts paragraphs; leading spaces that the lines inside paragraphs share too
+    // are a margin left on them (one that could not be taken off the whole book).
+    if (*most >= std::max<std::size_t>(3, text * 3 / 100) && runOn[std::size_t(most - indents.begin())] * 10 <= *most) {
         layout.mark = ParagraphMark::Indent;
         layout.indent = int32_t(most - indents.begin());
     } else if (blankBreaks >= std::max<std::size_t>(2, text / (layout.fullFrom > 0 ? 20 : 50)) &&

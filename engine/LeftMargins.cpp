@@ -136,10 +136,14 @@ LeftMargins StripLeftMargins(LineList& list)
         state = Margins(leads, margins, indent);
     }
 
-    // Lines left of their margin are no stray few here: the spaces mean something else.
+    // Lines left of their margin are no stray few here: the spaces mean something else. A line
+    // standing alone between blank lines is a heading set out of the margin (a browser's dump
+    // sets its headings so), not the first line of a hanging indent, which has lines under it.
+    const auto blank = [&](std::size_t line) { return line >= pieces.size() || LeadOf(pieces[line]) == -1; };
     std::size_t left = 0;
     for (std::size_t k = 0; k < leads.size(); ++k)
-        left += leads[k].spaces < margins[state[k]];
+        left += leads[k].spaces < margins[state[k]] &&
+                !(blank(leads[k].line + 1) && (leads[k].line == 0 || blank(leads[k].line - 1)));
     if (left * 100 > leads.size())
         return {};
 

@@ -85,6 +85,65 @@ TEST(LeftMarginsTest, AMarginIsNoIndent)
     }
 }
 
+// A browser's dump of a book: paragraphs wrapped at 70 columns with a blank line between
+// them, every line `margin` spaces in, and the chapter headings at the left edge, each of
+// `headLines` lines.
+std::vector<std::string> DumpedBook(int margin, int headLines)
+{
+    static const char* const words[] = {"a", "les", "domov", "cesta,", "okno", "zahrada", "dlouho", "ticho.",
+                                        "voda", "srdce", "mlynář", "Řekl", "ano", "večer"};
+    std::mt19937 rng(5);
+    std::vector<std::string> lines;
+    for (int p = 0; p < 300; ++p) {
+        if (p % 6 == 0) {
+            for (int h = 0; h < headLines; ++h)
+                lines.push_back("KAPITOLA " + std::to_string(p / 6 + 1) + (h ? " a dál" : ""));
+            lines.emplace_back();
+        }
+        std::string line = std::string(std::size_t(margin), ' ') + "Pak";
+        for (int w = 0, length = 3 + int(rng() % 40); w < length; ++w) {
+            const std::string word = words[rng() % std::size(words)];
+            if (line.size() + 1 + word.size() > std::size_t(70 + margin)) {
+                lines.push_back(line);
+                line = std::string(std::size_t(margin), ' ') + word;
+            } else {
+                line += ' ' + word;
+            }
+        }
+        lines.push_back(line + ".");
+        lines.emplace_back();
+    }
+    return lines;
+}
+
+std::string WithoutLeadingSpaces(std::string text)
+{
+    std::string out;
+    bool lineStart = true;
+    for (const char c : text) {
+        if (lineStart && c == ' ')
+            continue;
+        out += c;
+        lineStart = c == '\n';
+    }
+    return out;
+}
+
+TEST(LeftMarginsTest, HeadingsOutsideTheMarginLeaveItAMargin)
+{
+    // Headings of one line at the edge, more than a stray few, are no hanging indent: the
+    // margin goes as on a page without them.
+    std::string layout;
+    const std::string reference = Glued(DumpedBook(0, 1));
+    EXPECT_TRUE(Glued(DumpedBook(3, 1), &layout) == reference);
+    EXPECT_NE(layout.find("text posunutý od levého okraje o 3 mezery"), std::string::npos) << layout;
+
+    // Headings of two lines keep the margin on, and the lines inside paragraphs, as far in as
+    // first lines, tell that it marks no paragraph.
+    EXPECT_TRUE(WithoutLeadingSpaces(Glued(DumpedBook(3, 2), &layout)) == WithoutLeadingSpaces(Glued(DumpedBook(0, 2))));
+    EXPECT_EQ(layout.find("odsazením"), std::string::npos) << layout;
+}
+
 TEST(DoubleSpacingTest, ABlankLineAfterEveryLineIsOnlySpacing)
 {
     const std::vector<std::string> book = Book([](int) { return 0; });
