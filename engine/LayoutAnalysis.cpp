@@ -11,6 +11,7 @@
 #include <string>
 #include <tuple>
 #include <unordered_map>
+#include <utility>
 
 #include "engine/CharSets.h"
 #include "engine/InHalves.h"
@@ -745,6 +746,7 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
         uint32_t line;
         uint32_t ordinal;  // counted in non-blank lines
         int64_t value;
+        uint64_t shape;  // the key's hash: a page may carry two numbered lines, a head and a foot
     };
     std::vector<Numbered> numbered;
     std::size_t longest = 0;
@@ -765,7 +767,7 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
             const FurnitureKey key = KeyOf(shapes[i].Trimmed(lines[i]));
             t.longest = std::max<std::size_t>(t.longest, shapes[i].length - shapes[i].lead);
             if (key.digits) {
-                t.numbered.push_back({i, at, key.value});
+                t.numbered.push_back({i, at, key.value, key.hash});
                 ++t.bySides[std::size_t(sides(i))];
             }
         };
@@ -813,10 +815,18 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
         }
     // A number a digit off must also stand as the book's page numbers do.
     const int pageSides = UsualSides(bySides);
+    // Each page line from the one of its shape before it: a foot and the next page's head are
+    // a line apart and a page's number apart.
     std::vector<double> perPage;
-    for (std::size_t k = 1; k < numbered.size(); ++k)
-        if (const int64_t pages = numbered[k].value - numbered[k - 1].value; pages >= 1 && pages <= 3)
-            perPage.push_back(double(numbered[k].ordinal - numbered[k - 1].ordinal) / double(pages));
+    std::unordered_map<uint64_t, std::size_t> lastOfShape;
+    for (std::size_t k = 0; k < numbered.size(); ++k) {
+        const auto [last, isFirst] = lastOfShape.try_emplace(numbered[k].shape, k);
+        if (isFirst)
+            continue;
+        const Numbered& before = numbered[std::exchange(last->second, k)];
+        if (const int64_t pages = numbered[k].value - before.value; pages >= 1 && pages <= 3)
+            perPage.push_back(double(numbered[k].ordinal - before.ordinal) / double(pages));
+    }
     if (perPage.size() < 2)
         return;
     std::nth_element(perPage.begin(), perPage.begin() + std::ptrdiff_t(perPage.size() / 2), perPage.end());
@@ -861,7 +871,7 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     // from either side: a short page, a chapter's end, on one side moves one count only). The
     // numbers read right are taken first, so that none of them is taken for a misread one.
     const auto mark = [&](int64_t v, double fromA, double fromB, bool misreadToo) {
-        if (v < 0)  // before a page 0: -1 stands for no number
+        if (v < 1)  // no book numbers a page 0 (a chapter's "1" above page 1 is no misread "0")
             return;
         const double low = std::min(fromA, fromB) - tolerance;
         const double high = std::max(fromA, fromB) + tolerance;

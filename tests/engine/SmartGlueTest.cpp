@@ -1238,6 +1238,31 @@ TEST(LayoutAnalysis, AChaptersNumberAboveTheBooksFirstPageNumberStays)
     EXPECT_EQ(found, pages);
 }
 
+TEST(LayoutAnalysis, APageNumberedInItsHeadAndItsFootGoesWholeFromTheFirstPage)
+{
+    // A text formatter's pages: the title and the number in the head, the number between
+    // dashes in the foot. Page after page a foot and the next head stand a line apart, a
+    // number apart: the pages are as long as from head to head. The book starts with page
+    // 1's head; the first chapter's "1" under it stays.
+    Lines book = {"zahrada                                        1", "", "", "      1", ""};
+    std::vector<std::size_t> pages = {0};
+    const Lines text = Wrap(300, 60, 3, false);
+    int page = 1;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        book.push_back(text[i]);
+        if (i % 30 != 29)
+            continue;
+        book.insert(book.end(), {"", ""});
+        pages.push_back(book.size());
+        book.push_back("                 - " + std::to_string(page++) + " -");
+        book.insert(book.end(), {"", "", "", ""});
+        pages.push_back(book.size());
+        book.push_back("zahrada                                        " + std::to_string(page));
+        book.insert(book.end(), {"", ""});
+    }
+    EXPECT_EQ(PageLinesOf(book), pages);
+}
+
 TEST(SmartGlue, ALongBookGluesTheSameWhereverItsHalvesMeet)
 {
     // A book long enough to be read on two threads, one chapter over and over between blank
