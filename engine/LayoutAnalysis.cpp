@@ -912,15 +912,21 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     }
     // The page before the first numbered one and the page after the last, where a number
     // should stand but the book's furniture did not.
+    // A book whose first line is the head of the page before the first numbered one has that
+    // page's number there, and a number under it is a chapter's.
+    FindFirstPageLine(lines, shapes, period, tolerance, longest, roles);
     const Numbered& first = numbered.front();
     const Numbered& last = numbered.back();
-    collect(0, 0, first.line);
-    const double before = double(first.ordinal) - period;
-    mark(first.value - 1, before, before, true);
+    const auto firstText = std::find(roles.begin(), roles.end(), LineRole::Text);
+    const auto top = std::size_t(std::find(roles.begin(), firstText, LineRole::PageLine) - roles.begin());
+    if (top == std::size_t(firstText - roles.begin()) || KeyOf(shapes[top].Trimmed(lines[top])).value != first.value - 1) {
+        collect(0, 0, first.line);
+        const double before = double(first.ordinal) - period;
+        mark(first.value - 1, before, before, true);
+    }
     collect(last.line + 1, last.ordinal, roles.size());
     const double after = double(last.ordinal) + period;
     mark(last.value + 1, after, after, true);
-    FindFirstPageLine(lines, shapes, period, tolerance, longest, roles);
 }
 
 // Whether OCR may have read the running head `head` as `line`: spaces aside, a character or
@@ -1226,7 +1232,7 @@ void ShareBlankLines(const LineShapes& shapes, LineRoles& roles, const std::vect
     // a paragraph, where no blank line is the text's, if there are enough of them.
     std::size_t interrupting = 0;
     eachRun([&](std::size_t first, std::size_t, std::size_t, std::size_t) { interrupting += inside[first] ? 1 : 0; });
-    constexpr std::size_t kSides = 4;
+    constexpr std::size_t kSides = 8;  // a printer's page: five blank lines at its foot, two above the next head
     std::array<std::size_t, kSides + 1> atLeastBefore{};
     std::array<std::size_t, kSides + 1> atLeastAfter{};
     std::size_t runs = 0;

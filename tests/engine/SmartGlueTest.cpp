@@ -1263,6 +1263,31 @@ TEST(LayoutAnalysis, APageNumberedInItsHeadAndItsFootGoesWholeFromTheFirstPage)
     EXPECT_EQ(PageLinesOf(book), pages);
 }
 
+TEST(LayoutAnalysis, APrintersPagesGoWithAllTheBlankLinesAroundTheirHeads)
+{
+    // pr's pages of 66 lines: two blank lines, the head with the date and the page's number,
+    // two blank lines, 56 lines of text and five blank lines. Seven blank lines before each
+    // head and two after are the page's, whatever the book's paragraphs (indented here). The
+    // first chapter's "1" under the first head is no page's number: the head holds it.
+    Lines book = {"", "", "2026-12-09 05:24                kniha                 Page 1", "", "",
+                  "   KAPITOLA PRVNÍ", "   1"};
+    std::vector<std::size_t> heads = {2};
+    const Lines text = Wrap(600, 60, 3, false);
+    int page = 1;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        book.push_back(text[i]);
+        if ((i + 2) % 56 != 55)
+            continue;
+        book.insert(book.end(), 7, "");
+        heads.push_back(book.size());
+        book.push_back("2026-12-09 05:24                kniha                 Page " + std::to_string(++page));
+        book.insert(book.end(), 2, "");
+    }
+    const Layout layout = Analyse(book);
+    EXPECT_EQ(std::count(layout.roles.begin(), layout.roles.end(), LineRole::Blank), 0);
+    EXPECT_EQ(PageLinesOf(book), heads);
+}
+
 TEST(SmartGlue, ALongBookGluesTheSameWhereverItsHalvesMeet)
 {
     // A book long enough to be read on two threads, one chapter over and over between blank
