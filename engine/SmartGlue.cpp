@@ -384,6 +384,77 @@ std::vector<bool> FindSpecks(std::span<const std::string_view> lines, const Layo
 
 namespace {
 
+// In a book whose paragraphs are indented, headings set at the edge ("II", "KAPITOLA
+// PRVNÍ", "* * *") under a sentence's end and over a paragraph's first line: each its own
+// paragraph, though the widths read a line at the edge under a short one as a paragraph going
+// on in a book that breaks lines early now and then (fold counts a Czech letter of UTF-8 as
+// two). A run of them is a title and its subtitle. Empty where the paragraphs are not indented.
+constexpr std::size_t kHeadingLines = 4;
+
+std::vector<bool> FindEdgeHeadings(std::span<const std::string_view> lines, const Layout& layout)
+{
+    if (layout.mark != ParagraphMark::Indent || layout.indent <= 0 || layout.width <= 0)
+        return {};
+    const std::size_t n = layout.roles.size();
+    std::vector<bool> headings(n, false);
+    // Shorter than the book's full lines; within two thirds of them unless in capitals or
+    // numbered, as a chapter's title is.
+    const auto headingLike = [&](std::size_t i) {
+        const LineShape& s = layout.shapes[i];
+        const uint32_t length = s.length - s.lead;
+        if (s.Indent() != 0 || length == 0 || length >= uint32_t(layout.width))
+            return false;
+        if (s.first == '*')
+            return s.last == '*';
+        const bool numbered = s.last == '.' && length <= 6 &&
+                              (IsDecimalDigit(char(s.beforeLast)) || std::strchr("IVXLC", char(s.beforeLast)) != nullptr);
+        if (!(IsUppercaseLetter(s.first) || IsDecimalDigit(char(s.first))) ||
+            !(IsLetterByte(s.last) || IsDecimalDigit(char(s.last)) || numbered))
+            return false;
+        const std::string_view text = s.Trimmed(lines[i]);
+        const bool capitals = IsDecimalDigit(char(s.first)) || std::ranges::none_of(text, [](char c) {
+                                  return IsLetterByte(uint8_t(c)) && !IsUppercaseLetter(uint8_t(c));
+                              });
+        return capitals || 3 * length <= 2 * uint32_t(layout.width);
+    };
+    // Runs of heading-like lines with only furniture between them, under a sentence's end, a
+    // paragraph of one line, a blank line or the book's start.
+    bool underEnd = true;
+    std::vector<std::size_t> run;
+    const auto close = [&](bool firstLineBelow) {
+        if (firstLineBelow && underEnd)
+            for (const std::size_t line : run)
+                headings[line] = true;
+        run.clear();
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        if (layout.roles[i] == LineRole::Blank) {
+            close(true);
+            underEnd = true;
+            continue;
+        }
+        if (layout.roles[i] != LineRole::Text)
+            continue;
+        const LineShape& s = layout.shapes[i];
+        if ((underEnd || !run.empty()) && headingLike(i)) {
+            // More lines than a title and its subtitles are verse, or a list.
+            if (run.size() == kHeadingLines) {
+                run.clear();
+                underEnd = false;
+                continue;
+            }
+            run.push_back(i);
+            continue;
+        }
+        close(2 * s.Indent() >= uint32_t(layout.indent));
+        // A short first line is a paragraph of one line: a wrapper would have filled it.
+        underEnd = (IsSentenceEnd(char(s.last)) && s.last != '-') ||
+                   (2 * s.Indent() >= uint32_t(layout.indent) && 3 * (s.length - s.lead) <= 2 * uint32_t(layout.width));
+    }
+    close(true);
+    return headings;
+}
+
 // Where the lines are measured: whether the upper one ends its paragraph, by how the break
 // looks, how well the line's room fits a paragraph's last line rather than a full one, and the
 // lower one a first line. `upperStarts`: the upper line begins a paragraph, so its room holds
@@ -532,7 +603,8 @@ bool IsTextLine(LineRole role, std::size_t& blanks)
 constexpr double kLookBreaks = 1 << 15;
 
 void WeighLooksByBreaks(std::span<const std::string_view> lines, const Layout& layout, const Settings& settings,
-                        const NoGlueMatcher& noGlue, const std::vector<bool>& specks, WidthModel& widths)
+                        const NoGlueMatcher& noGlue, const std::vector<bool>& specks,
+                        const std::vector<bool>& headings, WidthModel& widths)
 {
     WidthModel::LookCounts ends{};
     WidthModel::LookCounts goesOn{};
@@ -548,7 +620,7 @@ void WeighLooksByBreaks(std::span<const std::string_view> lines, const Layout& l
         const bool speck = afterText && specks[i];
         BreakDecision decision = speck ? BreakDecision::Join : BreakDecision::Paragraph;
         bool byWidth = false;
-        if (afterText && !speck)
+        if (afterText && !speck && (headings.empty() || !headings[i]))
             decision = Decide(lines[previous], layout.shapes[previous], lines[i], layout.shapes[i], layout, settings,
                               noGlue, &widths, previous, i, upperStarts, &byWidth);
         if (speck)
@@ -627,8 +699,9 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         });
     if (!specksFound)
         specks = FindSpecks(list.pieces, layout);
+    const std::vector<bool> headings = FindEdgeHeadings(list.pieces, layout);
     if (widths.Known())
-        WeighLooksByBreaks(list.pieces, layout, settings, noGlue, specks, widths);
+        WeighLooksByBreaks(list.pieces, layout, settings, noGlue, specks, headings, widths);
     else if (layout.width > 0 && layout.fullFrom == 0 && layout.mark == ParagraphMark::Neither)
         WeighLooksByWords(list.pieces, layout, widths);
 
@@ -701,7 +774,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
             BreakDecision decision = BreakDecision::Paragraph;
             if (speck)
                 decision = BreakDecision::Join;
-            else if (afterText)
+            else if (afterText && (headings.empty() || !headings[i]))
                 decision = decide(previousLine, previous, i, upperStarts);
             // A speck inside a sentence: the line above it runs on below it, blank lines or not.
             const bool through = !speck && afterText && beforeSpeck < i && blanks > 0 &&

@@ -1288,6 +1288,68 @@ TEST(LayoutAnalysis, APrintersPagesGoWithAllTheBlankLinesAroundTheirHeads)
     EXPECT_EQ(PageLinesOf(book), heads);
 }
 
+TEST(SmartGlue, HeadingsAtTheEdgeOfAnIndentedBookAreParagraphsOfTheirOwn)
+{
+    // fold -s -w 70 of a UTF-8 book: 70 bytes a line, a Czech letter two of them, so that the
+    // lines hold 45 to 70 characters. The paragraphs are indented, the headings at the edge: a
+    // chapter's number, a title over a subtitle, a scene break, each under a sentence's end or
+    // a paragraph of one line.
+    static const char* const words[] = {"a", "les", "řeka", "cesta", "okno", "zahrada", "ticho", "kámen",
+                                        "večer", "srdce", "přítel", "hvězda", "mlynář", "šťastný", "žluťoučký"};
+    std::mt19937 rng(9);
+    Lines book;
+    std::vector<std::string> paragraphs;
+    const auto bytes = [](const std::string& text) {
+        return std::size_t(std::count_if(text.begin(), text.end(), [](char c) { return uint8_t(c) >= 0x80; })) +
+               text.size();
+    };
+    const auto heading = [&](const std::string& line) {
+        book.push_back(Utf8ToWindows1250(line));
+        paragraphs.push_back(book.back());
+    };
+    for (int p = 0; p < 400; ++p) {
+        if (p % 40 == 0)
+            heading("KAPITOLA " + std::to_string(p / 40 + 1));
+        else if (p % 40 == 13)
+            heading("XIV");
+        else if (p % 40 == 26)
+            heading("* * *");
+        else if (p % 40 == 33) {
+            heading("Kterak král kočku kupoval");
+            heading("O tlustém pradědečkovi");
+        }
+        std::string text = "Pak";
+        for (int w = p % 9 == 4 ? 2 : 10 + int(rng() % 60); w > 0; --w)
+            text += ' ' + Utf8ToWindows1250(words[rng() % std::size(words)]) + (w == 1 ? "." : rng() % 9 ? "" : ",");
+        paragraphs.push_back(text);
+        std::string line = "  ";
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t end = std::min(text.find(' ', at), text.size());
+            const std::string word = text.substr(at, end - at);
+            if (bytes(line) + 1 + bytes(word) > 70) {
+                book.push_back(line);
+                line = word;
+            } else {
+                line += ' ' + word;
+            }
+            at = end + 1;
+        }
+        book.push_back(line);
+    }
+    TextEditor editor;
+    for (const std::string& line : book)
+        ASSERT_EQ(editor.InsertText(line + "\r\n"), 0);
+    Settings settings = Settings::Defaults();
+    settings.autoReplace.clear();
+    SilentReporter reporter;
+    ASSERT_EQ(SlepitChytreExecute(editor, settings, reporter, nullptr).outcome, GlueOutcome::Done);
+    std::vector<std::string> glued;
+    for (int32_t p = 1; p <= editor.ParaCount(); ++p)
+        if (const std::string_view text = editor.ParaText(p); text.find_first_not_of(' ') != std::string_view::npos)
+            glued.emplace_back(text.substr(text.find_first_not_of(' ')));
+    EXPECT_TRUE(glued == paragraphs) << glued.size() << " paragraphs, " << paragraphs.size() << " in the book";
+}
+
 TEST(SmartGlue, ALongBookGluesTheSameWhereverItsHalvesMeet)
 {
     // A book long enough to be read on two threads, one chapter over and over between blank
