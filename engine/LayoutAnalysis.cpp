@@ -911,9 +911,8 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
                      double(b.ordinal) - double(b.value - v) * period, misreadToo);
     }
     // The page before the first numbered one and the page after the last, where a number
-    // should stand but the book's furniture did not.
-    // A book whose first line is the head of the page before the first numbered one has that
-    // page's number there, and a number under it is a chapter's.
+    // should stand but the book's furniture did not. A book whose first line is the head of
+    // the page before has that page's number there, and a number under it is a chapter's.
     FindFirstPageLine(lines, shapes, period, tolerance, longest, roles);
     const Numbered& first = numbered.front();
     const Numbered& last = numbered.back();
