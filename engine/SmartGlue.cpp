@@ -411,11 +411,11 @@ std::vector<bool> FindEdgeHeadings(std::span<const std::string_view> lines, cons
         if (!(IsUppercaseLetter(s.first) || IsDecimalDigit(char(s.first))) ||
             !(IsLetterByte(s.last) || IsDecimalDigit(char(s.last)) || numbered))
             return false;
-        const std::string_view text = s.Trimmed(lines[i]);
-        const bool capitals = IsDecimalDigit(char(s.first)) || std::ranges::none_of(text, [](char c) {
-                                  return IsLetterByte(uint8_t(c)) && !IsUppercaseLetter(uint8_t(c));
-                              });
-        return capitals || 3 * length <= 2 * uint32_t(layout.width);
+        if (3 * length <= 2 * uint32_t(layout.width) || IsDecimalDigit(char(s.first)))
+            return true;
+        return std::ranges::none_of(s.Trimmed(lines[i]), [](char c) {
+            return IsLetterByte(uint8_t(c)) && !IsUppercaseLetter(uint8_t(c));
+        });
     };
     // Runs of heading-like lines with only furniture between them, under a sentence's end, a
     // paragraph of one line, a blank line or the book's start.
@@ -679,9 +679,11 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     for (const LineCut& cut : layout.cuts)
         list.pieces[cut.line] = list.arena.Store(cut.text);
     const NoGlueMatcher noGlue(settings.noGlue);
-    // The specks are found beside the measuring, which starts with a long look at a few lines.
+    // The specks and headings are found beside the measuring, which starts with a long look at
+    // a few lines.
     WidthModel widths;
     std::vector<bool> specks;
+    std::vector<bool> headings;
     bool specksFound = false;
     SideBySide(
         n >= kWorthASecondThread && layout.fullFrom > 0,
@@ -692,14 +694,16 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         [&] {
             try {
                 specks = FindSpecks(list.pieces, layout);
+                headings = FindEdgeHeadings(list.pieces, layout);
                 specksFound = true;
             } catch (...) {
                 // Memory ran out: found again below, where the failure is reported.
             }
         });
-    if (!specksFound)
+    if (!specksFound) {
         specks = FindSpecks(list.pieces, layout);
-    const std::vector<bool> headings = FindEdgeHeadings(list.pieces, layout);
+        headings = FindEdgeHeadings(list.pieces, layout);
+    }
     if (widths.Known())
         WeighLooksByBreaks(list.pieces, layout, settings, noGlue, specks, headings, widths);
     else if (layout.width > 0 && layout.fullFrom == 0 && layout.mark == ParagraphMark::Neither)
