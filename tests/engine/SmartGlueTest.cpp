@@ -92,6 +92,19 @@ std::vector<std::size_t> PageLinesOf(const Lines& lines)
     return found;
 }
 
+// The book in a fresh editor, glued smartly with the default settings but no replacement
+// rules; `indent`: paragraphs are indented as the settings say.
+void LoadAndGlue(TextEditor& editor, const Lines& book, bool indent = true, GlueRecord* record = nullptr)
+{
+    for (const std::string& line : book)
+        ASSERT_EQ(editor.InsertText(line + "\r\n"), 0);
+    Settings settings = Settings::Defaults();
+    settings.autoReplace.clear();
+    settings.indent = settings.indent && indent;
+    SilentReporter reporter;
+    ASSERT_EQ(SlepitChytreExecute(editor, settings, reporter, record).outcome, GlueOutcome::Done);
+}
+
 // Puts `page(n)` after every `every` non-blank lines, n counting from 3, each "\n" before or
 // after its text a blank line there; returns the indices of the lines of text.
 std::vector<std::size_t> AddPages(Lines& lines, int every, const std::function<std::string(int)>& page)
@@ -306,13 +319,8 @@ TEST(LayoutAnalysis, APageNumberPdftotextSetOnThePagesLastLineGoesAndTheLineStay
     // The glue reads the line as cut: the word goes on on the next page.
     book[glued[1] + 1].insert(1, "rada ");
     TextEditor editor;
-    for (const std::string& line : book)
-        ASSERT_EQ(editor.InsertText(line + "\r\n"), 0);
-    Settings settings = Settings::Defaults();
-    settings.autoReplace.clear();
-    SilentReporter reporter;
     GlueRecord record;
-    ASSERT_EQ(SlepitChytreExecute(editor, settings, reporter, &record).outcome, GlueOutcome::Done);
+    LoadAndGlue(editor, book, true, &record);
     const std::string glue = editor.Text();
     EXPECT_NE(glue.find(" zahrada "), std::string::npos);
     EXPECT_EQ(glue.find(" 7 "), std::string::npos);
@@ -383,13 +391,7 @@ TEST(SmartGlue, AFootnoteGoesBehindTheParagraphThePageEndedInAndThatParagraphRea
     };
     const auto glue = [](const Lines& lines, GlueRecord* record = nullptr) {
         TextEditor editor;
-        for (const std::string& line : lines)
-            EXPECT_EQ(editor.InsertText(line + "\r\n"), 0);
-        Settings settings = Settings::Defaults();
-        settings.autoReplace.clear();
-        settings.indent = false;
-        SilentReporter reporter;
-        EXPECT_EQ(SlepitChytreExecute(editor, settings, reporter, record).outcome, GlueOutcome::Done);
+        LoadAndGlue(editor, lines, false, record);
         return testing::UnwrappedLines(editor);
     };
     const auto [noted, lastLines] = book(true);
@@ -1337,12 +1339,7 @@ TEST(SmartGlue, HeadingsAtTheEdgeOfAnIndentedBookAreParagraphsOfTheirOwn)
         book.push_back(line);
     }
     TextEditor editor;
-    for (const std::string& line : book)
-        ASSERT_EQ(editor.InsertText(line + "\r\n"), 0);
-    Settings settings = Settings::Defaults();
-    settings.autoReplace.clear();
-    SilentReporter reporter;
-    ASSERT_EQ(SlepitChytreExecute(editor, settings, reporter, nullptr).outcome, GlueOutcome::Done);
+    LoadAndGlue(editor, book);
     std::vector<std::string> glued;
     for (int32_t p = 1; p <= editor.ParaCount(); ++p)
         if (const std::string_view text = editor.ParaText(p); text.find_first_not_of(' ') != std::string_view::npos)
