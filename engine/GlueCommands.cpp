@@ -333,7 +333,8 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
         reporter.StepProgress(GlueByLayout(list, settings));
         // Once the breaks are decided: the widths were read off the lines as the book had them.
         std::vector<CaronMend> restored;
-        hyphens = RestoreJoinedHyphens(list, record ? &restored : nullptr);
+        if (!list.linesAreParagraphs)
+            hyphens = RestoreJoinedHyphens(list, record ? &restored : nullptr);
         if (recorder)
             recorder->HyphensRestored(std::move(restored));
     } else {

@@ -88,8 +88,8 @@ std::string_view ChangeKindId(ChangeKind kind)
 
 std::string_view BreakReasonId(BreakReason reason)
 {
-    static constexpr std::array<std::string_view, 7> ids = {"", "line-tests", "short-line", "full-line",
-                                                            "indent", "blank-line", "footnote"};
+    static constexpr std::array<std::string_view, 8> ids = {"",       "line-tests", "short-line", "full-line",
+                                                            "indent", "blank-line", "footnote",   "whole-paragraph"};
     return ids[std::size_t(reason)];
 }
 
@@ -103,8 +103,9 @@ std::string_view ChangeKindCaption(ChangeKind kind)
 
 std::string_view BreakReasonCaption(BreakReason reason)
 {
-    static constexpr std::array<std::string_view, 7> captions = {
-        "", "řádkové testy", "krátký řádek", "plný řádek", "odsazení", "prázdný řádek", "poznámka pod čarou"};
+    static constexpr std::array<std::string_view, 8> captions = {
+        "",        "řádkové testy", "krátký řádek",       "plný řádek",
+        "odsazení", "prázdný řádek", "poznámka pod čarou", "řádek je celý odstavec"};
     return captions[std::size_t(reason)];
 }
 
@@ -123,8 +124,11 @@ std::string DescribeLayout(const LayoutFound& layout)
     if (!layout.known)
         return {};
     std::string text = "Rozvržení: ";
-    text += layout.width > 0 ? "šířka řádku " + std::to_string(layout.width) + " znaků"
-                             : "řádky nejsou zalomené na jednu šířku";
+    if (layout.linesAreParagraphs)
+        text += "každý řádek je celý odstavec, text už je slepený";
+    else
+        text += layout.width > 0 ? "šířka řádku " + std::to_string(layout.width) + " znaků"
+                                 : "řádky nejsou zalomené na jednu šířku";
     if (layout.spacingBlanks > 0)
         text += ", řádky proložené prázdnými řádky (odebráno jich: " + std::to_string(layout.spacingBlanks) + ")";
     if (layout.wordLines > 0)
@@ -144,7 +148,8 @@ std::string DescribeLayout(const LayoutFound& layout)
         text += ", odstavce odděluje prázdný řádek";
         break;
     case ParagraphMark::Neither:
-        text += ", odstavce nejsou nijak označené";
+        if (!layout.linesAreParagraphs)
+            text += ", odstavce nejsou nijak označené";
         break;
     }
     if (layout.twoLetterBreaks)

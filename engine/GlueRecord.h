@@ -40,6 +40,7 @@ enum class BreakReason : uint8_t {
     Indent,     // the next line is indented (or is not, in a book that indents paragraphs)
     BlankLine,  // a blank line stands between (or none, in a book that separates by blank lines)
     Footnote,   // a footnote's lines joined, or the break before a note put behind its paragraph
+    WholeParagraph,  // every line of the text is a paragraph already
 };
 
 struct Change {
@@ -63,6 +64,7 @@ struct Change {
 struct LayoutFound {
     bool known = false;
     int32_t width = 0;  // 0: the lines were not wrapped to one width
+    bool linesAreParagraphs = false;  // every line a paragraph: nothing was glued
     ParagraphMark mark = ParagraphMark::Neither;
     int32_t indent = 0;
     bool measured = false;  // justified in a proportional face: the lines' widths were measured

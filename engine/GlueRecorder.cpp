@@ -61,6 +61,8 @@ std::string FurnitureShape(std::string_view line)
 BreakReason ExplainBreak(const Layout& layout, const LineShape& upper, const LineShape& lower, bool kept,
                          bool measured)
 {
+    if (layout.linesAreParagraphs)
+        return BreakReason::WholeParagraph;
     if (layout.mark == ParagraphMark::Indent && lower.lead > 0)
         return BreakReason::Indent;
     if (measured)  // the room the line leaves decided, with how the break looks
@@ -147,6 +149,7 @@ void GlueRecorder::Resolve(const LineList& list)
         found.width = layout->width;
         found.mark = layout->mark;
         found.indent = layout->indent;
+        found.linesAreParagraphs = layout->linesAreParagraphs;
         found.measured = measured;
         found.ragged = measured && LinesRagged(original, *layout);
         std::map<std::string, int64_t> forms;

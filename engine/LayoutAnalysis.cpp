@@ -1819,6 +1819,43 @@ void TieOneLetterWords(std::span<const std::string_view> lines, LineShapes& shap
     });
 }
 
+// A page is set at 50 to 100 characters a line; the text of a wide page with its margins
+// reaches 130. A longer line is a paragraph, or two lines an extraction ran together, or a line
+// of a text wrapped wider still.
+constexpr uint32_t kLongestPageLine = 160;
+// Broken books hold under a tenth of their text in such lines (lines run together now and
+// then); a glued book over a half, dialogue and all.
+constexpr double kParagraphLinesShare = 0.25;
+// Lines wrapped at one width pile up just under it: even at 300 characters, most lines longer
+// than a page's are within a tenth of the longest. Paragraphs are as long as they come; a few
+// hundredths of them are as close.
+constexpr double kWrappedPile = 0.3;
+
+bool LinesAreParagraphs(const LineShapes& shapes)
+{
+    uint64_t all = 0;
+    uint64_t inLong = 0;
+    std::vector<uint32_t> longLines;
+    for (const LineShape& shape : shapes) {
+        const uint32_t length = shape.length - shape.lead;
+        all += length;
+        if (length > kLongestPageLine) {
+            inLong += length;
+            longLines.push_back(length);
+        }
+    }
+    if (all == 0 || double(inLong) <= kParagraphLinesShare * double(all))
+        return false;
+    // The longest but for a few that an extraction ran together.
+    const auto top = longLines.begin() + std::ptrdiff_t(longLines.size() * 95 / 100);
+    std::nth_element(longLines.begin(), top, longLines.end());
+    const double longest = *top;
+    const auto piled = std::count_if(longLines.begin(), longLines.end(), [&](uint32_t length) {
+        return double(length) >= 0.9 * longest && double(length) <= longest;
+    });
+    return double(piled) < kWrappedPile * double(longLines.size());
+}
+
 }  // namespace
 
 Layout AnalyseLayout(std::span<const std::string_view> lines)
@@ -1834,6 +1871,12 @@ Layout AnalyseLayout(std::span<const std::string_view> lines)
         }
     });
     const LineShapes& shapes = layout.shapes;
+    // A number standing alone between such lines is a chapter's: with lines as long as
+    // paragraphs, no rhythm of lines tells pages.
+    if (LinesAreParagraphs(shapes)) {
+        layout.linesAreParagraphs = true;
+        return layout;
+    }
     // The width first from all lines: the few page lines do not move it.
     std::vector<bool> inside;
     if (!FindPageLinesByFeeds(lines, shapes, layout.roles, layout.cuts))

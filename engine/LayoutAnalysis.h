@@ -95,6 +95,9 @@ struct Layout {
     int32_t fullFrom = 0;
     ParagraphMark mark = ParagraphMark::Neither;
     int32_t indent = 0;  // the usual indent of a paragraph's first line, when mark is Indent
+    // Every line is a paragraph: the text was glued before, or never broken. Nothing of it is
+    // page furniture, and every break stays.
+    bool linesAreParagraphs = false;
     LineRoles roles;    // one per line
     LineShapes shapes;  // one per line, of the line as cut where it is
     std::vector<LineCut> cuts;  // in the order of the lines

@@ -91,6 +91,8 @@ public:
     // The smart glue found that the book's wrapper leaves two letters after a break, as word
     // processors do ("kte-|ré").
     bool twoLetterBreaks = false;
+    // The smart glue found each line a paragraph already: no line end joined a word.
+    bool linesAreParagraphs = false;
     Arena arena;
 };
 

@@ -298,6 +298,8 @@ std::vector<bool> FindSpecks(std::span<const std::string_view> lines, const Layo
 {
     const std::size_t n = lines.size();
     std::vector<bool> specks(n, false);
+    if (layout.linesAreParagraphs)
+        return specks;  // a short line there is a paragraph as short
     const auto alone = [&](std::size_t i) {
         std::size_t a = i;
         while (a > 0 && (layout.roles[a - 1] == LineRole::PageLine || layout.roles[a - 1] == LineRole::PageBlank))
@@ -509,6 +511,8 @@ BreakDecision Decide(std::string_view upper, const LineShape& up, std::string_vi
                      const WidthModel* widths = nullptr, std::size_t upIndex = 0, std::size_t lowIndex = 0,
                      bool upperStarts = false, bool* byWidth = nullptr)
 {
+    if (layout.linesAreParagraphs)
+        return BreakDecision::Paragraph;
     // In a measured book's text a line may start with a space or two where its first letter
     // stood a little further right: much less than the book's indent is none.
     const bool measured = widths != nullptr && widths->Known();
@@ -676,6 +680,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     });
     Layout layout = AnalyseLayout(list.pieces);
     layout.fullLines = list.fullLines;
+    list.linesAreParagraphs = layout.linesAreParagraphs;
     for (const LineCut& cut : layout.cuts)
         list.pieces[cut.line] = list.arena.Store(cut.text);
     const NoGlueMatcher noGlue(settings.noGlue);

@@ -1416,6 +1416,76 @@ TEST(LayoutAnalysis, ChapterNumbersCountingUpAtASteadyPaceStay)
     EXPECT_TRUE(PageLinesOf(book).empty());
 }
 
+TEST(SmartGlue, ATextGluedBeforeComesOutAsItWentIn)
+{
+    // A book whose lines are its paragraphs, as long as a book's come (one to six of the
+    // generator's run together): chapters of some twenty paragraphs under a number and a
+    // title, which keep as steady a rhythm of lines as pages would, and verse whose lines end
+    // without a stop. Glued again, from its broken pages or from what a glue made of them,
+    // nothing of it may go or run together.
+    std::mt19937 rng(3);
+    Lines paragraphs(1);
+    int runTogether = 1;
+    for (const std::string& line : Wrap(600, 60, 0, true)) {
+        if (line.empty() && --runTogether == 0) {
+            paragraphs.emplace_back();
+            runTogether = 1 + int(rng() % 6);
+        } else if (!line.empty()) {
+            paragraphs.back() += (paragraphs.back().empty() ? "" : " ") + line;
+        }
+    }
+    Lines book;
+    int chapter = 1;
+    for (std::size_t p = 0; p < paragraphs.size(); ++p) {
+        if (p % 20 == 0) {
+            book.insert(book.end(), {"", std::to_string(chapter), "KAPITOLA " + std::to_string(chapter), ""});
+            ++chapter;
+        }
+        book.push_back(paragraphs[p]);
+        if (p % 7 == 3)
+            book.insert(book.end(), {Utf8ToWindows1250("Šel jsem lesem,"), "a les byl tichý", Utf8ToWindows1250("„Ano.“")});
+    }
+    const auto glue = [](const Lines& lines, GlueRecord* record = nullptr) {
+        TextEditor editor;
+        LoadAndGlue(editor, lines, false, record);
+        Lines out = testing::UnwrappedLines(editor);
+        std::erase(out, std::string());
+        return out;
+    };
+    Lines expected = book;
+    std::erase(expected, std::string());
+    GlueRecord record;
+    EXPECT_EQ(glue(book, &record), expected);
+    EXPECT_NE(DescribeLayout(record.layout).find("každý řádek je celý odstavec"), std::string::npos);
+    for (const Change& change : record.changes)
+        EXPECT_FALSE(change.doubtful);
+
+    // The same book broken into pages, glued twice: the second glue keeps what the first made.
+    Lines broken;
+    for (const std::string& paragraph : book) {
+        if (paragraph.size() < 20 || std::isdigit(uint8_t(paragraph[0]))) {
+            broken.push_back(paragraph);  // a heading, a verse or blank line
+            continue;
+        }
+        std::string line = "   ";
+        for (std::size_t at = 0; at < paragraph.size();) {
+            const std::size_t space = std::min(paragraph.find(' ', at), paragraph.size());
+            const std::string_view word = std::string_view(paragraph).substr(at, space - at);
+            if (line.size() + 1 + word.size() > 60) {
+                broken.push_back(line);
+                line.clear();
+            }
+            line += (line.empty() || line == "   " ? "" : " ") + std::string(word);
+            at = space + 1;
+        }
+        broken.push_back(line);
+    }
+    AddPages(broken, 40, [](int n) { return "\n" + std::to_string(n) + "\n"; });
+    const Lines once = glue(broken);
+    ASSERT_LT(once.size(), broken.size() / 2);
+    EXPECT_EQ(glue(once), once);
+}
+
 // A bound that only a smart glue gone quadratic misses: the linear one takes a fraction of a
 // second on these books, the quadratic one minutes; sanitizer builds run several times slower.
 #if defined(__SANITIZE_ADDRESS__)
