@@ -1394,6 +1394,7 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
         std::size_t blankBreaks = 0;     // runs of blank lines between text
         std::size_t fittingBreaks = 0;   // breaks between text lines where the next word would have fitted
         std::size_t sentenceBlanks = 0;  // runs of blank lines a sentence goes on across
+        std::size_t wordBlanks = 0;      // runs of blank lines below a line ending in a letter or digit
     };
     const auto count = [&](Counts& c, std::size_t from, std::size_t to) {
         const TextLineAbove above = TextLineBefore(layout.roles, from);
@@ -1419,6 +1420,7 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
                     ++c.blankBreaks;
                     c.sentenceBlanks +=
                         !IsSentenceEnd(char(shapes[previous].last)) && IsLowercase(char(shapes[i].first));
+                    c.wordBlanks += IsLetterByte(shapes[previous].last) || IsDigit(char(shapes[previous].last));
                 } else if (layout.width > 0 && shapes[previous].last != '-' &&
                            NextWordFits(shapes[previous], shapes[i], layout.width)) {
                     ++c.fittingBreaks;
@@ -1441,6 +1443,7 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
     const std::size_t blankBreaks = halves[0].blankBreaks + halves[1].blankBreaks;
     const std::size_t fittingBreaks = halves[0].fittingBreaks + halves[1].fittingBreaks;
     const std::size_t sentenceBlanks = halves[0].sentenceBlanks + halves[1].sentenceBlanks;
+    const std::size_t wordBlanks = halves[0].wordBlanks + halves[1].wordBlanks;
     const auto most = std::max_element(indents.begin() + 1, indents.end());
     // An indent starts paragraphs; leading spaces that the lines inside paragraphs share too
     // are a margin left on them (one that could not be taken off the whole book).
@@ -1448,9 +1451,11 @@ void FindParagraphMark(const LineShapes& shapes, Layout& layout)
         layout.mark = ParagraphMark::Indent;
         layout.indent = int32_t(most - indents.begin());
     } else if (blankBreaks >= std::max<std::size_t>(2, text / (layout.fullFrom > 0 ? 20 : 50)) &&
-               fittingBreaks * 4 <= blankBreaks && sentenceBlanks * 10 < blankBreaks) {
+               fittingBreaks * 4 <= blankBreaks && sentenceBlanks * 10 < blankBreaks && wordBlanks * 3 < blankBreaks) {
         // A book whose blank lines mark its paragraphs has hardly one inside a sentence; a tool
-        // that leaves one between the blocks it saw on the page has many.
+        // that leaves one between the blocks it saw on the page has many. Nor do most of them
+        // stand below a line without a stop: blank lines around a book's headings alone stand
+        // below every heading ("KAPITOLA 2", "II") and above it, below a chapter's last line.
         layout.mark = ParagraphMark::Blank;
     }
 }

@@ -575,6 +575,10 @@ float RaggedShift(std::span<const uint32_t> inside, float space, Room room, Next
 
 void WeighLooksByWords(std::span<const std::string_view> lines, const Layout& layout, WidthModel& model)
 {
+    // A few pages pasted in show their looks too: a handful of sure ends against every gap
+    // between their words, each look's count tempered by the pseudo-counts. Without them every
+    // full line would run on, a line of dialogue ending a sentence before „ too.
+    constexpr double kLeastEnds = 8;
     // A long book shows its looks in its first lines.
     constexpr std::size_t kLines = 40'000;
     const LineShapes& shapes = layout.shapes;
@@ -614,7 +618,7 @@ void WeighLooksByWords(std::span<const std::string_view> lines, const Layout& la
             ++within[WidthModel::EndOf(upper)][WidthModel::StartOf(lower)];
         }
     }
-    if (endCount < 50 || fullBreaks < 50)
+    if (endCount < kLeastEnds || fullBreaks < kLeastEnds)
         return;
     // A last line is full about as often as the next word is long against the width: so many
     // ends stand among the full lines, against the lines that go on.

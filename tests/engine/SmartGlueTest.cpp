@@ -1416,6 +1416,44 @@ TEST(LayoutAnalysis, ChapterNumbersCountingUpAtASteadyPaceStay)
     EXPECT_TRUE(PageLinesOf(book).empty());
 }
 
+TEST(SmartGlue, AFewPagesPastedInShowTheirParagraphsAsABookDoes)
+{
+    // Twenty paragraphs, nothing marking them, some ending on a full line; above them a
+    // chapter's number and title between blank lines. Too few breaks for a book's looks, enough
+    // for their own; the blank lines stand around the heading only, and mark no paragraph.
+    const Lines apart = Wrap(20, 50, 0, true, 5);
+    const std::string title = Utf8ToWindows1250("KAPITOLA PRVNÍ");
+    Lines book = {"1", "", title, ""};
+    Lines expected = {"1", title, ""};
+    int fullEnds = 0;
+    for (std::size_t i = 0; i < apart.size(); ++i) {
+        if (apart[i].empty()) {
+            expected.emplace_back();
+            fullEnds += apart[i - 1].size() + 1 + apart[i + 1].find(' ') > 50;
+            continue;
+        }
+        expected.back() += (expected.back().empty() ? "" : " ") + apart[i];
+        book.push_back(apart[i]);
+    }
+    ASSERT_GE(fullEnds, 2);
+    TextEditor editor;
+    LoadAndGlue(editor, book, false);
+    Lines glued = testing::UnwrappedLines(editor);
+    std::erase(glued, std::string());
+    EXPECT_EQ(glued, expected);
+
+    // Less than a page: too few lines for a width, and still no paragraph mark in those blank
+    // lines.
+    book.resize(4 + 12);
+    TextEditor page;
+    LoadAndGlue(page, book, false);
+    glued = testing::UnwrappedLines(page);
+    std::erase(glued, std::string());
+    ASSERT_GE(glued.size(), 4u);
+    glued.pop_back();  // the paragraph the cut ends in
+    EXPECT_EQ(glued, Lines(expected.begin(), expected.begin() + std::ptrdiff_t(glued.size())));
+}
+
 TEST(SmartGlue, ATextGluedBeforeComesOutAsItWentIn)
 {
     // A book whose lines are its paragraphs, as long as a book's come (one to six of the
