@@ -95,17 +95,22 @@ std::optional<std::string> FindTooLong(std::span<const std::string_view> paragra
     return std::nullopt;
 }
 
-// Clear, then the paragraphs in one block. A record keeps the old text instead of freeing it.
-void WriteBack(TextEditor& editor, TextBlock block, std::span<const std::string_view> paragraphs, GlueRecord* record)
+// Clear, then the paragraphs in one block. `keep` (a record's, or the command's own) keeps the
+// old text instead of freeing it.
+void WriteBack(TextEditor& editor, TextBlock block, std::span<const std::string_view> paragraphs,
+               TextEditor::KeptText* keep)
 {
-    if (record)
-        record->before = editor.ClearKeeping();
+    if (keep)
+        *keep = editor.ClearKeeping();
     else
         editor.Clear();
     // Lengths were checked before the text was cleared; any other refusal must not
     // silently drop the book.
-    if (const int code = editor.InsertParagraphs(std::move(block), paragraphs); code != kErrNone)
+    if (const int code = editor.InsertParagraphs(std::move(block), paragraphs); code != kErrNone) {
+        if (keep && !keep->Empty())
+            editor.Restore(std::move(*keep));
         RaiseEditorError(code);
+    }
 }
 
 // Which in-place rules cannot find anything in `text`, the glued text the editor is given:
@@ -415,13 +420,19 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
         RaiseEditorError(kErrTextTooLarge);
     UpdateGuard update(editor);
     list = LineList();  // its views into the old text are about to dangle
+    // Until the in-place rules are through, the old text is kept where it is not let go: a rule
+    // that fails (a paragraph it grows past the limit) leaves the text as the command found it,
+    // not glued and half replaced.
+    TextEditor::KeptText ownKeeping;
+    TextEditor::KeptText* const keep =
+        record ? &record->before : oldText == OldText::Released ? nullptr : &ownKeeping;
     // While the text goes into the editor, a second core reads it for what the in-place rules
     // search, which a book mostly does not hold: those rules then spare a pass each.
     std::vector<char> absent;
     if (!settings.autoReplace.empty()) {
         const std::string_view text = glued.text.View();
         SideBySide(
-            lines.size() >= kWorthASecondThread, [&] { WriteBack(editor, glued.text.Release(), lines, record); },
+            lines.size() >= kWorthASecondThread, [&] { WriteBack(editor, glued.text.Release(), lines, keep); },
             [&]() noexcept {
                 try {
                     absent = InPlaceRulesAbsent(settings, text);
@@ -430,9 +441,15 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
                 }
             });
     } else {
-        WriteBack(editor, glued.text.Release(), lines, record);
+        WriteBack(editor, glued.text.Release(), lines, keep);
     }
-    ApplyInPlaceRules(editor, settings, reporter, record, std::move(absent));
+    try {
+        ApplyInPlaceRules(editor, settings, reporter, record, std::move(absent));
+    } catch (...) {
+        if (keep && !keep->Empty())
+            editor.Restore(std::move(*keep));
+        throw;
+    }
     return std::nullopt;
 }
 
@@ -499,7 +516,7 @@ std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& repo
     if (std::optional<std::string> refusal = FindTooLong(pieces, editor.ParaLengthLimit()))
         return refusal;
     UpdateGuard update(editor);
-    WriteBack(editor, text.Release(), pieces, record);
+    WriteBack(editor, text.Release(), pieces, record ? &record->before : nullptr);
     return std::nullopt;
 }
 
@@ -511,8 +528,15 @@ GlueResult RunCommand(TextEditor& editor, ProgressReporter& reporter, GlueRecord
     if (record)
         record->Clear();
     std::optional<std::string> refusal = Refusal(editor);
-    if (!refusal)
-        refusal = command();
+    if (!refusal) {
+        try {
+            refusal = command();
+        } catch (...) {
+            if (record)
+                record->Clear();  // a command that failed changed nothing to review
+            throw;
+        }
+    }
     if (refusal) {
         if (record)
             record->Clear();

@@ -46,7 +46,7 @@ Settings NoRules()
     return s;
 }
 
-TEST(SlepitExecute, BothCommandsRefuseTooLittleTextAReadOnlyOneOrAParagraphOverTheLimitBeforeClearing)
+TEST(SlepitExecute, BothCommandsRefuseTooLittleTextAReadOnlyOneOrAParagraphOverTheLimitAndLeaveTheTextAsItWas)
 {
     const std::string noText = "message Před lepením musíte do editoru načíst text ze souboru, nebo vložit ze schránky.";
     const std::string readOnly = "message Text je jen pro čtení; nelze ho slepit.";
@@ -89,6 +89,20 @@ TEST(SlepitExecute, BothCommandsRefuseTooLittleTextAReadOnlyOneOrAParagraphOverT
     SilentReporter quiet;
     EXPECT_EQ(SlepitExecute(editor, NoRules(), quiet).outcome, GlueOutcome::Done);
     EXPECT_EQ(Text(editor), "   " + std::string(300, 'a') + "\r\n");
+
+    // An in-place rule that grows the glued paragraph past the limit fails as the editor's
+    // replace does, once the text was glued: the text goes back as it was, with a record to
+    // review or without, and the record holds nothing.
+    Settings growing = NoRules();
+    growing.autoReplace = {"a\\" + std::string(200, 'a')};
+    for (const bool recorded : {false, true}) {
+        Load(editor, Repeated("a a a\r\n", 60));
+        const std::string before = editor.Text();
+        GlueRecord record;
+        EXPECT_THROW(SlepitExecute(editor, growing, quiet, recorded ? &record : nullptr), EEditorError);
+        EXPECT_EQ(editor.Text(), before);
+        EXPECT_TRUE(record.Empty());
+    }
 }
 
 TEST(SlepitExecute, BothCommandsShowEveryStageInOrderAndLineBreakRulesFirst)
