@@ -106,11 +106,13 @@ private:
 };
 
 // A line as page furniture repeats it: without its outer spaces, every run of digits standing
-// for any number. `value` is the last number in it, the page number of a header.
+// for any number. `value` is the last number in it, the page number of a header, or the first
+// of a page counted against the pages of the whole ("Strana 12 z 300", "12/300").
 struct FurnitureKey {
     uint64_t hash = 0;
     int64_t value = -1;
     bool digits = false;
+    bool ofAll = false;  // value is the first of two numbers, counted against the second
 };
 
 // A digit as OCR misreads it, inside a number: "l2", "1O".
@@ -148,18 +150,41 @@ int64_t FlankedNumber(std::string_view trimmed) noexcept
     return ReadNumber(middle);
 }
 
+// Whether the words between two numbers count the first against the second: "z", "ze", "of",
+// "/" (a page of all the pages).
+bool CountsAgainst(std::string_view between) noexcept
+{
+    while (!between.empty() && between.front() == ' ')
+        between.remove_prefix(1);
+    while (!between.empty() && between.back() == ' ')
+        between.remove_suffix(1);
+    return between == "/" || between == "z" || between == "ze" || between == "of" || between == "Z" ||
+           between == "ZE" || between == "OF";
+}
+
 FurnitureKey KeyOf(std::string_view trimmed) noexcept
 {
     FurnitureKey key;
     uint64_t h = 1469598103934665603ull;
     const std::size_t n = trimmed.size();
+    int numbers = 0;
+    int64_t firstValue = -1;
+    std::size_t afterFirst = 0;
+    std::size_t secondStart = 0;
     for (std::size_t i = 0; i < n;) {
         char c = trimmed[i];
         if (IsDigit(c) || (OcrDigit(c) >= 0 && i + 1 < n && IsDigit(trimmed[i + 1]))) {
+            const std::size_t start = i;
             int64_t value = 0;
             for (; i < n && (IsDigit(trimmed[i]) || OcrDigit(trimmed[i]) >= 0); ++i)
                 if (value < 1'000'000'000)
                     value = value * 10 + (IsDigit(trimmed[i]) ? trimmed[i] - '0' : OcrDigit(trimmed[i]));
+            if (++numbers == 1) {
+                firstValue = value;
+                afterFirst = i;
+            } else if (numbers == 2) {
+                secondStart = start;
+            }
             key.value = value;
             key.digits = true;
             c = '#';
@@ -179,6 +204,10 @@ FurnitureKey KeyOf(std::string_view trimmed) noexcept
     if (key.digits)
         if (const int64_t flanked = FlankedNumber(trimmed); flanked >= 0)
             key.value = flanked;
+    if (numbers == 2 && CountsAgainst(trimmed.substr(afterFirst, secondStart - afterFirst))) {
+        key.value = firstValue;
+        key.ofAll = true;
+    }
     h *= 0x9E3779B97F4A7C15ull;  // mixes once what the steps did not
     key.hash = h | 1;  // 0 marks a line not looked at
     return key;
@@ -384,6 +413,8 @@ std::pair<int64_t, int64_t> PageNumberOf(std::string_view trimmed) noexcept
         return {whole, whole};
     if (const int64_t flanked = FlankedNumber(trimmed); flanked >= 0)
         return {flanked, flanked};
+    if (const FurnitureKey key = KeyOf(trimmed); key.ofAll)
+        return {key.value, key.value};
     const std::size_t firstSpace = trimmed.find(' ');
     if (firstSpace == std::string_view::npos)
         return {-1, -1};

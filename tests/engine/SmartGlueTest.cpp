@@ -162,6 +162,9 @@ TEST(LayoutAnalysis, PageLinesOfEveryUsualFormGoAndOnlyThey)
         // Between marks alike, also where a PDF tool read the font's dashes as digits.
         [](int n) { return "* " + std::to_string(n) + " *"; },
         [](int n) { return "3 " + std::to_string(n) + " 3"; },
+        // A page counted against all the pages, as office documents and browsers print it.
+        [](int n) { return "Strana " + std::to_string(n) + " z 120"; },
+        [](int n) { return std::to_string(n) + "/120"; },
     };
     for (const auto& form : forms) {
         Lines book = Wrap(80, 48, 3, false);
