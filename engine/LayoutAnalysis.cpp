@@ -1,6 +1,7 @@
 #include "engine/LayoutAnalysis.h"
 
 #include <algorithm>
+#include <functional>
 #include <exception>
 #include <array>
 #include <bit>
@@ -240,10 +241,13 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     const std::size_t m = g.ordinals.size();
     if (m < 3)
         return {};
+    // A number that never changes (a date, a year in a running head) counts no pages: the line
+    // keeps a rhythm as a header without one does.
+    const bool numbered = g.digits && std::adjacent_find(g.values.begin(), g.values.end(), std::not_equal_to<>()) != g.values.end();
     std::vector<double> steps;
     for (std::size_t i = 0; i + 1 < m; ++i) {
         const double gap = double(g.ordinals[i + 1] - g.ordinals[i]);
-        if (!g.digits) {
+        if (!numbered) {
             steps.push_back(gap);
         } else if (const int64_t dv = g.values[i + 1] - g.values[i]; dv == 1 || dv == 2) {
             steps.push_back(gap / double(dv));
@@ -255,14 +259,14 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     const double period = steps[steps.size() / 2];
     if (period < kMinPage || period > kMaxPage)
         return {};
-    const double tolerance = std::max(2.0, (g.digits ? kNumberedPageTolerance : kPageTolerance) * period);
+    const double tolerance = std::max(2.0, (numbered ? kNumberedPageTolerance : kPageTolerance) * period);
     std::vector<uint32_t> count(m, 1);
     std::vector<double> cost(m, 0);
     std::vector<int64_t> previous(m, -1);
     std::vector<int64_t> linkPages(m, 0);  // the pages from the previous line of the run
     // A number tells how many pages went by without the line (a chapter's first page often has
     // no head: four pages for a head of every other page); without one, only a few may.
-    const int64_t mostPages = g.digits ? 6 : 3;
+    const int64_t mostPages = numbered ? 6 : 3;
     for (std::size_t j = 1; j < m; ++j) {
         int looked = 0;
         for (std::size_t i = j; i-- > 0 && looked < 64; ++looked) {
@@ -271,14 +275,14 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
                 break;
             int64_t pages = 0;
             bool misread = false;
-            if (g.digits)
+            if (numbered)
                 pages = g.values[j] - g.values[i];
             else
                 pages = std::max<int64_t>(1, std::llround(gap / period));
             // A scan's page number that OCR read a digit wrong ("90" for 30, "39" for 33) still
             // stands closely on the beat: the pages are those the lines between say, and one of
             // the two numbers is that many pages off the other but for one digit.
-            if (g.digits) {
+            if (numbered) {
                 const int64_t counted = std::llround(gap / period);
                 const bool off = pages < 1 || pages > mostPages || pages >= counted + 2 ||
                                  gap > (double(pages) + 0.5) * period;
@@ -297,16 +301,16 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
             // how many pages passed. Without one, only the tolerance allows a short page: a
             // line like the header standing off the beat (a chapter title) must not take the
             // header's place, and costs more where it could.
-            const bool shortPage = g.digits && !misread && gap < double(pages) * period;
+            const bool shortPage = numbered && !misread && gap < double(pages) * period;
             const double allowed =
-                g.digits || g.inside[j] ? tolerance : std::max(2.0, kBetweenParagraphsTolerance * period);
+                numbered || g.inside[j] ? tolerance : std::max(2.0, kBetweenParagraphsTolerance * period);
             if (deviation > allowed * double(pages) && !shortPage)
                 continue;
             const uint32_t c = count[i] + 1;
             // Of two runs as long, the one whose lines stand inside paragraphs more often.
             const double k = cost[i] + deviation / period + double(pages - 1) * 0.5 +
                              (deviation > tolerance * double(pages) ? 1.0 : 0.0) +
-                             (g.digits || g.inside[j] ? 0.0 : 0.3) + (misread ? 0.5 : 0.0);
+                             (numbered || g.inside[j] ? 0.0 : 0.3) + (misread ? 0.5 : 0.0);
             if (c > count[j] || (c == count[j] && k < cost[j])) {
                 count[j] = c;
                 cost[j] = k;
@@ -323,7 +327,7 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
         return {};
     Rhythm rhythm;
     rhythm.period = period;
-    rhythm.numbered = g.digits;
+    rhythm.numbered = numbered;
     for (int64_t j = int64_t(best); j >= 0; j = previous[std::size_t(j)])
         rhythm.members.push_back(uint32_t(j));
     std::reverse(rhythm.members.begin(), rhythm.members.end());
@@ -332,7 +336,7 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     for (std::size_t k = 1; k < rhythm.members.size(); ++k) {
         const std::size_t i = rhythm.members[k - 1];
         const std::size_t j = rhythm.members[k];
-        pages.push_back(g.digits ? linkPages[j]
+        pages.push_back(numbered ? linkPages[j]
                                  : std::max<int64_t>(1, std::llround(double(g.ordinals[j] - g.ordinals[i]) / period)));
     }
     std::vector<int64_t> sorted = pages;
@@ -368,7 +372,7 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
     // A line without a number is a running header only if nearly every time it stands on the
     // beat: scene breaks "* * *" fall on it now and then, a header misses it only where a
     // chapter title happens to read the same.
-    if (!g.digits && double(rhythm.members.size()) < 0.8 * double(m))
+    if (!numbered && double(rhythm.members.size()) < 0.8 * double(m))
         return {};
     for (uint32_t& member : rhythm.members) {
         rhythm.ordinals.push_back(g.ordinals[member]);

@@ -165,6 +165,8 @@ TEST(LayoutAnalysis, PageLinesOfEveryUsualFormGoAndOnlyThey)
         // A page counted against all the pages, as office documents and browsers print it.
         [](int n) { return "Strana " + std::to_string(n) + " z 120"; },
         [](int n) { return std::to_string(n) + "/120"; },
+        // A running head whose number never changes: the date a browser printed the page on.
+        [](int) { return std::string("9. 12. 2026 Zahrada"); },
     };
     for (const auto& form : forms) {
         Lines book = Wrap(80, 48, 3, false);
