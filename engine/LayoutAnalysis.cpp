@@ -155,10 +155,7 @@ int64_t FlankedNumber(std::string_view trimmed) noexcept
 // "/" (a page of all the pages).
 bool CountsAgainst(std::string_view between) noexcept
 {
-    while (!between.empty() && between.front() == ' ')
-        between.remove_prefix(1);
-    while (!between.empty() && between.back() == ' ')
-        between.remove_suffix(1);
+    between = TrimTrailingSpaces(between.substr(LeadingSpaceCount(between)));
     return between == "/" || between == "z" || between == "ze" || between == "of" || between == "Z" ||
            between == "ZE" || between == "OF";
 }
