@@ -378,6 +378,49 @@ bool FileStep(const std::string& name, bool saving, std::ostream& messages, Step
     }
 }
 
+// The result file of a book glued straight into it. A failure of the save is kept for the
+// caller to tell as a save's; what the glue throws passes on.
+class FileOutput final : public GluedTextOutput {
+public:
+    FileOutput(TextEditor& editor, const std::string& name) : editor(editor), name(name) {}
+
+    bool Write(int64_t size, const TextEditor::ParagraphProducer& produce) override
+    {
+        // Thrown through the glue from a failing write, which the glue does not catch.
+        struct SaveFailed {};
+        bool producing = false;
+        try {
+            if (const std::string copy = TextEditor::FindOldTextCopy(name); !copy.empty())
+                throw EInOutError(0, OldTextCopyText(copy));
+            return editor.SaveProducedToFile(name, size, [&](const std::function<void(std::string_view)>& add) {
+                const std::function<void(std::string_view)> saving = [&](std::string_view text) {
+                    try {
+                        add(text);
+                    } catch (...) {
+                        failure = std::current_exception();
+                        throw SaveFailed{};
+                    }
+                };
+                producing = true;
+                produce(saving);
+                producing = false;
+            });
+        } catch (...) {
+            if (!failure && producing)
+                throw;
+            if (!failure)
+                failure = std::current_exception();
+            return true;
+        }
+    }
+
+    std::exception_ptr failure;
+
+private:
+    TextEditor& editor;
+    const std::string& name;
+};
+
 // One file from load to save; the messages for it go to `messages`, each line naming it.
 int ProcessFile(const Job& job, const Options& o, const Settings& settings, std::ostream& messages)
 {
@@ -414,9 +457,21 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     GlueResult result;
     GlueRecord record;
     GlueRecord* const recording = o.changesFile || o.verbose ? &record : nullptr;
+    // Nothing but the saved result asked for: the glue writes it into the file as it makes it,
+    // and never holds the glued book. Over its own file only in an encoding that has every
+    // character, which is not checked before the save then.
+    std::optional<FileOutput> straight;
+    if (o.command == Command::Glue && !recording && job.out != "-") {
+        if (o.outputEncoding)
+            editor.SetFileFormat({*o.outputEncoding, editor.GetFileFormat().lineEnd});
+        const TextEncoding encoding = editor.GetFileFormat().encoding;
+        if (!o.inPlace || (encoding != TextEncoding::Iso8859_2 && encoding != TextEncoding::Cp852))
+            straight.emplace(editor, job.out);
+    }
     try {
         // Only the result is saved: the book need not stay beside it.
-        result = o.command == Command::Glue ? SlepitExecute(editor, settings, reporter, recording, OldText::Released)
+        result = o.command == Command::Glue ? SlepitExecute(editor, settings, reporter, recording, OldText::Released,
+                                                            straight ? &*straight : nullptr)
                                             : actPrimaRecExecute(editor, reporter, recording);
     } catch (const std::exception& error) {
         messages << stages.str() << shown << ": " << EditorFailureText(error) << '\n';
@@ -431,6 +486,13 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
         else
             messages << shown << ": " << Windows1250ToUtf8(result.message) << '\n';
         return kExitRefused;
+    }
+    if (result.written) {
+        if (straight->failure &&
+            !FileStep(job.out, true, messages, [&] { std::rethrow_exception(straight->failure); }))
+            return kExitFile;
+        ReportSaveReplacements(editor, job.out, messages);
+        return kExitOk;
     }
     // The result is laid out for the window; a file needs none of it.
     editor.SetWordWrap(false);

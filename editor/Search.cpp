@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "editor/EditorBuffer.h"
+#include "editor/ParagraphReplacer.h"
 #include "editor/Windows1250.h"
 
 namespace lepotex {
@@ -136,6 +137,72 @@ private:
 };
 
 }  // namespace
+
+struct ParagraphReplacer::Prepared {
+    Prepared(std::string_view search, std::string_view replacement, SearchOptions options)
+        : pattern(search, options.matchCase), replacement(replacement), wholeWord(options.wholeWord)
+    {
+    }
+    Pattern pattern;
+    std::string replacement;
+    bool wholeWord;
+};
+
+ParagraphReplacer::ParagraphReplacer(std::string_view search, std::string_view replacement, SearchOptions options)
+{
+    // Cut as the editor's search cuts them.
+    search = search.substr(0, std::min(search.find('\0'), kMaxSearchLength));
+    replacement = replacement.substr(0, std::min(replacement.find('\0'), kMaxSearchLength));
+    if (!search.empty())
+        prepared = std::make_unique<Prepared>(search, replacement, options);
+}
+
+ParagraphReplacer::~ParagraphReplacer() = default;
+ParagraphReplacer::ParagraphReplacer(ParagraphReplacer&&) noexcept = default;
+ParagraphReplacer& ParagraphReplacer::operator=(ParagraphReplacer&&) noexcept = default;
+
+bool ParagraphReplacer::MayOccurIn(std::string_view text) const
+{
+    return prepared && prepared->pattern.FindForward(text, 0) != std::string_view::npos;
+}
+
+int32_t ParagraphReplacer::Apply(std::string_view text, std::string& out, std::size_t lengthLimit,
+                                 std::size_t& longest) const
+{
+    longest = text.size();
+    if (!prepared)
+        return 0;
+    const Pattern& pattern = prepared->pattern;
+    const std::string& r = prepared->replacement;
+    const size_t length = pattern.Length();
+    // Each step as the editor's forward "replace all" takes it: the next match from behind
+    // the last replacement, a match that is no whole word passed by one byte.
+    std::string work;
+    std::string_view now = text;
+    int32_t count = 0;
+    for (size_t from = 0;;) {
+        const size_t m = pattern.FindForward(now, from);
+        if (m == std::string_view::npos)
+            break;
+        if (prepared->wholeWord && ((m > 0 && !IsWordDelimiter(uint8_t(now[m - 1]))) ||
+                                    (m + length < now.size() && !IsWordDelimiter(uint8_t(now[m + length]))))) {
+            from = m + 1;
+            continue;
+        }
+        if (now.size() - length + r.size() > lengthLimit)
+            return -1;
+        if (count == 0)
+            work.assign(text);
+        work.replace(m, length, r);
+        now = work;
+        ++count;
+        longest = std::max(longest, work.size());
+        from = m + r.size();
+    }
+    if (count > 0)
+        out = std::move(work);
+    return count;
+}
 
 int32_t TextEditor::SearchEngine(std::string_view s, std::string_view r, SearchOptions options)
 {

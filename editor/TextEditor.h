@@ -258,6 +258,16 @@ public:
     // A save over the file last loaded or saved is refused with EFileChangedError when that
     // file was since written, replaced or removed by someone else, unless `overwriteChanged`.
     void SaveToFile(const std::string& name, bool overwriteChanged = false);
+    // Saves as SaveToFile does, but paragraphs that `produce` hands one after the other to the
+    // function it is given (about `size` bytes, each no longer than a paragraph may be and
+    // without line ends) rather than the editor's own: a command whose whole result would
+    // only be saved writes it without holding it. Returns false, having written nothing,
+    // where the file is not one that a new file beside it replaces (a device, standard
+    // output, a file of several names); the caller then saves the usual way. What `produce`
+    // throws leaves the file as it was.
+    using ParagraphProducer = std::function<void(const std::function<void(std::string_view)>& add)>;
+    bool SaveProducedToFile(const std::string& name, int64_t size, const ParagraphProducer& produce,
+                            bool overwriteChanged = false);
     // The leftover copy of an old text beside `name` (see LoadReport::oldTextCopy), or "".
     static std::string FindOldTextCopy(const std::string& name);
     // Puts that copy's text back into the file, in place so that every name of it sees it,
@@ -374,6 +384,8 @@ private:
     // Before a save: refuses a text whose mapped file changed, and copies what the
     // paragraphs borrow from the file with this device and inode, which the save may write over.
     void PrepareSave(unsigned long long device, unsigned long long inode);
+    bool SaveToFileFrom(const std::string& name, bool overwriteChanged, const ParagraphProducer* produce,
+                        int64_t producedSize);
 };
 
 // A temporary file of the caller's (standard input, read into it) that SIGINT and SIGTERM

@@ -609,10 +609,11 @@ private:
     std::exception_ptr failure;
 };
 
-// Writes the paragraphs as the file format wants them into `fd`, at its position, in the
-// editor's file format. `between` runs between the large writes.
-template <typename Between>
-Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&& between)
+// Writes paragraphs as the file format wants them into `fd`, at its position, in the editor's
+// file format: those `each` hands to the function it is called with, about `size` bytes of
+// them. `between` runs between the large writes.
+template <typename Between, typename Each>
+Written WriteParagraphs(const TextEditor& editor, int64_t size, int fd, bool regular, Between&& between, Each&& each)
 {
     // Paragraphs are gathered into large writes; the largest paragraph and its line end
     // always fit behind what a write leaves. A large text has two stages: one is written
@@ -623,7 +624,7 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
     const FileFormat format = editor.GetFileFormat();
     const bool crLf = format.lineEnd == LineEnd::CrLf;
     const bool converted = format.encoding != TextEncoding::Windows1250;
-    const bool twoStages = editor.ByteCount() >= kTwoStagesFrom && std::thread::hardware_concurrency() > 1;
+    const bool twoStages = size >= kTwoStagesFrom && std::thread::hardware_concurrency() > 1;
     const std::string_view mark = MarkOf(format.encoding);
     const size_t encodedSize = mark.size() + ConvertedCapacity(format.encoding, kStage);
     TextBlock stages[2] = {AllocateTextBlock(kStage), twoStages ? AllocateTextBlock(kStage) : nullptr};
@@ -635,7 +636,6 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
     if (converted && !mark.empty())
         std::memcpy(encodings[0].get(), mark.data(), mark.size());
     size_t staged = 0;
-    const int32_t count = editor.ParaCount();
     Written result;
     off_t& written = result.bytes;
     ChunkWriter writer(fd, regular, twoStages);
@@ -665,10 +665,7 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
             stage = stages[current].get();
         }
     };
-    for (int32_t p = 1; p <= count; ++p) {
-        const std::string_view text = editor.ParaText(p);
-        if (p == count && text.empty())
-            break;
+    each([&](const std::string_view text) {
         ReadAhead(text.data());
         assert(text.size() <= kMaxLine);
         if (staged + text.size() + 2 > kStage)
@@ -688,10 +685,25 @@ Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&
         if (crLf)
             stage[staged++] = '\r';
         stage[staged++] = '\n';
-    }
+    });
     flush();
     writer.Finish();
     return result;
+}
+
+// The editor's own paragraphs; an empty last one is what the line end before it leaves.
+template <typename Between>
+Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&& between)
+{
+    return WriteParagraphs(editor, editor.ByteCount(), fd, regular, between, [&](auto&& add) {
+        const int32_t count = editor.ParaCount();
+        for (int32_t p = 1; p <= count; ++p) {
+            const std::string_view text = editor.ParaText(p);
+            if (p == count && text.empty())
+                break;
+            add(text);
+        }
+    });
 }
 
 void SyncData(int fd)
@@ -785,8 +797,10 @@ int64_t SaveInPlace(const TextEditor& editor, const std::filesystem::path& targe
 // target's name in one step. Either the old file or the new one is there, whole, at any
 // moment; a folder that cannot take the new file is an error, never a reason to write over
 // the old one.
-int64_t SaveByRename(const TextEditor& editor, const std::filesystem::path& target, const std::filesystem::path& folder,
-                     const struct stat* old, bool keepChanges)
+// `write` writes the text into the descriptor it is given and returns what WriteParagraphs does.
+template <typename Write>
+int64_t SaveByRename(const std::filesystem::path& target, const std::filesystem::path& folder, const struct stat* old,
+                     bool keepChanges, Write&& write)
 {
     int64_t replaced = 0;
     std::string tempName;
@@ -795,7 +809,7 @@ int64_t SaveByRename(const TextEditor& editor, const std::filesystem::path& targ
     TempRegistration registration(tempName);
     held.reset();
     try {
-        replaced = WriteParagraphs(editor, file.fd, true, [] {}).replaced;
+        replaced = write(file.fd).replaced;
         if (old) {
             ::fchmod(file.fd, old->st_mode & 07777);
             if (::fchown(file.fd, old->st_uid, old->st_gid) != 0) {
@@ -1226,17 +1240,37 @@ void TextEditor::PrepareSave(unsigned long long device, unsigned long long inode
 
 void TextEditor::SaveToFile(const std::string& name, bool overwriteChanged)
 {
+    (void)SaveToFileFrom(name, overwriteChanged, nullptr, 0);
+}
+
+bool TextEditor::SaveProducedToFile(const std::string& name, int64_t size, const ParagraphProducer& produce,
+                                    bool overwriteChanged)
+{
+    return SaveToFileFrom(name, overwriteChanged, &produce, size);
+}
+
+bool TextEditor::SaveToFileFrom(const std::string& name, bool overwriteChanged, const ParagraphProducer* produce,
+                                int64_t producedSize)
+{
     if (name.empty())
-        return;
-    if (struct stat named {}; ::stat(name.c_str(), &named) == 0)
+        return !produce;
+    if (produce) {
+        // The text comes from elsewhere, read meanwhile from the mapped book; the file is only
+        // ever replaced, never written over, so the book's pages need no copy.
+        if (SourceChanged())
+            throw EInOutError(0, kFileCutWhileRead);
+    } else if (struct stat named {}; ::stat(name.c_str(), &named) == 0) {
         PrepareSave(named.st_dev, named.st_ino);
-    else
+    } else {
         PrepareSave(0, 0);
+    }
     WatchTerminatingSignals();
     const SaveTarget target = ResolveTarget(name);
     if (target.descriptor >= 0) {
+        if (produce)
+            return false;
         SaveToDescriptor(target.descriptor);
-        return;
+        return true;
     }
     std::filesystem::path folder = target.path.parent_path();
     if (folder.empty())
@@ -1255,8 +1289,23 @@ void TextEditor::SaveToFile(const std::string& name, bool overwriteChanged)
         if (sameFile ? ModifiedNs(old) != knownFile->modifiedNs || int64_t(old.st_size) != knownFile->size : sameName)
             throw EFileChangedError();
     }
+    // The text written into the descriptor given: the editor's, or the one produced.
+    auto write = [&](int fd) {
+        if (!produce)
+            return WriteParagraphs(*this, fd, true, [] {});
+        return WriteParagraphs(*this, producedSize, fd, true, [] {}, [&](auto&& add) {
+            (*produce)([&](std::string_view text) {
+                // A stage holds the longest paragraph an editor can have, and no longer one.
+                if (text.size() > kMaxLine)
+                    RaiseEditorError(kErrParagraphTooLong);
+                add(text);
+            });
+        });
+    };
+    if (produce && exists && (!S_ISREG(old.st_mode) || old.st_nlink > 1))
+        return false;  // written into or over in place: from the editor only
     if (!exists) {
-        saveReplacements = SaveByRename(*this, target.path, folder, nullptr, keepChanges);
+        saveReplacements = SaveByRename(target.path, folder, nullptr, keepChanges, write);
     } else if (S_ISDIR(old.st_mode)) {
         RaiseIoError(EISDIR);
     } else if (!S_ISREG(old.st_mode)) {
@@ -1277,7 +1326,7 @@ void TextEditor::SaveToFile(const std::string& name, bool overwriteChanged)
     } else if (old.st_nlink > 1) {
         saveReplacements = SaveInPlace(*this, target.path, folder);
     } else {
-        saveReplacements = SaveByRename(*this, target.path, folder, &old, keepChanges);
+        saveReplacements = SaveByRename(target.path, folder, &old, keepChanges, write);
     }
     struct stat saved {};
     if (::stat(target.path.c_str(), &saved) == 0 && S_ISREG(saved.st_mode))
@@ -1286,6 +1335,7 @@ void TextEditor::SaveToFile(const std::string& name, bool overwriteChanged)
     else
         knownFile.reset();
     SetModified(false);
+    return true;
 }
 
 std::string TextEditor::FindOldTextCopy(const std::string& name)

@@ -245,8 +245,11 @@ void MapThroughReplacements(std::span<uint64_t> places, std::span<const std::siz
     }
 }
 
-GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementRule>& rules, int64_t maxBytes,
-                            const std::function<void(const ReplacementRule&)>& applied, std::vector<RulePlace>* places)
+namespace {
+
+GluedText WriteOutWithRulesIn(const LineList& list, const std::vector<ReplacementRule>& rules, int64_t maxBytes,
+                              const std::function<void(const ReplacementRule&)>& applied,
+                              std::vector<RulePlace>* places, const ChunkTaker* chunks)
 {
     std::vector<std::string> replacements;
     std::string firstBytes;  // a line holding none of them is left alone by every rule
@@ -255,8 +258,11 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
         if (!rule.search.empty() && firstBytes.find(rule.search[0]) == std::string::npos)
             firstBytes += rule.search[0];
     }
-    if (rules.empty() || !RulesStayWithinLines(rules) || list.lineBreaks)
+    if (rules.empty() || !RulesStayWithinLines(rules) || list.lineBreaks) {
+        if (chunks)
+            throw StreamAbandoned{};
         return ApplyRulesOneByOne(list, rules, maxBytes, applied);
+    }
 
     // What the rules did to the lines of one half of the text (or all of it).
     struct Rewrites {
@@ -338,7 +344,11 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
     Rewrites first(rules.size(), places);
     std::size_t secondAt = 0;
     GluedText glued;
-    {
+    if (chunks) {
+        // The hook measures a line's end from the chunk's start, short of where it stands;
+        // `take` abandons the stream before the text passes the limit, where that would matter.
+        WriteOutInChunks(list, hookOf(first), *chunks);
+    } else {
         std::vector<RulePlace> secondPlaces;
         Rewrites second(rules.size(), places ? &secondPlaces : nullptr);
         glued = WriteOutInHalves(list, hookOf(first), hookOf(second), secondAt);
@@ -374,6 +384,8 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
         const int64_t step = int64_t(replacements[k].size()) - int64_t(rules[k].search.size());
         const int64_t largest = step >= 0 ? size + grown[k] : size + step;
         if (k == failsAt || (found[k] && largest > maxBytes)) {
+            if (chunks)
+                throw StreamAbandoned{};
             if (tooLarge)
                 for (std::size_t done = 0; done < k; ++done)
                     applied(rules[done]);
@@ -384,6 +396,8 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
             applied(rules[k]);
     }
     // A later rule made the text small again: the text is made once more, rule by rule.
+    if (tooLarge && chunks)
+        throw StreamAbandoned{};
     if (tooLarge) {
         glued = GluedText();
         if (places)
@@ -391,6 +405,20 @@ GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementR
         return ApplyRulesOneByOne(list, rules, maxBytes, applied);
     }
     return glued;
+}
+
+}  // namespace
+
+GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementRule>& rules, int64_t maxBytes,
+                            const std::function<void(const ReplacementRule&)>& applied, std::vector<RulePlace>* places)
+{
+    return WriteOutWithRulesIn(list, rules, maxBytes, applied, places, nullptr);
+}
+
+void WriteOutWithRulesInChunks(const LineList& list, const std::vector<ReplacementRule>& rules, int64_t maxBytes,
+                               const std::function<void(const ReplacementRule&)>& applied, const ChunkTaker& take)
+{
+    (void)WriteOutWithRulesIn(list, rules, maxBytes, applied, nullptr, &take);
 }
 
 }  // namespace lepotex

@@ -68,6 +68,12 @@ struct RulePlace {
 GluedText WriteOutWithRules(const LineList& list, const std::vector<ReplacementRule>& rules, int64_t maxBytes,
                             const std::function<void(const ReplacementRule&)>& applied,
                             std::vector<RulePlace>* places = nullptr);
+// The same text handed to `take` a few lines at a time (WriteOutInChunks), for rules that run
+// line by line: where the whole text would fail or be made rule by rule, StreamAbandoned is
+// thrown, after what `take` was given. `take` sees every chunk before the text can pass
+// `maxBytes`, and must throw StreamAbandoned when the text given so far does.
+void WriteOutWithRulesInChunks(const LineList& list, const std::vector<ReplacementRule>& rules, int64_t maxBytes,
+                               const std::function<void(const ReplacementRule&)>& applied, const ChunkTaker& take);
 // Whether WriteOutWithRules runs the rules on each line as it is written.
 [[nodiscard]] bool RunsLineByLine(const LineList& list, const std::vector<ReplacementRule>& rules);
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "editor/ByteScan.h"
+#include "editor/ParagraphReplacer.h"
 #include "editor/TextBlock.h"
 #include "engine/AutoReplace.h"
 #include "engine/DirectSpeech.h"
@@ -321,18 +322,25 @@ LinesPrepared PrepareLinesForLayout(LineList& list, std::vector<CaronMend>* mend
     return prepared;
 }
 
-GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes,
-                    GlueRecord* record)
+namespace {
+
+struct StagesDone {
+    LinesPrepared prepared;
+    int64_t hyphens = 0;
+};
+
+// Stages 1 to 5 over the list; `recorder` is made for `record`, when given.
+StagesDone RunGlueStages(LineList& list, const Settings& settings, ProgressReporter& reporter, GlueRecord* record,
+                         std::optional<GlueRecorder>& recorder)
 {
     std::vector<CaronMend> mended;
-    const LinesPrepared prepared = settings.smart ? PrepareLinesForLayout(list, record ? &mended : nullptr) : LinesPrepared{};
-
-    std::optional<GlueRecorder> recorder;
+    StagesDone done;
+    done.prepared = settings.smart ? PrepareLinesForLayout(list, record ? &mended : nullptr) : LinesPrepared{};
     if (record) {
         recorder.emplace(*record, list, settings);
         recorder->LettersMended(std::move(mended));
     }
-    int64_t hyphens = 0;
+    int64_t& hyphens = done.hyphens;
     if (settings.smart) {
         StartStage(reporter, messages::StageLayout(), list.size());
         reporter.StepProgress(GlueByLayout(list, settings));
@@ -359,6 +367,39 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
         StartStage(reporter, messages::StageReindent(), list.size());
         reporter.StepProgress(Reindent(list, indent, !settings.smart || list.noLeadingSpaces));
     }
+    return done;
+}
+
+std::vector<ReplacementRule> LineBreakRules(const Settings& settings)
+{
+    std::vector<ReplacementRule> rules;
+    for (const std::string& text : settings.autoReplace)
+        if (ReplacementRule rule = ParseRule(text); rule.kind == RuleKind::LineBreak)
+            rules.push_back(std::move(rule));
+    return rules;
+}
+
+// The glued list written out with the line-break rules, unrecorded.
+GluedText WriteOutGlued(const LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes)
+{
+    if (settings.autoReplace.empty())
+        return WriteOut(list);
+    StartRulePass(reporter, settings);
+    return WriteOutWithRules(list, LineBreakRules(settings), maxBytes, [&](const ReplacementRule& rule) {
+        reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Now);
+        reporter.StepProgress(1);
+    });
+}
+
+}  // namespace
+
+GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes,
+                    GlueRecord* record)
+{
+    std::optional<GlueRecorder> recorder;
+    const StagesDone done = RunGlueStages(list, settings, reporter, record, recorder);
+    const LinesPrepared& prepared = done.prepared;
+    const int64_t hyphens = done.hyphens;
     if (recorder) {
         GluedText glued = RecordedRules(list, settings, reporter, maxBytes, *recorder);
         record->layout.caronsMended = prepared.carons;
@@ -371,17 +412,7 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
         record->layout.twoLetterBreaks = list.twoLetterBreaks;
         return glued;
     }
-    if (settings.autoReplace.empty())
-        return WriteOut(list);
-    StartRulePass(reporter, settings);
-    std::vector<ReplacementRule> rules;
-    for (const std::string& text : settings.autoReplace)
-        if (ReplacementRule rule = ParseRule(text); rule.kind == RuleKind::LineBreak)
-            rules.push_back(std::move(rule));
-    return WriteOutWithRules(list, rules, maxBytes, [&](const ReplacementRule& rule) {
-        reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Now);
-        reporter.StepProgress(1);
-    });
+    return WriteOutGlued(list, settings, reporter, maxBytes);
 }
 
 void GlueWorkingList(WorkingList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes)
@@ -395,17 +426,141 @@ void GlueWorkingList(WorkingList& list, const Settings& settings, ProgressReport
 
 namespace {
 
+// Whether the glued list can be streamed: its lines hold no line end and the line-break rules
+// run line by line, so that each line of the text is known as it is written; no rule brings
+// a line end of its own (only "^p" makes one).
+bool CanStream(const LineList& list, const Settings& settings, const std::vector<ReplacementRule>& lineRules)
+{
+    if (list.lineBreaks || (!lineRules.empty() && !RunsLineByLine(list, lineRules)))
+        return false;
+    return std::ranges::none_of(settings.autoReplace, [](const std::string& rule) {
+        return rule.find_first_of("\r\n") != std::string::npos;
+    });
+}
+
+// The glued list streamed into `output` instead of written back: the editor's paragraphs after
+// the write-back and the in-place rules, one line at a time. The write-back's limits and the
+// rules' are checked on the way, as far as the editor would check them; where one is in
+// reach, or the output takes no stream, false, and the text is to be made the usual way.
+bool StreamInto(GluedTextOutput& output, const LineList& list, const Settings& settings, ProgressReporter& reporter,
+                const TextEditor& editor)
+{
+    const std::vector<ReplacementRule> lineRules = LineBreakRules(settings);
+    if (!CanStream(list, settings, lineRules))
+        return false;
+    std::vector<ParagraphReplacer> inPlace;
+    for (const std::string& text : settings.autoReplace)
+        if (const ReplacementRule rule = ParseRule(text); rule.kind == RuleKind::InPlace)
+            inPlace.emplace_back(rule.search, rule.replacement, RuleSearchOptions(rule));
+    const int64_t maxBytes = editor.ByteLimit();
+    const std::size_t lengthLimit = std::size_t(editor.ParaLengthLimit());
+    const int64_t paraLimit = std::min<int64_t>(editor.ParaLimit(), TextEditor::kMaxLimit - 1);
+    int64_t size = 0;
+    for (const std::string_view piece : list.pieces)
+        size += int64_t(piece.size()) + 2;
+
+    const auto produce = [&](const std::function<void(std::string_view)>& add) {
+        int64_t written = 0;  // the glued text so far
+        int64_t largest = 0;  // the largest the editor's text could be so far, under any rule
+        int64_t count = 0;
+        std::vector<char> mayOccur(inPlace.size());
+        std::string replaced;
+        std::string next;
+        // The chunks are taken on a second core while the next ones are written out.
+        ChunkPipe pipe([&](std::string_view text, const LineEndList& ends) {
+            written += int64_t(text.size());
+            if (written > maxBytes)
+                throw StreamAbandoned{};
+            for (std::size_t k = 0; k < inPlace.size(); ++k)
+                mayOccur[k] = inPlace[k].MayOccurIn(text);
+            std::size_t start = 0;
+            for (const std::size_t end : ends) {
+                std::string_view line(text.data() + start, end - start);
+                start = end + 2;
+                while (!line.empty() && line.back() == '\r')
+                    line.remove_suffix(1);
+                if (line.size() > lengthLimit || ++count > paraLimit)
+                    throw StreamAbandoned{};
+                std::size_t longest = line.size();
+                bool changed = false;
+                for (std::size_t k = 0; k < inPlace.size(); ++k) {
+                    // A line no rule has changed yet is part of the chunk: a rule whose search is
+                    // nowhere in the chunk finds nothing in it.
+                    if (!changed && !mayOccur[k])
+                        continue;
+                    std::size_t ruleLongest = 0;
+                    const int32_t made = inPlace[k].Apply(line, next, lengthLimit, ruleLongest);
+                    if (made < 0)
+                        throw StreamAbandoned{};
+                    longest = std::max(longest, ruleLongest);
+                    if (made > 0) {
+                        replaced.swap(next);
+                        line = replaced;
+                        changed = true;
+                    }
+                }
+                largest += int64_t(longest) + 2;
+                if (largest > maxBytes)
+                    throw StreamAbandoned{};
+                add(line);
+            }
+        });
+        const ChunkTaker take = [&](TextBuffer& text, LineEndList& ends) { pipe.Take(text, ends); };
+        try {
+            if (lineRules.empty())
+                WriteOutInChunks(list, nullptr, take);
+            else
+                WriteOutWithRulesInChunks(list, lineRules, maxBytes, [&](const ReplacementRule& rule) {
+                    reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Now);
+                    reporter.StepProgress(1);
+                }, take);
+        } catch (const ChunkPipe::Stopped&) {
+            // What stopped it is the taker's.
+        }
+        pipe.Finish();
+        // The stages the write-back and the in-place rules show, which have run meanwhile.
+        reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
+        if (settings.autoReplace.empty())
+            return;
+        StartRulePass(reporter, settings);
+        for (const std::string& text : settings.autoReplace)
+            if (const ReplacementRule rule = ParseRule(text); rule.kind == RuleKind::InPlace) {
+                reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Later);
+                reporter.RepaintStatus();
+                reporter.StepProgress(1);
+            }
+    };
+    if (!settings.autoReplace.empty())
+        StartRulePass(reporter, settings);
+    try {
+        return output.Write(size, produce);
+    } catch (const StreamAbandoned&) {
+        return false;
+    }
+}
+
 // "Slepit" from the busy cursor to the close. Returns the refusal of a paragraph over the
 // limit, found before the editor is emptied.
 std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,
-                                GlueRecord* record, OldText oldText)
+                                GlueRecord* record, OldText oldText, GluedTextOutput* output, bool& written)
 {
     BusyCursorGuard cursor(reporter);
     StartCommand(editor, reporter);
     LineList list = oldText == OldText::Released && !record ? DrainLines(editor) : GatherLines(editor);
 
     CloseGuard close(editor, reporter);
-    GluedText glued = GlueLines(list, settings, reporter, editor.ByteLimit(), record);
+    GluedText glued;
+    if (output && oldText == OldText::Released && !record) {
+        std::optional<GlueRecorder> none;
+        (void)RunGlueStages(list, settings, reporter, nullptr, none);
+        if (StreamInto(*output, list, settings, reporter, editor)) {
+            written = true;
+            return std::nullopt;
+        }
+        glued = WriteOutGlued(list, settings, reporter, editor.ByteLimit());
+    } else {
+        glued = GlueLines(list, settings, reporter, editor.ByteLimit(), record);
+    }
     reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
     // In the working list's storage: it has room for as many lines, and its pages are had.
     LineViews lines = std::move(list.pieces);
@@ -551,9 +706,14 @@ GlueResult RunCommand(TextEditor& editor, ProgressReporter& reporter, GlueRecord
 }  // namespace
 
 GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter, GlueRecord* record,
-                         OldText oldText)
+                         OldText oldText, GluedTextOutput* output)
 {
-    return RunCommand(editor, reporter, record, [&] { return Glue(editor, settings, reporter, record, oldText); });
+    bool written = false;
+    GlueResult result = RunCommand(editor, reporter, record, [&] {
+        return Glue(editor, settings, reporter, record, oldText, output, written);
+    });
+    result.written = written && result.outcome == GlueOutcome::Done;
+    return result;
 }
 
 GlueResult SlepitChytreExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,

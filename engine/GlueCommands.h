@@ -22,6 +22,19 @@ enum class GlueOutcome { Done, Refused };
 struct [[nodiscard]] GlueResult {
     GlueOutcome outcome = GlueOutcome::Done;
     std::string message;  // the message box's text, Windows-1250 bytes
+    bool written = false;  // the text went to the output given, and the editor holds none of it
+};
+
+// Where "Slepit" may put the glued text rather than back into the editor: the file a batch
+// only saves the result to.
+class GluedTextOutput {
+public:
+    virtual ~GluedTextOutput() = default;
+    // Calls `produce` once, which hands it each paragraph the editor would hold after the
+    // command (but its empty last one) as TextEditor::SaveProducedToFile takes them, and
+    // returns true; or returns false without calling it, where this output takes a text only
+    // from the editor. What `produce` throws passes on.
+    virtual bool Write(int64_t size, const TextEditor::ParagraphProducer& produce) = 0;
 };
 
 // Refuses (with the message shown) when the editor shows fewer than two lines, when it is
@@ -34,9 +47,13 @@ struct [[nodiscard]] GlueResult {
 // `oldText` Released lets the text go as the working list takes it in, so that a book is not
 // held twice over; a refusal or an error after that leaves the editor empty. For a caller
 // that only saves the result (the batch tool). With a record the text is kept all the same.
+//
+// `output`, with Released and no record, takes the text where it can, the bytes the same as the
+// editor's would be: the editor is then left empty (GlueResult::written).
 enum class OldText { Kept, Released };
 GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,
-                         GlueRecord* record = nullptr, OldText oldText = OldText::Kept);
+                         GlueRecord* record = nullptr, OldText oldText = OldText::Kept,
+                         GluedTextOutput* output = nullptr);
 
 // "Slepit chytře": "Slepit" with the smart glue, whatever the Smart setting says.
 GlueResult SlepitChytreExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <signal.h>
+#include <system_error>
 
 #include "engine/InHalves.h"
 
@@ -42,7 +44,7 @@ void TextBuffer::Grow(std::size_t extra)
 
 namespace {
 
-using LineEnds = std::vector<std::size_t, LargeAllocator<std::size_t>>;
+using LineEnds = LineEndList;
 
 // What piece `i` adds to the text written out: itself, its CR LF or joining space or nothing,
 // less a hyphen that joins, and its indent.
@@ -62,9 +64,10 @@ std::size_t WrittenSize(const LineList& list, std::size_t i)
 }
 
 // Writes the pieces [from, to) of the list into `out`, which then holds whole lines, and notes
-// where each line ends in `lineEnds`, when given.
+// where each line ends in `lineEnds`, when given. With `chunks`, what is written goes to them
+// whenever it reaches kChunk, and `out` and `lineEnds` start again empty.
 void WriteRange(const LineList& list, std::size_t from, std::size_t to, const LineHook& onLine, TextBuffer& out,
-                LineEnds* lineEnds)
+                LineEnds* lineEnds, const ChunkTaker* chunks = nullptr)
 {
     std::size_t lineStart = out.size();
     // The pages of a mapped book that the write-out has passed leave the process as it goes:
@@ -103,6 +106,12 @@ void WriteRange(const LineList& list, std::size_t from, std::size_t to, const Li
             lineEnds->push_back(out.size());
         out.Append("\r\n");
         lineStart = out.size();
+        if (chunks && lineStart >= kChunk) {
+            (*chunks)(out, *lineEnds);
+            out.Clear();
+            lineEnds->clear();
+            lineStart = 0;
+        }
     }
 }
 
@@ -205,6 +214,102 @@ GluedText WriteOutInHalves(const LineList& list, const LineHook& onLine, const L
     for (const std::size_t end : secondEnds)
         glued.lineEnds.push_back(secondAt + end);
     return glued;
+}
+
+void WriteOutInChunks(const LineList& list, const LineHook& onLine, const ChunkTaker& take)
+{
+    // Room for a chunk, the line that passes its end and what a hook adds: it grows only for
+    // a line longer than that.
+    TextBuffer out(kChunk + kChunk / 2);
+    LineEnds ends;
+    ends.reserve(kChunk / 32);
+    WriteRange(list, 0, list.pieces.size(), onLine, out, &ends, &take);
+    if (!ends.empty())
+        take(out, ends);
+}
+
+ChunkPipe::ChunkPipe(Consumer consume) : consume(std::move(consume))
+{
+    if (std::thread::hardware_concurrency() < 2)
+        return;
+    // The thread takes no signal: they go where the command expects them.
+    sigset_t all, previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &previous);
+    try {
+        thread = std::thread([this] { Work(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the chunks are taken here.
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+ChunkPipe::~ChunkPipe()
+{
+    if (!thread.joinable())
+        return;
+    {
+        std::lock_guard lock(mutex);
+        closing = true;
+    }
+    changed.notify_all();
+    thread.join();
+}
+
+void ChunkPipe::Take(TextBuffer& text, LineEndList& lineEnds)
+{
+    if (!thread.joinable()) {
+        consume(text.View(), lineEnds);
+        return;
+    }
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return !full[nextIn] || failure; });
+    if (failure)
+        throw Stopped{};
+    // The slot's buffers, consumed before, become the writer's next ones.
+    std::swap(texts[nextIn], text);
+    std::swap(ends[nextIn], lineEnds);
+    full[nextIn] = true;
+    nextIn ^= 1;
+    changed.notify_all();
+}
+
+void ChunkPipe::Finish()
+{
+    if (thread.joinable()) {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return (!full[0] && !full[1]) || failure; });
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void ChunkPipe::Work()
+{
+    int nextOut = 0;
+    std::unique_lock lock(mutex);
+    for (;;) {
+        changed.wait(lock, [&] { return full[nextOut] || closing; });
+        if (closing)
+            return;  // what is left was not wanted: the write-out failed
+        lock.unlock();
+        std::exception_ptr error;
+        try {
+            consume(texts[nextOut].View(), ends[nextOut]);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        lock.lock();
+        full[nextOut] = false;
+        nextOut ^= 1;
+        if (error) {
+            failure = error;
+            full[0] = full[1] = false;
+            changed.notify_all();
+            return;
+        }
+        changed.notify_all();
+    }
 }
 
 LineViews GluedText::Lines() const

@@ -2,9 +2,13 @@
 // The working list written out as one text, every line followed by CR LF: what the
 // line-break rules search, and what the write-back hands to the editor in one block.
 #include <cstddef>
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <mutex>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -115,6 +119,49 @@ constexpr std::size_t kNotHalved = std::size_t(-1);
 constexpr std::size_t kHalvesOverflowed = std::size_t(-2);
 GluedText WriteOutInHalves(const LineList& list, const LineHook& onLine, const LineHook& secondHook,
                            std::size_t& secondAt, bool halves = true);
+
+// What WriteOut(list, onLine) writes, handed to `take` a few whole lines at a time rather than
+// kept: the text of those lines, each with its CR LF, and where each ends in it (its CR). For a
+// list whose lines hold no CR or LF; a hook sees only the lines since the last chunk. `take`
+// may keep both, swapping in others of its own; they are emptied after it.
+using LineEndList = std::vector<std::size_t, LargeAllocator<std::size_t>>;
+using ChunkTaker = std::function<void(TextBuffer& text, LineEndList& lineEnds)>;
+constexpr std::size_t kChunk = std::size_t(256) << 10;
+void WriteOutInChunks(const LineList& list, const LineHook& onLine, const ChunkTaker& take);
+
+// Takes chunks of a write-out in order on a second thread while the next one is written:
+// `consume` gets each one there, or here where no thread is to be had.
+class ChunkPipe {
+public:
+    using Consumer = std::function<void(std::string_view text, const LineEndList& lineEnds)>;
+    explicit ChunkPipe(Consumer consume);
+    ~ChunkPipe();
+    ChunkPipe(const ChunkPipe&) = delete;
+    ChunkPipe& operator=(const ChunkPipe&) = delete;
+
+    // A ChunkTaker. Throws Stopped once `consume` has thrown.
+    void Take(TextBuffer& text, LineEndList& lineEnds);
+    // Waits until every chunk is consumed; throws what `consume` threw.
+    void Finish();
+    struct Stopped {};
+
+private:
+    void Work();
+
+    Consumer consume;
+    std::thread thread;
+    std::mutex mutex;
+    std::condition_variable changed;
+    TextBuffer texts[2];
+    LineEndList ends[2];
+    bool full[2] = {false, false};
+    int nextIn = 0;
+    bool closing = false;
+    std::exception_ptr failure;
+};
+// Thrown by a streamed write-out that would not give what the whole text gives (a limit in
+// reach): the caller makes the text whole instead.
+struct StreamAbandoned {};
 
 // Cuts the text into lines as the working list does, at CR LF, a lone CR and a lone LF (a
 // break at the very end makes no empty line after it), and writes each back with CR LF.

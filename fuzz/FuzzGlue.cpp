@@ -1,7 +1,8 @@
 // "Slepit" with any settings, no-glue list and replacement rules, on any text: the linear
 // engine leaves the editor exactly as the literal algorithm does (each removal, join and
 // replacement made one at a time, then the lines inserted back and the in-place rules run
-// through the editor's replace-all), or refuses and leaves the text as it was.
+// through the editor's replace-all), or refuses and leaves the text as it was. Streamed into
+// a file instead, it hands over the paragraphs the editor gets, or gives up and glues as usual.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,6 +17,21 @@
 
 using namespace lepotex;
 
+namespace {
+
+class Collected : public GluedTextOutput {
+public:
+    std::vector<std::string> paragraphs;
+    bool Write(int64_t, const TextEditor::ParagraphProducer& produce) override
+    {
+        paragraphs.clear();
+        produce([&](std::string_view text) { paragraphs.emplace_back(text); });
+        return true;
+    }
+};
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::Input in(data, size);
@@ -29,10 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const std::string& rule : TextToList(in.Until('\x02')))
         settings.autoReplace.push_back(rule);
 
-    TextEditor editor;
+    TextEditor editor, streamed;
     editor.SetWrapColumn(1 + int32_t(flags >> 3));
-    (void)editor.InsertText(in.Rest());
+    streamed.SetWrapColumn(1 + int32_t(flags >> 3));
+    const std::string_view text = in.Rest();
+    (void)editor.InsertText(text);
+    (void)streamed.InsertText(text);
     editor.SetCaret(ParaPos{1, 1});
+    streamed.SetCaret(ParaPos{1, 1});
     const std::vector<std::string> before = fuzz::Paragraphs(editor);
     const int32_t linesBefore = editor.LineCount();
 
@@ -60,6 +80,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         failed = true;
     }
     fuzz::CheckEditor(editor);
+
+    Collected output;
+    GlueResult streamResult;
+    bool streamFailed = false;
+    try {
+        streamResult = SlepitExecute(streamed, settings, quiet, nullptr, OldText::Released, &output);
+    } catch (const EEditorError&) {
+        streamFailed = true;
+    }
+    FUZZ_CHECK(streamFailed == failed);
+    if (!failed) {
+        FUZZ_CHECK(streamResult.outcome == outcome);
+        if (streamResult.written) {
+            std::vector<std::string> saved = fuzz::Paragraphs(editor);
+            if (!saved.empty() && saved.back().empty())
+                saved.pop_back();
+            FUZZ_CHECK(output.paragraphs == saved);
+        } else if (outcome == GlueOutcome::Done) {
+            FUZZ_CHECK(fuzz::Paragraphs(streamed) == fuzz::Paragraphs(editor));
+        }
+    }
     if (linesBefore < 2)
         FUZZ_CHECK(outcome == GlueOutcome::Refused);
     if (referenceSkipped)

@@ -211,6 +211,65 @@ TEST_F(FileTest, SaveReplacesTheFileWholeOrNotAtAll)
     EXPECT_TRUE(editor.Modified());
 }
 
+// Paragraphs made elsewhere and handed to the save one by one become the file the editor
+// holding them would save, in every format, small and large; where the file is not replaced
+// through a new one beside it, nothing is written and the caller saves as usual; a producer
+// that fails leaves the old file and no temporary.
+TEST_F(FileTest, AProducedTextIsSavedAsTheEditorWouldSaveIt)
+{
+    std::string book;
+    for (int i = 0; book.size() < 5'000'000; ++i)
+        book += "\x8A" "\xE1dek " + std::to_string(i) + " p\xF8\xED" "li\x9A \x93dlouh\xFD\x84.\r\n";
+    const std::string small = "\x1a" "a\x01b\r\n\r\n\x84" "c\xA0\xF8\r\nd\r\r\n\xB9";
+    for (const std::string& text : {small, book}) {
+        TextEditor held;
+        ASSERT_EQ(held.InsertText(text), 0);
+        std::vector<std::string> paragraphs = Paragraphs(held);
+        if (paragraphs.back().empty())
+            paragraphs.pop_back();
+        for (const TextEncoding encoding : {TextEncoding::Windows1250, TextEncoding::Utf8, TextEncoding::Utf16Be,
+                                            TextEncoding::Iso8859_2}) {
+            for (const LineEnd lineEnd : {LineEnd::CrLf, LineEnd::Lf}) {
+                held.SetFileFormat({encoding, lineEnd});
+                held.SaveToFile(Path("held.txt"));
+                TextEditor producer;
+                producer.SetFileFormat({encoding, lineEnd});
+                ASSERT_TRUE(producer.SaveProducedToFile(Path("produced.txt"), int64_t(text.size()), [&](const auto& add) {
+                    for (const std::string& paragraph : paragraphs)
+                        add(paragraph);
+                }));
+                EXPECT_TRUE(ReadFile(Path("produced.txt")) == ReadFile(Path("held.txt"))) << int(encoding);
+                EXPECT_EQ(producer.LastSaveReplacements(), held.LastSaveReplacements());
+            }
+        }
+    }
+    ::unlink(Path("held.txt").c_str());
+
+    TextEditor producer;
+    int calls = 0;
+    const auto counted = [&](const auto& add) {
+        ++calls;
+        add("new");
+    };
+    fs::create_hard_link(Path("produced.txt"), folder / "second.txt");
+    EXPECT_FALSE(producer.SaveProducedToFile(Path("second.txt"), 3, counted));
+    EXPECT_FALSE(producer.SaveProducedToFile("/dev/null", 3, counted));
+    EXPECT_EQ(calls, 0);
+    ::unlink(Path("second.txt").c_str());
+
+    const std::string old = ReadFile(Path("produced.txt"));
+    EXPECT_THROW(producer.SaveProducedToFile(Path("produced.txt"), 3,
+                                             [](const auto& add) {
+                                                 add("half");
+                                                 throw std::runtime_error("the producer failed");
+                                             }),
+                 std::runtime_error);
+    EXPECT_TRUE(ReadFile(Path("produced.txt")) == old);
+    EXPECT_EQ(Entries(folder), Paras{"produced.txt"});
+    ASSERT_TRUE(producer.SaveProducedToFile(Path("produced.txt"), 3, counted));
+    EXPECT_EQ(ReadFile(Path("produced.txt")), "new\r\n");
+}
+
 // A user who may write the file but not its folder cannot make the new file beside it, and
 // writing over the old one could leave half of each: the save is refused. In a sticky folder
 // anyone may write, a link of another user is not followed (as the kernel would not), so it

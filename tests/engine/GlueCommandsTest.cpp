@@ -185,6 +185,29 @@ TEST_F(GlueFile, AReleasedMappedBookGluesAsAKeptOneAndIsNotSavedWhenCut)
     EXPECT_TRUE(released.SourceChanged());
     EXPECT_THROW(released.SaveToFile(Path("saved.txt")), EInOutError);
     EXPECT_FALSE(test::fs::exists(Path("saved.txt")));
+
+    // Glued straight into the file, the same: whole, or cut meanwhile and not saved.
+    class SavedTo : public GluedTextOutput {
+    public:
+        SavedTo(TextEditor& editor, std::string name) : editor(editor), name(std::move(name)) {}
+        bool Write(int64_t size, const TextEditor::ParagraphProducer& produce) override
+        {
+            return editor.SaveProducedToFile(name, size, produce);
+        }
+        TextEditor& editor;
+        std::string name;
+    };
+    const std::string whole = Write("book.txt", book);
+    kept.SaveToFile(Path("kept.txt"));
+    released.LoadFromFile(whole);
+    SavedTo streamed(released, Path("streamed.txt"));
+    ASSERT_TRUE(SlepitExecute(released, Settings::Defaults(), quiet, nullptr, OldText::Released, &streamed).written);
+    EXPECT_TRUE(test::ReadFile(Path("streamed.txt")) == test::ReadFile(Path("kept.txt")));
+    released.LoadFromFile(whole);
+    ASSERT_EQ(::truncate(whole.c_str(), 1000), 0);
+    SavedTo cut(released, Path("saved.txt"));
+    EXPECT_THROW((void)SlepitExecute(released, Settings::Defaults(), quiet, nullptr, OldText::Released, &cut), EInOutError);
+    EXPECT_FALSE(test::fs::exists(Path("saved.txt")));
 }
 
 // Both commands against their literal form: the lines read with GetLine, the literal stages
@@ -256,6 +279,134 @@ public:
     void SetProgressMaximum(int64_t maximum) override { calls.push_back("max " + std::to_string(maximum)); }
     void StepProgress(int64_t count) override { calls.push_back("step " + std::to_string(count)); }
 };
+
+// What a streamed glue hands over, as a file would get it.
+class Collected : public GluedTextOutput {
+public:
+    bool takes = true;
+    std::vector<std::string> paragraphs;
+
+    bool Write(int64_t, const TextEditor::ParagraphProducer& produce) override
+    {
+        if (!takes)
+            return false;
+        paragraphs.clear();
+        produce([&](std::string_view text) { paragraphs.emplace_back(text); });
+        return true;
+    }
+};
+
+// The editor's paragraphs as a save writes them: all but an empty last one.
+std::vector<std::string> Saved(const TextEditor& editor)
+{
+    std::vector<std::string> paragraphs;
+    for (int32_t p = 1; p <= editor.ParaCount(); ++p)
+        paragraphs.emplace_back(editor.ParaText(p));
+    if (!paragraphs.empty() && paragraphs.back().empty())
+        paragraphs.pop_back();
+    return paragraphs;
+}
+
+// A glue streamed into a file hands over what the editor would hold after the usual glue,
+// with the same stages and progress; where a limit is in reach or the lines hold line
+// breaks, it gives up and the editor gets the usual text, refusal or error. Random texts,
+// rules that make what later ones find, and small limits; then a book of many chunks.
+TEST_F(GlueFile, AStreamedGlueGivesWhatTheEditorWouldHold)
+{
+    std::mt19937 rng(20261209);
+    int streamed = 0, gaveUp = 0;
+    for (int round = 0; round < 400; ++round) {
+        Settings s = Settings::Defaults();
+        s.indent = round % 3 != 0;
+        s.smart = round % 7 == 3;
+        if (round % 3 == 2)
+            s.autoReplace.insert(s.autoReplace.end(), {"ab\\QQ\\c", "QQ\\Y", "aB\\z\\", "a\\aaa\\c", "l\\^p", "aa\\b", "a\\e"});
+        TextEditor usual, stream;
+        if (round % 4 == 0) {  // lone CRs and LFs in the lines: no stream
+            std::mt19937 same = rng;
+            LoadRandomText(usual, rng, round);
+            LoadRandomText(stream, same, round);
+        } else {
+            std::string file;
+            for (std::string line : testing::RandomLines(rng, 40))
+                file += (rng() % 9 == 0 ? line + "\tsena,," : line) + "\r\n";
+            usual.LoadFromFile(Write("random.txt", file));
+            stream.LoadFromFile(Path("random.txt"));
+        }
+        if (round % 5 == 4) {
+            const int32_t limit = 8 + int32_t(rng() % 40);
+            usual.SetParaLengthLimit(limit);
+            stream.SetParaLengthLimit(limit);
+        }
+        if (round % 11 == 6) {
+            const int32_t limit = int32_t(usual.ByteCount()) + int32_t(rng() % 30);
+            usual.SetByteLimit(limit);
+            stream.SetByteLimit(limit);
+        }
+        ProgressLog usualLog, streamLog;
+        Collected output;
+        GlueResult usualResult, streamResult;
+        bool usualFailed = false, streamFailed = false;
+        try {
+            usualResult = SlepitExecute(usual, s, usualLog, nullptr, OldText::Released);
+        } catch (const EEditorError&) {
+            usualFailed = true;
+        }
+        try {
+            streamResult = SlepitExecute(stream, s, streamLog, nullptr, OldText::Released, &output);
+        } catch (const EEditorError&) {
+            streamFailed = true;
+        }
+        ASSERT_EQ(usualFailed, streamFailed) << "round " << round;
+        if (usualFailed)
+            continue;
+        ASSERT_EQ(usualResult.outcome, streamResult.outcome) << "round " << round;
+        ASSERT_EQ(usualResult.message, streamResult.message) << "round " << round;
+        if (streamResult.written) {
+            ++streamed;
+            ASSERT_EQ(output.paragraphs, Saved(usual)) << "round " << round;
+            ASSERT_EQ(streamLog.calls, usualLog.calls) << "round " << round;
+            ASSERT_EQ(stream.ByteCount(), 0);
+        } else {
+            gaveUp += streamResult.outcome == GlueOutcome::Done;
+            ASSERT_TRUE(stream.Text() == usual.Text()) << "round " << round;
+        }
+    }
+    EXPECT_GT(streamed, 150);
+    EXPECT_GT(gaveUp, 20);
+
+    // A book of many chunks, with a rule that finds something in one of them only; then one
+    // whose paragraph grows past the limit under a rule in its last chunk.
+    std::string file;
+    for (int n = 0; file.size() < 3'000'000; ++n) {
+        std::string line = testing::RandomLine(rng);
+        std::erase(line, '\r');
+        if (n == 150000)
+            for (int k = 0; k < 200; ++k)
+                line += " sena ,,";
+        file += line + "\r\n";
+    }
+    SilentReporter quiet;
+    for (const bool tooLong : {false, true}) {
+        Settings s = Settings::Defaults();
+        if (tooLong)
+            s.autoReplace.insert(s.autoReplace.begin(), "sena\\" + std::string(255, 'x'));
+        TextEditor usual, stream;
+        usual.LoadFromFile(Write("long.txt", file));
+        stream.SetMapFiles(true);
+        stream.LoadFromFile(Path("long.txt"));
+        Collected output;
+        if (tooLong) {
+            EXPECT_THROW((void)SlepitExecute(usual, s, quiet, nullptr, OldText::Released), EEditorError);
+            EXPECT_THROW((void)SlepitExecute(stream, s, quiet, nullptr, OldText::Released, &output), EEditorError);
+            continue;
+        }
+        ASSERT_EQ(SlepitExecute(usual, s, quiet, nullptr, OldText::Released).outcome, GlueOutcome::Done);
+        const GlueResult result = SlepitExecute(stream, s, quiet, nullptr, OldText::Released, &output);
+        ASSERT_TRUE(result.written);
+        ASSERT_TRUE(output.paragraphs == Saved(usual));
+    }
+}
 
 // A plain book is joined straight from its paragraphs unless a record is asked for: both ways
 // give the same text, progress and refusals, on books of quotes, breaks and indented lines.
