@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "CollectedOutput.h"
 #include "EditorLines.h"
 #include "FuzzEditorChecks.h"
 #include "FuzzInput.h"
@@ -17,20 +18,6 @@
 
 using namespace lepotex;
 
-namespace {
-
-class Collected : public GluedTextOutput {
-public:
-    std::vector<std::string> paragraphs;
-    bool Write(int64_t, const TextEditor::ParagraphProducer& produce) override
-    {
-        paragraphs.clear();
-        produce([&](std::string_view text) { paragraphs.emplace_back(text); });
-        return true;
-    }
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -81,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     fuzz::CheckEditor(editor);
 
-    Collected output;
+    fuzz::CollectedOutput output;
     GlueResult streamResult;
     bool streamFailed = false;
     try {
@@ -93,10 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!failed) {
         FUZZ_CHECK(streamResult.outcome == outcome);
         if (streamResult.written) {
-            std::vector<std::string> saved = fuzz::Paragraphs(editor);
-            if (!saved.empty() && saved.back().empty())
-                saved.pop_back();
-            FUZZ_CHECK(output.paragraphs == saved);
+            FUZZ_CHECK(output.paragraphs == fuzz::SavedParagraphs(fuzz::Paragraphs(editor)));
         } else if (outcome == GlueOutcome::Done) {
             FUZZ_CHECK(fuzz::Paragraphs(streamed) == fuzz::Paragraphs(editor));
         }

@@ -1,11 +1,13 @@
 // "Slepit chytře" without replacement rules on any text: the editor stays sound, and the glued
 // text holds every word of the book in order, less the lines taken for page furniture (a word
-// broken at a line end may come back joined, with its hyphen or without it).
+// broken at a line end may come back joined, with its hyphen or without it). Streamed into a
+// file instead, it hands over the same paragraphs.
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "CollectedOutput.h"
 #include "EditorLines.h"
 #include "FuzzEditorChecks.h"
 #include "FuzzInput.h"
@@ -26,9 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     settings.indent = (flags & 2) != 0;
     settings.indentSize = uint8_t(flags >> 4);
 
-    TextEditor editor;
-    (void)editor.InsertText(in.Rest());
+    TextEditor editor, streamed;
+    const std::string_view text = in.Rest();
+    (void)editor.InsertText(text);
+    (void)streamed.InsertText(text);
     editor.SetCaret(ParaPos{1, 1});
+    streamed.SetCaret(ParaPos{1, 1});
     const std::vector<std::string> paragraphs = fuzz::Paragraphs(editor);
     const std::vector<std::string> before = testing::UnwrappedLines(editor);
 
@@ -41,6 +46,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;  // a limit of the editor: the text must still be sound
     }
     fuzz::CheckEditor(editor);
+    fuzz::CollectedOutput output;
+    Settings smart = settings;
+    smart.smart = true;
+    const GlueResult streamResult = SlepitExecute(streamed, smart, quiet, nullptr, OldText::Released, &output);
+    FUZZ_CHECK(streamResult.outcome == outcome);
+    if (streamResult.written)
+        FUZZ_CHECK(output.paragraphs == fuzz::SavedParagraphs(fuzz::Paragraphs(editor)));
+    else if (outcome == GlueOutcome::Done)
+        FUZZ_CHECK(fuzz::Paragraphs(streamed) == fuzz::Paragraphs(editor));
     if (outcome == GlueOutcome::Refused) {
         FUZZ_CHECK(fuzz::Paragraphs(editor) == paragraphs);
         return 0;
