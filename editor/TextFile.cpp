@@ -29,6 +29,7 @@
 #include "editor/ByteScan.h"
 #include "editor/EditorBuffer.h"
 #include "editor/EditorErrors.h"
+#include "editor/QuietThread.h"
 
 namespace lepotex {
 
@@ -508,18 +509,9 @@ class ChunkWriter {
 public:
     ChunkWriter(int fd, bool regular, bool threaded) : fd(fd), start(regular ? ::lseek(fd, 0, SEEK_CUR) : -1)
     {
-        if (!threaded)
-            return;
-        // The thread takes no signal: they go where the save expects them.
-        sigset_t all, previous;
-        sigfillset(&all);
-        pthread_sigmask(SIG_BLOCK, &all, &previous);
-        try {
-            worker = std::thread([this] { Work(); });
-        } catch (const std::system_error&) {
-            // No thread to be had: the chunks are written here.
-        }
-        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        // Without a thread to be had, the chunks are written here.
+        if (threaded)
+            worker = StartQuietThread([this] { Work(); });
     }
     ChunkWriter(const ChunkWriter&) = delete;
     ChunkWriter& operator=(const ChunkWriter&) = delete;

@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
-#include <signal.h>
-#include <system_error>
 
+#include "editor/QuietThread.h"
 #include "engine/InHalves.h"
 
 namespace lepotex {
@@ -230,18 +229,9 @@ void WriteOutInChunks(const LineList& list, const LineHook& onLine, const ChunkT
 
 ChunkPipe::ChunkPipe(Consumer consume) : consume(std::move(consume))
 {
-    if (std::thread::hardware_concurrency() < 2)
-        return;
-    // The thread takes no signal: they go where the command expects them.
-    sigset_t all, previous;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, &previous);
-    try {
-        thread = std::thread([this] { Work(); });
-    } catch (const std::system_error&) {
-        // No thread to be had: the chunks are taken here.
-    }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    // Without a thread to be had, the chunks are taken here.
+    if (std::thread::hardware_concurrency() >= 2)
+        thread = StartQuietThread([this] { Work(); });
 }
 
 ChunkPipe::~ChunkPipe()
