@@ -351,16 +351,17 @@ StagesDone RunGlueStages(LineList& list, const Settings& settings, ProgressRepor
         if (recorder)
             recorder->HyphensRestored(std::move(restored));
     } else {
+        // The first three stages are one pass; each still shows as it always has.
         const std::size_t lineCount = list.size();
         StartStage(reporter, messages::StageIndentation(), lineCount);
-        const int64_t steps = RemoveIndentationAndPageNumbers(list);
-        reporter.StepProgress(steps);
+        const FirstStages first = RunFirstStages(list, settings);
+        reporter.StepProgress(first.lineSteps);
         StartStage(reporter, messages::StagePageNumbers(), lineCount);
-        reporter.StepProgress(steps);
-        StartStage(reporter, messages::StageHyphenation(), list.size());
-        reporter.StepProgress(JoinHyphenatedWords(list));
+        reporter.StepProgress(first.lineSteps);
+        StartStage(reporter, messages::StageHyphenation(), first.unnumbered);
+        reporter.StepProgress(first.hyphenSteps);
         StartStage(reporter, messages::StageLineBreaks(), list.size());
-        reporter.StepProgress(GlueLineBreaks(list, settings));
+        reporter.StepProgress(GlueLineBreaks(list, settings, &first.facts));
     }
     if (settings.indent) {
         const std::string indent = MakeIndentString(settings.indentSize);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "editor/TextBlock.h"
+#include "engine/LineTests.h"
 
 namespace lepotex {
 namespace {
@@ -35,21 +36,6 @@ int64_t RemovePageNumbers(LineList& list)
     assert(list.flags.empty());
     const auto steps = int64_t(list.pieces.size());
     std::erase_if(list.pieces, [](std::string_view line) { return IsPageNumberLine(line); });
-    return steps;
-}
-
-int64_t RemoveIndentationAndPageNumbers(LineList& list)
-{
-    assert(list.flags.empty());
-    LineViews& lines = list.pieces;
-    const auto steps = int64_t(lines.size());
-    std::size_t kept = 0;
-    for (std::string_view line : lines) {
-        line.remove_prefix(LeadingSpaces(line));
-        if (!IsPageNumberLine(line))
-            lines[kept++] = line;
-    }
-    lines.resize(kept);
     return steps;
 }
 
@@ -97,7 +83,58 @@ int64_t JoinHyphenatedWords(LineList& list)
     return steps;
 }
 
-int64_t GlueLineBreaks(LineList& list, const Settings& settings)
+FirstStages RunFirstStages(LineList& list, const Settings& settings)
+{
+    assert(list.flags.empty());
+    LineViews& lines = list.pieces;
+    const std::size_t n = lines.size();
+    const NoGlueMatcher noGlue(settings.noGlue);
+    FirstStages done;
+    done.lineSteps = int64_t(n);
+    PieceFactList& facts = done.facts;
+    facts.resize(n);
+    list.flags.assign(n, 0);
+    auto& flags = list.flags;
+    // The lines kept go to the front, each as stage 2 leaves it. A line that continues a word
+    // broken at the end of the last non-empty one (its partner in stage 3) takes the empty
+    // lines between them away with it.
+    std::size_t kept = 0;
+    std::size_t lastFull = n;  // the kept piece of the last non-empty line; n when none
+    bool lastEmpty = false;    // stage 2's last line is empty
+    int64_t nonEmpty = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        ReadAhead(lines[i].data());
+        std::string_view line = lines[i];
+        line.remove_prefix(LeadingSpaces(line));
+        if (IsPageNumberLine(line))
+            continue;
+        ++done.unnumbered;
+        lastEmpty = line.empty();
+        if (lastEmpty) {
+            facts[kept] = PieceFacts::Of(line, line, noGlue);
+            lines[kept++] = line;
+            continue;
+        }
+        ++nonEmpty;
+        if (lastFull < n && IsHyphenatedBreak(lines[lastFull], line)) {
+            flags[lastFull] = LineList::kHyphenNext;
+            ++list.joins;
+            const std::string_view upper = lines[lastFull];
+            facts[lastFull].allCapitals = IsAllCapitals(upper.substr(0, upper.size() - 1));
+            kept = lastFull + 1;
+        }
+        facts[kept] = PieceFacts::Of(line, line, noGlue);
+        lastFull = kept;
+        lines[kept++] = line;
+    }
+    lines.resize(kept);
+    flags.resize(kept);
+    facts.resize(kept);
+    done.hyphenSteps = done.unnumbered < 2 ? 0 : nonEmpty - (lastEmpty ? 0 : 1);
+    return done;
+}
+
+int64_t GlueLineBreaks(LineList& list, const Settings& settings, const PieceFactList* known)
 {
     const LineViews& pieces = list.pieces;
     const std::size_t n = pieces.size();
@@ -120,9 +157,21 @@ int64_t GlueLineBreaks(LineList& list, const Settings& settings)
             piece.remove_suffix(1);
         return piece;
     };
+    // What the loop asks of a piece's bytes, taken from them once: by the pass before, which
+    // read them anyway, or here. The loop then reads from the bytes only for no-glue entries
+    // that a join may reach.
+    const NoGlueMatcher noGlue(settings.noGlue);
+    PieceFactList own;
+    if (!known) {
+        own.reserve(n);
+        for (std::size_t k = 0; k < n; ++k)
+            own.push_back(PieceFacts::Of(pieces[k], content(k), noGlue));
+    }
+    const PieceFactList& facts = known ? *known : own;
+    assert(facts.size() == n);
     auto allCapitals = [&](std::size_t first, std::size_t last) {
         for (std::size_t k = first; k <= last; ++k)
-            if (!IsAllCapitals(content(k)))
+            if (!facts[k].allCapitals)
                 return false;
         return true;
     };
@@ -134,7 +183,6 @@ int64_t GlueLineBreaks(LineList& list, const Settings& settings)
     // that reaches across the joining space, which the automaton follows at the cost of the
     // bytes the join adds. It is made only once a join could meet such an entry, and it
     // follows a line only from the first join that needs it.
-    const NoGlueMatcher noGlue(settings.noGlue);
     const std::size_t prefixLength = noGlue.Longest();
     auto startOf = [&](std::size_t first, std::size_t last, std::string& into) {
         into.clear();
@@ -183,23 +231,27 @@ int64_t GlueLineBreaks(LineList& list, const Settings& settings)
         const bool single = upperFirst == upperLast;  // most lines: their piece is the line
         const bool upperEmpty = single && pieces[upperFirst].empty();
         const bool lowerEmpty = pieces[lowerFirst].empty();  // a joined line never starts empty
-        if (!single)
+        // An entry is no longer than the first piece's own text: the piece tells.
+        const bool ownStart = single || content(upperFirst).size() >= prefixLength;
+        if (!ownStart)
             startOf(upperFirst, upperLast, upperPrefix);
-        const std::string_view upperStart = single ? pieces[upperFirst] : std::string_view(upperPrefix);
-        const bool upperNoGlue = noGlue.StartsAnyOf(upperStart);
+        const bool upperNoGlue = ownStart ? facts[upperFirst].startsNoGlue : noGlue.StartsAnyOf(upperPrefix);
         bool join = false;
         if (!upperEmpty && !lowerEmpty) {
             ++steps;
             join = !upperNoGlue && !lowerNoGlue &&
                    !(settings.noCaps && (allCapitals(upperFirst, upperLast) || lowerAllCapitals)) &&
-                   BreakAllowsGlue(pieces[upperLast].back(), pieces[lowerFirst].front());
+                   BreakAllowsGlue(facts[upperLast].last, facts[lowerFirst].first);
         }
         if (join) {
             flags[upperLast] |= LineList::kJoinsNext;
             ++list.joins;
-            // upperStart holds the whole upper line when it is shorter than every entry.
+            // The upper line's start, the whole line when it is shorter than every entry; a
+            // first piece that holds an entry's length holds no line shorter.
+            const std::string_view upperStart =
+                single ? pieces[upperFirst] : ownStart ? std::string_view() : std::string_view(upperPrefix);
             bool reachable = lowerStateKnown;
-            if (!reachable && upperStart.size() < prefixLength) {
+            if (!reachable && (single || !ownStart) && upperStart.size() < prefixLength) {
                 probe.assign(upperStart);
                 probe += ' ';
                 reachable = noGlue.SomeEntryStartsWith(probe);

@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "editor/TextBlock.h"
 #include "engine/LineList.h"
 #include "engine/LineTests.h"
 #include "settings/Settings.h"
@@ -23,18 +25,40 @@ namespace lepotex {
 int64_t RemoveIndentation(LineList& list);
 // Stage 2: page-number lines go. One step per line.
 int64_t RemovePageNumbers(LineList& list);
-// Stages 1 and 2 in one pass over the lines, which a book's size makes worth it: each pass
-// reads every line's first bytes from memory again. Returns the steps of each, which are the
-// same.
-int64_t RemoveIndentationAndPageNumbers(LineList& list);
 // Stage 3: a line ending in a hyphen-broken word takes the next non-empty line that
 // continues it, without the hyphen; the empty lines between go. Returns the progress steps
 // the stage takes: one for every non-empty line that has any line after it, joined or not
 // (not the number of joins, which list.joins counts).
 int64_t JoinHyphenatedWords(LineList& list);
+// What stage 4 asks of a piece's bytes, that the stages before it learn as they read them: a
+// pass over a book's lines costs what reading them from memory costs.
+struct PieceFacts {
+    char first = 0;  // the piece's first and last byte (0 for an empty one)
+    char last = 0;
+    bool allCapitals = false;   // IsAllCapitals of its text (less a hyphen that joins)
+    bool startsNoGlue = false;  // it begins with a no-glue entry, all of it in the piece
+    static PieceFacts Of(std::string_view piece, std::string_view text, const NoGlueMatcher& noGlue) noexcept
+    {
+        return {piece.empty() ? '\0' : piece.front(), piece.empty() ? '\0' : piece.back(), IsAllCapitals(text),
+                noGlue.StartsAnyOf(piece)};
+    }
+};
+using PieceFactList = std::vector<PieceFacts, LargeAllocator<PieceFacts>>;
+
+// Stages 1 to 3 in one pass, as the three give them one after the other, with the facts of
+// every piece left.
+struct FirstStages {
+    int64_t lineSteps = 0;       // stages 1 and 2, each
+    std::size_t unnumbered = 0;  // the lines after stage 2
+    int64_t hyphenSteps = 0;     // stage 3
+    PieceFactList facts;
+};
+FirstStages RunFirstStages(LineList& list, const Settings& settings);
+
 // Stage 4: neighbouring non-empty lines that CanGlueLines allows become one, joined by a
-// space. One step per pair of non-empty neighbours.
-int64_t GlueLineBreaks(LineList& list, const Settings& settings);
+// space. One step per pair of non-empty neighbours. `facts`: those RunFirstStages left, or
+// none to read them here.
+int64_t GlueLineBreaks(LineList& list, const Settings& settings, const PieceFactList* facts = nullptr);
 // Stage 5: every non-empty line starts with `indent`. One step per non-empty line.
 // `unindented`: no line starts with a space (stages 1 to 4 made the list), so the lines'
 // bytes need not be read.

@@ -62,11 +62,24 @@ TEST(GlueStages, MatchTheLiteralAlgorithmOnRandomTextsAndNoGlueLists)
         const std::vector<int64_t> literalSteps = literal::Glue(literal, s);
 
         LineList linear(input);
-        std::vector<int64_t> steps = {RemoveIndentation(linear), RemovePageNumbers(linear),
-                                      JoinHyphenatedWords(linear), GlueLineBreaks(linear, s)};
+        std::vector<int64_t> steps = {RemoveIndentation(linear), RemovePageNumbers(linear)};
+        const std::size_t unnumbered = linear.size();
+        steps.push_back(JoinHyphenatedWords(linear));
+        steps.push_back(GlueLineBreaks(linear, s));
         if (s.indent)
             steps.push_back(Reindent(linear, MakeIndentString(s.indentSize)));
         ASSERT_EQ(steps, literalSteps) << "round " << round;
+        // The first three stages in one pass, the fourth on what that pass read.
+        LineList fused(input);
+        const FirstStages first = RunFirstStages(fused, s);
+        std::vector<int64_t> fusedSteps = {first.lineSteps, first.lineSteps, first.hyphenSteps,
+                                           GlueLineBreaks(fused, s, &first.facts)};
+        if (s.indent)
+            fusedSteps.push_back(Reindent(fused, MakeIndentString(s.indentSize)));
+        ASSERT_EQ(fusedSteps, literalSteps) << "round " << round;
+        ASSERT_EQ(first.unnumbered, unnumbered) << "round " << round;
+        ASSERT_TRUE(fused.pieces == linear.pieces && fused.flags == linear.flags && fused.joins == linear.joins)
+            << "round " << round;
         SilentReporter quiet;
         WorkingList glued = input;
         GlueWorkingList(glued, s, quiet);
