@@ -252,12 +252,26 @@ GluedText WriteOutWithRulesIn(const LineList& list, const std::vector<Replacemen
                               std::vector<RulePlace>* places, const ChunkTaker* chunks)
 {
     std::vector<std::string> replacements;
-    std::string firstBytes;  // a line holding none of them is left alone by every rule
+    std::string firstBytes;  // the bytes the rules' searches begin with
     for (const ReplacementRule& rule : rules) {
         replacements.push_back(ExpandParagraphMarks(rule.replacement));
         if (!rule.search.empty() && firstBytes.find(rule.search[0]) == std::string::npos)
             firstBytes += rule.search[0];
     }
+    // A line that holds no rule's search is left alone by every rule, the later ones too:
+    // nothing before them changed it. One look at each byte a search begins with tells, where
+    // searching for each rule would read the line once a rule.
+    auto anyRuleIn = [&](std::string_view line) {
+        for (const char c : firstBytes)
+            for (const char* at = static_cast<const char*>(std::memchr(line.data(), c, line.size())); at;
+                 at = static_cast<const char*>(std::memchr(at + 1, c, std::size_t(line.data() + line.size() - at - 1)))) {
+                const std::string_view rest(at, std::size_t(line.data() + line.size() - at));
+                for (const ReplacementRule& rule : rules)
+                    if (!rule.search.empty() && rule.search[0] == c && rest.starts_with(rule.search))
+                        return true;
+            }
+        return false;
+    };
     if (rules.empty() || !RulesStayWithinLines(rules) || list.lineBreaks) {
         if (chunks)
             throw StreamAbandoned{};
@@ -287,9 +301,7 @@ GluedText WriteOutWithRulesIn(const LineList& list, const std::vector<Replacemen
         return [&](TextBuffer& out, std::size_t lineStart) {
             const std::string_view line = out.View().substr(lineStart);
             r.unchangedSize += int64_t(line.size()) + 2;
-            if (line.empty() || std::ranges::none_of(firstBytes, [&](char c) {
-                    return std::memchr(line.data(), c, line.size()) != nullptr;
-                }))
+            if (line.empty() || !anyRuleIn(line))
                 return false;
             TextBuffer& current = r.current;
             TextBuffer& next = r.next;
