@@ -120,7 +120,7 @@ FirstStages RunFirstStages(LineList& list, const Settings& settings)
             flags[lastFull] = LineList::kHyphenNext;
             ++list.joins;
             const std::string_view upper = lines[lastFull];
-            facts[lastFull].allCapitals = IsAllCapitals(upper.substr(0, upper.size() - 1));
+            facts[lastFull].SetAllCapitals(IsAllCapitals(upper.substr(0, upper.size() - 1)));
             kept = lastFull + 1;
         }
         facts[kept] = PieceFacts::Of(line, line, noGlue);
@@ -171,7 +171,7 @@ int64_t GlueLineBreaks(LineList& list, const Settings& settings, const PieceFact
     assert(facts.size() == n);
     auto allCapitals = [&](std::size_t first, std::size_t last) {
         for (std::size_t k = first; k <= last; ++k)
-            if (!facts[k].allCapitals)
+            if (!facts[k].AllCapitals())
                 return false;
         return true;
     };
@@ -235,13 +235,13 @@ int64_t GlueLineBreaks(LineList& list, const Settings& settings, const PieceFact
         const bool ownStart = single || content(upperFirst).size() >= prefixLength;
         if (!ownStart)
             startOf(upperFirst, upperLast, upperPrefix);
-        const bool upperNoGlue = ownStart ? facts[upperFirst].startsNoGlue : noGlue.StartsAnyOf(upperPrefix);
+        const bool upperNoGlue = ownStart ? facts[upperFirst].StartsNoGlue() : noGlue.StartsAnyOf(upperPrefix);
         bool join = false;
         if (!upperEmpty && !lowerEmpty) {
             ++steps;
             join = !upperNoGlue && !lowerNoGlue &&
                    !(settings.noCaps && (allCapitals(upperFirst, upperLast) || lowerAllCapitals)) &&
-                   BreakAllowsGlue(facts[upperLast].last, facts[lowerFirst].first);
+                   facts[upperLast].AllowGlue(facts[lowerFirst]);
         }
         if (join) {
             flags[upperLast] |= LineList::kJoinsNext;

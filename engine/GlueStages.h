@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "editor/TextBlock.h"
+#include "engine/CharSets.h"
 #include "engine/LineList.h"
 #include "engine/LineTests.h"
 #include "settings/Settings.h"
@@ -31,17 +32,40 @@ int64_t RemovePageNumbers(LineList& list);
 // (not the number of joins, which list.joins counts).
 int64_t JoinHyphenatedWords(LineList& list);
 // What stage 4 asks of a piece's bytes, that the stages before it learn as they read them: a
-// pass over a book's lines costs what reading them from memory costs.
-struct PieceFacts {
-    char first = 0;  // the piece's first and last byte (0 for an empty one)
-    char last = 0;
-    bool allCapitals = false;   // IsAllCapitals of its text (less a hyphen that joins)
-    bool startsNoGlue = false;  // it begins with a no-glue entry, all of it in the piece
+// pass over a book's lines costs what reading them from memory costs. A byte a piece.
+class PieceFacts {
+public:
+    PieceFacts() = default;
     static PieceFacts Of(std::string_view piece, std::string_view text, const NoGlueMatcher& noGlue) noexcept
     {
-        return {piece.empty() ? '\0' : piece.front(), piece.empty() ? '\0' : piece.back(), IsAllCapitals(text),
-                noGlue.StartsAnyOf(piece)};
+        PieceFacts facts;
+        if (!piece.empty()) {
+            facts.bits |= IsDecimalDigit(piece.front()) ? kStartDigit : 0;
+            facts.bits |= IsLowercase(piece.front()) ? kStartLower : 0;
+            facts.bits |= IsDecimalDigit(piece.back()) ? kEndDigit : 0;
+            facts.bits |= IsSentenceEnd(piece.back()) ? kEndSentence : 0;
+        }
+        facts.SetAllCapitals(IsAllCapitals(text));
+        facts.bits |= noGlue.StartsAnyOf(piece) ? kStartsNoGlue : 0;
+        return facts;
     }
+    // IsAllCapitals of its text (less a hyphen that joins).
+    bool AllCapitals() const noexcept { return (bits & kAllCapitals) != 0; }
+    void SetAllCapitals(bool all) noexcept { bits = uint8_t(all ? bits | kAllCapitals : bits & ~kAllCapitals); }
+    // It begins with a no-glue entry, all of it in the piece.
+    bool StartsNoGlue() const noexcept { return (bits & kStartsNoGlue) != 0; }
+    // BreakAllowsGlue of this piece's last byte and the next line's first.
+    bool AllowGlue(PieceFacts lower) const noexcept
+    {
+        if ((bits & kEndDigit) || (lower.bits & kStartDigit))
+            return false;
+        return !((bits & kEndSentence) && !(lower.bits & kStartLower));
+    }
+
+private:
+    static constexpr uint8_t kStartDigit = 1, kStartLower = 2, kEndDigit = 4, kEndSentence = 8, kAllCapitals = 16,
+                             kStartsNoGlue = 32;
+    uint8_t bits = 0;
 };
 using PieceFactList = std::vector<PieceFacts, LargeAllocator<PieceFacts>>;
 
