@@ -24,8 +24,9 @@ public:
     // `longest` becomes the paragraph's greatest length on the way.
     int32_t Apply(std::string_view text, std::string& out, std::size_t lengthLimit, std::size_t& longest) const;
 
-    // Whether the search can be anywhere in `text`: false only where it is not.
-    bool MayOccurIn(std::string_view text) const;
+    // Where in `text` the search is next found from `from` on, whole word or not; npos where
+    // nowhere. A paragraph of `text` that none is found in is left alone by Apply.
+    std::size_t NextPossible(std::string_view text, std::size_t from) const;
 
 private:
     struct Prepared;

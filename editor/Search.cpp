@@ -161,9 +161,9 @@ ParagraphReplacer::~ParagraphReplacer() = default;
 ParagraphReplacer::ParagraphReplacer(ParagraphReplacer&&) noexcept = default;
 ParagraphReplacer& ParagraphReplacer::operator=(ParagraphReplacer&&) noexcept = default;
 
-bool ParagraphReplacer::MayOccurIn(std::string_view text) const
+std::size_t ParagraphReplacer::NextPossible(std::string_view text, std::size_t from) const
 {
-    return prepared && prepared->pattern.FindForward(text, 0) != std::string_view::npos;
+    return prepared && from <= text.size() ? prepared->pattern.FindForward(text, from) : std::string_view::npos;
 }
 
 int32_t ParagraphReplacer::Apply(std::string_view text, std::string& out, std::size_t lengthLimit,

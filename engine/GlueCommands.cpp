@@ -464,7 +464,7 @@ bool StreamInto(GluedTextOutput& output, const LineList& list, const Settings& s
         int64_t written = 0;  // the glued text so far
         int64_t largest = 0;  // the largest the editor's text could be so far, under any rule
         int64_t count = 0;
-        std::vector<char> mayOccur(inPlace.size());
+        std::vector<std::size_t> found(inPlace.size());  // where each rule's search is found next
         std::string replaced;
         std::string next;
         // The chunks are taken on a second core while the next ones are written out.
@@ -473,10 +473,11 @@ bool StreamInto(GluedTextOutput& output, const LineList& list, const Settings& s
             if (written > maxBytes)
                 throw StreamAbandoned{};
             for (std::size_t k = 0; k < inPlace.size(); ++k)
-                mayOccur[k] = inPlace[k].MayOccurIn(text);
+                found[k] = inPlace[k].NextPossible(text, 0);
             std::size_t start = 0;
             for (const std::size_t end : ends) {
                 std::string_view line(text.data() + start, end - start);
+                const std::size_t lineStart = start;
                 start = end + 2;
                 while (!line.empty() && line.back() == '\r')
                     line.remove_suffix(1);
@@ -486,9 +487,14 @@ bool StreamInto(GluedTextOutput& output, const LineList& list, const Settings& s
                 bool changed = false;
                 for (std::size_t k = 0; k < inPlace.size(); ++k) {
                     // A line no rule has changed yet is part of the chunk: a rule whose search is
-                    // nowhere in the chunk finds nothing in it.
-                    if (!changed && !mayOccur[k])
-                        continue;
+                    // not found in the chunk within the line finds nothing in it. (No search holds
+                    // a CR or LF, so none found in the chunk runs over a line's end.)
+                    if (!changed) {
+                        if (found[k] < lineStart)
+                            found[k] = inPlace[k].NextPossible(text, lineStart);
+                        if (found[k] >= end)
+                            continue;
+                    }
                     std::size_t ruleLongest = 0;
                     const int32_t made = inPlace[k].Apply(line, next, lengthLimit, ruleLongest);
                     if (made < 0)
