@@ -219,7 +219,7 @@ TEST_F(FileTest, AProducedTextIsSavedAsTheEditorWouldSaveIt)
 {
     std::string book;
     for (int i = 0; book.size() < 5'000'000; ++i)
-        book += "\x8A" "\xE1dek " + std::to_string(i) + " p\xF8\xED" "li\x9A \x93dlouh\xFD\x84.\r\n";
+        book += "\x8A" "\xE1" "dek " + std::to_string(i) + " p\xF8\xED" "li\x9A \x93" "dlouh\xFD\x84.\r\n";
     const std::string small = "\x1a" "a\x01b\r\n\r\n\x84" "c\xA0\xF8\r\nd\r\r\n\xB9";
     for (const std::string& text : {small, book}) {
         TextEditor held;
