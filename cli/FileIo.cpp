@@ -226,25 +226,47 @@ void RefuseEndlessInput(const std::string& name, int fd)
 
 }  // namespace
 
-void LoadInto(TextEditor& editor, const std::string& name, std::optional<TextEncoding> encoding)
+namespace {
+
+bool Load(TextEditor& editor, const std::string& name, std::optional<TextEncoding> encoding,
+          LoadedParagraphSink* sink)
 {
+    const auto load = [&](const std::string& file) {
+        if (sink)
+            return editor.LoadFromFileInto(file, encoding, *sink);
+        editor.LoadFromFile(file, encoding);
+        return false;
+    };
     // A book here lives as long as one command: it may borrow from the file's pages.
     editor.SetMapFiles(true);
     if (name != "-") {
         RefuseEndlessInput(name, -1);
-        editor.LoadFromFile(name, encoding);
+        const bool handedOn = load(name);
         // The old text of a torn save lives only in its copy: nothing is done with the file
         // until the user has looked at it.
         if (!editor.LastLoadReport().oldTextCopy.empty())
             throw EInOutError(0, OldTextCopyText(editor.LastLoadReport().oldTextCopy));
-        return;
+        return handedOn;
     }
     if (StandardStreamClosed(STDIN_FILENO))
         throw EInOutError(0, kStandardInputClosed);
     RefuseEndlessInput(name, STDIN_FILENO);
     const auto spool = MakeSpool();
     Copy(STDIN_FILENO, spool->Descriptor());
-    editor.LoadFromFile(spool->Name(), encoding);
+    return load(spool->Name());
+}
+
+}  // namespace
+
+void LoadInto(TextEditor& editor, const std::string& name, std::optional<TextEncoding> encoding)
+{
+    (void)Load(editor, name, encoding, nullptr);
+}
+
+bool LoadInto(TextEditor& editor, const std::string& name, std::optional<TextEncoding> encoding,
+              LoadedParagraphSink& sink)
+{
+    return Load(editor, name, encoding, &sink);
 }
 
 std::string OldTextCopyText(const std::string& copy)

@@ -11,6 +11,7 @@
 
 namespace lepotex {
 class TextEditor;
+class LoadedParagraphSink;
 struct OddSettingsValue;
 }
 
@@ -33,6 +34,9 @@ bool StandardStreamClosed(int fd);
 // The encoding is found from the bytes unless `encoding` is given. A file beside which a
 // torn save left the copy of its old text is refused, naming the copy.
 void LoadInto(TextEditor& editor, const std::string& name, std::optional<TextEncoding> encoding = std::nullopt);
+// The same through TextEditor::LoadFromFileInto: true where `sink` took the book.
+bool LoadInto(TextEditor& editor, const std::string& name, std::optional<TextEncoding> encoding,
+              LoadedParagraphSink& sink);
 // Tells on `err` what the last load changed or left out (over-long lines split, characters
 // Windows-1250 lacks replaced by '?', text behind a NUL, the rest after an end-of-file mark):
 // the result is what the program would have opened, but nothing is changed without a word.

@@ -435,7 +435,19 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     // Loading and saving need no layout; word wrap goes on only where the refusal test of
     // the command counts display lines, for a text of a single paragraph.
     editor.SetWordWrap(false);
-    if (!FileStep(job.in, false, messages, [&] { LoadInto(editor, job.in, o.encoding); }))
+    GlueRecord record;
+    GlueRecord* const recording = o.changesFile || o.verbose ? &record : nullptr;
+    // A book only glued and saved goes from the file straight into the glue's working list.
+    std::optional<GlueListSink> sink;
+    if (o.command == Command::Glue && !recording)
+        sink.emplace(editor.TabSize());
+    bool handedOn = false;
+    if (!FileStep(job.in, false, messages, [&] {
+            if (sink)
+                handedOn = LoadInto(editor, job.in, o.encoding, *sink);
+            else
+                LoadInto(editor, job.in, o.encoding);
+        }))
         return kExitFile;
     if (o.verbose)
         messages << shown << ": " << DescribeFormat(editor.LastLoadReport().format) << '\n';
@@ -446,7 +458,7 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
         messages << shown << ": " << UnfaithfulLoadText(editor) << '\n';
         return kExitRefused;
     }
-    if (editor.ParaCount() < 2)
+    if ((handedOn ? sink->LineCount() : std::size_t(editor.ParaCount())) < 2)
         editor.SetWordWrap(true);
     else
         editor.SetWrapColumn(TextEditor::kNoWrapWidth);  // the command's closing re-wrap costs nothing
@@ -455,8 +467,6 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     StreamReporter verbose(stages);
     ProgressReporter& reporter = o.verbose ? static_cast<ProgressReporter&>(verbose) : silent;
     GlueResult result;
-    GlueRecord record;
-    GlueRecord* const recording = o.changesFile || o.verbose ? &record : nullptr;
     // Nothing but the saved result asked for: the glue writes it into the file as it makes it,
     // and never holds the glued book. Over its own file only in an encoding that has every
     // character, which is not checked before the save then.
@@ -471,7 +481,7 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     try {
         // Only the result is saved: the book need not stay beside it.
         result = o.command == Command::Glue ? SlepitExecute(editor, settings, reporter, recording, OldText::Released,
-                                                            straight ? &*straight : nullptr)
+                                                            straight ? &*straight : nullptr, handedOn ? &*sink : nullptr)
                                             : actPrimaRecExecute(editor, reporter, recording);
     } catch (const std::exception& error) {
         messages << stages.str() << shown << ": " << EditorFailureText(error) << '\n';

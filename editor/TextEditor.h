@@ -83,6 +83,19 @@ struct LoadReport {
     bool Faithful() const { return charsReplaced == 0 && linesCutAtNul == 0 && bytesAfterEndMark == 0; }
 };
 
+// Takes the paragraphs of a book as TextEditor::LoadFromFileInto reads them.
+class LoadedParagraphSink {
+public:
+    virtual ~LoadedParagraphSink() = default;
+    // About this many paragraphs are to come.
+    virtual void Reserve(std::size_t paragraphs) = 0;
+    // The next paragraph, as the editor would hold it. `lasting`: its bytes stay where they
+    // are while the editor keeps its text as it is; else they are to be copied now.
+    virtual void Take(std::string_view text, bool lasting) = 0;
+    // The load is through; `plain`: no paragraph holds a tab, CR or LF.
+    virtual void Finish(bool plain) = 0;
+};
+
 class TextEditor {
 public:
     static constexpr int32_t kMaxLimit = 2147483647;
@@ -252,6 +265,12 @@ public:
     // Text files. Loading finds the file's encoding and line end unless `encoding` is given,
     // and converts the text to Windows-1250; saving writes in FileFormat().
     void LoadFromFile(const std::string& name, std::optional<TextEncoding> encoding = std::nullopt);
+    // Loads as LoadFromFile does, but a Windows-1250 book with CR LF line ends, which is read
+    // as it lies, goes to `sink` paragraph by paragraph instead of into the editor: for a
+    // command that only hands the book on, so that it is never held twice. The editor is left
+    // empty then, holding what the paragraphs borrow, and true is returned; any other file is
+    // loaded into the editor, and false. After a failed load, what the sink took is no text.
+    bool LoadFromFileInto(const std::string& name, std::optional<TextEncoding> encoding, LoadedParagraphSink& sink);
     // A file with several names is written over in place; a device, a pipe or one of the
     // process's own descriptors (/dev/stdout) is written into; any other file is replaced
     // whole through a new file beside it. A file without write permission is refused.
@@ -308,6 +327,9 @@ private:
     friend class UndoHistory;
     friend struct DeferredWraps;
     struct Buffer;
+
+    // LoadFromFile, and LoadFromFileInto with a sink.
+    bool Load(const std::string& name, std::optional<TextEncoding> encoding, LoadedParagraphSink* sink);
 
     // Primitives: every change of the text goes through one of these.
     void InsertBytes(int32_t paraNo, int32_t offset, std::string_view bytes);

@@ -849,8 +849,21 @@ size_t ReadFully(int fd, char* into, size_t want)
 
 void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncoding> encoding)
 {
+    (void)Load(name, encoding, nullptr);
+}
+
+bool TextEditor::LoadFromFileInto(const std::string& name, std::optional<TextEncoding> encoding,
+                                  LoadedParagraphSink& sink)
+{
+    return Load(name, encoding, &sink);
+}
+
+bool TextEditor::Load(const std::string& name, std::optional<TextEncoding> encoding, LoadedParagraphSink* sink)
+{
     if (name.empty())
-        return;
+        return false;
+    bool handedOn = false;
+    bool plain = false;  // the book handed on holds no tab, CR or LF
     fileName = name;
     if (fileName.size() > 1 && fileName.back() == '.')
         fileName.pop_back();
@@ -872,6 +885,9 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
         bool mappedBlock = false;  // that block is the file's pages, which are never written
         const char* mappedStart = nullptr;
         size_t mappedSize = 0;
+        // The paragraphs handed to the sink rather than put into the buffer, and their bytes.
+        int64_t sunk = 0;
+        int64_t sunkBytes = 0;
         auto append = [&](std::string_view text, bool inBlock, bool mayHoldNul) {
             if (error != kErrNone)
                 return;
@@ -914,10 +930,18 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                 int64_t allowed = paraLimit;
                 if (paraLimit < kMaxLimit)
                     ++allowed;  // the empty paragraph at the end does not count
-                if (int64_t(fresh->ParaCount()) + 1 > allowed) {
+                // Counted as the buffer counts them, with its empty last paragraph.
+                const int64_t paraCount = handedOn ? sunk + 1 : int64_t(fresh->ParaCount());
+                const int64_t byteCount = handedOn ? sunkBytes + 2 * sunk : fresh->ByteCount();
+                if (paraCount + 1 > allowed) {
                     error = kErrTooManyParagraphs;
-                } else if (fresh->ByteCount() + int64_t(piece.size()) + 2 > byteLimit) {
+                } else if (byteCount + int64_t(piece.size()) + 2 > byteLimit) {
                     error = kErrTextTooLarge;
+                } else if (handedOn) {
+                    usedSinceNewBlock = usedSinceNewBlock || inBlock;
+                    sink->Take(piece, inBlock);
+                    ++sunk;
+                    sunkBytes += int64_t(piece.size());
                 } else if (inBlock) {
                     usedSinceNewBlock = true;
                     fresh->AppendLoaded(Paragraph(mappedBlock ? ParaText::ReadOnly(piece) : ParaText::Borrowed(piece)),
@@ -932,6 +956,10 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
         auto reserve = [&](std::string_view step, int64_t total, LineEnd lineEnd) {
             const int64_t lines = std::count(step.begin(), step.end(), lineEnd == LineEnd::Lf ? '\n' : '\r') + 1;
             const int64_t estimate = total / (int64_t(step.size()) / lines + 1) * 21 / 20 + 16;
+            if (handedOn) {
+                sink->Reserve(size_t(estimate));
+                return;
+            }
             fresh->paras.Reserve(std::ptrdiff_t(estimate));
             fresh->lines.Reserve(int32_t(std::min<int64_t>(estimate, kMaxLimit)));
         };
@@ -984,6 +1012,8 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
             filled = 0;
         }
 
+        // Only a book read as it is goes to the sink: any other is made whole in the buffer first.
+        handedOn = sink && streamed;
         if (streamed && mapped) {
             mappedBlock = true;
             mappedStart = block.get();
@@ -1020,7 +1050,8 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
                 throw EInOutError(0, kFileCutWhileRead);
             if (usedSinceNewBlock)
                 fresh->blocks.push_back(std::move(block));
-            fresh->plainText = !reader.controls;
+            plain = !reader.controls;
+            fresh->plainText = handedOn || plain;
         } else if (streamed) {
             report.format = FileFormat{};
             LineReader reader(LineEnd::CrLf);
@@ -1065,7 +1096,8 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
             }
             if (block && usedSinceNewBlock)
                 fresh->blocks.push_back(std::move(block));
-            fresh->plainText = !reader.controls;
+            plain = !reader.controls;
+            fresh->plainText = handedOn || plain;
         } else {
             // The file's pages are let go once converted; a book kept as it is (or converted
             // where it lies, or found to be no UTF-8 after all) is read whole into one block.
@@ -1196,6 +1228,9 @@ void TextEditor::LoadFromFile(const std::string& name, std::optional<TextEncodin
     }
     isOpen = true;
     ResetView();
+    if (handedOn)
+        sink->Finish(plain);
+    return handedOn;
 }
 
 bool TextEditor::SourceChanged() const

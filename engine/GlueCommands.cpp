@@ -1,6 +1,7 @@
 #include "engine/GlueCommands.h"
 
 #include <algorithm>
+#include <cassert>
 #include <optional>
 #include <string_view>
 
@@ -43,10 +44,11 @@ private:
     ProgressReporter& reporter;
 };
 
-std::optional<std::string> Refusal(const TextEditor& editor)
+// `lineCount`: that of a book loaded past the editor, whose word wrap is off.
+std::optional<std::string> Refusal(const TextEditor& editor, std::optional<std::size_t> lineCount = std::nullopt)
 {
     // Counted with word wrap as it is: one long wrapped paragraph is enough to start.
-    if (editor.LineCount() < 2)
+    if (lineCount ? *lineCount < 2 : editor.LineCount() < 2)
         return messages::NothingToGlue();
     // Clear would empty a read-only editor that then takes no text back.
     if (editor.ReadOnly())
@@ -219,6 +221,35 @@ LineList DrainLines(TextEditor& editor)
     });
     return list;
 }
+
+}  // namespace
+
+void GlueListSink::Take(std::string_view text, bool lasting)
+{
+    // Taken as the drain takes them, tabs expanded only once the book shows some.
+    if (lasting)
+        list.AddView(text, false);
+    else
+        list.AddCopy(text);
+}
+
+void GlueListSink::Finish(bool plain)
+{
+    // The editor's empty last paragraph, which its text would hand on too.
+    list.AddView({}, false);
+    if (plain)
+        return;
+    for (std::string_view& piece : list.pieces) {
+        const Controls controls = ControlsOf(piece);
+        if (controls.tab) {
+            const std::string expanded = TextEditor::ExpandTabs(piece, tabSize);
+            piece = list.arena.Store(expanded);
+        }
+        list.lineBreaks = list.lineBreaks || controls.lineBreak;
+    }
+}
+
+namespace {
 
 // The line-break rules one after the other, each telling where it replaced: what
 // WriteOutWithRules gives, without its shortcut of running them line by line.
@@ -549,11 +580,14 @@ bool StreamInto(GluedTextOutput& output, const LineList& list, const Settings& s
 // "Slepit" from the busy cursor to the close. Returns the refusal of a paragraph over the
 // limit, found before the editor is emptied.
 std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,
-                                GlueRecord* record, OldText oldText, GluedTextOutput* output, bool& written)
+                                GlueRecord* record, OldText oldText, GluedTextOutput* output, GlueListSink* loaded,
+                                bool& written)
 {
     BusyCursorGuard cursor(reporter);
     StartCommand(editor, reporter);
-    LineList list = oldText == OldText::Released && !record ? DrainLines(editor) : GatherLines(editor);
+    LineList list = loaded                                    ? std::move(loaded->list)
+                    : oldText == OldText::Released && !record ? DrainLines(editor)
+                                                              : GatherLines(editor);
 
     CloseGuard close(editor, reporter);
     GluedText glued;
@@ -683,13 +717,14 @@ std::optional<std::string> GlueSpeech(TextEditor& editor, ProgressReporter& repo
 }
 
 template <typename Command>
-GlueResult RunCommand(TextEditor& editor, ProgressReporter& reporter, GlueRecord* record, Command command)
+GlueResult RunCommand(TextEditor& editor, ProgressReporter& reporter, GlueRecord* record, Command command,
+                      const GlueListSink* loaded = nullptr)
 {
     // Each pass frees the last one's arrays as it takes its own: they serve again.
     const ReuseFreedBlocks reuse;
     if (record)
         record->Clear();
-    std::optional<std::string> refusal = Refusal(editor);
+    std::optional<std::string> refusal = Refusal(editor, loaded ? std::optional(loaded->LineCount()) : std::nullopt);
     if (!refusal) {
         try {
             refusal = command();
@@ -713,12 +748,13 @@ GlueResult RunCommand(TextEditor& editor, ProgressReporter& reporter, GlueRecord
 }  // namespace
 
 GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter, GlueRecord* record,
-                         OldText oldText, GluedTextOutput* output)
+                         OldText oldText, GluedTextOutput* output, GlueListSink* loaded)
 {
+    assert(!loaded || (oldText == OldText::Released && !record));
     bool written = false;
-    GlueResult result = RunCommand(editor, reporter, record, [&] {
-        return Glue(editor, settings, reporter, record, oldText, output, written);
-    });
+    GlueResult result = RunCommand(
+        editor, reporter, record,
+        [&] { return Glue(editor, settings, reporter, record, oldText, output, loaded, written); }, loaded);
     result.written = written && result.outcome == GlueOutcome::Done;
     return result;
 }

@@ -9,6 +9,7 @@
 #include "editor/TextEditor.h"
 #include "engine/GlueRecord.h"
 #include "engine/GluedText.h"
+#include "engine/LineList.h"
 #include "engine/LeftMargins.h"
 #include "engine/LineTests.h"
 #include "engine/ProgressReporter.h"
@@ -50,10 +51,33 @@ public:
 //
 // `output`, with Released and no record, takes the text where it can, the bytes the same as the
 // editor's would be: the editor is then left empty (GlueResult::written).
+//
+// `loaded`, with Released and no record: the book the editor loaded for the glue straight into
+// the working list (GlueListSink), the editor left empty; it is glued in place of the editor's
+// text, whose refusals it is tested for.
 enum class OldText { Kept, Released };
+class GlueListSink;
 GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,
                          GlueRecord* record = nullptr, OldText oldText = OldText::Kept,
-                         GluedTextOutput* output = nullptr);
+                         GluedTextOutput* output = nullptr, GlueListSink* loaded = nullptr);
+
+// A book's paragraphs as TextEditor::LoadFromFileInto reads them, put into the glue's working
+// list as the glue would take them from the editor: a batch that only glues a book and saves
+// the result never holds it in the editor first.
+class GlueListSink : public LoadedParagraphSink {
+public:
+    explicit GlueListSink(int32_t tabSize) : tabSize(tabSize) {}
+    void Reserve(std::size_t paragraphs) override { list.pieces.reserve(paragraphs); }
+    void Take(std::string_view text, bool lasting) override;
+    void Finish(bool plain) override;
+    // The paragraphs taken once the load is through, with the empty last one the editor
+    // would show: the count its refusal counts.
+    std::size_t LineCount() const { return list.pieces.size(); }
+    LineList list;
+
+private:
+    int32_t tabSize;
+};
 
 // "Slepit chytře": "Slepit" with the smart glue, whatever the Smart setting says.
 GlueResult SlepitChytreExecute(TextEditor& editor, const Settings& settings, ProgressReporter& reporter,

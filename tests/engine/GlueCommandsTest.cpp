@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -314,7 +315,7 @@ std::vector<std::string> Saved(const TextEditor& editor)
 TEST_F(GlueFile, AStreamedGlueGivesWhatTheEditorWouldHold)
 {
     std::mt19937 rng(20261209);
-    int streamed = 0, gaveUp = 0;
+    int streamed = 0, gaveUp = 0, handedOns = 0;
     for (int round = 0; round < 400; ++round) {
         Settings s = Settings::Defaults();
         s.indent = round % 3 != 0;
@@ -322,16 +323,36 @@ TEST_F(GlueFile, AStreamedGlueGivesWhatTheEditorWouldHold)
         if (round % 3 == 2)
             s.autoReplace.insert(s.autoReplace.end(), {"ab\\QQ\\c", "QQ\\Y", "aB\\z\\", "a\\aaa\\c", "l\\^p", "aa\\b", "a\\e"});
         TextEditor usual, stream;
+        // Half the books from a file go from it straight into the glue's working list.
+        std::optional<GlueListSink> sink;
+        bool handedOn = false;
         if (round % 4 == 0) {  // lone CRs and LFs in the lines: no stream
             std::mt19937 same = rng;
             LoadRandomText(usual, rng, round);
             LoadRandomText(stream, same, round);
         } else {
             std::string file;
-            for (std::string line : testing::RandomLines(rng, 40))
-                file += (rng() % 9 == 0 ? line + "\tsena,," : line) + "\r\n";
+            for (std::string line : testing::RandomLines(rng, 40)) {
+                if (rng() % 9 == 0)
+                    line += "\tsena,,";
+                if (rng() % 23 == 0)
+                    line += std::string("a\0b", 3);
+                if (rng() % 37 == 0)
+                    line += "a\nb";  // a lone LF is a character of its line
+                file += line + (rng() % 31 == 0 ? "\r" : "\r\n");
+            }
+            if (round % 13 == 5)
+                file += "\x1a" "behind the end\r\n";
             usual.LoadFromFile(Write("random.txt", file));
-            stream.LoadFromFile(Path("random.txt"));
+            if (round % 2 == 1) {
+                stream.SetMapFiles(round % 3 == 0);
+                sink.emplace(stream.TabSize());
+                // A book whose start shows no Windows-1250 text with CR LF is read into the editor.
+                handedOn = stream.LoadFromFileInto(Path("random.txt"), std::nullopt, *sink);
+                handedOns += handedOn;
+            } else {
+                stream.LoadFromFile(Path("random.txt"));
+            }
         }
         if (round % 5 == 4) {
             const int32_t limit = 8 + int32_t(rng() % 40);
@@ -353,7 +374,8 @@ TEST_F(GlueFile, AStreamedGlueGivesWhatTheEditorWouldHold)
             usualFailed = true;
         }
         try {
-            streamResult = SlepitExecute(stream, s, streamLog, nullptr, OldText::Released, &output);
+            streamResult =
+                SlepitExecute(stream, s, streamLog, nullptr, OldText::Released, &output, handedOn ? &*sink : nullptr);
         } catch (const EEditorError&) {
             streamFailed = true;
         }
@@ -374,6 +396,7 @@ TEST_F(GlueFile, AStreamedGlueGivesWhatTheEditorWouldHold)
     }
     EXPECT_GT(streamed, 150);
     EXPECT_GT(gaveUp, 20);
+    EXPECT_GT(handedOns, 100);
 
     // A book of many chunks, with a rule that finds something in one of them only; then one
     // whose paragraph grows past the limit under a rule in its last chunk.
