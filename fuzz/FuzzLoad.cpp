@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "FuzzInput.h"
 #include "FuzzEditorChecks.h"
@@ -56,6 +58,45 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(!editor.CanUndo());
     for (int32_t line = 1; line <= editor.LineCount(); ++line)
         (void)editor.GetLine(line);
+
+    // The same file handed to a sink, mapped or read, gives the paragraphs the editor holds,
+    // and the editor the same report and format; or the editor loads it as before.
+    {
+        struct Sink : LoadedParagraphSink {
+            void Reserve(std::size_t) override {}
+            void Take(std::string_view text, bool) override { paragraphs.emplace_back(text); }
+            void Finish(bool isPlain) override
+            {
+                finished = true;
+                plain = isPlain;
+            }
+            std::vector<std::string> paragraphs;
+            bool finished = false, plain = false;
+        } sink;
+        TextEditor handing;
+        handing.SetMapFiles(size % 3 == 0);
+        const bool handedOn = handing.LoadFromFileInto(book, std::nullopt, sink);
+        FUZZ_CHECK(handedOn == sink.finished);
+        FUZZ_CHECK(handing.GetFileFormat() == editor.GetFileFormat());
+        const LoadReport& a = handing.LastLoadReport();
+        const LoadReport& b = editor.LastLoadReport();
+        FUZZ_CHECK(a.longLinesSplit == b.longLinesSplit && a.linesCutAtNul == b.linesCutAtNul &&
+                   a.bytesAfterEndMark == b.bytesAfterEndMark && a.charsReplaced == b.charsReplaced);
+        if (handedOn) {
+            FUZZ_CHECK(handing.ParaCount() == 1 && handing.ByteCount() == 0);
+            FUZZ_CHECK(int64_t(sink.paragraphs.size()) + 1 == editor.ParaCount());
+            bool plain = true;
+            for (std::size_t p = 0; p < sink.paragraphs.size(); ++p) {
+                FUZZ_CHECK(sink.paragraphs[p] == editor.ParaText(int32_t(p + 1)));
+                plain = plain && sink.paragraphs[p].find_first_of("\t\r\n") == std::string::npos;
+            }
+            FUZZ_CHECK(!sink.plain || plain);
+        } else {
+            FUZZ_CHECK(sink.paragraphs.empty() && handing.ParaCount() == editor.ParaCount());
+            for (int32_t p = 1; p <= editor.ParaCount(); ++p)
+                FUZZ_CHECK(handing.ParaText(p) == editor.ParaText(p));
+        }
+    }
 
     editor.SaveToFile(saved);
     // Lone CRs are characters of a text with LF line ends only while the LFs outnumber them.
