@@ -440,7 +440,7 @@ int ProcessFile(const Job& job, const Options& o, const Settings& settings, std:
     // A book only glued and saved goes from the file straight into the glue's working list.
     std::optional<GlueListSink> sink;
     if (o.command == Command::Glue && !recording)
-        sink.emplace(editor.TabSize());
+        sink.emplace(editor.TabSize(), &settings);
     bool handedOn = false;
     if (!FileStep(job.in, false, messages, [&] {
             if (sink)

@@ -91,7 +91,9 @@ public:
     virtual void Reserve(std::size_t paragraphs) = 0;
     // The next paragraph, as the editor would hold it. `lasting`: its bytes stay where they
     // are while the editor keeps its text as it is; else they are to be copied now.
-    virtual void Take(std::string_view text, bool lasting) = 0;
+    // `mayHoldControls`: it, or a paragraph before it, may hold a tab, CR or LF; while false,
+    // none has.
+    virtual void Take(std::string_view text, bool lasting, bool mayHoldControls) = 0;
     // The load is through; `plain`: no paragraph holds a tab, CR or LF.
     virtual void Finish(bool plain) = 0;
 };

@@ -888,6 +888,7 @@ bool TextEditor::Load(const std::string& name, std::optional<TextEncoding> encod
         // The paragraphs handed to the sink rather than put into the buffer, and their bytes.
         int64_t sunk = 0;
         int64_t sunkBytes = 0;
+        const bool* controlsRead = nullptr;  // the reader's note of a tab, CR or LF read
         auto append = [&](std::string_view text, bool inBlock, bool mayHoldNul) {
             if (error != kErrNone)
                 return;
@@ -939,7 +940,7 @@ bool TextEditor::Load(const std::string& name, std::optional<TextEncoding> encod
                     error = kErrTextTooLarge;
                 } else if (handedOn) {
                     usedSinceNewBlock = usedSinceNewBlock || inBlock;
-                    sink->Take(piece, inBlock);
+                    sink->Take(piece, inBlock, controlsRead && *controlsRead);
                     ++sunk;
                     sunkBytes += int64_t(piece.size());
                 } else if (inBlock) {
@@ -1021,6 +1022,7 @@ bool TextEditor::Load(const std::string& name, std::optional<TextEncoding> encod
             report.format = FileFormat{};
             reserve(first, int64_t(fileSize), LineEnd::CrLf);
             LineReader reader(LineEnd::CrLf);
+            controlsRead = &reader.controls;
             const char* end = block.get() + fileSize;
             // Each page of the mapping costs a fault at its first read, and the scan would
             // wait for every one: a second thread reads one byte of each page ahead of it, so
@@ -1055,6 +1057,7 @@ bool TextEditor::Load(const std::string& name, std::optional<TextEncoding> encod
         } else if (streamed) {
             report.format = FileFormat{};
             LineReader reader(LineEnd::CrLf);
+            controlsRead = &reader.controls;
             int64_t readBefore = 0;  // bytes of the file before the current step
             size_t got = filled;
             filled = 0;

@@ -224,28 +224,49 @@ LineList DrainLines(TextEditor& editor)
 
 }  // namespace
 
-void GlueListSink::Take(std::string_view text, bool lasting)
+GlueListSink::GlueListSink(int32_t tabSize, const Settings* settings) : tabSize(tabSize)
 {
-    // Taken as the drain takes them, tabs expanded only once the book shows some.
-    if (lasting)
-        list.AddView(text, false);
-    else
-        list.AddCopy(text);
+    if (settings && !settings->smart)
+        walk = std::make_unique<FirstStagesWalk>(list, *settings, false);
 }
 
-void GlueListSink::Finish(bool plain)
+GlueListSink::~GlueListSink() = default;
+
+void GlueListSink::Reserve(std::size_t paragraphs)
+{
+    if (walk)
+        walk->Reserve(paragraphs);
+    else
+        list.pieces.reserve(paragraphs);
+}
+
+void GlueListSink::Take(std::string_view text, bool lasting, bool mayHoldControls)
+{
+    // Taken as the drain takes them: tabs expanded, line breaks noted, where the book has shown any.
+    if (!lasting)
+        text = list.arena.Store(text);
+    if (mayHoldControls) {
+        const Controls controls = ControlsOf(text);
+        if (controls.tab)
+            text = list.arena.Store(TextEditor::ExpandTabs(text, tabSize));
+        list.lineBreaks = list.lineBreaks || controls.lineBreak;
+    }
+    ++taken;
+    if (walk)
+        walk->Add(text);
+    else
+        list.pieces.push_back(text);
+}
+
+void GlueListSink::Finish(bool)
 {
     // The editor's empty last paragraph, which its text would hand on too.
-    list.AddView({}, false);
-    if (plain)
-        return;
-    for (std::string_view& piece : list.pieces) {
-        const Controls controls = ControlsOf(piece);
-        if (controls.tab) {
-            const std::string expanded = TextEditor::ExpandTabs(piece, tabSize);
-            piece = list.arena.Store(expanded);
-        }
-        list.lineBreaks = list.lineBreaks || controls.lineBreak;
+    if (walk) {
+        walk->Add({});
+        staged = walk->Finish();
+        walk.reset();
+    } else {
+        list.pieces.push_back({});
     }
 }
 
@@ -362,8 +383,9 @@ struct StagesDone {
 
 // Stages 1 to 5 over the list; `recorder` is made for `record`, when given.
 StagesDone RunGlueStages(LineList& list, const Settings& settings, ProgressReporter& reporter, GlueRecord* record,
-                         std::optional<GlueRecorder>& recorder)
+                         std::optional<GlueRecorder>& recorder, FirstStages* staged = nullptr)
 {
+    assert(!staged || (!record && !settings.smart));
     std::vector<CaronMend> mended;
     StagesDone done;
     done.prepared = settings.smart ? PrepareLinesForLayout(list, record ? &mended : nullptr) : LinesPrepared{};
@@ -383,9 +405,9 @@ StagesDone RunGlueStages(LineList& list, const Settings& settings, ProgressRepor
             recorder->HyphensRestored(std::move(restored));
     } else {
         // The first three stages are one pass; each still shows as it always has.
-        const std::size_t lineCount = list.size();
+        const std::size_t lineCount = staged ? std::size_t(staged->lineSteps) : list.size();
         StartStage(reporter, messages::StageIndentation(), lineCount);
-        const FirstStages first = RunFirstStages(list, settings);
+        const FirstStages first = staged ? std::move(*staged) : RunFirstStages(list, settings);
         reporter.StepProgress(first.lineSteps);
         StartStage(reporter, messages::StagePageNumbers(), lineCount);
         reporter.StepProgress(first.lineSteps);
@@ -426,10 +448,10 @@ GluedText WriteOutGlued(const LineList& list, const Settings& settings, Progress
 }  // namespace
 
 GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes,
-                    GlueRecord* record)
+                    GlueRecord* record, FirstStages* staged)
 {
     std::optional<GlueRecorder> recorder;
-    const StagesDone done = RunGlueStages(list, settings, reporter, record, recorder);
+    const StagesDone done = RunGlueStages(list, settings, reporter, record, recorder, staged);
     const LinesPrepared& prepared = done.prepared;
     const int64_t hyphens = done.hyphens;
     if (recorder) {
@@ -588,19 +610,21 @@ std::optional<std::string> Glue(TextEditor& editor, const Settings& settings, Pr
     LineList list = loaded                                    ? std::move(loaded->list)
                     : oldText == OldText::Released && !record ? DrainLines(editor)
                                                               : GatherLines(editor);
+    // Walked as the book was loaded, with the plain glue's settings.
+    FirstStages* const staged = loaded && loaded->staged && !settings.smart ? &*loaded->staged : nullptr;
 
     CloseGuard close(editor, reporter);
     GluedText glued;
     if (output && oldText == OldText::Released && !record) {
         std::optional<GlueRecorder> none;
-        (void)RunGlueStages(list, settings, reporter, nullptr, none);
+        (void)RunGlueStages(list, settings, reporter, nullptr, none, staged);
         if (StreamInto(*output, list, settings, reporter, editor)) {
             written = true;
             return std::nullopt;
         }
         glued = WriteOutGlued(list, settings, reporter, editor.ByteLimit());
     } else {
-        glued = GlueLines(list, settings, reporter, editor.ByteLimit(), record);
+        glued = GlueLines(list, settings, reporter, editor.ByteLimit(), record, staged);
     }
     reporter.ShowStage(messages::StageWriteBack(), Repaint::Now);
     // In the working list's storage: it has room for as many lines, and its pages are had.

@@ -3,11 +3,14 @@
 // automatic replacements) and "Slepit „přímou řeč“" (direct speech split over paragraphs).
 // They report only through the ProgressReporter; an editor error passes out as an exception
 // after the cursor, word wrap and progress bar have been restored.
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "editor/TextEditor.h"
 #include "engine/GlueRecord.h"
+#include "engine/GlueStages.h"
 #include "engine/GluedText.h"
 #include "engine/LineList.h"
 #include "engine/LeftMargins.h"
@@ -63,20 +66,27 @@ GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressR
 
 // A book's paragraphs as TextEditor::LoadFromFileInto reads them, put into the glue's working
 // list as the glue would take them from the editor: a batch that only glues a book and saves
-// the result never holds it in the editor first.
+// the result never holds it in the editor first. With `settings` (the plain glue's, which
+// must live as long), stages 1 to 3 are walked as the lines come, each while its bytes are
+// at hand, and the glue goes on from stage 4.
 class GlueListSink : public LoadedParagraphSink {
 public:
-    explicit GlueListSink(int32_t tabSize) : tabSize(tabSize) {}
-    void Reserve(std::size_t paragraphs) override { list.pieces.reserve(paragraphs); }
-    void Take(std::string_view text, bool lasting) override;
+    GlueListSink(int32_t tabSize, const Settings* settings);
+    ~GlueListSink() override;
+    void Reserve(std::size_t paragraphs) override;
+    void Take(std::string_view text, bool lasting, bool mayHoldControls) override;
     void Finish(bool plain) override;
-    // The paragraphs taken once the load is through, with the empty last one the editor
-    // would show: the count its refusal counts.
-    std::size_t LineCount() const { return list.pieces.size(); }
+    // The paragraphs taken, with the empty last one the editor would show: the count its
+    // refusal counts.
+    std::size_t LineCount() const { return taken + 1; }
     LineList list;
+    // Stages 1 to 3 as walked, once the load is through; none without settings.
+    std::optional<FirstStages> staged;
 
 private:
     int32_t tabSize;
+    std::size_t taken = 0;
+    std::unique_ptr<FirstStagesWalk> walk;
 };
 
 // "Slepit chytře": "Slepit" with the smart glue, whatever the Smart setting says.
@@ -89,8 +99,10 @@ GlueResult actPrimaRecExecute(TextEditor& editor, ProgressReporter& reporter, Gl
 // The working-list part of "Slepit": stages 1 to 5 and the first replacement pass, with their
 // stage texts and progress; the list is given back as the text the write-back inserts.
 // Throws EEditorError when a line-break rule would make the text larger than `maxBytes`.
+// `staged`: stages 1 to 3 as walked while the list was made (GlueListSink), taken from there.
 GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& reporter,
-                    int64_t maxBytes = TextEditor::kMaxLimit, GlueRecord* record = nullptr);
+                    int64_t maxBytes = TextEditor::kMaxLimit, GlueRecord* record = nullptr,
+                    FirstStages* staged = nullptr);
 // What the smart glue reads off a book's lines before their layout, in this order: double
 // spacing, the left margins, accents set before their letters, "t’" for "ť". `mends`, where
 // given, gets the words whose letters were mended, in the order of the text.

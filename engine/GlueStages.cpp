@@ -83,55 +83,81 @@ int64_t JoinHyphenatedWords(LineList& list)
     return steps;
 }
 
-FirstStages RunFirstStages(LineList& list, const Settings& settings)
+FirstStagesWalk::FirstStagesWalk(LineList& list, const Settings& settings, bool inPlace)
+    : list(list), noGlue(settings.noGlue), inPlace(inPlace)
 {
-    assert(list.flags.empty());
-    LineViews& lines = list.pieces;
-    const std::size_t n = lines.size();
-    const NoGlueMatcher noGlue(settings.noGlue);
-    FirstStages done;
-    done.lineSteps = int64_t(n);
-    PieceFactList& facts = done.facts;
-    facts.resize(n);
-    list.flags.assign(n, 0);
-    auto& flags = list.flags;
+    assert(list.flags.empty() && (inPlace || list.pieces.empty()));
+    if (inPlace) {
+        list.flags.assign(list.pieces.size(), 0);
+        done.facts.resize(list.pieces.size());
+    }
+}
+
+void FirstStagesWalk::Reserve(std::size_t lines)
+{
+    list.pieces.reserve(lines);
+    list.flags.reserve(lines);
+    done.facts.reserve(lines);
+}
+
+void FirstStagesWalk::Add(std::string_view line)
+{
     // The lines kept go to the front, each as stage 2 leaves it. A line that continues a word
     // broken at the end of the last non-empty one (its partner in stage 3) takes the empty
     // lines between them away with it.
-    std::size_t kept = 0;
-    std::size_t lastFull = n;  // the kept piece of the last non-empty line; n when none
-    bool lastEmpty = false;    // stage 2's last line is empty
-    int64_t nonEmpty = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        ReadAhead(lines[i].data());
-        std::string_view line = lines[i];
-        line.remove_prefix(LeadingSpaces(line));
-        if (IsPageNumberLine(line))
-            continue;
-        ++done.unnumbered;
-        lastEmpty = line.empty();
-        if (lastEmpty) {
-            facts[kept] = PieceFacts::Of(line, line, noGlue);
-            lines[kept++] = line;
-            continue;
-        }
+    ++done.lineSteps;
+    line.remove_prefix(LeadingSpaces(line));
+    if (IsPageNumberLine(line))
+        return;
+    ++done.unnumbered;
+    lastEmpty = line.empty();
+    if (!lastEmpty) {
         ++nonEmpty;
-        if (lastFull < n && IsHyphenatedBreak(lines[lastFull], line)) {
-            flags[lastFull] = LineList::kHyphenNext;
+        if (lastFull != kNone && IsHyphenatedBreak(list.pieces[lastFull], line)) {
+            list.flags[lastFull] = LineList::kHyphenNext;
             ++list.joins;
-            const std::string_view upper = lines[lastFull];
-            facts[lastFull].SetAllCapitals(IsAllCapitals(upper.substr(0, upper.size() - 1)));
+            const std::string_view upper = list.pieces[lastFull];
+            done.facts[lastFull].SetAllCapitals(IsAllCapitals(upper.substr(0, upper.size() - 1)));
             kept = lastFull + 1;
+            if (!inPlace) {
+                list.pieces.resize(kept);
+                list.flags.resize(kept);
+                done.facts.resize(kept);
+            }
         }
-        facts[kept] = PieceFacts::Of(line, line, noGlue);
         lastFull = kept;
-        lines[kept++] = line;
     }
-    lines.resize(kept);
-    flags.resize(kept);
-    facts.resize(kept);
+    const PieceFacts facts = PieceFacts::Of(line, line, noGlue);
+    if (inPlace) {
+        // Never ahead of the line read: the slot's line is read already.
+        list.pieces[kept] = line;
+        done.facts[kept] = facts;
+    } else {
+        list.pieces.push_back(line);
+        list.flags.push_back(0);
+        done.facts.push_back(facts);
+    }
+    ++kept;
+}
+
+FirstStages FirstStagesWalk::Finish()
+{
+    list.pieces.resize(kept);
+    list.flags.resize(kept);
+    done.facts.resize(kept);
     done.hyphenSteps = done.unnumbered < 2 ? 0 : nonEmpty - (lastEmpty ? 0 : 1);
-    return done;
+    return std::move(done);
+}
+
+FirstStages RunFirstStages(LineList& list, const Settings& settings)
+{
+    FirstStagesWalk walk(list, settings, true);
+    const std::size_t n = list.pieces.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        ReadAhead(list.pieces[i].data());
+        walk.Add(list.pieces[i]);
+    }
+    return walk.Finish();
 }
 
 int64_t GlueLineBreaks(LineList& list, const Settings& settings, const PieceFactList* known)

@@ -9,6 +9,7 @@
 // through its pieces.
 //
 // Each returns the number of progress steps the literal loop takes.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -78,6 +79,26 @@ struct FirstStages {
     PieceFactList facts;
 };
 FirstStages RunFirstStages(LineList& list, const Settings& settings);
+// The same one line at a time, as a book's lines come: in place over the list's own lines,
+// each handed in as read, or appended to an empty list.
+class FirstStagesWalk {
+public:
+    FirstStagesWalk(LineList& list, const Settings& settings, bool inPlace);
+    void Reserve(std::size_t lines);
+    void Add(std::string_view line);
+    FirstStages Finish();
+
+private:
+    static constexpr std::size_t kNone = SIZE_MAX;
+    LineList& list;
+    const NoGlueMatcher noGlue;
+    const bool inPlace;
+    FirstStages done;
+    std::size_t kept = 0;
+    std::size_t lastFull = kNone;  // the kept piece of the last non-empty line
+    bool lastEmpty = false;        // stage 2's last line is empty
+    int64_t nonEmpty = 0;
+};
 
 // Stage 4: neighbouring non-empty lines that CanGlueLines allows become one, joined by a
 // space. One step per pair of non-empty neighbours. `facts`: those RunFirstStages left, or

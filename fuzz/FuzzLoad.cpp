@@ -64,7 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     {
         struct Sink : LoadedParagraphSink {
             void Reserve(std::size_t) override {}
-            void Take(std::string_view text, bool) override { paragraphs.emplace_back(text); }
+            void Take(std::string_view text, bool, bool mayHoldControls) override
+            {
+                FUZZ_CHECK(mayHoldControls || text.find_first_of("\t\r\n") == std::string_view::npos);
+                paragraphs.emplace_back(text);
+            }
             void Finish(bool isPlain) override
             {
                 finished = true;

@@ -346,7 +346,7 @@ TEST_F(GlueFile, AStreamedGlueGivesWhatTheEditorWouldHold)
             usual.LoadFromFile(Write("random.txt", file));
             if (round % 2 == 1) {
                 stream.SetMapFiles(round % 3 == 0);
-                sink.emplace(stream.TabSize());
+                sink.emplace(stream.TabSize(), round % 5 == 1 ? nullptr : &s);
                 // A book whose start shows no Windows-1250 text with CR LF is read into the editor.
                 handedOn = stream.LoadFromFileInto(Path("random.txt"), std::nullopt, *sink);
                 handedOns += handedOn;
