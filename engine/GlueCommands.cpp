@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <exception>
 #include <optional>
 #include <string_view>
 
@@ -277,7 +278,6 @@ namespace {
 GluedText RecordedRules(const LineList& list, const Settings& settings, ProgressReporter& reporter, int64_t maxBytes,
                         GlueRecorder& recorder)
 {
-    recorder.Resolve(list);
     if (!settings.autoReplace.empty())
         StartRulePass(reporter, settings);
     std::vector<ReplacementRule> rules;
@@ -287,20 +287,41 @@ GluedText RecordedRules(const LineList& list, const Settings& settings, Progress
             rules.push_back(std::move(rule));
             ruleIndexes.push_back(int32_t(index));
         }
-    if (RunsLineByLine(list, rules)) {
-        std::vector<RulePlace> rulePlaces;
-        GluedText glued = WriteOutWithRules(
-            list, rules, maxBytes,
-            [&](const ReplacementRule& rule) {
-                reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Now);
-                reporter.StepProgress(1);
-            },
-            &rulePlaces);
+    const bool lineByLine = RunsLineByLine(list, rules);
+    // What each piece of the list became is read off the list beside its writing out, which
+    // reads it alike; the rules' replacements are then placed among those changes.
+    GluedText glued;
+    std::vector<RulePlace> rulePlaces;
+    std::exception_ptr failure;
+    SideBySide(
+        list.pieces.size() >= kWorthASecondThread,
+        [&] {
+            if (!lineByLine) {
+                glued = WriteOut(list);
+                return;
+            }
+            glued = WriteOutWithRules(
+                list, rules, maxBytes,
+                [&](const ReplacementRule& rule) {
+                    reporter.ShowStage(messages::StageAutoReplace() + rule.search, Repaint::Now);
+                    reporter.StepProgress(1);
+                },
+                &rulePlaces);
+        },
+        [&]() noexcept {
+            try {
+                recorder.Resolve(list);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    if (failure)
+        std::rethrow_exception(failure);
+    if (lineByLine) {
         recorder.RulesApplied(ruleIndexes, rules, rulePlaces);
         recorder.Place(glued);
         return glued;
     }
-    GluedText glued = WriteOut(list);
     std::vector<std::size_t> places;
     for (std::size_t index = 0; index < settings.autoReplace.size(); ++index) {
         const ReplacementRule rule = ParseRule(settings.autoReplace[index]);
