@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <exception>
+#include <thread>
 #include <utility>
 
 #include "editor/EditorBuffer.h"
+#include "editor/QuietThread.h"
 
 namespace lepotex {
 
@@ -166,15 +169,40 @@ void TextEditor::RewrapAll()
         CaretPlaced();
         return;
     }
-    // Rebuild the partitioning in one pass rather than shifting it per paragraph.
+    // Rebuild the partitioning in one pass rather than shifting it per paragraph. Each
+    // paragraph wraps by itself: a long book's second half wraps on a second core meanwhile.
     Partitioning rebuilt;
     int64_t line = 0;
     const int32_t count = ParaCount();
     rebuilt.Reserve(count);
     const int32_t width = EffectiveWrapWidth();
+    constexpr int32_t kWrapInHalvesFrom = 1 << 15;
+    const int32_t half = count >= kWrapInHalvesFrom ? count / 2 : count;
+    std::exception_ptr failure;
+    std::thread second;
+    if (half < count)
+        second = StartQuietThread([&] {
+            try {
+                for (int32_t index = half; index < count; ++index)
+                    buffer->paras[index].Wrap(width, tabSize);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    try {
+        for (int32_t index = 0; index < (second.joinable() ? half : count); ++index)
+            buffer->paras[index].Wrap(width, tabSize);
+    } catch (...) {
+        if (second.joinable())
+            second.join();
+        throw;
+    }
+    if (second.joinable())
+        second.join();
+    if (failure)
+        std::rethrow_exception(failure);
     for (int32_t index = 0; index < count; ++index) {
         Paragraph& para = buffer->paras[index];
-        para.Wrap(width, tabSize);
         rebuilt.InsertPartition(index, line);
         line += para.LineCount();
         rebuilt.AddToPartition(index, para.LineCount());

@@ -57,6 +57,39 @@ TEST(TextEditorWrap, DisplayLinesFollowEveryEditWrappedOrNot)
     }
 }
 
+// A book of many paragraphs wraps its second half on a second core when word wrap goes on:
+// its display lines are those of the same book wrapped paragraph by paragraph as it was put in.
+TEST(TextEditorWrap, ABookWrappedWholeWrapsAsItsParagraphsOneByOne)
+{
+    std::mt19937 rng(11);
+    std::string text;
+    const char* const pieces[] = {"slovo ", "a", "-", "\t", "  ", "dlouh\xE9", "x"};
+    for (int p = 0; p < 40'000; ++p) {
+        for (int n = int(rng() % 40); n > 0; --n)
+            text += pieces[rng() % 7];
+        text += "\r\n";
+    }
+    TextEditor book;
+    book.SetWordWrap(false);
+    ASSERT_EQ(book.InsertText(text), 0);
+    for (const auto& [width, tab] : {std::pair{12, 8}, {7, 3}, {105, 8}}) {
+        TextEditor oneByOne;
+        oneByOne.SetTabSize(tab);
+        oneByOne.SetWrapColumn(width);
+        ASSERT_EQ(oneByOne.InsertText(text), 0);
+        book.SetTabSize(tab);
+        book.SetWrapColumn(width);
+        book.SetWordWrap(true);
+        ASSERT_NO_FATAL_FAILURE(ExpectCountsConsistent(book));
+        ASSERT_EQ(book.LineCount(), oneByOne.LineCount());
+        for (int32_t p = 1; p <= book.ParaCount(); ++p)
+            ASSERT_EQ(book.ParaLineCount(p), oneByOne.ParaLineCount(p)) << "paragraph " << p;
+        for (int32_t line = 1; line <= book.LineCount(); line += 1 + int32_t(rng() % 20))
+            ASSERT_EQ(book.GetLine(line), oneByOne.GetLine(line)) << "line " << line;
+        book.SetWordWrap(false);
+    }
+}
+
 TEST(TextEditorInsert, SegmentsLineEndsAndSplits)
 {
     TextEditor editor;
