@@ -4,11 +4,10 @@
 #include <cassert>
 #include <cstring>
 #include <exception>
-#include <thread>
 #include <utility>
 
 #include "editor/EditorBuffer.h"
-#include "editor/QuietThread.h"
+#include "editor/SideBySide.h"
 
 namespace lepotex {
 
@@ -177,11 +176,15 @@ void TextEditor::RewrapAll()
     rebuilt.Reserve(count);
     const int32_t width = EffectiveWrapWidth();
     constexpr int32_t kWrapInHalvesFrom = 1 << 15;
-    const int32_t half = count >= kWrapInHalvesFrom ? count / 2 : count;
+    const int32_t half = count / 2;
     std::exception_ptr failure;
-    std::thread second;
-    if (half < count)
-        second = StartQuietThread([&] {
+    SideBySide(
+        count >= kWrapInHalvesFrom,
+        [&] {
+            for (int32_t index = 0; index < half; ++index)
+                buffer->paras[index].Wrap(width, tabSize);
+        },
+        [&]() noexcept {
             try {
                 for (int32_t index = half; index < count; ++index)
                     buffer->paras[index].Wrap(width, tabSize);
@@ -189,16 +192,6 @@ void TextEditor::RewrapAll()
                 failure = std::current_exception();
             }
         });
-    try {
-        for (int32_t index = 0; index < (second.joinable() ? half : count); ++index)
-            buffer->paras[index].Wrap(width, tabSize);
-    } catch (...) {
-        if (second.joinable())
-            second.join();
-        throw;
-    }
-    if (second.joinable())
-        second.join();
     if (failure)
         std::rethrow_exception(failure);
     for (int32_t index = 0; index < count; ++index) {

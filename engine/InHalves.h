@@ -6,38 +6,12 @@
 #include <thread>
 #include <utility>
 
+#include "editor/SideBySide.h"
+
 namespace lepotex {
 
 // From this many lines on, a pass is worth a second thread.
 constexpr std::size_t kWorthASecondThread = std::size_t(1) << 15;
-
-// Calls here() on this thread and there() on a second one where `worth` it and a thread is to
-// be had, else one after the other. there() must not throw and must touch nothing here() does
-// but to read it.
-template <typename Here, typename There>
-void SideBySide(bool worth, Here&& here, There&& there)
-{
-    static const bool cores = std::thread::hardware_concurrency() > 1;
-    std::thread second;
-    if (worth && cores) {
-        try {
-            second = std::thread([&] { there(); });
-        } catch (const std::system_error&) {
-            // No thread to be had: both run here.
-        }
-    }
-    try {
-        here();
-    } catch (...) {
-        if (second.joinable())
-            second.join();
-        throw;
-    }
-    if (second.joinable())
-        second.join();
-    else
-        there();
-}
 
 // Runs work() on a second thread from here until the object goes, where `worth` it and a thread
 // is to be had, else not at all: for work that only makes what comes later faster, such as
