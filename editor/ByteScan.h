@@ -46,9 +46,16 @@ inline const char* FindAnyOfNoting(const char* p, const char* end, char a, char 
     const __m128i tab = _mm_set1_epi8('\t');
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');
+    // Where the bytes looked for are control bytes too, as a line's end is, a block without
+    // any control byte holds none of them nor a tab, CR or LF: one test passes it, and a
+    // line's text is such blocks but for its last.
+    const bool controlsOnly = uint8_t(a) < 0x20 && uint8_t(b) < 0x20 && uint8_t(c) < 0x20;
+    const __m128i lastControl = _mm_set1_epi8(0x1F);
     unsigned seen = 0;
     for (; end - p >= 16; p += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (controlsOnly && _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, lastControl), v)) == 0)
+            continue;
         const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)), _mm_cmpeq_epi8(v, vc));
         const __m128i control = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, cr)), _mm_cmpeq_epi8(v, lf));
         const unsigned controls = unsigned(_mm_movemask_epi8(control));
