@@ -502,29 +502,49 @@ struct Written {
     int64_t replaced = 0;  // characters the file's encoding has no byte for
 };
 
+// What a save writes into: a pipe or device (written as it comes), a regular file, or a regular
+// file that the save flushes to the disk once it is written.
+enum class Target { Stream, File, SyncedFile };
+
 // Writes the chunks of a save one after the other into `fd`, on a second thread for a large
 // text: the write into the system's cache of the file then goes on while the next chunk is
 // gathered and converted. One chunk at a time is in flight; Write waits for the one before.
+// A large text that is to be flushed is flushed step by step on a third thread meanwhile: a
+// virtual machine's disk writes out its own cache only when flushed, and at the end a flush of
+// the whole book waited for all of it (half the time of the save of 50 MB).
 class ChunkWriter {
 public:
-    ChunkWriter(int fd, bool regular, bool threaded) : fd(fd), start(regular ? ::lseek(fd, 0, SEEK_CUR) : -1)
+    ChunkWriter(int fd, Target target, bool threaded)
+        : fd(fd), start(target != Target::Stream ? ::lseek(fd, 0, SEEK_CUR) : -1),
+          flushing(threaded && target == Target::SyncedFile && start >= 0)
     {
         // Without a thread to be had, the chunks are written here.
         if (threaded)
             worker = StartQuietThread([this] { Work(); });
+        if (flushing)
+            flusher = StartQuietThread([this] { Flush(); });
     }
     ChunkWriter(const ChunkWriter&) = delete;
     ChunkWriter& operator=(const ChunkWriter&) = delete;
     ~ChunkWriter()
     {
-        if (!worker.joinable())
-            return;
-        {
-            std::lock_guard lock(mutex);
-            closing = true;
+        if (worker.joinable()) {
+            {
+                std::lock_guard lock(mutex);
+                closing = true;
+            }
+            changed.notify_all();
+            worker.join();
         }
-        changed.notify_all();
-        worker.join();
+        // The caller closes the descriptor next: no flush may still be using it.
+        if (flusher.joinable()) {
+            {
+                std::lock_guard lock(flushMutex);
+                flushClosing = true;
+            }
+            flushChanged.notify_all();
+            flusher.join();
+        }
     }
 
     // `data` must stay as it is until the next Write or Finish returns.
@@ -547,13 +567,24 @@ public:
     {
         if (!worker.joinable())
             return;
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [this] { return !pending; });
-        if (failure)
-            std::rethrow_exception(std::exchange(failure, nullptr));
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [this] { return !pending; });
+            if (failure)
+                std::rethrow_exception(std::exchange(failure, nullptr));
+        }
+        if (!flusher.joinable())
+            return;
+        // A failed flush told this descriptor its error once: the final flush would not.
+        std::unique_lock lock(flushMutex);
+        flushChanged.wait(lock, [this] { return !flushAsked; });
+        if (flushError != 0)
+            RaiseIoError(flushError);
     }
 
 private:
+    static constexpr off_t kFlushStep = off_t(8) << 20;
+
     void WriteNow(const char* data, size_t size)
     {
         WriteAll(fd, data, size);
@@ -564,6 +595,15 @@ private:
             ::sync_file_range(fd, start + written, off_t(size), SYNC_FILE_RANGE_WRITE);
 #endif
         written += off_t(size);
+        if (flushing && written - flushAskedAt >= kFlushStep) {
+            std::lock_guard lock(flushMutex);
+            // One flush at a time: one still running takes what came meanwhile with it next.
+            if (!flushAsked) {
+                flushAsked = true;
+                flushAskedAt = written;
+                flushChanged.notify_all();
+            }
+        }
     }
 
     void Work()
@@ -589,8 +629,26 @@ private:
         }
     }
 
+    void Flush()
+    {
+        std::unique_lock lock(flushMutex);
+        for (;;) {
+            flushChanged.wait(lock, [this] { return flushAsked || flushClosing; });
+            if (!flushAsked)
+                return;
+            lock.unlock();
+            const int error = ::fdatasync(fd) != 0 && errno != EINVAL && errno != EROFS ? errno : 0;
+            lock.lock();
+            if (flushError == 0)
+                flushError = error;
+            flushAsked = false;
+            flushChanged.notify_all();
+        }
+    }
+
     const int fd;
     const off_t start;
+    const bool flushing;
     off_t written = 0;
     std::thread worker;
     std::mutex mutex;
@@ -599,13 +657,22 @@ private:
     bool pending = false;
     bool closing = false;
     std::exception_ptr failure;
+    // The flusher's: whether a flush is asked for or running, at how many bytes written it was
+    // last asked for, and the first error one met.
+    std::thread flusher;
+    std::mutex flushMutex;
+    std::condition_variable flushChanged;
+    bool flushAsked = false;
+    bool flushClosing = false;
+    off_t flushAskedAt = 0;
+    int flushError = 0;
 };
 
 // Writes paragraphs as the file format wants them into `fd`, at its position, in the editor's
 // file format: those `each` hands to the function it is called with, about `size` bytes of
 // them. `between` runs between the large writes.
 template <typename Between, typename Each>
-Written WriteParagraphs(const TextEditor& editor, int64_t size, int fd, bool regular, Between&& between, Each&& each)
+Written WriteParagraphs(const TextEditor& editor, int64_t size, int fd, Target target, Between&& between, Each&& each)
 {
     // Paragraphs are gathered into large writes; the largest paragraph and its line end
     // always fit behind what a write leaves. A large text has two stages: one is written
@@ -630,7 +697,7 @@ Written WriteParagraphs(const TextEditor& editor, int64_t size, int fd, bool reg
     size_t staged = 0;
     Written result;
     off_t& written = result.bytes;
-    ChunkWriter writer(fd, regular, twoStages);
+    ChunkWriter writer(fd, target, twoStages);
     // Hands what is staged to the writer, converted to the file's encoding where that is not
     // Windows-1250, and goes on in the other stage.
     auto flush = [&] {
@@ -685,9 +752,9 @@ Written WriteParagraphs(const TextEditor& editor, int64_t size, int fd, bool reg
 
 // The editor's own paragraphs; an empty last one is what the line end before it leaves.
 template <typename Between>
-Written WriteParagraphs(const TextEditor& editor, int fd, bool regular, Between&& between)
+Written WriteParagraphs(const TextEditor& editor, int fd, Target target, Between&& between)
 {
-    return WriteParagraphs(editor, editor.ByteCount(), fd, regular, between, [&](auto&& add) {
+    return WriteParagraphs(editor, editor.ByteCount(), fd, target, between, [&](auto&& add) {
         const int32_t count = editor.ParaCount();
         for (int32_t p = 1; p <= count; ++p) {
             const std::string_view text = editor.ParaText(p);
@@ -761,7 +828,7 @@ int64_t SaveInPlace(const TextEditor& editor, const std::filesystem::path& targe
             InPlaceWrite::StopIfSignalled();
             if (::lseek(file.fd, 0, SEEK_SET) < 0)
                 RaiseIoError(errno);
-            const Written result = WriteParagraphs(editor, file.fd, true, &InPlaceWrite::StopIfSignalled);
+            const Written result = WriteParagraphs(editor, file.fd, Target::SyncedFile, &InPlaceWrite::StopIfSignalled);
             replaced = result.replaced;
             if (::ftruncate(file.fd, result.bytes) != 0)
                 RaiseIoError(errno);
@@ -1322,8 +1389,8 @@ bool TextEditor::SaveToFileFrom(const std::string& name, bool overwriteChanged, 
     // The text written into the descriptor given: the editor's, or the one produced.
     auto write = [&](int fd) {
         if (!produce)
-            return WriteParagraphs(*this, fd, true, [] {});
-        return WriteParagraphs(*this, producedSize, fd, true, [] {}, [&](auto&& add) {
+            return WriteParagraphs(*this, fd, Target::SyncedFile, [] {});
+        return WriteParagraphs(*this, producedSize, fd, Target::SyncedFile, [] {}, [&](auto&& add) {
             (*produce)([&](std::string_view text) {
                 // A stage holds the longest paragraph an editor can have, and no longer one.
                 if (text.size() > kMaxLine)
@@ -1344,7 +1411,7 @@ bool TextEditor::SaveToFileFrom(const std::string& name, bool overwriteChanged, 
         FileHandle file(::open(target.path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
         if (file.fd < 0)
             RaiseIoError(errno);
-        saveReplacements = WriteParagraphs(*this, file.fd, false, [] {}).replaced;
+        saveReplacements = WriteParagraphs(*this, file.fd, Target::Stream, [] {}).replaced;
         SyncData(file.fd);
         if (::close(file.Release()) != 0)
             RaiseIoError(errno);
@@ -1443,7 +1510,7 @@ void TextEditor::SaveToDescriptor(int fd)
     struct stat info {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     PrepareSave(regular ? info.st_dev : 0, regular ? info.st_ino : 0);
-    saveReplacements = WriteParagraphs(*this, fd, regular, [] {}).replaced;
+    saveReplacements = WriteParagraphs(*this, fd, regular ? Target::File : Target::Stream, [] {}).replaced;
     SetModified(false);
 }
 

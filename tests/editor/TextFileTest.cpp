@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <dlfcn.h>
+
 #include <atomic>
 #include <csignal>
 #include <cstring>
@@ -23,6 +25,29 @@ namespace lepotex {
 namespace {
 
 using namespace test;
+
+// The flushes of this program's saves go through here: the next `failingFlushes` of them fail
+// as a disk that lost the data would make them fail, each one counted.
+std::atomic<int> failingFlushes{0};
+std::atomic<int> flushes{0};
+
+}  // namespace
+}  // namespace lepotex
+
+extern "C" int fdatasync(int fd)
+{
+    ++lepotex::flushes;
+    if (lepotex::failingFlushes > 0) {
+        --lepotex::failingFlushes;
+        errno = EIO;
+        return -1;
+    }
+    static const auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fdatasync"));
+    return real(fd);
+}
+
+namespace lepotex {
+namespace {
 
 // Saves in a child process after `prepare` (a file size limit standing in for a full disk,
 // another user); true when the save failed there with exactly `message`.
@@ -209,6 +234,34 @@ TEST_F(FileTest, SaveReplacesTheFileWholeOrNotAtAll)
     EXPECT_THAT([&] { editor.SaveToFile(readOnly); }, ThrowsMessage<EInOutError>(StrEq("File access denied")));
     EXPECT_EQ(ReadFile(readOnly), "old\r\n");
     EXPECT_TRUE(editor.Modified());
+}
+
+// A large book is flushed to the disk while it is written. The system tells a failed flush
+// only once: one that failed half-way fails the save as one at the end would, and the old
+// file stays.
+TEST_F(FileTest, AFlushThatFailsWhileALargeBookIsWrittenFailsTheSave)
+{
+    if (std::thread::hardware_concurrency() < 2)
+        GTEST_SKIP() << "a large book is written from a second thread only where there is one";
+    std::string book;
+    for (int i = 0; book.size() < 20'000'000; ++i)
+        book += "Line " + std::to_string(i) + " of a book flushed to the disk while it is written.\r\n";
+    TextEditor large;
+    ASSERT_EQ(large.InsertText(book), 0);
+    const std::string target = Write("big.txt", "old text\r\n");
+
+    flushes = 0;
+    failingFlushes = 1;
+    EXPECT_THAT([&] { large.SaveToFile(target); }, ThrowsMessage<EInOutError>(StrEq("I/O error 5")));
+    failingFlushes = 0;
+    ASSERT_GE(flushes.load(), 2) << "the flush that failed was not the last one";
+    EXPECT_EQ(ReadFile(target), "old text\r\n");
+    EXPECT_TRUE(large.Modified());
+    EXPECT_EQ(Entries(folder), Paras{"big.txt"}) << "no temporary file is left behind";
+
+    large.SaveToFile(target);
+    EXPECT_TRUE(ReadFile(target) == book);
+    EXPECT_FALSE(large.Modified());
 }
 
 // Paragraphs made elsewhere and handed to the save one by one become the file the editor
