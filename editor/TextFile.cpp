@@ -511,7 +511,7 @@ enum class Target { Stream, File, SyncedFile };
 // gathered and converted. One chunk at a time is in flight; Write waits for the one before.
 // A large text that is to be flushed is flushed step by step on a third thread meanwhile: a
 // virtual machine's disk writes out its own cache only when flushed, and at the end a flush of
-// the whole book waited for all of it (half the time of the save of 50 MB).
+// the whole book waited for all of it (22-34 ms of a 50 MB glue's 140 on such a machine).
 class ChunkWriter {
 public:
     ChunkWriter(int fd, Target target, bool threaded)
