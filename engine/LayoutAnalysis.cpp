@@ -217,6 +217,9 @@ struct Group {
     std::vector<uint32_t> lines;
     std::vector<uint32_t> ordinals;
     std::vector<bool> inside;  // the line stands inside a paragraph, where no heading can
+    // The lines' numbers, read only where they hold some: from the group's first line with a
+    // number on, one a line, those before it none (-1), as a key without a number has it. A
+    // book of one-character lines has nearly all its lines in groups without.
     std::vector<int64_t> values;
 };
 
@@ -1086,9 +1089,12 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
         g.digits = key.digits;
         if (o == 1)  // a page line ends a page of text: the book's first line is none
             return;
+        if (!g.values.empty() || key.digits) {
+            g.values.resize(g.lines.size(), -1);
+            g.values.push_back(key.value);
+        }
         g.lines.push_back(line);
         g.ordinals.push_back(o);
-        g.values.push_back(key.value);
     };
     std::vector<std::pair<Group*, Group>> later;  // the second half's, few: one a shape
     // A book of furniture (every line a number, say) has its lines in the groups nearly all:
@@ -1147,6 +1153,10 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
                    false);
     }
     for (auto& [g, own] : later) {
+        if (!own.values.empty() || !g->values.empty()) {
+            g->values.resize(g->lines.size(), -1);
+            own.values.insert(own.values.begin(), own.lines.size() - own.values.size(), -1);
+        }
         g->digits = own.digits;
         g->lines.insert(g->lines.end(), own.lines.begin(), own.lines.end());
         g->ordinals.insert(g->ordinals.end(), own.ordinals.begin(), own.ordinals.end());
