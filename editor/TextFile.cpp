@@ -502,6 +502,13 @@ struct Written {
     int64_t replaced = 0;  // characters the file's encoding has no byte for
 };
 
+// Flushes `fd` to the disk; the error, or 0. A file that cannot be flushed (a pipe, a
+// read-only mount) has nothing to flush.
+int FlushError(int fd)
+{
+    return ::fdatasync(fd) != 0 && errno != EINVAL && errno != EROFS ? errno : 0;
+}
+
 // What a save writes into: a pipe or device (written as it comes), a regular file, or a regular
 // file that the save flushes to the disk once it is written.
 enum class Target { Stream, File, SyncedFile };
@@ -637,7 +644,7 @@ private:
             if (!flushAsked)
                 return;
             lock.unlock();
-            const int error = ::fdatasync(fd) != 0 && errno != EINVAL && errno != EROFS ? errno : 0;
+            const int error = FlushError(fd);
             lock.lock();
             if (flushError == 0)
                 flushError = error;
@@ -767,8 +774,8 @@ Written WriteParagraphs(const TextEditor& editor, int fd, Target target, Between
 
 void SyncData(int fd)
 {
-    if (::fdatasync(fd) != 0 && errno != EINVAL && errno != EROFS)
-        RaiseIoError(errno);
+    if (const int error = FlushError(fd))
+        RaiseIoError(error);
 }
 
 // Copies the whole of `from` over the start of `to`; returns the number of bytes.
