@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -37,6 +38,27 @@ int64_t PeakRssBytes()
 }
 
 int64_t HeapInUse() { return int64_t(mallinfo2().uordblks); }
+
+// glibc keeps a few freed blocks of each size on every thread for reuse, and mallinfo2 counts
+// them in use: the longer the run, the more sizes were used and the more the heap seemed to keep
+// (73 KB after two million operations, a leak where there was none). Without that cache the
+// figure is what the program holds. The cache is chosen before a process starts, so the soak
+// runs itself again without it.
+void RunWithoutThreadCache(char** argv)
+{
+#if defined(__GLIBC__) && defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
+    constexpr const char* kNoCache = "glibc.malloc.tcache_count=0";
+    const char* tunables = std::getenv("GLIBC_TUNABLES");
+    if (tunables && std::strstr(tunables, kNoCache))
+        return;
+    const std::string value = tunables && *tunables ? std::string(tunables) + ":" + kNoCache : kNoCache;
+    if (::setenv("GLIBC_TUNABLES", value.c_str(), 1) == 0)
+        ::execv("/proc/self/exe", argv);
+    std::fprintf(stderr, "soak: could not run again without the heap's thread cache; its figures count it\n");
+#else
+    (void)argv;
+#endif
+}
 
 // What stays cheap enough for every operation.
 void CheckQuick(const TextEditor& editor, int64_t op)
@@ -68,6 +90,7 @@ std::string AsSaved(const TextEditor& editor)
 
 int main(int argc, char** argv)
 {
+    RunWithoutThreadCache(argv);
     const int64_t operations = argc > 1 ? std::atoll(argv[1]) : 1000000;
     const unsigned seed = argc > 2 ? unsigned(std::atol(argv[2])) : 20030119u;
     std::mt19937 random(seed);
