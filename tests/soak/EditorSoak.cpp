@@ -41,7 +41,7 @@ int64_t HeapInUse() { return int64_t(mallinfo2().uordblks); }
 
 // glibc keeps a few freed blocks of each size on every thread for reuse, and mallinfo2 counts
 // them in use: the longer the run, the more sizes were used and the more the heap seemed to keep
-// (73 KB after two million operations, a leak where there was none). Without that cache the
+// (72 KB after two million operations, a leak where there was none). Without that cache the
 // figure is what the program holds. The cache is chosen before a process starts, so the soak
 // runs itself again without it.
 void RunWithoutThreadCache(char** argv)
