@@ -225,7 +225,8 @@ LineList DrainLines(TextEditor& editor)
 
 }  // namespace
 
-GlueListSink::GlueListSink(int32_t tabSize, const Settings* settings) : tabSize(tabSize)
+GlueListSink::GlueListSink(int32_t tabSize, const Settings* settings)
+    : tabSize(tabSize), shaping(settings && settings->smart)
 {
     if (settings && !settings->smart)
         walk = std::make_unique<FirstStagesWalk>(list, *settings, false);
@@ -235,10 +236,13 @@ GlueListSink::~GlueListSink() = default;
 
 void GlueListSink::Reserve(std::size_t paragraphs)
 {
-    if (walk)
+    if (walk) {
         walk->Reserve(paragraphs);
-    else
+    } else {
         list.pieces.reserve(paragraphs);
+        if (shaping)
+            list.shapes.reserve(paragraphs);
+    }
 }
 
 void GlueListSink::Take(std::string_view text, bool lasting, bool mayHoldControls)
@@ -253,10 +257,14 @@ void GlueListSink::Take(std::string_view text, bool lasting, bool mayHoldControl
         list.lineBreaks = list.lineBreaks || controls.lineBreak;
     }
     ++taken;
-    if (walk)
+    if (walk) {
         walk->Add(text);
-    else
+    } else {
         list.pieces.push_back(text);
+        // Read while its bytes are at hand, and off the glue's own time.
+        if (shaping)
+            list.shapes.push_back(ShapeOfLine(text));
+    }
 }
 
 void GlueListSink::Finish(bool)
@@ -268,6 +276,8 @@ void GlueListSink::Finish(bool)
         walk.reset();
     } else {
         list.pieces.push_back({});
+        if (shaping)
+            list.shapes.push_back({});
     }
 }
 
@@ -392,6 +402,9 @@ LinesPrepared PrepareLinesForLayout(LineList& list, std::vector<CaronMend>* mend
         prepared.carons = MendSplitCarons(list, &apostrophes);
         MergeMends(*mends, std::move(apostrophes));
     }
+    if (prepared.spacingBlanks != 0 || prepared.wordLines != 0 || prepared.margins.lines != 0 ||
+        prepared.accents != 0 || prepared.carons != 0)
+        list.shapes = LineShapes();
     return prepared;
 }
 

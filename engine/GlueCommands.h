@@ -68,7 +68,8 @@ GlueResult SlepitExecute(TextEditor& editor, const Settings& settings, ProgressR
 // list as the glue would take them from the editor: a batch that only glues a book and saves
 // the result never holds it in the editor first. With `settings` (the plain glue's, which
 // must live as long), stages 1 to 3 are walked as the lines come, each while its bytes are
-// at hand, and the glue goes on from stage 4.
+// at hand, and the glue goes on from stage 4; with the smart glue's, the lines' shapes are
+// read as they come.
 class GlueListSink : public LoadedParagraphSink {
 public:
     GlueListSink(int32_t tabSize, const Settings* settings);
@@ -85,6 +86,7 @@ public:
 
 private:
     int32_t tabSize;
+    bool shaping;  // the lines' shapes are read as they come, for the smart glue
     std::size_t taken = 0;
     std::unique_ptr<FirstStagesWalk> walk;
 };

@@ -1905,14 +1905,19 @@ bool LinesAreParagraphs(const LineShapes& shapes)
 
 }  // namespace
 
-Layout AnalyseLayout(std::span<const std::string_view> lines)
+Layout AnalyseLayout(std::span<const std::string_view> lines, LineShapes&& taken)
 {
     Layout layout;
-    layout.shapes.resize(lines.size());
+    const bool shaped = taken.size() == lines.size();
+    if (shaped)
+        layout.shapes = std::move(taken);
+    else
+        layout.shapes.resize(lines.size());
     layout.roles.resize(lines.size(), LineRole::Text);
     InHalves(lines.size(), [&](std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i) {
-            layout.shapes[i] = ShapeOfLine(lines[i]);
+            if (!shaped)
+                layout.shapes[i] = ShapeOfLine(lines[i]);
             if (layout.shapes[i].Blank())
                 layout.roles[i] = LineRole::Blank;
         }

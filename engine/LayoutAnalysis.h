@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "editor/TextBlock.h"
+#include "engine/LineShape.h"
 
 namespace lepotex {
 
@@ -38,26 +39,6 @@ enum class LineRole : uint8_t {
     Note,
 };
 
-// What the passes over a book need of each line, read once: the lines are spread over the
-// whole text, and reading each of them again in every pass costs more than the passes.
-struct LineShape {
-    // In this order 12 bytes, where a book has one for every line.
-    uint32_t length = 0;     // without trailing spaces, leading ones included
-    uint16_t lead = 0;       // leading spaces, and the form feed before them
-    uint16_t firstWord = 0;  // the length of the first word (at most 65535)
-    uint8_t feed = 0;        // 1 when the line starts with a form feed: a new page of a PDF's text
-    uint8_t first = 0;       // the first byte after the leading spaces
-    uint8_t beforeLast = 0;  // the byte before the last one, when the line has two
-    uint8_t last = 0;        // the last byte before the trailing spaces
-
-    bool Blank() const { return lead == length; }
-    uint16_t Indent() const { return uint16_t(lead - feed); }
-    // The line without its leading and trailing spaces.
-    std::string_view Trimmed(std::string_view line) const { return line.substr(lead, length - lead); }
-};
-
-[[nodiscard]] LineShape ShapeOfLine(std::string_view line) noexcept;
-
 // Whether the lower line's first word and a space would still have fitted on the upper one, at
 // this width: a greedy wrapper would have put it there.
 [[nodiscard]] inline bool NextWordFits(const LineShape& upper, const LineShape& lower, int32_t width) noexcept
@@ -75,7 +56,6 @@ struct TextLineAbove {
     bool blankBetween = false;
 };
 [[nodiscard]] TextLineAbove TextLineBefore(const LineRoles& roles, std::size_t from) noexcept;
-using LineShapes = std::vector<LineShape, LargeAllocator<LineShape>>;
 
 // A line the glue reads otherwise than the book has it: a page number pdftotext set on it went.
 struct LineCut {
@@ -106,7 +86,8 @@ struct Layout {
     std::vector<uint32_t> fullLines;
 };
 
-Layout AnalyseLayout(std::span<const std::string_view> lines);
+// `taken`: the lines' shapes where they were read already (one per line), or none.
+Layout AnalyseLayout(std::span<const std::string_view> lines, LineShapes&& taken = {});
 
 // Pieces of the analysis, for the glue's decisions and for tests. They run on every line of
 // a book, so they are inline.

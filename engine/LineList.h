@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "editor/TextBlock.h"
+#include "engine/LineShape.h"
 #include "engine/LineTests.h"
 
 namespace lepotex {
@@ -93,6 +94,9 @@ public:
     bool twoLetterBreaks = false;
     // The smart glue found each line a paragraph already: no line end joined a word.
     bool linesAreParagraphs = false;
+    // Each piece's shape, read as the pieces were taken while the book loaded, when the smart
+    // glue is to read its layout; empty otherwise, and emptied once a piece has changed since.
+    LineShapes shapes;
     Arena arena;
 };
 

@@ -431,6 +431,78 @@ TEST_F(GlueFile, AStreamedGlueGivesWhatTheEditorWouldHold)
     }
 }
 
+// The smart glue reads a book's lines as they load; what the lines need before their layout
+// is read (a page margin, double spacing, a line cut into its words, letters in two pieces,
+// tabs) changes them after, and the glue must read them as changed.
+TEST_F(GlueFile, TheSmartGlueOfABookLoadedIntoItsListIsTheEditorsGlue)
+{
+    std::mt19937 rng(20261209);
+    static const char* const words[] = {"a", "les", "domov", "cesta", "okno", "zahrada", "dlouho", "ticho",
+                                        "voda", "srdce", "tedy", "\x8e" "ena", "Ano,", "ve\xe8" "er",
+                                        "\xf8" "ekl", "d\xecti", "p\xf8i\x9a" "el", "ml\xfdn", "pozd\xec"};
+    std::vector<std::string> book;
+    for (int p = 0; p < 400; ++p) {
+        std::string line = "   Pak";
+        for (int w = 0, length = 3 + int(rng() % 40); w < length; ++w) {
+            const std::string word = words[rng() % std::size(words)];
+            if (line.size() + 1 + word.size() > 62) {
+                book.push_back(line);
+                line = word;
+            } else {
+                line += ' ' + word;
+            }
+        }
+        book.push_back(line + ".");
+        if (book.size() / 40 != (book.size() - 1) / 40)
+            book.push_back(std::string(30, ' ') + std::to_string(book.size() / 40));
+    }
+    const auto variant = [&](int kind) {
+        std::string file;
+        for (std::size_t i = 0; i < book.size(); ++i) {
+            std::string line = book[i];
+            if (kind == 1)  // a page margin, wider on every other page
+                line.insert(0, i / 40 % 2 ? 12 : 8, ' ');
+            if (kind == 3 && i % 5 == 2 && line.size() > 50 && line[0] != ' ')  // a line cut into its words
+                std::replace(line.begin(), line.end(), ' ', '\n');
+            if (kind == 4 && i % 7 == 0)
+                line.insert(0, "\t");
+            if (const std::size_t at = line.find("tedy"); kind == 0 && at != std::string::npos && i % 9 == 0)
+                line.replace(at, 4, "ted\x92");  // a letter in two pieces, as a PDF of some faces has it
+            if (kind == 5)  // nothing the glue looks at first: the lines as they come
+                line += "  ";
+            for (std::size_t at = 0, end; at <= line.size(); at = end + 1) {
+                end = std::min(line.find('\n', at), line.size());
+                file += line.substr(at, end - at) + "\r\n";
+            }
+            if (kind == 2)  // double spacing
+                file += "\r\n";
+        }
+        return file;
+    };
+    Settings s = Settings::Defaults();
+    s.smart = true;
+    for (int kind = 0; kind <= 5; ++kind) {
+        const std::string file = variant(kind);
+        TextEditor usual, stream;
+        usual.LoadFromFile(Write("book.txt", file));
+        GlueListSink sink(stream.TabSize(), &s);
+        ASSERT_TRUE(stream.LoadFromFileInto(Path("book.txt"), std::nullopt, sink)) << kind;
+        SilentReporter quiet;
+        Collected output;
+        GlueRecord record;
+        ASSERT_EQ(SlepitExecute(usual, s, quiet, &record).outcome, GlueOutcome::Done);
+        const GlueResult streamed = SlepitExecute(stream, s, quiet, nullptr, OldText::Released, &output, &sink);
+        ASSERT_TRUE(streamed.written) << kind;
+        EXPECT_EQ(output.paragraphs, Saved(usual)) << kind;
+        // Each book had what it was made to have.
+        const LayoutFound& found = record.layout;
+        EXPECT_EQ(found.caronsMended > 0, kind == 0) << kind;
+        EXPECT_EQ(found.marginLeast > 0, kind == 1) << kind;
+        EXPECT_EQ(found.spacingBlanks > 0, kind == 2) << kind;
+        EXPECT_EQ(found.wordLines > 0, kind == 3) << kind;
+    }
+}
+
 // A plain book is joined straight from its paragraphs unless a record is asked for: both ways
 // give the same text, progress and refusals, on books of quotes, breaks and indented lines.
 TEST_F(GlueFile, APlainBookJoinsAsTheCollectedTextDoes)
