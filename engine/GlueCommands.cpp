@@ -240,8 +240,10 @@ void GlueListSink::Reserve(std::size_t paragraphs)
         walk->Reserve(paragraphs);
     } else {
         list.pieces.reserve(paragraphs);
-        if (shaping)
+        if (shaping) {
             list.shapes.reserve(paragraphs);
+            list.roles.reserve(paragraphs);
+        }
     }
 }
 
@@ -262,8 +264,10 @@ void GlueListSink::Take(std::string_view text, bool lasting, bool mayHoldControl
     } else {
         list.pieces.push_back(text);
         // Read while its bytes are at hand, and off the glue's own time.
-        if (shaping)
-            list.shapes.push_back(ShapeOfLine(text));
+        if (shaping) {
+            const LineShape& shape = list.shapes.emplace_back(ShapeOfLine(text));
+            list.roles.push_back(shape.Blank() ? LineRole::Blank : LineRole::Text);
+        }
     }
 }
 
@@ -276,8 +280,10 @@ void GlueListSink::Finish(bool)
         walk.reset();
     } else {
         list.pieces.push_back({});
-        if (shaping)
-            list.shapes.push_back({});
+        if (shaping) {
+            list.shapes.emplace_back();
+            list.roles.push_back(LineRole::Blank);
+        }
     }
 }
 
@@ -403,8 +409,10 @@ LinesPrepared PrepareLinesForLayout(LineList& list, std::vector<CaronMend>* mend
         MergeMends(*mends, std::move(apostrophes));
     }
     if (prepared.spacingBlanks != 0 || prepared.wordLines != 0 || prepared.margins.lines != 0 ||
-        prepared.accents != 0 || prepared.carons != 0)
+        prepared.accents != 0 || prepared.carons != 0) {
         list.shapes = LineShapes();
+        list.roles = LineRoles();
+    }
     return prepared;
 }
 

@@ -1905,23 +1905,23 @@ bool LinesAreParagraphs(const LineShapes& shapes)
 
 }  // namespace
 
-Layout AnalyseLayout(std::span<const std::string_view> lines, LineShapes&& taken)
+Layout AnalyseLayout(std::span<const std::string_view> lines, LineShapes&& takenShapes, LineRoles&& takenRoles)
 {
     Layout layout;
-    const bool shaped = taken.size() == lines.size();
-    if (shaped)
-        layout.shapes = std::move(taken);
-    else
+    if (takenShapes.size() == lines.size() && takenRoles.size() == lines.size()) {
+        layout.shapes = std::move(takenShapes);
+        layout.roles = std::move(takenRoles);
+    } else {
         layout.shapes.resize(lines.size());
-    layout.roles.resize(lines.size(), LineRole::Text);
-    InHalves(lines.size(), [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) {
-            if (!shaped)
+        layout.roles.resize(lines.size(), LineRole::Text);
+        InHalves(lines.size(), [&](std::size_t from, std::size_t to) {
+            for (std::size_t i = from; i < to; ++i) {
                 layout.shapes[i] = ShapeOfLine(lines[i]);
-            if (layout.shapes[i].Blank())
-                layout.roles[i] = LineRole::Blank;
-        }
-    });
+                if (layout.shapes[i].Blank())
+                    layout.roles[i] = LineRole::Blank;
+            }
+        });
+    }
     const LineShapes& shapes = layout.shapes;
     // A number standing alone between such lines is a chapter's: with lines as long as
     // paragraphs, no rhythm of lines tells pages.

@@ -26,28 +26,12 @@ enum class ParagraphMark : uint8_t {
     Blank,    // paragraphs are separated by blank lines
 };
 
-enum class LineRole : uint8_t {
-    Text,
-    Blank,      // a blank line that stays: a real paragraph break
-    PageLine,   // page furniture: goes
-    PageBlank,  // a blank line that goes: it came with page furniture, or OCR put it inside a sentence
-    // A footnote at a page's foot, between the text and the furniture: its number ("1", or
-    // "1 Text" where the extract keeps the two on one line), its lines and the blank lines in
-    // and after it. It goes behind the paragraph the page ended in, which then reads on across
-    // the page as the book has it.
-    NoteStart,
-    Note,
-};
-
 // Whether the lower line's first word and a space would still have fitted on the upper one, at
 // this width: a greedy wrapper would have put it there.
 [[nodiscard]] inline bool NextWordFits(const LineShape& upper, const LineShape& lower, int32_t width) noexcept
 {
     return lower.firstWord > 0 && int64_t(upper.length) + 1 + lower.firstWord <= int64_t(width);
 }
-
-// One per line of a book, so on huge pages where there are any.
-using LineRoles = std::vector<LineRole, LargeAllocator<LineRole>>;
 
 // The last text line before line `from` (SIZE_MAX where there is none), and whether a blank
 // line stands between: where a pass over the lines in halves starts its second half.
@@ -86,8 +70,9 @@ struct Layout {
     std::vector<uint32_t> fullLines;
 };
 
-// `taken`: the lines' shapes where they were read already (one per line), or none.
-Layout AnalyseLayout(std::span<const std::string_view> lines, LineShapes&& taken = {});
+// `shapes`, `roles`: the lines' shapes and their roles (Text or Blank) where they were read
+// already, one per line; or none.
+Layout AnalyseLayout(std::span<const std::string_view> lines, LineShapes&& shapes = {}, LineRoles&& roles = {});
 
 // Pieces of the analysis, for the glue's decisions and for tests. They run on every line of
 // a book, so they are inline.

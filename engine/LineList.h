@@ -94,9 +94,11 @@ public:
     bool twoLetterBreaks = false;
     // The smart glue found each line a paragraph already: no line end joined a word.
     bool linesAreParagraphs = false;
-    // Each piece's shape, read as the pieces were taken while the book loaded, when the smart
-    // glue is to read its layout; empty otherwise, and emptied once a piece has changed since.
+    // Each piece's shape and whether it is blank, read as the pieces were taken while the book
+    // loaded, when the smart glue is to read its layout; empty otherwise, and emptied once a
+    // piece has changed since.
     LineShapes shapes;
+    LineRoles roles;
     Arena arena;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 // A line of a book as the layout passes read it: its length, margins and the bytes at its
-// ends. A line is Windows-1250 bytes without its line end.
+// ends, and what it is found to be. A line is Windows-1250 bytes without its line end.
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -30,5 +30,22 @@ struct LineShape {
 [[nodiscard]] LineShape ShapeOfLine(std::string_view line) noexcept;
 
 using LineShapes = std::vector<LineShape, LargeAllocator<LineShape>>;
+
+// What a line is to the layout of its book.
+enum class LineRole : uint8_t {
+    Text,
+    Blank,      // a blank line that stays: a real paragraph break
+    PageLine,   // page furniture: goes
+    PageBlank,  // a blank line that goes: it came with page furniture, or OCR put it inside a sentence
+    // A footnote at a page's foot, between the text and the furniture: its number ("1", or
+    // "1 Text" where the extract keeps the two on one line), its lines and the blank lines in
+    // and after it. It goes behind the paragraph the page ended in, which then reads on across
+    // the page as the book has it.
+    NoteStart,
+    Note,
+};
+
+// One per line of a book, so on huge pages where there are any.
+using LineRoles = std::vector<LineRole, LargeAllocator<LineRole>>;
 
 }  // namespace lepotex

@@ -678,7 +678,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
             // Not loaded now: loaded when asked.
         }
     });
-    Layout layout = AnalyseLayout(list.pieces, std::move(list.shapes));
+    Layout layout = AnalyseLayout(list.pieces, std::move(list.shapes), std::move(list.roles));
     layout.fullLines = list.fullLines;
     list.linesAreParagraphs = layout.linesAreParagraphs;
     for (const LineCut& cut : layout.cuts)
