@@ -70,9 +70,10 @@ struct Layout {
     std::vector<uint32_t> fullLines;
 };
 
-// `shapes`, `roles`: the lines' shapes and their roles (Text or Blank) where they were read
-// already, one per line; or none.
-Layout AnalyseLayout(std::span<const std::string_view> lines, LineShapes&& shapes = {}, LineRoles&& roles = {});
+// `takenShapes`, `takenRoles`: the lines' shapes and their roles (Text or Blank) where they
+// were read already, one per line; or none.
+Layout AnalyseLayout(std::span<const std::string_view> lines, LineShapes&& takenShapes = {},
+                     LineRoles&& takenRoles = {});
 
 // Pieces of the analysis, for the glue's decisions and for tests. They run on every line of
 // a book, so they are inline.
