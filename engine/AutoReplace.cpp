@@ -40,10 +40,19 @@ void GrowBy(int64_t& size, int64_t delta, int64_t maxBytes)
         RaiseEditorError(kErrTextTooLarge);
 }
 
-// Replaces each occurrence once, left to right, going on behind each inserted text.
+// Replaces each occurrence once, left to right, going on behind each inserted text. What the
+// text grows by is counted first: rules that each multiply a text (a space made a line of
+// spaces) would otherwise write gigabytes before the last of them finds it too large.
 void ReplaceOnce(std::string_view text, std::string_view search, std::string_view replacement, TextBuffer& out,
                  int64_t& size, int64_t maxBytes, std::vector<std::size_t>* places)
 {
+    if (replacement.size() > search.size()) {
+        int64_t occurrences = 0;
+        for (std::size_t at = 0; (at = text.find(search, at)) != std::string_view::npos; at += search.size())
+            ++occurrences;
+        int64_t grown = size;
+        GrowBy(grown, occurrences * (int64_t(replacement.size()) - int64_t(search.size())), maxBytes);
+    }
     std::size_t from = 0;
     for (std::size_t at; (at = text.find(search, from)) != std::string_view::npos; from = at + search.size()) {
         GrowBy(size, int64_t(replacement.size()) - int64_t(search.size()), maxBytes);

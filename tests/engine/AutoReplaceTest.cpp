@@ -124,6 +124,26 @@ TEST(AutoReplace, RulesMatchTheLiteralRescanOnRandomTexts)
     }
 }
 
+// Rules that each multiply a text (a space made a line of spaces, as a user may write one
+// rule after another) reach the limit in a few steps; the one that would pass it is refused
+// before it writes anything, not after it has written as much as the limit allows.
+TEST(AutoReplace, AReplacementThatWouldPassTheLimitWritesNothing)
+{
+    std::string text;
+    for (int k = 0; k < 100'000; ++k)
+        text += "a ";
+    const std::string replacement = "\r\n" + std::string(100, ' ') + "b";
+    TextBuffer out;
+    int64_t size = int64_t(text.size());
+    EXPECT_THROW(ReplaceRepeatedly(text, " ", replacement, out, size, int64_t(8) << 20), EEditorError);
+    EXPECT_EQ(out.size(), 0u);
+    EXPECT_EQ(size, int64_t(text.size()));
+    // Within the limit, the same rule makes the whole text.
+    ReplaceRepeatedly(text, " ", replacement, out, size, int64_t(32) << 20);
+    EXPECT_EQ(size, int64_t(text.size() + 100'000 * (replacement.size() - 1)));
+    EXPECT_EQ(out.size(), std::size_t(size));
+}
+
 // A rule that grows every line stops at the limit once the text passes it: the memory it
 // takes stays near the limit, not at what the rule would make of the whole text (here 40
 // times the limit), nor at twice the limit as when the text is made again rule by rule, nor
