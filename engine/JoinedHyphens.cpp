@@ -281,7 +281,11 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
 
     if (!particles.empty()) {
         // The words that tell each particle's case, counted in the book's first megabytes.
-        std::unordered_map<std::string, uint32_t> counts;
+        struct Hash {
+            using is_transparent = void;
+            std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
+        };
+        std::unordered_map<std::string, uint32_t, Hash, std::equal_to<>> counts;
         for (const Particle& p : particles) {
             counts.emplace(p.stem, 0);
             counts.emplace(p.stem + "-li", 0);
@@ -289,12 +293,23 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
             for (const char* ending : kOtherForms)
                 counts.emplace(p.stem + ending, 0);
         }
-        // The words counted by their first letter and length: most words of the book are none.
+        // The words counted by their first letter and length, then by a few bits of a quick
+        // hash of them: most words of the book are none, and a book with many such places
+        // wants words of nearly every first letter and length.
         std::vector<std::array<bool, kLongestWord + 1>> wanted(256);
-        for (const auto& [word, count] : counts)
+        constexpr unsigned kMarkBits = 16;
+        std::vector<uint64_t> marks(std::size_t(1) << (kMarkBits - 6), 0);
+        const auto mark = [](uint32_t h) { return h >> (32 - kMarkBits); };
+        const auto step = [](uint32_t h, uint8_t byte) { return (h ^ byte) * 16777619u; };
+        for (const auto& [word, count] : counts) {
             wanted[uint8_t(word[0])][std::min(word.size(), kLongestWord)] = true;
+            uint32_t h = 2166136261u;
+            for (const char c : word)
+                h = step(h, uint8_t(c));
+            marks[mark(h) >> 6] |= uint64_t(1) << (mark(h) & 63);
+        }
         uint32_t particlesWritten = 0;  // "-li" as the book writes it
-        std::string lower;
+        std::array<char, kLongestWord> lower;
         for (std::size_t i = 0, bytes = 0; i < pieces.size() && bytes < kEvidenceBytes; ++i) {
             bytes += pieces[i].size() + 1;
             EachWord(pieces[i], [&](std::size_t, std::string_view word) {
@@ -305,10 +320,14 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
                                     Low(uint8_t(word.back())) == 'i';
                 if (!wanted[Low(uint8_t(word[0]))][word.size()])
                     return;
-                lower.assign(word);
-                for (char& c : lower)
-                    c = char(Low(uint8_t(c)));
-                if (const auto found = counts.find(lower); found != counts.end())
+                uint32_t h = 2166136261u;
+                for (std::size_t k = 0; k < word.size(); ++k) {
+                    lower[k] = char(Low(uint8_t(word[k])));
+                    h = step(h, uint8_t(lower[k]));
+                }
+                if (!(marks[mark(h) >> 6] >> (mark(h) & 63) & 1))
+                    return;
+                if (const auto found = counts.find(std::string_view(lower.data(), word.size())); found != counts.end())
                     ++found->second;
             });
         }

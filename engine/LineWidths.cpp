@@ -181,6 +181,35 @@ private:
     std::vector<uint64_t> pairs;
 };
 
+// The same sums from a table of each byte after a space and after anything else: slower per
+// byte than the pairs, which a short book does not repay the building of (half a megabyte,
+// fresh for every book of a batch).
+class SpaceAfterWidths {
+public:
+    explicit SpaceAfterWidths(const ByteWidths& widths)
+    {
+        for (std::size_t byte = 0; byte < 256; ++byte) {
+            table[byte] = widths[byte];
+            table[256 + byte] = byte == ' ' ? 0 : widths[byte];
+        }
+    }
+    // The bytes from `from` to `to`, each after the one before it (which must be there).
+    uint64_t Sum(const uint8_t* from, const uint8_t* to) const
+    {
+        uint64_t sums[4] = {};
+        for (; to - from >= 4; from += 4)
+            for (int k = 0; k < 4; ++k)
+                sums[k] += table[Index(from + k)];
+        for (; from < to; ++from)
+            sums[0] += table[Index(from)];
+        return sums[0] + sums[1] + sums[2] + sums[3];
+    }
+
+private:
+    static std::size_t Index(const uint8_t* at) { return *at | std::size_t(at[-1] == ' ') << 8; }
+    std::array<uint64_t, 512> table{};
+};
+
 // Solves the symmetric positive definite system in place (Cholesky); false if it is not one.
 template <std::size_t N>
 bool Solve(std::array<std::array<double, N>, N>& a, std::array<double, N>& b)
@@ -481,31 +510,47 @@ bool FitWidths(std::span<const std::string_view> lines, const Layout& layout, st
             w += widths[c] * cn.n[c];
         return w;
     };
-    // Twice: the second time without the lines the first fit explains worst (a page number
-    // glued to a line, a word set in another face).
-    std::vector<bool> used(inside.size(), true);
-    for (int round = 0; round < 2; ++round) {
+    // The normal equations of the fit hold counts times counts and counts times whole measures:
+    // integers, so that their sums are exact in any order. Only the lower half is kept, all that
+    // Solve reads of the symmetric matrix.
+    struct Sums {
         std::array<std::array<double, K>, K> a{};
         std::array<double, K> b{};
+    };
+    const auto add = [&](Sums& sums, std::size_t k, double sign) {
+        std::array<double, K> x{};
         std::array<uint8_t, K> present{};
-        for (std::size_t k = 0; k < inside.size(); ++k) {
-            if (!used[k])
-                continue;
-            std::array<double, K> x{};
-            std::size_t m = 0;
-            for (std::size_t c = 1; c < kClasses; ++c)
-                if (counts[k].n[c] > 0) {
-                    present[m] = uint8_t(c);
-                    x[m++] = counts[k].n[c];
-                }
-            present[m] = uint8_t(K - 1);
-            x[m++] = counts[k].gaps;
-            for (std::size_t p = 0; p < m; ++p) {
-                b[present[p]] += x[p] * target[k];
-                for (std::size_t q = 0; q < m; ++q)
-                    a[present[p]][present[q]] += x[p] * x[q];
+        std::size_t m = 0;
+        for (std::size_t c = 1; c < kClasses; ++c)
+            if (counts[k].n[c] > 0) {
+                present[m] = uint8_t(c);
+                x[m++] = sign * counts[k].n[c];
             }
+        present[m] = uint8_t(K - 1);
+        x[m++] = sign * counts[k].gaps;
+        for (std::size_t p = 0; p < m; ++p) {
+            sums.b[present[p]] += x[p] * target[k];
+            const double xp = sign * x[p];
+            for (std::size_t q = 0; q <= p; ++q)
+                sums.a[present[p]][present[q]] += xp * x[q];
         }
+    };
+    Sums all;
+    for (std::size_t k = 0; k < inside.size(); ++k)
+        add(all, k, 1);
+    // Twice: the second time without the lines the first fit explains worst (a page number
+    // glued to a line, a word set in another face), taken out of the first time's sums.
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) {
+            std::vector<float> misfit;
+            for (std::size_t k = 0; k < inside.size(); ++k)
+                misfit.push_back(float(std::abs(target[k] - predicted(counts[k]))));
+            const double limit = 4 * Quantile(misfit, 0.5) + 1e-6;
+            for (std::size_t k = 0; k < inside.size(); ++k)
+                if (!(misfit[k] <= limit))
+                    add(all, k, -1);
+        }
+        auto [a, b] = all;
         a[0][0] = 1;  // no class 0
         for (std::size_t c = 1; c < K; ++c) {
             const double prior = (c == K - 1 ? kPrior[kClasses] : kPrior[c]) / scale;
@@ -516,12 +561,6 @@ bool FitWidths(std::span<const std::string_view> lines, const Layout& layout, st
             return false;
         for (std::size_t c = 1; c < K; ++c)
             widths[c] = b[c];
-        std::vector<float> misfit;
-        for (std::size_t k = 0; k < inside.size(); ++k)
-            misfit.push_back(float(std::abs(target[k] - predicted(counts[k]))));
-        const double limit = 4 * Quantile(misfit, 0.5) + 1e-6;
-        for (std::size_t k = 0; k < inside.size(); ++k)
-            used[k] = misfit[k] <= limit;
     }
     return widths[K - 1] > 0 && std::ranges::all_of(widths, [](double w) { return std::isfinite(w); });
 }
@@ -680,30 +719,35 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
         if (kClassOf[b] != kNoClass)
             byteWidths[b] = uint64_t(std::lround(std::clamp(widths[kClassOf[b]], 0.0, 1.0) * kUnitsPerMeasure));
     byteWidths[' '] = uint64_t(1) << kSpaceBit;
-    const PairWidths pairWidths(byteWidths);
     constexpr uint64_t kWidthMask = (uint64_t(1) << kSpaceBit) - 1;
     model.space = float(widths[K - 1]);
     // A line without characters leaves all the measure.
     model.lines.assign(n, {WidthModel::SlackOf(0, 0, model.space), 0});
-    InHalves(n, [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) {
-            const std::string_view text = shapes[i].Trimmed(lines[i]);
-            if (roles[i] != LineRole::Text || text.empty())
-                continue;
-            const auto* begin = reinterpret_cast<const uint8_t*>(text.data());
-            const std::size_t firstEnd = std::min<std::size_t>(shapes[i].firstWord, text.size());
-            const auto* split = begin + std::max<std::size_t>(firstEnd, 1);
-            const uint64_t head = byteWidths[*begin] + pairWidths.Sum(begin + 1, split);
-            const uint64_t first = firstEnd == 0 ? 0 : head;
-            const uint64_t all = head + pairWidths.Sum(split, begin + text.size());
-            const float glyphs = float(double(all & kWidthMask) / kUnitsPerMeasure);
-            const auto gaps = uint16_t(std::min<uint64_t>(all >> kSpaceBit, 65535));
-            model.lines[i] = {WidthModel::SlackOf(glyphs, gaps, model.space),
-                              // (a first word tied to the next one holds its space)
-                              float(double(first & kWidthMask) / kUnitsPerMeasure) +
-                                  float(first >> kSpaceBit) * model.space};
-        }
-    });
+    const auto measure = [&](const auto& sums) {
+        InHalves(n, [&](std::size_t from, std::size_t to) {
+            for (std::size_t i = from; i < to; ++i) {
+                const std::string_view text = shapes[i].Trimmed(lines[i]);
+                if (roles[i] != LineRole::Text || text.empty())
+                    continue;
+                const auto* begin = reinterpret_cast<const uint8_t*>(text.data());
+                const std::size_t firstEnd = std::min<std::size_t>(shapes[i].firstWord, text.size());
+                const auto* split = begin + std::max<std::size_t>(firstEnd, 1);
+                const uint64_t head = byteWidths[*begin] + sums.Sum(begin + 1, split);
+                const uint64_t first = firstEnd == 0 ? 0 : head;
+                const uint64_t all = head + sums.Sum(split, begin + text.size());
+                const float glyphs = float(double(all & kWidthMask) / kUnitsPerMeasure);
+                const auto gaps = uint16_t(std::min<uint64_t>(all >> kSpaceBit, 65535));
+                model.lines[i] = {WidthModel::SlackOf(glyphs, gaps, model.space),
+                                  // (a first word tied to the next one holds its space)
+                                  float(double(first & kWidthMask) / kUnitsPerMeasure) +
+                                      float(first >> kSpaceBit) * model.space};
+            }
+        });
+    };
+    if (n >= kWorthASecondThread)
+        measure(PairWidths(byteWidths));
+    else
+        measure(SpaceAfterWidths(byteWidths));
     std::vector<float> slack;
     for (const uint32_t line : inside)
         slack.push_back(model.Slack(line));
