@@ -57,17 +57,20 @@ void EachWord(std::string_view line, Each&& each)
 
 // The usual length of a full line, where the book's lines are of one width and pdftotext ran
 // some of them together, having taken the hyphen off the word broken between them; 0 otherwise.
-double RunTogetherWidth(const LineViews& pieces)
+// `sampleEnd`: the end of the lines it was told by, whose words WordsRunTogether then reads.
+double RunTogetherWidth(const LineViews& pieces, std::size_t& sampleEnd)
 {
     std::vector<uint32_t> lengths;
     std::size_t hyphenEnds = 0;
-    for (std::size_t i = 0; i < pieces.size() && lengths.size() < kSampleLines; ++i) {
+    std::size_t i = 0;
+    for (; i < pieces.size() && lengths.size() < kSampleLines; ++i) {
         const std::string_view line = TrimTrailingSpaces(pieces[i]);
         if (line.empty())
             continue;
         lengths.push_back(uint32_t(line.size()));
         hyphenEnds += line.size() >= 2 && line.back() == '-' && IsLetterByte(uint8_t(line[line.size() - 2]));
     }
+    sampleEnd = i;
     if (lengths.size() < 100)
         return 0;
     // The usual full line among the lines around the commonest length: a book that breaks
@@ -113,18 +116,21 @@ double RunTogetherWidth(const LineViews& pieces)
     // Lines of one width, some of them twice as long, and hardly a hyphen left at a line end.
     if (2 * full < lengths.size() || runTogether < 5 || 200 * runTogether < lengths.size() || hyphenEnds > runTogether)
         return 0;
-    // Words written without the spaces between them are another extraction's fault.
+    return width;
+}
+
+// Words written without the spaces between them are another extraction's fault: where the
+// words of RunTogetherWidth's lines show it, no hyphen is put back.
+struct WordsRunTogether {
     std::size_t words = 0;
     std::size_t overlong = 0;
-    for (std::size_t i = 0, seen = 0; i < pieces.size() && seen < lengths.size(); ++i) {
-        seen += !TrimTrailingSpaces(pieces[i]).empty();
-        EachWord(pieces[i], [&](std::size_t, std::string_view word) {
-            ++words;
-            overlong += word.size() > kLongestWord;
-        });
+    void Count(std::string_view word)
+    {
+        ++words;
+        overlong += word.size() > kLongestWord;
     }
-    return 100 * overlong > words ? 0 : width;
-}
+    bool Shown() const { return 100 * overlong > words; }
+};
 
 // Each word of the line that reaches into a place where a line of the book may have ended:
 // `each(start, word)`. Most words of a line stand elsewhere, and are not looked at.
@@ -235,7 +241,8 @@ struct Particle {
 int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
 {
     LineViews& pieces = list.pieces;
-    const double width = RunTogetherWidth(pieces);
+    std::size_t sampleEnd = 0;
+    const double width = RunTogetherWidth(pieces, sampleEnd);
     if (width == 0)
         return 0;
 
@@ -279,6 +286,15 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
     particles.insert(particles.end(), std::make_move_iterator(halves[1].particles.begin()),
                      std::make_move_iterator(halves[1].particles.end()));
 
+    // The words of the book's first lines, read once: whether they were run together, and
+    // those that tell each particle's case, in its first megabytes.
+    WordsRunTogether runTogether;
+    const auto countSample = [&](std::size_t end) {
+        for (std::size_t i = 0; i < end; ++i)
+            EachWord(pieces[i], [&](std::size_t, std::string_view word) { runTogether.Count(word); });
+    };
+    if (particles.empty())
+        countSample(sampleEnd);
     if (!particles.empty()) {
         // The words that tell each particle's case, counted in the book's first megabytes.
         struct Hash {
@@ -310,9 +326,13 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
         }
         uint32_t particlesWritten = 0;  // "-li" as the book writes it
         std::array<char, kLongestWord> lower;
-        for (std::size_t i = 0, bytes = 0; i < pieces.size() && bytes < kEvidenceBytes; ++i) {
+        std::size_t i = 0;
+        for (std::size_t bytes = 0; i < pieces.size() && bytes < kEvidenceBytes; ++i) {
             bytes += pieces[i].size() + 1;
+            const bool sampled = i < sampleEnd;
             EachWord(pieces[i], [&](std::size_t, std::string_view word) {
+                if (sampled)
+                    runTogether.Count(word);
                 if (word.size() > kLongestWord)
                     return;
                 particlesWritten += word.size() > 3 && word[word.size() - 3] == '-' &&
@@ -331,6 +351,8 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
                     ++found->second;
             });
         }
+        for (; i < sampleEnd; ++i)
+            EachWord(pieces[i], [&](std::size_t, std::string_view word) { runTogether.Count(word); });
         std::unordered_map<std::string, uint32_t> sites;
         for (const Particle& p : particles)
             ++sites[p.joined];
@@ -361,7 +383,7 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
                 places.emplace_back(p.line, p.at);
         }
     }
-    if (places.empty())
+    if (runTogether.Shown() || places.empty())
         return 0;
     std::sort(places.begin(), places.end());
 

@@ -119,7 +119,9 @@ constexpr std::size_t kBesideLines = std::size_t(1) << 15;
 struct Counts {
     std::array<uint16_t, kClasses + 1> n{};
     uint16_t gaps = 0;
+    uint64_t present = 0;  // a bit for each class the line holds
 };
+static_assert(kClasses <= 64);
 
 void Count(std::string_view text, Counts& counts)
 {
@@ -133,7 +135,9 @@ void Count(std::string_view text, Counts& counts)
         }
         inGap = false;
         ++counts.n[kClassOf[byte]];
+        counts.present |= uint64_t(1) << kClassOf[byte];
     }
+    counts.present &= ~uint64_t(1);  // no class
 }
 
 // Widths in whole parts of the measure: a sum of integers is one step per byte.
@@ -489,8 +493,10 @@ bool FitWidths(std::span<const std::string_view> lines, const Layout& layout, st
     for (std::size_t k = 0; k < inside.size(); ++k) {
         Count(shapes[inside[k]].Trimmed(lines[inside[k]]), counts[k]);
         double w = kPrior[K - 1] * counts[k].gaps;
-        for (std::size_t c = 1; c < kClasses; ++c)
+        for (uint64_t bits = counts[k].present; bits != 0; bits &= bits - 1) {
+            const auto c = std::size_t(std::countr_zero(bits));
             w += kPrior[c] * counts[k].n[c];
+        }
         natural[k] = w;
     }
     std::vector<double> sorted = natural;
@@ -518,14 +524,14 @@ bool FitWidths(std::span<const std::string_view> lines, const Layout& layout, st
         std::array<double, K> b{};
     };
     const auto add = [&](Sums& sums, std::size_t k, double sign) {
-        std::array<double, K> x{};
-        std::array<uint8_t, K> present{};
+        std::array<double, K> x;
+        std::array<uint8_t, K> present;
         std::size_t m = 0;
-        for (std::size_t c = 1; c < kClasses; ++c)
-            if (counts[k].n[c] > 0) {
-                present[m] = uint8_t(c);
-                x[m++] = sign * counts[k].n[c];
-            }
+        for (uint64_t bits = counts[k].present; bits != 0; bits &= bits - 1) {
+            const auto c = std::size_t(std::countr_zero(bits));
+            present[m] = uint8_t(c);
+            x[m++] = sign * counts[k].n[c];
+        }
         present[m] = uint8_t(K - 1);
         x[m++] = sign * counts[k].gaps;
         for (std::size_t p = 0; p < m; ++p) {

@@ -91,6 +91,14 @@ TEST(JoinedHyphensTest, HyphensGoBackWhereTheWordShowsThem)
     // lines together: its full lines are still the usual ones.
     EXPECT_EQ(Glue(Book(words, true, 3)).kept, kept);
 
+    // Words written without the spaces between them are another extraction's fault: no hyphen
+    // goes back, with particles among the places or without.
+    std::string spaceless;
+    for (int i = 0; i < 40; ++i)
+        spaceless += "večer byl tichý nanávsisvítilalucernaažrána a na návsi\r\n";
+    for (const std::vector<std::string>& some : {words, std::vector<std::string>{"ParkáňNány"}})
+        EXPECT_TRUE(Glue(Book(some, true) + Utf8ToWindows1250(spaceless)).kept.empty());
+
     // Lines that never ran together had their hyphens at the line ends: nothing was taken out.
     const Glued plain = Glue(Book({}, false) + Utf8ToWindows1250("na konci řádku ParkáňNány a mášli\r\n"));
     EXPECT_NE(plain.text.find("ParkáňNány a mášli"), std::string::npos);
