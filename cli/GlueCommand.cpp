@@ -551,6 +551,9 @@ int Gravity(int status)
 
 int RunBatch(const Options& o, const Settings& settings, std::ostream& err)
 {
+    // What one book frees the next takes, up to the end of the batch: a book's blocks are
+    // fresh memory otherwise, every page of it faulted in and cleared for each book again.
+    const ReuseFreedBlocks reuse;
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const unsigned workers = std::min<std::size_t>(o.jobs ? o.jobs : cores, o.files.size());
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
