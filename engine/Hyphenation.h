@@ -5,6 +5,7 @@
 // have put it there.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,5 +50,11 @@ const std::array<uint8_t, 256>& LowerCaseTable() noexcept;
 inline uint8_t ToLowerByte(uint8_t byte) noexcept { return LowerCaseTable()[byte]; }
 // The word in lower case.
 std::string Lowered(std::string_view word);
+
+// For maps of words counted in a book: a word is looked up by its view, not copied to ask.
+struct TransparentHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
+};
 
 }  // namespace lepotex

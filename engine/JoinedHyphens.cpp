@@ -289,19 +289,15 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
     // The words of the book's first lines, read once: whether they were run together, and
     // those that tell each particle's case, in its first megabytes.
     WordsRunTogether runTogether;
-    const auto countSample = [&](std::size_t end) {
-        for (std::size_t i = 0; i < end; ++i)
+    const auto countSampleFrom = [&](std::size_t from) {
+        for (std::size_t i = from; i < sampleEnd; ++i)
             EachWord(pieces[i], [&](std::size_t, std::string_view word) { runTogether.Count(word); });
     };
-    if (particles.empty())
-        countSample(sampleEnd);
-    if (!particles.empty()) {
+    if (particles.empty()) {
+        countSampleFrom(0);
+    } else {
         // The words that tell each particle's case, counted in the book's first megabytes.
-        struct Hash {
-            using is_transparent = void;
-            std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
-        };
-        std::unordered_map<std::string, uint32_t, Hash, std::equal_to<>> counts;
+        std::unordered_map<std::string, uint32_t, TransparentHash, std::equal_to<>> counts;
         for (const Particle& p : particles) {
             counts.emplace(p.stem, 0);
             counts.emplace(p.stem + "-li", 0);
@@ -351,8 +347,7 @@ int64_t RestoreJoinedHyphens(LineList& list, std::vector<CaronMend>* mends)
                     ++found->second;
             });
         }
-        for (; i < sampleEnd; ++i)
-            EachWord(pieces[i], [&](std::size_t, std::string_view word) { runTogether.Count(word); });
+        countSampleFrom(i);
         std::unordered_map<std::string, uint32_t> sites;
         for (const Particle& p : particles)
             ++sites[p.joined];

@@ -530,13 +530,13 @@ bool FitWidths(std::span<const std::string_view> lines, const Layout& layout, st
         for (uint64_t bits = counts[k].present; bits != 0; bits &= bits - 1) {
             const auto c = std::size_t(std::countr_zero(bits));
             present[m] = uint8_t(c);
-            x[m++] = sign * counts[k].n[c];
+            x[m++] = counts[k].n[c];
         }
         present[m] = uint8_t(K - 1);
-        x[m++] = sign * counts[k].gaps;
+        x[m++] = counts[k].gaps;
         for (std::size_t p = 0; p < m; ++p) {
-            sums.b[present[p]] += x[p] * target[k];
             const double xp = sign * x[p];
+            sums.b[present[p]] += xp * target[k];
             for (std::size_t q = 0; q <= p; ++q)
                 sums.a[present[p]][present[q]] += xp * x[q];
         }

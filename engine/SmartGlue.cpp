@@ -83,11 +83,6 @@ std::string_view Tail(std::string_view lower) noexcept
     return lower.substr(0, end);
 }
 
-struct TransparentHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
-};
-
 // How often chosen words stand in the book, in lower case. A book is read in one pass; a word
 // is looked up only when its first and last letters and its length could make it one of those
 // chosen.
