@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cassert>
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "editor/ByteScan.h"
 #include "editor/ParagraphReplacer.h"
@@ -225,6 +229,95 @@ LineList DrainLines(TextEditor& editor)
 
 }  // namespace
 
+// The shapes of a long book's lines, read on a second thread while the load reads on: the load
+// scans the book on one core, and reading each line's shape there would add to it. The thread
+// reads lines the load has published, from where they were then; the load lets them move (the
+// list grows past what it reserved) only once the thread has read all it was given.
+class GlueListSink::ShapesBeside {
+public:
+    // Lines are published this many at a time.
+    static constexpr std::size_t kStep = std::size_t(1) << 14;
+
+    explicit ShapesBeside(LineList& list) : list(list), thread([this] { Run(); }) {}
+    ~ShapesBeside() { Stop(); }
+    ShapesBeside(const ShapesBeside&) = delete;
+    ShapesBeside& operator=(const ShapesBeside&) = delete;
+
+    // Lines [0, count) at `lines` are there to be read, and stay where they are until Settle.
+    void Publish(const std::string_view* lines, std::size_t count)
+    {
+        {
+            const std::lock_guard lock(mutex);
+            base = lines;
+            published = count;
+        }
+        wake.notify_one();
+    }
+    // Returns once every line published is read (or the reading failed).
+    void Settle()
+    {
+        std::unique_lock lock(mutex);
+        settled.wait(lock, [&] { return read == published || failure; });
+    }
+    // Every line published read and the thread gone; throws what the reading failed with.
+    void Finish()
+    {
+        Stop();
+        if (failure)
+            std::rethrow_exception(failure);
+    }
+
+private:
+    void Stop()
+    {
+        {
+            const std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        wake.notify_one();
+        if (thread.joinable())
+            thread.join();
+    }
+    void Run()
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            wake.wait(lock, [&] { return published > read || stopping; });
+            if (published == read)
+                return;
+            const std::string_view* const lines = base;
+            const std::size_t from = read;
+            const std::size_t to = published;
+            lock.unlock();
+            try {
+                for (std::size_t i = from; i < to; ++i) {
+                    const LineShape& shape = list.shapes.emplace_back(ShapeOfLine(lines[i]));
+                    list.roles.push_back(shape.Blank() ? LineRole::Blank : LineRole::Text);
+                }
+            } catch (...) {
+                lock.lock();
+                failure = std::current_exception();
+                settled.notify_all();
+                return;
+            }
+            lock.lock();
+            read = to;
+            settled.notify_all();
+        }
+    }
+
+    LineList& list;  // its shapes and roles are the thread's until Finish
+    std::mutex mutex;
+    std::condition_variable wake;     // more lines, or the end
+    std::condition_variable settled;  // all lines published are read
+    const std::string_view* base = nullptr;
+    std::size_t published = 0;
+    std::size_t read = 0;
+    bool stopping = false;
+    std::exception_ptr failure;
+    std::thread thread;  // last: it starts once the rest is set
+};
+
 GlueListSink::GlueListSink(int32_t tabSize, const Settings* settings)
     : tabSize(tabSize), shaping(settings && settings->smart)
 {
@@ -243,6 +336,14 @@ void GlueListSink::Reserve(std::size_t paragraphs)
         if (shaping) {
             list.shapes.reserve(paragraphs);
             list.roles.reserve(paragraphs);
+            static const bool cores = std::thread::hardware_concurrency() > 1;
+            if (!beside && taken == 0 && paragraphs >= kWorthASecondThread && cores) {
+                try {
+                    beside = std::make_unique<ShapesBeside>(list);
+                } catch (const std::system_error&) {
+                    // No thread to be had: the shapes are read as the lines come.
+                }
+            }
         }
     }
 }
@@ -261,6 +362,14 @@ void GlueListSink::Take(std::string_view text, bool lasting, bool mayHoldControl
     ++taken;
     if (walk) {
         walk->Add(text);
+    } else if (beside) {
+        if (list.pieces.size() == list.pieces.capacity()) {
+            beside->Publish(list.pieces.data(), list.pieces.size());
+            beside->Settle();
+        }
+        list.pieces.push_back(text);
+        if (list.pieces.size() % ShapesBeside::kStep == 0)
+            beside->Publish(list.pieces.data(), list.pieces.size());
     } else {
         list.pieces.push_back(text);
         // Read while its bytes are at hand, and off the glue's own time.
@@ -279,6 +388,11 @@ void GlueListSink::Finish(bool)
         staged = walk->Finish();
         walk.reset();
     } else {
+        if (beside) {
+            beside->Publish(list.pieces.data(), list.pieces.size());
+            const std::unique_ptr<ShapesBeside> done = std::move(beside);
+            done->Finish();
+        }
         list.pieces.push_back({});
         if (shaping) {
             list.shapes.emplace_back();

@@ -85,10 +85,12 @@ public:
     std::optional<FirstStages> staged;
 
 private:
+    class ShapesBeside;
     int32_t tabSize;
     bool shaping;  // the lines' shapes are read as they come, for the smart glue
     std::size_t taken = 0;
     std::unique_ptr<FirstStagesWalk> walk;
+    std::unique_ptr<ShapesBeside> beside;  // reads them on a second thread, for a long book
 };
 
 // "Slepit chytře": "Slepit" with the smart glue, whatever the Smart setting says.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <optional>
 #include <random>
 #include <string>
@@ -500,6 +501,37 @@ TEST_F(GlueFile, TheSmartGlueOfABookLoadedIntoItsListIsTheEditorsGlue)
         EXPECT_EQ(found.marginLeast > 0, kind == 1) << kind;
         EXPECT_EQ(found.spacingBlanks > 0, kind == 2) << kind;
         EXPECT_EQ(found.wordLines > 0, kind == 3) << kind;
+    }
+}
+
+// The shapes of a long book's lines, read on a second thread while the load goes on, are each
+// line's own and in its order: also where the book's first part let the load reserve far too
+// few lines, so that the list moved several times as it grew.
+TEST_F(GlueFile, TheShapesOfALongBookReadBesideItsLoadAreItsLines)
+{
+    std::string file;
+    for (int i = 0; file.size() < (std::size_t(1) << 20) + 4096; ++i)
+        file += std::string(i % 5, ' ') + "Pak \x9a" "el d\xe1l, " + std::to_string(i) + (i % 7 ? "-" : ".") + "\r\n";
+    for (int i = 0; file.size() < (std::size_t(3) << 20); ++i)
+        file += i % 11 == 0 ? std::string("  \r\n") : "\x84" + std::to_string(i % 100) + "\r\n";
+    Settings s = Settings::Defaults();
+    s.smart = true;
+    for (const bool mapped : {true, false}) {
+        TextEditor stream;
+        stream.SetMapFiles(mapped);
+        GlueListSink sink(stream.TabSize(), &s);
+        ASSERT_TRUE(stream.LoadFromFileInto(Write("long.txt", file), std::nullopt, sink));
+        const LineList& list = sink.list;
+        ASSERT_GT(list.pieces.size(), std::size_t(200'000));
+        ASSERT_EQ(list.shapes.size(), list.pieces.size());
+        ASSERT_EQ(list.roles.size(), list.pieces.size());
+        std::size_t wrong = 0;
+        for (std::size_t i = 0; i < list.pieces.size(); ++i) {
+            const LineShape own = ShapeOfLine(list.pieces[i]);
+            wrong += std::memcmp(&own, &list.shapes[i], sizeof own) != 0 ||
+                     list.roles[i] != (own.Blank() ? LineRole::Blank : LineRole::Text);
+        }
+        EXPECT_EQ(wrong, 0u) << mapped;
     }
 }
 
