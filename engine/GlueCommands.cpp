@@ -14,6 +14,7 @@
 #include "editor/ParagraphReplacer.h"
 #include "editor/TextBlock.h"
 #include "engine/AutoReplace.h"
+#include "engine/Columns.h"
 #include "engine/DirectSpeech.h"
 #include "engine/DoubleSpacing.h"
 #include "engine/SplitLines.h"
@@ -511,6 +512,7 @@ LinesPrepared PrepareLinesForLayout(LineList& list, std::vector<CaronMend>* mend
     // The blank lines of double spacing mark nothing, a margin is no indent, a mended letter is
     // one character of the line's width.
     LinesPrepared prepared;
+    prepared.columnPages = SplitColumns(list);
     prepared.spacingBlanks = DropDoubleSpacing(list);
     prepared.wordLines = RejoinLinesCutIntoWords(list);
     prepared.margins = StripLeftMargins(list);
@@ -522,7 +524,7 @@ LinesPrepared PrepareLinesForLayout(LineList& list, std::vector<CaronMend>* mend
         prepared.carons = MendSplitCarons(list, &apostrophes);
         MergeMends(*mends, std::move(apostrophes));
     }
-    if (prepared.spacingBlanks != 0 || prepared.wordLines != 0 || prepared.margins.lines != 0 ||
+    if (prepared.columnPages != 0 || prepared.spacingBlanks != 0 || prepared.wordLines != 0 || prepared.margins.lines != 0 ||
         prepared.accents != 0 || prepared.carons != 0) {
         list.shapes = LineShapes();
         list.roles = LineRoles();
@@ -617,6 +619,7 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
         record->layout.hyphensRestored = hyphens;
         record->layout.marginLeast = prepared.margins.least;
         record->layout.marginMost = prepared.margins.most;
+        record->layout.columnPages = prepared.columnPages;
         record->layout.spacingBlanks = prepared.spacingBlanks;
         record->layout.wordLines = prepared.wordLines;
         record->layout.twoLetterBreaks = list.twoLetterBreaks;

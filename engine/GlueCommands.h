@@ -111,6 +111,7 @@ GluedText GlueLines(LineList& list, const Settings& settings, ProgressReporter& 
 // spacing, the left margins, accents set before their letters, "t’" for "ť". `mends`, where
 // given, gets the words whose letters were mended, in the order of the text.
 struct LinesPrepared {
+    int64_t columnPages = 0;  // pages set in two columns, read one column after the other
     int64_t spacingBlanks = 0;
     int64_t wordLines = 0;  // breaks between the words of a line a tool cut into its words
     LeftMargins margins;

@@ -129,6 +129,8 @@ std::string DescribeLayout(const LayoutFound& layout)
     else
         text += layout.width > 0 ? "šířka řádku " + std::to_string(layout.width) + " znaků"
                                  : "řádky nejsou zalomené na jednu šířku";
+    if (layout.columnPages > 0)
+        text += ", stránky sázené ve dvou sloupcích (čteno po sloupcích: " + Counted(layout.columnPages, "stránka", "stránky", "stránek") + ")";
     if (layout.spacingBlanks > 0)
         text += ", řádky proložené prázdnými řádky (odebráno jich: " + std::to_string(layout.spacingBlanks) + ")";
     if (layout.wordLines > 0)

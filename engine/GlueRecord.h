@@ -82,6 +82,7 @@ struct LayoutFound {
     int64_t hyphensRestored = 0;  // hyphens of words the extraction had joined at a line end
     int32_t marginLeast = 0;      // the left margins taken off the lines (0: none)
     int32_t marginMost = 0;
+    int64_t columnPages = 0;      // pages set in two columns, read one column after the other
     int64_t spacingBlanks = 0;    // blank lines of double spacing taken out
     int64_t wordLines = 0;        // breaks of lines cut into their words taken out
     int64_t notes = 0;            // footnotes moved behind the paragraph their page ended in

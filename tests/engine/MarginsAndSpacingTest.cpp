@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "Books.h"
 #include "editor/TextEditor.h"
 #include "editor/Windows1250.h"
 #include "engine/GlueCommands.h"
@@ -49,30 +50,17 @@ std::vector<std::string> Book(Margin&& margin)
     return lines;
 }
 
-std::string Glued(const std::vector<std::string>& lines, std::string* layout = nullptr)
-{
-    TextEditor editor;
-    for (const std::string& line : lines)
-        EXPECT_EQ(editor.InsertText(line + "\r\n"), 0);
-    Settings settings = Settings::Defaults();
-    settings.autoReplace.clear();
-    SilentReporter reporter;
-    GlueRecord record;
-    EXPECT_EQ(SlepitChytreExecute(editor, settings, reporter, &record).outcome, GlueOutcome::Done);
-    if (layout)
-        *layout = DescribeLayout(record.layout);
-    return editor.Text();
-}
+using testing::SmartGlued;
 
 TEST(LeftMarginsTest, AMarginIsNoIndent)
 {
-    const std::string reference = Glued(Book([](int) { return 0; }));
+    const std::string reference = SmartGlued(Book([](int) { return 0; }));
     std::string layout;
     // One margin for the whole book, as far as its indent and more; the two pages of a spread
     // a space apart. (Pages a whole indent apart leave a run of one-line paragraphs at a page's
     // edge as much on the one page as on the other.)
-    EXPECT_EQ(Glued(Book([](int) { return 4; })), reference);
-    EXPECT_EQ(Glued(Book([](int line) { return line / 32 % 2 ? 5 : 4; }), &layout), reference);
+    EXPECT_EQ(SmartGlued(Book([](int) { return 4; })), reference);
+    EXPECT_EQ(SmartGlued(Book([](int line) { return line / 32 % 2 ? 5 : 4; }), &layout), reference);
     EXPECT_NE(layout.find("text posunutý od levého okraje o 4 až 5 mezer"), std::string::npos) << layout;
 
     // Lines at the left edge, or a hanging indent (first lines further out than the rest),
@@ -134,13 +122,13 @@ TEST(LeftMarginsTest, HeadingsOutsideTheMarginLeaveItAMargin)
     // Headings of one line at the edge, more than a stray few, are no hanging indent: the
     // margin goes as on a page without them.
     std::string layout;
-    const std::string reference = Glued(DumpedBook(0, 1));
-    EXPECT_TRUE(Glued(DumpedBook(3, 1), &layout) == reference);
+    const std::string reference = SmartGlued(DumpedBook(0, 1));
+    EXPECT_TRUE(SmartGlued(DumpedBook(3, 1), &layout) == reference);
     EXPECT_NE(layout.find("text posunutý od levého okraje o 3 mezery"), std::string::npos) << layout;
 
     // Headings of two lines keep the margin on, and the lines inside paragraphs, as far in as
     // first lines, tell that it marks no paragraph.
-    EXPECT_TRUE(WithoutLeadingSpaces(Glued(DumpedBook(3, 2), &layout)) == WithoutLeadingSpaces(Glued(DumpedBook(0, 2))));
+    EXPECT_TRUE(WithoutLeadingSpaces(SmartGlued(DumpedBook(3, 2), &layout)) == WithoutLeadingSpaces(SmartGlued(DumpedBook(0, 2))));
     EXPECT_EQ(layout.find("odsazením"), std::string::npos) << layout;
 }
 
@@ -161,13 +149,13 @@ TEST(DoubleSpacingTest, ABlankLineAfterEveryLineIsOnlySpacing)
             spaced.insert(spaced.end(), {book[i], ""});
         }
         std::string layout;
-        EXPECT_EQ(Glued(spaced, &layout), Glued(single)) << paged;
+        EXPECT_EQ(SmartGlued(spaced, &layout), SmartGlued(single)) << paged;
         EXPECT_NE(layout.find("řádky proložené prázdnými řádky"), std::string::npos) << layout;
     }
 
     // The glued book, its paragraphs a line each with a blank line between: they mark them.
     LineList glued;
-    const std::string text = Glued(book);
+    const std::string text = SmartGlued(book);
     for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
         glued.AddCopy(text.substr(at, end - at));
         glued.AddCopy("");
@@ -197,7 +185,7 @@ TEST(SplitLinesTest, ALineATextToolCutIntoItsWordsIsOneLineAgain)
     }
     ASSERT_GE(cuts, 10);
     std::string layout;
-    EXPECT_EQ(Glued(cut, &layout), Glued(book));
+    EXPECT_EQ(SmartGlued(cut, &layout), SmartGlued(book));
     EXPECT_NE(layout.find("řádky rozpadlé na slova"), std::string::npos) << layout;
 
     // What only looks like it: words of speech one after another, names in a list, a table of

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Books.h"
 #include "EditorLines.h"
 #include "WordsKept.h"
 #include "editor/TextEditor.h"
@@ -25,33 +26,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// A small hand-made book of plain words (no hyphen, no digit, in Windows-1250), wrapped
-// greedily at `width`; `indent` spaces mark a paragraph, or a blank line when `blank`, or nothing.
-// `jitter` > 0: each line's width falls short of `width` by up to jitter - 1, as justified lines
-// in a proportional font hold more or fewer characters.
-Lines Wrap(int paragraphs, std::size_t width, std::size_t indent, bool blank, unsigned seed = 7, unsigned jitter = 0)
-{
-    static const char* const words[] = {"a", "les", "domov", "cesta", "okno", "zahrada", "dlouho", "ticho",
-                                        "kámen", "voda", "večer", "srdce", "přítel", "hvězda", "mlynář"};
-    std::mt19937 rng(seed);
-    Lines lines;
-    for (int p = 0; p < paragraphs; ++p) {
-        if (blank && p > 0)
-            lines.emplace_back();
-        std::string line = std::string(indent, ' ') + "Pak";
-        for (int w = 8 + int(rng() % 40); w > 0; --w) {
-            const std::string word = Utf8ToWindows1250(words[rng() % std::size(words)]) + (w == 1 ? "." : "");
-            if (line.size() + 1 + word.size() > width - (jitter ? rng() % jitter : 0)) {
-                lines.push_back(line);
-                line = word;
-            } else {
-                line += ' ' + word;
-            }
-        }
-        lines.push_back(line);
-    }
-    return lines;
-}
+using testing::Wrap;
 
 // A proportional face: narrow and wide letters, "m" and "w" wider still, capitals wider than
 // their small letters; each letter a little off its class when `jitter` is given. A space is
