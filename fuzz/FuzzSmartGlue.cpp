@@ -1,7 +1,9 @@
 // "Slepit chytře" without replacement rules on any text: the editor stays sound, and the glued
 // text holds every word of the book in order, less the lines taken for page furniture (a word
 // broken at a line end may come back joined, with its hyphen or without it). Streamed into a
-// file instead, it hands over the same paragraphs.
+// file instead, it hands over the same paragraphs. Reading pages in two columns one column after
+// the other only parts and moves lines: every word and form feed stays.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -13,10 +15,48 @@
 #include "FuzzInput.h"
 #include "WordsKept.h"
 #include "editor/TextEditor.h"
+#include "engine/Columns.h"
 #include "engine/GlueCommands.h"
+#include "engine/LineList.h"
 #include "engine/ProgressReporter.h"
 
 using namespace lepotex;
+
+namespace {
+
+// The words of the lines, sorted, and how many lines begin with a form feed (no other feed may
+// stand inside a line's words once the columns are read).
+std::vector<std::string_view> SortedWords(const auto& lines, std::size_t& feeds)
+{
+    std::vector<std::string_view> words;
+    feeds = 0;
+    for (const std::string_view line : lines) {
+        feeds += line.starts_with('\f') ? 1 : 0;
+        for (std::size_t at = 0; at < line.size();) {
+            const std::size_t end = std::min(line.find_first_of(" \f", at), line.size());
+            if (end > at)
+                words.push_back(line.substr(at, end - at));
+            at = end + 1;
+        }
+    }
+    std::ranges::sort(words);
+    return words;
+}
+
+void CheckColumnsKeepEveryWord(const std::vector<std::string>& lines)
+{
+    LineList list;
+    for (const std::string& line : lines)
+        list.AddView(line, true);
+    if (SplitColumns(list) == 0)
+        return;
+    std::size_t feedsBefore = 0;
+    std::size_t feedsAfter = 0;
+    FUZZ_CHECK(SortedWords(lines, feedsBefore) == SortedWords(list.pieces, feedsAfter));
+    FUZZ_CHECK(feedsBefore == feedsAfter);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -36,6 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     streamed.SetCaret(ParaPos{1, 1});
     const std::vector<std::string> paragraphs = fuzz::Paragraphs(editor);
     const std::vector<std::string> before = testing::UnwrappedLines(editor);
+    CheckColumnsKeepEveryWord(before);
 
     SilentReporter quiet;
     GlueOutcome outcome = GlueOutcome::Refused;
