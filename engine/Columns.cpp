@@ -160,8 +160,11 @@ ColumnsSeen SeeColumns(const std::vector<PageLine>& page, const Column& column)
             rights.push_back(TextLength(parted.right));
         }
     }
-    // Most lines of a column are full: half of them reach nearly its width.
-    seen.fillsColumns = widest >= kLeastColumn && Median(lefts) * 10 >= widest * 6 && Median(rights) >= kLeastColumn;
+    // Many lines of a column are full (a verse or a dialogue may take the rest): a quarter of
+    // the left one's reach nearly its width; half the right one's are long.
+    std::ranges::sort(lefts);
+    const std::size_t upperQuartile = lefts.empty() ? 0 : lefts[lefts.size() * 3 / 4];
+    seen.fillsColumns = widest >= kLeastColumn && upperQuartile * 10 >= widest * 6 && Median(rights) >= kLeastColumn;
     return seen;
 }
 
@@ -310,6 +313,53 @@ std::size_t FootStart(const std::vector<PageLine>& page, const Column& column, s
     return page.size() - HeadLines(upward, column);
 }
 
+// Where the right column's lines begin: each at its first character, but for those that begin
+// three characters or more beyond where half of them do (two on a grid), which keep that much
+// of the gap as their indent. A proportional face's right column begins where each line's left
+// one took it, a character or two either way, and a grid's at the same character but for a
+// rounding.
+void KeepRightIndents(const std::vector<PageLine>& page, std::size_t head, const Column& column, std::vector<Parted>& parts)
+{
+    const std::size_t kIndentShown = column.fixed ? 2 : 3;
+    std::vector<std::size_t> starts;
+    const auto startOf = [&](std::size_t k) {
+        return std::size_t(parts[k].right.data() - page[head + k].text.data()) + IndentOf(parts[k].right);
+    };
+    for (std::size_t k = 0; k < parts.size(); ++k)
+        if (!parts[k].crosses && !parts[k].right.empty())
+            starts.push_back(startOf(k));
+    if (starts.empty())
+        return;
+    const std::size_t usual = Median(starts);
+    // A column's indent is the other's: the left one's lines begin at its margin, most of
+    // them, and the commonest of those that begin further in show its indent.
+    std::vector<std::size_t> indents;
+    for (const Parted& parted : parts) {
+        const std::size_t indent = IndentOf(parted.left);
+        if (parted.crosses || indent == parted.left.size() || indent * 4 >= usual)
+            continue;
+        indents.resize(std::max(indents.size(), indent + 1));
+        ++indents[indent];
+    }
+    std::size_t leftIndent = 0;
+    if (const auto margin = std::ranges::max_element(indents); margin != indents.end()) {
+        const auto further = std::max_element(margin + 1, indents.end());
+        if (further != indents.end() && *further >= 2)
+            leftIndent = std::size_t(further - margin);
+    }
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        Parted& parted = parts[k];
+        if (parted.crosses || parted.right.empty())
+            continue;
+        const std::string_view text = page[head + k].text;
+        const std::size_t start = startOf(k);
+        std::size_t from = start;
+        if (start >= usual + kIndentShown)
+            from = std::max(leftIndent > 0 ? start - leftIndent : usual, parted.left.size() + 1);
+        parted.right = text.substr(from);
+    }
+}
+
 // The page's lines in reading order, the left column's before the right one's.
 void ReadColumns(LineList& list, std::size_t from, const std::vector<PageLine>& page, const Column& column,
                  LineViews& out)
@@ -322,6 +372,7 @@ void ReadColumns(LineList& list, std::size_t from, const std::vector<PageLine>& 
     std::vector<Parted> parts;
     for (std::size_t k = head; k < foot; ++k)
         parts.push_back(PartAt(page[k].text, column));
+    KeepRightIndents(page, head, column, parts);
     const auto hasLeft = [&](const Parted& p) { return TextLength(p.left) > 0; };
     const auto hasRight = [&](const Parted& p) { return !p.crosses && !p.right.empty(); };
     // A line with text in one column only leaves a gap in the other one, but where such lines
@@ -441,8 +492,19 @@ int64_t SplitColumns(LineList& list)
         const std::size_t to = starts[p + 1];
         read(p);
         std::optional<Column> column = columns[p];
-        if (!column && bookColumn && FitsColumns(SeeColumns(page, *bookColumn)))
-            column = bookColumn;
+        if (!column && bookColumn) {
+            // The page's own columns near the book's, or the book's.
+            std::vector<Column> near;
+            for (const Column& own : CandidateColumns(page))
+                if (own.at + 2 >= bookColumn->low && own.at <= bookColumn->high + 2)
+                    near.push_back(own);
+            near.push_back(*bookColumn);
+            for (const Column& candidate : near)
+                if (FitsColumns(SeeColumns(page, candidate))) {
+                    column = candidate;
+                    break;
+                }
+        }
         if (!column || page.empty()) {
             out.insert(out.end(), pieces.begin() + std::ptrdiff_t(from), pieces.begin() + std::ptrdiff_t(to));
             continue;

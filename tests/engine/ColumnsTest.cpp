@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,14 +32,23 @@ struct Design {
 struct TwoColumnBook {
     Lines sideBySide;
     Lines oneAfterOther;
+    Lines paragraphs;  // as the glue should make them, without their indent
 };
 
 TwoColumnBook MakeBook(const Design& design, std::size_t indent, unsigned seed)
 {
     constexpr std::size_t kRows = 30;
     Lines text = testing::Wrap(120, design.width, indent, indent == 0, seed);
-    std::mt19937 rng(seed);
     TwoColumnBook book;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        if (text[k].empty())
+            continue;
+        if (k == 0 || text[k - 1].empty() || text[k].starts_with(' '))
+            book.paragraphs.push_back(text[k].substr(indent));
+        else
+            book.paragraphs.back() += ' ' + text[k];
+    }
+    std::mt19937 rng(seed);
     std::size_t at = 0;
     const auto column = [&] {
         Lines lines;
@@ -80,6 +90,26 @@ TwoColumnBook MakeBook(const Design& design, std::size_t indent, unsigned seed)
     return book;
 }
 
+// How many of the paragraphs a glued text holds as lines of their own.
+std::size_t Exact(const std::string& text, const Lines& paragraphs)
+{
+    std::multiset<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find("\r\n", at), text.size());
+        std::string line = text.substr(at, end - at);
+        line.erase(0, line.find_first_not_of(' '));
+        lines.insert(line);
+        at = end + 2;
+    }
+    std::size_t found = 0;
+    for (const std::string& paragraph : paragraphs)
+        if (const auto it = lines.find(paragraph); it != lines.end()) {
+            lines.erase(it);
+            ++found;
+        }
+    return found;
+}
+
 Lines Split(const Lines& book, int64_t& pages)
 {
     LineList list;
@@ -114,6 +144,7 @@ TEST(Columns, APageInTwoColumnsGluesAsItsColumnsOneAfterTheOther)
         {"on a grid, indented paragraphs", {34, 4, 0, false}, 3},
         {"on a grid, blank lines between paragraphs", {34, 4, 0, false}, 0},
         {"a proportional face", {40, 3, 4, false}, 0},
+        {"a proportional face, indented paragraphs", {40, 3, 2, false}, 4},
         {"the columns' lines at other heights", {34, 5, 0, true}, 3},
         {"narrow columns, a narrow gap", {24, 2, 0, false}, 2},
     };
@@ -126,9 +157,13 @@ TEST(Columns, APageInTwoColumnsGluesAsItsColumnsOneAfterTheOther)
             EXPECT_GE(pages, std::ranges::count_if(book.sideBySide, [](const std::string& line) {
                           return line.starts_with('\f');
                       })) << c.name;
+            // As many paragraphs come out whole as when the columns stand one after the other,
+            // nearly all.
             std::string layout;
-            EXPECT_EQ(testing::SmartGlued(book.sideBySide, &layout), testing::SmartGlued(book.oneAfterOther))
-                << c.name << ", seed " << seed;
+            const std::size_t read = Exact(testing::SmartGlued(book.sideBySide, &layout), book.paragraphs);
+            const std::size_t oneColumn = Exact(testing::SmartGlued(book.oneAfterOther), book.paragraphs);
+            EXPECT_GE(read, oneColumn) << c.name << ", seed " << seed;
+            EXPECT_GE(read * 100, book.paragraphs.size() * 97) << c.name << ", seed " << seed;
             EXPECT_NE(layout.find(", stránky sázené ve dvou sloupcích (čteno po sloupcích: "), std::string::npos) << layout;
         }
     }
