@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <unordered_map>
@@ -425,19 +426,20 @@ std::pair<int64_t, int64_t> PageNumberOf(std::string_view trimmed) noexcept
     return {ReadNumber(trimmed.substr(0, firstSpace)), ReadNumber(trimmed.substr(trimmed.rfind(' ') + 1))};
 }
 
-// pdftotext now and then sets a page's foot number on the page's last line of text ("...Ar– 46
-// –", "...text 46"), a head number on its first; where it stood right against a word, the
-// hyphen that broke the word was taken out with the line end. Such a number goes where the
-// book's page numbers stand alone in one form, the page has no numbered page line of its own,
-// and the line ends (or starts) with that form and the very number the page's place gives: the
-// rest of the line stays, with the hyphen back. A running head or foot that repeats stays
-// furniture.
-void CutGluedNumbers(std::span<const std::string_view> lines, const LineShapes& shapes,
-                     const std::vector<std::size_t>& starts, int64_t offset, LineRoles& roles,
-                     std::vector<LineCut>& cuts)
+// The form the book's page numbers stand in alone ("12", "– 12 –"): what stands around the
+// number in its page lines that hold their page's very number and no letter, where seven in
+// ten share it; and whether most of them stand at their page's top.
+struct NumberForm {
+    std::string prefix;
+    std::string suffix;
+    bool top = false;
+};
+
+std::optional<NumberForm> UsualNumberForm(std::span<const std::string_view> lines, const LineShapes& shapes,
+                                          const std::vector<std::size_t>& starts, int64_t offset,
+                                          const LineRoles& roles)
 {
     const std::size_t pages = starts.size() - 1;
-    // The form of the page lines that are the page's number alone: what stands around it.
     std::map<std::pair<std::string, std::string>, std::size_t> forms;
     std::size_t numbers = 0;
     std::size_t atTop = 0;
@@ -466,20 +468,66 @@ void CutGluedNumbers(std::span<const std::string_view> lines, const LineShapes& 
     const auto usual = std::max_element(forms.begin(), forms.end(),
                                         [](const auto& a, const auto& b) { return a.second < b.second; });
     if (usual == forms.end() || usual->second < 3 || 10 * usual->second < 7 * numbers)
-        return;
-    const auto& [prefix, suffix] = usual->first;
+        return std::nullopt;
+    return NumberForm{usual->first.first, usual->first.second, 2 * atTop > usual->second};
+}
+
+// Whether a page holds a page line with a digit in it.
+bool HasNumberedPageLine(std::span<const std::string_view> lines, const LineShapes& shapes, const LineRoles& roles,
+                         std::size_t from, std::size_t to, std::size_t except = SIZE_MAX)
+{
+    for (std::size_t i = from; i < to; ++i)
+        if (i != except && roles[i] == LineRole::PageLine &&
+            shapes[i].Trimmed(lines[i]).find_first_of("0123456789") != std::string_view::npos)
+            return true;
+    return false;
+}
+
+// pdftotext reads a page set in two columns column by column, and the number at the foot of
+// its left column (an even page's, at the outer edge) comes out with that column, in the
+// middle of the page between two halves of a sentence. Such a line goes where it is the
+// book's usual form with the very number the page's place gives, the page has no numbered
+// page line of its own, text stands right above it and a blank line below.
+void FindNumbersInsidePages(std::span<const std::string_view> lines, const LineShapes& shapes,
+                            const std::vector<std::size_t>& starts, int64_t offset, const NumberForm& form,
+                            LineRoles& roles)
+{
+    for (std::size_t p = 0; p + 1 < starts.size(); ++p) {
+        if (HasNumberedPageLine(lines, shapes, roles, starts[p], starts[p + 1]))
+            continue;
+        const std::string number = form.prefix + std::to_string(int64_t(p) + offset) + form.suffix;
+        for (std::size_t i = starts[p] + 1; i + 1 < starts[p + 1]; ++i)
+            if (roles[i] == LineRole::Text && roles[i - 1] == LineRole::Text && roles[i + 1] == LineRole::Blank &&
+                shapes[i].Trimmed(lines[i]) == number) {
+                roles[i] = LineRole::PageLine;
+                break;
+            }
+    }
+}
+
+// pdftotext now and then sets a page's foot number on the page's last line of text ("...Ar– 46
+// –", "...text 46"), a head number on its first; where it stood right against a word, the
+// hyphen that broke the word was taken out with the line end. Such a number goes where the
+// book's page numbers stand alone in one form, the page has no numbered page line of its own,
+// and the line ends (or starts) with that form and the very number the page's place gives: the
+// rest of the line stays, with the hyphen back. A running head or foot that repeats stays
+// furniture.
+void CutGluedNumbers(std::span<const std::string_view> lines, const LineShapes& shapes,
+                     const std::vector<std::size_t>& starts, int64_t offset, const NumberForm& usual,
+                     LineRoles& roles, std::vector<LineCut>& cuts)
+{
+    const std::size_t pages = starts.size() - 1;
+    const auto& [prefix, suffix, top] = usual;
     std::unordered_map<uint64_t, std::size_t> shapesOfPageLines;
     for (std::size_t i = 0; i < roles.size(); ++i)
         if (roles[i] == LineRole::PageLine)
             ++shapesOfPageLines[KeyOf(shapes[i].Trimmed(lines[i])).hash];
-    const bool top = 2 * atTop > usual->second;
     const auto hasLetter = [](std::string_view text) {
         return std::ranges::any_of(text, [](char c) { return IsLetterByte(uint8_t(c)); });
     };
     for (std::size_t p = 0; p < pages; ++p) {
-        // The page's first or last line that is not blank, and the page lines besides it.
+        // The page's first or last line that is not blank.
         std::size_t line = SIZE_MAX;
-        std::size_t others = 0;
         for (std::size_t i = starts[p]; i < starts[p + 1]; ++i) {
             if (roles[i] == LineRole::Blank)
                 continue;
@@ -489,14 +537,9 @@ void CutGluedNumbers(std::span<const std::string_view> lines, const LineShapes& 
         if (line == SIZE_MAX)
             continue;
         // A running head without a number is no number of the page's own.
-        for (std::size_t i = starts[p]; i < starts[p + 1]; ++i)
-            others += i != line && roles[i] == LineRole::PageLine &&
-                              shapes[i].Trimmed(lines[i]).find_first_of("0123456789") != std::string_view::npos
-                          ? 1
-                          : 0;
         const std::string_view text = shapes[line].Trimmed(lines[line]);
         const std::string form = prefix + std::to_string(int64_t(p) + offset) + suffix;
-        if (others > 0 || text.size() <= form.size() + 1)
+        if (HasNumberedPageLine(lines, shapes, roles, starts[p], starts[p + 1], line) || text.size() <= form.size() + 1)
             continue;
         // A line taken for furniture by a number at its end holds more than a running foot
         // would, and its shape stands on no other page.
@@ -614,7 +657,10 @@ bool FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineSha
             roles[places[k].line] == LineRole::PageLine && (places[k].number >= 0 || places[k].last >= 0))
             roles[places[k - 1].line] = LineRole::PageLine;
     if (numbered)
-        CutGluedNumbers(lines, shapes, starts, offset, roles, cuts);
+        if (const std::optional<NumberForm> form = UsualNumberForm(lines, shapes, starts, offset, roles)) {
+            FindNumbersInsidePages(lines, shapes, starts, offset, *form, roles);
+            CutGluedNumbers(lines, shapes, starts, offset, *form, roles, cuts);
+        }
     return found || !cuts.empty();
 }
 

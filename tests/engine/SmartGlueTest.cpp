@@ -26,6 +26,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+using testing::SmartGlued;
 using testing::Wrap;
 
 // A proportional face: narrow and wide letters, "m" and "w" wider still, capitals wider than
@@ -473,6 +474,45 @@ TEST(LayoutAnalysis, APageNumberPdftotextSetOnThePagesLastLineGoesAndTheLineStay
         if (line.size() > 2 && uint8_t(line[0]) == 0x96)
             line = "Zahrada  " + line;
     EXPECT_TRUE(Analyse(book).cuts.empty());
+}
+
+TEST(LayoutAnalysis, AnEvenPagesNumberPdftotextReadWithTheLeftColumnGoesFromInsideThePage)
+{
+    // Pages set in two columns, read column by column: an odd page's number at the foot of its
+    // right column comes last, an even page's at the foot of its left one in the middle of the
+    // page, between two halves of a sentence; on page 8 a chapter's "8" stands between blank
+    // lines as well.
+    const Lines text = Wrap(90, 50, 0, false, 7, 8);
+    Lines book;
+    std::vector<std::size_t> inside;
+    std::size_t chapter = 0;
+    for (std::size_t i = 0, page = 5; i < text.size(); ++page) {
+        const std::size_t end = std::min(text.size(), i + 40);
+        for (std::size_t first = i; i < end; ++i) {
+            book.push_back((i == first && first > 0 ? "\f" : "") + text[i]);
+            if (i == first + 19 && page % 2 == 0) {
+                inside.push_back(book.size());
+                book.insert(book.end(), {std::to_string(page), ""});
+            }
+            if (i == first + 30 && page == 8) {
+                chapter = book.size() + 1;
+                book.insert(book.end(), {"", "8", ""});
+            }
+        }
+        if (page % 2 == 1)
+            book.insert(book.end(), {std::to_string(page), ""});
+    }
+    const Layout layout = Analyse(book);
+    for (const std::size_t line : inside)
+        EXPECT_EQ(layout.roles[line], LineRole::PageLine) << book[line];
+    ASSERT_GT(chapter, 0u);
+    EXPECT_EQ(layout.roles[chapter], LineRole::Text);
+    // The sentence reads on across the number.
+    const std::string glued = SmartGlued(book);
+    for (const std::size_t line : inside) {
+        const std::string across = book[line - 1] + ' ' + book[line + 2].substr(book[line + 2].starts_with('\f'));
+        EXPECT_TRUE(book[line - 1].ends_with('.') || glued.find(across) != std::string::npos) << across;
+    }
 }
 
 TEST(SmartGlue, AFootnoteGoesBehindTheParagraphThePageEndedInAndThatParagraphReadsOn)
