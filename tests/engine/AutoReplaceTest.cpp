@@ -151,6 +151,14 @@ TEST(AutoReplace, AReplacementThatWouldPassTheLimitWritesNothing)
 TEST(AutoReplace, ARuleThatGrowsEveryLineStopsNearTheLimit)
 {
     constexpr int64_t kLimit = int64_t(32) << 20;
+    // In quarters of the limit. AddressSanitizer keeps freed blocks from use for a while and
+    // pads every block, which its peak holds too: the 1.5 a plain build stays within (1.24 on
+    // our machines) comes to 1.48-1.51 there.
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr int64_t kMostGrowth = 7;
+#else
+    constexpr int64_t kMostGrowth = 6;
+#endif
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -168,7 +176,7 @@ TEST(AutoReplace, ARuleThatGrowsEveryLineStopsNearTheLimit)
         rusage after {};
         ::getrusage(RUSAGE_SELF, &after);
         const int64_t grownKiB = after.ru_maxrss - before.ru_maxrss;
-        ::_exit(!refused ? 1 : grownKiB * 1024 > kLimit * 3 / 2 ? 2 : 0);
+        ::_exit(!refused ? 1 : grownKiB * 1024 > kLimit * kMostGrowth / 4 ? 2 : 0);
     }
     int status = 0;
     ::waitpid(child, &status, 0);
