@@ -20,8 +20,10 @@ namespace {
 constexpr std::size_t kLeastColumn = 16;
 constexpr std::size_t kLeastLines = 8;
 constexpr std::size_t kLooks = 12;
-// The most candidate columns of a page weighed.
+// The most candidate columns of a page weighed, and the farthest a right column may begin:
+// a line of a million characters is no page's.
 constexpr std::size_t kCandidates = 3;
+constexpr std::size_t kFarthestColumn = 1000;
 
 std::string_view TrimEnd(std::string_view text)
 {
@@ -189,7 +191,7 @@ std::vector<std::size_t> CountResumes(const std::vector<PageLine>& page)
 {
     std::vector<std::size_t> counts;
     const auto count = [&](std::size_t at) {
-        if (at < kLeastColumn + 2)
+        if (at < kLeastColumn + 2 || at > kFarthestColumn)
             return;
         counts.resize(std::max(counts.size(), at + 1));
         ++counts[at];
