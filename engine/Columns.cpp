@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/LayoutAnalysis.h"
 #include "engine/LineList.h"
 
 namespace lepotex {
@@ -25,13 +26,6 @@ constexpr std::size_t kLooks = 12;
 constexpr std::size_t kCandidates = 3;
 constexpr std::size_t kFarthestColumn = 1000;
 
-std::string_view TrimEnd(std::string_view text)
-{
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
-
 // A line of a page as the columns are read: without the page's form feed, which stays at the
 // page's first line, and without trailing spaces.
 struct PageLine {
@@ -42,7 +36,7 @@ struct PageLine {
 PageLine ReadLine(std::string_view piece)
 {
     const std::size_t feed = piece.starts_with('\f') ? 1 : 0;
-    return {TrimEnd(piece.substr(feed)), feed};
+    return {TrimTrailingSpaces(piece.substr(feed)), feed};
 }
 
 // Where a page's right column begins: at one column, its indented lines further on, where the
@@ -75,7 +69,7 @@ Parted PartAt(std::string_view text, const Column& column)
                 return {true, text, {}};
             from = at - 1;
         }
-        return {false, TrimEnd(text.substr(0, from)), text.substr(from)};
+        return {false, TrimTrailingSpaces(text.substr(0, from)), text.substr(from)};
     }
     // The widest gap of two spaces or more after which text begins within the column's range.
     std::size_t gap = 0;
@@ -103,10 +97,11 @@ Parted PartAt(std::string_view text, const Column& column)
         resume = over;
     else if (gap == 0)
         return {text.size() > column.high, text, {}};
-    return {false, TrimEnd(text.substr(0, resume)), text.substr(resume)};
+    return {false, TrimTrailingSpaces(text.substr(0, resume)), text.substr(resume)};
 }
 
-bool IsBlank(const PageLine& line) { return line.text.find_first_not_of(' ') == std::string_view::npos; }
+// (Its trailing spaces are off already.)
+bool IsBlank(const PageLine& line) { return line.text.empty(); }
 
 std::size_t Median(std::vector<std::size_t>& values)
 {
@@ -115,12 +110,6 @@ std::size_t Median(std::vector<std::size_t>& values)
     auto middle = values.begin() + std::ptrdiff_t(values.size() / 2);
     std::nth_element(values.begin(), middle, values.end());
     return *middle;
-}
-
-std::size_t IndentOf(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(' ');
-    return first == std::string_view::npos ? text.size() : first;
 }
 
 // What a page's lines show of a right column.
@@ -133,7 +122,7 @@ struct ColumnsSeen {
     bool fillsColumns = false;  // the lines fill a column's width on either side
 };
 
-std::size_t TextLength(std::string_view part) { return part.size() - std::min(part.size(), IndentOf(part)); }
+std::size_t TextLength(std::string_view part) { return part.size() - std::min(part.size(), LeadingSpaceCount(part)); }
 
 ColumnsSeen SeeColumns(const std::vector<PageLine>& page, const Column& column)
 {
@@ -325,7 +314,7 @@ void KeepRightIndents(const std::vector<PageLine>& page, std::size_t head, const
     const std::size_t kIndentShown = column.fixed ? 2 : 3;
     std::vector<std::size_t> starts;
     const auto startOf = [&](std::size_t k) {
-        return std::size_t(parts[k].right.data() - page[head + k].text.data()) + IndentOf(parts[k].right);
+        return std::size_t(parts[k].right.data() - page[head + k].text.data()) + LeadingSpaceCount(parts[k].right);
     };
     for (std::size_t k = 0; k < parts.size(); ++k)
         if (!parts[k].crosses && !parts[k].right.empty())
@@ -337,7 +326,7 @@ void KeepRightIndents(const std::vector<PageLine>& page, std::size_t head, const
     // them, and the commonest of those that begin further in show its indent.
     std::vector<std::size_t> indents;
     for (const Parted& parted : parts) {
-        const std::size_t indent = IndentOf(parted.left);
+        const std::size_t indent = LeadingSpaceCount(parted.left);
         if (parted.crosses || indent == parted.left.size() || indent * 4 >= usual)
             continue;
         indents.resize(std::max(indents.size(), indent + 1));
@@ -492,8 +481,9 @@ int64_t SplitColumns(LineList& list)
     for (std::size_t p = 0; p < pageCount; ++p) {
         const std::size_t from = starts[p];
         const std::size_t to = starts[p + 1];
-        read(p);
         std::optional<Column> column = columns[p];
+        if (column || bookColumn)
+            read(p);
         if (!column && bookColumn) {
             // The page's own columns near the book's, or the book's.
             std::vector<Column> near;

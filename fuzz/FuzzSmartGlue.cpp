@@ -3,7 +3,6 @@
 // broken at a line end may come back joined, with its hyphen or without it). Streamed into a
 // file instead, it hands over the same paragraphs. Reading pages in two columns one column after
 // the other only parts and moves lines: every word and form feed stays.
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -24,25 +23,6 @@ using namespace lepotex;
 
 namespace {
 
-// The words of the lines, sorted, and how many lines begin with a form feed (no other feed may
-// stand inside a line's words once the columns are read).
-std::vector<std::string_view> SortedWords(const auto& lines, std::size_t& feeds)
-{
-    std::vector<std::string_view> words;
-    feeds = 0;
-    for (const std::string_view line : lines) {
-        feeds += line.starts_with('\f') ? 1 : 0;
-        for (std::size_t at = 0; at < line.size();) {
-            const std::size_t end = std::min(line.find_first_of(" \f", at), line.size());
-            if (end > at)
-                words.push_back(line.substr(at, end - at));
-            at = end + 1;
-        }
-    }
-    std::ranges::sort(words);
-    return words;
-}
-
 void CheckColumnsKeepEveryWord(const std::vector<std::string>& lines)
 {
     LineList list;
@@ -52,7 +32,7 @@ void CheckColumnsKeepEveryWord(const std::vector<std::string>& lines)
         return;
     std::size_t feedsBefore = 0;
     std::size_t feedsAfter = 0;
-    FUZZ_CHECK(SortedWords(lines, feedsBefore) == SortedWords(list.pieces, feedsAfter));
+    FUZZ_CHECK(testing::SortedWords(lines, feedsBefore) == testing::SortedWords(list.pieces, feedsAfter));
     FUZZ_CHECK(feedsBefore == feedsAfter);
 }
 

@@ -11,6 +11,7 @@
 
 #include "Books.h"
 #include "RandomText.h"
+#include "WordsKept.h"
 #include "engine/LineList.h"
 
 namespace lepotex {
@@ -119,20 +120,6 @@ Lines Split(const Lines& book, int64_t& pages)
     return Lines(list.pieces.begin(), list.pieces.end());
 }
 
-std::vector<std::string> SortedWords(const Lines& lines)
-{
-    std::vector<std::string> words;
-    for (const std::string& line : lines)
-        for (std::size_t at = 0; at < line.size();) {
-            const std::size_t end = std::min(line.find_first_of(" \f", at), line.size());
-            if (end > at)
-                words.push_back(line.substr(at, end - at));
-            at = end + 1;
-        }
-    std::ranges::sort(words);
-    return words;
-}
-
 TEST(Columns, APageInTwoColumnsGluesAsItsColumnsOneAfterTheOther)
 {
     struct Case {
@@ -230,16 +217,12 @@ TEST(Columns, EveryWordAndPageBreakStaysWhateverTheLinesHold)
             }
         int64_t pages = 0;
         const Lines split = Split(book, pages);
-        EXPECT_EQ(SortedWords(split), SortedWords(book)) << seed;
-        const auto feeds = [](const Lines& lines) {
-            std::size_t count = 0;
-            for (const std::string& line : lines) {
-                EXPECT_EQ(line.find('\f', 1), std::string::npos);
-                count += line.starts_with('\f') ? 1 : 0;
-            }
-            return count;
-        };
-        EXPECT_EQ(feeds(split), feeds(book)) << seed;
+        std::size_t feedsBefore = 0;
+        std::size_t feedsAfter = 0;
+        EXPECT_EQ(testing::SortedWords(split, feedsAfter), testing::SortedWords(book, feedsBefore)) << seed;
+        EXPECT_EQ(feedsAfter, feedsBefore) << seed;
+        for (const std::string& line : split)
+            EXPECT_EQ(line.find('\f', 1), std::string::npos) << seed;
     }
 }
 
