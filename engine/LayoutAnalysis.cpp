@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "engine/CharSets.h"
+#include "engine/Hyphenation.h"
 #include "engine/InHalves.h"
 #include "engine/LineTests.h"
 
@@ -572,6 +573,41 @@ void CutGluedNumbers(std::span<const std::string_view> lines, const LineShapes& 
     }
 }
 
+// pdftotext's default mode reads a page set in two columns a column at a time, and now and
+// then puts the running head between them: in the middle of the page, and of a sentence. A
+// line there that is a running head the book repeats at its pages' edges goes too, where the
+// sentence above it runs on below it (a chapter's heading of the same words stands between
+// paragraphs). `heads`: the heads' shapes, with their lengths.
+void FindHeadsInsidePages(std::span<const std::string_view> lines, const LineShapes& shapes,
+                          const std::vector<std::size_t>& starts,
+                          const std::unordered_map<uint64_t, uint32_t>& heads, LineRoles& roles)
+{
+    const auto runsOn = [&](std::size_t upper, std::size_t lower) {
+        const LineShape& up = shapes[upper];
+        return (IsLetterByte(up.last) || up.last == ',' || up.last == '-') && IsLetterByte(shapes[lower].first) && ToLowerByte(shapes[lower].first) == shapes[lower].first;
+    };
+    for (std::size_t p = 0; p + 1 < starts.size(); ++p)
+        for (std::size_t i = starts[p] + 1; i + 1 < starts[p + 1]; ++i) {
+            if (roles[i] != LineRole::Text)
+                continue;
+            // (Hashed only where the length is a head's: most lines are not.)
+            const std::string_view text = shapes[i].Trimmed(lines[i]);
+            if (std::ranges::none_of(heads, [&](const auto& h) { return h.second == text.size(); }))
+                continue;
+            const auto head = heads.find(KeyOf(text).hash);
+            if (head == heads.end() || head->second != text.size())
+                continue;
+            std::size_t above = i - 1;
+            while (above > starts[p] && roles[above] == LineRole::Blank)
+                --above;
+            std::size_t below = i + 1;
+            while (below + 1 < starts[p + 1] && roles[below] == LineRole::Blank)
+                ++below;
+            if (roles[above] == LineRole::Text && roles[below] == LineRole::Text && runsOn(above, below))
+                roles[i] = LineRole::PageLine;
+        }
+}
+
 // A PDF's text marks where each page begins with a form feed: page furniture is then what
 // stands at the top or the foot of the pages, a number counting up with them, or a line that
 // many pages carry in the same place. Nothing else is, then: a chapter's number counts up too.
@@ -650,6 +686,13 @@ bool FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineSha
             found = true;
         }
     }
+    // The running heads without a number, as the pages' edges show them.
+    std::unordered_map<uint64_t, uint32_t> heads;
+    for (const Place& place : places)
+        if (roles[place.line] == LineRole::PageLine && place.number < 0 && place.last < 0)
+            heads.emplace(place.key, uint32_t(shapes[place.line].Trimmed(lines[place.line]).size()));
+    if (!heads.empty())
+        FindHeadsInsidePages(lines, shapes, starts, heads, roles);
     // A line above the page number at the top of a page is part of the head: a chapter's
     // number or name over the page's.
     for (std::size_t k = 1; k < places.size(); ++k)

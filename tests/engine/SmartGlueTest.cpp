@@ -515,6 +515,51 @@ TEST(LayoutAnalysis, AnEvenPagesNumberPdftotextReadWithTheLeftColumnGoesFromInsi
     }
 }
 
+TEST(LayoutAnalysis, ARunningHeadPdftotextReadBetweenTheColumnsGoesWhereTheSentenceRunsThroughIt)
+{
+    // Pages with the book's head over them and a number under them; on every third page the
+    // head comes between the columns instead, inside a sentence. A chapter of the same words
+    // as the head stands between two paragraphs on page 9, and stays.
+    const std::string head = Utf8ToWindows1250("Jan Novák: Kniha");
+    const Lines text = Wrap(90, 50, 0, false, 11, 8);
+    Lines book;
+    std::vector<std::size_t> inside;
+    std::size_t chapter = 0;
+    for (std::size_t i = 0, page = 5; i < text.size(); ++page) {
+        const std::size_t end = std::min(text.size(), i + 40);
+        const bool between = page % 3 == 0;
+        const std::string feed = i > 0 ? "\f" : "";
+        if (between) {
+            book.push_back(feed + text[i]);
+            ++i;
+        } else {
+            book.insert(book.end(), {feed + head, ""});
+        }
+        for (std::size_t first = i; i < end; ++i) {
+            book.push_back(text[i]);
+            if (between && i == first + 19 && !text[i].ends_with('.')) {
+                inside.push_back(book.size() + 1);
+                book.insert(book.end(), {"", head, ""});
+            }
+            if (page == 9 && i > first + 10 && chapter == 0 && text[i].ends_with('.')) {
+                chapter = book.size() + 1;
+                book.insert(book.end(), {"", head, ""});
+            }
+        }
+        book.insert(book.end(), {"", std::to_string(page)});
+    }
+    ASSERT_GE(inside.size(), 2u);
+    ASSERT_GT(chapter, 0u);
+    const Layout layout = Analyse(book);
+    for (const std::size_t line : inside)
+        EXPECT_EQ(layout.roles[line], LineRole::PageLine) << line;
+    EXPECT_EQ(layout.roles[chapter], LineRole::Text);
+    const std::string glued = SmartGlued(book);
+    for (const std::size_t line : inside)
+        EXPECT_NE(glued.find(book[line - 2] + ' ' + book[line + 2]), std::string::npos) << book[line - 2];
+    EXPECT_NE(glued.find(head + "\r\n"), std::string::npos) << glued.substr(0, 300);
+}
+
 TEST(SmartGlue, AFootnoteGoesBehindTheParagraphThePageEndedInAndThatParagraphReadsOn)
 {
     // pdftotext's pages with a head, a note's mark set against a word on some of them and the
