@@ -114,6 +114,8 @@ constexpr float kSureEnd = 0.15f;
 constexpr double kIndentShown = 0.8;
 // A book of fewer lines learns the odds of its breaks after its first lines, on one thread.
 constexpr std::size_t kBesideLines = std::size_t(1) << 15;
+// The looks of a book's breaks are counted over at most twice this many of its lines.
+constexpr std::size_t kOddsLines = std::size_t(1) << 16;
 
 // The characters of a line, counted per class, and its gaps.
 struct Counts {
@@ -426,8 +428,14 @@ void LearnEndOdds(const Layout& layout, WidthModel& model, std::vector<float>& f
     // a double without rounding: the words no narrower than 2^-7 of the measure (a float's
     // last bit then 2^-30 or more) and the sum below 2^21. Otherwise it is added up again in
     // one pass, as it always was.
+    // A book longer than two such parts shows its looks in its first lines and as many from its
+    // middle on: the rest would only count the same again.
+    const std::size_t mid = n / 2;
+    const std::size_t firstTo = std::min(mid, kOddsLines);
+    const std::size_t secondTo = std::min(n, mid + kOddsLines);
     Counts first, second;
-    InHalves(n, [&](std::size_t from, std::size_t to) { count(from == 0 ? first : second, from, to); });
+    SideBySide(
+        n >= kWorthASecondThread, [&] { count(first, 0, firstTo); }, [&] { count(second, mid, secondTo); });
     double(&ends)[WidthModel::kUpperEnds][WidthModel::kLowerStarts] = first.ends;
     double(&goesOn)[WidthModel::kUpperEnds][WidthModel::kLowerStarts] = first.goesOn;
     for (int e = 0; e < WidthModel::kUpperEnds; ++e)
@@ -446,7 +454,12 @@ void LearnEndOdds(const Layout& layout, WidthModel& model, std::vector<float>& f
     if (second.breaks > 0 && (std::min(first.leastNext, second.leastNext) < kExactFrom || nextSum >= double(1 << 21))) {
         Counts whole;
         whole.readFirstLines = false;
-        count(whole, 0, n);
+        if (firstTo == mid && secondTo == n) {
+            count(whole, 0, n);
+        } else {
+            count(whole, 0, firstTo);
+            count(whole, mid, secondTo);
+        }
         nextSum = whole.nextSum;
     }
     if (breaks == 0)

@@ -1233,6 +1233,39 @@ TEST(SmartGlue, ABreakThatLooksLikeAParagraphsEndWeighsAsTheBooksBreaksShowIt)
     EXPECT_LE(missed + split, book.size() * 3 / 100) << missed << " missed, " << split << " split";
 }
 
+TEST(LineWidths, ALongBookMeasuresEachLineAsAShortOneDoes)
+{
+    // A book of fewer lines than a second thread is worth sums its lines from one table, a
+    // longer one from another, two bytes a lookup, with the spaces after spaces counted apart:
+    // the same lines, gaps of one to four spaces at odd and even places among them, measure the
+    // same to the last unit in both.
+    Lines book = Wrap(6000, 60, 0, false, 5, 8);
+    std::mt19937 rng(3);
+    for (std::string& line : book)
+        for (std::size_t at = line.find(' '); at != std::string::npos; at = line.find(' ', at + 1))
+            if (rng() % 5 == 0) {
+                const std::size_t more = 1 + rng() % 3;
+                line.insert(at, more, ' ');
+                at += more;
+            }
+    ASSERT_LT(book.size(), std::size_t(1) << 15);
+    Lines twice = book;
+    twice.insert(twice.end(), book.begin(), book.end());
+    const auto measured = [](const Lines& lines) {
+        const std::vector<std::string_view> views(lines.begin(), lines.end());
+        return MeasureLines(views, AnalyseLayout(views));
+    };
+    const WidthModel one = measured(book);
+    const WidthModel two = measured(twice);
+    ASSERT_TRUE(one.Known() && two.Known());
+    ASSERT_EQ(one.space, two.space);
+    for (std::size_t i = 0; i < book.size(); ++i) {
+        ASSERT_EQ(one.lines[i].slack, two.lines[i].slack) << i << ": " << book[i];
+        ASSERT_EQ(one.lines[i].firstWord, two.lines[i].firstWord) << i << ": " << book[i];
+        ASSERT_EQ(one.lines[i].slack, two.lines[book.size() + i].slack) << i;
+    }
+}
+
 TEST(SmartGlue, AFirstLineWhoseIndentTheExtractionLostShowsByTheRoomItLeaves)
 {
     constexpr int kIndent = IndentLostBook::kIndent;
@@ -1353,11 +1386,12 @@ TEST(SmartGlue, ALongBookGluesTheSameWhereverItsHalvesMeet)
     // are shaped, measured and joined as those of every other copy. A typeset chapter, whose
     // first lines lost their indent; and one wrapped to a width, unmarked, whose breaks the
     // two halves decide as they walk.
-    for (const bool typeset : {true, false}) {
+    // Typeset again in a book long enough that the looks of its breaks are counted over parts of it.
+    for (const auto& [typeset, size] : {std::pair{true, 50'000}, std::pair{false, 50'000}, std::pair{true, 140'000}}) {
         const Lines chapter = typeset ? MakeIndentLostBook().book : Wrap(40, 60, 0, false);
         Lines book;
         std::size_t copies = 0;
-        for (; book.size() < 50'000; ++copies) {
+        for (; book.size() < std::size_t(size); ++copies) {
             book.insert(book.end(), chapter.begin(), chapter.end());
             book.emplace_back();
         }
