@@ -603,7 +603,10 @@ void FindHeadsInsidePages(std::span<const std::string_view> lines, const LineSha
             std::size_t below = i + 1;
             while (below + 1 < starts[p + 1] && roles[below] == LineRole::Blank)
                 ++below;
-            if (roles[above] == LineRole::Text && roles[below] == LineRole::Text && runsOn(above, below))
+            // Set apart by blank lines, as the tool sets the head: a line of the paragraph that
+            // happens to read as the head has none.
+            if (above + 1 < i && below > i + 1 && roles[above] == LineRole::Text && roles[below] == LineRole::Text &&
+                runsOn(above, below))
                 roles[i] = LineRole::PageLine;
         }
 }

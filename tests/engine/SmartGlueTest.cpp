@@ -519,12 +519,14 @@ TEST(LayoutAnalysis, ARunningHeadPdftotextReadBetweenTheColumnsGoesWhereTheSente
 {
     // Pages with the book's head over them and a number under them; on every third page the
     // head comes between the columns instead, inside a sentence. A chapter of the same words
-    // as the head stands between two paragraphs on page 9, and stays.
+    // as the head stands between two paragraphs on page 9, and a line of a paragraph that reads
+    // as the head, with no blank line around it, on page 10: both stay.
     const std::string head = Utf8ToWindows1250("Jan Novák: Kniha");
     const Lines text = Wrap(90, 50, 0, false, 11, 8);
     Lines book;
     std::vector<std::size_t> inside;
     std::size_t chapter = 0;
+    std::size_t wrapped = 0;
     for (std::size_t i = 0, page = 5; i < text.size(); ++page) {
         const std::size_t end = std::min(text.size(), i + 40);
         const bool between = page % 3 == 0;
@@ -545,15 +547,21 @@ TEST(LayoutAnalysis, ARunningHeadPdftotextReadBetweenTheColumnsGoesWhereTheSente
                 chapter = book.size() + 1;
                 book.insert(book.end(), {"", head, ""});
             }
+            if (page == 10 && i > first + 10 && wrapped == 0 && !text[i].ends_with('.')) {
+                wrapped = book.size();
+                book.push_back(head);
+            }
         }
         book.insert(book.end(), {"", std::to_string(page)});
     }
     ASSERT_GE(inside.size(), 2u);
     ASSERT_GT(chapter, 0u);
+    ASSERT_GT(wrapped, 0u);
     const Layout layout = Analyse(book);
     for (const std::size_t line : inside)
         EXPECT_EQ(layout.roles[line], LineRole::PageLine) << line;
     EXPECT_EQ(layout.roles[chapter], LineRole::Text);
+    EXPECT_EQ(layout.roles[wrapped], LineRole::Text);
     const std::string glued = SmartGlued(book);
     for (const std::size_t line : inside)
         EXPECT_NE(glued.find(book[line - 2] + ' ' + book[line + 2]), std::string::npos) << book[line - 2];
