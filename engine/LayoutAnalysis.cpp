@@ -574,17 +574,18 @@ void CutGluedNumbers(std::span<const std::string_view> lines, const LineShapes& 
 }
 
 // pdftotext's default mode reads a page set in two columns a column at a time, and now and
-// then puts the running head between them: in the middle of the page, and of a sentence. A
-// line there that is a running head the book repeats at its pages' edges goes too, where the
-// sentence above it runs on below it (a chapter's heading of the same words stands between
-// paragraphs). `heads`: the heads' shapes, with their lengths.
+// then puts the running head between them, with a blank line on either side: in the middle of
+// the page, and of a sentence. A line there that is a running head the book repeats at its
+// pages' edges goes too, where the sentence above it runs on below it: a chapter's heading of
+// the same words stands between paragraphs. `heads`: the heads' shapes, with their lengths.
 void FindHeadsInsidePages(std::span<const std::string_view> lines, const LineShapes& shapes,
                           const std::vector<std::size_t>& starts,
                           const std::unordered_map<uint64_t, uint32_t>& heads, LineRoles& roles)
 {
     const auto runsOn = [&](std::size_t upper, std::size_t lower) {
-        const LineShape& up = shapes[upper];
-        return (IsLetterByte(up.last) || up.last == ',' || up.last == '-') && IsLetterByte(shapes[lower].first) && ToLowerByte(shapes[lower].first) == shapes[lower].first;
+        const uint8_t last = shapes[upper].last;
+        const uint8_t first = shapes[lower].first;
+        return (IsLetterByte(last) || last == ',' || last == '-') && IsLetterByte(first) && ToLowerByte(first) == first;
     };
     for (std::size_t p = 0; p + 1 < starts.size(); ++p)
         for (std::size_t i = starts[p] + 1; i + 1 < starts[p + 1]; ++i) {

@@ -423,13 +423,12 @@ void LearnEndOdds(const Layout& layout, WidthModel& model, std::vector<float>& f
             previous = i;
         }
     };
-    // A long book's lines in two halves, on two cores, added up after. The counts come out the
-    // same in any order; so does the sum of the next words' widths, where every partial sum is
-    // a double without rounding: the words no narrower than 2^-7 of the measure (a float's
-    // last bit then 2^-30 or more) and the sum below 2^21. Otherwise it is added up again in
-    // one pass, as it always was.
-    // A book longer than two such parts shows its looks in its first lines and as many from its
-    // middle on: the rest would only count the same again.
+    // A long book's lines in two halves, on two cores, added up after; a book longer than
+    // twice kOddsLines shows its looks in that many lines from the start of each half, and the
+    // rest would only count the same again. The counts come out the same in any order; so does
+    // the sum of the next words' widths, where every partial sum is a double without rounding:
+    // the words no narrower than 2^-7 of the measure (a float's last bit then 2^-30 or more)
+    // and the sum below 2^21. Otherwise it is added up again in one pass over the same lines.
     const std::size_t mid = n / 2;
     const std::size_t firstTo = std::min(mid, kOddsLines);
     const std::size_t secondTo = std::min(n, mid + kOddsLines);
