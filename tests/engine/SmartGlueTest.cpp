@@ -518,9 +518,9 @@ TEST(LayoutAnalysis, AnEvenPagesNumberPdftotextReadWithTheLeftColumnGoesFromInsi
 TEST(LayoutAnalysis, ARunningHeadPdftotextReadBetweenTheColumnsGoesWhereTheSentenceRunsThroughIt)
 {
     // Pages with the book's head over them and a number under them; on every third page the
-    // head comes between the columns instead, inside a sentence. A chapter of the same words
-    // as the head stands between two paragraphs on page 9, and a line of a paragraph that reads
-    // as the head, with no blank line around it, on page 10: both stay.
+    // head comes between the columns instead, inside a sentence. A chapter's heading of the
+    // same words as the head stands between two paragraphs on page 9, and a line of a paragraph
+    // that reads as the head, with no blank line around it, on page 10: both stay.
     const std::string head = Utf8ToWindows1250("Jan Novák: Kniha");
     const Lines text = Wrap(90, 50, 0, false, 11, 8);
     Lines book;
@@ -1243,10 +1243,9 @@ TEST(SmartGlue, ABreakThatLooksLikeAParagraphsEndWeighsAsTheBooksBreaksShowIt)
 
 TEST(LineWidths, ALongBookMeasuresEachLineAsAShortOneDoes)
 {
-    // A book of fewer lines than a second thread is worth sums its lines from one table, a
-    // longer one from another, two bytes a lookup, with the spaces after spaces counted apart:
-    // the same lines, gaps of one to four spaces at odd and even places among them, measure the
-    // same to the last unit in both.
+    // A book of fewer lines than a second thread is worth sums its lines from a table of each
+    // byte after a space or not, a longer one from a table of every byte after every byte: the
+    // same lines, gaps of one to four spaces among them, measure the same to the last unit.
     Lines book = Wrap(6000, 60, 0, false, 5, 8);
     std::mt19937 rng(3);
     for (std::string& line : book)
@@ -1394,7 +1393,8 @@ TEST(SmartGlue, ALongBookGluesTheSameWhereverItsHalvesMeet)
     // are shaped, measured and joined as those of every other copy. A typeset chapter, whose
     // first lines lost their indent; and one wrapped to a width, unmarked, whose breaks the
     // two halves decide as they walk.
-    // Typeset again in a book long enough that the looks of its breaks are counted over parts of it.
+    // The typeset one again in a book long enough that the looks of its breaks are counted over
+    // two parts of it.
     for (const auto& [typeset, size] : {std::pair{true, 50'000}, std::pair{false, 50'000}, std::pair{true, 140'000}}) {
         const Lines chapter = typeset ? MakeIndentLostBook().book : Wrap(40, 60, 0, false);
         Lines book;
