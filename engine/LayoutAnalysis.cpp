@@ -16,7 +16,6 @@
 #include <utility>
 
 #include "engine/CharSets.h"
-#include "engine/Hyphenation.h"
 #include "engine/InHalves.h"
 #include "engine/LineTests.h"
 
@@ -585,7 +584,7 @@ void FindHeadsInsidePages(std::span<const std::string_view> lines, const LineSha
     const auto runsOn = [&](std::size_t upper, std::size_t lower) {
         const uint8_t last = shapes[upper].last;
         const uint8_t first = shapes[lower].first;
-        return (IsLetterByte(last) || last == ',' || last == '-') && IsLetterByte(first) && ToLowerByte(first) == first;
+        return (IsLetterByte(last) || last == ',' || last == '-') && IsLowercaseLetter(first);
     };
     for (std::size_t p = 0; p + 1 < starts.size(); ++p)
         for (std::size_t i = starts[p] + 1; i + 1 < starts[p + 1]; ++i) {

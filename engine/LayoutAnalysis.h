@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "editor/TextBlock.h"
+#include "engine/Hyphenation.h"
 #include "engine/LineShape.h"
 
 namespace lepotex {
@@ -122,5 +123,6 @@ inline constexpr std::array<bool, 256> kLetterBytes = [] {
     return letters;
 }();
 inline bool IsLetterByte(uint8_t byte) noexcept { return kLetterBytes[byte]; }
+inline bool IsLowercaseLetter(uint8_t byte) noexcept { return IsLetterByte(byte) && ToLowerByte(byte) == byte; }
 
 }  // namespace lepotex

@@ -48,7 +48,6 @@ std::string_view Content(std::string_view line) noexcept
     return TrimTrailingSpaces(line);
 }
 
-bool IsLowercaseLetter(uint8_t byte) noexcept { return IsLetterByte(byte) && ToLowerByte(byte) == byte; }
 bool IsUppercaseLetter(uint8_t byte) noexcept { return IsLetterByte(byte) && ToLowerByte(byte) != byte; }
 
 // What ends a line broken at a hyphen: the hyphen, the "¬" of some scanners and converters, and
