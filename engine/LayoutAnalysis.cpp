@@ -22,6 +22,26 @@
 namespace lepotex {
 namespace {
 
+// The first line from `from` on that has `role`, or the number of lines: most lines of a book
+// are text, and the passes that look for the few others find them many roles at a time.
+std::size_t NextWithRole(const LineRoles& roles, std::size_t from, LineRole role) noexcept
+{
+    static_assert(sizeof(LineRole) == 1);
+    if (from >= roles.size())
+        return roles.size();
+    const void* at = std::memchr(roles.data() + from, int(role), roles.size() - from);
+    return at ? std::size_t(static_cast<const LineRole*>(at) - roles.data()) : roles.size();
+}
+
+// How many of the lines [from, to) are not blank.
+std::size_t NonBlankLines(const LineRoles& roles, std::size_t from, std::size_t to) noexcept
+{
+    std::size_t blank = 0;
+    for (std::size_t i = from; i < to; ++i)
+        blank += roles[i] == LineRole::Blank ? 1 : 0;
+    return to - from - blank;
+}
+
 // Pages are at least this many non-blank lines long, and at most that many: a line repeating
 // more often is a refrain or a list, one repeating more rarely a chapter heading.
 constexpr double kMinPage = 10;
@@ -899,12 +919,13 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
             }
         };
         LinesAhead pageLines(lines, shapes);
-        for (std::size_t i = from; i < to && !(&t == &back && t.numbered.size() > kNotedMost); ++i) {
-            if (roles[i] == LineRole::Blank)
-                continue;
-            ++o;
-            if (roles[i] == LineRole::PageLine)
-                pageLines.Add(uint32_t(i), o, visit);
+        std::size_t counted = from;  // the non-blank lines before it are in `o`
+        for (std::size_t i = NextWithRole(roles, from, LineRole::PageLine);
+             i < to && !(&t == &back && t.numbered.size() > kNotedMost);
+             i = NextWithRole(roles, i + 1, LineRole::PageLine)) {
+            o += uint32_t(NonBlankLines(roles, counted, i + 1));
+            counted = i + 1;
+            pageLines.Add(uint32_t(i), o, visit);
         }
         pageLines.Finish(visit);
     };
@@ -915,9 +936,7 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
         n >= kWorthASecondThread, [&] { look(0, mid, 0, front); },
         [&]() noexcept {
             try {
-                const auto before = std::count_if(roles.begin(), roles.begin() + std::ptrdiff_t(mid),
-                                                  [](LineRole role) { return role != LineRole::Blank; });
-                look(mid, n, uint32_t(before), back);
+                look(mid, n, uint32_t(NonBlankLines(roles, 0, mid)), back);
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -926,9 +945,7 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
         std::rethrow_exception(failure);
     if (back.numbered.size() > kNotedMost) {
         back = Taken{};
-        look(mid, n, uint32_t(std::count_if(roles.begin(), roles.begin() + std::ptrdiff_t(mid),
-                                            [](LineRole role) { return role != LineRole::Blank; })),
-             front);
+        look(mid, n, uint32_t(NonBlankLines(roles, 0, mid)), front);
     }
     numbered = std::move(front.numbered);
     numbered.insert(numbered.end(), back.numbered.begin(), back.numbered.end());
@@ -1342,11 +1359,7 @@ void ShareBlankLines(const LineShapes& shapes, LineRoles& roles, const std::vect
     // Calls visit(first, last, before, after) for each run of page lines (first .. last, with
     // only blank lines between them) and the blank lines before and after it.
     const auto eachRun = [&](auto&& visit) {
-        for (std::size_t i = 0; i < n;) {
-            if (roles[i] != LineRole::PageLine) {
-                ++i;
-                continue;
-            }
+        for (std::size_t i = NextWithRole(roles, 0, LineRole::PageLine); i < n;) {
             std::size_t last = i;
             for (std::size_t j = i + 1; j < n && roles[j] != LineRole::Text; ++j)
                 if (roles[j] == LineRole::PageLine)
@@ -1358,7 +1371,7 @@ void ShareBlankLines(const LineShapes& shapes, LineRoles& roles, const std::vect
             while (last + 1 + after < n && roles[last + 1 + after] == LineRole::Blank)
                 ++after;
             visit(i, last, before, after);
-            i = last + 1;
+            i = NextWithRole(roles, last + 1, LineRole::PageLine);
         }
     };
     // How many runs have at least k blank lines before them, and after them: of the runs inside
@@ -1609,8 +1622,9 @@ void DropBlanksInsideParagraphs(const LineShapes& shapes, Layout& layout)
         return;
     LineRoles& roles = layout.roles;
     const std::size_t n = roles.size();
-    for (std::size_t i = 1; i + 1 < n; ++i) {
-        if (roles[i] != LineRole::Blank || roles[i - 1] != LineRole::Text)
+    for (std::size_t i = NextWithRole(roles, 1, LineRole::Blank); i + 1 < n;
+         i = NextWithRole(roles, i + 1, LineRole::Blank)) {
+        if (roles[i - 1] != LineRole::Text)
             continue;
         // The lines between this text line and the next: one blank line, or blank lines
         // beside page lines.
@@ -1773,15 +1787,29 @@ void FindNotes(std::span<const std::string_view> lines, const LineShapes& shapes
         return marks == 1;
     };
     int lastNote = 0;
-    for (std::size_t end = 0; end < n; ++end) {
+    // A page's last text line stands before page lines or a new page's feed, blank lines
+    // between: each of those lines in turn (few, where most of a book is text), and the text
+    // line before it.
+    const auto blank = [&](std::size_t i) { return roles[i] == LineRole::Blank || roles[i] == LineRole::PageBlank; };
+    std::vector<std::size_t> feeds;
+    for (std::size_t i = 0; i < n; ++i)
+        if (shapes[i].feed)
+            feeds.push_back(i);
+    std::size_t nextFeed = 0;
+    std::size_t nextPageLine = NextWithRole(roles, 0, LineRole::PageLine);
+    for (std::size_t from = 0;;) {
+        while (nextPageLine < n && nextPageLine <= from)
+            nextPageLine = NextWithRole(roles, nextPageLine + 1, LineRole::PageLine);
+        while (nextFeed < feeds.size() && (feeds[nextFeed] <= from || blank(feeds[nextFeed])))
+            ++nextFeed;
+        const std::size_t next = std::min(nextPageLine, nextFeed < feeds.size() ? feeds[nextFeed] : n);
+        if (next >= n)
+            break;
+        std::size_t end = next - 1;
+        while (end > from && blank(end))
+            --end;
+        from = next;
         if (roles[end] != LineRole::Text)
-            continue;
-        // The page's last text line: page lines or a new page's feed follow it, blank lines
-        // between.
-        std::size_t next = end + 1;
-        while (next < n && (roles[next] == LineRole::Blank || roles[next] == LineRole::PageBlank))
-            ++next;
-        if (next == n || !(pageLine(next) || shapes[next].feed))
             continue;
         // The notes' first line, the topmost that holds a note's number the page's text marks.
         std::size_t first = n;
@@ -1866,7 +1894,6 @@ void FindNotes(std::span<const std::string_view> lines, const LineShapes& shapes
             if (roles[i] == LineRole::Blank)
                 roles[i] = LineRole::Note;
         lastNote = number;
-        end = next - 1;
     }
 }
 
