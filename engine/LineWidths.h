@@ -115,6 +115,9 @@ void WeighLooksByWords(std::span<const std::string_view> lines, const Layout& la
 // Learns the character widths from the book's lines inside paragraphs and measures every
 // line; nothing when too few lines tell.
 WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& layout);
+// For tests, which compare the ways of summing a long book's lines: true, MeasureLines sums
+// them from its table of byte pairs even where the processor could sum 64 bytes at a time.
+inline bool measuringByPairs = false;
 // Whether MeasureLines knows the widths, without measuring every line.
 bool LinesMeasurable(std::span<const std::string_view> lines, const Layout& layout);
 // Whether MeasureLines finds the lines set ragged right, without measuring every line.

@@ -1244,32 +1244,46 @@ TEST(SmartGlue, ABreakThatLooksLikeAParagraphsEndWeighsAsTheBooksBreaksShowIt)
 TEST(LineWidths, ALongBookMeasuresEachLineAsAShortOneDoes)
 {
     // A book of fewer lines than a second thread is worth sums its lines from a table of each
-    // byte after a space or not, a longer one from a table of every byte after every byte: the
-    // same lines, gaps of one to four spaces among them, measure the same to the last unit.
+    // byte after a space or not, a longer one from a table of every byte after every byte, or
+    // 64 bytes at a time where the processor can: the same lines, gaps of one to four spaces
+    // among them, accented letters, lines of over two hundred bytes (gaps across each 64th
+    // byte), measure the same to the last unit.
     Lines book = Wrap(6000, 60, 0, false, 5, 8);
     std::mt19937 rng(3);
-    for (std::string& line : book)
+    for (std::string& line : book) {
         for (std::size_t at = line.find(' '); at != std::string::npos; at = line.find(' ', at + 1))
             if (rng() % 5 == 0) {
                 const std::size_t more = 1 + rng() % 3;
                 line.insert(at, more, ' ');
                 at += more;
             }
+        for (char& c : line)
+            if (c != ' ' && rng() % 9 == 0)
+                c = "\xE8\xF8\x9A\xE1\xC8\x9E"[rng() % 6];
+    }
+    for (std::size_t i = 0; i + 3 < book.size(); i += 40)
+        for (int k = 0; k < 3; ++k)
+            book[i] += std::string(1 + rng() % 4, ' ') + book[i + 1 + rng() % 2];
     ASSERT_LT(book.size(), std::size_t(1) << 15);
     Lines twice = book;
     twice.insert(twice.end(), book.begin(), book.end());
-    const auto measured = [](const Lines& lines) {
+    const auto measured = [](const Lines& lines, bool byPairs) {
         const std::vector<std::string_view> views(lines.begin(), lines.end());
-        return MeasureLines(views, AnalyseLayout(views));
+        measuringByPairs = byPairs;
+        WidthModel model = MeasureLines(views, AnalyseLayout(views));
+        measuringByPairs = false;
+        return model;
     };
-    const WidthModel one = measured(book);
-    const WidthModel two = measured(twice);
-    ASSERT_TRUE(one.Known() && two.Known());
-    ASSERT_EQ(one.space, two.space);
-    for (std::size_t i = 0; i < book.size(); ++i) {
-        ASSERT_EQ(one.lines[i].slack, two.lines[i].slack) << i << ": " << book[i];
-        ASSERT_EQ(one.lines[i].firstWord, two.lines[i].firstWord) << i << ": " << book[i];
-        ASSERT_EQ(one.lines[i].slack, two.lines[book.size() + i].slack) << i;
+    const WidthModel one = measured(book, false);
+    for (const bool byPairs : {false, true}) {
+        const WidthModel two = measured(twice, byPairs);
+        ASSERT_TRUE(one.Known() && two.Known());
+        ASSERT_EQ(one.space, two.space);
+        for (std::size_t i = 0; i < book.size(); ++i) {
+            ASSERT_EQ(one.lines[i].slack, two.lines[i].slack) << byPairs << " " << i << ": " << book[i];
+            ASSERT_EQ(one.lines[i].firstWord, two.lines[i].firstWord) << byPairs << " " << i << ": " << book[i];
+            ASSERT_EQ(one.lines[i].slack, two.lines[book.size() + i].slack) << byPairs << " " << i;
+        }
     }
 }
 
