@@ -354,46 +354,31 @@ double Quantile(std::vector<float> values, double share)
 
 }  // namespace
 
-WidthModel::UpperEnd WidthModel::EndOf(const LineShape& upper)
-{
-    switch (upper.last) {
-    case 0x93: case 0x94: case '"': case 0xBB: case 0xAB: case 0x92:
-        return upper.beforeLast == '.' || upper.beforeLast == '!' || upper.beforeLast == '?' ? kQuotedStop : kQuoted;
-    case '.': return kStop;
-    case '!': return kExclamation;
-    case '?': return kQuestion;
-    case ':': return kColon;
-    case ',': case ';': return kPause;
-    case 0x96: case 0x97: return kEndDash;
-    default: return kWord;
+const std::array<WidthModel::UpperEnd, 256> WidthModel::kEndOfLast = [] {
+    std::array<UpperEnd, 256> ends;
+    ends.fill(kWord);
+    for (const int byte : {0x93, 0x94, int('"'), 0xBB, 0xAB, 0x92})
+        ends[std::size_t(byte)] = kQuoted;
+    ends['.'] = kStop;
+    ends['!'] = kExclamation;
+    ends['?'] = kQuestion;
+    ends[':'] = kColon;
+    ends[','] = ends[';'] = kPause;
+    ends[0x96] = ends[0x97] = kEndDash;
+    return ends;
+}();
+
+const std::array<WidthModel::LowerStart, 256> WidthModel::kStartOfFirst = [] {
+    std::array<LowerStart, 256> starts;
+    for (std::size_t c = 0; c < 256; ++c) {
+        const uint8_t k = kClassOf[c];
+        starts[c] = (k >= kUpper && k < kDigit) || k == kDigit ? kCapital : k >= kLower && k < kUpper ? kSmall : kOtherStart;
     }
-}
-
-WidthModel::LowerStart WidthModel::StartOf(const LineShape& lower)
-{
-    const uint8_t c = lower.first;
-    if (c == 0x84 || c == '"' || c == 0xBB || c == 0xAB || c == 0x82)
-        return kQuote;
-    if (c == 0x96 || c == 0x97)
-        return kDash;
-    const uint8_t k = kClassOf[c];
-    if ((k >= kUpper && k < kDigit) || k == kDigit)
-        return kCapital;
-    if (k >= kLower && k < kUpper)
-        return kSmall;
-    return kOtherStart;
-}
-
-float WidthModel::FullRoom(float room, float next) const
-{
-    const auto step = [](float r) { return std::clamp(int((r - kRoomFrom) / kRoomStep), 0, kRoomSteps - 1); };
-    const float tolerance = 0.5f * fullSpread;
-    const float limit = next + tolerance;
-    float density = logDensity[std::size_t(step(room))] - logUpTo[std::size_t(step(limit))];
-    if (room > limit)
-        density -= 0.5f * ((room - limit) / tolerance) * ((room - limit) / tolerance);
-    return density;
-}
+    for (const int byte : {0x84, int('"'), 0xBB, 0xAB, 0x82})
+        starts[std::size_t(byte)] = kQuote;
+    starts[0x96] = starts[0x97] = kDash;
+    return starts;
+}();
 
 float WidthModel::RaggedShort(float room) const
 {

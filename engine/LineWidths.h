@@ -44,7 +44,16 @@ struct WidthModel {
     std::array<float, kRoomSteps> logUpTo{};
     // The density (log) of a full line's room where the next word did not fit: full lines
     // leave no room for it, but for what the widths miss and the spaces shrink.
-    float FullRoom(float room, float next) const;
+    float FullRoom(float room, float next) const
+    {
+        const auto step = [](float r) { return std::clamp(int((r - kRoomFrom) / kRoomStep), 0, kRoomSteps - 1); };
+        const float tolerance = 0.5f * fullSpread;
+        const float limit = next + tolerance;
+        float density = logDensity[std::size_t(step(room))] - logUpTo[std::size_t(step(limit))];
+        if (room > limit)
+            density -= 0.5f * ((room - limit) / tolerance) * ((room - limit) / tolerance);
+        return density;
+    }
     // The odds (log) that a line filling `measures` measures (more than one where the
     // extraction ran lines together) leaves this room as a paragraph's first line, whose spaces
     // filled the measure less `firstLine`, against as any other full line.
@@ -57,8 +66,17 @@ struct WidthModel {
     // the start of the lower one.
     enum UpperEnd : uint8_t { kQuotedStop, kQuoted, kStop, kExclamation, kQuestion, kColon, kPause, kEndDash, kWord, kUpperEnds };
     enum LowerStart : uint8_t { kQuote, kDash, kCapital, kSmall, kOtherStart, kLowerStarts };
-    static UpperEnd EndOf(const LineShape& upper);
-    static LowerStart StartOf(const LineShape& lower);
+    static UpperEnd EndOf(const LineShape& upper)
+    {
+        const UpperEnd end = kEndOfLast[upper.last];
+        const uint8_t before = upper.beforeLast;
+        return end == kQuoted && (before == '.' || before == '!' || before == '?') ? kQuotedStop : end;
+    }
+    static LowerStart StartOf(const LineShape& lower) { return kStartOfFirst[lower.first]; }
+    // The look of a line ending in each byte (kQuoted for every closing quotation mark), and
+    // of one starting with it: looked up at every break.
+    static const std::array<UpperEnd, 256> kEndOfLast;
+    static const std::array<LowerStart, 256> kStartOfFirst;
     // The odds (log) that a paragraph ends at a break that looks so, against the odds of going
     // on, in the book's own full lines and sure ends.
     float endOdds[kUpperEnds][kLowerStarts] = {};
