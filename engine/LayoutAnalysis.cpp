@@ -195,6 +195,21 @@ FurnitureKey KeyOf(std::string_view trimmed) noexcept
     FurnitureKey key;
     uint64_t h = 1469598103934665603ull;
     const std::size_t n = trimmed.size();
+    // Most lines hold no digit, and so no number however OCR read it: their bytes are taken
+    // without a branch on each, which text of short words would mostly mispredict.
+    std::size_t digits = 0;
+    for (const char c : trimmed)
+        digits += IsDigit(c) ? 1 : 0;
+    if (digits == 0) {
+        for (const char c : trimmed) {
+            const auto byte = uint8_t(uint8_t(c) == 0x96 || uint8_t(c) == 0x97 ? '-' : c);
+            const uint64_t next = ((h << 7) | (h >> 57)) + byte;
+            h = c == ' ' ? h : next;
+        }
+        h *= 0x9E3779B97F4A7C15ull;
+        key.hash = h | 1;
+        return key;
+    }
     int numbers = 0;
     int64_t firstValue = -1;
     std::size_t afterFirst = 0;
@@ -648,15 +663,16 @@ void FindHeadsInsidePages(std::span<const std::string_view> lines, const LineSha
 // A PDF's text marks where each page begins with a form feed: page furniture is then what
 // stands at the top or the foot of the pages, a number counting up with them, or a line that
 // many pages carry in the same place. Nothing else is, then: a chapter's number counts up too.
+// `feeds`: the lines that start with a form feed, in order.
 bool FindPageLinesByFeeds(std::span<const std::string_view> lines, const LineShapes& shapes, LineRoles& roles,
-                          std::vector<LineCut>& cuts)
+                          std::vector<LineCut>& cuts, const std::vector<uint32_t>& feeds)
 {
     const std::size_t n = lines.size();
     std::vector<std::size_t> starts;  // the first line of every page
     starts.push_back(0);
-    for (std::size_t i = 1; i < n; ++i)
-        if (shapes[i].feed)
-            starts.push_back(i);
+    for (const uint32_t line : feeds)
+        if (line > 0)
+            starts.push_back(line);
     if (starts.size() < 4)
         return false;
     starts.push_back(n);
@@ -1162,8 +1178,9 @@ void FindMisreadHeads(std::span<const std::string_view> lines, const LineShapes&
 // Marks the page lines: repeated shapes in a page rhythm, and the numbers between dashes that
 // the plain glue always removes.
 // `inside` tells of each repeated line whether it stands inside a paragraph.
+// `dashed`: the lines that start and end with a hyphen, in order.
 void FindPageLines(std::span<const std::string_view> lines, const LineShapes& shapes, int32_t width,
-                   LineRoles& roles, std::vector<bool>& inside)
+                   LineRoles& roles, std::vector<bool>& inside, const std::vector<uint32_t>& dashed)
 {
     const std::size_t n = lines.size();
     inside.assign(n, false);
@@ -1193,9 +1210,8 @@ void FindPageLines(std::span<const std::string_view> lines, const LineShapes& sh
     }
     // The numbers between dashes that the plain glue always removes.
     const auto dashedNumbers = [&] {
-        for (std::size_t i = 0; i < n; ++i)
-            if (roles[i] == LineRole::Text && shapes[i].first == '-' && shapes[i].last == '-' &&
-                IsPageNumberLine(lines[i].substr(shapes[i].lead)))
+        for (const uint32_t i : dashed)
+            if (roles[i] == LineRole::Text && IsPageNumberLine(lines[i].substr(shapes[i].lead)))
                 roles[i] = LineRole::PageLine;
     };
     if (groups.empty()) {
@@ -1770,7 +1786,9 @@ bool HoldsNoteMark(std::string_view line, int number)
 // between the paragraph's two parts; they are told by their numbers, each of which the page's
 // text above shows set against a word, counting on from the book's last note or starting
 // again at 1, and by what follows the first of them down to the page's end: notes alone.
-void FindNotes(std::span<const std::string_view> lines, const LineShapes& shapes, LineRoles& roles)
+// `feeds`: the lines that start with a form feed, in order.
+void FindNotes(std::span<const std::string_view> lines, const LineShapes& shapes, LineRoles& roles,
+               const std::vector<uint32_t>& feeds)
 {
     const std::size_t n = roles.size();
     const auto pageLine = [&](std::size_t i) { return roles[i] == LineRole::PageLine; };
@@ -1805,10 +1823,6 @@ void FindNotes(std::span<const std::string_view> lines, const LineShapes& shapes
     // between: each of those lines in turn (few, where most of a book is text), and the text
     // line before it.
     const auto blank = [&](std::size_t i) { return roles[i] == LineRole::Blank || roles[i] == LineRole::PageBlank; };
-    std::vector<std::size_t> feeds;
-    for (std::size_t i = 0; i < n; ++i)
-        if (shapes[i].feed)
-            feeds.push_back(i);
     std::size_t nextFeed = 0;
     std::size_t nextPageLine = NextWithRole(roles, 0, LineRole::PageLine);
     for (std::size_t from = 0;;) {
@@ -2011,22 +2025,53 @@ constexpr double kParagraphLinesShare = 0.25;
 // hundredths of them are as close.
 constexpr double kWrappedPile = 0.3;
 
-bool LinesAreParagraphs(const LineShapes& shapes)
-{
-    uint64_t all = 0;
-    uint64_t inLong = 0;
-    std::vector<uint32_t> longLines;
-    for (const LineShape& shape : shapes) {
+// What the lines show as they come, read in one pass: each of the passes that wants it would
+// read all the shapes of a long book again.
+struct FirstLook {
+    uint64_t characters = 0;      // of all lines, without their leading spaces
+    uint64_t inLong = 0;          // of those longer than a page's line
+    std::vector<uint32_t> longLines;  // their lengths
+    std::vector<uint32_t> feeds;      // the lines that start with a form feed
+    std::vector<uint32_t> dashed;     // the lines that start and end with a hyphen
+    LineLengths lengths{std::vector<uint32_t>(kLongest + 1, 0)};  // of the text lines
+
+    void Add(uint32_t line, const LineShape& shape, LineRole role)
+    {
         const uint32_t length = shape.length - shape.lead;
-        all += length;
+        characters += length;
         if (length > kLongestPageLine) {
             inLong += length;
             longLines.push_back(length);
         }
+        if (shape.feed)
+            feeds.push_back(line);
+        if (shape.first == '-' && shape.last == '-')
+            dashed.push_back(line);
+        if (role == LineRole::Text) {
+            ++lengths.histogram[std::min<std::size_t>(shape.length, kLongest)];
+            ++lengths.total;
+        }
     }
-    if (all == 0 || double(inLong) <= kParagraphLinesShare * double(all))
+    // The same of the lines after those this one read, which `later` read.
+    void Append(const FirstLook& later)
+    {
+        characters += later.characters;
+        inLong += later.inLong;
+        longLines.insert(longLines.end(), later.longLines.begin(), later.longLines.end());
+        feeds.insert(feeds.end(), later.feeds.begin(), later.feeds.end());
+        dashed.insert(dashed.end(), later.dashed.begin(), later.dashed.end());
+        for (std::size_t k = 0; k <= kLongest; ++k)
+            lengths.histogram[k] += later.lengths.histogram[k];
+        lengths.total += later.lengths.total;
+    }
+};
+
+bool LinesAreParagraphs(const FirstLook& look)
+{
+    if (look.characters == 0 || double(look.inLong) <= kParagraphLinesShare * double(look.characters))
         return false;
     // The longest but for a few that an extraction ran together.
+    std::vector<uint32_t> longLines = look.longLines;
     const auto top = longLines.begin() + std::ptrdiff_t(longLines.size() * 95 / 100);
     std::nth_element(longLines.begin(), top, longLines.end());
     const double longest = *top;
@@ -2041,37 +2086,56 @@ bool LinesAreParagraphs(const LineShapes& shapes)
 Layout AnalyseLayout(std::span<const std::string_view> lines, LineShapes&& takenShapes, LineRoles&& takenRoles)
 {
     Layout layout;
-    if (takenShapes.size() == lines.size() && takenRoles.size() == lines.size()) {
+    const bool taken = takenShapes.size() == lines.size() && takenRoles.size() == lines.size();
+    if (taken) {
         layout.shapes = std::move(takenShapes);
         layout.roles = std::move(takenRoles);
     } else {
         layout.shapes.resize(lines.size());
         layout.roles.resize(lines.size(), LineRole::Text);
-        InHalves(lines.size(), [&](std::size_t from, std::size_t to) {
-            for (std::size_t i = from; i < to; ++i) {
+    }
+    FirstLook halves[2];
+    InHalves(lines.size(), [&](std::size_t from, std::size_t to) {
+        FirstLook& look = halves[from == 0 ? 0 : 1];
+        for (std::size_t i = from; i < to; ++i) {
+            if (!taken) {
                 layout.shapes[i] = ShapeOfLine(lines[i]);
                 if (layout.shapes[i].Blank())
                     layout.roles[i] = LineRole::Blank;
             }
-        });
-    }
+            look.Add(uint32_t(i), layout.shapes[i], layout.roles[i]);
+        }
+    });
+    FirstLook& look = halves[0];
+    look.Append(halves[1]);
     const LineShapes& shapes = layout.shapes;
     // A number standing alone between such lines is a chapter's: with lines as long as
     // paragraphs, no rhythm of lines tells pages.
-    if (LinesAreParagraphs(shapes)) {
+    if (LinesAreParagraphs(look)) {
         layout.linesAreParagraphs = true;
         return layout;
     }
-    // The width first from all lines: the few page lines do not move it.
+    // The width first from all lines: the few page lines do not move it. (The pages by their
+    // feeds take none from the lines but where they find some.)
     std::vector<bool> inside;
-    if (!FindPageLinesByFeeds(lines, shapes, layout.roles, layout.cuts))
-        FindPageLines(lines, shapes, FindWidth(LengthHistogram(shapes, layout.roles)), layout.roles, inside);
+    if (!FindPageLinesByFeeds(lines, shapes, layout.roles, layout.cuts, look.feeds))
+        FindPageLines(lines, shapes,
+                      FindWidth(NextWithRole(layout.roles, 0, LineRole::PageLine) == lines.size()
+                                    ? look.lengths
+                                    : LengthHistogram(shapes, layout.roles)),
+                      layout.roles, inside, look.dashed);
     else
         inside.assign(lines.size(), false);
     for (const LineCut& cut : layout.cuts)
         layout.shapes[cut.line] = ShapeOfLine(cut.text);
+    if (!layout.cuts.empty()) {
+        look.feeds.clear();
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            if (shapes[i].feed)
+                look.feeds.push_back(uint32_t(i));
+    }
     ShareBlankLines(shapes, layout.roles, inside);
-    FindNotes(lines, shapes, layout.roles);
+    FindNotes(lines, shapes, layout.roles, look.feeds);
     const LineLengths lengths = LengthHistogram(shapes, layout.roles);
     layout.width = FindWidth(lengths);
     if (layout.width > 0 && !WrappedAt(shapes, layout.roles, layout.width))
