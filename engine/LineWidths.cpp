@@ -295,11 +295,11 @@ private:
     {
         // (The compiler's own vector arithmetic: its shift intrinsics warn of an undefined operand.)
         using Lanes = uint64_t __attribute__((vector_size(64)));
-        const Lanes sum = Lanes(planes[0]) + (Lanes(planes[1]) << 8) + (Lanes(planes[2]) << 16);
-        uint64_t total = gaps << kSpaceBit;
-        for (int lane = 0; lane < 8; ++lane)
-            total += sum[lane];
-        return total;
+        Lanes sum = Lanes(planes[0]) + (Lanes(planes[1]) << 8) + (Lanes(planes[2]) << 16);
+        sum += __builtin_shufflevector(sum, sum, 4, 5, 6, 7, 0, 1, 2, 3);
+        sum += __builtin_shufflevector(sum, sum, 2, 3, 0, 1, 6, 7, 4, 5);
+        sum += __builtin_shufflevector(sum, sum, 1, 0, 3, 2, 5, 4, 7, 6);
+        return sum[0] + (gaps << kSpaceBit);
     }
 
     std::array<std::array<uint8_t, 256>, 3> planes{};
