@@ -932,7 +932,7 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
     std::size_t lastText = 0;
     // The page lines' keys, read in two halves of a long book side by side (each counting the
     // lines from where the first half's end), each half's numbers then put behind the first's.
-    struct Taken {
+    struct alignas(64) Taken {  // (each half's on cache lines of its own)
         std::vector<Numbered> numbered;
         std::size_t longest = 0;
         std::array<std::size_t, 4> bySides{};
@@ -1563,7 +1563,7 @@ std::pair<int32_t, int32_t> FindSpreadWidth(const LineLengths& lengths)
 void FindParagraphMark(const LineShapes& shapes, Layout& layout)
 {
     // What the lines [from, to) show, each break with the text line above it.
-    struct Counts {
+    struct alignas(64) Counts {  // (each half's on cache lines of its own)
         std::array<std::size_t, 17> indents{};
         // Lines as far in as the one above them, that sentence running on into them.
         std::array<std::size_t, 17> runOn{};
@@ -2027,7 +2027,8 @@ constexpr double kWrappedPile = 0.3;
 
 // What the lines show as they come, read in one pass: each of the passes that wants it would
 // read all the shapes of a long book again.
-struct FirstLook {
+// On cache lines of its own, as each half of a long book counts into one at every line.
+struct alignas(64) FirstLook {
     uint64_t characters = 0;      // of all lines, without their leading spaces
     uint64_t inLong = 0;          // of those longer than a page's line
     std::vector<uint32_t> longLines;  // their lengths

@@ -439,7 +439,7 @@ void LearnEndOdds(const Layout& layout, WidthModel& model, std::vector<float>& f
 {
     const std::size_t n = layout.roles.size();
     // What the breaks of lines [from, to) show, each break with the text line above it.
-    struct Counts {
+    struct alignas(64) Counts {  // (each half's on cache lines of its own)
         double ends[WidthModel::kUpperEnds][WidthModel::kLowerStarts] = {};
         double goesOn[WidthModel::kUpperEnds][WidthModel::kLowerStarts] = {};
         double endCount = 0;

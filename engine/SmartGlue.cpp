@@ -725,7 +725,8 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     list.flags.assign(n, 0);
     list.joins = 0;
     // What a walk over lines [from, to) made of them, written from piece `kept` on.
-    struct Walked {
+    // Each half's on cache lines of its own: the two update theirs at every line.
+    struct alignas(64) Walked {
         std::size_t kept = 0;
         std::size_t joins = 0;
         std::vector<uint32_t> hyphens;    // words broken at a hyphen: the upper line's piece
