@@ -911,8 +911,9 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
     std::vector<uint32_t> wordOfBreak(hyphens.size());
     std::vector<uint8_t> hyphenBytes(hyphens.size());  // which kind of hyphen ends the upper line
     // The words of the breaks [from, to), each once, in the order they first come, with the
-    // breaks' own slots in `wordOfBreak` indexes into them.
-    struct Words {
+    // breaks' own slots in `wordOfBreak` indexes into them. (Each half's on cache lines of its
+    // own: a book of many words adds to its map at most breaks.)
+    struct alignas(64) Words {
         std::vector<Word> words;
         std::unordered_map<std::string, uint32_t, TransparentHash, std::equal_to<>> wordOf;
     };
