@@ -21,6 +21,7 @@
 #include "engine/EngineMessages.h"
 #include "engine/GlueRecorder.h"
 #include "engine/GlueStages.h"
+#include "engine/Hyphenation.h"
 #include "engine/InHalves.h"
 #include "engine/JoinedHyphens.h"
 #include "engine/LeftMargins.h"
@@ -546,6 +547,15 @@ StagesDone RunGlueStages(LineList& list, const Settings& settings, ProgressRepor
     assert(!staged || (!record && !settings.smart));
     std::vector<CaronMend> mended;
     StagesDone done;
+    // The hyphenation patterns take longer to load than most passes over a long book: the
+    // smart glue's load beside the passes that prepare its lines, which keep to one core.
+    const Beforehand patterns(settings.smart && list.size() >= kWorthASecondThread, [] {
+        try {
+            const Hyphenator warm;
+        } catch (...) {
+            // Not loaded now: loaded when asked.
+        }
+    });
     done.prepared = settings.smart ? PrepareLinesForLayout(list, record ? &mended : nullptr) : LinesPrepared{};
     if (record) {
         recorder.emplace(*record, list, settings);

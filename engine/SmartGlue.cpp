@@ -663,15 +663,6 @@ bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyph
 int64_t GlueByLayout(LineList& list, const Settings& settings)
 {
     const std::size_t n = list.pieces.size();
-    // The hyphenation patterns take longer to load than most passes over a long book: they load
-    // beside the reading of its layout.
-    const Beforehand patterns(n >= kWorthASecondThread, [] {
-        try {
-            const Hyphenator warm;
-        } catch (...) {
-            // Not loaded now: loaded when asked.
-        }
-    });
     Layout layout = AnalyseLayout(list.pieces, std::move(list.shapes), std::move(list.roles));
     layout.fullLines = list.fullLines;
     list.linesAreParagraphs = layout.linesAreParagraphs;
