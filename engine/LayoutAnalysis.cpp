@@ -283,6 +283,16 @@ struct Rhythm {
 
 bool DigitMisread(int64_t read, int64_t expected);
 
+// std::llround of a count of lines by a page's, which is never negative, without the call
+// into the library: page rhythms round some for every pair of page lines they weigh.
+inline int64_t RoundedPages(double pages) noexcept
+{
+    if (!(pages >= 0 && pages < 0x1p52))
+        return std::llround(pages);
+    const auto whole = int64_t(pages);
+    return whole + (pages - double(whole) >= 0.5 ? 1 : 0);
+}
+
 // The longest run of the group's lines that keeps a page rhythm: steady steps of non-blank
 // lines and, for numbers, counting up. A line of the same shape off the beat (a chapter
 // number, a chapter title equal to the running header) falls out of the run.
@@ -328,12 +338,12 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
             if (numbered)
                 pages = g.values[j] - g.values[i];
             else
-                pages = std::max<int64_t>(1, std::llround(gap / period));
+                pages = std::max<int64_t>(1, RoundedPages(gap / period));
             // A scan's page number that OCR read a digit wrong ("90" for 30, "39" for 33) still
             // stands closely on the beat: the pages are those the lines between say, and one of
             // the two numbers is that many pages off the other but for one digit.
             if (numbered) {
-                const int64_t counted = std::llround(gap / period);
+                const int64_t counted = RoundedPages(gap / period);
                 const bool off = pages < 1 || pages > mostPages || pages >= counted + 2 ||
                                  gap > (double(pages) + 0.5) * period;
                 if (off && counted >= 1 && counted <= mostPages &&
@@ -387,7 +397,7 @@ Rhythm FindRhythm(const Group& g, std::size_t nonBlank)
         const std::size_t i = rhythm.members[k - 1];
         const std::size_t j = rhythm.members[k];
         pages.push_back(numbered ? linkPages[j]
-                                 : std::max<int64_t>(1, std::llround(double(g.ordinals[j] - g.ordinals[i]) / period)));
+                                 : std::max<int64_t>(1, RoundedPages(double(g.ordinals[j] - g.ordinals[i]) / period)));
     }
     std::vector<int64_t> sorted = pages;
     std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2), sorted.end());
@@ -795,7 +805,7 @@ void KeepTitles(std::span<const std::string_view> lines, const LineShapes& shape
             const FurnitureKey next = KeyOf(shapes[j].Trimmed(lines[j]));
             if (!next.digits)
                 continue;
-            const int64_t pages = std::max<int64_t>(1, std::llround(double(o - at) / page));
+            const int64_t pages = std::max<int64_t>(1, RoundedPages(double(o - at) / page));
             return next.value - value >= 1 && next.value - value <= pages + 1;
         }
         return true;
@@ -884,7 +894,7 @@ void FindFirstPageLine(std::span<const std::string_view> lines, const LineShapes
         return;
     bool nextOnly = ReadNumber(text) >= 2;
     const auto countsOn = [&](uint32_t ordinal, int64_t value) {
-        const int64_t pages = std::llround(double(ordinal - 1) / period);
+        const int64_t pages = RoundedPages(double(ordinal - 1) / period);
         return pages >= 1 && pages <= 2 && std::abs(double(ordinal - 1) - double(pages) * period) <= tolerance &&
                key.value == value - pages;
     };
@@ -1013,7 +1023,7 @@ void FindSkippedPages(std::span<const std::string_view> lines, const LineShapes&
         if (near == nullptr)
             break;
         const double gap = double(numbered[k].ordinal) - double(near->ordinal);
-        const int64_t pages = std::llround(gap / period);
+        const int64_t pages = RoundedPages(gap / period);
         const int64_t step = numbered[k].value - near->value;
         if (pages != 0 && (step == 0 || step / pages < 1 || step / pages > 4) &&
             DigitMisread(numbered[k].value, near->value + pages))
@@ -1154,7 +1164,7 @@ void FindMisreadHeads(std::span<const std::string_view> lines, const LineShapes&
     const double tolerance = std::max(2.0, 0.25 * rhythm.period);
     for (std::size_t k = 1; k < rhythm.members.size(); ++k) {
         const double gap = double(rhythm.ordinals[k] - rhythm.ordinals[k - 1]);
-        const int64_t pages = std::llround(gap / rhythm.period);
+        const int64_t pages = RoundedPages(gap / rhythm.period);
         if (pages < 2)
             continue;
         uint32_t ordinal = rhythm.ordinals[k - 1];
