@@ -1796,9 +1796,10 @@ bool HoldsNoteMark(std::string_view line, int number)
 // between the paragraph's two parts; they are told by their numbers, each of which the page's
 // text above shows set against a word, counting on from the book's last note or starting
 // again at 1, and by what follows the first of them down to the page's end: notes alone.
-// `feeds`: the lines that start with a form feed, in order.
+// `feeds`: the lines that start with a form feed, in order; `numbered`: those that start with
+// a digit from 1 or a star, in order.
 void FindNotes(std::span<const std::string_view> lines, const LineShapes& shapes, LineRoles& roles,
-               const std::vector<uint32_t>& feeds)
+               const std::vector<uint32_t>& feeds, const std::vector<uint32_t>& numbered)
 {
     const std::size_t n = roles.size();
     const auto pageLine = [&](std::size_t i) { return roles[i] == LineRole::PageLine; };
@@ -1834,6 +1835,7 @@ void FindNotes(std::span<const std::string_view> lines, const LineShapes& shapes
     // line before it.
     const auto blank = [&](std::size_t i) { return roles[i] == LineRole::Blank || roles[i] == LineRole::PageBlank; };
     std::size_t nextFeed = 0;
+    std::size_t nextNumbered = 0;
     std::size_t nextPageLine = NextWithRole(roles, 0, LineRole::PageLine);
     for (std::size_t from = 0;;) {
         while (nextPageLine < n && nextPageLine <= from)
@@ -1848,6 +1850,11 @@ void FindNotes(std::span<const std::string_view> lines, const LineShapes& shapes
             --end;
         from = next;
         if (roles[end] != LineRole::Text)
+            continue;
+        // A note starts with its number: a page without a line that does at its foot has none.
+        while (nextNumbered < numbered.size() && numbered[nextNumbered] + kNoteLines <= end)
+            ++nextNumbered;
+        if (nextNumbered == numbered.size() || numbered[nextNumbered] > end)
             continue;
         // The notes' first line, the topmost that holds a note's number the page's text marks.
         std::size_t first = n;
@@ -2044,6 +2051,7 @@ struct alignas(64) FirstLook {
     std::vector<uint32_t> longLines;  // their lengths
     std::vector<uint32_t> feeds;      // the lines that start with a form feed
     std::vector<uint32_t> dashed;     // the lines that start and end with a hyphen
+    std::vector<uint32_t> numbered;   // the lines that start with a digit from 1, or a star
     LineLengths lengths{std::vector<uint32_t>(kLongest + 1, 0)};  // of the text lines
 
     void Add(uint32_t line, const LineShape& shape, LineRole role)
@@ -2058,6 +2066,8 @@ struct alignas(64) FirstLook {
             feeds.push_back(line);
         if (shape.first == '-' && shape.last == '-')
             dashed.push_back(line);
+        if ((shape.first >= '1' && shape.first <= '9') || shape.first == '*')
+            numbered.push_back(line);
         if (role == LineRole::Text) {
             ++lengths.histogram[std::min<std::size_t>(shape.length, kLongest)];
             ++lengths.total;
@@ -2071,6 +2081,7 @@ struct alignas(64) FirstLook {
         longLines.insert(longLines.end(), later.longLines.begin(), later.longLines.end());
         feeds.insert(feeds.end(), later.feeds.begin(), later.feeds.end());
         dashed.insert(dashed.end(), later.dashed.begin(), later.dashed.end());
+        numbered.insert(numbered.end(), later.numbered.begin(), later.numbered.end());
         for (std::size_t k = 0; k <= kLongest; ++k)
             lengths.histogram[k] += later.lengths.histogram[k];
         lengths.total += later.lengths.total;
@@ -2141,12 +2152,16 @@ Layout AnalyseLayout(std::span<const std::string_view> lines, LineShapes&& taken
         layout.shapes[cut.line] = ShapeOfLine(cut.text);
     if (!layout.cuts.empty()) {
         look.feeds.clear();
-        for (std::size_t i = 0; i < lines.size(); ++i)
+        look.numbered.clear();
+        for (std::size_t i = 0; i < lines.size(); ++i) {
             if (shapes[i].feed)
                 look.feeds.push_back(uint32_t(i));
+            if ((shapes[i].first >= '1' && shapes[i].first <= '9') || shapes[i].first == '*')
+                look.numbered.push_back(uint32_t(i));
+        }
     }
     ShareBlankLines(shapes, layout.roles, inside);
-    FindNotes(lines, shapes, layout.roles, look.feeds);
+    FindNotes(lines, shapes, layout.roles, look.feeds, look.numbered);
     const LineLengths lengths = LengthHistogram(shapes, layout.roles);
     layout.width = FindWidth(lengths);
     if (layout.width > 0 && !WrappedAt(shapes, layout.roles, layout.width))
