@@ -1,9 +1,14 @@
 #include "engine/SpacingAccents.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <string>
 #include <string_view>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "engine/LayoutAnalysis.h"
 #include "engine/LineList.h"
@@ -92,13 +97,33 @@ bool SeldomStartsAWord(char letter) { return uint8_t(letter) == 0xD2 || uint8_t(
 
 bool IsOpening(char c) { return c == '(' || c == '[' || uint8_t(c) == 0x84 || uint8_t(c) == 0x82; }
 
+// The first byte of the line from `from` on that is an accent, or the line's end: most lines
+// hold none, and are read 16 bytes at a time where the processor can.
+std::size_t NextAccent(std::string_view line, std::size_t from)
+{
+#ifdef __SSE2__
+    static_assert(kAccents.size() == 4);
+    const __m128i marks[4] = {_mm_set1_epi8(char(kAccents[0].mark)), _mm_set1_epi8(char(kAccents[1].mark)),
+                              _mm_set1_epi8(char(kAccents[2].mark)), _mm_set1_epi8(char(kAccents[3].mark))};
+    for (; from + 16 <= line.size(); from += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + from));
+        const __m128i found = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, marks[0]), _mm_cmpeq_epi8(bytes, marks[1])),
+                                           _mm_or_si128(_mm_cmpeq_epi8(bytes, marks[2]), _mm_cmpeq_epi8(bytes, marks[3])));
+        if (const auto mask = unsigned(_mm_movemask_epi8(found)); mask != 0)
+            return from + std::size_t(std::countr_zero(mask));
+    }
+#endif
+    while (from < line.size() && kAccentOf[uint8_t(line[from])] == 0)
+        ++from;
+    return from;
+}
+
 template <typename Each>
 void EachAccent(std::string_view line, Each&& each)
 {
-    for (std::size_t pos = 0; pos + 1 < line.size(); ++pos)
-        if (kAccentOf[uint8_t(line[pos])] != 0)
-            if (const int slot = SlotAt(line, pos); slot >= 0)
-                each(pos, slot);
+    for (std::size_t pos = NextAccent(line, 0); pos + 1 < line.size(); pos = NextAccent(line, pos + 1))
+        if (const int slot = SlotAt(line, pos); slot >= 0)
+            each(pos, slot);
 }
 
 }  // namespace
