@@ -429,13 +429,19 @@ void ReadColumns(LineList& list, std::size_t from, const std::vector<PageLine>& 
 int64_t SplitColumns(LineList& list)
 {
     const LineViews& pieces = list.pieces;
-    // The pages, each from a line beginning with a form feed to the next; the shapes the load
-    // read tell them without a look at each line.
-    const bool shaped = list.shapes.size() == pieces.size();
+    // The pages, each from a line beginning with a form feed to the next; the load noted those
+    // lines with their shapes.
     std::vector<std::size_t> starts;
-    for (std::size_t i = 0; i < pieces.size(); ++i)
-        if (i == 0 || (shaped ? list.shapes[i].feed != 0 : pieces[i].starts_with('\f')))
-            starts.push_back(i);
+    if (list.shapes.size() == pieces.size()) {
+        starts.push_back(0);
+        for (const uint32_t line : list.feedLines)
+            if (line > 0)
+                starts.push_back(line);
+    } else {
+        for (std::size_t i = 0; i < pieces.size(); ++i)
+            if (i == 0 || pieces[i].starts_with('\f'))
+                starts.push_back(i);
+    }
     if (starts.size() < 2)
         return 0;
     starts.push_back(pieces.size());

@@ -295,6 +295,8 @@ private:
                 for (std::size_t i = from; i < to; ++i) {
                     const LineShape& shape = list.shapes.emplace_back(ShapeOfLine(lines[i]));
                     list.roles.push_back(shape.Blank() ? LineRole::Blank : LineRole::Text);
+                    if (shape.feed)
+                        list.feedLines.push_back(uint32_t(i));
                 }
             } catch (...) {
                 lock.lock();
@@ -378,6 +380,8 @@ void GlueListSink::Take(std::string_view text, bool lasting, bool mayHoldControl
         if (shaping) {
             const LineShape& shape = list.shapes.emplace_back(ShapeOfLine(text));
             list.roles.push_back(shape.Blank() ? LineRole::Blank : LineRole::Text);
+            if (shape.feed)
+                list.feedLines.push_back(uint32_t(list.shapes.size() - 1));
         }
     }
 }
@@ -529,6 +533,7 @@ LinesPrepared PrepareLinesForLayout(LineList& list, std::vector<CaronMend>* mend
         prepared.accents != 0 || prepared.carons != 0) {
         list.shapes = LineShapes();
         list.roles = LineRoles();
+        list.feedLines.clear();
     }
     return prepared;
 }

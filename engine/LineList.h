@@ -99,6 +99,9 @@ public:
     // piece has changed since.
     LineShapes shapes;
     LineRoles roles;
+    // With the shapes, the pieces that begin with a form feed, in order: a book's pages, which
+    // the first pass over it wants without a look at every shape.
+    std::vector<uint32_t> feedLines;
     Arena arena;
 };
 

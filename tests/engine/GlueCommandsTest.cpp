@@ -505,13 +505,15 @@ TEST_F(GlueFile, TheSmartGlueOfABookLoadedIntoItsListIsTheEditorsGlue)
 }
 
 // The shapes of a long book's lines, read on a second thread while the load goes on, are each
-// line's own and in its order: also where the book's first part let the load reserve far too
-// few lines, so that the list moved several times as it grew.
+// line's own and in its order, and so are the pages its form feeds begin: also where the
+// book's first part let the load reserve far too few lines, so that the list moved several
+// times as it grew.
 TEST_F(GlueFile, TheShapesOfALongBookReadBesideItsLoadAreItsLines)
 {
     std::string file;
     for (int i = 0; file.size() < (std::size_t(1) << 20) + 4096; ++i)
-        file += std::string(i % 5, ' ') + "Pak \x9a" "el d\xe1l, " + std::to_string(i) + (i % 7 ? "-" : ".") + "\r\n";
+        file += (i % 41 == 3 ? "\f" : "") + std::string(i % 5, ' ') + "Pak \x9a" "el d\xe1l, " + std::to_string(i) +
+                (i % 7 ? "-" : ".") + "\r\n";
     for (int i = 0; file.size() < (std::size_t(3) << 20); ++i)
         file += i % 11 == 0 ? std::string("  \r\n") : "\x84" + std::to_string(i % 100) + "\r\n";
     Settings s = Settings::Defaults();
@@ -526,12 +528,17 @@ TEST_F(GlueFile, TheShapesOfALongBookReadBesideItsLoadAreItsLines)
         ASSERT_EQ(list.shapes.size(), list.pieces.size());
         ASSERT_EQ(list.roles.size(), list.pieces.size());
         std::size_t wrong = 0;
+        std::vector<uint32_t> feeds;
         for (std::size_t i = 0; i < list.pieces.size(); ++i) {
             const LineShape own = ShapeOfLine(list.pieces[i]);
             wrong += std::memcmp(&own, &list.shapes[i], sizeof own) != 0 ||
                      list.roles[i] != (own.Blank() ? LineRole::Blank : LineRole::Text);
+            if (list.pieces[i].starts_with('\f'))
+                feeds.push_back(uint32_t(i));
         }
         EXPECT_EQ(wrong, 0u) << mapped;
+        EXPECT_GT(feeds.size(), 100u);
+        EXPECT_EQ(list.feedLines, feeds) << mapped;
     }
 }
 
