@@ -552,15 +552,24 @@ StagesDone RunGlueStages(LineList& list, const Settings& settings, ProgressRepor
     assert(!staged || (!record && !settings.smart));
     std::vector<CaronMend> mended;
     StagesDone done;
-    // The hyphenation patterns take longer to load than most passes over a long book: the
-    // smart glue's load beside the passes that prepare its lines, which keep to one core.
-    const Beforehand patterns(settings.smart && list.size() >= kWorthASecondThread, [] {
-        try {
-            const Hyphenator warm;
-        } catch (...) {
-            // Not loaded now: loaded when asked.
-        }
-    });
+    // The hyphenation patterns take longer to load than most passes over a long book, and the
+    // fresh pages of the list of its lines' widths cost more than the measuring that fills
+    // them: the smart glue makes both ready beside the passes that prepare the lines, which
+    // keep to one core.
+    LineWidthList widths;
+    Beforehand ready(settings.smart && list.size() >= kWorthASecondThread,
+                     [&widths, lines = list.pieces.size()]() noexcept {
+                         try {
+                             const Hyphenator warm;
+                         } catch (...) {
+                             // Not loaded now: loaded when asked.
+                         }
+                         try {
+                             widths.resize(lines);
+                         } catch (...) {
+                             widths = {};  // made when the lines are measured
+                         }
+                     });
     done.prepared = settings.smart ? PrepareLinesForLayout(list, record ? &mended : nullptr) : LinesPrepared{};
     if (record) {
         recorder.emplace(*record, list, settings);
@@ -569,7 +578,8 @@ StagesDone RunGlueStages(LineList& list, const Settings& settings, ProgressRepor
     int64_t& hyphens = done.hyphens;
     if (settings.smart) {
         StartStage(reporter, messages::StageLayout(), list.size());
-        reporter.StepProgress(GlueByLayout(list, settings));
+        ready.Wait();
+        reporter.StepProgress(GlueByLayout(list, settings, std::move(widths)));
         // Once the breaks are decided: the widths were read off the lines as the book had them.
         std::vector<CaronMend> restored;
         if (!list.linesAreParagraphs)

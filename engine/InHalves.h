@@ -30,7 +30,9 @@ public:
             }
         }
     }
-    ~Beforehand()
+    ~Beforehand() { Wait(); }
+    // Returns once the work is done, where it runs.
+    void Wait()
     {
         if (thread.joinable())
             thread.join();

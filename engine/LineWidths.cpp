@@ -796,7 +796,7 @@ bool LinesRagged(std::span<const std::string_view> lines, const Layout& layout)
                }) > 0;
 }
 
-WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& layout)
+WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& layout, LineWidthList&& ready)
 {
     const LineShapes& shapes = layout.shapes;
     const LineRoles& roles = layout.roles;
@@ -814,13 +814,22 @@ WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& l
     byteWidths[' '] = uint64_t(1) << kSpaceBit;
     constexpr uint64_t kWidthMask = (uint64_t(1) << kSpaceBit) - 1;
     model.space = float(widths[K - 1]);
-    // A line without characters leaves all the measure.
-    model.lines.assign(n, {WidthModel::SlackOf(0, 0, model.space), 0});
+    // A line without characters leaves all the measure: written where the lines are measured,
+    // into a list made ready.
+    const LineWidth none{WidthModel::SlackOf(0, 0, model.space), 0};
+    const bool prepared = ready.size() == n;
+    if (prepared)
+        model.lines = std::move(ready);
+    else
+        model.lines.assign(n, none);
     // The bytes of line i to measure, and where its head (its first word) ends.
     const auto text = [&](std::size_t i, const uint8_t*& begin, std::size_t& size, std::size_t& split) {
         const std::string_view trimmed = shapes[i].Trimmed(lines[i]);
-        if (roles[i] != LineRole::Text || trimmed.empty())
+        if (roles[i] != LineRole::Text || trimmed.empty()) {
+            if (prepared)
+                model.lines[i] = none;
             return false;
+        }
         begin = reinterpret_cast<const uint8_t*>(trimmed.data());
         size = trimmed.size();
         split = std::max<std::size_t>(std::min<std::size_t>(shapes[i].firstWord, size), 1);

@@ -132,7 +132,9 @@ void WeighLooksByWords(std::span<const std::string_view> lines, const Layout& la
 
 // Learns the character widths from the book's lines inside paragraphs and measures every
 // line; nothing when too few lines tell.
-WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& layout);
+// `ready`: a list of a width for every line, its memory touched already (filled beside other
+// work: fresh pages cost more than the measuring that fills them), to be used for the lines'.
+WidthModel MeasureLines(std::span<const std::string_view> lines, const Layout& layout, LineWidthList&& ready = {});
 // For tests, which compare the ways of summing a long book's lines: true, MeasureLines sums
 // them from its table of byte pairs even where the processor could sum 64 bytes at a time.
 inline bool measuringByPairs = false;

@@ -660,7 +660,7 @@ bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyph
                       SpelledWithHyphens(up, fragment, low, tail), shortBreaks);
 }
 
-int64_t GlueByLayout(LineList& list, const Settings& settings)
+int64_t GlueByLayout(LineList& list, const Settings& settings, LineWidthList&& ready)
 {
     const std::size_t n = list.pieces.size();
     Layout layout = AnalyseLayout(list.pieces, std::move(list.shapes), std::move(list.roles));
@@ -679,7 +679,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         n >= kWorthASecondThread && layout.fullFrom > 0,
         [&] {
             if (layout.fullFrom > 0)
-                widths = MeasureLines(list.pieces, layout);
+                widths = MeasureLines(list.pieces, layout, std::move(ready));
         },
         [&] {
             try {
@@ -694,6 +694,7 @@ int64_t GlueByLayout(LineList& list, const Settings& settings)
         specks = FindSpecks(list.pieces, layout);
         headings = FindEdgeHeadings(list.pieces, layout);
     }
+    LineWidthList().swap(ready);  // where no widths were measured
     if (widths.Known())
         WeighLooksByBreaks(list.pieces, layout, settings, noGlue, specks, headings, widths);
     else if (layout.width > 0 && layout.fullFrom == 0 && layout.mark == ParagraphMark::Neither)

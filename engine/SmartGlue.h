@@ -8,6 +8,7 @@
 
 #include "engine/LayoutAnalysis.h"
 #include "engine/LineList.h"
+#include "engine/LineWidths.h"
 #include "settings/Settings.h"
 
 namespace lepotex {
@@ -56,7 +57,8 @@ bool HyphenKept(std::string_view upper, std::string_view lower, Hyphenator& hyph
 
 // The smart stages on a list of whole lines as the editor holds them: page furniture and
 // the blank lines that came with it go, indents go, and the joins are marked in the list's
-// flags, ready for stage 5. Returns the number of lines looked at.
-int64_t GlueByLayout(LineList& list, const Settings& settings);
+// flags, ready for stage 5. Returns the number of lines looked at. `ready`: a list of a width
+// for every line, its memory touched already, for their widths.
+int64_t GlueByLayout(LineList& list, const Settings& settings, LineWidthList&& ready = {});
 
 }  // namespace lepotex
