@@ -319,11 +319,11 @@ std::vector<bool> FindSpecks(std::span<const std::string_view> lines, const Layo
     };
     std::vector<Number> numbers;
     for (std::size_t i = 0; i < n; ++i) {
-        if (layout.roles[i] != LineRole::Text)
+        // (The length from the shape: most lines are longer, and their views are not read.)
+        const LineShape& shape = layout.shapes[i];
+        if (layout.roles[i] != LineRole::Text || shape.length - shape.lead > kSpeckBytes || !alone(i))
             continue;
-        const std::string_view text = layout.shapes[i].Trimmed(lines[i]);
-        if (text.size() > kSpeckBytes || !alone(i))
-            continue;
+        const std::string_view text = shape.Trimmed(lines[i]);
         bool twoLetters = false;
         bool twoSmall = false;  // two small letters in a row
         bool marksOnly = true;
