@@ -2043,11 +2043,11 @@ constexpr double kParagraphLinesShare = 0.25;
 constexpr double kWrappedPile = 0.3;
 
 // What the lines show as they come, read in one pass: each of the passes that wants it would
-// read all the shapes of a long book again.
-// On cache lines of its own, as each half of a long book counts into one at every line.
+// read all the shapes of a long book again. (On cache lines of its own: each half of a long
+// book counts into one at every line.)
 struct alignas(64) FirstLook {
-    uint64_t characters = 0;      // of all lines, without their leading spaces
-    uint64_t inLong = 0;          // of those longer than a page's line
+    uint64_t characters = 0;          // of all lines, without their leading spaces
+    uint64_t inLong = 0;              // of those longer than a page's line
     std::vector<uint32_t> longLines;  // their lengths
     std::vector<uint32_t> feeds;      // the lines that start with a form feed
     std::vector<uint32_t> dashed;     // the lines that start and end with a hyphen
