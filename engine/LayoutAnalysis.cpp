@@ -62,7 +62,7 @@ constexpr std::size_t kDetectionLines = 12'000;
 // The most furniture lines a second half of a book notes before it leaves them to the first.
 constexpr std::size_t kNotedMost = std::size_t(1) << 16;
 
-constexpr bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 // Lines far apart in a book each wait for memory when read one after the other: a pass over
 // such lines takes them a few thousand at a time (so that a book of nothing else costs no
@@ -138,7 +138,7 @@ struct FurnitureKey {
 };
 
 // A digit as OCR misreads it, inside a number: "l2", "1O".
-constexpr int OcrDigit(char c) noexcept
+int OcrDigit(char c) noexcept
 {
     return c == 'l' || c == 'I' ? 1 : c == 'O' || c == 'o' ? 0 : -1;
 }
@@ -181,15 +181,6 @@ bool CountsAgainst(std::string_view between) noexcept
            between == "ZE" || between == "OF";
 }
 
-// The bytes a key takes as they stand: none of a number, as OCR reads one too, nor a space
-// or a dash. Most bytes of most lines, which then cost one look each.
-constexpr std::array<bool, 256> kPlainKeyBytes = [] {
-    std::array<bool, 256> plain{};
-    for (int b = 0; b < 256; ++b)
-        plain[std::size_t(b)] = !IsDigit(char(b)) && OcrDigit(char(b)) < 0 && b != ' ' && b != 0x96 && b != 0x97;
-    return plain;
-}();
-
 FurnitureKey KeyOf(std::string_view trimmed) noexcept
 {
     FurnitureKey key;
@@ -216,11 +207,6 @@ FurnitureKey KeyOf(std::string_view trimmed) noexcept
     std::size_t secondStart = 0;
     for (std::size_t i = 0; i < n;) {
         char c = trimmed[i];
-        if (kPlainKeyBytes[uint8_t(c)]) {
-            h = ((h << 7) | (h >> 57)) + uint8_t(c);
-            ++i;
-            continue;
-        }
         if (IsDigit(c) || (OcrDigit(c) >= 0 && i + 1 < n && IsDigit(trimmed[i + 1]))) {
             const std::size_t start = i;
             int64_t value = 0;
@@ -2150,15 +2136,12 @@ Layout AnalyseLayout(std::span<const std::string_view> lines, LineShapes&& taken
         inside.assign(lines.size(), false);
     for (const LineCut& cut : layout.cuts)
         layout.shapes[cut.line] = ShapeOfLine(cut.text);
-    if (!layout.cuts.empty()) {
-        look.feeds.clear();
-        look.numbered.clear();
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (shapes[i].feed)
-                look.feeds.push_back(uint32_t(i));
-            if ((shapes[i].first >= '1' && shapes[i].first <= '9') || shapes[i].first == '*')
-                look.numbered.push_back(uint32_t(i));
-        }
+    if (!layout.cuts.empty()) {  // the cut lines read anew
+        FirstLook again;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            again.Add(uint32_t(i), shapes[i], layout.roles[i]);
+        look.feeds = std::move(again.feeds);
+        look.numbered = std::move(again.numbered);
     }
     ShareBlankLines(shapes, layout.roles, inside);
     FindNotes(lines, shapes, layout.roles, look.feeds, look.numbered);
