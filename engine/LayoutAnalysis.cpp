@@ -1531,27 +1531,35 @@ std::pair<int32_t, int32_t> FindSpreadWidth(const LineLengths& lengths)
     const std::size_t total = lengths.total;
     if (total < 50)
         return {};
-    // The length below which a share of the lines stays.
-    const auto percentile = [&](std::size_t from, double share) {
+    // The length below which a share of the lines from `from` to `to` stays.
+    const auto percentile = [&](std::size_t from, double share, std::size_t to = kLongest) {
         std::size_t count = 0;
-        for (std::size_t len = from; len <= kLongest; ++len)
+        for (std::size_t len = from; len <= to; ++len)
             count += histogram[len];
         std::size_t seen = 0;
-        for (std::size_t len = from; len <= kLongest; ++len) {
+        for (std::size_t len = from; len <= to; ++len) {
             seen += histogram[len];
             if (double(seen) >= share * double(count))
                 return len;
         }
         return kLongest;
     };
+    const auto gathered = [&](std::size_t usual) {
+        if (usual < 25 || usual == kLongest)
+            return false;
+        std::size_t near = 0;
+        for (std::size_t len = usual * 8 / 10; len <= std::min(kLongest, usual * 12 / 10); ++len)
+            near += histogram[len];
+        return double(near) >= 0.5 * double(total);
+    };
     // Most lines are full ones, even where dialogue makes many short paragraphs.
-    const std::size_t usual = percentile(0, 0.75);
-    if (usual < 25 || usual == kLongest)
-        return {};
-    std::size_t near = 0;
-    for (std::size_t len = usual * 8 / 10; len <= std::min(kLongest, usual * 12 / 10); ++len)
-        near += histogram[len];
-    if (double(near) < 0.5 * double(total))
+    std::size_t usual = percentile(0, 0.75);
+    // An extraction that ran many a full line together with the next (where it took out a
+    // hyphen) has so many lines of twice the length that they move the upper lengths: the
+    // full lines are still most of those up to half again the middle length.
+    if (!gathered(usual) && usual != kLongest)
+        usual = percentile(0, 0.75, std::min(kLongest, percentile(0, 0.5) * 3 / 2));
+    if (!gathered(usual))
         return {};
     return {int32_t(percentile(usual * 8 / 10, 0.05)), int32_t(percentile(usual * 8 / 10, 0.5))};
 }

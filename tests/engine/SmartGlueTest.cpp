@@ -1241,6 +1241,39 @@ TEST(SmartGlue, ABreakThatLooksLikeAParagraphsEndWeighsAsTheBooksBreaksShowIt)
     EXPECT_LE(missed + split, book.size() * 3 / 100) << missed << " missed, " << split << " split";
 }
 
+TEST(SmartGlue, AnExtractionThatRanManyLinesTogetherStillShowsItsWidth)
+{
+    // Block paragraphs justified in kFace, where the extraction ran a full line and the next
+    // into one so often (at each hyphen it took out, in narrow columns) that more than a
+    // quarter of the lines are twice as long as the rest: the width is still the one most
+    // lines fill, and the paragraphs end where the lines' room says (but for last lines nearly
+    // as full as the rest, which only their spaces tell).
+    std::mt19937 rng(9);
+    Lines book;
+    std::vector<bool> ends;
+    for (int p = 0; p < 400; ++p) {
+        Lines lines = Justify(Sentences(rng, 30 + int(rng() % 40), 6, true));
+        for (std::size_t k = 0; k + 2 < lines.size(); ++k)
+            if (rng() % 2 == 0) {
+                lines[k] += lines[k + 1];
+                lines.erase(lines.begin() + std::ptrdiff_t(k) + 1);
+            }
+        AddParagraph(book, ends, lines);
+    }
+    std::size_t doubled = 0;
+    for (const std::string& line : book)
+        doubled += line.size() > 80 ? 1 : 0;
+    ASSERT_GT(doubled * 4, book.size());
+    const Layout layout = Analyse(book);
+    EXPECT_TRUE(layout.width > 30 && layout.width < 60 && layout.fullFrom >= layout.width)
+        << layout.width << " " << layout.fullFrom;
+    const std::vector<bool> joins = JoinsNext(book);
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i + 1 < book.size(); ++i)
+        wrong += ends[i] == joins[i] ? 1 : 0;
+    EXPECT_LE(wrong, book.size() * 4 / 100) << wrong;
+}
+
 TEST(LineWidths, ALongBookMeasuresEachLineAsAShortOneDoes)
 {
     // A book of fewer lines than a second thread is worth sums its lines from a table of each
