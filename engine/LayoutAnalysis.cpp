@@ -530,9 +530,10 @@ bool HasNumberedPageLine(std::span<const std::string_view> lines, const LineShap
 
 // pdftotext reads a page set in two columns column by column, and the number at the foot of
 // its left column (an even page's, at the outer edge) comes out with that column, in the
-// middle of the page between two halves of a sentence. Such a line goes where it is the
-// book's usual form with the very number the page's place gives, the page has no numbered
-// page line of its own, text stands right above it and a blank line below.
+// middle of the page between two halves of a sentence; so does the number at the head of its
+// right column (an odd page's), between blank lines. Such a line goes where it is the book's
+// usual form with the very number the page's place gives, the page has no numbered page line
+// of its own, text or a blank line stands right above it and a blank line below.
 void FindNumbersInsidePages(std::span<const std::string_view> lines, const LineShapes& shapes,
                             const std::vector<std::size_t>& starts, int64_t offset, const NumberForm& form,
                             LineRoles& roles)
@@ -542,7 +543,8 @@ void FindNumbersInsidePages(std::span<const std::string_view> lines, const LineS
             continue;
         const std::string number = form.prefix + std::to_string(int64_t(p) + offset) + form.suffix;
         for (std::size_t i = starts[p] + 1; i + 1 < starts[p + 1]; ++i)
-            if (roles[i] == LineRole::Text && roles[i - 1] == LineRole::Text && roles[i + 1] == LineRole::Blank &&
+            if (roles[i] == LineRole::Text && (roles[i - 1] == LineRole::Text || roles[i - 1] == LineRole::Blank) &&
+                roles[i + 1] == LineRole::Blank &&
                 shapes[i].Trimmed(lines[i]) == number) {
                 roles[i] = LineRole::PageLine;
                 break;
